@@ -1,0 +1,3 @@
+#include "abstractdocument.h"
+
+AbstractDocument::~AbstractDocument() = default;

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "hostexport.h"
+
+#include <QHash>
+#include <QMutex>
+#include <QString>
+
+// The host configuration store. Keys are written "Section:name"; an ini file's
+// [Section] name=value becomes readable under that key.
+class HOST_EXPORT Config
+{
+public:
+    Config() = default;
+    virtual ~Config() = default;
+
+    // Adds the keys of an ini file (UTF-8) to what is loaded; later files win. A missing or
+    // unreadable file adds nothing. Values that hold a comma must be quoted in the file.
+    void loadFile(const QString &fileName, const QString &extra = QString());
+
+    QString getString(const QString &key) const;
+    QString getString(const QString &key, const QString &defaultValue) const;
+    int getInt(const QString &key, int defaultValue) const;
+
+    void setValue(const QString &key, const QString &value);
+    void clear();
+
+private:
+    mutable QMutex m_mutex;
+    QHash<QString, QString> m_values;
+};

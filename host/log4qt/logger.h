@@ -1,0 +1,45 @@
+#pragma once
+
+#include "../hostexport.h"
+#include "level.h"
+
+#include <QList>
+#include <QString>
+
+namespace Log4Qt {
+
+class Appender;
+
+class HOST_EXPORT Logger
+{
+public:
+    QString name() const { return mName; }
+
+    Level level() const;
+    void setLevel(Level level);
+
+    // Appenders are not owned. A line goes to the logger's own appenders and then to the
+    // root logger's.
+    void addAppender(Appender *appender);
+    void removeAppender(Appender *appender);
+
+    bool isEnabledFor(Level level) const;
+
+    void debug(const QString &message) const;
+    void info(const QString &message) const;
+    void warn(const QString &message) const;
+    void error(const QString &message) const;
+    void fatal(const QString &message) const;
+    void log(Level level, const QString &message) const;
+
+private:
+    friend class LogManager;
+    explicit Logger(const QString &name);
+    ~Logger();
+
+    QString mName;
+    Level mLevel;
+    QList<Appender *> mAppenders;
+};
+
+} // namespace Log4Qt

@@ -1,0 +1,3 @@
+#include "progressview.h"
+
+ProgressView::~ProgressView() = default;

@@ -1,0 +1,3 @@
+#include "abstractpaymentprocessing.h"
+
+AbstractPaymentProcessing::~AbstractPaymentProcessing() = default;

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QList>
+#include <QMap>
+#include <QScopedPointer>
+#include <QString>
+
+// A local Velmor service: the four endpoints, Basic authorization, order life cycles chosen
+// by the scanned code, and faults that tests switch on per endpoint. Runs on its own
+// threads; every method may be called from any thread.
+class Sandbox
+{
+public:
+    enum class Endpoint { Create, Info, Cancel, Refund };
+
+    enum class Fault {
+        None,
+        Delay,          // answer normally after `delayMs`
+        Drop,           // close the connection without an answer
+        DropMidBody,    // send the headers and half the body, then close
+        Empty500,       // 500 with an empty body
+        Html502,        // 502 with an HTML page
+        NotJson,        // 200 with a body that is not JSON
+        TruncatedJson,  // 200 with JSON cut short
+        ErrorObject,    // 400 with {"error": {"code": ..., "text": ...}}
+        HugeBody,       // 200 with a 5 MiB JSON body
+        Trickle,        // 200 whose body comes a byte every `delayMs`
+        NoAnswer,       // accept, read the request, never answer (until stopped)
+    };
+
+    // Scanned codes ("clientInfo"."id") that choose an order's life, like test card numbers.
+    static constexpr const char *CodeApprove = "VELMOR-APPROVE";
+    static constexpr const char *CodeReject = "VELMOR-REJECT";
+    static constexpr const char *CodeHold = "VELMOR-HOLD";
+    static constexpr const char *CodeServiceCancel = "VELMOR-SERVICE-CANCEL";
+    static constexpr const char *CodeSlowCreate = "VELMOR-SLOW-CREATE";
+    static constexpr const char *CodeError = "VELMOR-ERROR";
+
+    struct Options
+    {
+        QString host = QStringLiteral("127.0.0.1");
+        int port = 0; // 0: an ephemeral port
+        QString basePath; // e.g. "/merchant"
+        QString login = QStringLiteral("merchant");
+        QString password = QStringLiteral("secret");
+        // Info polls each state lasts before the next (created, scoring, approved).
+        int pollsPerState = 1;
+        // How long the create answer of CodeSlowCreate is held back.
+        int slowCreateMs = 3000;
+        // TLS: PEM files. Empty certificate: plain HTTP.
+        QString certificateFile;
+        QString privateKeyFile;
+        // When set, a client certificate signed by this CA is required.
+        QString clientCaFile;
+    };
+
+    struct RecordedRequest
+    {
+        QString method;
+        QString path;
+        QMap<QString, QString> headers; // names lower-cased
+        QByteArray body;
+    };
+
+    explicit Sandbox(const Options &options = Options());
+    ~Sandbox();
+
+    Sandbox(const Sandbox &) = delete;
+    Sandbox &operator=(const Sandbox &) = delete;
+
+    // Listens and serves on background threads; false when the port cannot be bound.
+    bool start();
+    void stop();
+    bool isRunning() const;
+    int port() const;
+    // "http://127.0.0.1:PORT/base" (https when TLS is on).
+    QString baseUrl() const;
+
+    void setFault(Endpoint endpoint, Fault fault, int delayMs = 0);
+    void clearFaults();
+
+    QList<RecordedRequest> requests() const;
+    void clearRequests();
+
+    // An order as the service holds it: {"id", "status", "amount", "items", "refund": [...]}.
+    // Empty when unknown.
+    QJsonObject order(const QString &id) const;
+    // Puts an order into a state directly, for tests that start mid-life.
+    void setOrderStatus(const QString &id, const QString &status);
+
+private:
+    class Private;
+    QScopedPointer<Private> d;
+};

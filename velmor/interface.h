@@ -1,0 +1,93 @@
+#pragma once
+
+#include "requestresult.h"
+
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QMutex>
+#include <QObject>
+#include <QSharedPointer>
+#include <QString>
+#include <QUrl>
+#include <atomic>
+#include <paymentprocessingrequest.h>
+#include <tr.h>
+
+class RestClient;
+class AbstractDocument;
+
+namespace Log4Qt {
+class Logger;
+}
+
+namespace velmor {
+
+// The client of the Velmor merchant service. Every operation is virtual and every call of
+// one operation by another goes through the virtual table, so a subclass can replace any
+// single step.
+class Interface : public QObject
+{
+    Q_OBJECT
+
+public:
+    Interface();
+    ~Interface() override;
+
+    // Reads the configuration keys and hands the connection settings to the transport.
+    virtual void init();
+    // A sale: creates the order from the current receipt and waits for its outcome.
+    virtual RequestResult createOffline(const PaymentProcessingRequest &request);
+    virtual RequestResult info(const QString &orderId) const;
+    // Cancels the order in hand; without an answer, and unless replaying, queues it.
+    virtual RequestResult cancel(bool fromQueue);
+    virtual RequestResult refund(const PaymentProcessingRequest &request);
+    // One refund exchange; an empty payload is built from the current receipt.
+    virtual RequestResult refund(const QString &orderId, const QJsonObject &payload);
+    virtual QString createId() const;
+    virtual RequestResult sendPostRequest(const QString &path, const QJsonObject &body) const;
+    virtual RequestResult sendGetRequest(const QString &path) const;
+    virtual RequestResult getRequestResult() const;
+    virtual RequestResult waitForComplete(const QString &orderId) const;
+    virtual double getOrderAmount() const;
+    virtual double getOrderPrepaidAmount() const;
+    virtual QJsonArray getItems() const;
+    virtual QJsonObject getRefundPayload() const;
+    virtual QJsonArray getRefundItems(bool useBquant) const;
+    virtual OrderStatus getOrderStatus(const QString &status) const;
+    // Returns whether the message was stored.
+    virtual bool sendMessageToQueue(const QString &orderId) const;
+    virtual void changeProgress(const tr::Tr &message, int percent) const;
+
+    QHash<QString, QString> getHeaders() const;
+    QUrl getUrl(const QString &path) const;
+    static QString getTrId(const QString &code);
+    void setCurrentId(const QString &id);
+    double getOrderAmount(const QJsonObject &json) const;
+    double getTotalRefundedAmount(const QJsonObject &json) const;
+    // True only for an info answer that carries the order's amount and whose refunds add up
+    // to it exactly.
+    bool checkRefundAmount(const QJsonObject &json) const;
+
+    // Places an order id into a path as one segment, whatever characters it holds.
+    static QString pathSegment(const QString &id);
+
+protected:
+    // The host's current receipt, or null when there is none.
+    static QSharedPointer<AbstractDocument> currentDocument();
+
+    std::atomic_bool orderCanceled{false};
+    QUrl url;
+    int timeout = 60;
+    int infoRequestInterval = 10;
+    QString credentials;
+    QString currentId;
+    PaymentProcessingRequest request;
+    QSharedPointer<RestClient> restClient;
+    Log4Qt::Logger *logger = nullptr;
+    // Held around each exchange and the decoding of its answer, so that a cancellation from
+    // another thread never comes between a poll and its decoding.
+    mutable QMutex exchangeMutex;
+};
+
+} // namespace velmor

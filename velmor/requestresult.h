@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+#include <tr.h>
+
+namespace velmor {
+
+// Order states as the service reports them in "order"."status". The numbers are fixed.
+enum OrderStatus : int {
+    Undefined = 0,
+    Created = 1,
+    Scoring = 2,
+    Rejected = 3,
+    Approved = 4,
+    Canceled = 5,
+    Refunded = 6,
+    Completed = 7,
+    Processed = 8,
+};
+
+// The decoded outcome of one exchange with the service. A default record reads as success
+// with no status and no message.
+struct RequestResult
+{
+    int httpCode = 0;
+    QString id;
+    bool success = true;
+    bool noResponse = false;
+    bool timedOut = false;
+    QString errorCode;
+    tr::Tr message;
+    QJsonObject json;
+    int orderStatus = Undefined;
+};
+
+} // namespace velmor
