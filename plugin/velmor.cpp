@@ -1,0 +1,152 @@
+#include "velmor.h"
+
+#include <config.h>
+#include <interface.h>
+#include <log4qt/logger.h>
+#include <log4qt/logmanager.h>
+#include <mockfactory.h>
+#include <restclient.h>
+#include <singleton.h>
+
+#include <QJsonObject>
+
+namespace {
+
+// The transport factory gets its default as soon as the library is loaded; a test may
+// replace it afterwards, before the processing object is created.
+const bool transportFactoryReady = [] {
+    MockFactory<RestClient>::creator = [] { return MockFactory<RestClient>::defaultCreator(); };
+    return true;
+}();
+
+QString roubles(int kopecks)
+{
+    return QString::number(kopecks * 0.01, 'f', 2);
+}
+
+} // namespace
+
+Velmor::Velmor() : Velmor(QSharedPointer<velmor::Interface>(new velmor::Interface)) {}
+
+Velmor::Velmor(const QSharedPointer<velmor::Interface> &client)
+    : interface(client), logger(Log4Qt::LogManager::logger(QStringLiteral("velmor"), QString()))
+{
+    Q_UNUSED(transportFactoryReady)
+    setUp();
+}
+
+Velmor::~Velmor() = default;
+
+void Velmor::setUp()
+{
+    setOption(EPaymentProcessingOption::Option(0x4010), true);
+    setOption(processing::Option(0), true);
+    paymentTypes = {PaymentProcessingRequest::Payment, PaymentProcessingRequest::Refund};
+    cancelTypes = {PaymentProcessingRequest::Payment};
+    dialogImagePath = QStringLiteral(":/velmor/scan_token.png");
+}
+
+void Velmor::init()
+{
+    logger->info(QStringLiteral("Инициализация процессинга Velmor"));
+    if (!Singleton<Config>::instance)
+        Singleton<Config>::instance = new Config;
+    Singleton<Config>::instance->loadFile(paySystemsDirectory + QStringLiteral("velmor/velmor.ini"),
+                                          QString());
+    interface->init();
+}
+
+PaymentProcessingAnswer Velmor::payment(const PaymentProcessingRequest &request)
+{
+    velmor::RequestResult result;
+    if (request.getRequestType() == PaymentProcessingRequest::Payment) {
+        logger->info(QStringLiteral("Оплата на сумму %1").arg(roubles(request.getAmount())));
+        result = interface->createOffline(request);
+    } else {
+        logger->info(
+            QStringLiteral("Возврат по чеку продажи на сумму %1").arg(roubles(request.getAmount())));
+        result = interface->refund(request);
+    }
+
+    PaymentProcessingAnswer answer;
+    if (result.orderStatus == velmor::Canceled)
+        answer.setStatus(PaymentProcessingAnswer::OrderCanceled);
+    else
+        answer.setSuccess(result.success);
+    answer.setMessage(result.message);
+    answer.setRRN(result.id);
+    answer.setPaymentMethod(EPaymentMethod::Instalment);
+    return answer;
+}
+
+PaymentProcessingAnswer Velmor::cancel(const PaymentProcessingRequest &request)
+{
+    logger->info(QStringLiteral("Отмена оплаты в чеке продажи"));
+    const velmor::RequestResult result = interface->refund(request);
+
+    PaymentProcessingAnswer answer;
+    if (!result.success)
+        answer.setSuccess(false);
+    else if (result.message.isEmpty())
+        answer.setSuccess(true);
+    else
+        answer.setStatus(PaymentProcessingAnswer::SuccessWithMessage);
+    answer.setMessage(result.message);
+    answer.setPaymentMethod(EPaymentMethod::Instalment);
+    return answer;
+}
+
+bool Velmor::interruptPayment()
+{
+    logger->info(QStringLiteral("Отмена заказа"));
+    return interface->cancel(false).orderStatus == velmor::Canceled;
+}
+
+bool Velmor::sendEnqueuedMessage(const QMap<QString, QVariant> &message)
+{
+    logger->info(QStringLiteral("Отправка сообщения из очереди"));
+    const QString orderId = message.value(QStringLiteral("orderId")).toString();
+    logger->info(QStringLiteral("Заказ: %1").arg(orderId));
+
+    interface->setCurrentId(orderId);
+    const velmor::RequestResult orderInfo = interface->info(orderId);
+    if (orderInfo.noResponse)
+        return false;
+
+    // Only a readable order proves a full refund; an error object would "match" at 0 = 0.
+    if (orderInfo.success && interface->checkRefundAmount(orderInfo.json)) {
+        logger->info(QStringLiteral("Возврат выполнен"));
+        return true;
+    }
+
+    switch (orderInfo.orderStatus) {
+    case velmor::Rejected:
+    case velmor::Canceled:
+        return true;
+    case velmor::Approved:
+        return interface->cancel(true).success;
+    case velmor::Completed: {
+        const QJsonObject payload =
+            QJsonObject::fromVariantMap(message.value(QStringLiteral("refund")).toMap());
+        const velmor::RequestResult result = interface->refund(orderId, payload);
+        // A partial refund leaves the order completed; once the service has accepted it,
+        // offering it again would only repeat it.
+        return result.orderStatus == velmor::Refunded ||
+               (result.success && !result.noResponse && result.httpCode == 200);
+    }
+    default:
+        logger->warn(QStringLiteral("Некорректный статус заказа"));
+        return false;
+    }
+}
+
+QMap<EPaymentProcessingInfo::MessageType, tr::Tr> Velmor::getMessageInfo() const
+{
+    QMap<EPaymentProcessingInfo::MessageType, tr::Tr> messages;
+    messages.insert(EPaymentProcessingInfo::ScanTitle,
+                    tr::Tr(QStringLiteral("velmorScanTitle"), QStringLiteral("Ввод QR-кода VELMOR")));
+    messages.insert(EPaymentProcessingInfo::ScanMessage,
+                    tr::Tr(QStringLiteral("velmorScanMessage"),
+                           QStringLiteral("Отсканируйте QR-код VELMOR")));
+    return messages;
+}

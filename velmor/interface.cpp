@@ -1,0 +1,566 @@
+#include "interface.h"
+
+#include "jsonutils.h"
+#include "rounding.h"
+
+#include <QByteArray>
+#include <QJsonDocument>
+#include <QJsonValue>
+#include <QMutexLocker>
+#include <QUuid>
+#include <abstractdocument.h>
+#include <config.h>
+#include <dbqueuebroker.h>
+#include <gadgetserialize.h>
+#include <log4qt/logger.h>
+#include <log4qt/logmanager.h>
+#include <mockfactory.h>
+#include <restclient.h>
+#include <session.h>
+#include <singleton.h>
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+namespace velmor {
+
+namespace {
+
+template<typename T>
+T *hostService()
+{
+    if (!Singleton<T>::instance)
+        Singleton<T>::instance = new T;
+    return Singleton<T>::instance;
+}
+
+QSharedPointer<RestClient> makeTransport()
+{
+    // An empty factory would throw out of the constructor and across the plug-in boundary.
+    if (MockFactory<RestClient>::creator)
+        return MockFactory<RestClient>::creator();
+    return MockFactory<RestClient>::defaultCreator();
+}
+
+qint64 kopecks(double roubles)
+{
+    return std::isfinite(roubles) ? std::llround(roubles * 100) : 0;
+}
+
+const QString OrderStatusTexts[] = {
+    QString(),
+    QStringLiteral("created"),
+    QStringLiteral("scoring"),
+    QStringLiteral("rejected"),
+    QStringLiteral("approved"),
+    QStringLiteral("canceled"),
+    QStringLiteral("refunded"),
+    QStringLiteral("completed"),
+    QStringLiteral("processed"),
+};
+
+} // namespace
+
+Interface::Interface()
+    : restClient(makeTransport()),
+      logger(Log4Qt::LogManager::logger(QStringLiteral("velmor"), QString()))
+{
+}
+
+Interface::~Interface() = default;
+
+void Interface::init()
+{
+    Config *config = hostService<Config>();
+
+    const QString login = config->getString(QStringLiteral("Velmor:login"));
+    const QString password = config->getString(QStringLiteral("Velmor:password"));
+    credentials = QString::fromLatin1(
+        QStringLiteral("%1:%2").arg(login, password).toLocal8Bit().toBase64());
+
+    url = QUrl(config->getString(QStringLiteral("Velmor:url"), QStringLiteral("http://localhost")),
+               QUrl::TolerantMode);
+    // A password written into the URL itself is kept out of the log.
+    logger->debug(QStringLiteral("Установка адреса сервера: %1")
+                      .arg(url.toString(QUrl::RemovePassword)));
+
+    timeout = config->getInt(QStringLiteral("Velmor:timeout"), 60);
+    logger->debug(QStringLiteral("Установка таймаута обращения к серверу: %1 с.").arg(timeout));
+
+    // The interval is read under this spelling of the section, and installed files use it.
+    infoRequestInterval = config->getInt(QStringLiteral("Velmro:infoRequestInterval"), 10);
+    logger->debug(
+        QStringLiteral("Установка интервала запроса статуса заказа: %1 с.").arg(infoRequestInterval));
+
+    restClient->setLogger(logger);
+    restClient->setTimeout(timeout);
+    restClient->setCertificatePath(config->getString(QStringLiteral("Velmor:certificatePath")));
+    restClient->setCertificatePassword(
+        config->getString(QStringLiteral("Velmor:certificatePassword")));
+}
+
+RequestResult Interface::createOffline(const PaymentProcessingRequest &request)
+{
+    logger->info(QStringLiteral("Создание заказа"));
+
+    if (!currentDocument()) {
+        logger->error(QStringLiteral("Нет текущего чека, заказ не создан"));
+        RequestResult result;
+        result.success = false;
+        result.message = tr::Tr(QStringLiteral("velmorNoDocument"), QStringLiteral("Нет текущего чека"));
+        return result;
+    }
+
+    orderCanceled.store(false);
+    const QString orderId = createId();
+    {
+        QMutexLocker lock(&stateMutex);
+        currentId = orderId;
+        this->request = request;
+    }
+
+    const double documentAmount = getOrderAmount();
+    const double requestAmount = request.getAmount() / 100.0;
+    QJsonObject order;
+    order.insert(QStringLiteral("id"), orderId);
+    order.insert(QStringLiteral("amount"),
+                 roundAmount(documentAmount > requestAmount ? requestAmount : documentAmount));
+    order.insert(QStringLiteral("prepaidAmount"), roundAmount(getOrderPrepaidAmount()));
+    order.insert(QStringLiteral("isTwoStagePayment"), false);
+    order.insert(QStringLiteral("items"), getItems());
+
+    QJsonObject clientInfo;
+    clientInfo.insert(QStringLiteral("id"), request.getCardNumber());
+
+    QJsonObject body;
+    body.insert(QStringLiteral("clientInfo"), clientInfo);
+    body.insert(QStringLiteral("order"), order);
+
+    changeProgress(tr::Tr(QStringLiteral("velmorProgressCreateMessage"),
+                          QStringLiteral("Создание заказа VELMOR...")),
+                   45);
+
+    const RequestResult result = sendPostRequest(QStringLiteral("/create_offline"), body);
+
+    if (result.httpCode == 200) {
+        logger->info(QStringLiteral("Заявка одобрена"));
+        changeProgress(tr::Tr(QStringLiteral("velmorProgressApprovedMessage"),
+                              QStringLiteral("Заявка одобрена, ожидание первого платежа...")),
+                       70);
+        return waitForComplete(orderId);
+    }
+    if (result.noResponse && result.timedOut) {
+        // The order may exist although its answer was lost: its status tells.
+        logger->error(QStringLiteral(
+            "Не удалось получить ответ от севера, попытка получения статуса заказа"));
+        changeProgress(tr::Tr(QStringLiteral("velmorProgressInfoMessage"),
+                              QStringLiteral("Получение статуса заказа...")),
+                       60);
+        return waitForComplete(orderId);
+    }
+    return result;
+}
+
+RequestResult Interface::info(const QString &orderId) const
+{
+    return sendGetRequest(QStringLiteral("/%1/info").arg(pathSegment(orderId)));
+}
+
+RequestResult Interface::cancel(bool fromQueue)
+{
+    QJsonObject body;
+    body.insert(QStringLiteral("cancellationInitiator"), QStringLiteral("shop"));
+
+    const QString orderId = currentOrderId();
+    RequestResult result =
+        sendPostRequest(QStringLiteral("/%1/cancel").arg(pathSegment(orderId)), body);
+
+    if (result.json.value(QStringLiteral("status")).toString() == QLatin1String("CANCELLED")) {
+        orderCanceled.store(true);
+        result.orderStatus = Canceled;
+        return result;
+    }
+
+    if (result.noResponse && !fromQueue) {
+        logger->error(QStringLiteral(
+            "Не удалось получить ответ от сервера, будет выполнена отмена через очередь"));
+        // Only a stored cancellation may be reported as done: otherwise the cashier would be
+        // told of a cancellation that nobody will ever send.
+        if (!sendMessageToQueue(orderId))
+            return result;
+        orderCanceled.store(true);
+        result.orderStatus = Canceled;
+        return result;
+    }
+
+    return result;
+}
+
+RequestResult Interface::refund(const PaymentProcessingRequest &request)
+{
+    if (!currentDocument()) {
+        logger->error(QStringLiteral("Нет текущего чека, возврат не выполнен"));
+        RequestResult result;
+        result.success = false;
+        result.message = tr::Tr(QStringLiteral("velmorNoDocument"), QStringLiteral("Нет текущего чека"));
+        return result;
+    }
+
+    // The refund in hand decides the quantities, online and queued alike; the body is built
+    // after the exchange id is renewed, so its "id" is the exchange's own.
+    {
+        QMutexLocker lock(&stateMutex);
+        this->request = request;
+    }
+
+    RequestResult result = refund(request.getRrn(), QJsonObject());
+
+    if (result.errorCode == QLatin1String("exceeding_refunded_amount")) {
+        logger->warn(QStringLiteral("Проверка суммы выполненных возвратов"));
+        const RequestResult orderInfo = info(request.getRrn());
+        // Only a readable order can prove that it is refunded in full.
+        result.success = orderInfo.success && checkRefundAmount(orderInfo.json);
+        return result;
+    }
+
+    if (result.noResponse) {
+        logger->error(QStringLiteral(
+            "Не удалось получить ответ от сервера, будет выполнена отмена (возврат) через очередь"));
+        if (!sendMessageToQueue(request.getRrn()))
+            return result;
+        result.success = true;
+        result.message = tr::Tr(QStringLiteral("velmorCancelQueued"),
+                                QStringLiteral("%1.\nОтмена будет выполнена после восстановления "
+                                               "связи с сервером"))
+                             .arg(result.message);
+        return result;
+    }
+
+    return result;
+}
+
+RequestResult Interface::refund(const QString &orderId, const QJsonObject &payload)
+{
+    setCurrentId(createId());
+    const QString path = QStringLiteral("/%1/refund").arg(pathSegment(orderId));
+    return sendPostRequest(path, payload.isEmpty() ? getRefundPayload() : payload);
+}
+
+QString Interface::createId() const
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+RequestResult Interface::sendPostRequest(const QString &path, const QJsonObject &body) const
+{
+    const QByteArray bytes = QJsonDocument(body).toJson(QJsonDocument::Compact);
+    QMutexLocker lock(&exchangeMutex);
+    restClient->post(getUrl(path), bytes, getHeaders());
+    RequestResult result = getRequestResult();
+    result.timedOut = restClient->isTimedOut();
+    return result;
+}
+
+RequestResult Interface::sendGetRequest(const QString &path) const
+{
+    QMutexLocker lock(&exchangeMutex);
+    restClient->get(getUrl(path), getHeaders());
+    return getRequestResult();
+}
+
+RequestResult Interface::getRequestResult() const
+{
+    const RestResponse response = restClient->getResponse();
+
+    RequestResult result;
+    result.id = currentOrderId();
+    result.json = response.json;
+    result.httpCode = response.httpCode;
+
+    if (result.json.contains(QStringLiteral("error"))) {
+        const QJsonObject error = result.json.value(QStringLiteral("error")).toObject();
+        const QJsonValue code = error.value(QStringLiteral("code"));
+        const QJsonValue text = error.value(QStringLiteral("text"));
+        const QString codeText = code.isString() ? code.toString() : QString();
+        const QString messageText = text.isString() ? text.toString() : QString();
+        result.message = tr::Tr(getTrId(codeText), messageText);
+        logger->info(
+            QStringLiteral("Сервер вернул сообщение об ошибке: %1").arg(result.message.ru()));
+        result.errorCode = codeText;
+        result.success = false;
+    } else if (response.networkError > 0) {
+        result.success = false;
+        result.noResponse = true;
+        result.message = response.errorMessage;
+    } else if (result.httpCode != 200 && result.json.isEmpty()) {
+        result.success = false;
+        result.noResponse = true;
+        result.message = tr::Tr(QStringLiteral("Ошибка связи с сервером"));
+    }
+
+    if (result.json.contains(QStringLiteral("order"))) {
+        const QJsonObject order = result.json.value(QStringLiteral("order")).toObject();
+        result.orderStatus =
+            getOrderStatus(order.value(QStringLiteral("status")).toString().toLower());
+    }
+
+    if (result.orderStatus == Rejected) {
+        result.message = tr::Tr(QStringLiteral("velmorRejected"), QStringLiteral("Заявка отклонена"));
+        result.success = false;
+    }
+    return result;
+}
+
+RequestResult Interface::waitForComplete(const QString &orderId) const
+{
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point nextPoll = Clock::now();
+    RequestResult result;
+
+    for (;;) {
+        const Clock::time_point now = Clock::now();
+        if (nextPoll > now)
+            std::this_thread::sleep_for(nextPoll - now);
+        nextPoll = Clock::now() + std::chrono::seconds(infoRequestInterval > 0 ? infoRequestInterval : 0);
+
+        result = info(orderId);
+
+        if (orderCanceled.load()) {
+            logger->info(QStringLiteral("Заказ отменен"));
+            result.orderStatus = Canceled;
+            return result;
+        }
+
+        switch (result.orderStatus) {
+        case Rejected:
+            logger->warn(QStringLiteral("Заявка отклонена"));
+            return result;
+        case Canceled:
+            logger->info(QStringLiteral("Заказ отменен"));
+            return result;
+        case Completed:
+            logger->info(QStringLiteral("Заказ успешно оплачен"));
+            return result;
+        case Approved:
+            changeProgress(tr::Tr(QStringLiteral("velmorProgressApprovedMessage"),
+                                  QStringLiteral("Заявка одобрена, ожидание первого платежа...")),
+                           70);
+            logger->info(QStringLiteral("Заявка одобрена, ожидание первого платежа"));
+            break;
+        default:
+            break;
+        }
+        if (result.noResponse)
+            logger->warn(QStringLiteral("Не удалось получить ответ от севера, статус заказа неизвестен"));
+    }
+}
+
+double Interface::getOrderAmount() const
+{
+    const QSharedPointer<AbstractDocument> document = currentDocument();
+    return document ? document->getTotalSum() : 0.0;
+}
+
+double Interface::getOrderPrepaidAmount() const
+{
+    const QSharedPointer<AbstractDocument> document = currentDocument();
+    return document ? document->getPrepaidSum() : 0.0;
+}
+
+QJsonArray Interface::getItems() const
+{
+    QJsonArray items;
+    const QSharedPointer<AbstractDocument> document = currentDocument();
+    if (!document)
+        return items;
+
+    double prepaidLeft = document->getPrepaidSum();
+    const QVector<QSharedPointer<TGoodsItem>> goods = document->getGoodsItems();
+    for (const QSharedPointer<TGoodsItem> &goodsItem : goods) {
+        if (!goodsItem)
+            continue;
+        QJsonObject item;
+        item.insert(QStringLiteral("article"), goodsItem->getArticul());
+        item.insert(QStringLiteral("id"), QString::number(goodsItem->getPosnum()));
+        item.insert(QStringLiteral("name"), goodsItem->getName());
+        const double quantity = goodsItem->getQuantity();
+        item.insert(QStringLiteral("quantity"), roundQuantity(quantity));
+
+        // The prepaid amount covers positions from the first one on.
+        const double sum = goodsItem->getSumb();
+        const double share = sum > prepaidLeft ? prepaidLeft : sum;
+        prepaidLeft -= share;
+        // A position without quantity has no unit amount; dividing would send NaN or infinity.
+        const double unitAmount = quantity != 0.0 ? roundAmount((sum - share) / quantity) : 0.0;
+        item.insert(QStringLiteral("amount"), unitAmount);
+        items.append(item);
+    }
+    return items;
+}
+
+QJsonObject Interface::getRefundPayload() const
+{
+    QJsonObject refund;
+    refund.insert(QStringLiteral("id"), currentOrderId());
+    refund.insert(QStringLiteral("initiator"), QStringLiteral("shop"));
+    refund.insert(QStringLiteral("items"),
+                  getRefundItems(storedRequest().getRequestType() == PaymentProcessingRequest::Refund));
+
+    QJsonObject order;
+    order.insert(QStringLiteral("refund"), refund);
+    QJsonObject payload;
+    payload.insert(QStringLiteral("order"), order);
+    return payload;
+}
+
+QJsonArray Interface::getRefundItems(bool useBquant) const
+{
+    QJsonArray items;
+    const QSharedPointer<AbstractDocument> document = currentDocument();
+    if (!document)
+        return items;
+
+    const QVector<QSharedPointer<TGoodsItem>> goods = document->getGoodsItems();
+    for (const QSharedPointer<TGoodsItem> &goodsItem : goods) {
+        if (!goodsItem)
+            continue;
+        QJsonObject item;
+        item.insert(QStringLiteral("id"), QString::number(goodsItem->getPosnum()));
+        item.insert(QStringLiteral("refundedQuantity"),
+                    roundAmount(useBquant ? goodsItem->getBquant() : goodsItem->getQuantity()));
+        items.append(item);
+    }
+    return items;
+}
+
+OrderStatus Interface::getOrderStatus(const QString &status) const
+{
+    for (int value = Created; value <= Processed; ++value) {
+        if (status == OrderStatusTexts[value])
+            return OrderStatus(value);
+    }
+    return Undefined;
+}
+
+bool Interface::sendMessageToQueue(const QString &orderId) const
+{
+    logger->info(QStringLiteral("Отмена заказа через очередь"));
+
+    const PaymentProcessingRequest stored = storedRequest();
+    QJsonObject message;
+    message.insert(QStringLiteral("request"), gadgetserialize::g2j(stored, false));
+    message.insert(QStringLiteral("orderId"), orderId);
+    message.insert(QStringLiteral("refund"), getRefundPayload());
+    message.insert(QStringLiteral("valutCode"), stored.getValutCode());
+
+    DBQueueBroker *broker = hostService<DBQueueBroker>();
+    if (broker->addMessage(QStringLiteral("processing"), message, QString("")))
+        return true;
+    logger->error(QStringLiteral("Не удалось сохранить сообщение в очередь: %1")
+                      .arg(broker->lastError()));
+    return false;
+}
+
+void Interface::changeProgress(const tr::Tr &message, int percent) const
+{
+    Session *session = hostService<Session>();
+    // A host without a progress display simply shows nothing.
+    if (percent > 0) {
+        if (ProgressView *view = session->getProgressView())
+            view->setProgressValue(percent);
+    }
+    if (ProgressView *view = session->getProgressView())
+        view->setProgressText(message);
+}
+
+QHash<QString, QString> Interface::getHeaders() const
+{
+    QHash<QString, QString> headers;
+    headers.insert(QStringLiteral("Content-Type"), QStringLiteral("application/json"));
+    headers.insert(QStringLiteral("Authorization"), QStringLiteral("Basic %1").arg(credentials));
+    headers.insert(QStringLiteral("X-Correlation-ID"), currentOrderId());
+    return headers;
+}
+
+QUrl Interface::getUrl(const QString &path) const
+{
+    // The operation path arrives with its order id already encoded as one segment, so the
+    // joined path is kept in encoded form from here on.
+    QUrl result(url);
+    QString text = result.path(QUrl::FullyEncoded) + path;
+    text.replace(QStringLiteral("//"), QStringLiteral("/"));
+    result.setPath(text, QUrl::StrictMode);
+    return result;
+}
+
+QString Interface::getTrId(const QString &code)
+{
+    QString id = QStringLiteral("velmor");
+    const QStringList parts = code.split(QLatin1Char('_'), Qt::SkipEmptyParts);
+    for (const QString &part : parts)
+        id += part.left(1).toUpper() + part.mid(1);
+    return id;
+}
+
+void Interface::setCurrentId(const QString &id)
+{
+    QMutexLocker lock(&stateMutex);
+    currentId = id;
+}
+
+double Interface::getOrderAmount(const QJsonObject &json) const
+{
+    return jsonutils::extract(json, {QStringLiteral("order"), QStringLiteral("amount")}).toDouble(0.0);
+}
+
+double Interface::getTotalRefundedAmount(const QJsonObject &json) const
+{
+    double total = 0.0;
+    const QJsonArray refunds = json.value(QStringLiteral("refund")).toArray();
+    for (const QJsonValue &refund : refunds)
+        total += refund.toObject().value(QStringLiteral("totalRefundedAmount")).toDouble(0.0);
+    return total;
+}
+
+bool Interface::checkRefundAmount(const QJsonObject &json) const
+{
+    // An error object or an answer without the order's amount proves nothing: both sides
+    // would read 0 and "match".
+    if (json.isEmpty() || json.contains(QStringLiteral("error")))
+        return false;
+    const QJsonValue amount = jsonutils::extract(json, {QStringLiteral("order"), QStringLiteral("amount")});
+    if (!amount.isDouble())
+        return false;
+    // Money is compared in kopecks: a sum of several refunds in binary floating point rarely
+    // equals the order amount to the last bit.
+    return kopecks(getTotalRefundedAmount(json)) == kopecks(amount.toDouble());
+}
+
+QString Interface::pathSegment(const QString &id)
+{
+    // Everything but unreserved characters is percent-encoded, so "/", "?", "#" and "%" stay
+    // inside the segment; the dot segments are encoded too, or they would climb the path.
+    if (id == QLatin1String(".") || id == QLatin1String(".."))
+        return QString(id).replace(QLatin1Char('.'), QStringLiteral("%2E"));
+    return QString::fromLatin1(QUrl::toPercentEncoding(id));
+}
+
+QString Interface::currentOrderId() const
+{
+    QMutexLocker lock(&stateMutex);
+    return currentId;
+}
+
+PaymentProcessingRequest Interface::storedRequest() const
+{
+    QMutexLocker lock(&stateMutex);
+    return request;
+}
+
+QSharedPointer<AbstractDocument> Interface::currentDocument()
+{
+    return hostService<Session>()->getDocument();
+}
+
+} // namespace velmor

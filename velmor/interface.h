@@ -75,6 +75,9 @@ public:
 protected:
     // The host's current receipt, or null when there is none.
     static QSharedPointer<AbstractDocument> currentDocument();
+    // The order in hand as another thread may read it while a sale writes it.
+    QString currentOrderId() const;
+    PaymentProcessingRequest storedRequest() const;
 
     std::atomic_bool orderCanceled{false};
     QUrl url;
@@ -88,6 +91,9 @@ protected:
     // Held around each exchange and the decoding of its answer, so that a cancellation from
     // another thread never comes between a poll and its decoding.
     mutable QMutex exchangeMutex;
+    // Guards currentId and request, which an interruption reads from another thread. Never
+    // held while waiting for exchangeMutex.
+    mutable QMutex stateMutex;
 };
 
 } // namespace velmor

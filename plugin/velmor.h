@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QObject>
+#include <QSharedPointer>
+#include <basicpaymentprocessing.h>
+
+namespace velmor {
+class Interface;
+}
+
+namespace Log4Qt {
+class Logger;
+}
+
+// The processing object the host drives: it forwards each operation to the service client
+// and turns the client's results into the host's answers.
+class Velmor : public QObject, public BasicPaymentProcessing
+{
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID "Velmor")
+    Q_INTERFACES(BasicPaymentProcessing)
+
+public:
+    Velmor();
+    ~Velmor() override;
+
+    void init() override;
+    PaymentProcessingAnswer payment(const PaymentProcessingRequest &request) override;
+    PaymentProcessingAnswer cancel(const PaymentProcessingRequest &request) override;
+    bool interruptPayment() override;
+    bool sendEnqueuedMessage(const QMap<QString, QVariant> &message) override;
+    QMap<EPaymentProcessingInfo::MessageType, tr::Tr> getMessageInfo() const override;
+
+protected:
+    // For tests that stand a prepared client in.
+    explicit Velmor(const QSharedPointer<velmor::Interface> &client);
+
+    QSharedPointer<velmor::Interface> interface;
+    Log4Qt::Logger *logger = nullptr;
+
+private:
+    void setUp();
+};
