@@ -1,19 +1,315 @@
 #include "dbqueuebroker.h"
 
-// Placeholder until the SQLite queue lands: nothing is stored.
+#include "config.h"
+#include "singleton.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QMutex>
+#include <QMutexLocker>
+
+#include <sqlite3.h>
+
+namespace {
+
+const char *const kDefaultFileName = "queue.sqlite";
+const char *const kPathSetting = "Queue:database";
+// Long enough to ride out another process's commit (an fsync or two) on a slow disk.
+const int kBusyTimeoutMs = 5000;
+
+const char *const kSchema = "CREATE TABLE IF NOT EXISTS messages ("
+                            " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+                            " type TEXT NOT NULL,"
+                            " message TEXT NOT NULL,"
+                            " extra TEXT NOT NULL DEFAULT '',"
+                            " added TEXT NOT NULL,"
+                            " attempts INTEGER NOT NULL DEFAULT 0,"
+                            " last_attempt TEXT)";
+
+QString nowText()
+{
+    return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+}
+
+QDateTime parseTime(const QString &text)
+{
+    if (text.isEmpty())
+        return QDateTime();
+    QDateTime time = QDateTime::fromString(text, Qt::ISODateWithMs);
+    if (time.isValid())
+        time = time.toUTC();
+    return time;
+}
+
+QString columnText(sqlite3_stmt *statement, int column)
+{
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
+    if (!text)
+        return QString();
+    return QString::fromUtf8(text, sqlite3_column_bytes(statement, column));
+}
+
+// Finalizes on every path out of a function, so that an early return cannot leave a statement
+// holding a read lock on the file.
+class Statement
+{
+public:
+    Statement() = default;
+    ~Statement() { sqlite3_finalize(m_statement); }
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+
+    sqlite3_stmt **out() { return &m_statement; }
+    sqlite3_stmt *get() const { return m_statement; }
+
+private:
+    sqlite3_stmt *m_statement = nullptr;
+};
+
+bool bindText(sqlite3_stmt *statement, int index, const QString &value)
+{
+    // A null QString is stored as '' so that the NOT NULL columns accept it.
+    const QByteArray utf8 = value.toUtf8();
+    return sqlite3_bind_text(statement, index, utf8.constData(), utf8.size(), SQLITE_TRANSIENT) ==
+           SQLITE_OK;
+}
+
+} // namespace
+
 class DBQueueBroker::Private
 {
 public:
+    ~Private() { close(); }
+
+    // Everything below runs under `mutex`; the connection is also opened fully serialised, so a
+    // stray use from another thread cannot corrupt the handle.
+    bool ensureOpen();
+    void close();
+    bool exec(const char *sql);
+    bool fail(const QString &what);
+
     QString path;
+    sqlite3 *db = nullptr;
+    QString lastError;
+    mutable QMutex mutex;
 };
 
-DBQueueBroker::DBQueueBroker() : d(new Private) {}
-DBQueueBroker::DBQueueBroker(const QString &databasePath) : d(new Private) { d->path = databasePath; }
+bool DBQueueBroker::Private::fail(const QString &what)
+{
+    lastError =
+        db ? QStringLiteral("%1: %2").arg(what, QString::fromUtf8(sqlite3_errmsg(db))) : what;
+    return false;
+}
+
+bool DBQueueBroker::Private::exec(const char *sql)
+{
+    char *message = nullptr;
+    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &message);
+    if (rc != SQLITE_OK) {
+        lastError = QStringLiteral("%1: %2").arg(QString::fromUtf8(sql),
+                                                 message ? QString::fromUtf8(message)
+                                                         : QString::fromUtf8(sqlite3_errstr(rc)));
+        sqlite3_free(message);
+        return false;
+    }
+    return true;
+}
+
+void DBQueueBroker::Private::close()
+{
+    if (db) {
+        sqlite3_close_v2(db);
+        db = nullptr;
+    }
+}
+
+bool DBQueueBroker::Private::ensureOpen()
+{
+    if (db)
+        return true;
+
+    // A failed attempt is retried on the next call: the directory may appear or the disk may
+    // come back, and the queue must not stay dead for the life of the process because of it.
+    const QByteArray fileName = path.toUtf8();
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
+    const int rc = sqlite3_open_v2(fileName.constData(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        fail(QStringLiteral("cannot open queue database %1").arg(path));
+        if (!db)
+            lastError = QStringLiteral("cannot open queue database %1: %2")
+                            .arg(path, QString::fromUtf8(sqlite3_errstr(rc)));
+        close();
+        return false;
+    }
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+
+    // WAL with synchronous FULL: a commit is on disk when it returns, and a process killed at any
+    // point leaves either the whole transaction or none of it.
+    Statement mode;
+    if (sqlite3_prepare_v2(db, "PRAGMA journal_mode=WAL", -1, mode.out(), nullptr) != SQLITE_OK ||
+        sqlite3_step(mode.get()) != SQLITE_ROW) {
+        fail(QStringLiteral("cannot switch %1 to WAL").arg(path));
+        close();
+        return false;
+    }
+    const QString journalMode = columnText(mode.get(), 0);
+    if (journalMode.compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
+        lastError =
+            QStringLiteral("cannot switch %1 to WAL (journal mode is %2)").arg(path, journalMode);
+        close();
+        return false;
+    }
+
+    if (!exec("PRAGMA synchronous=FULL") || !exec(kSchema)) {
+        close();
+        return false;
+    }
+    lastError.clear();
+    return true;
+}
+
+DBQueueBroker::DBQueueBroker() : DBQueueBroker(QString()) {}
+
+DBQueueBroker::DBQueueBroker(const QString &databasePath) : d(new Private)
+{
+    QString path = databasePath;
+    if (path.isEmpty() && Singleton<Config>::instance)
+        path = Singleton<Config>::instance->getString(QLatin1String(kPathSetting)).trimmed();
+    if (path.isEmpty())
+        path = QLatin1String(kDefaultFileName);
+    // Pinned now, so that a later change of working directory cannot move the queue.
+    d->path = QFileInfo(path).absoluteFilePath();
+
+    QMutexLocker lock(&d->mutex);
+    d->ensureOpen();
+}
+
 DBQueueBroker::~DBQueueBroker() = default;
-bool DBQueueBroker::addMessage(const QString &, const QJsonObject &, const QString &) { return false; }
-QList<QueuedMessage> DBQueueBroker::pendingMessages() const { return {}; }
-bool DBQueueBroker::recordAttempt(qint64) { return false; }
-bool DBQueueBroker::removeMessage(qint64) { return false; }
-QString DBQueueBroker::databasePath() const { return d->path; }
-bool DBQueueBroker::isOpen() const { return false; }
-QString DBQueueBroker::lastError() const { return QString(); }
+
+bool DBQueueBroker::addMessage(const QString &type, const QJsonObject &message,
+                               const QString &extra)
+{
+    return addMessage(type, message, extra, nullptr);
+}
+
+bool DBQueueBroker::addMessage(const QString &type, const QJsonObject &message,
+                               const QString &extra, qint64 *id)
+{
+    QMutexLocker lock(&d->mutex);
+    if (!d->ensureOpen())
+        return false;
+
+    Statement insert;
+    if (sqlite3_prepare_v2(d->db,
+                           "INSERT INTO messages (type, message, extra, added, attempts)"
+                           " VALUES (?1, ?2, ?3, ?4, 0)",
+                           -1, insert.out(), nullptr) != SQLITE_OK)
+        return d->fail(QStringLiteral("cannot prepare insert"));
+
+    const QString json = QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact));
+    if (!bindText(insert.get(), 1, type) || !bindText(insert.get(), 2, json) ||
+        !bindText(insert.get(), 3, extra) || !bindText(insert.get(), 4, nowText()))
+        return d->fail(QStringLiteral("cannot bind message"));
+
+    // One statement in autocommit mode is one transaction: when step reports DONE the row is
+    // committed and, with synchronous FULL, synced to the WAL file.
+    if (sqlite3_step(insert.get()) != SQLITE_DONE)
+        return d->fail(QStringLiteral("cannot store message"));
+    if (id)
+        *id = sqlite3_last_insert_rowid(d->db);
+    d->lastError.clear();
+    return true;
+}
+
+QList<QueuedMessage> DBQueueBroker::pendingMessages() const
+{
+    QMutexLocker lock(&d->mutex);
+    QList<QueuedMessage> result;
+    if (!d->ensureOpen())
+        return result;
+
+    Statement select;
+    if (sqlite3_prepare_v2(d->db,
+                           "SELECT id, type, message, extra, added, attempts, last_attempt"
+                           " FROM messages ORDER BY id",
+                           -1, select.out(), nullptr) != SQLITE_OK) {
+        d->fail(QStringLiteral("cannot prepare select"));
+        return result;
+    }
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {
+        QueuedMessage entry;
+        entry.id = sqlite3_column_int64(select.get(), 0);
+        entry.type = columnText(select.get(), 1);
+        entry.message = QJsonDocument::fromJson(columnText(select.get(), 2).toUtf8()).object();
+        entry.extra = columnText(select.get(), 3);
+        entry.added = parseTime(columnText(select.get(), 4));
+        entry.attempts = sqlite3_column_int(select.get(), 5);
+        entry.lastAttempt = parseTime(columnText(select.get(), 6));
+        result.append(entry);
+    }
+    if (rc != SQLITE_DONE)
+        d->fail(QStringLiteral("cannot read messages"));
+    else
+        d->lastError.clear();
+    return result;
+}
+
+bool DBQueueBroker::recordAttempt(qint64 id)
+{
+    QMutexLocker lock(&d->mutex);
+    if (!d->ensureOpen())
+        return false;
+
+    Statement update;
+    if (sqlite3_prepare_v2(d->db,
+                           "UPDATE messages SET attempts = attempts + 1, last_attempt = ?1"
+                           " WHERE id = ?2",
+                           -1, update.out(), nullptr) != SQLITE_OK)
+        return d->fail(QStringLiteral("cannot prepare update"));
+    if (!bindText(update.get(), 1, nowText()) ||
+        sqlite3_bind_int64(update.get(), 2, id) != SQLITE_OK)
+        return d->fail(QStringLiteral("cannot bind attempt"));
+    if (sqlite3_step(update.get()) != SQLITE_DONE)
+        return d->fail(QStringLiteral("cannot record attempt"));
+    d->lastError.clear();
+    return sqlite3_changes(d->db) == 1;
+}
+
+bool DBQueueBroker::removeMessage(qint64 id)
+{
+    QMutexLocker lock(&d->mutex);
+    if (!d->ensureOpen())
+        return false;
+
+    Statement remove;
+    if (sqlite3_prepare_v2(d->db, "DELETE FROM messages WHERE id = ?1", -1, remove.out(),
+                           nullptr) != SQLITE_OK)
+        return d->fail(QStringLiteral("cannot prepare delete"));
+    if (sqlite3_bind_int64(remove.get(), 1, id) != SQLITE_OK)
+        return d->fail(QStringLiteral("cannot bind id"));
+    if (sqlite3_step(remove.get()) != SQLITE_DONE)
+        return d->fail(QStringLiteral("cannot remove message"));
+    d->lastError.clear();
+    return sqlite3_changes(d->db) == 1;
+}
+
+QString DBQueueBroker::databasePath() const
+{
+    return d->path;
+}
+
+bool DBQueueBroker::isOpen() const
+{
+    QMutexLocker lock(&d->mutex);
+    return d->db != nullptr;
+}
+
+QString DBQueueBroker::lastError() const
+{
+    QMutexLocker lock(&d->mutex);
+    return d->lastError;
+}

@@ -14,21 +14,29 @@ class HOST_EXPORT DBQueueBroker
 {
 public:
     // The database named by the host setting "Queue:database", else "queue.sqlite" in the
-    // working directory.
+    // working directory. A database that cannot be opened leaves isOpen() false; every
+    // operation then tries again and fails softly until it can.
     DBQueueBroker();
+    // An empty path means the default above.
     explicit DBQueueBroker(const QString &databasePath);
     virtual ~DBQueueBroker();
 
     DBQueueBroker(const DBQueueBroker &) = delete;
     DBQueueBroker &operator=(const DBQueueBroker &) = delete;
 
+    // False when the message could not be stored; lastError() then says why.
     bool addMessage(const QString &type, const QJsonObject &message, const QString &extra);
+    // The same, also giving the id under which the host side will list the message.
+    bool addMessage(const QString &type, const QJsonObject &message, const QString &extra,
+                    qint64 *id);
 
     // Host side: pending messages, oldest first.
     QList<QueuedMessage> pendingMessages() const;
+    // Both are false when no message has that id.
     bool recordAttempt(qint64 id);
     bool removeMessage(qint64 id);
 
+    // Absolute, fixed at construction.
     QString databasePath() const;
     bool isOpen() const;
     QString lastError() const;

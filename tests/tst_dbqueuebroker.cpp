@@ -1,0 +1,548 @@
+#include "config.h"
+#include "dbqueuebroker.h"
+#include "singleton.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+
+#include <random>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Reads the file with a connection of its own, so that the checks do not go through the code
+// under test.
+class RawDatabase
+{
+public:
+    explicit RawDatabase(const QString &path)
+    {
+        sqlite3_open_v2(path.toUtf8().constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr);
+    }
+    ~RawDatabase() { sqlite3_close_v2(m_db); }
+    RawDatabase(const RawDatabase &) = delete;
+    RawDatabase &operator=(const RawDatabase &) = delete;
+
+    // Every row's columns joined by '|', rows in order.
+    QStringList query(const char *sql) const
+    {
+        QStringList rows;
+        sqlite3_stmt *statement = nullptr;
+        if (sqlite3_prepare_v2(m_db, sql, -1, &statement, nullptr) != SQLITE_OK) {
+            rows << QStringLiteral("error: ") + QString::fromUtf8(sqlite3_errmsg(m_db));
+            return rows;
+        }
+        while (sqlite3_step(statement) == SQLITE_ROW) {
+            QStringList columns;
+            for (int i = 0; i < sqlite3_column_count(statement); ++i) {
+                const auto *text =
+                    reinterpret_cast<const char *>(sqlite3_column_text(statement, i));
+                columns << (text ? QString::fromUtf8(text) : QStringLiteral("<null>"));
+            }
+            rows << columns.join(QLatin1Char('|'));
+        }
+        sqlite3_finalize(statement);
+        return rows;
+    }
+
+private:
+    sqlite3 *m_db = nullptr;
+};
+
+QJsonObject cyrillicMessage()
+{
+    const QJsonObject refund{{"id", QStringLiteral("возврат-1")},
+                             {"initiator", QStringLiteral("Кассир")},
+                             {"items", QJsonArray{}}};
+    return QJsonObject{{"orderId", QStringLiteral("заказ-№42")},
+                       {"comment", QStringLiteral("Отмена заказа через очередь: «ёЁ» — готово")},
+                       {"refund", QJsonObject{{"order", QJsonObject{{"refund", refund}}}}},
+                       {"valutCode", 643},
+                       {"sum", 1234.56},
+                       {"partial", false},
+                       {"none", QJsonValue::Null}};
+}
+
+class DBQueueBrokerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
+
+    QString dbPath() const { return m_dir.filePath(QStringLiteral("queue.sqlite")); }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(DBQueueBrokerTest, RoundTripKeepsCyrillicTextAndEveryField)
+{
+    DBQueueBroker broker(dbPath());
+    ASSERT_TRUE(broker.isOpen()) << broker.lastError().toStdString();
+    EXPECT_EQ(broker.databasePath(), dbPath());
+
+    const QDateTime before = QDateTime::currentDateTimeUtc().addMSecs(-1);
+    qint64 id = 0;
+    ASSERT_TRUE(broker.addMessage(QStringLiteral("processing"), cyrillicMessage(),
+                                  QStringLiteral("доп"), &id));
+    const QDateTime after = QDateTime::currentDateTimeUtc();
+    EXPECT_GT(id, 0);
+
+    const QList<QueuedMessage> pending = broker.pendingMessages();
+    ASSERT_EQ(pending.size(), 1);
+    const QueuedMessage &entry = pending.first();
+    EXPECT_EQ(entry.id, id);
+    EXPECT_EQ(entry.type, QStringLiteral("processing"));
+    EXPECT_EQ(entry.message, cyrillicMessage());
+    EXPECT_EQ(entry.message.value("comment").toString(),
+              QStringLiteral("Отмена заказа через очередь: «ёЁ» — готово"));
+    EXPECT_EQ(entry.extra, QStringLiteral("доп"));
+    EXPECT_EQ(entry.attempts, 0);
+    EXPECT_FALSE(entry.lastAttempt.isValid());
+    ASSERT_TRUE(entry.added.isValid());
+    EXPECT_EQ(entry.added.timeSpec(), Qt::UTC);
+    EXPECT_LE(before, entry.added);
+    EXPECT_LE(entry.added, after);
+
+    // On disk: compact JSON as UTF-8 text and an ISO 8601 UTC stamp with milliseconds.
+    const RawDatabase raw(dbPath());
+    const QStringList rows = raw.query("SELECT message, added, attempts FROM messages");
+    ASSERT_EQ(rows.size(), 1);
+    const QStringList columns = rows.first().split(QLatin1Char('|'));
+    ASSERT_EQ(columns.size(), 3);
+    EXPECT_EQ(columns[0],
+              QString::fromUtf8(QJsonDocument(cyrillicMessage()).toJson(QJsonDocument::Compact)));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z$)"))
+                    .match(columns[1])
+                    .hasMatch())
+        << columns[1].toStdString();
+    EXPECT_EQ(columns[2], QStringLiteral("0"));
+}
+
+TEST_F(DBQueueBrokerTest, FileIsInWalModeWithTheDocumentedColumns)
+{
+    DBQueueBroker broker(dbPath());
+    ASSERT_TRUE(broker.addMessage(QStringLiteral("processing"), cyrillicMessage(), QString()));
+
+    const RawDatabase raw(dbPath());
+    EXPECT_EQ(raw.query("PRAGMA journal_mode"), QStringList{QStringLiteral("wal")});
+    QStringList columns;
+    for (const QString &row : raw.query("PRAGMA table_info(messages)"))
+        columns << row.section(QLatin1Char('|'), 1, 2);
+    EXPECT_EQ(columns, (QStringList{"id|INTEGER", "type|TEXT", "message|TEXT", "extra|TEXT",
+                                    "added|TEXT", "attempts|INTEGER", "last_attempt|TEXT"}));
+    EXPECT_EQ(raw.query("SELECT name FROM sqlite_sequence"),
+              QStringList{QStringLiteral("messages")});
+}
+
+TEST_F(DBQueueBrokerTest, ListsMessagesOldestFirst)
+{
+    DBQueueBroker broker(dbPath());
+    QList<qint64> ids;
+    for (int i = 0; i < 5; ++i) {
+        qint64 id = 0;
+        ASSERT_TRUE(
+            broker.addMessage(QStringLiteral("processing"), QJsonObject{{"n", i}}, QString(), &id));
+        ids << id;
+    }
+
+    const QList<QueuedMessage> pending = broker.pendingMessages();
+    ASSERT_EQ(pending.size(), 5);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(pending[i].id, ids[i]);
+        EXPECT_EQ(pending[i].message.value("n").toInt(-1), i);
+        if (i > 0) {
+            EXPECT_LT(pending[i - 1].id, pending[i].id);
+            EXPECT_LE(pending[i - 1].added, pending[i].added);
+        }
+    }
+}
+
+TEST_F(DBQueueBrokerTest, RecordAttemptCountsAndStampsTheMessage)
+{
+    DBQueueBroker broker(dbPath());
+    qint64 first = 0;
+    qint64 second = 0;
+    ASSERT_TRUE(
+        broker.addMessage(QStringLiteral("processing"), QJsonObject{{"n", 1}}, QString(), &first));
+    ASSERT_TRUE(
+        broker.addMessage(QStringLiteral("processing"), QJsonObject{{"n", 2}}, QString(), &second));
+
+    const QDateTime before = QDateTime::currentDateTimeUtc().addMSecs(-1);
+    EXPECT_TRUE(broker.recordAttempt(first));
+    EXPECT_TRUE(broker.recordAttempt(first));
+    const QDateTime after = QDateTime::currentDateTimeUtc();
+    EXPECT_FALSE(broker.recordAttempt(second + 1000));
+
+    const QList<QueuedMessage> pending = broker.pendingMessages();
+    ASSERT_EQ(pending.size(), 2);
+    EXPECT_EQ(pending[0].attempts, 2);
+    ASSERT_TRUE(pending[0].lastAttempt.isValid());
+    EXPECT_LE(before, pending[0].lastAttempt);
+    EXPECT_LE(pending[0].lastAttempt, after);
+    EXPECT_EQ(pending[1].attempts, 0);
+    EXPECT_FALSE(pending[1].lastAttempt.isValid());
+}
+
+TEST_F(DBQueueBrokerTest, RemoveMessageDropsOnlyThatMessage)
+{
+    DBQueueBroker broker(dbPath());
+    QList<qint64> ids;
+    for (int i = 0; i < 3; ++i) {
+        qint64 id = 0;
+        ASSERT_TRUE(
+            broker.addMessage(QStringLiteral("processing"), QJsonObject{{"n", i}}, QString(), &id));
+        ids << id;
+    }
+
+    EXPECT_TRUE(broker.removeMessage(ids[1]));
+    EXPECT_FALSE(broker.removeMessage(ids[1]));
+
+    const QList<QueuedMessage> pending = broker.pendingMessages();
+    ASSERT_EQ(pending.size(), 2);
+    EXPECT_EQ(pending[0].id, ids[0]);
+    EXPECT_EQ(pending[1].id, ids[2]);
+
+    // AUTOINCREMENT: a removed id is never handed out again, so the host cannot confuse a new
+    // message with one it already dropped.
+    ASSERT_TRUE(broker.removeMessage(ids[2]));
+    qint64 next = 0;
+    ASSERT_TRUE(broker.addMessage(QStringLiteral("processing"), QJsonObject(), QString(), &next));
+    EXPECT_GT(next, ids[2]);
+}
+
+TEST_F(DBQueueBrokerTest, SecondBrokerOnTheSameFileSeesTheMessages)
+{
+    qint64 id = 0;
+    {
+        DBQueueBroker writer(dbPath());
+        ASSERT_TRUE(
+            writer.addMessage(QStringLiteral("processing"), cyrillicMessage(), QString(), &id));
+
+        DBQueueBroker reader(dbPath());
+        const QList<QueuedMessage> seen = reader.pendingMessages();
+        ASSERT_EQ(seen.size(), 1);
+        EXPECT_EQ(seen.first().message, cyrillicMessage());
+
+        // Changes made through one connection are seen through the other.
+        ASSERT_TRUE(reader.recordAttempt(id));
+        ASSERT_EQ(writer.pendingMessages().size(), 1);
+        EXPECT_EQ(writer.pendingMessages().first().attempts, 1);
+    }
+
+    // Reopened after both were closed.
+    DBQueueBroker reopened(dbPath());
+    const QList<QueuedMessage> pending = reopened.pendingMessages();
+    ASSERT_EQ(pending.size(), 1);
+    EXPECT_EQ(pending.first().id, id);
+    EXPECT_EQ(pending.first().message, cyrillicMessage());
+    EXPECT_EQ(pending.first().attempts, 1);
+    EXPECT_TRUE(reopened.removeMessage(id));
+    EXPECT_TRUE(reopened.pendingMessages().isEmpty());
+}
+
+TEST_F(DBQueueBrokerTest, DefaultConstructorTakesThePathFromTheHostSetting)
+{
+    Config *const saved = Singleton<Config>::instance;
+    Config config;
+    const QString configured = m_dir.filePath(QStringLiteral("configured.sqlite"));
+    config.setValue(QStringLiteral("Queue:database"), configured);
+    Singleton<Config>::instance = &config;
+    {
+        DBQueueBroker broker;
+        EXPECT_EQ(broker.databasePath(), configured);
+        EXPECT_TRUE(broker.addMessage(QStringLiteral("processing"), cyrillicMessage(), QString()));
+    }
+    Singleton<Config>::instance = saved;
+    EXPECT_TRUE(QFile::exists(configured));
+}
+
+TEST_F(DBQueueBrokerTest, DefaultConstructorFallsBackToTheWorkingDirectory)
+{
+    Config *const saved = Singleton<Config>::instance;
+    Config empty; // present, but without the setting
+    const QString savedDirectory = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(m_dir.path()));
+    for (Config *config : {static_cast<Config *>(nullptr), &empty}) {
+        Singleton<Config>::instance = config;
+        DBQueueBroker broker;
+        EXPECT_EQ(broker.databasePath(), QDir(m_dir.path()).absoluteFilePath("queue.sqlite"));
+        EXPECT_TRUE(broker.isOpen()) << broker.lastError().toStdString();
+    }
+    Singleton<Config>::instance = saved;
+    QDir::setCurrent(savedDirectory);
+    EXPECT_TRUE(QFile::exists(dbPath()));
+}
+
+TEST_F(DBQueueBrokerTest, ConcurrentWritersFromManyThreadsLoseNothing)
+{
+    DBQueueBroker broker(dbPath());
+    const int threads = 4;
+    const int perThread = 20;
+    std::vector<std::vector<qint64>> ids(threads);
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back([&broker, &ids, t] {
+            for (int i = 0; i < perThread; ++i) {
+                qint64 id = 0;
+                if (broker.addMessage(QStringLiteral("processing"),
+                                      QJsonObject{{"thread", t}, {"n", i}}, QString(), &id))
+                    ids[t].push_back(id);
+            }
+        });
+    }
+    for (std::thread &worker : workers)
+        worker.join();
+
+    QSet<qint64> reported;
+    for (const auto &list : ids) {
+        EXPECT_EQ(int(list.size()), perThread);
+        for (qint64 id : list)
+            reported.insert(id);
+    }
+    EXPECT_EQ(reported.size(), threads * perThread);
+    const QList<QueuedMessage> pending = broker.pendingMessages();
+    EXPECT_EQ(pending.size(), threads * perThread);
+    for (const QueuedMessage &entry : pending)
+        EXPECT_TRUE(reported.contains(entry.id));
+}
+
+// --- places that cannot hold a database ---
+
+enum class BadPlace { ParentIsAFile, ParentMissing, PathIsADirectory, NotADatabase };
+
+std::string badPlaceName(const ::testing::TestParamInfo<BadPlace> &info)
+{
+    switch (info.param) {
+    case BadPlace::ParentIsAFile:
+        return "ParentIsAFile";
+    case BadPlace::ParentMissing:
+        return "ParentMissing";
+    case BadPlace::PathIsADirectory:
+        return "PathIsADirectory";
+    case BadPlace::NotADatabase:
+        return "NotADatabase";
+    }
+    return "Unknown";
+}
+
+class DBQueueBrokerBadPathTest : public ::testing::TestWithParam<BadPlace>
+{
+protected:
+    QTemporaryDir m_dir;
+};
+
+TEST_P(DBQueueBrokerBadPathTest, FailsSoftlyWithAReason)
+{
+    ASSERT_TRUE(m_dir.isValid());
+    QString path;
+    const QByteArray garbage(4096, '\x5a');
+    switch (GetParam()) {
+    case BadPlace::ParentIsAFile: {
+        // Works even for root, which ignores permission bits.
+        QFile file(m_dir.filePath(QStringLiteral("plain.txt")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        path = file.fileName() + QStringLiteral("/queue.sqlite");
+        break;
+    }
+    case BadPlace::ParentMissing:
+        path = m_dir.filePath(QStringLiteral("no/such/dir/queue.sqlite"));
+        break;
+    case BadPlace::PathIsADirectory:
+        path = m_dir.filePath(QStringLiteral("adir"));
+        ASSERT_TRUE(QDir().mkpath(path));
+        break;
+    case BadPlace::NotADatabase: {
+        path = m_dir.filePath(QStringLiteral("garbage.sqlite"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(garbage), garbage.size());
+        break;
+    }
+    }
+
+    DBQueueBroker broker(path);
+    EXPECT_FALSE(broker.isOpen());
+    EXPECT_FALSE(broker.lastError().isEmpty());
+    EXPECT_FALSE(broker.addMessage(QStringLiteral("processing"), cyrillicMessage(), QString()));
+    EXPECT_FALSE(broker.lastError().isEmpty());
+    EXPECT_TRUE(broker.pendingMessages().isEmpty());
+    EXPECT_FALSE(broker.recordAttempt(1));
+    EXPECT_FALSE(broker.removeMessage(1));
+    EXPECT_FALSE(broker.isOpen());
+
+    if (GetParam() == BadPlace::NotADatabase) {
+        // Someone else's file is left as it was.
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), garbage);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, DBQueueBrokerBadPathTest,
+                         ::testing::Values(BadPlace::ParentIsAFile, BadPlace::ParentMissing,
+                                           BadPlace::PathIsADirectory, BadPlace::NotADatabase),
+                         badPlaceName);
+
+// --- crashes of a writing process ---
+
+QString writerPath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/queuewriter");
+}
+
+// What a writer said it stored: id -> the message it passed.
+using Reported = QMap<qint64, QJsonObject>;
+
+// Takes the complete lines only: the kill may cut the last one short, and a message whose line
+// was not finished was simply not reported.
+void parseReport(const QByteArray &output, Reported *reported)
+{
+    const QList<QByteArray> lines = output.split('\n');
+    for (int i = 0; i + 1 < lines.size(); ++i) {
+        const int tab = lines[i].indexOf('\t');
+        ASSERT_GT(tab, 0) << lines[i].constData();
+        bool ok = false;
+        const qint64 id = lines[i].left(tab).toLongLong(&ok);
+        ASSERT_TRUE(ok) << lines[i].constData();
+        QJsonParseError error{};
+        const QJsonDocument document = QJsonDocument::fromJson(lines[i].mid(tab + 1), &error);
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << lines[i].constData();
+        ASSERT_FALSE(reported->contains(id)) << "id reported twice: " << id;
+        reported->insert(id, document.object());
+    }
+}
+
+void expectIntactAndComplete(const QString &path, const Reported &reported)
+{
+    {
+        const RawDatabase raw(path);
+        EXPECT_EQ(raw.query("PRAGMA integrity_check"), QStringList{QStringLiteral("ok")});
+    }
+    DBQueueBroker broker(path);
+    ASSERT_TRUE(broker.isOpen()) << broker.lastError().toStdString();
+    QMap<qint64, QueuedMessage> stored;
+    for (const QueuedMessage &entry : broker.pendingMessages()) {
+        // Whatever is there at all is whole: a message cut short would not parse.
+        EXPECT_TRUE(entry.message.contains(QStringLiteral("seq"))) << entry.id;
+        stored.insert(entry.id, entry);
+    }
+    for (auto it = reported.cbegin(); it != reported.cend(); ++it) {
+        ASSERT_TRUE(stored.contains(it.key())) << "lost message " << it.key();
+        const QueuedMessage &entry = stored[it.key()];
+        EXPECT_EQ(entry.type, QStringLiteral("processing"));
+        EXPECT_EQ(entry.extra, QStringLiteral("w"));
+        EXPECT_EQ(entry.message, it.value()) << "message " << it.key() << " changed";
+    }
+}
+
+TEST_F(DBQueueBrokerTest, MessagesSurviveAWriterKilledAtRandomMoments)
+{
+    ASSERT_TRUE(QFile::exists(writerPath())) << writerPath().toStdString();
+    std::random_device seeder;
+    const unsigned seed = seeder();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> delayMs(3, 200);
+
+    Reported reported;
+    const int rounds = 10;
+    for (int round = 0; round < rounds; ++round) {
+        const int delay = delayMs(random);
+        // Even rounds count the delay from the start, so some kills land while the file is
+        // being opened or created; odd rounds from the first stored message, so that they land
+        // among the commits.
+        const bool fromFirstMessage = round % 2 == 1;
+        SCOPED_TRACE("round " + std::to_string(round) + ", delay " + std::to_string(delay) +
+                     (fromFirstMessage ? " ms after the first message" : " ms after start"));
+
+        QProcess writer;
+        writer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        writer.start(writerPath(), {dbPath()});
+        ASSERT_TRUE(writer.waitForStarted(10000));
+
+        QByteArray output;
+        if (fromFirstMessage) {
+            QElapsedTimer waited;
+            waited.start();
+            while (!output.contains('\n') && waited.elapsed() < 20000 &&
+                   writer.state() == QProcess::Running) {
+                writer.waitForReadyRead(1000);
+                output += writer.readAllStandardOutput();
+            }
+            ASSERT_TRUE(output.contains('\n')) << "the writer stored nothing";
+        }
+        QElapsedTimer clock;
+        clock.start();
+        // Reading while waiting keeps the pipe from filling and stalling the writer.
+        while (clock.elapsed() < delay && writer.state() == QProcess::Running) {
+            writer.waitForReadyRead(int(qMax<qint64>(1, delay - clock.elapsed())));
+            output += writer.readAllStandardOutput();
+        }
+        ASSERT_EQ(writer.state(), QProcess::Running) << "the writer ended before the kill";
+        ASSERT_EQ(::kill(pid_t(writer.processId()), SIGKILL), 0);
+        ASSERT_TRUE(writer.waitForFinished(10000));
+        EXPECT_EQ(writer.exitStatus(), QProcess::CrashExit);
+        output += writer.readAllStandardOutput();
+
+        parseReport(output, &reported);
+        expectIntactAndComplete(dbPath(), reported);
+        if (HasFatalFailure())
+            return;
+    }
+    EXPECT_GT(reported.size(), 0);
+
+    // And the file still takes new messages after all that.
+    DBQueueBroker broker(dbPath());
+    EXPECT_TRUE(broker.addMessage(QStringLiteral("processing"), cyrillicMessage(), QString()));
+}
+
+TEST_F(DBQueueBrokerTest, TwoWriterProcessesShareTheFile)
+{
+    ASSERT_TRUE(QFile::exists(writerPath())) << writerPath().toStdString();
+    QProcess first;
+    QProcess second;
+    QByteArray outputs[2];
+    QProcess *writers[2] = {&first, &second};
+    for (QProcess *writer : writers) {
+        writer->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        writer->start(writerPath(), {dbPath()});
+        ASSERT_TRUE(writer->waitForStarted(10000));
+    }
+    // Until each has stored a good number of messages while the other was writing too.
+    const int wanted = 30;
+    QElapsedTimer clock;
+    clock.start();
+    while ((outputs[0].count('\n') < wanted || outputs[1].count('\n') < wanted) &&
+           clock.elapsed() < 30000) {
+        for (int i = 0; i < 2; ++i) {
+            writers[i]->waitForReadyRead(20);
+            outputs[i] += writers[i]->readAllStandardOutput();
+        }
+    }
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_EQ(writers[i]->state(), QProcess::Running);
+        ASSERT_EQ(::kill(pid_t(writers[i]->processId()), SIGKILL), 0);
+        ASSERT_TRUE(writers[i]->waitForFinished(10000));
+        outputs[i] += writers[i]->readAllStandardOutput();
+        EXPECT_GE(outputs[i].count('\n'), wanted) << "writer " << i;
+    }
+
+    Reported reported;
+    parseReport(outputs[0], &reported);
+    parseReport(outputs[1], &reported); // fails on an id handed to both
+    expectIntactAndComplete(dbPath(), reported);
+}
+
+} // namespace
