@@ -3,6 +3,5 @@
 #include "restclient.h"
 
 template<>
-std::function<QSharedPointer<RestClient>()> MockFactory<RestClient>::creator = [] {
-    return MockFactory<RestClient>::defaultCreator();
-};
+std::function<QSharedPointer<RestClient>()> MockFactory<RestClient>::creator =
+    [] { return MockFactory<RestClient>::defaultCreator(); };

@@ -8,8 +8,7 @@
 class RestClient;
 
 // A replaceable factory: tests put a prepared object in before the user creates its own.
-template<typename T>
-struct MockFactory
+template<typename T> struct MockFactory
 {
     static std::function<QSharedPointer<T>()> creator;
 

@@ -63,8 +63,8 @@ PaymentProcessingAnswer Velmor::payment(const PaymentProcessingRequest &request)
         logger->info(QStringLiteral("Оплата на сумму %1").arg(roubles(request.getAmount())));
         result = interface->createOffline(request);
     } else {
-        logger->info(
-            QStringLiteral("Возврат по чеку продажи на сумму %1").arg(roubles(request.getAmount())));
+        logger->info(QStringLiteral("Возврат по чеку продажи на сумму %1")
+                         .arg(roubles(request.getAmount())));
         result = interface->refund(request);
     }
 
@@ -143,10 +143,11 @@ bool Velmor::sendEnqueuedMessage(const QMap<QString, QVariant> &message)
 QMap<EPaymentProcessingInfo::MessageType, tr::Tr> Velmor::getMessageInfo() const
 {
     QMap<EPaymentProcessingInfo::MessageType, tr::Tr> messages;
-    messages.insert(EPaymentProcessingInfo::ScanTitle,
-                    tr::Tr(QStringLiteral("velmorScanTitle"), QStringLiteral("Ввод QR-кода VELMOR")));
-    messages.insert(EPaymentProcessingInfo::ScanMessage,
-                    tr::Tr(QStringLiteral("velmorScanMessage"),
-                           QStringLiteral("Отсканируйте QR-код VELMOR")));
+    messages.insert(
+        EPaymentProcessingInfo::ScanTitle,
+        tr::Tr(QStringLiteral("velmorScanTitle"), QStringLiteral("Ввод QR-кода VELMOR")));
+    messages.insert(
+        EPaymentProcessingInfo::ScanMessage,
+        tr::Tr(QStringLiteral("velmorScanMessage"), QStringLiteral("Отсканируйте QR-код VELMOR")));
     return messages;
 }

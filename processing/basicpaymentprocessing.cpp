@@ -35,9 +35,15 @@ bool BasicPaymentProcessing::isCancelEnable(PaymentProcessingRequest::Type type)
     return cancelTypes.count(type) > 0;
 }
 
-bool BasicPaymentProcessing::isCheckTotalsEnable() const { return false; }
+bool BasicPaymentProcessing::isCheckTotalsEnable() const
+{
+    return false;
+}
 
-bool BasicPaymentProcessing::isUsePaymentAsDiscount() const { return false; }
+bool BasicPaymentProcessing::isUsePaymentAsDiscount() const
+{
+    return false;
+}
 
 PaymentProcessingAnswer BasicPaymentProcessing::payment(const PaymentProcessingRequest &)
 {
@@ -153,7 +159,8 @@ QString BasicPaymentProcessing::getDialogImagePath() const
 
 PaymentProcessingAnswer BasicPaymentProcessing::testConnection()
 {
-    return unavailable("basicPaymentProcessingTestConnection", "Операция проверки связи недоступна");
+    return unavailable("basicPaymentProcessingTestConnection",
+                       "Операция проверки связи недоступна");
 }
 
 PaymentProcessingAnswer BasicPaymentProcessing::demandPinCode()
@@ -164,8 +171,7 @@ PaymentProcessingAnswer BasicPaymentProcessing::demandPinCode()
 
 PaymentProcessingAnswer BasicPaymentProcessing::demandQRCode(const PaymentProcessingRequest &)
 {
-    return unavailable("basicPaymentProcessingDemandQrCode",
-                       "Операция запроса QR-кода недоступна");
+    return unavailable("basicPaymentProcessingDemandQrCode", "Операция запроса QR-кода недоступна");
 }
 
 PaymentProcessingAnswer BasicPaymentProcessing::getPaymentByQRCodeStatus(const QString &)
@@ -211,9 +217,15 @@ void BasicPaymentProcessing::setProcessingDirectory(const QString &directory)
         processingDirectory = directory;
 }
 
-bool BasicPaymentProcessing::interruptPayment() { return false; }
+bool BasicPaymentProcessing::interruptPayment()
+{
+    return false;
+}
 
-int BasicPaymentProcessing::getValutCodeForGetHashedCardNumber() const { return -1; }
+int BasicPaymentProcessing::getValutCodeForGetHashedCardNumber() const
+{
+    return -1;
+}
 
 PaymentProcessingAnswer BasicPaymentProcessing::getHashedCardNumber()
 {
@@ -221,7 +233,10 @@ PaymentProcessingAnswer BasicPaymentProcessing::getHashedCardNumber()
                        "Операция получения хэшированного номера карты недоступна");
 }
 
-bool BasicPaymentProcessing::sendEnqueuedMessage(const QMap<QString, QVariant> &) { return false; }
+bool BasicPaymentProcessing::sendEnqueuedMessage(const QMap<QString, QVariant> &)
+{
+    return false;
+}
 
 PaymentProcessingAnswer BasicPaymentProcessing::makeResult(const tr::Tr &message)
 {

@@ -10,8 +10,7 @@
 // Turns any Q_GADGET into a map or JSON object keyed by property name, in property order.
 namespace gadgetserialize {
 
-template<typename Gadget>
-QVariant g2v(const Gadget &gadget, bool skipNull)
+template<typename Gadget> QVariant g2v(const Gadget &gadget, bool skipNull)
 {
     const QMetaObject &meta = Gadget::staticMetaObject;
     QMap<QString, QVariant> map;
@@ -25,8 +24,7 @@ QVariant g2v(const Gadget &gadget, bool skipNull)
     return QVariant(map);
 }
 
-template<typename Gadget>
-QJsonObject g2j(const Gadget &gadget, bool skipNull)
+template<typename Gadget> QJsonObject g2j(const Gadget &gadget, bool skipNull)
 {
     return QJsonObject::fromVariantMap(g2v(gadget, skipNull).toMap());
 }

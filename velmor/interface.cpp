@@ -27,8 +27,7 @@ namespace velmor {
 
 namespace {
 
-template<typename T>
-T *hostService()
+template<typename T> T *hostService()
 {
     if (!Singleton<T>::instance)
         Singleton<T>::instance = new T;
@@ -65,8 +64,7 @@ const QString OrderStatusTexts[] = {
 Interface::Interface()
     : restClient(makeTransport()),
       logger(Log4Qt::LogManager::logger(QStringLiteral("velmor"), QString()))
-{
-}
+{}
 
 Interface::~Interface() = default;
 
@@ -76,22 +74,22 @@ void Interface::init()
 
     const QString login = config->getString(QStringLiteral("Velmor:login"));
     const QString password = config->getString(QStringLiteral("Velmor:password"));
-    credentials = QString::fromLatin1(
-        QStringLiteral("%1:%2").arg(login, password).toLocal8Bit().toBase64());
+    credentials =
+        QString::fromLatin1(QStringLiteral("%1:%2").arg(login, password).toLocal8Bit().toBase64());
 
     url = QUrl(config->getString(QStringLiteral("Velmor:url"), QStringLiteral("http://localhost")),
                QUrl::TolerantMode);
     // A password written into the URL itself is kept out of the log.
-    logger->debug(QStringLiteral("Установка адреса сервера: %1")
-                      .arg(url.toString(QUrl::RemovePassword)));
+    logger->debug(
+        QStringLiteral("Установка адреса сервера: %1").arg(url.toString(QUrl::RemovePassword)));
 
     timeout = config->getInt(QStringLiteral("Velmor:timeout"), 60);
     logger->debug(QStringLiteral("Установка таймаута обращения к серверу: %1 с.").arg(timeout));
 
     // The interval is read under this spelling of the section, and installed files use it.
     infoRequestInterval = config->getInt(QStringLiteral("Velmro:infoRequestInterval"), 10);
-    logger->debug(
-        QStringLiteral("Установка интервала запроса статуса заказа: %1 с.").arg(infoRequestInterval));
+    logger->debug(QStringLiteral("Установка интервала запроса статуса заказа: %1 с.")
+                      .arg(infoRequestInterval));
 
     restClient->setLogger(logger);
     restClient->setTimeout(timeout);
@@ -108,7 +106,8 @@ RequestResult Interface::createOffline(const PaymentProcessingRequest &request)
         logger->error(QStringLiteral("Нет текущего чека, заказ не создан"));
         RequestResult result;
         result.success = false;
-        result.message = tr::Tr(QStringLiteral("velmorNoDocument"), QStringLiteral("Нет текущего чека"));
+        result.message =
+            tr::Tr(QStringLiteral("velmorNoDocument"), QStringLiteral("Нет текущего чека"));
         return result;
     }
 
@@ -203,7 +202,8 @@ RequestResult Interface::refund(const PaymentProcessingRequest &request)
         logger->error(QStringLiteral("Нет текущего чека, возврат не выполнен"));
         RequestResult result;
         result.success = false;
-        result.message = tr::Tr(QStringLiteral("velmorNoDocument"), QStringLiteral("Нет текущего чека"));
+        result.message =
+            tr::Tr(QStringLiteral("velmorNoDocument"), QStringLiteral("Нет текущего чека"));
         return result;
     }
 
@@ -225,8 +225,8 @@ RequestResult Interface::refund(const PaymentProcessingRequest &request)
     }
 
     if (result.noResponse) {
-        logger->error(QStringLiteral(
-            "Не удалось получить ответ от сервера, будет выполнена отмена (возврат) через очередь"));
+        logger->error(QStringLiteral("Не удалось получить ответ от сервера, будет выполнена отмена "
+                                     "(возврат) через очередь"));
         if (!sendMessageToQueue(request.getRrn()))
             return result;
         result.success = true;
@@ -306,7 +306,8 @@ RequestResult Interface::getRequestResult() const
     }
 
     if (result.orderStatus == Rejected) {
-        result.message = tr::Tr(QStringLiteral("velmorRejected"), QStringLiteral("Заявка отклонена"));
+        result.message =
+            tr::Tr(QStringLiteral("velmorRejected"), QStringLiteral("Заявка отклонена"));
         result.success = false;
     }
     return result;
@@ -322,7 +323,8 @@ RequestResult Interface::waitForComplete(const QString &orderId) const
         const Clock::time_point now = Clock::now();
         if (nextPoll > now)
             std::this_thread::sleep_for(nextPoll - now);
-        nextPoll = Clock::now() + std::chrono::seconds(infoRequestInterval > 0 ? infoRequestInterval : 0);
+        nextPoll =
+            Clock::now() + std::chrono::seconds(infoRequestInterval > 0 ? infoRequestInterval : 0);
 
         result = info(orderId);
 
@@ -352,7 +354,8 @@ RequestResult Interface::waitForComplete(const QString &orderId) const
             break;
         }
         if (result.noResponse)
-            logger->warn(QStringLiteral("Не удалось получить ответ от севера, статус заказа неизвестен"));
+            logger->warn(
+                QStringLiteral("Не удалось получить ответ от севера, статус заказа неизвестен"));
     }
 }
 
@@ -404,8 +407,8 @@ QJsonObject Interface::getRefundPayload() const
     QJsonObject refund;
     refund.insert(QStringLiteral("id"), currentOrderId());
     refund.insert(QStringLiteral("initiator"), QStringLiteral("shop"));
-    refund.insert(QStringLiteral("items"),
-                  getRefundItems(storedRequest().getRequestType() == PaymentProcessingRequest::Refund));
+    refund.insert(QStringLiteral("items"), getRefundItems(storedRequest().getRequestType() ==
+                                                          PaymentProcessingRequest::Refund));
 
     QJsonObject order;
     order.insert(QStringLiteral("refund"), refund);
@@ -457,8 +460,8 @@ bool Interface::sendMessageToQueue(const QString &orderId) const
     DBQueueBroker *broker = hostService<DBQueueBroker>();
     if (broker->addMessage(QStringLiteral("processing"), message, QString("")))
         return true;
-    logger->error(QStringLiteral("Не удалось сохранить сообщение в очередь: %1")
-                      .arg(broker->lastError()));
+    logger->error(
+        QStringLiteral("Не удалось сохранить сообщение в очередь: %1").arg(broker->lastError()));
     return false;
 }
 
@@ -511,7 +514,8 @@ void Interface::setCurrentId(const QString &id)
 
 double Interface::getOrderAmount(const QJsonObject &json) const
 {
-    return jsonutils::extract(json, {QStringLiteral("order"), QStringLiteral("amount")}).toDouble(0.0);
+    return jsonutils::extract(json, {QStringLiteral("order"), QStringLiteral("amount")})
+        .toDouble(0.0);
 }
 
 double Interface::getTotalRefundedAmount(const QJsonObject &json) const
@@ -529,7 +533,8 @@ bool Interface::checkRefundAmount(const QJsonObject &json) const
     // would read 0 and "match".
     if (json.isEmpty() || json.contains(QStringLiteral("error")))
         return false;
-    const QJsonValue amount = jsonutils::extract(json, {QStringLiteral("order"), QStringLiteral("amount")});
+    const QJsonValue amount =
+        jsonutils::extract(json, {QStringLiteral("order"), QStringLiteral("amount")});
     if (!amount.isDouble())
         return false;
     // Money is compared in kopecks: a sum of several refunds in binary floating point rarely
@@ -540,9 +545,11 @@ bool Interface::checkRefundAmount(const QJsonObject &json) const
 QString Interface::pathSegment(const QString &id)
 {
     // Everything but unreserved characters is percent-encoded, so "/", "?", "#" and "%" stay
-    // inside the segment; the dot segments are encoded too, or they would climb the path.
+    // inside the segment. A URL normalises an encoded dot back to a dot, and a dot segment
+    // would climb the path, so the dots of "." and ".." go out encoded twice: the service
+    // reads an id that names no order instead of another endpoint.
     if (id == QLatin1String(".") || id == QLatin1String(".."))
-        return QString(id).replace(QLatin1Char('.'), QStringLiteral("%2E"));
+        return QString(id).replace(QLatin1Char('.'), QStringLiteral("%252E"));
     return QString::fromLatin1(QUrl::toPercentEncoding(id));
 }
 

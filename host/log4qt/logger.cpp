@@ -45,11 +45,26 @@ bool Logger::isEnabledFor(Level level) const
     return level >= threshold;
 }
 
-void Logger::debug(const QString &message) const { log(Level::DEBUG_INT, message); }
-void Logger::info(const QString &message) const { log(Level::INFO_INT, message); }
-void Logger::warn(const QString &message) const { log(Level::WARN_INT, message); }
-void Logger::error(const QString &message) const { log(Level::ERROR_INT, message); }
-void Logger::fatal(const QString &message) const { log(Level::FATAL_INT, message); }
+void Logger::debug(const QString &message) const
+{
+    log(Level::DEBUG_INT, message);
+}
+void Logger::info(const QString &message) const
+{
+    log(Level::INFO_INT, message);
+}
+void Logger::warn(const QString &message) const
+{
+    log(Level::WARN_INT, message);
+}
+void Logger::error(const QString &message) const
+{
+    log(Level::ERROR_INT, message);
+}
+void Logger::fatal(const QString &message) const
+{
+    log(Level::FATAL_INT, message);
+}
 
 void Logger::log(Level level, const QString &message) const
 {
