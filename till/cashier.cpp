@@ -1,0 +1,135 @@
+#include "cashier.h"
+
+#include "cancelbutton.h"
+#include "consoleprogress.h"
+#include "jsonline.h"
+
+#include <basicpaymentprocessing.h>
+#include <dbqueuebroker.h>
+#include <paymentprocessingrequest.h>
+
+#include <QDateTime>
+
+namespace {
+
+PaymentProcessingRequest makeRequest(int type, int amount)
+{
+    PaymentProcessingRequest request;
+    request.setRequestType(type);
+    request.setAmount(amount);
+    request.setDateTime(QDateTime::currentDateTime());
+    return request;
+}
+
+} // namespace
+
+Cashier::Cashier(BasicPaymentProcessing *processing, ConsoleProgress *progress)
+    : m_processing(processing), m_progress(progress)
+{}
+
+PaymentProcessingAnswer Cashier::sale(const SaleOptions &options, bool *interrupted)
+{
+    PaymentProcessingRequest request =
+        makeRequest(PaymentProcessingRequest::Payment, options.amount);
+    request.setCardNumber(options.code);
+
+    CancelButton button;
+    if (options.interruptAfterMs >= 0 || options.interruptOnSigint) {
+        const bool armed = button.arm(
+            [this] {
+                note(QStringLiteral("till: interrupting the sale"));
+                const bool confirmed = m_processing->interruptPayment();
+                note(confirmed ? QStringLiteral("till: the order is cancelled")
+                               : QStringLiteral("till: the cancellation was not confirmed"));
+            },
+            options.interruptAfterMs, options.interruptOnSigint);
+        if (!armed)
+            note(QStringLiteral("till: the cancel button is not available for this sale"));
+    }
+    const PaymentProcessingAnswer answer = m_processing->payment(request);
+    // Waits for an interruption still talking to the service before the answer is shown.
+    button.disarm();
+    if (m_progress)
+        m_progress->finish();
+    if (interrupted)
+        *interrupted = button.wasPressed();
+    return answer;
+}
+
+PaymentProcessingAnswer Cashier::refund(const QString &rrn, int amount)
+{
+    PaymentProcessingRequest request = makeRequest(PaymentProcessingRequest::Refund, amount);
+    request.setRrn(rrn);
+    const PaymentProcessingAnswer answer = m_processing->payment(request);
+    if (m_progress)
+        m_progress->finish();
+    return answer;
+}
+
+PaymentProcessingAnswer Cashier::cancel(const QString &rrn, int amount)
+{
+    PaymentProcessingRequest request = makeRequest(PaymentProcessingRequest::Payment, amount);
+    request.setRrn(rrn);
+    const PaymentProcessingAnswer answer = m_processing->cancel(request);
+    if (m_progress)
+        m_progress->finish();
+    return answer;
+}
+
+QVector<Cashier::ReplayResult>
+Cashier::replay(DBQueueBroker *queue, const std::function<void(const ReplayResult &)> &each)
+{
+    QVector<ReplayResult> results;
+    const QList<QueuedMessage> messages = queue->pendingMessages();
+    for (const QueuedMessage &message : messages) {
+        ReplayResult result;
+        result.id = message.id;
+        result.orderId = message.message.value(QStringLiteral("orderId")).toString();
+        result.finished = m_processing->sendEnqueuedMessage(message.message.toVariantMap());
+        result.recorded =
+            result.finished ? queue->removeMessage(message.id) : queue->recordAttempt(message.id);
+        if (!result.recorded)
+            note(QStringLiteral("till: queue message %1 could not be %2: %3")
+                     .arg(message.id)
+                     .arg(result.finished ? QStringLiteral("removed") : QStringLiteral("updated"))
+                     .arg(queue->lastError()));
+        if (m_progress)
+            m_progress->finish();
+        results.append(result);
+        if (each)
+            each(result);
+    }
+    return results;
+}
+
+bool Cashier::isSuccess(const PaymentProcessingAnswer &answer)
+{
+    return answer.getStatus() == PaymentProcessingAnswer::Success ||
+           answer.getStatus() == PaymentProcessingAnswer::SuccessWithMessage;
+}
+
+QString Cashier::answerLine(const PaymentProcessingAnswer &answer)
+{
+    return JsonLine()
+        .add(QStringLiteral("status"), int(answer.getStatus()))
+        .add(QStringLiteral("message"), answer.getMessage().ru())
+        .add(QStringLiteral("messageKey"), answer.getMessage().key())
+        .add(QStringLiteral("rrn"), answer.getRRN())
+        .add(QStringLiteral("paymentMethod"), int(answer.getPaymentMethod()))
+        .toString();
+}
+
+QString Cashier::replayLine(const ReplayResult &result)
+{
+    return JsonLine()
+        .add(QStringLiteral("id"), QJsonValue(qint64(result.id)))
+        .add(QStringLiteral("orderId"), result.orderId)
+        .add(QStringLiteral("finished"), result.finished)
+        .toString();
+}
+
+void Cashier::note(const QString &line) const
+{
+    if (m_progress)
+        m_progress->printLine(line);
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <paymentprocessinganswer.h>
+
+#include <QString>
+#include <functional>
+
+class BasicPaymentProcessing;
+class ConsoleProgress;
+class DBQueueBroker;
+
+// What a cashier does with the plug-in: sales, refunds, cancellations and handing queued
+// messages back. Turns each into the request the host would send and reports the answer.
+class Cashier
+{
+public:
+    struct SaleOptions
+    {
+        int amount = 0;            // kopecks
+        QString code;              // the buyer's scanned code
+        int interruptAfterMs = -1; // negative: no timer
+        bool interruptOnSigint = false;
+    };
+
+    struct ReplayResult
+    {
+        qint64 id = 0;
+        QString orderId;
+        bool finished = false;
+        // False when the queue could not record the outcome (the message then stays).
+        bool recorded = true;
+    };
+
+    Cashier(BasicPaymentProcessing *processing, ConsoleProgress *progress);
+
+    // False from `interrupted` when the sale ran to its end without the cancel button.
+    PaymentProcessingAnswer sale(const SaleOptions &options, bool *interrupted = nullptr);
+    PaymentProcessingAnswer refund(const QString &rrn, int amount);
+    PaymentProcessingAnswer cancel(const QString &rrn, int amount);
+    // Offers every pending message, oldest first; `each` sees each outcome as it comes.
+    QVector<ReplayResult> replay(DBQueueBroker *queue,
+                                 const std::function<void(const ReplayResult &)> &each);
+
+    // 0 (Success) and 6 (SuccessWithMessage) are the statuses a host treats as done.
+    static bool isSuccess(const PaymentProcessingAnswer &answer);
+    // {"status": 0, "message": "...", "messageKey": "...", "rrn": "...", "paymentMethod": 2}
+    static QString answerLine(const PaymentProcessingAnswer &answer);
+    static QString replayLine(const ReplayResult &result);
+
+private:
+    void note(const QString &line) const;
+
+    BasicPaymentProcessing *m_processing;
+    ConsoleProgress *m_progress;
+};

@@ -1,0 +1,258 @@
+#include "commandline.h"
+
+namespace {
+
+QString formatOptions(const QVector<CommandLine::Option> &options)
+{
+    int width = 0;
+    QStringList heads;
+    for (const CommandLine::Option &option : options) {
+        heads << QStringLiteral("--%1 %2").arg(option.name, option.valueName);
+        width = qMax(width, heads.last().size());
+    }
+    QString text;
+    for (int i = 0; i < options.size(); ++i) {
+        text += QStringLiteral("  %1  %2%3\n")
+                    .arg(heads.at(i), -width)
+                    .arg(options.at(i).help)
+                    .arg(options.at(i).required ? QStringLiteral(" (required)") : QString());
+    }
+    return text;
+}
+
+QString usageLine(const CommandLine::Command &command)
+{
+    QString line = QStringLiteral("till [global options] ") + command.name;
+    for (const CommandLine::Option &option : command.options) {
+        const QString part = QStringLiteral("--%1 %2").arg(option.name, option.valueName);
+        line += option.required ? QStringLiteral(" ") + part : QStringLiteral(" [%1]").arg(part);
+    }
+    return line;
+}
+
+} // namespace
+
+const QVector<CommandLine::Command> &CommandLine::commands()
+{
+    static const QVector<Command> list = {
+        {QStringLiteral("sale"),
+         QStringLiteral("pay the current receipt by instalments"),
+         QStringLiteral("Sends a sale (request type 1) of AMOUNT kopecks with the buyer's scanned "
+                        "code through\nthe plug-in's payment and waits for its outcome. Progress "
+                        "goes to standard error.\nCtrl-C during the sale interrupts it as the "
+                        "cashier's cancel button would (a second\nCtrl-C stops the till at "
+                        "once)."),
+         {{QStringLiteral("amount"), QStringLiteral("KOPECKS"),
+           QStringLiteral("amount in kopecks, a positive whole number"), true},
+          {QStringLiteral("code"), QStringLiteral("TEXT"),
+           QStringLiteral("the scanned QR code of the buyer"), true},
+          {QStringLiteral("interrupt-after"), QStringLiteral("SECONDS"),
+           QStringLiteral("interrupt the sale after this many seconds"), false}}},
+        {QStringLiteral("refund"),
+         QStringLiteral("refund a paid sale with a refund receipt"),
+         QStringLiteral("Sends a refund receipt (request type 3) for the sale with reference ID "
+                        "through the\nplug-in's payment. The positions returned come from "
+                        "--receipt (their \"bquant\")."),
+         {{QStringLiteral("rrn"), QStringLiteral("ID"),
+           QStringLiteral("reference of the sale: the rrn its answer gave"), true},
+          {QStringLiteral("amount"), QStringLiteral("KOPECKS"),
+           QStringLiteral("amount in kopecks, a positive whole number"), true}}},
+        {QStringLiteral("cancel"),
+         QStringLiteral("cancel a payment inside its sale receipt"),
+         QStringLiteral("Cancels the sale with reference ID (request type 1) through the "
+                        "plug-in's cancel. When\nthe service does not answer, the cancellation "
+                        "is queued and finished by \"replay\"."),
+         {{QStringLiteral("rrn"), QStringLiteral("ID"),
+           QStringLiteral("reference of the sale: the rrn its answer gave"), true},
+          {QStringLiteral("amount"), QStringLiteral("KOPECKS"),
+           QStringLiteral("amount in kopecks, a positive whole number"), true}}},
+        {QStringLiteral("queue"),
+         QStringLiteral("list the messages waiting in the queue"),
+         QStringLiteral("Prints each pending queue message as one JSON object per line, oldest "
+                        "first:\n{\"id\": N, \"type\": \"processing\", \"added\": \"<ISO "
+                        "time>\", \"attempts\": N, \"message\": {...}}"),
+         {}},
+        {QStringLiteral("replay"),
+         QStringLiteral("hand the queued messages back to the plug-in"),
+         QStringLiteral("Offers every pending queue message, oldest first, to the plug-in. A "
+                        "message the\nplug-in reports finished is removed; the others get an "
+                        "attempt recorded. Prints\n{\"id\": N, \"orderId\": \"...\", "
+                        "\"finished\": true|false} per message. Exit status 0 when\nevery "
+                        "message finished, 1 otherwise."),
+         {}},
+        {QStringLiteral("demo"),
+         QStringLiteral("walk through every operation on a local service"),
+         QStringLiteral("Starts a local Velmor service in the till, writes a configuration and "
+                        "a queue of its\nown into a temporary directory, and walks through a "
+                        "completed, a rejected and an\ninterrupted sale, a partial refund, a "
+                        "refund beyond what was bought, a cancellation\nwhile the service is "
+                        "down and its replay. Exit status 0 when every step gave the\nexpected "
+                        "outcome. --config, --queue and --receipt do not apply."),
+         {}},
+        {QStringLiteral("help"),
+         QStringLiteral("show the help of a command"),
+         QStringLiteral("Shows the help of the command named after it, or this overview."),
+         {}},
+    };
+    return list;
+}
+
+const QVector<CommandLine::Option> &CommandLine::globalOptions()
+{
+    static const QVector<Option> list = {
+        {QStringLiteral("config"), QStringLiteral("FILE"),
+         QStringLiteral("the plug-in's ini file (url, login, password, ...)")},
+        {QStringLiteral("receipt"), QStringLiteral("FILE"),
+         QStringLiteral("the current receipt as JSON; without it there is none")},
+        {QStringLiteral("queue"), QStringLiteral("FILE"),
+         QStringLiteral("the queue database (default: till-queue.sqlite here)")},
+        {QStringLiteral("plugin"), QStringLiteral("FILE"),
+         QStringLiteral("the plug-in library (default: ../plugins/libvelmor.so next to the "
+                        "till)")},
+        {QStringLiteral("log"), QStringLiteral("FILE"),
+         QStringLiteral("append the plug-in's log lines there (default: standard error)")},
+    };
+    return list;
+}
+
+bool CommandLine::parse(const QStringList &arguments)
+{
+    m_command.clear();
+    m_help = false;
+    m_values.clear();
+    m_error.clear();
+
+    // First the command, so that its options are known wherever they stand. Every option
+    // takes a value, so the word after an option without "=" is never the command.
+    QStringList words;
+    QVector<QPair<QString, QString>> options; // name, value; value null when missing
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (argument == QLatin1String("-h") || argument == QLatin1String("--help")) {
+            m_help = true;
+            continue;
+        }
+        if (argument.startsWith(QLatin1String("--")) && argument.size() > 2) {
+            const int equals = argument.indexOf(QLatin1Char('='));
+            if (equals > 0) {
+                options.append({argument.mid(2, equals - 2), argument.mid(equals + 1)});
+            } else if (i + 1 < arguments.size()) {
+                options.append({argument.mid(2), arguments.at(i + 1)});
+                ++i;
+            } else {
+                options.append({argument.mid(2), QString()});
+            }
+            continue;
+        }
+        if (argument.startsWith(QLatin1Char('-')) && argument.size() > 1)
+            return fail(QStringLiteral("unknown option '%1'").arg(argument));
+        words.append(argument);
+    }
+
+    if (!words.isEmpty()) {
+        if (!findCommand(words.first()))
+            return fail(
+                QStringLiteral("unknown command '%1' (see 'till --help')").arg(words.first()));
+        m_command = words.takeFirst();
+    }
+    if (m_command == QLatin1String("help")) {
+        // "till help sale" is "till sale --help".
+        m_help = true;
+        m_command.clear();
+        if (!words.isEmpty()) {
+            if (!findCommand(words.first()))
+                return fail(
+                    QStringLiteral("unknown command '%1' (see 'till --help')").arg(words.first()));
+            m_command = words.takeFirst();
+        }
+    }
+    if (!words.isEmpty())
+        return fail(QStringLiteral("unexpected argument '%1'").arg(words.first()));
+
+    const Command *command = findCommand(m_command);
+    for (const auto &option : options) {
+        const bool known = findOption(globalOptions(), option.first) ||
+                           (command && findOption(command->options, option.first));
+        if (!known) {
+            return fail(command ? QStringLiteral("%1 has no option --%2 (see 'till %1 --help')")
+                                      .arg(m_command, option.first)
+                                : QStringLiteral("unknown option --%1").arg(option.first));
+        }
+        if (option.second.isNull())
+            return fail(QStringLiteral("--%1 needs a value").arg(option.first));
+        if (m_values.contains(option.first))
+            return fail(QStringLiteral("--%1 is given twice").arg(option.first));
+        m_values.insert(option.first, option.second);
+    }
+
+    if (m_help)
+        return true;
+    if (!command)
+        return fail(QStringLiteral("no command given (see 'till --help')"));
+    for (const Option &option : command->options) {
+        if (option.required && !m_values.contains(option.name))
+            return fail(
+                QStringLiteral("%1 needs --%2 (see 'till %1 --help')").arg(m_command, option.name));
+    }
+    return true;
+}
+
+QString CommandLine::helpText(const QString &commandName)
+{
+    const Command *command = findCommand(commandName);
+    if (!command) {
+        QString text = QStringLiteral("Usage: till [global options] COMMAND [options]\n\n"
+                                      "A command-line till that drives the Velmor payment "
+                                      "plug-in.\n\nCommands:\n");
+        int width = 0;
+        for (const Command &entry : commands())
+            width = qMax(width, entry.name.size());
+        for (const Command &entry : commands())
+            text += QStringLiteral("  %1  %2\n").arg(entry.name, -width).arg(entry.summary);
+        text += QStringLiteral("\nGlobal options (before or after the command):\n") +
+                formatOptions(globalOptions()) +
+                QStringLiteral("  --help          show the help of the command\n\n"
+                               "Answers go to standard output as JSON, one object per line; "
+                               "progress and\nlog lines go to standard error. Exit status: 0 "
+                               "success, 1 the service said no\nor the operation failed, 2 "
+                               "unusable arguments or files.\n");
+        return text;
+    }
+    QString text =
+        QStringLiteral("Usage: %1\n\n%2\n").arg(usageLine(*command), command->description);
+    if (!command->options.isEmpty())
+        text += QStringLiteral("\nOptions:\n") + formatOptions(command->options);
+    text += QStringLiteral("\nGlobal options:\n") + formatOptions(globalOptions());
+    if (command->name == QLatin1String("sale") || command->name == QLatin1String("refund") ||
+        command->name == QLatin1String("cancel"))
+        text += QStringLiteral("\nPrints the answer as {\"status\": N, \"message\": \"...\", "
+                               "\"messageKey\": \"...\", \"rrn\": \"...\",\n\"paymentMethod\": "
+                               "N}. Exit status: 0 when the status is 0 or 6, 1 otherwise, 2 "
+                               "for\nunusable arguments or files (nothing is sent then).\n");
+    return text;
+}
+
+const CommandLine::Command *CommandLine::findCommand(const QString &name)
+{
+    for (const Command &command : commands()) {
+        if (command.name == name)
+            return &command;
+    }
+    return nullptr;
+}
+
+const CommandLine::Option *CommandLine::findOption(const QVector<Option> &options,
+                                                   const QString &name)
+{
+    for (const Option &option : options) {
+        if (option.name == name)
+            return &option;
+    }
+    return nullptr;
+}
+
+bool CommandLine::fail(const QString &error)
+{
+    m_error = error;
+    return false;
+}

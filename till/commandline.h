@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+// The till's command line: one command, its options and the global options, in any order
+// ("till --config a.ini sale --amount 100 --code X" and "till sale --amount 100 --code X
+// --config a.ini" are the same). Every option but --help takes a value, given either as
+// "--name value" or "--name=value".
+class CommandLine
+{
+public:
+    struct Option
+    {
+        QString name;      // without the dashes
+        QString valueName; // shown in the help
+        QString help;
+        bool required = false;
+    };
+
+    struct Command
+    {
+        QString name;
+        QString summary;
+        QString description;
+        QVector<Option> options;
+    };
+
+    static const QVector<Command> &commands();
+    static const QVector<Option> &globalOptions();
+
+    // `arguments` without the program name. False on an unusable command line; the command
+    // is still known when it could be told, so that the error can point to its help.
+    bool parse(const QStringList &arguments);
+    QString errorString() const { return m_error; }
+
+    QString command() const { return m_command; }
+    bool helpRequested() const { return m_help; }
+    bool isSet(const QString &option) const { return m_values.contains(option); }
+    QString value(const QString &option) const { return m_values.value(option); }
+
+    // The help of a command, or the overview when `command` is empty.
+    static QString helpText(const QString &command);
+
+private:
+    static const Command *findCommand(const QString &name);
+    static const Option *findOption(const QVector<Option> &options, const QString &name);
+    bool fail(const QString &error);
+
+    QString m_command;
+    bool m_help = false;
+    QHash<QString, QString> m_values;
+    QString m_error;
+};

@@ -1,0 +1,171 @@
+#include "demo.h"
+
+#include "cashier.h"
+#include "hostenvironment.h"
+#include "till.h"
+
+#include <dbqueuebroker.h>
+#include <document.h>
+#include <sandbox.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+// What the demo's receipts hold; the refunds and the cancellation return parts of it.
+const QString KettleArticul = QStringLiteral("KETTLE-1");
+const QString KettleName = QStringLiteral("Чайник электрический");
+const QString MugArticul = QStringLiteral("MUG-2");
+const QString MugName = QStringLiteral("Кружка");
+
+} // namespace
+
+Demo::Demo(const QString &pluginFile, const QString &logFile)
+    : m_pluginFile(pluginFile), m_logFile(logFile)
+{}
+
+Demo::~Demo() = default;
+
+int Demo::run()
+{
+    Sandbox::Options options;
+    Sandbox sandbox(options);
+    if (!sandbox.start()) {
+        m_error = QStringLiteral("demo: the local service cannot listen on a loopback port");
+        return Till::Unusable;
+    }
+
+    QTemporaryDir directory;
+    if (!directory.isValid()) {
+        m_error = QStringLiteral("demo: no temporary directory: %1").arg(directory.errorString());
+        return Till::Unusable;
+    }
+    const QString configFile = directory.filePath(QStringLiteral("velmor.ini"));
+    QFile config(configFile);
+    if (!config.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        m_error = QStringLiteral("demo: %1: %2").arg(configFile, config.errorString());
+        return Till::Unusable;
+    }
+    // The status poll interval lives under "Velmro", the section the plug-in reads it from.
+    config.write(QStringLiteral("[Velmor]\nurl=%1\nlogin=%2\npassword=%3\ntimeout=5\n"
+                                "certificatePath=\ncertificatePassword=\n\n"
+                                "[Velmro]\ninfoRequestInterval=1\n")
+                     .arg(sandbox.baseUrl(), options.login, options.password)
+                     .toUtf8());
+    config.close();
+
+    HostEnvironment host;
+    if (!host.setUpLogging(m_logFile) ||
+        !host.setUpServices(configFile, directory.filePath(QStringLiteral("queue.sqlite"))) ||
+        !host.loadPlugin(m_pluginFile)) {
+        m_error = host.errorString();
+        return Till::Unusable;
+    }
+    Cashier cashier(host.processing(), &host.progress());
+    Till::printOut(QStringLiteral("Local Velmor service at %1").arg(sandbox.baseUrl()));
+
+    heading(QStringLiteral("a sale that completes"));
+    host.setDocument(receipt(
+        {{1, KettleArticul, KettleName, 1, 0, 1500.0}, {2, MugArticul, MugName, 1, 0, 500.0}}));
+    Cashier::SaleOptions sale;
+    sale.amount = 200000;
+    sale.code = QString::fromLatin1(Sandbox::CodeApprove);
+    PaymentProcessingAnswer answer = cashier.sale(sale);
+    show(answer);
+    const QString rrn = answer.getRRN();
+    verdict(answer.getStatus() == PaymentProcessingAnswer::Success && !rrn.isEmpty(),
+            QStringLiteral("status 0 with the order id as rrn"));
+
+    heading(QStringLiteral("a sale that the service rejects"));
+    sale.code = QString::fromLatin1(Sandbox::CodeReject);
+    answer = cashier.sale(sale);
+    show(answer);
+    verdict(answer.getStatus() == PaymentProcessingAnswer::Failure, QStringLiteral("status 1"));
+
+    heading(QStringLiteral("a sale that the cashier interrupts after 2 seconds"));
+    sale.code = QString::fromLatin1(Sandbox::CodeHold);
+    sale.interruptAfterMs = 2000;
+    bool interrupted = false;
+    answer = cashier.sale(sale, &interrupted);
+    show(answer);
+    verdict(interrupted && !Cashier::isSuccess(answer), QStringLiteral("interrupted and not paid"));
+
+    heading(QStringLiteral("a refund of the mug from the completed sale"));
+    host.setDocument(receipt({{2, MugArticul, MugName, 1, 1, 500.0}}));
+    answer = cashier.refund(rrn, 50000);
+    show(answer);
+    verdict(Cashier::isSuccess(answer), QStringLiteral("status 0 or 6"));
+
+    heading(QStringLiteral("a refund of three kettles where one was bought"));
+    host.setDocument(receipt({{1, KettleArticul, KettleName, 3, 3, 4500.0}}));
+    answer = cashier.refund(rrn, 450000);
+    show(answer);
+    verdict(!Cashier::isSuccess(answer), QStringLiteral("refused"));
+
+    heading(QStringLiteral("cancelling the rest of the sale while the service drops every "
+                           "refund"));
+    sandbox.setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Drop);
+    host.setDocument(receipt({{1, KettleArticul, KettleName, 1, 0, 1500.0}}));
+    answer = cashier.cancel(rrn, 150000);
+    show(answer);
+    const int queued = host.queue()->pendingMessages().size();
+    Till::printOut(QStringLiteral("messages in the queue: %1").arg(queued));
+    verdict(answer.getStatus() == PaymentProcessingAnswer::SuccessWithMessage && queued == 1,
+            QStringLiteral("status 6 and one message in the queue"));
+
+    heading(QStringLiteral("the replay once the service answers again"));
+    sandbox.clearFaults();
+    bool allFinished = true;
+    const QVector<Cashier::ReplayResult> results =
+        cashier.replay(host.queue(), [&allFinished](const Cashier::ReplayResult &result) {
+            Till::printOut(Cashier::replayLine(result));
+            allFinished = allFinished && result.finished && result.recorded;
+        });
+    const int left = host.queue()->pendingMessages().size();
+    Till::printOut(QStringLiteral("messages in the queue: %1").arg(left));
+    verdict(!results.isEmpty() && allFinished && left == 0,
+            QStringLiteral("every message finished and the queue empty"));
+
+    Till::printOut(QStringLiteral("\n%1 of %2 steps as expected").arg(m_passed).arg(m_step));
+    return m_passed == m_step ? Till::Done : Till::Refused;
+}
+
+QSharedPointer<Document> Demo::receipt(const QVector<Position> &positions)
+{
+    auto document = QSharedPointer<Document>::create();
+    double total = 0.0;
+    for (const Position &position : positions) {
+        auto item = QSharedPointer<TGoodsItem>::create();
+        item->setPosnum(position.posnum);
+        item->setArticul(position.articul);
+        item->setName(position.name);
+        item->setQuantity(position.quantity);
+        item->setBquant(position.bquant);
+        item->setSumb(position.sumb);
+        document->addGoodsItem(item);
+        total += position.sumb;
+    }
+    document->setTotalSum(total);
+    return document;
+}
+
+void Demo::heading(const QString &title)
+{
+    ++m_step;
+    Till::printOut(QStringLiteral("\n== Step %1: %2").arg(m_step).arg(title));
+}
+
+void Demo::show(const PaymentProcessingAnswer &answer)
+{
+    Till::printOut(Cashier::answerLine(answer));
+}
+
+bool Demo::verdict(bool asExpected, const QString &expectation)
+{
+    if (asExpected)
+        ++m_passed;
+    Till::printOut(asExpected ? QStringLiteral("-> as expected: %1").arg(expectation)
+                              : QStringLiteral("-> UNEXPECTED: wanted %1").arg(expectation));
+    return asExpected;
+}

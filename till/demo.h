@@ -1,0 +1,48 @@
+#pragma once
+
+#include <paymentprocessinganswer.h>
+
+#include <QSharedPointer>
+#include <QString>
+
+class Cashier;
+class Document;
+class HostEnvironment;
+class Sandbox;
+
+// A walk through every operation against a Velmor service started inside the till, with a
+// configuration and a queue in a temporary directory: what a new developer or a reviewer
+// runs to see the plug-in work end to end.
+class Demo
+{
+public:
+    Demo(const QString &pluginFile, const QString &logFile);
+    ~Demo();
+
+    // 0 when every step gave its expected outcome, 1 when one did not, 2 when the demo could
+    // not be set up (errorString() says why).
+    int run();
+    QString errorString() const { return m_error; }
+
+private:
+    struct Position
+    {
+        int posnum;
+        QString articul;
+        QString name;
+        double quantity;
+        double bquant;
+        double sumb;
+    };
+
+    static QSharedPointer<Document> receipt(const QVector<Position> &positions);
+    void heading(const QString &title);
+    void show(const PaymentProcessingAnswer &answer);
+    bool verdict(bool asExpected, const QString &expectation);
+
+    QString m_pluginFile;
+    QString m_logFile;
+    QString m_error;
+    int m_step = 0;
+    int m_passed = 0;
+};

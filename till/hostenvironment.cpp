@@ -1,0 +1,123 @@
+#include "hostenvironment.h"
+
+#include <basicpaymentprocessing.h>
+#include <config.h>
+#include <dbqueuebroker.h>
+#include <log4qt/logger.h>
+#include <log4qt/logmanager.h>
+#include <session.h>
+#include <singleton.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+HostEnvironment::HostEnvironment() = default;
+
+HostEnvironment::~HostEnvironment()
+{
+    // The plug-in stays loaded until the process ends (its objects may be referenced from
+    // static data); the services it uses go now, in the reverse order of their creation.
+    if (m_session)
+        m_session->setProgressView(nullptr);
+    m_progress.finish();
+    if (m_logWriter)
+        Log4Qt::LogManager::rootLogger()->removeAppender(m_logWriter.data());
+    if (Singleton<DBQueueBroker>::instance == m_queue)
+        Singleton<DBQueueBroker>::instance = nullptr;
+    delete m_queue;
+    if (Singleton<Session>::instance == m_session)
+        Singleton<Session>::instance = nullptr;
+    delete m_session;
+    if (Singleton<Config>::instance == m_config)
+        Singleton<Config>::instance = nullptr;
+    delete m_config;
+}
+
+bool HostEnvironment::setUpLogging(const QString &fileName)
+{
+    LogWriter::Sink sink;
+    if (fileName.isEmpty()) {
+        sink = [this](const QString &line) { m_progress.printLine(line); };
+    } else {
+        m_logFile.setFileName(fileName);
+        if (!m_logFile.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+            return fail(QStringLiteral("log file %1: cannot be opened for writing: %2")
+                            .arg(fileName, m_logFile.errorString()));
+        sink = [this](const QString &line) {
+            m_logFile.write(line.toUtf8() + '\n');
+            m_logFile.flush();
+        };
+    }
+    m_logWriter.reset(new LogWriter(sink));
+    Log4Qt::LogManager::rootLogger()->addAppender(m_logWriter.data());
+    return true;
+}
+
+bool HostEnvironment::setUpServices(const QString &configFile, const QString &queueFile)
+{
+    m_config = new Config;
+    if (!configFile.isEmpty()) {
+        // Config::loadFile skips what it cannot read without a word; a file the cashier
+        // named must not be skipped like that.
+        const QFileInfo info(configFile);
+        if (!info.exists())
+            return fail(QStringLiteral("config %1: no such file").arg(configFile));
+        if (!info.isFile())
+            return fail(QStringLiteral("config %1: not a regular file").arg(configFile));
+        QFile probe(configFile);
+        if (!probe.open(QIODevice::ReadOnly))
+            return fail(QStringLiteral("config %1: cannot be read: %2")
+                            .arg(configFile, probe.errorString()));
+        probe.close();
+        m_config->loadFile(configFile, QString());
+    }
+    Singleton<Config>::instance = m_config;
+
+    m_session = new Session;
+    m_session->setProgressView(&m_progress);
+    Singleton<Session>::instance = m_session;
+
+    m_queue = new DBQueueBroker(queueFile);
+    Singleton<DBQueueBroker>::instance = m_queue;
+    if (!m_queue->isOpen())
+        return fail(
+            QStringLiteral("queue %1: cannot be opened: %2").arg(queueFile, m_queue->lastError()));
+    return true;
+}
+
+bool HostEnvironment::loadPlugin(const QString &fileName)
+{
+    const QFileInfo info(fileName);
+    if (!info.exists())
+        return fail(QStringLiteral("plug-in %1: no such file").arg(fileName));
+    m_loader.setFileName(info.absoluteFilePath());
+    QObject *instance = m_loader.instance();
+    if (!instance)
+        return fail(QStringLiteral("plug-in %1: cannot be loaded: %2")
+                        .arg(fileName, m_loader.errorString()));
+    m_processing = qobject_cast<BasicPaymentProcessing *>(instance);
+    if (!m_processing)
+        return fail(QStringLiteral("plug-in %1: does not offer the payment processing interface")
+                        .arg(fileName));
+    m_processing->init();
+    return true;
+}
+
+void HostEnvironment::setDocument(const QSharedPointer<AbstractDocument> &document)
+{
+    if (m_session)
+        m_session->setDocument(document);
+}
+
+QString HostEnvironment::defaultPluginPath()
+{
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                           QStringLiteral("/../plugins/libvelmor.so"));
+}
+
+bool HostEnvironment::fail(const QString &error)
+{
+    m_error = error;
+    return false;
+}

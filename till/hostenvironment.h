@@ -1,0 +1,64 @@
+#pragma once
+
+#include "consoleprogress.h"
+#include "logwriter.h"
+
+#include <QFile>
+#include <QPluginLoader>
+#include <QScopedPointer>
+#include <QSharedPointer>
+#include <QString>
+
+class AbstractDocument;
+class BasicPaymentProcessing;
+class Config;
+class DBQueueBroker;
+class Session;
+
+// What the point-of-sale host gives a payment plug-in: the configuration, the session with
+// the current receipt and the progress display, the persistent queue and the log, and the
+// plug-in itself, loaded and initialised. The till has one at a time: the host services are
+// process-wide singletons.
+class HostEnvironment
+{
+public:
+    HostEnvironment();
+    ~HostEnvironment();
+
+    HostEnvironment(const HostEnvironment &) = delete;
+    HostEnvironment &operator=(const HostEnvironment &) = delete;
+
+    // Each step returns false with errorString() set; the caller reports it as unusable
+    // input, since nothing has reached the service yet.
+
+    // Log lines go to `fileName` (appended) or, when empty, to standard error above the
+    // progress display.
+    bool setUpLogging(const QString &fileName);
+    // Creates Config (with `configFile` loaded when not empty), Session and the queue.
+    bool setUpServices(const QString &configFile, const QString &queueFile);
+    // Loads the plug-in, finds its processing interface and calls init().
+    bool loadPlugin(const QString &fileName);
+
+    void setDocument(const QSharedPointer<AbstractDocument> &document);
+
+    BasicPaymentProcessing *processing() const { return m_processing; }
+    DBQueueBroker *queue() const { return m_queue; }
+    ConsoleProgress &progress() { return m_progress; }
+    QString errorString() const { return m_error; }
+
+    // ../plugins/libvelmor.so next to the running binary.
+    static QString defaultPluginPath();
+
+private:
+    bool fail(const QString &error);
+
+    ConsoleProgress m_progress;
+    QFile m_logFile;
+    QScopedPointer<LogWriter> m_logWriter;
+    Config *m_config = nullptr;
+    Session *m_session = nullptr;
+    DBQueueBroker *m_queue = nullptr;
+    QPluginLoader m_loader;
+    BasicPaymentProcessing *m_processing = nullptr;
+    QString m_error;
+};

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QJsonValue>
+#include <QPair>
+#include <QString>
+#include <QVector>
+
+// One JSON object on one line with its members in the order they were added. QJsonObject
+// sorts its keys, which would put "message" before "status" and make the lines harder to
+// read for the people who watch them.
+class JsonLine
+{
+public:
+    JsonLine &add(const QString &key, const QJsonValue &value);
+    QString toString() const;
+
+private:
+    QVector<QPair<QString, QJsonValue>> m_members;
+};

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <document.h>
+
+#include <QByteArray>
+#include <QSharedPointer>
+#include <QString>
+
+// Reads the current receipt from a JSON file:
+//   {"totalSum": 2000.0, "prepaidSum": 0.0, "items": [{"posnum": 1, "articul": "A",
+//    "name": "B", "quantity": 1, "bquant": 1, "sumb": 1500.0}]}
+// Sums are roubles. Every member is required except "prepaidSum" (0 when absent), and an
+// unknown member is an error too: a misspelt key must not quietly turn into a zero sum that
+// is then sent to the service.
+class ReceiptReader
+{
+public:
+    // Largest sum or quantity accepted; far beyond any receipt, small enough that the
+    // conversions to kopecks downstream stay exact.
+    static constexpr double MaxValue = 1e10;
+    static constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
+
+    bool read(const QString &fileName);
+    // The same for bytes already in hand; `origin` names them in error messages.
+    bool parse(const QByteArray &json, const QString &origin);
+
+    QSharedPointer<Document> document() const { return m_document; }
+    QString errorString() const { return m_error; }
+
+private:
+    bool fail(const QString &origin, const QString &problem);
+
+    QSharedPointer<Document> m_document;
+    QString m_error;
+};

@@ -1,0 +1,270 @@
+#include "till.h"
+
+#include "cashier.h"
+#include "demo.h"
+#include "hostenvironment.h"
+#include "jsonline.h"
+#include "receiptreader.h"
+
+#include <dbqueuebroker.h>
+
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+namespace {
+
+const QString DefaultQueueFile = QStringLiteral("till-queue.sqlite");
+
+} // namespace
+
+int Till::run(const QStringList &arguments)
+{
+    if (arguments.isEmpty()) {
+        printError(CommandLine::helpText(QString()));
+        return Unusable;
+    }
+    if (!m_commandLine.parse(arguments))
+        return unusable(m_commandLine.errorString());
+    if (m_commandLine.helpRequested()) {
+        printOut(CommandLine::helpText(m_commandLine.command()));
+        return Done;
+    }
+
+    const QString command = m_commandLine.command();
+    if (command == QLatin1String("demo"))
+        return runDemo();
+
+    HostEnvironment host;
+    if (command == QLatin1String("queue")) {
+        if (!prepare(host, false))
+            return Unusable;
+        return runQueue(host);
+    }
+    if (!prepare(host, true) || !preparePlugin(host))
+        return Unusable;
+    if (command == QLatin1String("sale"))
+        return runSale(host);
+    if (command == QLatin1String("refund"))
+        return runRefund(host);
+    if (command == QLatin1String("cancel"))
+        return runCancel(host);
+    if (command == QLatin1String("replay"))
+        return runReplay(host);
+    return unusable(QStringLiteral("command '%1' is not implemented").arg(command));
+}
+
+bool Till::parseAmount(const QString &text, int *amount, QString *error)
+{
+    // Only digits: "+5", " 5", "5.0" or "1e3" are not what a till sends and are refused
+    // rather than guessed at.
+    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
+    if (!digits.match(text).hasMatch()) {
+        *error = QStringLiteral("amount '%1' is not a whole number of kopecks").arg(text);
+        return false;
+    }
+    bool ok = false;
+    const qulonglong value = text.toULongLong(&ok);
+    if (!ok || value > qulonglong(std::numeric_limits<int>::max())) {
+        *error = QStringLiteral("amount '%1' is too large (at most %2 kopecks)")
+                     .arg(text)
+                     .arg(std::numeric_limits<int>::max());
+        return false;
+    }
+    if (value == 0) {
+        *error = QStringLiteral("amount must be positive, not 0");
+        return false;
+    }
+    *amount = int(value);
+    return true;
+}
+
+bool Till::parseSeconds(const QString &text, int *milliseconds, QString *error)
+{
+    static const QRegularExpression number(QStringLiteral("^[0-9]+(\\.[0-9]+)?$"));
+    bool ok = false;
+    const double seconds = text.toDouble(&ok);
+    // A day is far more than any sale waits; the bound keeps the milliseconds in an int.
+    if (!number.match(text).hasMatch() || !ok || !std::isfinite(seconds) || seconds > 86400) {
+        *error = QStringLiteral("--interrupt-after '%1' is not a number of seconds between 0 and "
+                                "86400")
+                     .arg(text);
+        return false;
+    }
+    *milliseconds = int(std::lround(seconds * 1000));
+    return true;
+}
+
+void Till::printOut(const QString &line)
+{
+    const QByteArray bytes =
+        line.endsWith(QLatin1Char('\n')) ? line.toUtf8() : (line + '\n').toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+void Till::printError(const QString &line)
+{
+    const QByteArray bytes =
+        line.endsWith(QLatin1Char('\n')) ? line.toUtf8() : (line + '\n').toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+int Till::unusable(const QString &error) const
+{
+    printError(QStringLiteral("till: ") + error);
+    return Unusable;
+}
+
+bool Till::prepare(HostEnvironment &host, bool needsReceipt)
+{
+    // Every argument is checked before the plug-in is loaded, so that nothing reaches the
+    // service on a command line that is wrong anywhere.
+    QString error;
+    int value = 0;
+    if (m_commandLine.isSet(QStringLiteral("amount")) &&
+        !parseAmount(m_commandLine.value(QStringLiteral("amount")), &value, &error)) {
+        unusable(error);
+        return false;
+    }
+    if (m_commandLine.isSet(QStringLiteral("interrupt-after")) &&
+        !parseSeconds(m_commandLine.value(QStringLiteral("interrupt-after")), &value, &error)) {
+        unusable(error);
+        return false;
+    }
+    for (const char *name : {"code", "rrn"}) {
+        if (m_commandLine.isSet(QLatin1String(name)) &&
+            m_commandLine.value(QLatin1String(name)).trimmed().isEmpty()) {
+            unusable(QStringLiteral("--%1 must not be empty").arg(QLatin1String(name)));
+            return false;
+        }
+    }
+    for (const char *name : {"config", "receipt", "queue", "plugin", "log"}) {
+        if (m_commandLine.isSet(QLatin1String(name)) &&
+            m_commandLine.value(QLatin1String(name)).isEmpty()) {
+            unusable(QStringLiteral("--%1 must name a file").arg(QLatin1String(name)));
+            return false;
+        }
+    }
+
+    QSharedPointer<Document> document;
+    if (needsReceipt && m_commandLine.isSet(QStringLiteral("receipt"))) {
+        ReceiptReader reader;
+        if (!reader.read(m_commandLine.value(QStringLiteral("receipt")))) {
+            unusable(reader.errorString());
+            return false;
+        }
+        document = reader.document();
+    }
+
+    if (!host.setUpLogging(m_commandLine.value(QStringLiteral("log"))) ||
+        !host.setUpServices(m_commandLine.value(QStringLiteral("config")),
+                            m_commandLine.isSet(QStringLiteral("queue"))
+                                ? m_commandLine.value(QStringLiteral("queue"))
+                                : DefaultQueueFile)) {
+        unusable(host.errorString());
+        return false;
+    }
+    host.setDocument(document);
+    return true;
+}
+
+bool Till::preparePlugin(HostEnvironment &host)
+{
+    const QString plugin = m_commandLine.isSet(QStringLiteral("plugin"))
+                               ? m_commandLine.value(QStringLiteral("plugin"))
+                               : HostEnvironment::defaultPluginPath();
+    if (!host.loadPlugin(plugin)) {
+        unusable(host.errorString());
+        return false;
+    }
+    return true;
+}
+
+int Till::runSale(HostEnvironment &host)
+{
+    QString error;
+    Cashier::SaleOptions options;
+    parseAmount(m_commandLine.value(QStringLiteral("amount")), &options.amount, &error);
+    options.code = m_commandLine.value(QStringLiteral("code"));
+    if (m_commandLine.isSet(QStringLiteral("interrupt-after")))
+        parseSeconds(m_commandLine.value(QStringLiteral("interrupt-after")),
+                     &options.interruptAfterMs, &error);
+    options.interruptOnSigint = true;
+
+    Cashier cashier(host.processing(), &host.progress());
+    const PaymentProcessingAnswer answer = cashier.sale(options);
+    printOut(Cashier::answerLine(answer));
+    return Cashier::isSuccess(answer) ? Done : Refused;
+}
+
+int Till::runRefund(HostEnvironment &host)
+{
+    QString error;
+    int amount = 0;
+    parseAmount(m_commandLine.value(QStringLiteral("amount")), &amount, &error);
+    Cashier cashier(host.processing(), &host.progress());
+    const PaymentProcessingAnswer answer =
+        cashier.refund(m_commandLine.value(QStringLiteral("rrn")), amount);
+    printOut(Cashier::answerLine(answer));
+    return Cashier::isSuccess(answer) ? Done : Refused;
+}
+
+int Till::runCancel(HostEnvironment &host)
+{
+    QString error;
+    int amount = 0;
+    parseAmount(m_commandLine.value(QStringLiteral("amount")), &amount, &error);
+    Cashier cashier(host.processing(), &host.progress());
+    const PaymentProcessingAnswer answer =
+        cashier.cancel(m_commandLine.value(QStringLiteral("rrn")), amount);
+    printOut(Cashier::answerLine(answer));
+    return Cashier::isSuccess(answer) ? Done : Refused;
+}
+
+int Till::runQueue(HostEnvironment &host)
+{
+    const QList<QueuedMessage> messages = host.queue()->pendingMessages();
+    for (const QueuedMessage &message : messages) {
+        printOut(JsonLine()
+                     .add(QStringLiteral("id"), QJsonValue(qint64(message.id)))
+                     .add(QStringLiteral("type"), message.type)
+                     .add(QStringLiteral("added"), message.added.toString(Qt::ISODateWithMs))
+                     .add(QStringLiteral("attempts"), message.attempts)
+                     .add(QStringLiteral("message"), message.message)
+                     .toString());
+    }
+    return Done;
+}
+
+int Till::runReplay(HostEnvironment &host)
+{
+    Cashier cashier(host.processing(), &host.progress());
+    bool allDone = true;
+    cashier.replay(host.queue(), [&allDone](const Cashier::ReplayResult &result) {
+        printOut(Cashier::replayLine(result));
+        allDone = allDone && result.finished && result.recorded;
+    });
+    return allDone ? Done : Refused;
+}
+
+int Till::runDemo()
+{
+    for (const char *name : {"config", "queue", "receipt"}) {
+        if (m_commandLine.isSet(QLatin1String(name)))
+            return unusable(QStringLiteral("demo brings its own configuration, queue and "
+                                           "receipts; --%1 does not apply")
+                                .arg(QLatin1String(name)));
+    }
+    const QString plugin = m_commandLine.isSet(QStringLiteral("plugin"))
+                               ? m_commandLine.value(QStringLiteral("plugin"))
+                               : HostEnvironment::defaultPluginPath();
+    Demo demo(plugin, m_commandLine.value(QStringLiteral("log")));
+    const int status = demo.run();
+    if (status == Unusable)
+        printError(QStringLiteral("till: ") + demo.errorString());
+    return status;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "commandline.h"
+
+#include <QString>
+#include <QStringList>
+
+class HostEnvironment;
+
+// The till's commands: reads the command line, sets up the host around the plug-in and runs
+// one command. Exit statuses: 0 done, 1 the service or the plug-in said no, 2 unusable
+// arguments or files (and then nothing has been sent).
+class Till
+{
+public:
+    enum ExitStatus { Done = 0, Refused = 1, Unusable = 2 };
+
+    // `arguments` without the program name.
+    int run(const QStringList &arguments);
+
+    // A positive whole number of kopecks that fits an int; false with `error` set otherwise.
+    static bool parseAmount(const QString &text, int *amount, QString *error);
+    // A non-negative number of seconds, fractions allowed, as milliseconds.
+    static bool parseSeconds(const QString &text, int *milliseconds, QString *error);
+
+    static void printOut(const QString &line);
+    static void printError(const QString &line);
+
+private:
+    int unusable(const QString &error) const;
+    // Everything but the plug-in; false (with the error printed) on unusable input.
+    bool prepare(HostEnvironment &host, bool needsReceipt);
+    bool preparePlugin(HostEnvironment &host);
+
+    int runSale(HostEnvironment &host);
+    int runRefund(HostEnvironment &host);
+    int runCancel(HostEnvironment &host);
+    int runQueue(HostEnvironment &host);
+    int runReplay(HostEnvironment &host);
+    int runDemo();
+
+    CommandLine m_commandLine;
+};
