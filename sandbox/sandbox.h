@@ -10,6 +10,16 @@
 // A local Velmor service: the four endpoints, Basic authorization, order life cycles chosen
 // by the scanned code, and faults that tests switch on per endpoint. Runs on its own
 // threads; every method may be called from any thread.
+//
+// An order's life moves on with the info polls, never with the clock, so that tests stay
+// deterministic: each info answer reports the current state and only then counts the poll;
+// after `pollsPerState` polls in a state the order moves to the next one. With one poll per
+// state an approved order answers "created", "scoring", "approved", then "completed" for good.
+// The create answer itself does not count as a poll.
+//
+// Faults: with Delay and Trickle the request is carried out and only its answer comes late;
+// with every other fault the request has no effect (no order made, no state change, no poll
+// counted, nothing cancelled or refunded).
 class Sandbox
 {
 public:
@@ -17,17 +27,17 @@ public:
 
     enum class Fault {
         None,
-        Delay,          // answer normally after `delayMs`
-        Drop,           // close the connection without an answer
-        DropMidBody,    // send the headers and half the body, then close
-        Empty500,       // 500 with an empty body
-        Html502,        // 502 with an HTML page
-        NotJson,        // 200 with a body that is not JSON
-        TruncatedJson,  // 200 with JSON cut short
-        ErrorObject,    // 400 with {"error": {"code": ..., "text": ...}}
-        HugeBody,       // 200 with a 5 MiB JSON body
-        Trickle,        // 200 whose body comes a byte every `delayMs`
-        NoAnswer,       // accept, read the request, never answer (until stopped)
+        Delay,         // answer normally after `delayMs`
+        Drop,          // close the connection without an answer
+        DropMidBody,   // send the headers and half the body, then close
+        Empty500,      // 500 with an empty body
+        Html502,       // 502 with an HTML page
+        NotJson,       // 200 with a body that is not JSON
+        TruncatedJson, // 200 with JSON cut short
+        ErrorObject,   // 400 with {"error": {"code": ..., "text": ...}}
+        HugeBody,      // 200 with a 5 MiB JSON body
+        Trickle,       // 200 whose body comes a byte every `delayMs`
+        NoAnswer,      // accept, read the request, never answer (until stopped)
     };
 
     // Scanned codes ("clientInfo"."id") that choose an order's life, like test card numbers.
@@ -41,7 +51,7 @@ public:
     struct Options
     {
         QString host = QStringLiteral("127.0.0.1");
-        int port = 0; // 0: an ephemeral port
+        int port = 0;     // 0: an ephemeral port
         QString basePath; // e.g. "/merchant"
         QString login = QStringLiteral("merchant");
         QString password = QStringLiteral("secret");
@@ -64,13 +74,18 @@ public:
         QByteArray body;
     };
 
-    explicit Sandbox(const Options &options = Options());
+    // Two constructors rather than a defaulted argument: a default argument cannot use the
+    // member initializers of a class nested in the one being declared.
+    Sandbox();
+    explicit Sandbox(const Options &options);
     ~Sandbox();
 
     Sandbox(const Sandbox &) = delete;
     Sandbox &operator=(const Sandbox &) = delete;
 
-    // Listens and serves on background threads; false when the port cannot be bound.
+    // Listens and serves on background threads; false when the port cannot be bound or the
+    // certificate cannot be loaded. After a stop() an ephemeral service comes back on the
+    // port it had, so that clients can model a service restart; orders survive a restart.
     bool start();
     void stop();
     bool isRunning() const;
@@ -81,8 +96,13 @@ public:
     void setFault(Endpoint endpoint, Fault fault, int delayMs = 0);
     void clearFaults();
 
+    // Every request as it arrived, before any fault or authorization check; `path` is the
+    // request target exactly as sent (still percent-encoded).
     QList<RecordedRequest> requests() const;
     void clearRequests();
+    // Blocks until at least `count` requests were recorded since the last clearRequests(),
+    // or the timeout ran out; true when they were.
+    bool waitForRequests(int count, int timeoutMs) const;
 
     // An order as the service holds it: {"id", "status", "amount", "items", "refund": [...]}.
     // Empty when unknown.

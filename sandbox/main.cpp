@@ -1,0 +1,200 @@
+#include "sandbox.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <pthread.h>
+#include <signal.h>
+
+namespace {
+
+struct FaultName
+{
+    const char *name;
+    Sandbox::Fault fault;
+    const char *meaning;
+};
+
+const FaultName FaultNames[] = {
+    {"delay", Sandbox::Fault::Delay, "carry the request out, answer after MS"},
+    {"drop", Sandbox::Fault::Drop, "close the connection without an answer"},
+    {"drop-mid-body", Sandbox::Fault::DropMidBody, "send headers and half the body, then close"},
+    {"empty500", Sandbox::Fault::Empty500, "500 with an empty body"},
+    {"html502", Sandbox::Fault::Html502, "502 with an HTML page"},
+    {"not-json", Sandbox::Fault::NotJson, "200 with a body that is not JSON"},
+    {"truncated-json", Sandbox::Fault::TruncatedJson, "200 with JSON cut short"},
+    {"error-object", Sandbox::Fault::ErrorObject, "400 with the error code \"service_error\""},
+    {"huge-body", Sandbox::Fault::HugeBody, "200 with a 5 MiB JSON object"},
+    {"trickle", Sandbox::Fault::Trickle, "carry the request out, answer a byte every MS"},
+    {"no-answer", Sandbox::Fault::NoAnswer, "read the request, never answer"},
+};
+
+const std::pair<const char *, Sandbox::Endpoint> EndpointNames[] = {
+    {"create", Sandbox::Endpoint::Create},
+    {"info", Sandbox::Endpoint::Info},
+    {"cancel", Sandbox::Endpoint::Cancel},
+    {"refund", Sandbox::Endpoint::Refund},
+};
+
+QString description()
+{
+    QString text;
+    QTextStream out(&text);
+    out << "A local Velmor merchant service for trying a till against.\n\n"
+        << "The scanned code (\"clientInfo\".\"id\") chooses the order's life; states move on\n"
+        << "with the info polls (--polls-per-state polls each):\n"
+        << "  " << Sandbox::CodeApprove << "         created, scoring, approved, completed "
+        << "(also any unknown code)\n"
+        << "  " << Sandbox::CodeReject << "          created, scoring, rejected\n"
+        << "  " << Sandbox::CodeHold << "            created, scoring, approved until cancelled\n"
+        << "  " << Sandbox::CodeServiceCancel << "  created, scoring, canceled by the service\n"
+        << "  " << Sandbox::CodeSlowCreate << "     like " << Sandbox::CodeApprove
+        << ", the create answer held back --slow-create-ms\n"
+        << "  " << Sandbox::CodeError << "           create refused: \"client_rejected\"\n\n"
+        << "Faults (--fault ENDPOINT=FAULT[:MS], ENDPOINT one of create, info, cancel, refund;\n"
+        << "only delay and trickle let the request take effect):\n";
+    for (const FaultName &fault : FaultNames)
+        out << "  " << QString::fromLatin1(fault.name).leftJustified(16) << fault.meaning << "\n";
+    return text;
+}
+
+bool parseFault(const QString &text, Sandbox::Endpoint *endpoint, Sandbox::Fault *fault,
+                int *delayMs)
+{
+    const int equals = text.indexOf(QLatin1Char('='));
+    if (equals <= 0)
+        return false;
+    const QString endpointName = text.left(equals);
+    QString faultName = text.mid(equals + 1);
+    *delayMs = 0;
+    const int colon = faultName.indexOf(QLatin1Char(':'));
+    if (colon >= 0) {
+        bool ok = false;
+        *delayMs = faultName.mid(colon + 1).toInt(&ok);
+        if (!ok || *delayMs < 0)
+            return false;
+        faultName.truncate(colon);
+    }
+    bool endpointFound = false;
+    for (const auto &entry : EndpointNames) {
+        if (endpointName == QLatin1String(entry.first)) {
+            *endpoint = entry.second;
+            endpointFound = true;
+        }
+    }
+    if (!endpointFound)
+        return false;
+    for (const FaultName &entry : FaultNames) {
+        if (faultName == QLatin1String(entry.name)) {
+            *fault = entry.fault;
+            return true;
+        }
+    }
+    return false;
+}
+
+int intOption(const QCommandLineParser &parser, const QString &name, int minimum, bool *ok)
+{
+    const int value = parser.value(name).toInt(ok);
+    if (!*ok || value < minimum) {
+        *ok = false;
+        QTextStream(stderr) << "Invalid --" << name << ": " << parser.value(name) << "\n";
+    }
+    return value;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("velmor-sandbox"));
+
+    Sandbox::Options defaults;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(description());
+    parser.addHelpOption();
+    parser.addOptions({
+        {QStringLiteral("port"), QStringLiteral("Port to listen on (0: any free port)."),
+         QStringLiteral("N"), QStringLiteral("8080")},
+        {QStringLiteral("host"), QStringLiteral("Address to listen on (loopback by default)."),
+         QStringLiteral("ADDRESS"), defaults.host},
+        {QStringLiteral("base-path"), QStringLiteral("Path in front of every endpoint."),
+         QStringLiteral("PATH"), defaults.basePath},
+        {QStringLiteral("login"), QStringLiteral("Basic authorization login."),
+         QStringLiteral("LOGIN"), defaults.login},
+        {QStringLiteral("password"), QStringLiteral("Basic authorization password."),
+         QStringLiteral("PASSWORD"), defaults.password},
+        {QStringLiteral("polls-per-state"), QStringLiteral("Info polls each state lasts."),
+         QStringLiteral("N"), QString::number(defaults.pollsPerState)},
+        {QStringLiteral("slow-create-ms"),
+         QStringLiteral("How long the create answer of %1 is held back.")
+             .arg(QLatin1String(Sandbox::CodeSlowCreate)),
+         QStringLiteral("MS"), QString::number(defaults.slowCreateMs)},
+        {QStringLiteral("cert"), QStringLiteral("TLS certificate (PEM); serves HTTPS when set."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("key"), QStringLiteral("TLS private key (PEM)."), QStringLiteral("FILE")},
+        {QStringLiteral("client-ca"),
+         QStringLiteral("Require client certificates signed by this CA (PEM)."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("fault"),
+         QStringLiteral("A fault on one endpoint, e.g. refund=drop or info=delay:5000; "
+                        "repeatable."),
+         QStringLiteral("ENDPOINT=FAULT[:MS]")},
+    });
+    parser.process(app);
+
+    Sandbox::Options options;
+    bool ok = true;
+    options.port = intOption(parser, QStringLiteral("port"), 0, &ok);
+    if (ok)
+        options.pollsPerState = intOption(parser, QStringLiteral("polls-per-state"), 1, &ok);
+    if (ok)
+        options.slowCreateMs = intOption(parser, QStringLiteral("slow-create-ms"), 0, &ok);
+    if (!ok)
+        return 2;
+    options.host = parser.value(QStringLiteral("host"));
+    options.basePath = parser.value(QStringLiteral("base-path"));
+    options.login = parser.value(QStringLiteral("login"));
+    options.password = parser.value(QStringLiteral("password"));
+    options.certificateFile = parser.value(QStringLiteral("cert"));
+    options.privateKeyFile = parser.value(QStringLiteral("key"));
+    options.clientCaFile = parser.value(QStringLiteral("client-ca"));
+    if (options.certificateFile.isEmpty() != options.privateKeyFile.isEmpty() ||
+        (options.certificateFile.isEmpty() && !options.clientCaFile.isEmpty())) {
+        QTextStream(stderr) << "--cert and --key go together; --client-ca needs both\n";
+        return 2;
+    }
+
+    // Signals are taken synchronously by this thread; the service's threads, started below,
+    // inherit the mask and never see them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    Sandbox sandbox(options);
+    for (const QString &text : parser.values(QStringLiteral("fault"))) {
+        Sandbox::Endpoint endpoint = Sandbox::Endpoint::Create;
+        Sandbox::Fault fault = Sandbox::Fault::None;
+        int delayMs = 0;
+        if (!parseFault(text, &endpoint, &fault, &delayMs)) {
+            QTextStream(stderr) << "Invalid --fault: " << text << "\n";
+            return 2;
+        }
+        sandbox.setFault(endpoint, fault, delayMs);
+    }
+    if (!sandbox.start()) {
+        QTextStream(stderr) << "Cannot listen on " << options.host << ":" << options.port
+                            << " (port taken, or certificate and key not loadable)\n";
+        return 1;
+    }
+    QTextStream(stdout) << "Velmor sandbox listening on " << sandbox.baseUrl() << Qt::endl;
+
+    int received = 0;
+    sigwait(&stopSignals, &received);
+    sandbox.stop();
+    return 0;
+}
