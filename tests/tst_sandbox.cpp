@@ -1,0 +1,886 @@
+#include "sandbox.h"
+#include "testcerts.h"
+
+#include <httplib.h>
+
+#include <gmock/gmock.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QUrl>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+
+// Readable QString values in assertion messages.
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+using namespace std::chrono_literals;
+using testing::ElementsAreArray;
+
+namespace {
+
+const QString Login = QStringLiteral("merchant");
+const QString Password = QStringLiteral("secret");
+const std::string Base = "/merchant";
+
+QJsonObject parse(const std::string &body)
+{
+    return QJsonDocument::fromJson(QByteArray::fromStdString(body)).object();
+}
+
+QString errorCode(const httplib::Result &result)
+{
+    return parse(result->body)
+        .value(QStringLiteral("error"))
+        .toObject()
+        .value(QStringLiteral("code"))
+        .toString();
+}
+
+QString orderStatus(const QJsonObject &answer)
+{
+    return answer.value(QStringLiteral("order"))
+        .toObject()
+        .value(QStringLiteral("status"))
+        .toString();
+}
+
+std::string dump(const QJsonObject &object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
+}
+
+// Waits for something the service does on its own threads; polls, since no signal is given.
+bool eventually(const std::function<bool()> &condition, std::chrono::milliseconds timeout = 5s)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+QJsonObject item(const QString &id, double quantity, double amount)
+{
+    return {{QStringLiteral("id"), id},
+            {QStringLiteral("article"), QStringLiteral("A-") + id},
+            {QStringLiteral("name"), QStringLiteral("Товар ") + id},
+            {QStringLiteral("quantity"), quantity},
+            {QStringLiteral("amount"), amount}};
+}
+
+// Two positions: 3 x 33.33 and 2 x 10.50, 120.99 in all.
+QJsonArray standardItems()
+{
+    return {item(QStringLiteral("1"), 3, 33.33), item(QStringLiteral("2"), 2, 10.5)};
+}
+
+QJsonObject createBody(const QString &orderId, const QString &code,
+                       const QJsonArray &items = standardItems())
+{
+    return {{QStringLiteral("clientInfo"), QJsonObject{{QStringLiteral("id"), code}}},
+            {QStringLiteral("order"), QJsonObject{{QStringLiteral("id"), orderId},
+                                                  {QStringLiteral("amount"), 120.99},
+                                                  {QStringLiteral("prepaidAmount"), 0},
+                                                  {QStringLiteral("isTwoStagePayment"), false},
+                                                  {QStringLiteral("items"), items}}}};
+}
+
+QJsonObject refundBody(const QString &refundId, const QList<QPair<QString, double>> &quantities)
+{
+    QJsonArray items;
+    for (const auto &entry : quantities)
+        items.append(QJsonObject{{QStringLiteral("id"), entry.first},
+                                 {QStringLiteral("refundedQuantity"), entry.second}});
+    return {{QStringLiteral("order"),
+             QJsonObject{{QStringLiteral("refund"),
+                          QJsonObject{{QStringLiteral("id"), refundId},
+                                      {QStringLiteral("initiator"), QStringLiteral("shop")},
+                                      {QStringLiteral("items"), items}}}}}};
+}
+
+const QJsonObject CancelBody{{QStringLiteral("cancellationInitiator"), QStringLiteral("shop")}};
+
+class SandboxTest : public testing::Test
+{
+protected:
+    SandboxTest() { options.basePath = QString::fromStdString(Base); }
+
+    void startSandbox()
+    {
+        sandbox = std::make_unique<Sandbox>(options);
+        ASSERT_TRUE(sandbox->start());
+    }
+
+    std::unique_ptr<httplib::Client> client(std::chrono::milliseconds readTimeout = 5s) const
+    {
+        auto result = std::make_unique<httplib::Client>("127.0.0.1", sandbox->port());
+        result->set_basic_auth(Login.toStdString(), Password.toStdString());
+        result->set_read_timeout(readTimeout);
+        result->set_connection_timeout(5s);
+        return result;
+    }
+
+    static std::string path(const QString &orderId, const char *action)
+    {
+        return Base + "/" + QUrl::toPercentEncoding(orderId).toStdString() + "/" + action;
+    }
+
+    httplib::Result post(const std::string &target, const QJsonObject &body,
+                         std::chrono::milliseconds readTimeout = 5s) const
+    {
+        return client(readTimeout)->Post(target, dump(body), "application/json");
+    }
+
+    httplib::Result create(const QString &orderId, const QString &code,
+                           const QJsonArray &items = standardItems()) const
+    {
+        return post(Base + "/create_offline", createBody(orderId, code, items));
+    }
+
+    httplib::Result info(const QString &orderId) const
+    {
+        return client()->Get(path(orderId, "info"));
+    }
+
+    httplib::Result cancel(const QString &orderId, std::chrono::milliseconds readTimeout = 5s) const
+    {
+        return post(path(orderId, "cancel"), CancelBody, readTimeout);
+    }
+
+    httplib::Result refund(const QString &orderId, const QJsonObject &body,
+                           std::chrono::milliseconds readTimeout = 5s) const
+    {
+        return post(path(orderId, "refund"), body, readTimeout);
+    }
+
+    // An order already paid, ready for refunds.
+    void completedOrder(const QString &orderId)
+    {
+        const auto created = create(orderId, QLatin1String(Sandbox::CodeApprove));
+        ASSERT_TRUE(created);
+        ASSERT_EQ(created->status, 200);
+        sandbox->setOrderStatus(orderId, QStringLiteral("completed"));
+    }
+
+    QString storedStatus(const QString &orderId) const
+    {
+        return sandbox->order(orderId).value(QStringLiteral("status")).toString();
+    }
+
+    Sandbox::Options options;
+    std::unique_ptr<Sandbox> sandbox;
+};
+
+// --- Order life by scanned code ---------------------------------------------------------
+
+struct LifeCase
+{
+    const char *name;
+    QString code;
+    int pollsPerState;
+    std::vector<QString> statuses; // what consecutive info polls answer
+};
+
+class SandboxLifeTest : public SandboxTest, public testing::WithParamInterface<LifeCase>
+{
+};
+
+TEST_P(SandboxLifeTest, InfoPollsWalkTheOrderThroughItsLife)
+{
+    options.pollsPerState = GetParam().pollsPerState;
+    startSandbox();
+    const QString id = QStringLiteral("order-life");
+
+    const auto created = create(id, GetParam().code);
+    ASSERT_TRUE(created);
+    ASSERT_EQ(created->status, 200);
+    const QJsonObject answer = parse(created->body).value(QStringLiteral("order")).toObject();
+    EXPECT_EQ(answer.value(QStringLiteral("id")).toString(), id);
+    EXPECT_EQ(answer.value(QStringLiteral("status")).toString(), QStringLiteral("created"));
+    EXPECT_DOUBLE_EQ(answer.value(QStringLiteral("amount")).toDouble(), 120.99);
+
+    std::vector<QString> seen;
+    for (size_t i = 0; i < GetParam().statuses.size(); ++i) {
+        const auto polled = info(id);
+        ASSERT_TRUE(polled);
+        ASSERT_EQ(polled->status, 200);
+        const QJsonObject body = parse(polled->body);
+        seen.push_back(orderStatus(body));
+        EXPECT_EQ(body.value(QStringLiteral("order")).toObject().value(QStringLiteral("items")),
+                  QJsonValue(standardItems()));
+    }
+    EXPECT_THAT(seen, ElementsAreArray(GetParam().statuses));
+}
+
+const QString Created = QStringLiteral("created");
+const QString Scoring = QStringLiteral("scoring");
+const QString Approved = QStringLiteral("approved");
+const QString Completed = QStringLiteral("completed");
+const QString Rejected = QStringLiteral("rejected");
+const QString Canceled = QStringLiteral("canceled");
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, SandboxLifeTest,
+    testing::Values(
+        LifeCase{
+            "Approve", Sandbox::CodeApprove, 1, {Created, Scoring, Approved, Completed, Completed}},
+        LifeCase{"UnknownCodeApproves",
+                 QStringLiteral("SOMEONE-ELSE"),
+                 1,
+                 {Created, Scoring, Approved, Completed, Completed}},
+        LifeCase{"EmptyCodeApproves", QString(), 1, {Created, Scoring, Approved, Completed}},
+        LifeCase{"Reject", Sandbox::CodeReject, 1, {Created, Scoring, Rejected, Rejected}},
+        LifeCase{"Hold", Sandbox::CodeHold, 1, {Created, Scoring, Approved, Approved, Approved}},
+        LifeCase{
+            "ServiceCancel", Sandbox::CodeServiceCancel, 1, {Created, Scoring, Canceled, Canceled}},
+        LifeCase{"TwoPollsPerState",
+                 Sandbox::CodeApprove,
+                 2,
+                 {Created, Created, Scoring, Scoring, Approved, Approved, Completed, Completed}}),
+    [](const testing::TestParamInfo<LifeCase> &info) { return std::string(info.param.name); });
+
+TEST_F(SandboxTest, ErrorCodeRefusesTheOrder)
+{
+    startSandbox();
+    const auto created = create(QStringLiteral("refused"), QLatin1String(Sandbox::CodeError));
+    ASSERT_TRUE(created);
+    EXPECT_EQ(created->status, 400);
+    const QJsonObject error = parse(created->body).value(QStringLiteral("error")).toObject();
+    EXPECT_EQ(error.value(QStringLiteral("code")).toString(), QStringLiteral("client_rejected"));
+    EXPECT_EQ(error.value(QStringLiteral("text")).toString(), QStringLiteral("Клиент не найден"));
+    EXPECT_TRUE(sandbox->order(QStringLiteral("refused")).isEmpty());
+
+    const auto polled = info(QStringLiteral("refused"));
+    ASSERT_TRUE(polled);
+    EXPECT_EQ(polled->status, 404);
+    EXPECT_EQ(errorCode(polled), QStringLiteral("order_not_found"));
+}
+
+TEST_F(SandboxTest, SlowCreateHoldsTheAnswerButTheOrderExistsAtOnce)
+{
+    options.slowCreateMs = 1000;
+    startSandbox();
+    const QString id = QStringLiteral("slow");
+    std::atomic<bool> answered{false};
+    httplib::Result created{nullptr, httplib::Error::Unknown};
+    const auto started = std::chrono::steady_clock::now();
+    std::thread creator([&] {
+        created = create(id, QLatin1String(Sandbox::CodeSlowCreate));
+        answered = true;
+    });
+
+    ASSERT_TRUE(eventually([&] { return !sandbox->order(id).isEmpty(); }));
+    // The order is there and polled while its create answer is still held back.
+    const auto polled = info(id);
+    EXPECT_FALSE(answered);
+    ASSERT_TRUE(polled);
+    EXPECT_EQ(orderStatus(parse(polled->body)), Created);
+
+    creator.join();
+    ASSERT_TRUE(created);
+    EXPECT_EQ(created->status, 200);
+    EXPECT_GE(std::chrono::steady_clock::now() - started, 900ms);
+    // It lives on like an approved order.
+    EXPECT_EQ(orderStatus(parse(info(id)->body)), Scoring);
+    EXPECT_EQ(orderStatus(parse(info(id)->body)), Approved);
+    EXPECT_EQ(orderStatus(parse(info(id)->body)), Completed);
+}
+
+// --- Requests that are refused ----------------------------------------------------------
+
+struct BadCreate
+{
+    const char *name;
+    std::string body;
+    int status;
+    const char *code;
+};
+
+class SandboxBadCreateTest : public SandboxTest, public testing::WithParamInterface<BadCreate>
+{
+};
+
+TEST_P(SandboxBadCreateTest, IsRefusedWithAnErrorObject)
+{
+    startSandbox();
+    ASSERT_EQ(create(QStringLiteral("taken"), QLatin1String(Sandbox::CodeApprove))->status, 200);
+
+    const auto created =
+        client()->Post(Base + "/create_offline", GetParam().body, "application/json");
+    ASSERT_TRUE(created);
+    EXPECT_EQ(created->status, GetParam().status);
+    EXPECT_EQ(errorCode(created), QLatin1String(GetParam().code));
+    EXPECT_EQ(sandbox->order(QStringLiteral("taken")).value(QStringLiteral("status")).toString(),
+              Created);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bodies, SandboxBadCreateTest,
+    testing::Values(
+        BadCreate{"NotJson", "{\"order\": ", 400, "invalid_request"},
+        BadCreate{"NoOrderId", R"({"clientInfo":{"id":"x"},"order":{"amount":1,"items":[]}})", 400,
+                  "invalid_request"},
+        BadCreate{"ItemWithoutId",
+                  R"({"order":{"id":"n1","amount":1,"items":[{"quantity":1,"amount":1}]}})", 400,
+                  "invalid_request"},
+        BadCreate{"TwoItemsOneId",
+                  R"({"order":{"id":"n2","amount":2,"items":[{"id":"1","quantity":1,"amount":1},)"
+                  R"({"id":"1","quantity":1,"amount":1}]}})",
+                  400, "invalid_request"},
+        BadCreate{"ExistingOrder",
+                  dump(createBody(QStringLiteral("taken"), QLatin1String(Sandbox::CodeApprove))),
+                  409, "order_exists"}),
+    [](const testing::TestParamInfo<BadCreate> &info) { return std::string(info.param.name); });
+
+TEST_F(SandboxTest, WrongCredentialsAreUnauthorized)
+{
+    startSandbox();
+    httplib::Client stranger("127.0.0.1", sandbox->port());
+    stranger.set_basic_auth(Login.toStdString(), "wrong");
+    const auto created =
+        stranger.Post(Base + "/create_offline",
+                      dump(createBody(QStringLiteral("o"), QLatin1String(Sandbox::CodeApprove))),
+                      "application/json");
+    ASSERT_TRUE(created);
+    EXPECT_EQ(created->status, 401);
+    EXPECT_EQ(errorCode(created), QStringLiteral("unauthorized"));
+    EXPECT_TRUE(sandbox->order(QStringLiteral("o")).isEmpty());
+
+    httplib::Client anonymous("127.0.0.1", sandbox->port());
+    const auto polled = anonymous.Get(path(QStringLiteral("o"), "info"));
+    ASSERT_TRUE(polled);
+    EXPECT_EQ(polled->status, 401);
+    EXPECT_EQ(errorCode(polled), QStringLiteral("unauthorized"));
+}
+
+TEST_F(SandboxTest, EndpointsLiveUnderTheBasePathOnly)
+{
+    options.basePath = QStringLiteral("merchant/");
+    startSandbox();
+    EXPECT_EQ(sandbox->baseUrl(),
+              QStringLiteral("http://127.0.0.1:%1/merchant").arg(sandbox->port()));
+
+    const auto outside =
+        client()->Post("/create_offline",
+                       dump(createBody(QStringLiteral("o"), QLatin1String(Sandbox::CodeApprove))),
+                       "application/json");
+    ASSERT_TRUE(outside);
+    EXPECT_EQ(outside->status, 404);
+    EXPECT_EQ(errorCode(outside), QStringLiteral("not_found"));
+
+    const auto unknown = client()->Get(Base + "/o/status");
+    ASSERT_TRUE(unknown);
+    EXPECT_EQ(unknown->status, 404);
+    EXPECT_EQ(errorCode(unknown), QStringLiteral("not_found"));
+
+    EXPECT_EQ(create(QStringLiteral("o"), QLatin1String(Sandbox::CodeApprove))->status, 200);
+}
+
+TEST_F(SandboxTest, PercentEncodedOrderIdIsDecoded)
+{
+    startSandbox();
+    const QString id = QStringLiteral("заказ 1/2?#%41");
+    ASSERT_EQ(create(id, QLatin1String(Sandbox::CodeApprove))->status, 200);
+
+    const auto polled = info(id);
+    ASSERT_TRUE(polled);
+    EXPECT_EQ(polled->status, 200);
+    EXPECT_EQ(parse(polled->body)
+                  .value(QStringLiteral("order"))
+                  .toObject()
+                  .value(QStringLiteral("id"))
+                  .toString(),
+              id);
+    // The log keeps the target as it was sent.
+    EXPECT_EQ(sandbox->requests().last().path, QString::fromStdString(path(id, "info")));
+}
+
+TEST_F(SandboxTest, RecordsEveryRequest)
+{
+    startSandbox();
+    const std::string body =
+        dump(createBody(QStringLiteral("rec"), QLatin1String(Sandbox::CodeApprove)));
+    const httplib::Headers headers{{"X-Correlation-ID", "rec"}};
+    ASSERT_TRUE(client()->Post(Base + "/create_offline", headers, body, "application/json"));
+    ASSERT_TRUE(info(QStringLiteral("rec")));
+
+    const QList<Sandbox::RecordedRequest> requests = sandbox->requests();
+    ASSERT_EQ(requests.size(), 2);
+    EXPECT_EQ(requests.at(0).method, QStringLiteral("POST"));
+    EXPECT_EQ(requests.at(0).path, QStringLiteral("/merchant/create_offline"));
+    EXPECT_EQ(requests.at(0).headers.value(QStringLiteral("x-correlation-id")),
+              QStringLiteral("rec"));
+    EXPECT_EQ(requests.at(0).headers.value(QStringLiteral("content-type")),
+              QStringLiteral("application/json"));
+    EXPECT_EQ(requests.at(0).headers.value(QStringLiteral("authorization")),
+              QStringLiteral("Basic ") + (Login + ':' + Password).toUtf8().toBase64());
+    EXPECT_FALSE(requests.at(0).headers.contains(QStringLiteral("remote_addr")));
+    EXPECT_EQ(requests.at(0).body, QByteArray::fromStdString(body));
+    EXPECT_EQ(requests.at(1).method, QStringLiteral("GET"));
+    EXPECT_EQ(requests.at(1).path, QStringLiteral("/merchant/rec/info"));
+
+    sandbox->clearRequests();
+    EXPECT_TRUE(sandbox->requests().isEmpty());
+}
+
+// --- Cancellation -----------------------------------------------------------------------
+
+struct CancelCase
+{
+    QString status;
+    bool cancellable;
+};
+
+class SandboxCancelTest : public SandboxTest, public testing::WithParamInterface<CancelCase>
+{
+};
+
+TEST_P(SandboxCancelTest, CancelsOnlyUnfinishedOrders)
+{
+    startSandbox();
+    const QString id = QStringLiteral("c");
+    ASSERT_EQ(create(id, QLatin1String(Sandbox::CodeApprove))->status, 200);
+    sandbox->setOrderStatus(id, GetParam().status);
+
+    const auto cancelled = cancel(id);
+    ASSERT_TRUE(cancelled);
+    const QJsonObject answer = parse(cancelled->body);
+    if (GetParam().cancellable) {
+        EXPECT_EQ(cancelled->status, 200);
+        EXPECT_EQ(answer.value(QStringLiteral("status")).toString(), QStringLiteral("CANCELLED"));
+        EXPECT_EQ(answer.value(QStringLiteral("order")).toObject().value(QStringLiteral("id")),
+                  QJsonValue(id));
+        EXPECT_EQ(orderStatus(answer), Canceled);
+        EXPECT_EQ(storedStatus(id), Canceled);
+        // The order stays cancelled while polled.
+        EXPECT_EQ(orderStatus(parse(info(id)->body)), Canceled);
+    } else {
+        EXPECT_EQ(cancelled->status, 400);
+        EXPECT_EQ(errorCode(cancelled), QStringLiteral("order_cannot_be_cancelled"));
+        EXPECT_EQ(storedStatus(id), GetParam().status);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Statuses, SandboxCancelTest,
+                         testing::Values(CancelCase{Created, true}, CancelCase{Scoring, true},
+                                         CancelCase{Approved, true}, CancelCase{Canceled, true},
+                                         CancelCase{Completed, false}, CancelCase{Rejected, false},
+                                         CancelCase{QStringLiteral("refunded"), false}),
+                         [](const testing::TestParamInfo<CancelCase> &info) {
+                             return info.param.status.toStdString();
+                         });
+
+TEST_F(SandboxTest, CancelOfAHeldOrderIsFinalAndRepeatable)
+{
+    startSandbox();
+    const QString id = QStringLiteral("held");
+    ASSERT_EQ(create(id, QLatin1String(Sandbox::CodeHold))->status, 200);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(info(id));
+    ASSERT_EQ(storedStatus(id), Approved);
+
+    const auto first = cancel(id);
+    const auto second = cancel(id);
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(first->status, 200);
+    EXPECT_EQ(second->status, 200);
+    EXPECT_EQ(first->body, second->body);
+
+    const auto missing = cancel(QStringLiteral("nobody"));
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(missing->status, 404);
+    EXPECT_EQ(errorCode(missing), QStringLiteral("order_not_found"));
+}
+
+// --- Refunds ----------------------------------------------------------------------------
+
+TEST_F(SandboxTest, PartialThenFullRefundByPositions)
+{
+    startSandbox();
+    const QString id = QStringLiteral("r");
+    completedOrder(id);
+
+    const auto first = refund(id, refundBody(QStringLiteral("ref-1"), {{"1", 1}, {"2", 0}}));
+    ASSERT_TRUE(first);
+    ASSERT_EQ(first->status, 200);
+    QJsonObject answer = parse(first->body);
+    EXPECT_EQ(orderStatus(answer), Completed);
+    EXPECT_DOUBLE_EQ(
+        answer.value(QStringLiteral("order")).toObject().value(QStringLiteral("amount")).toDouble(),
+        120.99);
+    QJsonObject refundAnswer = answer.value(QStringLiteral("refund")).toObject();
+    EXPECT_EQ(refundAnswer.value(QStringLiteral("id")).toString(), QStringLiteral("ref-1"));
+    EXPECT_EQ(refundAnswer.value(QStringLiteral("totalRefundedAmount")).toDouble(), 33.33);
+
+    const auto second = refund(id, refundBody(QStringLiteral("ref-2"), {{"1", 2}, {"2", 2}}));
+    ASSERT_TRUE(second);
+    ASSERT_EQ(second->status, 200);
+    answer = parse(second->body);
+    EXPECT_EQ(orderStatus(answer), QStringLiteral("refunded"));
+    refundAnswer = answer.value(QStringLiteral("refund")).toObject();
+    // 2 x 33.33 + 2 x 10.50, summed in kopecks.
+    EXPECT_EQ(refundAnswer.value(QStringLiteral("totalRefundedAmount")).toDouble(), 87.66);
+
+    const QJsonObject polled = parse(info(id)->body);
+    EXPECT_EQ(orderStatus(polled), QStringLiteral("refunded"));
+    const QJsonArray refunds = polled.value(QStringLiteral("refund")).toArray();
+    ASSERT_EQ(refunds.size(), 2);
+    EXPECT_EQ(refunds.at(0).toObject().value(QStringLiteral("id")).toString(),
+              QStringLiteral("ref-1"));
+    double total = 0;
+    for (const QJsonValue &element : refunds)
+        total += element.toObject().value(QStringLiteral("totalRefundedAmount")).toDouble();
+    // What a client checks: the refunds add up to the order amount exactly.
+    EXPECT_EQ(total, polled.value(QStringLiteral("order"))
+                         .toObject()
+                         .value(QStringLiteral("amount"))
+                         .toDouble());
+}
+
+TEST_F(SandboxTest, RefundBeyondWhatWasBoughtIsRefused)
+{
+    startSandbox();
+    const QString id = QStringLiteral("x");
+    completedOrder(id);
+    ASSERT_EQ(refund(id, refundBody(QStringLiteral("a"), {{"2", 1.5}}))->status, 200);
+
+    const auto exceeding = refund(id, refundBody(QStringLiteral("b"), {{"2", 0.6}}));
+    ASSERT_TRUE(exceeding);
+    EXPECT_EQ(exceeding->status, 400);
+    const QJsonObject error = parse(exceeding->body).value(QStringLiteral("error")).toObject();
+    EXPECT_EQ(error.value(QStringLiteral("code")).toString(),
+              QStringLiteral("exceeding_refunded_amount"));
+    EXPECT_EQ(error.value(QStringLiteral("text")).toString(),
+              QStringLiteral("Сумма возврата превышает сумму заказа"));
+    EXPECT_EQ(sandbox->order(id).value(QStringLiteral("refund")).toArray().size(), 1);
+
+    // Within the tolerance the rest goes back, and then nothing more does.
+    ASSERT_EQ(refund(id, refundBody(QStringLiteral("c"), {{"2", 0.5004}, {"1", 3}}))->status, 200);
+    EXPECT_EQ(storedStatus(id), QStringLiteral("refunded"));
+    const auto again = refund(id, refundBody(QStringLiteral("d"), {{"1", 1}}));
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->status, 400);
+    EXPECT_EQ(errorCode(again), QStringLiteral("exceeding_refunded_amount"));
+}
+
+TEST_F(SandboxTest, RefundIdMakesARetrySafe)
+{
+    startSandbox();
+    const QString id = QStringLiteral("i");
+    completedOrder(id);
+    const QJsonObject body = refundBody(QStringLiteral("same"), {{"1", 1}});
+
+    const auto first = refund(id, body);
+    const auto retry = refund(id, body);
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(retry);
+    EXPECT_EQ(first->status, 200);
+    EXPECT_EQ(retry->status, 200);
+    EXPECT_EQ(retry->body, first->body);
+    EXPECT_EQ(sandbox->order(id).value(QStringLiteral("refund")).toArray().size(), 1);
+
+    // The same id for other positions is a different refund, not a retry.
+    const auto conflict = refund(id, refundBody(QStringLiteral("same"), {{"1", 2}}));
+    ASSERT_TRUE(conflict);
+    EXPECT_EQ(conflict->status, 409);
+    EXPECT_EQ(errorCode(conflict), QStringLiteral("refund_id_conflict"));
+
+    // An empty id is no key: both refunds happen.
+    ASSERT_EQ(refund(id, refundBody(QString(), {{"1", 1}}))->status, 200);
+    ASSERT_EQ(refund(id, refundBody(QString(), {{"1", 1}}))->status, 200);
+    EXPECT_EQ(sandbox->order(id).value(QStringLiteral("refund")).toArray().size(), 3);
+}
+
+TEST_F(SandboxTest, RefundNeedsAPaidOrderAndItsPositions)
+{
+    startSandbox();
+    const QString id = QStringLiteral("n");
+    ASSERT_EQ(create(id, QLatin1String(Sandbox::CodeApprove))->status, 200);
+
+    const auto unpaid = refund(id, refundBody(QStringLiteral("a"), {{"1", 1}}));
+    ASSERT_TRUE(unpaid);
+    EXPECT_EQ(unpaid->status, 400);
+    EXPECT_EQ(errorCode(unpaid), QStringLiteral("order_not_completed"));
+
+    sandbox->setOrderStatus(id, Completed);
+    const auto stranger = refund(id, refundBody(QStringLiteral("b"), {{"9", 1}}));
+    ASSERT_TRUE(stranger);
+    EXPECT_EQ(stranger->status, 400);
+    EXPECT_EQ(errorCode(stranger), QStringLiteral("invalid_request"));
+
+    const auto missing = refund(QStringLiteral("nobody"), refundBody(QStringLiteral("c"), {}));
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(missing->status, 404);
+    EXPECT_EQ(errorCode(missing), QStringLiteral("order_not_found"));
+    EXPECT_TRUE(sandbox->order(id).value(QStringLiteral("refund")).toArray().isEmpty());
+}
+
+// --- Faults -----------------------------------------------------------------------------
+
+struct FaultCase
+{
+    const char *name;
+    Sandbox::Fault fault;
+    std::function<void(const httplib::Result &)> observe;
+};
+
+class SandboxFaultTest : public SandboxTest, public testing::WithParamInterface<FaultCase>
+{
+};
+
+// A held order is cancellable, so a cancel that went through would show.
+TEST_P(SandboxFaultTest, CancelUnderAFaultHasNoEffect)
+{
+    startSandbox();
+    const QString id = QStringLiteral("f");
+    ASSERT_EQ(create(id, QLatin1String(Sandbox::CodeHold))->status, 200);
+    sandbox->setFault(Sandbox::Endpoint::Cancel, GetParam().fault);
+
+    GetParam().observe(cancel(id, 500ms));
+    EXPECT_EQ(storedStatus(id), Created);
+
+    // The other endpoints are untouched, and clearing the faults heals the endpoint.
+    EXPECT_EQ(info(id)->status, 200);
+    sandbox->clearFaults();
+    EXPECT_EQ(cancel(id)->status, 200);
+    EXPECT_EQ(storedStatus(id), Canceled);
+}
+
+void noAnswer(const httplib::Result &result)
+{
+    EXPECT_FALSE(result);
+    EXPECT_EQ(result.error(), httplib::Error::Read);
+}
+
+void answered(const httplib::Result &result, int status)
+{
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, status);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, SandboxFaultTest,
+    testing::Values(
+        FaultCase{"Drop", Sandbox::Fault::Drop, noAnswer},
+        FaultCase{"DropMidBody", Sandbox::Fault::DropMidBody, noAnswer},
+        FaultCase{"NoAnswer", Sandbox::Fault::NoAnswer, noAnswer},
+        FaultCase{"Empty500", Sandbox::Fault::Empty500,
+                  [](const httplib::Result &r) {
+                      answered(r, 500);
+                      EXPECT_TRUE(r->body.empty());
+                  }},
+        FaultCase{"Html502", Sandbox::Fault::Html502,
+                  [](const httplib::Result &r) {
+                      answered(r, 502);
+                      EXPECT_EQ(r->body.rfind("<html>", 0), 0u);
+                  }},
+        FaultCase{"NotJson", Sandbox::Fault::NotJson,
+                  [](const httplib::Result &r) {
+                      answered(r, 200);
+                      EXPECT_TRUE(
+                          QJsonDocument::fromJson(QByteArray::fromStdString(r->body)).isNull());
+                  }},
+        FaultCase{"TruncatedJson", Sandbox::Fault::TruncatedJson,
+                  [](const httplib::Result &r) {
+                      answered(r, 200);
+                      EXPECT_EQ(r->body.rfind("{\"order\"", 0), 0u);
+                      EXPECT_TRUE(
+                          QJsonDocument::fromJson(QByteArray::fromStdString(r->body)).isNull());
+                  }},
+        FaultCase{"ErrorObject", Sandbox::Fault::ErrorObject,
+                  [](const httplib::Result &r) {
+                      answered(r, 400);
+                      EXPECT_EQ(errorCode(r), QStringLiteral("service_error"));
+                  }},
+        FaultCase{"HugeBody", Sandbox::Fault::HugeBody,
+                  [](const httplib::Result &r) {
+                      answered(r, 200);
+                      EXPECT_EQ(r->body.size(), 5u * 1024 * 1024);
+                      EXPECT_TRUE(
+                          QJsonDocument::fromJson(QByteArray::fromStdString(r->body)).isObject());
+                  }}),
+    [](const testing::TestParamInfo<FaultCase> &info) { return std::string(info.param.name); });
+
+TEST_F(SandboxTest, DroppedCreateMakesNoOrderAndDroppedRefundReturnsNothing)
+{
+    startSandbox();
+    sandbox->setFault(Sandbox::Endpoint::Create, Sandbox::Fault::Drop);
+    noAnswer(create(QStringLiteral("lost"), QLatin1String(Sandbox::CodeApprove)));
+    EXPECT_TRUE(sandbox->order(QStringLiteral("lost")).isEmpty());
+    EXPECT_EQ(sandbox->requests().size(), 1);
+
+    sandbox->clearFaults();
+    completedOrder(QStringLiteral("paid"));
+    sandbox->setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Empty500);
+    answered(refund(QStringLiteral("paid"), refundBody(QStringLiteral("a"), {{"1", 1}})), 500);
+    EXPECT_TRUE(
+        sandbox->order(QStringLiteral("paid")).value(QStringLiteral("refund")).toArray().isEmpty());
+}
+
+TEST_F(SandboxTest, FaultedInfoDoesNotMoveTheOrderOn)
+{
+    startSandbox();
+    const QString id = QStringLiteral("p");
+    ASSERT_EQ(create(id, QLatin1String(Sandbox::CodeApprove))->status, 200);
+    sandbox->setFault(Sandbox::Endpoint::Info, Sandbox::Fault::Html502);
+    answered(info(id), 502);
+    answered(info(id), 502);
+    sandbox->clearFaults();
+    EXPECT_EQ(orderStatus(parse(info(id)->body)), Created);
+}
+
+TEST_F(SandboxTest, DelayedRefundHappensEvenWhenItsAnswerIsLost)
+{
+    startSandbox();
+    const QString id = QStringLiteral("d");
+    completedOrder(id);
+    sandbox->setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Delay, 3000);
+
+    noAnswer(refund(id, refundBody(QStringLiteral("late"), {{"1", 3}, {"2", 2}}), 200ms));
+    EXPECT_TRUE(eventually([&] { return storedStatus(id) == QStringLiteral("refunded"); }));
+
+    // A patient client gets the (repeated) answer once the delay is over.
+    sandbox->setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Delay, 100);
+    const auto late = refund(id, refundBody(QStringLiteral("late"), {{"1", 3}, {"2", 2}}));
+    answered(late, 200);
+    EXPECT_EQ(orderStatus(parse(late->body)), QStringLiteral("refunded"));
+}
+
+TEST_F(SandboxTest, TrickleSendsTheAnswerByteByByte)
+{
+    startSandbox();
+    const QString id = QStringLiteral("t");
+    ASSERT_EQ(create(id, QLatin1String(Sandbox::CodeApprove))->status, 200);
+    sandbox->setFault(Sandbox::Endpoint::Info, Sandbox::Fault::Trickle, 1);
+
+    std::string body;
+    int pieces = 0;
+    const auto polled = client()->Get(path(id, "info"), [&](const char *data, size_t length) {
+        body.append(data, length);
+        ++pieces;
+        return true;
+    });
+    answered(polled, 200);
+    EXPECT_GT(pieces, 10);
+    EXPECT_EQ(orderStatus(parse(body)), Created);
+    // The poll was carried out.
+    EXPECT_EQ(storedStatus(id), Scoring);
+}
+
+TEST_F(SandboxTest, HeldRequestBlocksNeitherOtherRequestsNorStop)
+{
+    startSandbox();
+    const QString id = QStringLiteral("h");
+    ASSERT_EQ(create(id, QLatin1String(Sandbox::CodeHold))->status, 200);
+    sandbox->setFault(Sandbox::Endpoint::Info, Sandbox::Fault::NoAnswer);
+    sandbox->setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Delay, 60000);
+    sandbox->clearRequests();
+
+    httplib::Result held{nullptr, httplib::Error::Unknown};
+    httplib::Result delayed{nullptr, httplib::Error::Unknown};
+    std::thread poller([&] { held = client(60s)->Get(path(id, "info")); });
+    std::thread refunder([&] { delayed = refund(id, refundBody(QStringLiteral("a"), {}), 60s); });
+    ASSERT_TRUE(sandbox->waitForRequests(2, 5000));
+
+    EXPECT_EQ(cancel(id)->status, 200);
+
+    const auto started = std::chrono::steady_clock::now();
+    sandbox->stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+    EXPECT_FALSE(sandbox->isRunning());
+    poller.join();
+    refunder.join();
+    EXPECT_FALSE(held);
+    EXPECT_FALSE(delayed);
+    sandbox->stop(); // a second stop is harmless
+}
+
+TEST_F(SandboxTest, HeldRequestIsReleasedWhenTheClientGivesUp)
+{
+    startSandbox();
+    sandbox->setFault(Sandbox::Endpoint::Info, Sandbox::Fault::NoAnswer);
+    // More abandoned requests than workers: each must be released, or the last would wait.
+    for (int i = 0; i < 20; ++i)
+        noAnswer(client(50ms)->Get(path(QStringLiteral("any"), "info")));
+    sandbox->clearFaults();
+    EXPECT_EQ(info(QStringLiteral("any"))->status, 404);
+}
+
+// --- Service life -----------------------------------------------------------------------
+
+TEST_F(SandboxTest, RestartKeepsThePortAndTheOrders)
+{
+    startSandbox();
+    const int port = sandbox->port();
+    ASSERT_EQ(create(QStringLiteral("kept"), QLatin1String(Sandbox::CodeApprove))->status, 200);
+    sandbox->stop();
+    EXPECT_FALSE(client()->Get(path(QStringLiteral("kept"), "info")));
+
+    ASSERT_TRUE(sandbox->start());
+    EXPECT_EQ(sandbox->port(), port);
+    EXPECT_EQ(info(QStringLiteral("kept"))->status, 200);
+
+    Sandbox::Options taken = options;
+    taken.port = port;
+    Sandbox second(taken);
+    EXPECT_FALSE(second.start());
+}
+
+TEST_F(SandboxTest, ServesTlsWithItsOwnCertificateAndChecksClientCertificates)
+{
+    TestCerts certs;
+    ASSERT_TRUE(certs.createCa(QStringLiteral("ca"))) << certs.errorString().toStdString();
+    ASSERT_TRUE(certs.createServer(QStringLiteral("server"), QStringLiteral("ca"),
+                                   {QStringLiteral("127.0.0.1")}))
+        << certs.errorString().toStdString();
+    ASSERT_TRUE(
+        certs.createClient(QStringLiteral("client"), QStringLiteral("ca"), QStringLiteral("pw")))
+        << certs.errorString().toStdString();
+
+    options.certificateFile = certs.certPath(QStringLiteral("server"));
+    options.privateKeyFile = certs.keyPath(QStringLiteral("server"));
+    options.clientCaFile = certs.certPath(QStringLiteral("ca"));
+    startSandbox();
+    EXPECT_TRUE(sandbox->baseUrl().startsWith(QStringLiteral("https://127.0.0.1:")));
+
+    const auto tlsClient = [&](bool withCertificate) {
+        auto result = withCertificate
+                          ? std::make_unique<httplib::SSLClient>(
+                                "127.0.0.1", sandbox->port(),
+                                certs.certPath(QStringLiteral("client")).toStdString(),
+                                certs.keyPath(QStringLiteral("client")).toStdString())
+                          : std::make_unique<httplib::SSLClient>("127.0.0.1", sandbox->port());
+        result->set_ca_cert_path(certs.certPath(QStringLiteral("ca")).toStdString().c_str());
+        result->enable_server_certificate_verification(true);
+        result->set_basic_auth(Login.toStdString(), Password.toStdString());
+        result->set_read_timeout(5s);
+        return result;
+    };
+    const std::string body =
+        dump(createBody(QStringLiteral("tls"), QLatin1String(Sandbox::CodeApprove)));
+
+    EXPECT_FALSE(tlsClient(false)->Post(Base + "/create_offline", body, "application/json"));
+    EXPECT_TRUE(sandbox->order(QStringLiteral("tls")).isEmpty());
+
+    const auto created = tlsClient(true)->Post(Base + "/create_offline", body, "application/json");
+    ASSERT_TRUE(created) << httplib::to_string(created.error());
+    EXPECT_EQ(created->status, 200);
+
+    // Faults that drop the connection work over TLS as well.
+    sandbox->setFault(Sandbox::Endpoint::Info, Sandbox::Fault::Drop);
+    EXPECT_FALSE(tlsClient(true)->Get(path(QStringLiteral("tls"), "info")));
+    EXPECT_EQ(storedStatus(QStringLiteral("tls")), Created);
+}
+
+} // namespace
