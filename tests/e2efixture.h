@@ -1,0 +1,40 @@
+#pragma once
+
+#include "hostfixture.h"
+
+#include <QPluginLoader>
+#include <basicpaymentprocessing.h>
+#include <sandbox.h>
+
+#include <memory>
+
+// The built plug-in, loaded as the host loads it, talking to a sandbox service on loopback.
+class E2EFixture : public HostFixture
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Options of the sandbox started by SetUp; change them in a subclass constructor.
+    virtual Sandbox::Options sandboxOptions() const;
+
+    // A fresh processing object configured for the sandbox.
+    void restartPlugin();
+
+    static QPluginLoader &loader();
+    BasicPaymentProcessing *processing() const { return m_processing; }
+
+    // A completed sale of the current receipt; returns its order id.
+    QString completedSale(int kopecks);
+    PaymentProcessingRequest saleRequest(int kopecks, const char *code) const;
+    PaymentProcessingRequest refundRequest(const QString &orderId, int kopecks, int type = 3) const;
+
+    // What a till does with the queue: offer each message, remove it when it is finished.
+    // Returns how many messages were finished.
+    int replayQueue();
+
+    std::unique_ptr<Sandbox> sandbox;
+
+private:
+    BasicPaymentProcessing *m_processing = nullptr;
+};

@@ -1,0 +1,159 @@
+#include "e2efixture.h"
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <config.h>
+#include <singleton.h>
+
+#include <gtest/gtest.h>
+
+#include <future>
+
+namespace {
+
+int infoRequests(const Sandbox &sandbox)
+{
+    int count = 0;
+    const auto requests = sandbox.requests();
+    for (const Sandbox::RecordedRequest &request : requests) {
+        if (request.method == QLatin1String("GET") && request.path.endsWith(QLatin1String("/info")))
+            ++count;
+    }
+    return count;
+}
+
+class SaleTest : public E2EFixture
+{
+protected:
+    void SetUp() override
+    {
+        E2EFixture::SetUp();
+        setReceipt(2000);
+        addItem(1, 1, 1500);
+        addItem(2, 2, 500);
+    }
+};
+
+struct OutcomeCase
+{
+    const char *name;
+    const char *code;
+    int status;
+    const char *messageKey;
+    const char *orderStatus;
+    bool polled;
+};
+
+class SaleOutcomeTest : public SaleTest, public testing::WithParamInterface<OutcomeCase>
+{
+};
+
+TEST_P(SaleOutcomeTest, AnswerFollowsTheOrder)
+{
+    const OutcomeCase &c = GetParam();
+    const PaymentProcessingAnswer answer = processing()->payment(saleRequest(200000, c.code));
+
+    EXPECT_EQ(int(answer.getStatus()), c.status) << qPrintable(answer.getMessage().ru());
+    EXPECT_EQ(answer.getMessage().key(), QString::fromUtf8(c.messageKey));
+    EXPECT_EQ(answer.getPaymentMethod(), EPaymentMethod(2));
+    EXPECT_EQ(answer.getRRN().size(), 36);
+    EXPECT_EQ(sandbox->order(answer.getRRN()).value(QStringLiteral("status")).toString(),
+              QString::fromUtf8(c.orderStatus));
+    EXPECT_EQ(infoRequests(*sandbox) > 0, c.polled);
+    EXPECT_EQ(progress.values.value(0), 45);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, SaleOutcomeTest,
+    testing::Values(
+        OutcomeCase{"Completed", Sandbox::CodeApprove, 0, "", "completed", true},
+        OutcomeCase{"Rejected", Sandbox::CodeReject, 1, "velmorRejected", "rejected", true},
+        OutcomeCase{"CancelledByService", Sandbox::CodeServiceCancel, 2, "", "canceled", true},
+        OutcomeCase{"CreateTimedOutThenPolled", Sandbox::CodeSlowCreate, 0, "", "completed", true},
+        OutcomeCase{"ErrorObjectNoPolling", Sandbox::CodeError, 1, "velmorClientRejected", "",
+                    false}),
+    [](const testing::TestParamInfo<OutcomeCase> &info) { return std::string(info.param.name); });
+
+TEST_F(SaleTest, TransportFailureIsNotPolled)
+{
+    sandbox->stop();
+    QElapsedTimer timer;
+    timer.start();
+    const PaymentProcessingAnswer answer =
+        processing()->payment(saleRequest(200000, Sandbox::CodeApprove));
+    EXPECT_EQ(answer.getStatus(), PaymentProcessingAnswer::Failure);
+    EXPECT_FALSE(answer.getMessage().isEmpty());
+    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_EQ(sandbox->requests().size(), 0);
+}
+
+TEST_F(SaleTest, InterruptionFromAnotherThreadCancelsTheOrder)
+{
+    setConfig(QStringLiteral("Velmro:infoRequestInterval"), QStringLiteral("1"));
+    processing()->init();
+
+    std::future<PaymentProcessingAnswer> sale = std::async(std::launch::async, [this] {
+        return processing()->payment(saleRequest(200000, Sandbox::CodeHold));
+    });
+    // Interrupt once the order is being polled.
+    ASSERT_TRUE(sandbox->waitForRequests(2, 10000));
+    EXPECT_TRUE(processing()->interruptPayment());
+
+    ASSERT_EQ(sale.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    const PaymentProcessingAnswer answer = sale.get();
+    EXPECT_EQ(answer.getStatus(), PaymentProcessingAnswer::OrderCanceled);
+    EXPECT_EQ(sandbox->order(answer.getRRN()).value(QStringLiteral("status")).toString(),
+              QStringLiteral("canceled"));
+    EXPECT_TRUE(logContains(QStringLiteral("INFO Заказ отменен")));
+}
+
+TEST_F(SaleTest, ExactBodyWithPrepaidAmountAndRounding)
+{
+    document->setGoodsItems({});
+    setReceipt(249.99, 120);
+    addItem(7, 3, 100);     // covered in full by the prepaid amount
+    addItem(8, 0.5, 49.99); // covered by the 20 roubles left: (49.99 - 20) / 0.5
+    addItem(9, 1, 100);
+    const PaymentProcessingAnswer answer =
+        processing()->payment(saleRequest(30000, Sandbox::CodeApprove));
+    ASSERT_EQ(answer.getStatus(), PaymentProcessingAnswer::Success);
+
+    const Sandbox::RecordedRequest create = sandbox->requests().value(0);
+    EXPECT_EQ(create.path, QStringLiteral("/merchant/create_offline"));
+    EXPECT_EQ(create.headers.value(QStringLiteral("x-correlation-id")), answer.getRRN());
+    EXPECT_EQ(create.headers.value(QStringLiteral("authorization")),
+              QStringLiteral("Basic bWVyY2hhbnQ6c2VjcmV0"));
+    const QByteArray expected =
+        QStringLiteral(
+            R"({"clientInfo":{"id":"VELMOR-APPROVE"},"order":{"amount":249.99,"id":"%1",)"
+            R"("isTwoStagePayment":false,"items":[)"
+            R"({"amount":0,"article":"ART-7","id":"7","name":"Товар 7","quantity":3},)"
+            R"({"amount":59.98,"article":"ART-8","id":"8","name":"Товар 8","quantity":0.5},)"
+            R"({"amount":100,"article":"ART-9","id":"9","name":"Товар 9","quantity":1}],)"
+            R"("prepaidAmount":120}})")
+            .arg(answer.getRRN())
+            .toUtf8();
+    EXPECT_EQ(create.body, expected);
+}
+
+TEST_F(SaleTest, SaleWithoutReceiptSendsNothing)
+{
+    removeReceipt();
+    const PaymentProcessingAnswer answer =
+        processing()->payment(saleRequest(200000, Sandbox::CodeApprove));
+    EXPECT_EQ(answer.getStatus(), PaymentProcessingAnswer::Failure);
+    EXPECT_EQ(answer.getMessage().key(), QStringLiteral("velmorNoDocument"));
+    EXPECT_TRUE(sandbox->requests().isEmpty());
+}
+
+TEST_F(SaleTest, TwoSalesUseTwoOrders)
+{
+    const QString first = completedSale(200000);
+    const QString second = completedSale(200000);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(sandbox->order(second).value(QStringLiteral("status")).toString(),
+              QStringLiteral("completed"));
+}
+
+} // namespace
