@@ -1,35 +1,73 @@
 #include "config.h"
 
+#include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 #include <QStringList>
+
+namespace {
+
+// A value in double quotes loses the quotes, and inside them \" and \\ stand for " and \.
+// Anything else is taken as written: passwords and URLs may hold ';', '#', ',' or '\', and
+// none of these may be cut off or rewritten.
+QString unquote(const QString &value)
+{
+    if (value.size() < 2 || !value.startsWith(QLatin1Char('"')) ||
+        !value.endsWith(QLatin1Char('"')))
+        return value;
+    QString text;
+    text.reserve(value.size() - 2);
+    for (int i = 1; i < value.size() - 1; ++i) {
+        const QChar c = value.at(i);
+        if (c == QLatin1Char('\\') && i + 1 < value.size() - 1) {
+            const QChar next = value.at(i + 1);
+            if (next == QLatin1Char('"') || next == QLatin1Char('\\')) {
+                text += next;
+                ++i;
+                continue;
+            }
+        }
+        text += c;
+    }
+    return text;
+}
+
+} // namespace
 
 void Config::loadFile(const QString &fileName, const QString &extra)
 {
     Q_UNUSED(extra)
-    const QFileInfo info(fileName);
-    if (!info.isFile() || !info.isReadable())
+    // Parsed here rather than through QSettings: its process-wide cache can hand back the old
+    // content of a file rewritten within the same millisecond with the same size, and its ini
+    // rules cut a value at ';' and turn backslashes and commas into something else.
+    if (!QFileInfo(fileName).isFile())
         return;
-
-    QSettings settings(fileName, QSettings::IniFormat);
-    settings.setIniCodec("UTF-8");
-    if (settings.status() != QSettings::NoError)
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
         return;
+    QString content = QString::fromUtf8(file.readAll());
+    if (content.startsWith(QChar(0xFEFF)))
+        content.remove(0, 1);
 
     QHash<QString, QString> loaded;
-    const QStringList keys = settings.allKeys();
-    for (const QString &key : keys) {
-        const QVariant value = settings.value(key);
-        // An unquoted value with commas comes back as a list; keep its parts rather than
-        // dropping the value.
-        const QString text = value.type() == QVariant::StringList
-                                 ? value.toStringList().join(QLatin1Char(','))
-                                 : value.toString();
-        QString name = key;
-        const int slash = name.indexOf(QLatin1Char('/'));
-        if (slash > 0)
-            name[slash] = QLatin1Char(':');
-        loaded.insert(name, text);
+    QString section;
+    const QStringList lines = content.split(QLatin1Char('\n'));
+    for (const QString &rawLine : lines) {
+        const QString line = rawLine.trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char(';')) ||
+            line.startsWith(QLatin1Char('#')))
+            continue;
+        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
+            section = line.mid(1, line.size() - 2).trimmed();
+            continue;
+        }
+        const int equals = line.indexOf(QLatin1Char('='));
+        if (equals <= 0)
+            continue;
+        const QString name = line.left(equals).trimmed();
+        if (name.isEmpty())
+            continue;
+        const QString key = section.isEmpty() ? name : section + QLatin1Char(':') + name;
+        loaded.insert(key, unquote(line.mid(equals + 1).trimmed()));
     }
 
     QMutexLocker lock(&m_mutex);

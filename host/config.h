@@ -15,7 +15,9 @@ public:
     virtual ~Config() = default;
 
     // Adds the keys of an ini file (UTF-8) to what is loaded; later files win. A missing or
-    // unreadable file adds nothing. Values that hold a comma must be quoted in the file.
+    // unreadable file adds nothing. Lines starting with ';' or '#' are comments; a value is
+    // taken as written (trimmed), or from inside double quotes, where \" and \\ are escapes.
+    // Keys before the first [Section] are read under their name alone.
     void loadFile(const QString &fileName, const QString &extra = QString());
 
     QString getString(const QString &key) const;
