@@ -14,12 +14,19 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <ostream>
 #include <signal.h>
 #include <sqlite3.h>
 
 #include <random>
 #include <thread>
 #include <vector>
+
+// Failure messages show Qt strings as text rather than as arrays of characters.
+static void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace {
 
