@@ -7,8 +7,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QThread>
 
 #include <curl/curl.h>
@@ -134,7 +132,7 @@ public:
 
     ~Private()
     {
-        QMutexLocker lock(&exchangeMutex);
+        std::lock_guard<std::mutex> lock(exchangeMutex);
         if (curl)
             curl_easy_cleanup(curl);
     }
@@ -162,18 +160,18 @@ public:
 
     void storeState(const ExchangeState &state)
     {
-        QMutexLocker lock(&stateMutex);
+        std::lock_guard<std::mutex> lock(stateMutex);
         states.insert(QThread::currentThreadId(), state);
     }
 
     ExchangeState currentState() const
     {
-        QMutexLocker lock(&stateMutex);
+        std::lock_guard<std::mutex> lock(stateMutex);
         return states.value(QThread::currentThreadId());
     }
 
     // Guards the easy handle: one exchange at a time.
-    QMutex exchangeMutex;
+    std::mutex exchangeMutex;
     CURL *curl = nullptr;
     char errorBuffer[CURL_ERROR_SIZE] = {};
     QByteArray defaultCaInfo;
@@ -181,7 +179,7 @@ public:
 
     // Guards the settings and the per-thread results, so that reading them never waits
     // for another thread's exchange to end.
-    mutable QMutex stateMutex;
+    mutable std::mutex stateMutex;
     const Log4Qt::Logger *logger = nullptr;
     int timeoutSeconds = DefaultTimeoutSeconds;
     QString certificatePath;
@@ -276,7 +274,7 @@ void RestClient::Private::exchange(const QUrl &url, const QByteArray *body,
     QByteArray certPassword;
     QString certPathText;
     {
-        QMutexLocker lock(&stateMutex);
+        std::lock_guard<std::mutex> lock(stateMutex);
         log = logger;
         if (timeoutSeconds > 0)
             timeout = timeoutSeconds;
@@ -295,9 +293,10 @@ void RestClient::Private::exchange(const QUrl &url, const QByteArray *body,
     auto finish = [&](const QString &outcome) {
         storeState(state);
         if (log && log->isEnabledFor(Log4Qt::Level::DEBUG_INT)) {
+            // One substitution pass: a URL's percent escapes must not be taken for markers.
             log->debug(QStringLiteral("%1 %2 -> %3, %4 ms")
-                           .arg(QLatin1String(method), safeUrlText(url), outcome)
-                           .arg(elapsed.elapsed()));
+                           .arg(QLatin1String(method), safeUrlText(url), outcome,
+                                QString::number(elapsed.elapsed())));
         }
     };
 
@@ -324,7 +323,7 @@ void RestClient::Private::exchange(const QUrl &url, const QByteArray *body,
         headerList = curl_slist_append(headerList, "Expect:");
     }
 
-    QMutexLocker exchangeLock(&exchangeMutex);
+    std::unique_lock<std::mutex> exchangeLock(exchangeMutex);
     if (!curl) {
         curl_slist_free_all(headerList);
         state.response.networkError = CURLE_FAILED_INIT;
@@ -414,25 +413,25 @@ RestClient::~RestClient() = default;
 
 void RestClient::setLogger(const Log4Qt::Logger *logger)
 {
-    QMutexLocker lock(&d->stateMutex);
+    std::lock_guard<std::mutex> lock(d->stateMutex);
     d->logger = logger;
 }
 
 void RestClient::setTimeout(int seconds)
 {
-    QMutexLocker lock(&d->stateMutex);
+    std::lock_guard<std::mutex> lock(d->stateMutex);
     d->timeoutSeconds = seconds;
 }
 
 void RestClient::setCertificatePath(const QString &path)
 {
-    QMutexLocker lock(&d->stateMutex);
+    std::lock_guard<std::mutex> lock(d->stateMutex);
     d->certificatePath = path;
 }
 
 void RestClient::setCertificatePassword(const QString &password)
 {
-    QMutexLocker lock(&d->stateMutex);
+    std::lock_guard<std::mutex> lock(d->stateMutex);
     d->certificatePassword = password;
 }
 

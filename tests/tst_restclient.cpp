@@ -633,7 +633,7 @@ INSTANTIATE_TEST_SUITE_P(
                               "restClientConnectionLost", false}),
     [](const testing::TestParamInfo<FaultCase> &info) { return info.param.name; });
 
-TEST_F(RestClientTest, SuccessAfterFailureClearsTheFailure)
+TEST_F(RestClientTest, EachExchangeReplacesThePreviousResult)
 {
     httplib::Server server;
     addRoutes(server);
@@ -648,11 +648,18 @@ TEST_F(RestClientTest, SuccessAfterFailureClearsTheFailure)
     ASSERT_TRUE(client.isTimedOut());
 
     client.get(url("http", "127.0.0.1", runner.port(), "/object"), {});
-    const RestResponse response = client.getResponse();
+    RestResponse response = client.getResponse();
     EXPECT_FALSE(client.isTimedOut());
     EXPECT_EQ(response.networkError, 0);
     EXPECT_TRUE(response.errorMessage.isEmpty());
     EXPECT_EQ(response.httpCode, 200);
+
+    // And the status of that answer does not linger into a later failure.
+    client.get(url("http", "127.0.0.1", closedPort(), "/object"), {});
+    response = client.getResponse();
+    EXPECT_GT(response.networkError, 0);
+    EXPECT_EQ(response.httpCode, 0);
+    EXPECT_TRUE(response.json.isEmpty());
 }
 
 // ---------------------------------------------------------------------------------------
@@ -959,6 +966,27 @@ TEST_F(RestClientTest, LogsOneLineWithoutSecrets)
                                    "operator", "p12-secret-789", "p12-wrong-secret"})
             EXPECT_THAT(text, Not(HasSubstr(secret)));
     }
+}
+
+TEST_F(RestClientTest, LoggedUrlKeepsItsPercentEscapes)
+{
+    httplib::Server server;
+    addRoutes(server);
+    ServerRunner runner(server);
+    ASSERT_GT(runner.port(), 0);
+
+    LogCapture log;
+    RestClient client;
+    client.setLogger(log.logger());
+    client.setTimeout(5);
+    client.get(QUrl::fromEncoded(QStringLiteral("http://127.0.0.1:%1/describe?q=a%3Db%2Fc%2520")
+                                     .arg(runner.port())
+                                     .toLatin1()),
+               {});
+
+    ASSERT_EQ(client.getResponse().httpCode, 200);
+    EXPECT_THAT(log.text(), HasSubstr("/describe?q=a%3Db%2Fc%2520 -> HTTP 200, "));
+    EXPECT_THAT(log.text(), testing::EndsWith(" ms\n"));
 }
 
 TEST_F(RestClientTest, NoLoggerMeansNoLines)
