@@ -706,3 +706,42 @@ TEST_F(InterfaceTest, QueuedCancellationWithoutReceiptKeepsAnEmptyItemList)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(InterfaceTest, InterruptedWaitEndsWhenTheServiceKnowsNoSuchOrder)
+{
+    // The create never reached the service; the cashier's cancel is refused as unknown.
+    transport->enqueueJson(404, R"({"error":{"code":"order_not_found","text":"Нет заказа"}})");
+    EXPECT_NE(client->cancel(false).orderStatus, velmor::Canceled);
+    const RequestResult result = client->waitForComplete(QStringLiteral("lost"));
+    EXPECT_EQ(result.orderStatus, velmor::Canceled);
+    EXPECT_EQ(transport->exchanges().size(), 2);
+}
+
+TEST_F(InterfaceTest, UninterruptedWaitKeepsPollingThroughServiceErrors)
+{
+    transport->enqueueJson(404, R"({"error":{"code":"order_not_found","text":"Нет заказа"}})");
+    transport->enqueueJson(404, R"({"error":{"code":"order_not_found","text":"Нет заказа"}})");
+    transport->enqueueJson(200, R"({"order":{"status":"completed"}})");
+    EXPECT_EQ(client->waitForComplete(QStringLiteral("o")).orderStatus, velmor::Completed);
+    EXPECT_EQ(transport->exchanges().size(), 3);
+}
+
+TEST_F(InterfaceTest, UnreadableAnswersToCancelAndRefundAreQueued)
+{
+    addItem(1, 1, 10);
+    client->setCurrentId(QStringLiteral("o-4"));
+    transport->enqueueJson(200, "not json");
+    EXPECT_EQ(client->cancel(false).orderStatus, velmor::Canceled);
+
+    PaymentProcessingRequest refund;
+    refund.setRequestType(3);
+    refund.setRrn(QStringLiteral("o-4"));
+    const RequestResult result = client->refund(refund);
+    EXPECT_TRUE(result.success);
+    EXPECT_EQ(result.message.key(), QStringLiteral("velmorCancelQueued"));
+    EXPECT_EQ(Singleton<DBQueueBroker>::instance->pendingMessages().size(), 2);
+}
+
+} // namespace

@@ -112,6 +112,7 @@ RequestResult Interface::createOffline(const PaymentProcessingRequest &request)
     }
 
     orderCanceled.store(false);
+    interruptRequested.store(false);
     const QString orderId = createId();
     {
         QMutexLocker lock(&stateMutex);
@@ -171,6 +172,8 @@ RequestResult Interface::cancel(bool fromQueue)
     QJsonObject body;
     body.insert(QStringLiteral("cancellationInitiator"), QStringLiteral("shop"));
 
+    if (!fromQueue)
+        interruptRequested.store(true);
     const QString orderId = currentOrderId();
     RequestResult result =
         sendPostRequest(QStringLiteral("/%1/cancel").arg(pathSegment(orderId)), body);
@@ -181,7 +184,7 @@ RequestResult Interface::cancel(bool fromQueue)
         return result;
     }
 
-    if (result.noResponse && !fromQueue) {
+    if (isUnanswered(result) && !fromQueue) {
         logger->error(QStringLiteral(
             "Не удалось получить ответ от сервера, будет выполнена отмена через очередь"));
         // Only a stored cancellation may be reported as done: otherwise the cashier would be
@@ -224,7 +227,7 @@ RequestResult Interface::refund(const PaymentProcessingRequest &request)
         return result;
     }
 
-    if (result.noResponse) {
+    if (isUnanswered(result)) {
         logger->error(QStringLiteral("Не удалось получить ответ от сервера, будет выполнена отмена "
                                      "(возврат) через очередь"));
         if (!sendMessageToQueue(request.getRrn()))
@@ -329,6 +332,14 @@ RequestResult Interface::waitForComplete(const QString &orderId) const
         result = info(orderId);
 
         if (orderCanceled.load()) {
+            logger->info(QStringLiteral("Заказ отменен"));
+            result.orderStatus = Canceled;
+            return result;
+        }
+        // The cashier asked to stop and the service answers, but knows no such order (its
+        // create never arrived): nothing is left to cancel, and polling on would never end.
+        if (interruptRequested.load() && !result.noResponse && !result.success &&
+            result.orderStatus == Undefined) {
             logger->info(QStringLiteral("Заказ отменен"));
             result.orderStatus = Canceled;
             return result;
@@ -551,6 +562,14 @@ QString Interface::pathSegment(const QString &id)
     if (id == QLatin1String(".") || id == QLatin1String(".."))
         return QString(id).replace(QLatin1Char('.'), QStringLiteral("%252E"));
     return QString::fromLatin1(QUrl::toPercentEncoding(id));
+}
+
+bool Interface::isUnanswered(const RequestResult &result)
+{
+    // A cancellation or refund is confirmed only by a readable answer. An answer without a
+    // JSON object (an empty or garbled 200) proves nothing, so it takes the road of no answer:
+    // the queue, whose replay asks the order's state and repeats the refund under its id.
+    return result.noResponse || (result.success && result.json.isEmpty());
 }
 
 QString Interface::currentOrderId() const

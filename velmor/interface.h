@@ -77,9 +77,12 @@ protected:
     static QSharedPointer<AbstractDocument> currentDocument();
     // The order in hand as another thread may read it while a sale writes it.
     QString currentOrderId() const;
+    static bool isUnanswered(const RequestResult &result);
     PaymentProcessingRequest storedRequest() const;
 
     std::atomic_bool orderCanceled{false};
+    // Set when the cashier interrupts the order in hand, whatever the service answers.
+    std::atomic_bool interruptRequested{false};
     QUrl url;
     int timeout = 60;
     int infoRequestInterval = 10;

@@ -10,8 +10,10 @@ namespace {
 
 QHash<QString, Logger *> &loggers()
 {
-    static QHash<QString, Logger *> map;
-    return map;
+    // Loggers live as long as the process and are handed out as raw pointers: the map is
+    // never destroyed, so that no exit-time destructor leaves them dangling or unreachable.
+    static auto *map = new QHash<QString, Logger *>;
+    return *map;
 }
 
 } // namespace
