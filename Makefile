@@ -23,3 +23,13 @@ check: build
 
 clean:
 	rm -rf $(BUILD)
+
+# `make bench` builds in release mode into build-release/ and runs every benchmark figure next
+# to its baseline; the table goes into bench/RESULTS.md. BENCH_QUICK=1 runs fewer tries.
+BENCH_BUILD ?= build-release
+.PHONY: bench
+bench: deps
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DVELMOR_BUILD_BENCH=ON \
+		-DVELMOR_BUILD_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target velmor-bench
+	$(BENCH_BUILD)/bin/velmor-bench --results bench/RESULTS.md

@@ -1,0 +1,224 @@
+#include "benchcontext.h"
+
+#include "barehttp.h"
+#include "hookedtransport.h"
+
+#include <QPluginLoader>
+#include <QUuid>
+#include <basicpaymentprocessing.h>
+#include <config.h>
+#include <dbqueuebroker.h>
+#include <document.h>
+#include <log4qt/logmanager.h>
+#include <mockfactory.h>
+#include <sandbox.h>
+#include <session.h>
+#include <singleton.h>
+#include <testcerts.h>
+
+namespace {
+
+const QString Login = QStringLiteral("merchant");
+const QString Password = QStringLiteral("secret");
+
+} // namespace
+
+BenchContext::BenchContext(bool quick, int remotePort)
+    : m_quick(quick), m_remotePort(remotePort), m_certs(new TestCerts)
+{}
+
+BenchContext::~BenchContext()
+{
+    if (m_loader) {
+        m_loader->unload();
+        MockFactory<RestClient>::creator = [] { return MockFactory<RestClient>::defaultCreator(); };
+    }
+    if (Singleton<Session>::instance)
+        Singleton<Session>::instance->setDocument({});
+}
+
+bool BenchContext::setUp(QString *error)
+{
+    if (!m_workDir.isValid()) {
+        *error = QStringLiteral("no work directory");
+        return false;
+    }
+    // The logger is made here, with a name owned by this program: a plug-in that is unloaded
+    // must not leave the host holding its strings.
+    Log4Qt::LogManager::logger(QString::fromLatin1("velmor"));
+
+    if (!m_certs->createCa(QStringLiteral("ca")) ||
+        !m_certs->createServer(QStringLiteral("server"), QStringLiteral("ca"),
+                               {QStringLiteral("127.0.0.1")})) {
+        *error = m_certs->errorString();
+        return false;
+    }
+
+    Sandbox::Options options;
+    options.login = Login;
+    options.password = Password;
+    options.basePath = QStringLiteral("/merchant");
+    m_plain.reset(new Sandbox(options));
+    options.certificateFile = m_certs->certPath(QStringLiteral("server"));
+    options.privateKeyFile = m_certs->keyPath(QStringLiteral("server"));
+    m_secure.reset(new Sandbox(options));
+    if (!m_plain->start() || !m_secure->start()) {
+        *error = QStringLiteral("the sandbox service did not start");
+        return false;
+    }
+
+    if (!Singleton<Config>::instance)
+        Singleton<Config>::instance = new Config;
+    if (!Singleton<Session>::instance)
+        Singleton<Session>::instance = new Session;
+    delete Singleton<DBQueueBroker>::instance;
+    Singleton<DBQueueBroker>::instance =
+        new DBQueueBroker(workPath(QStringLiteral("queue.sqlite")));
+    m_document = QSharedPointer<Document>::create();
+    Singleton<Session>::instance->setDocument(m_document);
+    Singleton<Config>::instance->setValue(QStringLiteral("Network:caFile"), caFile());
+    configure(m_plain->baseUrl(), 0);
+    setReceipt(3);
+    return true;
+}
+
+bool BenchContext::setUpPlugin(QString *error)
+{
+    // The create body the baselines send is the plug-in's own, taken from one sale.
+    BasicPaymentProcessing *p = plugin();
+    if (!p) {
+        *error = m_loader->errorString();
+        return false;
+    }
+    HookedTransport::setCompleter(m_plain.data());
+    m_plain->clearRequests();
+    const PaymentProcessingAnswer answer = p->payment(saleRequest(Sandbox::CodeApprove));
+    HookedTransport::setCompleter(nullptr);
+    for (const Sandbox::RecordedRequest &request : m_plain->requests()) {
+        if (request.path.endsWith(QLatin1String("/create_offline"))) {
+            m_createTemplate = request.body;
+            m_templateId = answer.getRRN();
+        }
+    }
+    m_plain->clearRequests();
+    if (answer.getStatus() != PaymentProcessingAnswer::Success || m_createTemplate.isEmpty() ||
+        !m_createTemplate.contains(m_templateId.toLatin1())) {
+        *error = QStringLiteral("a sale through the plug-in did not complete: ") +
+                 answer.getMessage().ru();
+        return false;
+    }
+    return true;
+}
+
+int BenchContext::tries(int full, int least) const
+{
+    return m_quick ? std::max(least, full / 10) : full;
+}
+
+QString BenchContext::remoteUrl() const
+{
+    return m_remotePort > 0 ? QStringLiteral("http://127.0.0.1:%1/merchant").arg(m_remotePort)
+                            : QString();
+}
+
+QString BenchContext::caFile() const
+{
+    return m_certs->certPath(QStringLiteral("ca"));
+}
+
+QString BenchContext::workPath(const QString &fileName) const
+{
+    return m_workDir.filePath(fileName);
+}
+
+BasicPaymentProcessing *BenchContext::plugin()
+{
+    if (m_plugin)
+        return m_plugin;
+    m_loader.reset(new QPluginLoader(QStringLiteral(VELMOR_PLUGIN_PATH)));
+    if (!m_loader->load())
+        return nullptr;
+    // The library sets the factory's default as it loads; the hooked transport goes in after.
+    MockFactory<RestClient>::creator = [] {
+        return QSharedPointer<RestClient>(new HookedTransport);
+    };
+    m_plugin = qobject_cast<BasicPaymentProcessing *>(m_loader->instance());
+    if (m_plugin)
+        m_plugin->init();
+    return m_plugin;
+}
+
+void BenchContext::configure(const QString &url, int intervalSeconds)
+{
+    Config *config = Singleton<Config>::instance;
+    config->setValue(QStringLiteral("Velmor:url"), url);
+    config->setValue(QStringLiteral("Velmor:login"), Login);
+    config->setValue(QStringLiteral("Velmor:password"), Password);
+    config->setValue(QStringLiteral("Velmor:timeout"), QStringLiteral("30"));
+    config->setValue(QStringLiteral("Velmro:infoRequestInterval"),
+                     QString::number(intervalSeconds));
+    if (m_plugin)
+        m_plugin->init();
+}
+
+void BenchContext::setReceipt(int positions)
+{
+    QVector<QSharedPointer<TGoodsItem>> items;
+    items.reserve(positions);
+    double total = 0.0;
+    for (int i = 1; i <= positions; ++i) {
+        auto item = QSharedPointer<TGoodsItem>::create();
+        item->setPosnum(i);
+        item->setArticul(QStringLiteral("ART-%1").arg(i, 6, 10, QLatin1Char('0')));
+        item->setName(QStringLiteral("Товар номер %1").arg(i));
+        item->setQuantity(1 + i % 3);
+        item->setBquant(1 + i % 3);
+        item->setSumb(100.0 * (1 + i % 3) + i % 7);
+        total += item->getSumb();
+        items.append(item);
+    }
+    m_document->setGoodsItems(items);
+    m_document->setTotalSum(total);
+    m_document->setPrepaidSum(0.0);
+}
+
+PaymentProcessingRequest BenchContext::saleRequest(const QString &code) const
+{
+    PaymentProcessingRequest request;
+    request.setRequestType(PaymentProcessingRequest::Payment);
+    request.setAmount(qRound(m_document->getTotalSum() * 100));
+    request.setCardNumber(code);
+    return request;
+}
+
+QByteArray BenchContext::createBody(const QString &id, const QString &code) const
+{
+    QByteArray body = m_createTemplate;
+    body.replace(m_templateId.toLatin1(), id.toLatin1());
+    body.replace(QByteArray(Sandbox::CodeApprove), code.toUtf8());
+    return body;
+}
+
+QList<QByteArray> BenchContext::headers(const QString &correlationId) const
+{
+    return {QByteArrayLiteral("Content-Type: application/json"),
+            "Authorization: Basic " +
+                QByteArray(Login.toLatin1() + ':' + Password.toLatin1()).toBase64(),
+            "X-Correlation-ID: " + correlationId.toLatin1()};
+}
+
+QString BenchContext::newId()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+bool BenchContext::makeOrder(const QString &id, const QString &code, const QString &status)
+{
+    static BareHttp http;
+    const QByteArray url = (m_plain->baseUrl() + QStringLiteral("/create_offline")).toLatin1();
+    if (http.post(url, createBody(id, code), headers(id)) != 200)
+        return false;
+    if (!status.isEmpty())
+        m_plain->setOrderStatus(id, status);
+    return true;
+}

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QScopedPointer>
+#include <QSharedPointer>
+#include <QString>
+#include <QTemporaryDir>
+#include <paymentprocessingrequest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+class BasicPaymentProcessing;
+class Document;
+class QPluginLoader;
+class Sandbox;
+class TestCerts;
+
+// What every figure shares: the services on loopback (plain and TLS), the host's services with
+// a receipt, the loaded plug-in, and the bodies and headers the baselines send.
+class BenchContext
+{
+public:
+    // `remotePort`: a sandbox in a child process, for the figure whose memory must be the
+    // plug-in's alone; 0 when there is none.
+    BenchContext(bool quick, int remotePort);
+    ~BenchContext();
+
+    // The services and the host; false with a reason when they cannot be set up.
+    bool setUp(QString *error);
+    // Loads the plug-in and takes the create body from one sale through it.
+    bool setUpPlugin(QString *error);
+
+    bool quick() const { return m_quick; }
+    // `full` tries, or a tenth of them (at least `least`) in quick mode.
+    int tries(int full, int least = 10) const;
+
+    Sandbox &plain() const { return *m_plain; }
+    Sandbox &secure() const { return *m_secure; }
+    QString remoteUrl() const;
+    QString caFile() const;
+    QString workPath(const QString &fileName) const;
+
+    // Loads the plug-in at first use with the hooked transport and inits it.
+    BasicPaymentProcessing *plugin();
+    // Points the host's settings at a service and re-inits the plug-in when it is loaded.
+    void configure(const QString &url, int intervalSeconds);
+
+    // A receipt of `positions` positions; the sale figures use three.
+    void setReceipt(int positions);
+    PaymentProcessingRequest saleRequest(const QString &code) const;
+
+    // The create body as the plug-in sends it for the current receipt, with `id` as the order
+    // id and `code` as the scanned code.
+    QByteArray createBody(const QString &id, const QString &code) const;
+    // The headers the plug-in sends, for the baselines.
+    QList<QByteArray> headers(const QString &correlationId) const;
+    static QString newId();
+
+    // Creates an order at the plain service by a bare exchange and puts it into `status`;
+    // false when the service refused it.
+    bool makeOrder(const QString &id, const QString &code, const QString &status);
+
+private:
+    bool m_quick;
+    int m_remotePort;
+    QTemporaryDir m_workDir;
+    QScopedPointer<TestCerts> m_certs;
+    QScopedPointer<Sandbox> m_plain;
+    QScopedPointer<Sandbox> m_secure;
+    QScopedPointer<QPluginLoader> m_loader;
+    BasicPaymentProcessing *m_plugin = nullptr;
+    QSharedPointer<Document> m_document;
+    QByteArray m_createTemplate;
+    QString m_templateId;
+};
+
+// Order statistics over measured durations, in nanoseconds.
+template<typename T> double median(std::vector<T> values)
+{
+    if (values.empty())
+        return 0.0;
+    std::sort(values.begin(), values.end());
+    const size_t mid = values.size() / 2;
+    return values.size() % 2 ? double(values[mid]) : (double(values[mid - 1]) + values[mid]) / 2.0;
+}
+
+inline qint64 nanosBetween(std::chrono::steady_clock::time_point from,
+                           std::chrono::steady_clock::time_point to)
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(to - from).count();
+}

@@ -1,0 +1,394 @@
+#include "barehttp.h"
+#include "benchcontext.h"
+#include "figures.h"
+#include "hookedtransport.h"
+#include "resulttable.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <basicpaymentprocessing.h>
+#include <dbqueuebroker.h>
+#include <gadgetserialize.h>
+#include <sandbox.h>
+#include <singleton.h>
+
+#include <sqlite3.h>
+
+#include <atomic>
+#include <cstdio>
+#include <random>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+QByteArray url(const BenchContext &context, const QString &path)
+{
+    return (context.plain().baseUrl() + path).toLatin1();
+}
+
+QString infoPath(const QString &id)
+{
+    return QStringLiteral("/%1/info").arg(id);
+}
+
+// The refund of the whole three-position receipt, as a queued message carries it.
+QJsonObject refundPayload(const QString &refundId)
+{
+    QJsonArray items;
+    for (int i = 1; i <= 3; ++i)
+        items.append(QJsonObject{{QStringLiteral("id"), QString::number(i)},
+                                 {QStringLiteral("refundedQuantity"), double(1 + i % 3)}});
+    const QJsonObject refund{{QStringLiteral("id"), refundId},
+                             {QStringLiteral("initiator"), QStringLiteral("shop")},
+                             {QStringLiteral("items"), items}};
+    return {{QStringLiteral("order"), QJsonObject{{QStringLiteral("refund"), refund}}}};
+}
+
+qint64 residentKib()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// The baseline's queue: the same table as the host's, WAL with synchronous FULL.
+class BareQueue
+{
+public:
+    explicit BareQueue(const QString &path)
+    {
+        sqlite3_open_v2(path.toUtf8().constData(), &m_db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+                        nullptr);
+        sqlite3_exec(m_db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+        sqlite3_exec(m_db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+        sqlite3_exec(m_db,
+                     "CREATE TABLE IF NOT EXISTS messages (id INTEGER PRIMARY KEY AUTOINCREMENT,"
+                     " type TEXT NOT NULL, message TEXT NOT NULL, extra TEXT NOT NULL DEFAULT '',"
+                     " added TEXT NOT NULL, attempts INTEGER NOT NULL DEFAULT 0,"
+                     " last_attempt TEXT)",
+                     nullptr, nullptr, nullptr);
+        sqlite3_prepare_v2(m_db, "DELETE FROM messages WHERE id = ?1", -1, &m_delete, nullptr);
+    }
+    ~BareQueue()
+    {
+        sqlite3_finalize(m_delete);
+        sqlite3_close_v2(m_db);
+    }
+
+    qint64 insert(const QByteArray &message)
+    {
+        sqlite3_stmt *insert = nullptr;
+        sqlite3_prepare_v2(m_db,
+                           "INSERT INTO messages (type, message, extra, added, attempts)"
+                           " VALUES ('processing', ?1, '', '2024-01-01T00:00:00.000Z', 0)",
+                           -1, &insert, nullptr);
+        sqlite3_bind_text(insert, 1, message.constData(), message.size(), SQLITE_TRANSIENT);
+        sqlite3_step(insert);
+        sqlite3_finalize(insert);
+        return sqlite3_last_insert_rowid(m_db);
+    }
+
+    bool remove(qint64 id)
+    {
+        sqlite3_bind_int64(m_delete, 1, id);
+        const bool done = sqlite3_step(m_delete) == SQLITE_DONE && sqlite3_changes(m_db) == 1;
+        sqlite3_reset(m_delete);
+        return done;
+    }
+
+private:
+    sqlite3 *m_db = nullptr;
+    sqlite3_stmt *m_delete = nullptr;
+};
+
+} // namespace
+
+void runSaleFigure(BenchContext &context, ResultTable &table)
+{
+    const int tries = context.tries(1000, 100);
+    context.setReceipt(3);
+    context.configure(context.plain().baseUrl(), 0);
+    BasicPaymentProcessing *processing = context.plugin();
+    const PaymentProcessingRequest request = context.saleRequest(Sandbox::CodeApprove);
+    BareHttp http;
+    HookedTransport::setCompleter(&context.plain());
+
+    std::vector<qint64> pluginNanos;
+    std::vector<qint64> bareNanos;
+    int failures = 0;
+    const auto pluginSale = [&] {
+        const Clock::time_point start = Clock::now();
+        const PaymentProcessingAnswer answer = processing->payment(request);
+        pluginNanos.push_back(nanosBetween(start, Clock::now()));
+        failures += answer.getStatus() != PaymentProcessingAnswer::Success;
+    };
+    const auto bareSale = [&] {
+        const QString id = BenchContext::newId();
+        const QByteArray body = context.createBody(id, Sandbox::CodeApprove);
+        const QList<QByteArray> headers = context.headers(id);
+        const QByteArray createUrl = url(context, QStringLiteral("/create_offline"));
+        const QByteArray infoUrl = url(context, infoPath(id));
+        const Clock::time_point start = Clock::now();
+        const long created = http.post(createUrl, body, headers);
+        context.plain().setOrderStatus(id, QStringLiteral("completed"));
+        const long polled = http.get(infoUrl, headers);
+        bareNanos.push_back(nanosBetween(start, Clock::now()));
+        failures += created != 200 || polled != 200 ||
+                    http.body().find("\"completed\"") == std::string::npos;
+    };
+
+    for (int i = 0; i < 20; ++i) {
+        pluginSale();
+        bareSale();
+    }
+    pluginNanos.clear();
+    bareNanos.clear();
+    // Interleaved, and each side first every other time, so that drift in the machine's load
+    // falls on both alike.
+    for (int i = 0; i < tries; ++i) {
+        if (i % 2) {
+            pluginSale();
+            bareSale();
+        } else {
+            bareSale();
+            pluginSale();
+        }
+        if (i % 100 == 99)
+            context.plain().clearRequests();
+    }
+    HookedTransport::setCompleter(nullptr);
+    context.plain().clearRequests();
+
+    const double measured = median(pluginNanos);
+    const double baseline = median(bareNanos);
+    const double ratio = measured / baseline;
+    table.add(
+        {1, QStringLiteral("sale through the plug-in (create + 1 info), median of %1").arg(tries),
+         ResultTable::millis(measured), ResultTable::millis(baseline),
+         ResultTable::ratioText(ratio), QStringLiteral("ratio <= 1.05"),
+         failures == 0 && ratio <= 1.05 ? ResultTable::Verdict::Met
+                                        : ResultTable::Verdict::Missed});
+    if (failures)
+        table.addNote(1, QStringLiteral("%1 sales failed").arg(failures));
+}
+
+void runInterruptFigure(BenchContext &context, ResultTable &table)
+{
+    const int tries = context.tries(100, 10);
+    const int intervalSeconds = 1;
+    context.setReceipt(3);
+    context.configure(context.plain().baseUrl(), intervalSeconds);
+    BasicPaymentProcessing *processing = context.plugin();
+
+    // The baseline: the interval and the two exchanges a cancellation may wait for, the
+    // cancellation itself and the poll that finds it, each made bare.
+    BareHttp http;
+    std::vector<qint64> infoNanos;
+    std::vector<qint64> cancelNanos;
+    const QByteArray cancelBody = QByteArrayLiteral("{\"cancellationInitiator\":\"shop\"}");
+    for (int i = 0; i < 50; ++i) {
+        const QString id = BenchContext::newId();
+        if (!context.makeOrder(id, Sandbox::CodeHold, QStringLiteral("approved")))
+            continue;
+        Clock::time_point start = Clock::now();
+        http.get(url(context, infoPath(id)), context.headers(id));
+        infoNanos.push_back(nanosBetween(start, Clock::now()));
+        start = Clock::now();
+        http.post(url(context, QStringLiteral("/%1/cancel").arg(id)), cancelBody,
+                  context.headers(id));
+        cancelNanos.push_back(nanosBetween(start, Clock::now()));
+    }
+    const double baseline = intervalSeconds * 1e9 + median(infoNanos) + median(cancelNanos);
+
+    std::mt19937 random(20240601);
+    std::uniform_int_distribution<int> delayMs(50, 50 + intervalSeconds * 1000);
+    const PaymentProcessingRequest request = context.saleRequest(Sandbox::CodeHold);
+    std::vector<qint64> nanos;
+    int failures = 0;
+    for (int i = 0; i < tries; ++i) {
+        std::atomic<Clock::rep> returnedAt{0};
+        PaymentProcessingAnswer answer;
+        std::thread sale([&] {
+            answer = processing->payment(request);
+            returnedAt = Clock::now().time_since_epoch().count();
+        });
+        // The cashier presses at any moment of the poll cycle.
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs(random)));
+        const Clock::time_point pressed = Clock::now();
+        const bool interrupted = processing->interruptPayment();
+        sale.join();
+        nanos.push_back(returnedAt.load() - pressed.time_since_epoch().count());
+        failures += !interrupted || answer.getStatus() != PaymentProcessingAnswer::OrderCanceled;
+    }
+    context.configure(context.plain().baseUrl(), 0);
+    context.plain().clearRequests();
+
+    const double worst = *std::max_element(nanos.begin(), nanos.end());
+    table.add({5, QStringLiteral("interrupt to payment's return at 1 s, worst of %1").arg(tries),
+               ResultTable::millis(worst), ResultTable::millis(baseline),
+               ResultTable::ratioText(worst / baseline),
+               QStringLiteral("never above interval + 2 exchanges"),
+               failures == 0 && worst <= baseline ? ResultTable::Verdict::Met
+                                                  : ResultTable::Verdict::Missed});
+    table.addNote(5, QStringLiteral("median %1; bare info %2, bare cancel %3")
+                         .arg(ResultTable::millis(median(nanos)),
+                              ResultTable::micros(median(infoNanos)),
+                              ResultTable::micros(median(cancelNanos))));
+    if (failures)
+        table.addNote(5,
+                      QStringLiteral("%1 interrupts did not end the sale cancelled").arg(failures));
+}
+
+void runReplayFigure(BenchContext &context, ResultTable &table)
+{
+    const int messages = context.tries(1000, 100) / 2 * 2;
+    context.setReceipt(3);
+    context.configure(context.plain().baseUrl(), 0);
+    BasicPaymentProcessing *processing = context.plugin();
+    DBQueueBroker *broker = Singleton<DBQueueBroker>::instance;
+    for (const QueuedMessage &left : broker->pendingMessages())
+        broker->removeMessage(left.id);
+    BareQueue bareQueue(context.workPath(QStringLiteral("bare-replay.sqlite")));
+
+    struct BareMessage
+    {
+        QString orderId;
+        bool cancel = false;
+        QByteArray refundBody;
+        qint64 row = 0;
+    };
+    std::vector<BareMessage> bareMessages;
+    int failures = 0;
+    PaymentProcessingRequest refundRequest = context.saleRequest(Sandbox::CodeApprove);
+    refundRequest.setRequestType(PaymentProcessingRequest::Refund);
+    for (int i = 0; i < messages; ++i) {
+        // Half of the orders wait approved for a cancellation, half are paid and get refunded.
+        const bool cancel = i % 2 == 0;
+        const QString code = cancel ? Sandbox::CodeHold : Sandbox::CodeApprove;
+        const QString status = cancel ? QStringLiteral("approved") : QStringLiteral("completed");
+        for (int side = 0; side < 2; ++side) {
+            const QString id = BenchContext::newId();
+            failures += !context.makeOrder(id, code, status);
+            refundRequest.setRrn(id);
+            const QJsonObject payload = refundPayload(BenchContext::newId());
+            const QJsonObject message{
+                {QStringLiteral("request"), gadgetserialize::g2j(refundRequest, false)},
+                {QStringLiteral("orderId"), id},
+                {QStringLiteral("refund"), payload},
+                {QStringLiteral("valutCode"), refundRequest.getValutCode()}};
+            if (side == 0) {
+                failures += !broker->addMessage(QStringLiteral("processing"), message, QString());
+            } else {
+                const QByteArray text = QJsonDocument(message).toJson(QJsonDocument::Compact);
+                bareMessages.push_back({id, cancel,
+                                        QJsonDocument(payload).toJson(QJsonDocument::Compact),
+                                        bareQueue.insert(text)});
+            }
+        }
+    }
+    const QList<QueuedMessage> pending = broker->pendingMessages();
+    // The host hands the plug-in a variant map; making it is the host's work, not the replay's.
+    QList<QMap<QString, QVariant>> maps;
+    for (const QueuedMessage &message : pending)
+        maps.append(message.message.toVariantMap());
+    context.plain().clearRequests();
+
+    BareHttp http;
+    const QByteArray cancelBody = QByteArrayLiteral("{\"cancellationInitiator\":\"shop\"}");
+    qint64 pluginTotal = 0;
+    qint64 bareTotal = 0;
+    qint64 pluginRemoveTotal = 0;
+    qint64 bareRemoveTotal = 0;
+    for (int i = 0; i < pending.size() && i < int(bareMessages.size()); ++i) {
+        Clock::time_point start = Clock::now();
+        const bool done = processing->sendEnqueuedMessage(maps.at(i));
+        Clock::time_point sent = Clock::now();
+        const bool removed = done && broker->removeMessage(pending.at(i).id);
+        pluginTotal += nanosBetween(start, Clock::now());
+        pluginRemoveTotal += nanosBetween(sent, Clock::now());
+        failures += !removed;
+
+        const BareMessage &bare = bareMessages.at(i);
+        start = Clock::now();
+        const long polled =
+            http.get(url(context, infoPath(bare.orderId)), context.headers(bare.orderId));
+        const long answered =
+            bare.cancel ? http.post(url(context, QStringLiteral("/%1/cancel").arg(bare.orderId)),
+                                    cancelBody, context.headers(bare.orderId))
+                        : http.post(url(context, QStringLiteral("/%1/refund").arg(bare.orderId)),
+                                    bare.refundBody, context.headers(BenchContext::newId()));
+        sent = Clock::now();
+        const bool bareRemoved = bareQueue.remove(bare.row);
+        bareTotal += nanosBetween(start, Clock::now());
+        bareRemoveTotal += nanosBetween(sent, Clock::now());
+        failures += polled != 200 || answered != 200 || !bareRemoved;
+        if (i % 100 == 99)
+            context.plain().clearRequests();
+    }
+    context.plain().clearRequests();
+
+    const double ratio = double(pluginTotal) / double(bareTotal);
+    table.add(
+        {6, QStringLiteral("replay of %1 queued messages (half cancel, half refund)").arg(messages),
+         ResultTable::millis(pluginTotal), ResultTable::millis(bareTotal),
+         ResultTable::ratioText(ratio), QStringLiteral("ratio <= 1.3"),
+         failures == 0 && ratio <= 1.3 ? ResultTable::Verdict::Met : ResultTable::Verdict::Missed});
+    table.addNote(
+        6, QStringLiteral("of which deletes: plug-in side %1, bare %2")
+               .arg(ResultTable::millis(pluginRemoveTotal), ResultTable::millis(bareRemoveTotal)));
+    if (failures)
+        table.addNote(6, QStringLiteral("%1 messages or exchanges failed").arg(failures));
+}
+
+void runMemoryFigure(BenchContext &context, ResultTable &table)
+{
+    const int sales = context.quick() ? 2000 : 10000;
+    const QString remote = context.remoteUrl();
+    if (remote.isEmpty()) {
+        table.add({10,
+                   QStringLiteral("resident memory growth over %1 sales").arg(sales),
+                   {},
+                   {},
+                   {},
+                   QStringLiteral("growth < 2 MiB"),
+                   ResultTable::Verdict::NotRun});
+        table.addNote(10, QStringLiteral("the service's own process did not start"));
+        return;
+    }
+    // The service runs in a child process here, so that the orders it keeps do not count
+    // as the plug-in's memory.
+    context.setReceipt(3);
+    context.configure(remote, 0);
+    BasicPaymentProcessing *processing = context.plugin();
+    const PaymentProcessingRequest request = context.saleRequest(Sandbox::CodeApprove);
+    qint64 after100 = 0;
+    int failures = 0;
+    for (int i = 0; i < sales; ++i) {
+        failures += processing->payment(request).getStatus() != PaymentProcessingAnswer::Success;
+        if (i == 99)
+            after100 = residentKib();
+    }
+    const qint64 afterAll = residentKib();
+    context.configure(context.plain().baseUrl(), 0);
+
+    const qint64 growth = afterAll - after100;
+    table.add({10, QStringLiteral("resident memory growth over %1 sales").arg(sales),
+               QStringLiteral("%1 KiB (%2 KiB after all)").arg(growth).arg(afterAll),
+               QStringLiteral("%1 KiB after 100").arg(after100),
+               ResultTable::ratioText(double(afterAll) / double(after100)),
+               QStringLiteral("growth < 2048 KiB"),
+               failures == 0 && growth < 2048 ? ResultTable::Verdict::Met
+                                              : ResultTable::Verdict::Missed});
+    if (failures)
+        table.addNote(10, QStringLiteral("%1 sales failed").arg(failures));
+}

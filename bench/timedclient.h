@@ -1,0 +1,41 @@
+#pragma once
+
+#include <interface.h>
+
+#include <QVector>
+#include <chrono>
+
+class Sandbox;
+
+// The service client with its polls timed: when each one started and how long its exchange
+// took, and what the whole wait cost in CPU. After a set number of polls it completes the
+// order at the service, so that a wait on an order that would never end stops there.
+class TimedClient : public velmor::Interface
+{
+    Q_OBJECT
+
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // The poll numbered `polls` (from 1) finds the order completed; 0 never ends it.
+    void setPollLimit(Sandbox *sandbox, int polls);
+
+    velmor::RequestResult info(const QString &orderId) const override;
+    velmor::RequestResult waitForComplete(const QString &orderId) const override;
+
+    const QVector<Clock::time_point> &pollStarts() const { return m_pollStarts; }
+    const QVector<qint64> &pollNanos() const { return m_pollNanos; }
+    Clock::time_point waitStart() const { return m_waitStart; }
+    // CPU time of the whole process and of the waiting thread alone, during the last wait.
+    qint64 waitProcessCpuMicros() const { return m_processCpuMicros; }
+    qint64 waitThreadCpuMicros() const { return m_threadCpuMicros; }
+
+private:
+    Sandbox *m_sandbox = nullptr;
+    int m_pollLimit = 0;
+    mutable QVector<Clock::time_point> m_pollStarts;
+    mutable QVector<qint64> m_pollNanos;
+    mutable Clock::time_point m_waitStart;
+    mutable qint64 m_processCpuMicros = 0;
+    mutable qint64 m_threadCpuMicros = 0;
+};

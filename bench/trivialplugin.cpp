@@ -1,0 +1,6 @@
+#include "trivialplugin.h"
+
+void TrivialPlugin::init()
+{
+    ++m_initCount;
+}
