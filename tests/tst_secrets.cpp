@@ -1,0 +1,529 @@
+// The merchant's credentials never leave the till in any form: every command is run with
+// distinctive credentials, and standard output, standard error, the log file and the queue
+// are searched for them, raw, in Base64 and percent-encoded. The log writer must also keep one
+// event per line whatever text the receipt or the service brings.
+
+#include "testcerts.h"
+#include "tillchild.h"
+
+#include <sandbox.h>
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <memory>
+#include <thread>
+
+namespace {
+
+constexpr int TillTimeoutMs = 30000;
+
+const QString Login = QStringLiteral("Zq7-login-Секрет");
+const QString Password = QStringLiteral("Pw9!secret,value");
+const QString CertificatePassword = QStringLiteral("Cp4;cert#secret!");
+
+QString quoted(const QString &value)
+{
+    QString escaped = value;
+    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    escaped.replace(QLatin1Char('"'), QLatin1String("\\\""));
+    return QLatin1Char('"') + escaped + QLatin1Char('"');
+}
+
+QJsonObject parseObject(const QString &text)
+{
+    return QJsonDocument::fromJson(text.toUtf8()).object();
+}
+
+// Every form in which a credential could slip out.
+QStringList secretForms()
+{
+    QStringList forms;
+    for (const QString &secret : {Login, Password, CertificatePassword}) {
+        forms << secret << QString::fromLatin1(QUrl::toPercentEncoding(secret))
+              << QString::fromLatin1(secret.toUtf8().toBase64());
+    }
+    const QByteArray pair = (Login + QLatin1Char(':') + Password).toUtf8();
+    forms << QString::fromLatin1(pair.toBase64())
+          << QString::fromLatin1(pair.toBase64(QByteArray::Base64UrlEncoding))
+          << QString::fromUtf8(pair) << QString::fromLatin1(QUrl::toPercentEncoding(pair));
+    // Parts that survive an escaping or a truncation of the whole.
+    forms << QStringLiteral("Zq7-login") << QStringLiteral("Секрет") << QStringLiteral("Pw9!")
+          << QStringLiteral("secret,value") << QStringLiteral("cert#secret");
+    forms.removeDuplicates();
+    return forms;
+}
+
+// A log event as the till writes it: ISO time, level, logger, text, all on one line.
+const QRegularExpression EventLine(QStringLiteral(
+    "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\S* (ALL|TRACE|DEBUG|INFO|WARN|ERROR|"
+    "FATAL|OFF) \\S+ .*$"));
+// What else the till writes to standard error: progress lines and its own notes.
+const QRegularExpression ConsoleLine(QStringLiteral("^(\\[ *\\d+%\\] .*|till: .*)$"));
+
+// A service that answers every request with an error object whose text is `text`.
+class ErrorService
+{
+public:
+    explicit ErrorService(const QString &text)
+    {
+        const std::string body =
+            QJsonDocument(
+                QJsonObject{{QStringLiteral("error"),
+                             QJsonObject{{QStringLiteral("code"), QStringLiteral("service_error")},
+                                         {QStringLiteral("text"), text}}}})
+                .toJson(QJsonDocument::Compact)
+                .toStdString();
+        const auto answer = [body](const httplib::Request &, httplib::Response &res) {
+            res.status = 400;
+            res.set_content(body, "application/json");
+        };
+        m_server.Get(".*", answer);
+        m_server.Post(".*", answer);
+        m_port = m_server.bind_to_any_port("127.0.0.1");
+        if (m_port > 0)
+            m_thread = std::thread([this] { m_server.listen_after_bind(); });
+    }
+
+    ~ErrorService()
+    {
+        m_server.stop();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    QString url() const { return QStringLiteral("http://127.0.0.1:%1/merchant").arg(m_port); }
+    bool isListening() const { return m_port > 0; }
+
+private:
+    httplib::Server m_server;
+    std::thread m_thread;
+    int m_port = -1;
+};
+
+class SecretsFixture : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        sandbox = std::make_unique<Sandbox>(sandboxOptions());
+        ASSERT_TRUE(sandbox->start());
+        writeConfig(QStringLiteral("velmor.ini"), sandbox->baseUrl());
+        writeReceipt(QStringLiteral("sale.json"), QStringLiteral("Чайник"), 0, 0);
+        writeReceipt(QStringLiteral("refund.json"), QStringLiteral("Чайник"), 1, 0);
+    }
+
+    void TearDown() override
+    {
+        if (sandbox)
+            sandbox->stop();
+    }
+
+    static Sandbox::Options sandboxOptions()
+    {
+        Sandbox::Options options;
+        options.basePath = QStringLiteral("/merchant");
+        options.login = Login;
+        options.password = Password;
+        return options;
+    }
+
+    QString file(const QString &name) const { return dir.filePath(name); }
+
+    void writeConfig(const QString &name, const QString &url, const QString &extra = QString())
+    {
+        QFile config(file(name));
+        ASSERT_TRUE(config.open(QIODevice::WriteOnly | QIODevice::Text));
+        config.write(QStringLiteral("[Velmor]\nurl=%1\nlogin=%2\npassword=%3\ntimeout=1\n"
+                                    "certificatePassword=%4\n%5\n[Velmro]\n"
+                                    "infoRequestInterval=0\n")
+                         .arg(url, Login, quoted(Password), quoted(CertificatePassword), extra)
+                         .toUtf8());
+    }
+
+    // Two positions of 1000.00 each: 2 x 500.00 named `name`, and a mug.
+    void writeReceipt(const QString &fileName, const QString &name, double firstBack,
+                      double secondBack)
+    {
+        const QJsonArray items{QJsonObject{{"posnum", 1},
+                                           {"articul", "KETTLE-1"},
+                                           {"name", name},
+                                           {"quantity", 2},
+                                           {"bquant", firstBack},
+                                           {"sumb", 1000.0}},
+                               QJsonObject{{"posnum", 2},
+                                           {"articul", "MUG-2"},
+                                           {"name", QStringLiteral("Кружка")},
+                                           {"quantity", 1},
+                                           {"bquant", secondBack},
+                                           {"sumb", 1000.0}}};
+        QFile receipt(file(fileName));
+        ASSERT_TRUE(receipt.open(QIODevice::WriteOnly));
+        receipt.write(QJsonDocument(QJsonObject{{"totalSum", 2000.0}, {"items", items}}).toJson());
+    }
+
+    // Runs one command to its end and keeps what it wrote; the answer line, parsed.
+    QJsonObject run(const QStringList &command, const QString &receipt = QString(),
+                    const QString &config = QStringLiteral("velmor.ini"))
+    {
+        QStringList arguments{QStringLiteral("--config"), file(config),
+                              QStringLiteral("--queue"),  file(QStringLiteral("queue.sqlite")),
+                              QStringLiteral("--plugin"), QStringLiteral(VELMOR_PLUGIN_PATH)};
+        if (logToFile)
+            arguments << QStringLiteral("--log") << file(QStringLiteral("till.log"));
+        if (!receipt.isEmpty())
+            arguments << QStringLiteral("--receipt") << file(receipt);
+        TillChild child(arguments + command, dir.path());
+        EXPECT_TRUE(child.runToEnd(TillTimeoutMs)) << qPrintable(child.commandLine());
+        EXPECT_TRUE(child.exitedNormally());
+        outputs << child.output();
+        errors << child.errors();
+        return parseObject(child.outputLines().value(0));
+    }
+
+    QJsonObject sale(const char *code, const QString &receipt = QStringLiteral("sale.json"),
+                     const QString &config = QStringLiteral("velmor.ini"))
+    {
+        return run({QStringLiteral("sale"), QStringLiteral("--amount"), QStringLiteral("200000"),
+                    QStringLiteral("--code"), QString::fromLatin1(code)},
+                   receipt, config);
+    }
+
+    QJsonObject interruptedSale()
+    {
+        return run({QStringLiteral("sale"), QStringLiteral("--amount"), QStringLiteral("200000"),
+                    QStringLiteral("--code"), QString::fromLatin1(Sandbox::CodeHold),
+                    QStringLiteral("--interrupt-after"), QStringLiteral("0.2")},
+                   QStringLiteral("sale.json"));
+    }
+
+    QJsonObject refund(const QString &command, const QString &rrn, int kopecks,
+                       const QString &receipt)
+    {
+        return run({command, QStringLiteral("--rrn"), rrn, QStringLiteral("--amount"),
+                    QString::number(kopecks)},
+                   receipt);
+    }
+
+    QString logText() const
+    {
+        QFile log(file(QStringLiteral("till.log")));
+        if (!log.open(QIODevice::ReadOnly))
+            return QString();
+        return QString::fromUtf8(log.readAll());
+    }
+
+    // Every line of the log file is one event; on standard error, log events, progress and
+    // the till's own notes.
+    void expectOneEventPerLine() const
+    {
+        if (logToFile) {
+            const QString log = logText();
+            EXPECT_FALSE(log.isEmpty());
+            EXPECT_TRUE(log.endsWith(QLatin1Char('\n')));
+            for (const QString &line : log.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+                EXPECT_TRUE(EventLine.match(line).hasMatch()) << "log: " << qPrintable(line);
+        }
+        for (const QString &text : errors) {
+            for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+                EXPECT_TRUE(EventLine.match(line).hasMatch() || ConsoleLine.match(line).hasMatch())
+                    << "stderr: " << qPrintable(line);
+            }
+        }
+        for (const QString &text : outputs) {
+            for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+                QJsonParseError error{};
+                QJsonDocument::fromJson(line.toUtf8(), &error);
+                EXPECT_EQ(error.error, QJsonParseError::NoError) << "stdout: " << qPrintable(line);
+            }
+        }
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<Sandbox> sandbox;
+    bool logToFile = true;
+    QStringList outputs;
+    QStringList errors;
+};
+
+// ---------------------------------------------------------------------------------------------
+
+enum class Scenario {
+    SaleCompleted,
+    SaleInterrupted,
+    CancellationQueuedAndReplayed,
+    Refund,
+    RefundQueuedAndReplayed,
+    CancelInSaleReceipt,
+    ServiceDown,
+    ServiceError,
+    WrongCredentials,
+    HttpsWithClientCertificate,
+    HttpsWithWrongCertificatePassword,
+};
+
+struct SecretsCase
+{
+    const char *name;
+    Scenario scenario;
+};
+
+class Secrets : public SecretsFixture,
+                public testing::WithParamInterface<std::tuple<SecretsCase, bool>>
+{
+protected:
+    void SetUp() override
+    {
+        logToFile = std::get<1>(GetParam());
+        SecretsFixture::SetUp();
+    }
+
+    void play(Scenario scenario);
+
+    std::unique_ptr<TestCerts> certs;
+    std::unique_ptr<Sandbox> other;
+};
+
+void Secrets::play(Scenario scenario)
+{
+    switch (scenario) {
+    case Scenario::SaleCompleted:
+        EXPECT_EQ(sale(Sandbox::CodeApprove)["status"].toInt(-1), 0);
+        break;
+    case Scenario::SaleInterrupted:
+        EXPECT_NE(interruptedSale()["status"].toInt(0), 0);
+        EXPECT_TRUE(errors.last().contains(QStringLiteral("till: the order is cancelled")));
+        break;
+    case Scenario::CancellationQueuedAndReplayed:
+        sandbox->setFault(Sandbox::Endpoint::Cancel, Sandbox::Fault::Drop);
+        interruptedSale();
+        run({QStringLiteral("queue")});
+        EXPECT_EQ(outputs.last().count(QLatin1Char('\n')), 1) << qPrintable(outputs.last());
+        sandbox->clearFaults();
+        run({QStringLiteral("replay")});
+        EXPECT_TRUE(outputs.last().contains(QStringLiteral("\"finished\": true")));
+        break;
+    case Scenario::Refund: {
+        const QString rrn = sale(Sandbox::CodeApprove)["rrn"].toString();
+        EXPECT_EQ(
+            refund(QStringLiteral("refund"), rrn, 50000, QStringLiteral("refund.json"))["status"]
+                .toInt(-1),
+            0);
+        break;
+    }
+    case Scenario::RefundQueuedAndReplayed: {
+        const QString rrn = sale(Sandbox::CodeApprove)["rrn"].toString();
+        sandbox->setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Drop);
+        EXPECT_EQ(refund(QStringLiteral("refund"), rrn, 50000,
+                         QStringLiteral("refund.json"))["messageKey"]
+                      .toString(),
+                  QStringLiteral("velmorCancelQueued"));
+        run({QStringLiteral("queue")});
+        sandbox->clearFaults();
+        run({QStringLiteral("replay")});
+        EXPECT_TRUE(outputs.last().contains(QStringLiteral("\"finished\": true")));
+        break;
+    }
+    case Scenario::CancelInSaleReceipt: {
+        const QString rrn = sale(Sandbox::CodeApprove)["rrn"].toString();
+        EXPECT_EQ(
+            refund(QStringLiteral("cancel"), rrn, 200000, QStringLiteral("sale.json"))["status"]
+                .toInt(-1),
+            0);
+        break;
+    }
+    case Scenario::ServiceDown: {
+        Sandbox down(sandboxOptions());
+        ASSERT_TRUE(down.start());
+        writeConfig(QStringLiteral("down.ini"), down.baseUrl());
+        down.stop();
+        EXPECT_NE(sale(Sandbox::CodeApprove, QStringLiteral("sale.json"),
+                       QStringLiteral("down.ini"))["status"]
+                      .toInt(0),
+                  0);
+        break;
+    }
+    case Scenario::ServiceError:
+        sandbox->setFault(Sandbox::Endpoint::Create, Sandbox::Fault::ErrorObject);
+        EXPECT_NE(sale(Sandbox::CodeApprove)["status"].toInt(0), 0);
+        break;
+    case Scenario::WrongCredentials: {
+        // The service knows other credentials and says so in its answer.
+        other = std::make_unique<Sandbox>();
+        ASSERT_TRUE(other->start());
+        writeConfig(QStringLiteral("other.ini"), other->baseUrl());
+        EXPECT_NE(sale(Sandbox::CodeApprove, QStringLiteral("sale.json"),
+                       QStringLiteral("other.ini"))["status"]
+                      .toInt(0),
+                  0);
+        break;
+    }
+    case Scenario::HttpsWithClientCertificate:
+    case Scenario::HttpsWithWrongCertificatePassword: {
+        certs = std::make_unique<TestCerts>();
+        ASSERT_TRUE(certs->createCa(QStringLiteral("ca"))) << qPrintable(certs->errorString());
+        ASSERT_TRUE(certs->createServer(QStringLiteral("server"), QStringLiteral("ca"),
+                                        {QStringLiteral("127.0.0.1")}))
+            << qPrintable(certs->errorString());
+        const bool right = scenario == Scenario::HttpsWithClientCertificate;
+        ASSERT_TRUE(
+            certs->createClient(QStringLiteral("client"), QStringLiteral("ca"),
+                                right ? CertificatePassword : QStringLiteral("another-password")))
+            << qPrintable(certs->errorString());
+        Sandbox::Options options = sandboxOptions();
+        options.certificateFile = certs->certPath(QStringLiteral("server"));
+        options.privateKeyFile = certs->keyPath(QStringLiteral("server"));
+        options.clientCaFile = certs->certPath(QStringLiteral("ca"));
+        other = std::make_unique<Sandbox>(options);
+        ASSERT_TRUE(other->start());
+        writeConfig(QStringLiteral("tls.ini"), other->baseUrl(),
+                    QStringLiteral("certificatePath=%1\n\n[Network]\ncaFile=%2\n")
+                        .arg(certs->p12Path(QStringLiteral("client")),
+                             certs->certPath(QStringLiteral("ca"))));
+        const QJsonObject answer =
+            sale(Sandbox::CodeApprove, QStringLiteral("sale.json"), QStringLiteral("tls.ini"));
+        if (right)
+            EXPECT_EQ(answer["status"].toInt(-1), 0) << qPrintable(outputs.last());
+        else
+            EXPECT_NE(answer["status"].toInt(0), 0) << qPrintable(outputs.last());
+        break;
+    }
+    }
+}
+
+TEST_P(Secrets, NeverWrittenAnywhere)
+{
+    play(std::get<0>(GetParam()).scenario);
+    ASSERT_FALSE(outputs.isEmpty());
+
+    QStringList forms = secretForms();
+    // The header the service actually received, whatever encoding the client chose.
+    for (const Sandbox *service : {sandbox.get(), other.get()}) {
+        if (!service)
+            continue;
+        for (const Sandbox::RecordedRequest &request : service->requests()) {
+            const QString authorization = request.headers.value(QStringLiteral("authorization"));
+            if (!authorization.isEmpty())
+                forms << authorization << authorization.section(QLatin1Char(' '), 1);
+        }
+    }
+    forms.removeDuplicates();
+
+    QFile queue(file(QStringLiteral("queue.sqlite")));
+    const QString queueBytes =
+        queue.open(QIODevice::ReadOnly) ? QString::fromUtf8(queue.readAll()) : QString();
+    const QString log = logText();
+    for (const QString &form : forms) {
+        for (const QString &text : outputs)
+            EXPECT_FALSE(text.contains(form)) << "stdout holds " << qPrintable(form);
+        for (const QString &text : errors)
+            EXPECT_FALSE(text.contains(form)) << "stderr holds " << qPrintable(form);
+        EXPECT_FALSE(log.contains(form)) << "the log holds " << qPrintable(form);
+        EXPECT_FALSE(queueBytes.contains(form)) << "the queue holds " << qPrintable(form);
+    }
+    // The search looked at real log lines.
+    EXPECT_TRUE((logToFile ? log : errors.join(QString())).contains(QStringLiteral(" DEBUG ")));
+    expectOneEventPerLine();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, Secrets,
+    testing::Combine(
+        testing::Values(
+            SecretsCase{"SaleCompleted", Scenario::SaleCompleted},
+            SecretsCase{"SaleInterrupted", Scenario::SaleInterrupted},
+            SecretsCase{"CancellationQueuedAndReplayed", Scenario::CancellationQueuedAndReplayed},
+            SecretsCase{"Refund", Scenario::Refund},
+            SecretsCase{"RefundQueuedAndReplayed", Scenario::RefundQueuedAndReplayed},
+            SecretsCase{"CancelInSaleReceipt", Scenario::CancelInSaleReceipt},
+            SecretsCase{"ServiceDown", Scenario::ServiceDown},
+            SecretsCase{"ServiceError", Scenario::ServiceError},
+            SecretsCase{"WrongCredentials", Scenario::WrongCredentials},
+            SecretsCase{"HttpsWithClientCertificate", Scenario::HttpsWithClientCertificate},
+            SecretsCase{"HttpsWithWrongCertificatePassword",
+                        Scenario::HttpsWithWrongCertificatePassword}),
+        testing::Bool()),
+    [](const testing::TestParamInfo<std::tuple<SecretsCase, bool>> &info) {
+        return std::string(std::get<0>(info.param).name) +
+               (std::get<1>(info.param) ? "_LogFile" : "_LogOnStderr");
+    });
+
+// ---------------------------------------------------------------------------------------------
+
+class LogLines : public SecretsFixture, public testing::WithParamInterface<bool>
+{
+protected:
+    void SetUp() override
+    {
+        logToFile = GetParam();
+        SecretsFixture::SetUp();
+    }
+
+    QString logOrErrors() const { return logToFile ? logText() : errors.join(QString()); }
+};
+
+TEST_P(LogLines, GoodsNameWithLineBreakAndTabStaysInItsEvent)
+{
+    const QString name = QStringLiteral("Чайник\n2020-01-01T00:00:00.000 ERROR velmor forged\t"
+                                        "белый\r\u2028");
+    writeReceipt(QStringLiteral("odd-sale.json"), name, 0, 0);
+    writeReceipt(QStringLiteral("odd-refund.json"), name, 2, 1);
+    const QString rrn =
+        sale(Sandbox::CodeApprove, QStringLiteral("odd-sale.json"))["rrn"].toString();
+    ASSERT_FALSE(rrn.isEmpty());
+    sandbox->setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Drop);
+    refund(QStringLiteral("refund"), rrn, 200000, QStringLiteral("odd-refund.json"));
+    sandbox->clearFaults();
+    run({QStringLiteral("queue")});
+    run({QStringLiteral("replay")});
+    EXPECT_EQ(sandbox->order(rrn)["status"].toString(), QStringLiteral("refunded"));
+
+    EXPECT_FALSE(logOrErrors().contains(QStringLiteral("forged\t")));
+    expectOneEventPerLine();
+}
+
+TEST_P(LogLines, ServiceErrorObjectIsOneEvent)
+{
+    sandbox->setFault(Sandbox::Endpoint::Create, Sandbox::Fault::ErrorObject);
+    EXPECT_NE(sale(Sandbox::CodeApprove)["status"].toInt(0), 0);
+    EXPECT_TRUE(logOrErrors().contains(QStringLiteral(
+        "INFO velmor Сервер вернул сообщение об ошибке: Внутренняя ошибка сервиса\n")))
+        << qPrintable(logOrErrors());
+    expectOneEventPerLine();
+}
+
+TEST_P(LogLines, ControlCharactersInAServiceErrorAreEscaped)
+{
+    const QString text = QStringLiteral("Ошибка\n2020-01-01T00:00:00.000 ERROR velmor forged\t"
+                                        "tab\r\x07\x1b[31m\\end\u2028sep\u0085");
+    ErrorService service(text);
+    ASSERT_TRUE(service.isListening());
+    writeConfig(QStringLiteral("error.ini"), service.url());
+    const QJsonObject answer =
+        sale(Sandbox::CodeApprove, QStringLiteral("sale.json"), QStringLiteral("error.ini"));
+    EXPECT_NE(answer["status"].toInt(0), 0);
+    // The cashier gets the text itself, inside one JSON line.
+    EXPECT_EQ(answer["message"].toString(), text) << qPrintable(outputs.last());
+
+    EXPECT_TRUE(logOrErrors().contains(
+        QStringLiteral("Сервер вернул сообщение об ошибке: Ошибка\\n2020-01-01T00:00:00.000 ERROR "
+                       "velmor forged\\ttab\\r\\x07\\x1b[31m\\\\end\\u2028sep\\x85\n")))
+        << qPrintable(logOrErrors());
+    expectOneEventPerLine();
+}
+
+INSTANTIATE_TEST_SUITE_P(Sinks, LogLines, testing::Bool(),
+                         [](const testing::TestParamInfo<bool> &info) {
+                             return std::string(info.param ? "LogFile" : "LogOnStderr");
+                         });
+
+} // namespace
