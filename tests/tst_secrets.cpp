@@ -267,6 +267,7 @@ enum class Scenario {
     ServiceDown,
     ServiceError,
     WrongCredentials,
+    CredentialsInTheUrl,
     HttpsWithClientCertificate,
     HttpsWithWrongCertificatePassword,
 };
@@ -367,6 +368,19 @@ void Secrets::play(Scenario scenario)
                   0);
         break;
     }
+    case Scenario::CredentialsInTheUrl: {
+        // Some installations write the login into the address as well.
+        QUrl url(sandbox->baseUrl());
+        url.setUserName(Login);
+        url.setPassword(Password);
+        writeConfig(QStringLiteral("userinfo.ini"), url.toString());
+        EXPECT_EQ(sale(Sandbox::CodeApprove, QStringLiteral("sale.json"),
+                       QStringLiteral("userinfo.ini"))["status"]
+                      .toInt(-1),
+                  0)
+            << qPrintable(outputs.last());
+        break;
+    }
     case Scenario::HttpsWithClientCertificate:
     case Scenario::HttpsWithWrongCertificatePassword: {
         certs = std::make_unique<TestCerts>();
@@ -448,6 +462,7 @@ INSTANTIATE_TEST_SUITE_P(
             SecretsCase{"ServiceDown", Scenario::ServiceDown},
             SecretsCase{"ServiceError", Scenario::ServiceError},
             SecretsCase{"WrongCredentials", Scenario::WrongCredentials},
+            SecretsCase{"CredentialsInTheUrl", Scenario::CredentialsInTheUrl},
             SecretsCase{"HttpsWithClientCertificate", Scenario::HttpsWithClientCertificate},
             SecretsCase{"HttpsWithWrongCertificatePassword",
                         Scenario::HttpsWithWrongCertificatePassword}),

@@ -79,9 +79,10 @@ void Interface::init()
 
     url = QUrl(config->getString(QStringLiteral("Velmor:url"), QStringLiteral("http://localhost")),
                QUrl::TolerantMode);
-    // A password written into the URL itself is kept out of the log.
+    // Credentials written into the URL itself are kept out of the log, the login included, as
+    // the REST client does for every exchange it logs.
     logger->debug(
-        QStringLiteral("Установка адреса сервера: %1").arg(url.toString(QUrl::RemovePassword)));
+        QStringLiteral("Установка адреса сервера: %1").arg(url.toString(QUrl::RemoveUserInfo)));
 
     timeout = config->getInt(QStringLiteral("Velmor:timeout"), 60);
     logger->debug(QStringLiteral("Установка таймаута обращения к серверу: %1 с.").arg(timeout));
