@@ -1,0 +1,785 @@
+// The command-line till, run as a child process against a local service over loopback: its
+// argument and file checks, its help, its answers and exit statuses, the queue commands and the
+// demo. The pieces the till is built from (log line escaping, JSON lines, the receipt reader,
+// the command line) are also tested directly.
+
+#include <commandline.h>
+#include <jsonline.h>
+#include <logwriter.h>
+#include <receiptreader.h>
+#include <sandbox.h>
+
+#include <gmock/gmock.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <sys/types.h>
+
+using testing::HasSubstr;
+using testing::IsEmpty;
+
+namespace {
+
+struct Outcome
+{
+    bool finished = false;   // ended by itself within the time allowed
+    bool normalExit = false; // not by a signal
+    int exitCode = -1;
+    QString out;
+    QString err;
+
+    QStringList outLines() const { return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
+};
+
+QJsonObject parseLine(const QString &line)
+{
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8(), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
+    return document.object();
+}
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(content) == content.size();
+}
+
+const QByteArray SaleReceipt =
+    R"({"totalSum": 2000.0, "prepaidSum": 0.0, "items": [
+        {"posnum": 1, "articul": "KETTLE-1", "name": "Чайник", "quantity": 1, "bquant": 0,
+         "sumb": 1500.0},
+        {"posnum": 2, "articul": "MUG-2", "name": "Кружка", "quantity": 1, "bquant": 0,
+         "sumb": 500.0}]})";
+
+// The mug back from the sale above.
+const QByteArray MugRefundReceipt =
+    R"({"totalSum": 500.0, "items": [
+        {"posnum": 2, "articul": "MUG-2", "name": "Кружка", "quantity": 1, "bquant": 1,
+         "sumb": 500.0}]})";
+
+// What is left of the sale after the mug went back.
+const QByteArray KettleReceipt =
+    R"({"totalSum": 1500.0, "items": [
+        {"posnum": 1, "articul": "KETTLE-1", "name": "Чайник", "quantity": 1, "bquant": 0,
+         "sumb": 1500.0}]})";
+
+class TillTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        ASSERT_TRUE(m_sandbox.start());
+        const Sandbox::Options defaults;
+        ASSERT_TRUE(writeFile(path("velmor.ini"),
+                              QStringLiteral("[Velmor]\nurl=%1\nlogin=%2\npassword=%3\ntimeout=5\n"
+                                             "[Velmro]\ninfoRequestInterval=1\n")
+                                  .arg(m_sandbox.baseUrl(), defaults.login, defaults.password)
+                                  .toUtf8()));
+        ASSERT_TRUE(writeFile(path("sale.json"), SaleReceipt));
+    }
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    // The options every run shares: the configuration, a queue and a log of this test's own.
+    QStringList common() const
+    {
+        return {QStringLiteral("--config"), path("velmor.ini"),      QStringLiteral("--queue"),
+                path("queue.sqlite"),       QStringLiteral("--log"), path("till.log")};
+    }
+
+    // Runs the till in the test's directory and waits for it to end by itself.
+    Outcome run(const QStringList &arguments, int timeoutMs = 60000) const
+    {
+        QProcess process;
+        process.setWorkingDirectory(m_dir.path());
+        process.start(QStringLiteral(VELMOR_TILL_PATH), arguments);
+        Outcome outcome;
+        if (!process.waitForStarted(10000))
+            return outcome;
+        outcome.finished = process.waitForFinished(timeoutMs);
+        if (!outcome.finished) {
+            process.kill();
+            process.waitForFinished(10000);
+        }
+        outcome.normalExit = process.exitStatus() == QProcess::NormalExit;
+        outcome.exitCode = process.exitCode();
+        outcome.out = QString::fromUtf8(process.readAllStandardOutput());
+        outcome.err = QString::fromUtf8(process.readAllStandardError());
+        return outcome;
+    }
+
+    // A sale of the two-position receipt; the order id it was paid under.
+    QString completedSale()
+    {
+        const Outcome sale =
+            run(common() + QStringList{QStringLiteral("--receipt"), path("sale.json"),
+                                       QStringLiteral("sale"), QStringLiteral("--amount"),
+                                       QStringLiteral("200000"), QStringLiteral("--code"),
+                                       QString::fromLatin1(Sandbox::CodeApprove)});
+        EXPECT_TRUE(sale.finished);
+        EXPECT_EQ(sale.exitCode, 0) << sale.err.toStdString();
+        const QStringList lines = sale.outLines();
+        if (lines.size() != 1)
+            return QString();
+        return parseLine(lines.first()).value(QStringLiteral("rrn")).toString();
+    }
+
+    QTemporaryDir m_dir;
+    Sandbox m_sandbox;
+};
+
+// ---- Unusable command lines and files: exit 2, a clear message, nothing sent ----
+
+struct UnusableCase
+{
+    const char *name;
+    QStringList arguments; // "@DIR@" stands for the test's directory
+    const char *message;   // part of what standard error must say
+};
+
+void PrintTo(const UnusableCase &testCase, std::ostream *os)
+{
+    *os << testCase.name;
+}
+
+class TillUnusable : public TillTest, public testing::WithParamInterface<UnusableCase>
+{
+};
+
+TEST_P(TillUnusable, ExitsWithTwoAndSendsNothing)
+{
+    QStringList arguments;
+    for (const QString &argument : GetParam().arguments) {
+        QString replaced = argument;
+        arguments << replaced.replace(QStringLiteral("@DIR@"), m_dir.path());
+    }
+    const Outcome outcome = run(arguments);
+    ASSERT_TRUE(outcome.finished);
+    EXPECT_TRUE(outcome.normalExit);
+    EXPECT_EQ(outcome.exitCode, 2);
+    EXPECT_THAT(outcome.out.toStdString(), IsEmpty());
+    const QString message =
+        QString::fromUtf8(GetParam().message).replace(QStringLiteral("@DIR@"), m_dir.path());
+    EXPECT_THAT(outcome.err.toStdString(), HasSubstr(message.toStdString()));
+    EXPECT_TRUE(outcome.err.startsWith(QLatin1String("till: "))) << outcome.err.toStdString();
+    EXPECT_TRUE(m_sandbox.requests().isEmpty());
+}
+
+const QStringList Sale = {QStringLiteral("--config"),      QStringLiteral("@DIR@/velmor.ini"),
+                          QStringLiteral("--queue"),       QStringLiteral("@DIR@/queue.sqlite"),
+                          QStringLiteral("--receipt"),     QStringLiteral("@DIR@/sale.json"),
+                          QStringLiteral("sale"),          QStringLiteral("--code"),
+                          QStringLiteral("VELMOR-APPROVE")};
+
+QStringList saleWith(const QStringList &more)
+{
+    return Sale + more;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, TillUnusable,
+    testing::Values(
+        UnusableCase{"MissingConfig",
+                     {QStringLiteral("--config"), QStringLiteral("@DIR@/missing.ini"),
+                      QStringLiteral("sale"), QStringLiteral("--amount"), QStringLiteral("100"),
+                      QStringLiteral("--code"), QStringLiteral("X")},
+                     "config @DIR@/missing.ini: no such file"},
+        UnusableCase{"ConfigIsADirectory",
+                     {QStringLiteral("sale"), QStringLiteral("--amount"), QStringLiteral("100"),
+                      QStringLiteral("--code"), QStringLiteral("X"), QStringLiteral("--config"),
+                      QStringLiteral("@DIR@")},
+                     "not a regular file"},
+        UnusableCase{"MissingReceipt",
+                     {QStringLiteral("--receipt"), QStringLiteral("@DIR@/nothing.json"),
+                      QStringLiteral("sale"), QStringLiteral("--amount"), QStringLiteral("100"),
+                      QStringLiteral("--code"), QStringLiteral("X")},
+                     "receipt @DIR@/nothing.json: no such file"},
+        UnusableCase{"ReceiptIsADirectory",
+                     {QStringLiteral("--receipt"), QStringLiteral("@DIR@"), QStringLiteral("sale"),
+                      QStringLiteral("--amount"), QStringLiteral("100"), QStringLiteral("--code"),
+                      QStringLiteral("X")},
+                     "not a regular file"},
+        UnusableCase{"ZeroAmount", saleWith({QStringLiteral("--amount"), QStringLiteral("0")}),
+                     "amount must be positive"},
+        UnusableCase{"NegativeAmount", saleWith({QStringLiteral("--amount"), QStringLiteral("-5")}),
+                     "amount '-5' is not a whole number of kopecks"},
+        UnusableCase{"TextAmount", saleWith({QStringLiteral("--amount=ten")}),
+                     "amount 'ten' is not a whole number of kopecks"},
+        UnusableCase{"FractionalAmount",
+                     saleWith({QStringLiteral("--amount"), QStringLiteral("1.5")}),
+                     "not a whole number"},
+        UnusableCase{"AmountBeyondInt",
+                     saleWith({QStringLiteral("--amount"), QStringLiteral("2147483648")}),
+                     "amount '2147483648' is too large"},
+        UnusableCase{
+            "AmountBeyondAnyInteger",
+            saleWith({QStringLiteral("--amount"), QStringLiteral("99999999999999999999999")}),
+            "too large"},
+        UnusableCase{"RefundAmountIsChecked",
+                     {QStringLiteral("refund"), QStringLiteral("--rrn"), QStringLiteral("X"),
+                      QStringLiteral("--amount"), QStringLiteral("0")},
+                     "amount must be positive"},
+        UnusableCase{"CancelAmountIsChecked",
+                     {QStringLiteral("cancel"), QStringLiteral("--rrn"), QStringLiteral("X"),
+                      QStringLiteral("--amount"), QStringLiteral("abc")},
+                     "not a whole number"},
+        UnusableCase{"BadInterruptAfter",
+                     saleWith({QStringLiteral("--amount"), QStringLiteral("100"),
+                               QStringLiteral("--interrupt-after"), QStringLiteral("soon")}),
+                     "--interrupt-after 'soon'"},
+        UnusableCase{"EmptyCode",
+                     {QStringLiteral("sale"), QStringLiteral("--amount"), QStringLiteral("100"),
+                      QStringLiteral("--code="), QStringLiteral("--config"),
+                      QStringLiteral("@DIR@/velmor.ini")},
+                     "--code must not be empty"},
+        UnusableCase{"MissingRequiredOption",
+                     {QStringLiteral("sale"), QStringLiteral("--amount"), QStringLiteral("100")},
+                     "sale needs --code"},
+        UnusableCase{"OptionOfAnotherCommand",
+                     saleWith({QStringLiteral("--amount"), QStringLiteral("100"),
+                               QStringLiteral("--rrn"), QStringLiteral("X")}),
+                     "sale has no option --rrn"},
+        UnusableCase{"OptionWithoutValue", saleWith({QStringLiteral("--amount")}),
+                     "--amount needs a value"},
+        UnusableCase{"OptionTwice",
+                     saleWith({QStringLiteral("--amount"), QStringLiteral("1"),
+                               QStringLiteral("--amount"), QStringLiteral("2")}),
+                     "--amount is given twice"},
+        UnusableCase{
+            "UnknownCommand", {QStringLiteral("frobnicate")}, "unknown command 'frobnicate'"},
+        UnusableCase{"NoCommand",
+                     {QStringLiteral("--config"), QStringLiteral("@DIR@/velmor.ini")},
+                     "no command given"},
+        UnusableCase{"MissingPlugin",
+                     saleWith({QStringLiteral("--amount"), QStringLiteral("100"),
+                               QStringLiteral("--plugin"), QStringLiteral("@DIR@/libnone.so")}),
+                     "plug-in @DIR@/libnone.so: no such file"},
+        UnusableCase{"PluginThatIsNotOne",
+                     saleWith({QStringLiteral("--amount"), QStringLiteral("100"),
+                               QStringLiteral("--plugin"), QStringLiteral("@DIR@/sale.json")}),
+                     "cannot be loaded"},
+        UnusableCase{"DemoWithItsOwnConfig",
+                     {QStringLiteral("demo"), QStringLiteral("--config"),
+                      QStringLiteral("@DIR@/velmor.ini")},
+                     "--config does not apply"}),
+    [](const testing::TestParamInfo<UnusableCase> &info) { return info.param.name; });
+
+// ---- Malformed receipts ----
+
+struct ReceiptCase
+{
+    const char *name;
+    QByteArray json;
+    const char *problem;
+};
+
+void PrintTo(const ReceiptCase &testCase, std::ostream *os)
+{
+    *os << testCase.name;
+}
+
+const QByteArray Item = R"({"posnum": 1, "articul": "A", "name": "B", "quantity": 1,
+                            "bquant": 1, "sumb": 1500.0})";
+
+QByteArray withItem(const QByteArray &item)
+{
+    return QByteArray(R"({"totalSum": 2000.0, "prepaidSum": 0.0, "items": [)") + item + "]}";
+}
+
+QByteArray itemWith(const char *key, const char *value)
+{
+    QJsonObject item = QJsonDocument::fromJson(Item).object();
+    item.remove(QLatin1String(key));
+    QByteArray text = QJsonDocument(item).toJson(QJsonDocument::Compact);
+    text.chop(1);
+    return text + ",\"" + key + "\":" + value + "}";
+}
+
+const std::vector<ReceiptCase> ReceiptCases = {
+    {"NotJson", "this is not JSON", "not valid JSON"},
+    {"Truncated", R"({"totalSum": 2000.0, "items": [)", "not valid JSON"},
+    {"NaNLiteral", R"({"totalSum": NaN, "items": []})", "not valid JSON"},
+    {"Empty", "", "not valid JSON"},
+    {"ArrayAtTop", "[]", "the receipt must be a JSON object"},
+    {"NoTotalSum", R"({"items": []})", "the receipt has no \"totalSum\""},
+    {"NoItems", R"({"totalSum": 10})", "the receipt has no \"items\""},
+    {"MisspeltKey", R"({"totalSum": 10, "items": [], "prepaidsum": 1})",
+     "unknown member \"prepaidsum\""},
+    {"TotalSumAsText", R"({"totalSum": "2000", "items": []})",
+     "\"totalSum\" must be a number, not a string"},
+    {"TotalSumNull", R"({"totalSum": null, "items": []})",
+     "\"totalSum\" must be a number, not null"},
+    {"NegativeTotalSum", R"({"totalSum": -1, "items": []})", "\"totalSum\" must not be negative"},
+    {"HugeTotalSum", R"({"totalSum": 1e300, "items": []})", "\"totalSum\" is too large"},
+    {"NegativePrepaidSum", R"({"totalSum": 10, "prepaidSum": -0.5, "items": []})",
+     "\"prepaidSum\" must not be negative"},
+    {"PrepaidBeyondTotal", R"({"totalSum": 10, "prepaidSum": 11, "items": []})",
+     "exceeds \"totalSum\""},
+    {"ItemsAsObject", R"({"totalSum": 10, "items": {}})",
+     "\"items\" must be an array, not an object"},
+    {"ItemNotObject", R"({"totalSum": 10, "items": [1]})",
+     "items[0] must be an object, not a number"},
+    {"ItemWithoutSum", withItem(R"({"posnum": 1, "articul": "A", "name": "B", "quantity": 1,
+                                    "bquant": 1})"),
+     "items[0] has no \"sumb\""},
+    {"ItemWithExtraKey", withItem(itemWith("price", "1")), "unknown member \"price\""},
+    {"QuantityAsText", withItem(itemWith("quantity", "\"1\"")),
+     "items[0].quantity must be a number, not a string"},
+    {"NegativeQuantity", withItem(itemWith("quantity", "-1")),
+     "items[0].quantity must not be negative"},
+    {"NegativeBquant", withItem(itemWith("bquant", "-2")), "items[0].bquant must not be negative"},
+    {"NegativeSumb", withItem(itemWith("sumb", "-1500")), "items[0].sumb must not be negative"},
+    {"FractionalPosnum", withItem(itemWith("posnum", "1.5")),
+     "items[0].posnum must be a positive whole number"},
+    {"ZeroPosnum", withItem(itemWith("posnum", "0")),
+     "items[0].posnum must be a positive whole number"},
+    {"ArticulAsNumber", withItem(itemWith("articul", "7")),
+     "items[0].articul must be a string, not a number"},
+    {"NameAsArray", withItem(itemWith("name", "[]")),
+     "items[0].name must be a string, not an array"},
+};
+
+class TillMalformedReceipt : public TillTest, public testing::WithParamInterface<ReceiptCase>
+{
+};
+
+TEST_P(TillMalformedReceipt, IsRefusedNamingFileAndProblem)
+{
+    ASSERT_TRUE(writeFile(path("bad.json"), GetParam().json));
+    const Outcome outcome =
+        run(common() + QStringList{QStringLiteral("--receipt"), path("bad.json"),
+                                   QStringLiteral("sale"), QStringLiteral("--amount"),
+                                   QStringLiteral("100"), QStringLiteral("--code"),
+                                   QStringLiteral("VELMOR-APPROVE")});
+    ASSERT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.exitCode, 2);
+    EXPECT_THAT(outcome.out.toStdString(), IsEmpty());
+    EXPECT_THAT(
+        outcome.err.toStdString(),
+        HasSubstr(QStringLiteral("till: receipt %1: ").arg(path("bad.json")).toStdString()));
+    EXPECT_THAT(outcome.err.toStdString(), HasSubstr(GetParam().problem));
+    EXPECT_TRUE(m_sandbox.requests().isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Receipts, TillMalformedReceipt, testing::ValuesIn(ReceiptCases),
+                         [](const testing::TestParamInfo<ReceiptCase> &info) {
+                             return info.param.name;
+                         });
+
+// The same checks without a process, on the reader itself.
+class ReceiptReaderRefuses : public testing::TestWithParam<ReceiptCase>
+{
+};
+
+TEST_P(ReceiptReaderRefuses, WithTheProblemNamed)
+{
+    ReceiptReader reader;
+    EXPECT_FALSE(reader.parse(GetParam().json, QStringLiteral("receipt r.json")));
+    EXPECT_TRUE(reader.document().isNull());
+    EXPECT_THAT(reader.errorString().toStdString(), HasSubstr("receipt r.json: "));
+    EXPECT_THAT(reader.errorString().toStdString(), HasSubstr(GetParam().problem));
+}
+
+INSTANTIATE_TEST_SUITE_P(Receipts, ReceiptReaderRefuses, testing::ValuesIn(ReceiptCases),
+                         [](const testing::TestParamInfo<ReceiptCase> &info) {
+                             return info.param.name;
+                         });
+
+TEST(ReceiptReader, ReadsEveryField)
+{
+    ReceiptReader reader;
+    ASSERT_TRUE(reader.parse(SaleReceipt, QStringLiteral("receipt")))
+        << reader.errorString().toStdString();
+    const QSharedPointer<Document> document = reader.document();
+    ASSERT_FALSE(document.isNull());
+    EXPECT_EQ(document->getTotalSum(), 2000.0);
+    EXPECT_EQ(document->getPrepaidSum(), 0.0);
+    const auto items = document->getGoodsItems();
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(items.at(1)->getPosnum(), 2);
+    EXPECT_EQ(items.at(1)->getArticul(), QStringLiteral("MUG-2"));
+    EXPECT_EQ(items.at(1)->getName(), QStringLiteral("Кружка"));
+    EXPECT_EQ(items.at(1)->getQuantity(), 1.0);
+    EXPECT_EQ(items.at(1)->getBquant(), 0.0);
+    EXPECT_EQ(items.at(1)->getSumb(), 500.0);
+}
+
+TEST(ReceiptReader, TakesAMissingPrepaidSumAsZero)
+{
+    ReceiptReader reader;
+    ASSERT_TRUE(reader.parse(R"({"totalSum": 5, "items": []})", QStringLiteral("receipt")));
+    EXPECT_EQ(reader.document()->getPrepaidSum(), 0.0);
+    EXPECT_TRUE(reader.document()->getGoodsItems().isEmpty());
+}
+
+// ---- Help ----
+
+class TillHelp : public TillTest, public testing::WithParamInterface<const char *>
+{
+};
+
+TEST_P(TillHelp, ShowsTheCommandsUsage)
+{
+    const QString command = QString::fromLatin1(GetParam());
+    const QString usage = QStringLiteral("Usage: till [global options] %1").arg(command);
+    for (const QStringList &arguments : {QStringList{command, QStringLiteral("--help")},
+                                         QStringList{QStringLiteral("-h"), command},
+                                         QStringList{QStringLiteral("help"), command}}) {
+        const Outcome outcome = run(arguments);
+        ASSERT_TRUE(outcome.finished);
+        EXPECT_EQ(outcome.exitCode, 0) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(outcome.out.startsWith(usage)) << outcome.out.toStdString();
+        EXPECT_THAT(outcome.out.toStdString(), HasSubstr("--config FILE"));
+    }
+    EXPECT_TRUE(m_sandbox.requests().isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, TillHelp,
+                         testing::Values("sale", "refund", "cancel", "queue", "replay", "demo"));
+
+TEST_F(TillTest, OverviewListsEveryCommand)
+{
+    const Outcome outcome = run({QStringLiteral("--help")});
+    EXPECT_EQ(outcome.exitCode, 0);
+    for (const CommandLine::Command &command : CommandLine::commands())
+        EXPECT_THAT(outcome.out.toStdString(),
+                    HasSubstr(QStringLiteral("  %1 ").arg(command.name).toStdString()));
+}
+
+TEST_F(TillTest, WithoutArgumentsShowsTheOverviewAndFails)
+{
+    const Outcome outcome = run({});
+    EXPECT_EQ(outcome.exitCode, 2);
+    EXPECT_THAT(outcome.err.toStdString(), HasSubstr("Usage: till"));
+}
+
+// ---- Sales, refunds, cancellations ----
+
+TEST_F(TillTest, CompletedSalePrintsOneAnswerWithTheOrderAsRrn)
+{
+    const Outcome outcome =
+        run(common() + QStringList{QStringLiteral("sale"), QStringLiteral("--amount"),
+                                   QStringLiteral("200000"), QStringLiteral("--code"),
+                                   QString::fromLatin1(Sandbox::CodeApprove),
+                                   QStringLiteral("--receipt"), path("sale.json")});
+    ASSERT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+    const QStringList lines = outcome.outLines();
+    ASSERT_EQ(lines.size(), 1) << outcome.out.toStdString();
+    EXPECT_TRUE(lines.first().startsWith(QLatin1String("{\"status\": 0, \"message\": ")))
+        << lines.first().toStdString();
+    const QJsonObject answer = parseLine(lines.first());
+    EXPECT_EQ(answer.value(QStringLiteral("status")).toInt(-1), 0);
+    EXPECT_EQ(answer.value(QStringLiteral("paymentMethod")).toInt(-1), 2);
+    EXPECT_TRUE(answer.contains(QStringLiteral("message")));
+    EXPECT_TRUE(answer.contains(QStringLiteral("messageKey")));
+    const QString rrn = answer.value(QStringLiteral("rrn")).toString();
+    ASSERT_FALSE(rrn.isEmpty());
+    const QJsonObject order = m_sandbox.order(rrn);
+    EXPECT_EQ(order.value(QStringLiteral("status")).toString(), QStringLiteral("completed"));
+    EXPECT_EQ(order.value(QStringLiteral("amount")).toDouble(), 2000.0);
+    // Not a terminal: one plain progress line per change.
+    EXPECT_THAT(outcome.err.toStdString(), HasSubstr("[ 45%] Создание заказа VELMOR...\n"));
+}
+
+TEST_F(TillTest, RejectedSaleExitsWithOne)
+{
+    const Outcome outcome =
+        run(common() + QStringList{QStringLiteral("--receipt"), path("sale.json"),
+                                   QStringLiteral("sale"), QStringLiteral("--amount"),
+                                   QStringLiteral("200000"), QStringLiteral("--code"),
+                                   QString::fromLatin1(Sandbox::CodeReject)});
+    ASSERT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.exitCode, 1);
+    ASSERT_EQ(outcome.outLines().size(), 1);
+    const QJsonObject answer = parseLine(outcome.outLines().first());
+    EXPECT_EQ(answer.value(QStringLiteral("status")).toInt(-1), 1);
+    EXPECT_FALSE(answer.value(QStringLiteral("message")).toString().isEmpty());
+}
+
+TEST_F(TillTest, InterruptAfterCancelsAHeldSale)
+{
+    const Outcome outcome =
+        run(common() + QStringList{QStringLiteral("--receipt"), path("sale.json"),
+                                   QStringLiteral("sale"), QStringLiteral("--amount"),
+                                   QStringLiteral("200000"), QStringLiteral("--code"),
+                                   QString::fromLatin1(Sandbox::CodeHold),
+                                   QStringLiteral("--interrupt-after"), QStringLiteral("1.5")});
+    ASSERT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.exitCode, 1);
+    ASSERT_EQ(outcome.outLines().size(), 1);
+    const QJsonObject answer = parseLine(outcome.outLines().first());
+    EXPECT_EQ(answer.value(QStringLiteral("status")).toInt(-1), 2);
+    const QString rrn = answer.value(QStringLiteral("rrn")).toString();
+    EXPECT_EQ(m_sandbox.order(rrn).value(QStringLiteral("status")).toString(),
+              QStringLiteral("canceled"));
+}
+
+TEST_F(TillTest, CtrlCDuringASaleCancelsItInsteadOfKillingTheTill)
+{
+    QProcess process;
+    process.setWorkingDirectory(m_dir.path());
+    process.start(QStringLiteral(VELMOR_TILL_PATH),
+                  common() + QStringList{QStringLiteral("--receipt"), path("sale.json"),
+                                         QStringLiteral("sale"), QStringLiteral("--amount"),
+                                         QStringLiteral("200000"), QStringLiteral("--code"),
+                                         QString::fromLatin1(Sandbox::CodeHold)});
+    ASSERT_TRUE(process.waitForStarted(10000));
+
+    // The order is approved and waited on once this line is out.
+    QByteArray errors;
+    QElapsedTimer timer;
+    timer.start();
+    while (!errors.contains("[ 70%]") && timer.elapsed() < 30000 &&
+           process.state() == QProcess::Running) {
+        process.waitForReadyRead(1000);
+        errors += process.readAllStandardError();
+    }
+    ASSERT_TRUE(errors.contains("[ 70%]")) << errors.toStdString();
+    ASSERT_EQ(::kill(pid_t(process.processId()), SIGINT), 0);
+
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 1);
+    const QStringList lines = QString::fromUtf8(process.readAllStandardOutput())
+                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1);
+    const QJsonObject answer = parseLine(lines.first());
+    EXPECT_EQ(answer.value(QStringLiteral("status")).toInt(-1), 2);
+    EXPECT_EQ(m_sandbox.order(answer.value(QStringLiteral("rrn")).toString())
+                  .value(QStringLiteral("status"))
+                  .toString(),
+              QStringLiteral("canceled"));
+}
+
+TEST_F(TillTest, PartialRefundThenQueuedCancellationThenReplay)
+{
+    const QString rrn = completedSale();
+    ASSERT_FALSE(rrn.isEmpty());
+
+    ASSERT_TRUE(writeFile(path("mug.json"), MugRefundReceipt));
+    const Outcome refund =
+        run(common() + QStringList{QStringLiteral("--receipt"), path("mug.json"),
+                                   QStringLiteral("refund"), QStringLiteral("--rrn"), rrn,
+                                   QStringLiteral("--amount"), QStringLiteral("50000")});
+    EXPECT_EQ(refund.exitCode, 0) << refund.out.toStdString() << refund.err.toStdString();
+    ASSERT_EQ(refund.outLines().size(), 1);
+    EXPECT_EQ(parseLine(refund.outLines().first()).value(QStringLiteral("status")).toInt(-1), 0);
+
+    // The service takes the refund request and never answers: the cancellation is queued.
+    m_sandbox.setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Drop);
+    ASSERT_TRUE(writeFile(path("kettle.json"), KettleReceipt));
+    const Outcome cancel =
+        run(common() + QStringList{QStringLiteral("--receipt"), path("kettle.json"),
+                                   QStringLiteral("cancel"), QStringLiteral("--rrn"), rrn,
+                                   QStringLiteral("--amount"), QStringLiteral("150000")});
+    EXPECT_EQ(cancel.exitCode, 0) << cancel.out.toStdString() << cancel.err.toStdString();
+    ASSERT_EQ(cancel.outLines().size(), 1);
+    const QJsonObject cancelAnswer = parseLine(cancel.outLines().first());
+    EXPECT_EQ(cancelAnswer.value(QStringLiteral("status")).toInt(-1), 6);
+    EXPECT_FALSE(cancelAnswer.value(QStringLiteral("message")).toString().isEmpty());
+
+    const Outcome queue = run(common() + QStringList{QStringLiteral("queue")});
+    EXPECT_EQ(queue.exitCode, 0);
+    ASSERT_EQ(queue.outLines().size(), 1) << queue.out.toStdString();
+    const QString queueLine = queue.outLines().first();
+    EXPECT_TRUE(queueLine.startsWith(QLatin1String("{\"id\": "))) << queueLine.toStdString();
+    const QJsonObject queued = parseLine(queueLine);
+    EXPECT_EQ(queued.value(QStringLiteral("type")).toString(), QStringLiteral("processing"));
+    EXPECT_EQ(queued.value(QStringLiteral("attempts")).toInt(-1), 0);
+    EXPECT_TRUE(
+        QDateTime::fromString(queued.value(QStringLiteral("added")).toString(), Qt::ISODateWithMs)
+            .isValid());
+    EXPECT_EQ(queued.value(QStringLiteral("message"))
+                  .toObject()
+                  .value(QStringLiteral("orderId"))
+                  .toString(),
+              rrn);
+
+    m_sandbox.clearFaults();
+    const Outcome replay = run(common() + QStringList{QStringLiteral("replay")});
+    EXPECT_EQ(replay.exitCode, 0) << replay.err.toStdString();
+    ASSERT_EQ(replay.outLines().size(), 1);
+    const QJsonObject replayed = parseLine(replay.outLines().first());
+    EXPECT_EQ(replayed.value(QStringLiteral("id")).toInt(-1),
+              queued.value(QStringLiteral("id")).toInt(-2));
+    EXPECT_EQ(replayed.value(QStringLiteral("orderId")).toString(), rrn);
+    EXPECT_TRUE(replayed.value(QStringLiteral("finished")).toBool());
+    EXPECT_EQ(m_sandbox.order(rrn).value(QStringLiteral("status")).toString(),
+              QStringLiteral("refunded"));
+
+    const Outcome after = run(common() + QStringList{QStringLiteral("queue")});
+    EXPECT_EQ(after.exitCode, 0);
+    EXPECT_THAT(after.out.toStdString(), IsEmpty());
+}
+
+TEST_F(TillTest, ReplayWhileTheServiceIsDownKeepsTheMessageAndCountsTheAttempt)
+{
+    const QString rrn = completedSale();
+    ASSERT_FALSE(rrn.isEmpty());
+    m_sandbox.setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Drop);
+    const Outcome cancel =
+        run(common() + QStringList{QStringLiteral("--receipt"), path("sale.json"),
+                                   QStringLiteral("cancel"), QStringLiteral("--rrn"), rrn,
+                                   QStringLiteral("--amount"), QStringLiteral("200000")});
+    ASSERT_EQ(cancel.exitCode, 0) << cancel.out.toStdString();
+
+    m_sandbox.setFault(Sandbox::Endpoint::Info, Sandbox::Fault::Drop);
+    const Outcome replay = run(common() + QStringList{QStringLiteral("replay")});
+    EXPECT_EQ(replay.exitCode, 1);
+    ASSERT_EQ(replay.outLines().size(), 1);
+    EXPECT_FALSE(
+        parseLine(replay.outLines().first()).value(QStringLiteral("finished")).toBool(true));
+
+    const Outcome queue = run(common() + QStringList{QStringLiteral("queue")});
+    ASSERT_EQ(queue.outLines().size(), 1);
+    EXPECT_EQ(parseLine(queue.outLines().first()).value(QStringLiteral("attempts")).toInt(-1), 1);
+}
+
+// ---- The queue commands on an empty queue ----
+
+TEST_F(TillTest, QueueOnAnEmptyQueuePrintsNothing)
+{
+    const Outcome outcome = run(common() + QStringList{QStringLiteral("queue")});
+    ASSERT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+    EXPECT_THAT(outcome.out.toStdString(), IsEmpty());
+}
+
+TEST_F(TillTest, ReplayOnAnEmptyQueueSucceedsAndSendsNothing)
+{
+    const Outcome outcome = run(common() + QStringList{QStringLiteral("replay")});
+    ASSERT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+    EXPECT_THAT(outcome.out.toStdString(), IsEmpty());
+    EXPECT_TRUE(m_sandbox.requests().isEmpty());
+}
+
+TEST_F(TillTest, QueueDefaultsToAFileInTheWorkingDirectory)
+{
+    const Outcome outcome = run({QStringLiteral("queue")});
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+    EXPECT_TRUE(QFile::exists(path("till-queue.sqlite")));
+}
+
+// ---- Log lines ----
+
+TEST_F(TillTest, LogFileHoldsOneLinePerEvent)
+{
+    completedSale();
+    QFile log(path("till.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QStringList lines =
+        QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_FALSE(lines.isEmpty());
+    const QRegularExpression shape(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\."
+                                                  "\\d{3}\\S* (TRACE|DEBUG|INFO|WARN|ERROR|FATAL) "
+                                                  "velmor [^\\x00-\\x1f\\x7f]*$"));
+    for (const QString &line : lines)
+        EXPECT_TRUE(shape.match(line).hasMatch()) << line.toStdString();
+    EXPECT_TRUE(lines.filter(QStringLiteral("INFO velmor Оплата на сумму 2000.00")).size() == 1);
+}
+
+struct EscapeCase
+{
+    const char *name;
+    QString text;
+    QString escaped;
+};
+
+void PrintTo(const EscapeCase &testCase, std::ostream *os)
+{
+    *os << testCase.name;
+}
+
+class LogWriterEscape : public testing::TestWithParam<EscapeCase>
+{
+};
+
+TEST_P(LogWriterEscape, KeepsOneEventOnOneLine)
+{
+    EXPECT_EQ(LogWriter::escape(GetParam().text), GetParam().escaped);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, LogWriterEscape,
+    testing::Values(
+        EscapeCase{"Plain", QStringLiteral("Заказ: 42"), QStringLiteral("Заказ: 42")},
+        EscapeCase{"LineFeed", QStringLiteral("a\nb"), QStringLiteral("a\\nb")},
+        EscapeCase{"CarriageReturn", QStringLiteral("a\r\nb"), QStringLiteral("a\\r\\nb")},
+        EscapeCase{"Tab", QStringLiteral("a\tb"), QStringLiteral("a\\tb")},
+        EscapeCase{"Escape", QStringLiteral("a\x1b[2Jb"), QStringLiteral("a\\x1b[2Jb")},
+        EscapeCase{"Nul", QString(QChar(0)) + QStringLiteral("x"), QStringLiteral("\\x00x")},
+        EscapeCase{"Delete", QStringLiteral("\x7f"), QStringLiteral("\\x7f")},
+        EscapeCase{"NextLine", QString(QChar(0x85)), QStringLiteral("\\x85")},
+        EscapeCase{"LineSeparator", QString(QChar(0x2028)), QStringLiteral("\\u2028")},
+        EscapeCase{"Backslash", QStringLiteral("a\\nb"), QStringLiteral("a\\\\nb")}),
+    [](const testing::TestParamInfo<EscapeCase> &info) { return info.param.name; });
+
+TEST(LogWriter, FormatsTimeLevelLoggerAndText)
+{
+    Log4Qt::LoggingEvent event{QDateTime(QDate(2024, 3, 5), QTime(7, 8, 9, 10)),
+                               Log4Qt::Level::WARN_INT, QStringLiteral("velmor"),
+                               QStringLiteral("Ответ:\n{}")};
+    EXPECT_EQ(LogWriter::formatLine(event),
+              QStringLiteral("2024-03-05T07:08:09.010 WARN velmor Ответ:\\n{}"));
+}
+
+// ---- Pieces of the till ----
+
+TEST(JsonLine, KeepsTheMembersInTheOrderGiven)
+{
+    const QString line = JsonLine()
+                             .add(QStringLiteral("status"), 0)
+                             .add(QStringLiteral("message"), QStringLiteral("a \"b\"\n"))
+                             .add(QStringLiteral("finished"), true)
+                             .toString();
+    EXPECT_EQ(line, QStringLiteral("{\"status\": 0, \"message\": \"a \\\"b\\\"\\n\", "
+                                   "\"finished\": true}"));
+}
+
+TEST(CommandLine, TakesGlobalOptionsBeforeAndAfterTheCommand)
+{
+    CommandLine before;
+    ASSERT_TRUE(before.parse({QStringLiteral("--config"), QStringLiteral("a.ini"),
+                              QStringLiteral("sale"), QStringLiteral("--amount"),
+                              QStringLiteral("5"), QStringLiteral("--code"), QStringLiteral("X")}))
+        << before.errorString().toStdString();
+    CommandLine after;
+    ASSERT_TRUE(
+        after.parse({QStringLiteral("sale"), QStringLiteral("--amount=5"), QStringLiteral("--code"),
+                     QStringLiteral("X"), QStringLiteral("--config=a.ini")}))
+        << after.errorString().toStdString();
+    for (const CommandLine *line : {&before, &after}) {
+        EXPECT_EQ(line->command(), QStringLiteral("sale"));
+        EXPECT_EQ(line->value(QStringLiteral("config")), QStringLiteral("a.ini"));
+        EXPECT_EQ(line->value(QStringLiteral("amount")), QStringLiteral("5"));
+        EXPECT_EQ(line->value(QStringLiteral("code")), QStringLiteral("X"));
+    }
+}
+
+// ---- The demo ----
+
+TEST_F(TillTest, DemoGoesThroughEveryStepAsExpected)
+{
+    const Outcome outcome =
+        run({QStringLiteral("demo"), QStringLiteral("--log"), path("demo.log")}, 180000);
+    ASSERT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.out.toStdString() << outcome.err.toStdString();
+    EXPECT_THAT(outcome.out.toStdString(), HasSubstr("7 of 7 steps as expected"));
+    EXPECT_THAT(outcome.out.toStdString(), testing::Not(HasSubstr("UNEXPECTED")));
+}
+
+} // namespace
