@@ -419,7 +419,7 @@ TEST_P(KillWhileQueueingCancellation, EveryReportedInterruptionEndsCancelled)
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, KillWhileQueueingCancellation,
-    testing::Values(QueueingCase{"Drop", Sandbox::Fault::Drop, 0, 40},
+    testing::Values(QueueingCase{"Drop", Sandbox::Fault::Drop, 0, 15},
                     QueueingCase{"NoAnswer", Sandbox::Fault::NoAnswer, 850, 1250}),
     [](const testing::TestParamInfo<QueueingCase> &info) { return std::string(info.param.name); });
 
