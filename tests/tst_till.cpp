@@ -4,6 +4,7 @@
 // the command line) are also tested directly.
 
 #include <commandline.h>
+#include <consoleprogress.h>
 #include <jsonline.h>
 #include <logwriter.h>
 #include <receiptreader.h>
@@ -22,6 +23,8 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <sys/types.h>
 
 using testing::HasSubstr;
@@ -270,6 +273,14 @@ INSTANTIATE_TEST_SUITE_P(
                      saleWith({QStringLiteral("--amount"), QStringLiteral("100"),
                                QStringLiteral("--plugin"), QStringLiteral("@DIR@/sale.json")}),
                      "cannot be loaded"},
+        UnusableCase{"QueueInAMissingDirectory",
+                     {QStringLiteral("queue"), QStringLiteral("--queue"),
+                      QStringLiteral("@DIR@/no/such/queue.sqlite")},
+                     "queue @DIR@/no/such/queue.sqlite: cannot be opened"},
+        UnusableCase{"LogInAMissingDirectory",
+                     {QStringLiteral("queue"), QStringLiteral("--log"),
+                      QStringLiteral("@DIR@/no/such/till.log")},
+                     "log file @DIR@/no/such/till.log: cannot be opened for writing"},
         UnusableCase{"DemoWithItsOwnConfig",
                      {QStringLiteral("demo"), QStringLiteral("--config"),
                       QStringLiteral("@DIR@/velmor.ini")},
@@ -564,6 +575,55 @@ TEST_F(TillTest, CtrlCDuringASaleCancelsItInsteadOfKillingTheTill)
               QStringLiteral("canceled"));
 }
 
+TEST_F(TillTest, SecondCtrlCStopsATillWhoseCancellationHangs)
+{
+    // The cancellation is read and never answered, so the first Ctrl-C cannot finish.
+    m_sandbox.setFault(Sandbox::Endpoint::Cancel, Sandbox::Fault::NoAnswer);
+    QProcess process;
+    process.setWorkingDirectory(m_dir.path());
+    process.start(QStringLiteral(VELMOR_TILL_PATH),
+                  common() + QStringList{QStringLiteral("--receipt"), path("sale.json"),
+                                         QStringLiteral("sale"), QStringLiteral("--amount"),
+                                         QStringLiteral("200000"), QStringLiteral("--code"),
+                                         QString::fromLatin1(Sandbox::CodeHold)});
+    ASSERT_TRUE(process.waitForStarted(10000));
+
+    const auto waitForError = [&process](QByteArray *errors, const QByteArray &text) {
+        QElapsedTimer timer;
+        timer.start();
+        while (!errors->contains(text) && timer.elapsed() < 30000 &&
+               process.state() == QProcess::Running) {
+            process.waitForReadyRead(1000);
+            *errors += process.readAllStandardError();
+        }
+        return errors->contains(text);
+    };
+    QByteArray errors;
+    ASSERT_TRUE(waitForError(&errors, "[ 70%]")) << errors.toStdString();
+    ASSERT_EQ(::kill(pid_t(process.processId()), SIGINT), 0);
+    ASSERT_TRUE(waitForError(&errors, "till: interrupting the sale")) << errors.toStdString();
+    // Wait until the cancellation has reached the service, where it now hangs.
+    const auto sawCancel = [this] {
+        for (const Sandbox::RecordedRequest &request : m_sandbox.requests()) {
+            if (request.path.endsWith(QLatin1String("/cancel")))
+                return true;
+        }
+        return false;
+    };
+    int seen = m_sandbox.requests().size();
+    while (!sawCancel() && m_sandbox.waitForRequests(seen + 1, 10000))
+        seen = m_sandbox.requests().size();
+    ASSERT_TRUE(sawCancel());
+    ASSERT_EQ(::kill(pid_t(process.processId()), SIGINT), 0);
+
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 130);
+    errors += process.readAllStandardError();
+    EXPECT_THAT(errors.toStdString(), HasSubstr("interrupted twice"));
+    EXPECT_THAT(process.readAllStandardOutput().toStdString(), IsEmpty());
+}
+
 TEST_F(TillTest, PartialRefundThenQueuedCancellationThenReplay)
 {
     const QString rrn = completedSale();
@@ -768,6 +828,53 @@ TEST(CommandLine, TakesGlobalOptionsBeforeAndAfterTheCommand)
         EXPECT_EQ(line->value(QStringLiteral("amount")), QStringLiteral("5"));
         EXPECT_EQ(line->value(QStringLiteral("code")), QStringLiteral("X"));
     }
+}
+
+TEST(ConsoleProgress, PrintsOneLinePerChangeWhenNotATerminal)
+{
+    char *buffer = nullptr;
+    size_t size = 0;
+    FILE *stream = open_memstream(&buffer, &size);
+    ASSERT_NE(stream, nullptr);
+    {
+        ConsoleProgress progress(stream, false);
+        progress.setProgressValue(45);
+        progress.setProgressText(tr::Tr(QStringLiteral("k"), QStringLiteral("Создание")));
+        progress.setProgressValue(70);
+        progress.setProgressText(tr::Tr(QStringLiteral("k"), QStringLiteral("Ожидание")));
+        // The wait repeats the same progress on every poll.
+        progress.setProgressValue(70);
+        progress.setProgressText(tr::Tr(QStringLiteral("k"), QStringLiteral("Ожидание")));
+        progress.printLine(QStringLiteral("note"));
+    }
+    std::fclose(stream);
+    const QString text = QString::fromUtf8(buffer, int(size));
+    std::free(buffer);
+    EXPECT_EQ(text, QStringLiteral("[ 45%] Создание\n[ 70%] Ожидание\nnote\n"));
+}
+
+TEST(ConsoleProgress, RedrawsABarInPlaceOnATerminal)
+{
+    char *buffer = nullptr;
+    size_t size = 0;
+    FILE *stream = open_memstream(&buffer, &size);
+    ASSERT_NE(stream, nullptr);
+    {
+        ConsoleProgress progress(stream, true);
+        progress.setProgressValue(50);
+        progress.setProgressText(tr::Tr(QStringLiteral("k"), QStringLiteral("Ждём")));
+        progress.printLine(QStringLiteral("log line"));
+        progress.finish();
+    }
+    std::fclose(stream);
+    const QString text = QString::fromUtf8(buffer, int(size));
+    std::free(buffer);
+    const QString bar = QStringLiteral("\r\x1b[K[############............]  50% Ждём");
+    // The bar, cleared for the log line, drawn again below it, and ended by finish().
+    EXPECT_TRUE(
+        text.endsWith(bar + QStringLiteral("\r\x1b[Klog line\n") + bar + QStringLiteral("\n")))
+        << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("\n[")));
 }
 
 // ---- The demo ----
