@@ -39,7 +39,7 @@ PaymentProcessingAnswer Cashier::sale(const SaleOptions &options, bool *interrup
             [this] {
                 note(QStringLiteral("till: interrupting the sale"));
                 const bool confirmed = m_processing->interruptPayment();
-                note(confirmed ? QStringLiteral("till: the order is cancelled")
+                note(confirmed ? QStringLiteral("till: the cancellation is accepted")
                                : QStringLiteral("till: the cancellation was not confirmed"));
             },
             options.interruptAfterMs, options.interruptOnSigint);
