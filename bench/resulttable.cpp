@@ -38,7 +38,20 @@ void ResultTable::add(const Row &row)
 
 void ResultTable::addNote(int number, const QString &note)
 {
-    m_notes.append(QStringLiteral("(%1) %2").arg(number).arg(note));
+    m_notes.append({number, QStringLiteral("(%1) %2").arg(number).arg(note)});
+}
+
+QStringList ResultTable::sortedNotes() const
+{
+    QList<QPair<int, QString>> notes = m_notes;
+    std::stable_sort(notes.begin(), notes.end(),
+                     [](const QPair<int, QString> &a, const QPair<int, QString> &b) {
+                         return a.first < b.first;
+                     });
+    QStringList texts;
+    for (const QPair<int, QString> &note : notes)
+        texts.append(note.second);
+    return texts;
 }
 
 QList<ResultTable::Row> ResultTable::sortedRows() const
@@ -72,7 +85,7 @@ QString ResultTable::text() const
             out += rule.join(QStringLiteral("-+-")) + QLatin1Char('\n');
         }
     }
-    for (const QString &note : m_notes)
+    for (const QString &note : sortedNotes())
         out += note + QLatin1Char('\n');
     return out;
 }
@@ -88,7 +101,7 @@ QString ResultTable::markdown() const
             QStringLiteral("| ") + cells(row).join(QStringLiteral(" | ")) + QStringLiteral(" |\n");
     if (!m_notes.isEmpty()) {
         out += QLatin1Char('\n');
-        for (const QString &note : m_notes)
+        for (const QString &note : sortedNotes())
             out += QStringLiteral("- ") + note + QLatin1Char('\n');
     }
     return out;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -35,7 +36,8 @@ public:
 
 private:
     QList<Row> sortedRows() const;
+    QStringList sortedNotes() const;
 
     QList<Row> m_rows;
-    QStringList m_notes;
+    QList<QPair<int, QString>> m_notes;
 };
