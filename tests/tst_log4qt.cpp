@@ -237,6 +237,72 @@ TEST_F(Log4QtTest, LoggerWithoutALevelFollowsTheRoot)
     EXPECT_EQ(m_appender.list().size(), 1);
 }
 
+struct WouldLogCase
+{
+    const char *name;
+    bool ownAppender;
+    bool rootAppender;
+    Level::Value loggerLevel;
+    Level::Value rootLevel;
+    Level::Value asked;
+    bool expected;
+};
+
+class Log4QtWouldLogTest : public Log4QtTest, public ::testing::WithParamInterface<WouldLogCase>
+{
+};
+
+// wouldLog must agree with what log() delivers, so that a caller who skips a line on its
+// word never loses one an appender would have received.
+TEST_P(Log4QtWouldLogTest, AgreesWithWhatReachesTheAppenders)
+{
+    const WouldLogCase &param = GetParam();
+    Logger *velmor = logger(QStringLiteral("velmor.would"));
+    if (param.ownAppender)
+        velmor->addAppender(&m_appender);
+    if (param.rootAppender)
+        LogManager::rootLogger()->addAppender(&m_rootAppender);
+    velmor->setLevel(param.loggerLevel);
+    LogManager::rootLogger()->setLevel(param.rootLevel);
+
+    EXPECT_EQ(velmor->wouldLog(param.asked), param.expected);
+    velmor->log(param.asked, QStringLiteral("строка"));
+    const int delivered = m_appender.list().size() + m_rootAppender.list().size();
+    EXPECT_EQ(delivered > 0, param.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Log4QtWouldLogTest,
+    ::testing::Values(WouldLogCase{"noAppenderAnywhere", false, false, Level::NULL_INT,
+                                   Level::NULL_INT, Level::FATAL_INT, false},
+                      WouldLogCase{"ownAppender", true, false, Level::NULL_INT, Level::NULL_INT,
+                                   Level::DEBUG_INT, true},
+                      WouldLogCase{"rootAppenderOnly", false, true, Level::NULL_INT,
+                                   Level::NULL_INT, Level::DEBUG_INT, true},
+                      WouldLogCase{"belowOwnLevel", true, true, Level::WARN_INT, Level::NULL_INT,
+                                   Level::INFO_INT, false},
+                      WouldLogCase{"atOwnLevel", true, false, Level::WARN_INT, Level::NULL_INT,
+                                   Level::WARN_INT, true},
+                      WouldLogCase{"belowRootsLevel", false, true, Level::NULL_INT,
+                                   Level::ERROR_INT, Level::DEBUG_INT, false},
+                      WouldLogCase{"ownLevelWinsOverRoots", false, true, Level::DEBUG_INT,
+                                   Level::ERROR_INT, Level::DEBUG_INT, true},
+                      WouldLogCase{"off", true, true, Level::OFF_INT, Level::NULL_INT,
+                                   Level::FATAL_INT, false}),
+    [](const ::testing::TestParamInfo<WouldLogCase> &info) {
+        return std::string(info.param.name);
+    });
+
+TEST_F(Log4QtTest, RootLoggerWouldLogOnlyWithAnAppender)
+{
+    Logger *root = LogManager::rootLogger();
+    EXPECT_FALSE(root->wouldLog(Level::ERROR_INT));
+    root->addAppender(&m_rootAppender);
+    EXPECT_TRUE(root->wouldLog(Level::ERROR_INT));
+    root->error(QStringLiteral("e"));
+    EXPECT_EQ(m_rootAppender.list().size(), 1);
+}
+
 TEST_F(Log4QtTest, LinesFromManyThreadsAllArrive)
 {
     Logger *velmor = logger(QStringLiteral("velmor.threads"));

@@ -38,11 +38,27 @@ void Logger::removeAppender(Appender *appender)
 bool Logger::isEnabledFor(Level level) const
 {
     QMutexLocker lock(&treeMutex());
+    return isEnabledForLocked(level);
+}
+
+bool Logger::wouldLog(Level level) const
+{
+    QMutexLocker lock(&treeMutex());
+    return hasAppendersLocked() && isEnabledForLocked(level);
+}
+
+bool Logger::isEnabledForLocked(Level level) const
+{
     // A logger without a level of its own inherits the root's; NULL everywhere means all.
     Level threshold = mLevel;
     if (threshold == Level::NULL_INT && this != LogManager::rootLogger())
         threshold = LogManager::rootLogger()->mLevel;
     return level >= threshold;
+}
+
+bool Logger::hasAppendersLocked() const
+{
+    return !mAppenders.isEmpty() || !LogManager::rootLogger()->mAppenders.isEmpty();
 }
 
 void Logger::debug(const QString &message) const
@@ -69,7 +85,9 @@ void Logger::fatal(const QString &message) const
 void Logger::log(Level level, const QString &message) const
 {
     QMutexLocker lock(&treeMutex());
-    if (!isEnabledFor(level))
+    // Checked before the event exists: its local-time timestamp is the costly part of a line,
+    // and a host that attached no appender would pay it on every call for nothing.
+    if (!hasAppendersLocked() || !isEnabledForLocked(level))
         return;
     const LoggingEvent event{QDateTime::currentDateTime(), level, mName, message};
     for (Appender *appender : mAppenders)

@@ -24,6 +24,9 @@ public:
     void removeAppender(Appender *appender);
 
     bool isEnabledFor(Level level) const;
+    // Whether a line of this level would reach any appender, the root's included; lets a
+    // caller skip building a line that nobody would receive.
+    bool wouldLog(Level level) const;
 
     void debug(const QString &message) const;
     void info(const QString &message) const;
@@ -36,6 +39,10 @@ private:
     friend class LogManager;
     explicit Logger(const QString &name);
     ~Logger();
+
+    // Both expect the tree lock to be held.
+    bool isEnabledForLocked(Level level) const;
+    bool hasAppendersLocked() const;
 
     QString mName;
     Level mLevel;
