@@ -70,7 +70,7 @@ void Config::loadFile(const QString &fileName, const QString &extra)
         loaded.insert(key, unquote(line.mid(equals + 1).trimmed()));
     }
 
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     for (auto it = loaded.cbegin(); it != loaded.cend(); ++it)
         m_values.insert(it.key(), it.value());
 }
@@ -82,7 +82,7 @@ QString Config::getString(const QString &key) const
 
 QString Config::getString(const QString &key, const QString &defaultValue) const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     const auto it = m_values.constFind(key);
     return it == m_values.cend() ? defaultValue : it.value();
 }
@@ -96,12 +96,12 @@ int Config::getInt(const QString &key, int defaultValue) const
 
 void Config::setValue(const QString &key, const QString &value)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_values.insert(key, value);
 }
 
 void Config::clear()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_values.clear();
 }

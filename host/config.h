@@ -3,8 +3,8 @@
 #include "hostexport.h"
 
 #include <QHash>
-#include <QMutex>
 #include <QString>
+#include <mutex>
 
 // The host configuration store. Keys are written "Section:name"; an ini file's
 // [Section] name=value becomes readable under that key.
@@ -28,6 +28,6 @@ public:
     void clear();
 
 private:
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex;
     QHash<QString, QString> m_values;
 };

@@ -4,8 +4,8 @@
 #include "hostexport.h"
 #include "progressview.h"
 
-#include <QMutex>
 #include <QSharedPointer>
+#include <mutex>
 
 // The host's session: the receipt being paid or refunded and the progress display. Either
 // may be absent.
@@ -23,7 +23,7 @@ public:
     void setProgressView(ProgressView *view);
 
 private:
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex;
     QSharedPointer<AbstractDocument> m_document;
     ProgressView *m_progressView = nullptr;
 };

@@ -45,11 +45,13 @@ void E2EFixture::TearDown()
     HostFixture::TearDown();
 }
 
-void E2EFixture::restartPlugin()
+void E2EFixture::restartPlugin(const std::function<QSharedPointer<RestClient>()> &creator)
 {
     delete loader().instance();
-    MockFactory<RestClient>::creator = [] { return MockFactory<RestClient>::defaultCreator(); };
+    MockFactory<RestClient>::creator =
+        creator ? creator : [] { return MockFactory<RestClient>::defaultCreator(); };
     m_processing = qobject_cast<BasicPaymentProcessing *>(loader().instance());
+    MockFactory<RestClient>::creator = [] { return MockFactory<RestClient>::defaultCreator(); };
     ASSERT_NE(m_processing, nullptr);
     m_processing->init();
 }

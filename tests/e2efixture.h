@@ -6,7 +6,9 @@
 #include <basicpaymentprocessing.h>
 #include <sandbox.h>
 
+#include <functional>
 #include <memory>
+#include <restclient.h>
 
 // The built plug-in, loaded as the host loads it, talking to a sandbox service on loopback.
 class E2EFixture : public HostFixture
@@ -18,8 +20,9 @@ protected:
     // Options of the sandbox started by SetUp; change them in a subclass constructor.
     virtual Sandbox::Options sandboxOptions() const;
 
-    // A fresh processing object configured for the sandbox.
-    void restartPlugin();
+    // A fresh processing object configured for the sandbox, with the transport that
+    // `creator` makes (the default one when empty).
+    void restartPlugin(const std::function<QSharedPointer<RestClient>()> &creator = {});
 
     static QPluginLoader &loader();
     BasicPaymentProcessing *processing() const { return m_processing; }

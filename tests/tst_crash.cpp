@@ -34,7 +34,7 @@ constexpr int MaxReplayRounds = 5;
 // The sale receipt: 2 x 500.00 and 1 x 1000.00.
 constexpr int SaleKopecks = 200000;
 
-const QString CancelledLine = QStringLiteral("till: the order is cancelled");
+const QString CancelledLine = QStringLiteral("till: the cancellation is accepted");
 
 QJsonObject parseObject(const QString &text)
 {

@@ -302,7 +302,7 @@ void Secrets::play(Scenario scenario)
         break;
     case Scenario::SaleInterrupted:
         EXPECT_NE(interruptedSale()["status"].toInt(0), 0);
-        EXPECT_TRUE(errors.last().contains(QStringLiteral("till: the order is cancelled")));
+        EXPECT_TRUE(errors.last().contains(QStringLiteral("till: the cancellation is accepted")));
         break;
     case Scenario::CancellationQueuedAndReplayed:
         sandbox->setFault(Sandbox::Endpoint::Cancel, Sandbox::Fault::Drop);

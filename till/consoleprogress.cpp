@@ -17,7 +17,7 @@ ConsoleProgress::ConsoleProgress(FILE *stream, bool interactive)
 
 void ConsoleProgress::setProgressValue(int value)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_value = qBound(0, value, 100);
     if (m_interactive)
         drawBarLocked();
@@ -25,7 +25,7 @@ void ConsoleProgress::setProgressValue(int value)
 
 void ConsoleProgress::setProgressText(const tr::Tr &message)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_text = message.ru();
     if (m_interactive) {
         drawBarLocked();
@@ -42,7 +42,7 @@ void ConsoleProgress::setProgressText(const tr::Tr &message)
 
 void ConsoleProgress::printLine(const QString &line)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     const bool redraw = m_barShown;
     if (redraw)
         clearBarLocked();
@@ -53,7 +53,7 @@ void ConsoleProgress::printLine(const QString &line)
 
 void ConsoleProgress::finish()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (m_barShown)
         writeLocked(QStringLiteral("\n"));
     m_barShown = false;

@@ -2,9 +2,9 @@
 
 #include <progressview.h>
 
-#include <QMutex>
 #include <QString>
 #include <cstdio>
+#include <mutex>
 
 // The cashier's progress display on a console stream. On a terminal it is one bar that is
 // redrawn in place; otherwise (a pipe, a file) every change becomes a plain line such as
@@ -37,7 +37,7 @@ private:
 
     FILE *m_stream;
     const bool m_interactive;
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex;
     int m_value = 0;
     QString m_text;
     bool m_barShown = false;

@@ -6,7 +6,6 @@
 #include <QByteArray>
 #include <QJsonDocument>
 #include <QJsonValue>
-#include <QMutexLocker>
 #include <QUuid>
 #include <abstractdocument.h>
 #include <config.h>
@@ -15,6 +14,7 @@
 #include <log4qt/logger.h>
 #include <log4qt/logmanager.h>
 #include <mockfactory.h>
+#include <mutex>
 #include <restclient.h>
 #include <session.h>
 #include <singleton.h>
@@ -116,7 +116,7 @@ RequestResult Interface::createOffline(const PaymentProcessingRequest &request)
     interruptRequested.store(false);
     const QString orderId = createId();
     {
-        QMutexLocker lock(&stateMutex);
+        std::lock_guard<std::mutex> lock(stateMutex);
         currentId = orderId;
         this->request = request;
     }
@@ -214,7 +214,7 @@ RequestResult Interface::refund(const PaymentProcessingRequest &request)
     // The refund in hand decides the quantities, online and queued alike; the body is built
     // after the exchange id is renewed, so its "id" is the exchange's own.
     {
-        QMutexLocker lock(&stateMutex);
+        std::lock_guard<std::mutex> lock(stateMutex);
         this->request = request;
     }
 
@@ -259,7 +259,7 @@ QString Interface::createId() const
 RequestResult Interface::sendPostRequest(const QString &path, const QJsonObject &body) const
 {
     const QByteArray bytes = QJsonDocument(body).toJson(QJsonDocument::Compact);
-    QMutexLocker lock(&exchangeMutex);
+    std::lock_guard<std::mutex> lock(exchangeMutex);
     restClient->post(getUrl(path), bytes, getHeaders());
     RequestResult result = getRequestResult();
     result.timedOut = restClient->isTimedOut();
@@ -268,7 +268,7 @@ RequestResult Interface::sendPostRequest(const QString &path, const QJsonObject 
 
 RequestResult Interface::sendGetRequest(const QString &path) const
 {
-    QMutexLocker lock(&exchangeMutex);
+    std::lock_guard<std::mutex> lock(exchangeMutex);
     restClient->get(getUrl(path), getHeaders());
     return getRequestResult();
 }
@@ -520,7 +520,7 @@ QString Interface::getTrId(const QString &code)
 
 void Interface::setCurrentId(const QString &id)
 {
-    QMutexLocker lock(&stateMutex);
+    std::lock_guard<std::mutex> lock(stateMutex);
     currentId = id;
 }
 
@@ -575,13 +575,13 @@ bool Interface::isUnanswered(const RequestResult &result)
 
 QString Interface::currentOrderId() const
 {
-    QMutexLocker lock(&stateMutex);
+    std::lock_guard<std::mutex> lock(stateMutex);
     return currentId;
 }
 
 PaymentProcessingRequest Interface::storedRequest() const
 {
-    QMutexLocker lock(&stateMutex);
+    std::lock_guard<std::mutex> lock(stateMutex);
     return request;
 }
 

@@ -5,12 +5,12 @@
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QMutex>
 #include <QObject>
 #include <QSharedPointer>
 #include <QString>
 #include <QUrl>
 #include <atomic>
+#include <mutex>
 #include <paymentprocessingrequest.h>
 #include <tr.h>
 
@@ -93,10 +93,10 @@ protected:
     Log4Qt::Logger *logger = nullptr;
     // Held around each exchange and the decoding of its answer, so that a cancellation from
     // another thread never comes between a poll and its decoding.
-    mutable QMutex exchangeMutex;
+    mutable std::mutex exchangeMutex;
     // Guards currentId and request, which an interruption reads from another thread. Never
     // held while waiting for exchangeMutex.
-    mutable QMutex stateMutex;
+    mutable std::mutex stateMutex;
 };
 
 } // namespace velmor

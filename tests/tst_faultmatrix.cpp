@@ -1,0 +1,442 @@
+// Every service endpoint under every fault, through the loaded plug-in and the host's real
+// transport. Each cell checks the answer the cashier gets and three invariants: nothing
+// crashes, no exchange outlives its timeout by more than a second, and every cancellation or
+// refund the cashier was told was accepted is confirmed by the service or waits in the queue.
+
+#include "e2efixture.h"
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QThread>
+#include <dbqueuebroker.h>
+#include <singleton.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <future>
+#include <mutex>
+
+namespace {
+
+using Endpoint = Sandbox::Endpoint;
+
+enum class Fault {
+    Refused,
+    NoAnswer,
+    DropMidBody,
+    Empty500,
+    Html502,
+    NotJson,
+    TruncatedJson,
+    ErrorObject,
+    HugeBody,
+    Trickle,
+};
+
+const char *name(Endpoint endpoint)
+{
+    switch (endpoint) {
+    case Endpoint::Create:
+        return "create";
+    case Endpoint::Info:
+        return "info";
+    case Endpoint::Cancel:
+        return "cancel";
+    case Endpoint::Refund:
+        return "refund";
+    }
+    return "?";
+}
+
+const char *name(Fault fault)
+{
+    switch (fault) {
+    case Fault::Refused:
+        return "refused";
+    case Fault::NoAnswer:
+        return "no answer";
+    case Fault::DropMidBody:
+        return "dropped mid-body";
+    case Fault::Empty500:
+        return "500 empty";
+    case Fault::Html502:
+        return "502 HTML";
+    case Fault::NotJson:
+        return "200 not JSON";
+    case Fault::TruncatedJson:
+        return "200 truncated JSON";
+    case Fault::ErrorObject:
+        return "error object";
+    case Fault::HugeBody:
+        return "5 MiB body";
+    case Fault::Trickle:
+        return "trickle";
+    }
+    return "?";
+}
+
+Sandbox::Fault sandboxFault(Fault fault)
+{
+    switch (fault) {
+    case Fault::Refused:
+        return Sandbox::Fault::None;
+    case Fault::NoAnswer:
+        return Sandbox::Fault::NoAnswer;
+    case Fault::DropMidBody:
+        return Sandbox::Fault::DropMidBody;
+    case Fault::Empty500:
+        return Sandbox::Fault::Empty500;
+    case Fault::Html502:
+        return Sandbox::Fault::Html502;
+    case Fault::NotJson:
+        return Sandbox::Fault::NotJson;
+    case Fault::TruncatedJson:
+        return Sandbox::Fault::TruncatedJson;
+    case Fault::ErrorObject:
+        return Sandbox::Fault::ErrorObject;
+    case Fault::HugeBody:
+        return Sandbox::Fault::HugeBody;
+    case Fault::Trickle:
+        return Sandbox::Fault::Trickle;
+    }
+    return Sandbox::Fault::None;
+}
+
+// What the cashier sees, and what the system did behind it.
+struct Outcome
+{
+    int status = -1;
+    QString messageKey;
+    bool polled = false;
+    bool interrupted = false;
+    bool queued = false;
+};
+
+struct Expected
+{
+    int status;
+    bool polled;
+    bool queued;
+};
+
+struct Cell
+{
+    Endpoint endpoint;
+    Fault fault;
+    Expected expected;
+};
+
+// The host's transport, timing every exchange it makes.
+class TimedRestClient : public RestClient
+{
+public:
+    explicit TimedRestClient(std::atomic<qint64> *longest) : m_longest(longest) {}
+
+    void get(const QUrl &url, const QHash<QString, QString> &headers) override
+    {
+        QElapsedTimer timer;
+        timer.start();
+        RestClient::get(url, headers);
+        record(timer.elapsed());
+    }
+
+    void post(const QUrl &url, const QByteArray &body,
+              const QHash<QString, QString> &headers) override
+    {
+        QElapsedTimer timer;
+        timer.start();
+        RestClient::post(url, body, headers);
+        record(timer.elapsed());
+    }
+
+private:
+    void record(qint64 elapsed)
+    {
+        qint64 longest = m_longest->load();
+        while (elapsed > longest && !m_longest->compare_exchange_weak(longest, elapsed)) {
+        }
+    }
+
+    std::atomic<qint64> *m_longest;
+};
+
+// Rows of the table, printed once the whole matrix has run in one process.
+std::mutex tableMutex;
+QStringList tableRows;
+
+class MatrixPrinter : public testing::Environment
+{
+public:
+    void TearDown() override
+    {
+        std::lock_guard<std::mutex> lock(tableMutex);
+        if (tableRows.isEmpty())
+            return;
+        std::printf("\n%-8s | %-19s | %-6s | %-6s | %-11s | %-6s | %s\n", "endpoint", "fault",
+                    "status", "polled", "interrupted", "queued", "message");
+        std::printf("%s\n", QString(90, QLatin1Char('-')).toUtf8().constData());
+        for (const QString &row : qAsConst(tableRows))
+            std::printf("%s\n", row.toUtf8().constData());
+    }
+};
+
+const auto *printer = testing::AddGlobalTestEnvironment(new MatrixPrinter);
+
+class FaultMatrixTest : public E2EFixture, public testing::WithParamInterface<Cell>
+{
+protected:
+    static constexpr int TimeoutSeconds = 1;
+
+    Sandbox::Options sandboxOptions() const override
+    {
+        Sandbox::Options options = E2EFixture::sandboxOptions();
+        options.pollsPerState = 1;
+        return options;
+    }
+
+    void SetUp() override
+    {
+        E2EFixture::SetUp();
+        setConfig(QStringLiteral("Velmor:timeout"), QString::number(TimeoutSeconds));
+        setConfig(QStringLiteral("Velmro:infoRequestInterval"), QStringLiteral("1"));
+        restartPlugin([this] { return QSharedPointer<RestClient>(new TimedRestClient(&longest)); });
+        setReceipt(1000);
+        addItem(1, 2, 1000);
+    }
+
+    void applyFault()
+    {
+        const Cell &cell = GetParam();
+        if (cell.fault == Fault::Refused)
+            sandbox->stop();
+        else
+            sandbox->setFault(cell.endpoint, sandboxFault(cell.fault), 300);
+    }
+
+    bool queuedFor(const QString &orderId) const
+    {
+        const QList<QueuedMessage> messages = Singleton<DBQueueBroker>::instance->pendingMessages();
+        return std::any_of(messages.cbegin(), messages.cend(), [&](const QueuedMessage &message) {
+            return message.message.value(QStringLiteral("orderId")).toString() == orderId;
+        });
+    }
+
+    int infoRequests() const
+    {
+        const auto requests = sandbox->requests();
+        return int(std::count_if(requests.cbegin(), requests.cend(),
+                                 [](const Sandbox::RecordedRequest &request) {
+                                     return request.path.endsWith(QLatin1String("/info"));
+                                 }));
+    }
+
+    // Runs a sale; once it polls, the cashier interrupts it (again once the service is
+    // healthy, when the first interruption was refused).
+    Outcome sale(const char *code, Endpoint faulted)
+    {
+        Outcome outcome;
+        std::future<PaymentProcessingAnswer> running = std::async(
+            std::launch::async, [&] { return processing()->payment(saleRequest(100000, code)); });
+        QElapsedTimer timer;
+        timer.start();
+        while (running.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
+            if (timer.elapsed() > 30000 && !outcome.interrupted) {
+                // Whatever the cell expects, the cashier always has this way out.
+                ADD_FAILURE() << "the sale did not end by itself";
+                outcome.interrupted = true;
+                sandbox->clearFaults();
+                processing()->interruptPayment();
+                continue;
+            }
+            // A cell that ends by itself is left alone.
+            if (GetParam().expected.status != 2 || outcome.interrupted || infoRequests() < 1)
+                continue;
+            if (faulted == Endpoint::Cancel && GetParam().fault == Fault::Refused)
+                sandbox->stop();
+            outcome.interrupted = true;
+            cancelAccepted = processing()->interruptPayment();
+            if (!cancelAccepted) {
+                sandbox->clearFaults();
+                cancelAccepted = processing()->interruptPayment();
+            }
+        }
+        const PaymentProcessingAnswer answer = running.get();
+        outcome.status = answer.getStatus();
+        outcome.messageKey = answer.getMessage().key();
+        outcome.polled = infoRequests() > 0;
+        orderId = answer.getRRN();
+        outcome.queued = queuedFor(orderId);
+        return outcome;
+    }
+
+    Outcome refund()
+    {
+        const QString paid = completedSale(100000);
+        sandbox->clearRequests();
+        applyFault();
+        const PaymentProcessingAnswer answer = processing()->payment(refundRequest(paid, 100000));
+        Outcome outcome;
+        outcome.status = answer.getStatus();
+        outcome.messageKey = answer.getMessage().key();
+        outcome.queued = queuedFor(paid);
+        orderId = paid;
+        return outcome;
+    }
+
+    void record(const Outcome &outcome)
+    {
+        const Cell &cell = GetParam();
+        const QString row = QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6 | %7")
+                                .arg(QString::fromLatin1(name(cell.endpoint)), -8)
+                                .arg(QString::fromLatin1(name(cell.fault)), -19)
+                                .arg(outcome.status, -6)
+                                .arg(QString::fromLatin1(outcome.polled ? "yes" : "no"), -6)
+                                .arg(QString::fromLatin1(outcome.interrupted ? "yes" : "no"), -11)
+                                .arg(QString::fromLatin1(outcome.queued ? "yes" : "no"), -6)
+                                .arg(outcome.messageKey);
+        std::lock_guard<std::mutex> lock(tableMutex);
+        tableRows.append(row);
+        std::printf("%s\n", row.toUtf8().constData());
+    }
+
+    QString orderId;
+    bool cancelAccepted = false;
+    std::atomic<qint64> longest{0};
+};
+
+TEST_P(FaultMatrixTest, OutcomeAndInvariants)
+{
+    const Cell &cell = GetParam();
+    Outcome outcome;
+    switch (cell.endpoint) {
+    case Endpoint::Create:
+        applyFault();
+        outcome = sale(Sandbox::CodeApprove, cell.endpoint);
+        break;
+    case Endpoint::Info:
+        if (cell.fault == Fault::Refused) {
+            // The service goes away once the order exists.
+            sandbox->setFault(Endpoint::Info, Sandbox::Fault::Delay, 300);
+            std::thread stopper([this] {
+                if (sandbox->waitForRequests(2, 10000))
+                    sandbox->stop();
+            });
+            outcome = sale(Sandbox::CodeHold, cell.endpoint);
+            stopper.join();
+        } else {
+            applyFault();
+            outcome = sale(Sandbox::CodeHold, cell.endpoint);
+        }
+        break;
+    case Endpoint::Cancel:
+        if (cell.fault != Fault::Refused)
+            applyFault();
+        outcome = sale(Sandbox::CodeHold, cell.endpoint);
+        break;
+    case Endpoint::Refund:
+        outcome = refund();
+        break;
+    }
+    record(outcome);
+
+    EXPECT_EQ(outcome.status, cell.expected.status);
+    if (cell.endpoint != Endpoint::Refund)
+        EXPECT_EQ(outcome.polled, cell.expected.polled);
+    EXPECT_EQ(outcome.queued, cell.expected.queued);
+
+    EXPECT_LE(longest.load(), (TimeoutSeconds + 1) * 1000) << "an exchange outlived its timeout";
+
+    // What the cashier was told was accepted is done at the service, or waits in the queue.
+    if (cell.endpoint == Endpoint::Refund && outcome.status == 0) {
+        sandbox->start();
+        const QJsonArray refunds =
+            sandbox->order(orderId).value(QStringLiteral("refund")).toArray();
+        EXPECT_TRUE(!refunds.isEmpty() || outcome.queued);
+    }
+    if (cell.endpoint != Endpoint::Refund && outcome.interrupted && cancelAccepted) {
+        sandbox->start();
+        const QString status = sandbox->order(orderId).value(QStringLiteral("status")).toString();
+        EXPECT_TRUE(status == QLatin1String("canceled") || outcome.queued) << qPrintable(status);
+    }
+}
+
+constexpr Expected failed{1, false, false};
+constexpr Expected interruptedWhilePolling{2, true, false};
+constexpr Expected queuedCancellation{2, true, true};
+constexpr Expected queuedRefund{0, false, true};
+
+std::string cellName(const testing::TestParamInfo<Cell> &info)
+{
+    std::string text = std::string(name(info.param.endpoint)) + "_" + name(info.param.fault);
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return !std::isalnum(uchar(c)); }, '_');
+    return text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Create, FaultMatrixTest,
+    testing::Values(Cell{Endpoint::Create, Fault::Refused, failed},
+                    // No answer in time: the order is looked for under its id; this one never
+                    // arrived, so only the cashier ends the wait.
+                    Cell{Endpoint::Create, Fault::NoAnswer, interruptedWhilePolling},
+                    // The status line said 200: the order was taken, whatever became of the
+                    // body, and its state is polled.
+                    Cell{Endpoint::Create, Fault::DropMidBody, interruptedWhilePolling},
+                    Cell{Endpoint::Create, Fault::Empty500, failed},
+                    Cell{Endpoint::Create, Fault::Html502, failed},
+                    // HTTP 200 counts as accepted whatever its body.
+                    Cell{Endpoint::Create, Fault::NotJson, interruptedWhilePolling},
+                    Cell{Endpoint::Create, Fault::TruncatedJson, interruptedWhilePolling},
+                    Cell{Endpoint::Create, Fault::ErrorObject, failed},
+                    Cell{Endpoint::Create, Fault::HugeBody, interruptedWhilePolling},
+                    // The order was made; its answer came too slowly; polling finds it paid.
+                    Cell{Endpoint::Create, Fault::Trickle, Expected{0, true, false}}),
+    cellName);
+
+INSTANTIATE_TEST_SUITE_P(
+    Info, FaultMatrixTest,
+    testing::Values(Cell{Endpoint::Info, Fault::Refused, queuedCancellation},
+                    Cell{Endpoint::Info, Fault::NoAnswer, interruptedWhilePolling},
+                    Cell{Endpoint::Info, Fault::DropMidBody, interruptedWhilePolling},
+                    Cell{Endpoint::Info, Fault::Empty500, interruptedWhilePolling},
+                    Cell{Endpoint::Info, Fault::Html502, interruptedWhilePolling},
+                    Cell{Endpoint::Info, Fault::NotJson, interruptedWhilePolling},
+                    Cell{Endpoint::Info, Fault::TruncatedJson, interruptedWhilePolling},
+                    Cell{Endpoint::Info, Fault::ErrorObject, interruptedWhilePolling},
+                    Cell{Endpoint::Info, Fault::HugeBody, interruptedWhilePolling},
+                    Cell{Endpoint::Info, Fault::Trickle, interruptedWhilePolling}),
+    cellName);
+
+INSTANTIATE_TEST_SUITE_P(
+    Cancel, FaultMatrixTest,
+    testing::Values(Cell{Endpoint::Cancel, Fault::Refused, queuedCancellation},
+                    Cell{Endpoint::Cancel, Fault::NoAnswer, queuedCancellation},
+                    Cell{Endpoint::Cancel, Fault::DropMidBody, queuedCancellation},
+                    Cell{Endpoint::Cancel, Fault::Empty500, queuedCancellation},
+                    Cell{Endpoint::Cancel, Fault::Html502, queuedCancellation},
+                    Cell{Endpoint::Cancel, Fault::NotJson, queuedCancellation},
+                    Cell{Endpoint::Cancel, Fault::TruncatedJson, queuedCancellation},
+                    // Refused by the service: nothing queued; a second press, once the service
+                    // is healthy, cancels.
+                    Cell{Endpoint::Cancel, Fault::ErrorObject, interruptedWhilePolling},
+                    Cell{Endpoint::Cancel, Fault::HugeBody, queuedCancellation},
+                    Cell{Endpoint::Cancel, Fault::Trickle, queuedCancellation}),
+    cellName);
+
+INSTANTIATE_TEST_SUITE_P(Refund, FaultMatrixTest,
+                         testing::Values(Cell{Endpoint::Refund, Fault::Refused, queuedRefund},
+                                         Cell{Endpoint::Refund, Fault::NoAnswer, queuedRefund},
+                                         Cell{Endpoint::Refund, Fault::DropMidBody, queuedRefund},
+                                         Cell{Endpoint::Refund, Fault::Empty500, queuedRefund},
+                                         Cell{Endpoint::Refund, Fault::Html502, queuedRefund},
+                                         Cell{Endpoint::Refund, Fault::NotJson, queuedRefund},
+                                         Cell{Endpoint::Refund, Fault::TruncatedJson, queuedRefund},
+                                         Cell{Endpoint::Refund, Fault::ErrorObject, failed},
+                                         Cell{Endpoint::Refund, Fault::HugeBody, queuedRefund},
+                                         Cell{Endpoint::Refund, Fault::Trickle, queuedRefund}),
+                         cellName);
+
+} // namespace
