@@ -290,12 +290,14 @@ void RestClient::Private::exchange(const QUrl &url, const QByteArray *body,
     QElapsedTimer elapsed;
     elapsed.start();
 
-    auto finish = [&](const QString &outcome) {
+    // The outcome comes as a callable: the line costs more than a fast exchange's own work, so
+    // none of it is built unless an appender would receive it.
+    auto finish = [&](const auto &describeOutcome) {
         storeState(state);
-        if (log && log->isEnabledFor(Log4Qt::Level::DEBUG_INT)) {
+        if (log && log->wouldLog(Log4Qt::Level::DEBUG_INT)) {
             // One substitution pass: a URL's percent escapes must not be taken for markers.
             log->debug(QStringLiteral("%1 %2 -> %3, %4 ms")
-                           .arg(QLatin1String(method), safeUrlText(url), outcome,
+                           .arg(QLatin1String(method), safeUrlText(url), describeOutcome(),
                                 QString::number(elapsed.elapsed())));
         }
     };
@@ -309,7 +311,7 @@ void RestClient::Private::exchange(const QUrl &url, const QByteArray *body,
             state.response.errorMessage =
                 tr::Tr("restClientBadHeader", "Недопустимый заголовок запроса %1")
                     .arg(tr::Tr(isSafeHeaderPart(it.key()) ? it.key() : QString()));
-            finish(QStringLiteral("rejected header"));
+            finish([] { return QStringLiteral("rejected header"); });
             return;
         }
         // "Name;" is libcurl's way to send a header with an empty value; "Name:" would
@@ -329,7 +331,7 @@ void RestClient::Private::exchange(const QUrl &url, const QByteArray *body,
         state.response.networkError = CURLE_FAILED_INIT;
         state.response.errorMessage =
             tr::Tr("restClientNoTransport", "Сетевой модуль кассы не запущен");
-        finish(QStringLiteral("no transport"));
+        finish([] { return QStringLiteral("no transport"); });
         return;
     }
 
@@ -383,28 +385,34 @@ void RestClient::Private::exchange(const QUrl &url, const QByteArray *body,
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &httpCode);
     state.response.httpCode = static_cast<int>(httpCode);
 
-    QString outcome;
+    // Set only on failure: the error buffer belongs to the handle and must be read under its lock.
+    int failureCode = 0;
+    QString failureDetail;
     if (code == CURLE_OK && !sink.tooLarge) {
         // Only a complete answer is worth decoding: half a body could parse as something else.
         QJsonParseError parseError;
         const QJsonDocument document = QJsonDocument::fromJson(sink.data, &parseError);
         if (parseError.error == QJsonParseError::NoError && document.isObject())
             state.response.json = document.object();
-        outcome = QStringLiteral("HTTP %1").arg(httpCode);
     } else {
         const CURLcode reported = code == CURLE_OK ? CURLE_WRITE_ERROR : code;
         state.response.networkError = static_cast<int>(reported);
         state.timedOut = reported == CURLE_OPERATION_TIMEDOUT;
         state.response.errorMessage = failureMessage(curl, reported, sink.tooLarge, timeout, url,
                                                      certPathText, caFile, errorBuffer);
-        const QString detail = errorBuffer[0] ? QString::fromUtf8(errorBuffer)
-                                              : QString::fromUtf8(curl_easy_strerror(reported));
-        outcome = QStringLiteral("error %1 (%2)").arg(static_cast<int>(reported)).arg(detail);
-        if (httpCode > 0)
-            outcome += QStringLiteral(" after HTTP %1").arg(httpCode);
+        failureCode = static_cast<int>(reported);
+        failureDetail = errorBuffer[0] ? QString::fromUtf8(errorBuffer)
+                                       : QString::fromUtf8(curl_easy_strerror(reported));
     }
     exchangeLock.unlock();
-    finish(outcome);
+    finish([&] {
+        if (failureCode == 0)
+            return QStringLiteral("HTTP %1").arg(httpCode);
+        QString outcome = QStringLiteral("error %1 (%2)").arg(failureCode).arg(failureDetail);
+        if (httpCode > 0)
+            outcome += QStringLiteral(" after HTTP %1").arg(httpCode);
+        return outcome;
+    });
 }
 
 RestClient::RestClient(QObject *parent) : QObject(parent), d(new Private) {}
