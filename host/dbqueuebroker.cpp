@@ -10,6 +10,8 @@
 #include <QMutex>
 #include <QMutexLocker>
 
+#include <array>
+
 #include <sqlite3.h>
 
 namespace {
@@ -68,13 +70,47 @@ private:
     sqlite3_stmt *m_statement = nullptr;
 };
 
-bool bindText(sqlite3_stmt *statement, int index, const QString &value)
+bool bindUtf8(sqlite3_stmt *statement, int index, const QByteArray &utf8)
 {
-    // A null QString is stored as '' so that the NOT NULL columns accept it.
-    const QByteArray utf8 = value.toUtf8();
+    // A null array's constData() is "", so it is stored as '' and the NOT NULL columns accept it.
     return sqlite3_bind_text(statement, index, utf8.constData(), utf8.size(), SQLITE_TRANSIENT) ==
            SQLITE_OK;
 }
+
+bool bindText(sqlite3_stmt *statement, int index, const QString &value)
+{
+    return bindUtf8(statement, index, value.toUtf8());
+}
+
+// The statements every queue operation runs, prepared once per connection: preparing costs
+// more than a small row's insert itself.
+enum class Kept { Insert, Update, Delete, Count };
+
+const char *const kKeptSql[] = {
+    "INSERT INTO messages (type, message, extra, added, attempts) VALUES (?1, ?2, ?3, ?4, 0)",
+    "UPDATE messages SET attempts = attempts + 1, last_attempt = ?1 WHERE id = ?2",
+    "DELETE FROM messages WHERE id = ?1",
+};
+
+// One use of a kept statement. Resets it on every path out, so that an early return never
+// leaves it holding a lock on the file or a value for the next use.
+class KeptUse
+{
+public:
+    explicit KeptUse(sqlite3_stmt *statement) : m_statement(statement) {}
+    ~KeptUse()
+    {
+        sqlite3_reset(m_statement);
+        sqlite3_clear_bindings(m_statement);
+    }
+    KeptUse(const KeptUse &) = delete;
+    KeptUse &operator=(const KeptUse &) = delete;
+
+    sqlite3_stmt *get() const { return m_statement; }
+
+private:
+    sqlite3_stmt *m_statement;
+};
 
 } // namespace
 
@@ -89,9 +125,14 @@ public:
     void close();
     bool exec(const char *sql);
     bool fail(const QString &what);
+    // The connection's prepared statement, made on first use; null (with lastError set) when
+    // it cannot be prepared.
+    sqlite3_stmt *kept(Kept which, const QString &what);
 
     QString path;
     sqlite3 *db = nullptr;
+    // Belong to `db`: finalized before it closes, prepared again on the next connection.
+    std::array<sqlite3_stmt *, static_cast<size_t>(Kept::Count)> statements{};
     QString lastError;
     mutable QMutex mutex;
 };
@@ -117,8 +158,25 @@ bool DBQueueBroker::Private::exec(const char *sql)
     return true;
 }
 
+sqlite3_stmt *DBQueueBroker::Private::kept(Kept which, const QString &what)
+{
+    sqlite3_stmt *&statement = statements[static_cast<size_t>(which)];
+    if (!statement &&
+        sqlite3_prepare_v3(db, kKeptSql[static_cast<size_t>(which)], -1, SQLITE_PREPARE_PERSISTENT,
+                           &statement, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(statement);
+        statement = nullptr;
+        fail(what);
+    }
+    return statement;
+}
+
 void DBQueueBroker::Private::close()
 {
+    for (sqlite3_stmt *&statement : statements) {
+        sqlite3_finalize(statement);
+        statement = nullptr;
+    }
     if (db) {
         sqlite3_close_v2(db);
         db = nullptr;
@@ -202,15 +260,13 @@ bool DBQueueBroker::addMessage(const QString &type, const QJsonObject &message,
     if (!d->ensureOpen())
         return false;
 
-    Statement insert;
-    if (sqlite3_prepare_v2(d->db,
-                           "INSERT INTO messages (type, message, extra, added, attempts)"
-                           " VALUES (?1, ?2, ?3, ?4, 0)",
-                           -1, insert.out(), nullptr) != SQLITE_OK)
-        return d->fail(QStringLiteral("cannot prepare insert"));
+    sqlite3_stmt *const statement = d->kept(Kept::Insert, QStringLiteral("cannot prepare insert"));
+    if (!statement)
+        return false;
+    const KeptUse insert(statement);
 
-    const QString json = QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact));
-    if (!bindText(insert.get(), 1, type) || !bindText(insert.get(), 2, json) ||
+    const QByteArray json = QJsonDocument(message).toJson(QJsonDocument::Compact);
+    if (!bindText(insert.get(), 1, type) || !bindUtf8(insert.get(), 2, json) ||
         !bindText(insert.get(), 3, extra) || !bindText(insert.get(), 4, nowText()))
         return d->fail(QStringLiteral("cannot bind message"));
 
@@ -264,12 +320,10 @@ bool DBQueueBroker::recordAttempt(qint64 id)
     if (!d->ensureOpen())
         return false;
 
-    Statement update;
-    if (sqlite3_prepare_v2(d->db,
-                           "UPDATE messages SET attempts = attempts + 1, last_attempt = ?1"
-                           " WHERE id = ?2",
-                           -1, update.out(), nullptr) != SQLITE_OK)
-        return d->fail(QStringLiteral("cannot prepare update"));
+    sqlite3_stmt *const statement = d->kept(Kept::Update, QStringLiteral("cannot prepare update"));
+    if (!statement)
+        return false;
+    const KeptUse update(statement);
     if (!bindText(update.get(), 1, nowText()) ||
         sqlite3_bind_int64(update.get(), 2, id) != SQLITE_OK)
         return d->fail(QStringLiteral("cannot bind attempt"));
@@ -285,10 +339,10 @@ bool DBQueueBroker::removeMessage(qint64 id)
     if (!d->ensureOpen())
         return false;
 
-    Statement remove;
-    if (sqlite3_prepare_v2(d->db, "DELETE FROM messages WHERE id = ?1", -1, remove.out(),
-                           nullptr) != SQLITE_OK)
-        return d->fail(QStringLiteral("cannot prepare delete"));
+    sqlite3_stmt *const statement = d->kept(Kept::Delete, QStringLiteral("cannot prepare delete"));
+    if (!statement)
+        return false;
+    const KeptUse remove(statement);
     if (sqlite3_bind_int64(remove.get(), 1, id) != SQLITE_OK)
         return d->fail(QStringLiteral("cannot bind id"));
     if (sqlite3_step(remove.get()) != SQLITE_DONE)

@@ -259,6 +259,66 @@ TEST_F(DBQueueBrokerTest, SecondBrokerOnTheSameFileSeesTheMessages)
     EXPECT_TRUE(reopened.pendingMessages().isEmpty());
 }
 
+// The broker keeps its statements between calls; each call must start from clean bindings
+// and leave no transaction open behind it.
+TEST_F(DBQueueBrokerTest, RepeatedCallsKeepNoValueOrLockOfThePreviousOne)
+{
+    DBQueueBroker broker(dbPath());
+    qint64 first = 0;
+    qint64 second = 0;
+    ASSERT_TRUE(broker.addMessage(QStringLiteral("refund"), cyrillicMessage(),
+                                  QStringLiteral("чек 7"), &first));
+    ASSERT_TRUE(
+        broker.addMessage(QStringLiteral("processing"), QJsonObject{{"n", 2}}, QString(), &second));
+    EXPECT_TRUE(broker.recordAttempt(second));
+    EXPECT_FALSE(broker.recordAttempt(second + 1000));
+    EXPECT_TRUE(broker.recordAttempt(first));
+
+    const QList<QueuedMessage> pending = broker.pendingMessages();
+    ASSERT_EQ(pending.size(), 2);
+    EXPECT_EQ(pending[0].type, QStringLiteral("refund"));
+    EXPECT_EQ(pending[0].message, cyrillicMessage());
+    EXPECT_EQ(pending[0].extra, QStringLiteral("чек 7"));
+    EXPECT_EQ(pending[0].attempts, 1);
+    EXPECT_EQ(pending[1].type, QStringLiteral("processing"));
+    EXPECT_EQ(pending[1].message, (QJsonObject{{"n", 2}}));
+    EXPECT_EQ(pending[1].extra, QString());
+    EXPECT_EQ(pending[1].attempts, 1);
+
+    // A statement left mid-way would pin the write-ahead log: a truncating checkpoint through
+    // another connection would then report itself blocked (its first column 1, not 0).
+    const RawDatabase raw(dbPath());
+    const auto checkpointBlocked = [&raw] {
+        const QStringList rows = raw.query("PRAGMA wal_checkpoint(TRUNCATE)");
+        return rows.size() != 1 || !rows.first().startsWith(QLatin1String("0|"));
+    };
+    EXPECT_FALSE(checkpointBlocked());
+    EXPECT_TRUE(broker.removeMessage(first));
+    EXPECT_FALSE(broker.removeMessage(first));
+    EXPECT_FALSE(checkpointBlocked());
+    EXPECT_EQ(raw.query("SELECT id FROM messages"), QStringList{QString::number(second)});
+}
+
+TEST_F(DBQueueBrokerTest, QueueThatCouldNotBeOpenedWorksOnceItsPlaceExists)
+{
+    const QString dir = m_dir.filePath(QStringLiteral("later"));
+    DBQueueBroker broker(dir + QStringLiteral("/queue.sqlite"));
+    EXPECT_FALSE(broker.isOpen());
+    EXPECT_FALSE(broker.addMessage(QStringLiteral("processing"), cyrillicMessage(), QString()));
+    EXPECT_FALSE(broker.removeMessage(1));
+
+    ASSERT_TRUE(QDir().mkpath(dir));
+    qint64 id = 0;
+    ASSERT_TRUE(broker.addMessage(QStringLiteral("processing"), cyrillicMessage(), QString(), &id))
+        << broker.lastError().toStdString();
+    EXPECT_TRUE(broker.isOpen());
+    EXPECT_TRUE(broker.recordAttempt(id));
+    ASSERT_EQ(broker.pendingMessages().size(), 1);
+    EXPECT_EQ(broker.pendingMessages().first().attempts, 1);
+    EXPECT_TRUE(broker.removeMessage(id));
+    EXPECT_TRUE(broker.pendingMessages().isEmpty());
+}
+
 TEST_F(DBQueueBrokerTest, DefaultConstructorTakesThePathFromTheHostSetting)
 {
     Config *const saved = Singleton<Config>::instance;
