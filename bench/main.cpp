@@ -46,6 +46,7 @@ int startServiceProcess(int *keepAlive, pid_t *child)
         close(lifePipe[1]);
         Sandbox::Options options;
         options.basePath = QStringLiteral("/merchant");
+        options.keepAlive = true;
         Sandbox service(options);
         const int port = service.start() ? service.port() : 0;
         if (write(portPipe[1], &port, sizeof port) != sizeof port)

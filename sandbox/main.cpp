@@ -138,6 +138,9 @@ int main(int argc, char *argv[])
         {QStringLiteral("client-ca"),
          QStringLiteral("Require client certificates signed by this CA (PEM)."),
          QStringLiteral("FILE")},
+        {QStringLiteral("no-keep-alive"),
+         QStringLiteral("Close every connection after one request (each exchange then connects "
+                        "and, over TLS, makes a handshake anew).")},
         {QStringLiteral("fault"),
          QStringLiteral("A fault on one endpoint, e.g. refund=drop or info=delay:5000; "
                         "repeatable."),
@@ -161,6 +164,9 @@ int main(int argc, char *argv[])
     options.certificateFile = parser.value(QStringLiteral("cert"));
     options.privateKeyFile = parser.value(QStringLiteral("key"));
     options.clientCaFile = parser.value(QStringLiteral("client-ca"));
+    // A till polls every second or so; a connection kept between polls spares each of them a
+    // connect and a TLS handshake, as a real service's would.
+    options.keepAlive = !parser.isSet(QStringLiteral("no-keep-alive"));
     if (options.certificateFile.isEmpty() != options.privateKeyFile.isEmpty() ||
         (options.certificateFile.isEmpty() && !options.clientCaFile.isEmpty())) {
         QTextStream(stderr) << "--cert and --key go together; --client-ca needs both\n";

@@ -49,6 +49,11 @@ constexpr size_t WorkerThreads = 16;
 
 constexpr size_t HugeBodySize = 5 * 1024 * 1024;
 
+// With keep-alive on: long enough to carry a client polling every second from one poll to the
+// next, short enough that an abandoned connection soon gives its worker back.
+constexpr size_t KeepAliveMaxRequests = 1000;
+constexpr time_t KeepAliveTimeoutSeconds = 2;
+
 const char *const JsonContentType = "application/json; charset=utf-8";
 
 qint64 toKopecks(double roubles)
@@ -170,6 +175,36 @@ int findConnectionSocket(const httplib::Request &req)
     }
     closedir(dir);
     return found;
+}
+
+// Ends the reading side of every connection the service accepted on `port`. A worker idling
+// between keep-alive requests wakes up to an end of stream and closes its connection at once,
+// while one still writing an answer finishes it. Called after the listening socket is closed,
+// so no new connection can come in behind the scan.
+void shutdownAcceptedReads(int port)
+{
+    DIR *dir = opendir("/proc/self/fd");
+    if (!dir)
+        return;
+    while (dirent *entry = readdir(dir)) {
+        char *end = nullptr;
+        const long fd = std::strtol(entry->d_name, &end, 10);
+        if (end == entry->d_name || *end != '\0' || fd == dirfd(dir))
+            continue;
+        sockaddr_storage local{};
+        sockaddr_storage peer{};
+        socklen_t localLength = sizeof(local);
+        socklen_t peerLength = sizeof(peer);
+        // A client of this same process connected to the service has the port as its peer's,
+        // not as its own, and is left alone.
+        if (getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr *>(&local), &localLength) ==
+                0 &&
+            sockaddrPort(local) == port &&
+            getpeername(static_cast<int>(fd), reinterpret_cast<sockaddr *>(&peer), &peerLength) ==
+                0)
+            ::shutdown(static_cast<int>(fd), SHUT_RD);
+    }
+    closedir(dir);
 }
 
 bool peerHasGone(int fd)
@@ -323,10 +358,13 @@ bool Sandbox::Private::start()
         int yes = 1;
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
     });
-    // One request per connection: an idle keep-alive connection would otherwise hold a
-    // worker, and with it stop(), for the whole keep-alive timeout.
-    server->set_keep_alive_max_count(1);
-    server->set_keep_alive_timeout(1);
+    if (options.keepAlive) {
+        server->set_keep_alive_max_count(KeepAliveMaxRequests);
+        server->set_keep_alive_timeout(KeepAliveTimeoutSeconds);
+    } else {
+        server->set_keep_alive_max_count(1);
+        server->set_keep_alive_timeout(1);
+    }
 
     const auto handler = [this](const httplib::Request &req, httplib::Response &res) {
         handle(req, res);
@@ -389,6 +427,10 @@ void Sandbox::Private::stop()
     }
     wake.notify_all();
     server->stop();
+    // An idle keep-alive connection holds its worker, and the pool's shutdown with it, until
+    // the next request or the keep-alive timeout; ending its reading side releases it now.
+    if (options.keepAlive)
+        shutdownAcceptedReads(port.load());
     if (thread.joinable())
         thread.join();
     server.reset();

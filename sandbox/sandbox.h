@@ -64,6 +64,11 @@ public:
         QString privateKeyFile;
         // When set, a client certificate signed by this CA is required.
         QString clientCaFile;
+        // Off: one request per connection, as a test wants to see every exchange connect anew.
+        // On: a connection serves many requests and idles up to two seconds between them, so
+        // that a client that keeps its connection pays no TCP or TLS handshake per exchange.
+        // stop() then closes idle connections rather than waiting the two seconds out.
+        bool keepAlive = false;
     };
 
     struct RecordedRequest

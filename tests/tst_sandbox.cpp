@@ -15,6 +15,12 @@
 #include <memory>
 #include <thread>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
 // Readable QString values in assertion messages.
 inline void PrintTo(const QString &text, std::ostream *out)
 {
@@ -836,6 +842,141 @@ TEST_F(SandboxTest, RestartKeepsThePortAndTheOrders)
     Sandbox second(taken);
     EXPECT_FALSE(second.start());
 }
+
+// One answer read off a raw connection: its status line, or empty when the service closed the
+// connection instead of answering.
+std::string readAnswer(int fd)
+{
+    std::string data;
+    char buffer[4096];
+    size_t headerEnd = std::string::npos;
+    size_t wanted = std::string::npos;
+    while (wanted == std::string::npos || data.size() < wanted) {
+        const ssize_t got = ::recv(fd, buffer, sizeof(buffer), 0);
+        if (got <= 0)
+            return std::string();
+        data.append(buffer, static_cast<size_t>(got));
+        if (headerEnd == std::string::npos) {
+            headerEnd = data.find("\r\n\r\n");
+            if (headerEnd == std::string::npos)
+                continue;
+            const std::string head =
+                QByteArray::fromStdString(data.substr(0, headerEnd)).toLower().toStdString();
+            const size_t length = head.find("content-length:");
+            const size_t bodyLength =
+                length == std::string::npos ? 0 : std::stoul(head.substr(length + 15));
+            wanted = headerEnd + 4 + bodyLength;
+        }
+    }
+    return data.substr(0, data.find("\r\n"));
+}
+
+class SandboxKeepAliveTest : public SandboxTest, public testing::WithParamInterface<bool>
+{
+};
+
+TEST_P(SandboxKeepAliveTest, ServesASecondRequestOnOneConnectionOnlyWithKeepAlive)
+{
+    options.keepAlive = GetParam();
+    startSandbox();
+    ASSERT_EQ(create(QStringLiteral("k"), QLatin1String(Sandbox::CodeHold))->status, 200);
+
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    const std::shared_ptr<void> closer(nullptr, [fd](void *) { ::close(fd); });
+    timeval timeout{5, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(sandbox->port()));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)), 0);
+
+    const std::string request =
+        "GET " + path(QStringLiteral("k"), "info") +
+        " HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Basic " +
+        (Login + QLatin1Char(':') + Password).toUtf8().toBase64().toStdString() + "\r\n\r\n";
+    ASSERT_EQ(::send(fd, request.data(), request.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(request.size()));
+    EXPECT_EQ(readAnswer(fd), "HTTP/1.1 200 OK");
+
+    // Without keep-alive the service has closed the connection by now; the send may still
+    // land in the socket's buffer, so only the answer tells.
+    ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    EXPECT_EQ(readAnswer(fd), GetParam() ? "HTTP/1.1 200 OK" : "");
+    EXPECT_EQ(sandbox->requests().size(), GetParam() ? 3 : 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, SandboxKeepAliveTest, testing::Bool(),
+                         [](const testing::TestParamInfo<bool> &info) {
+                             return std::string(info.param ? "KeepAlive" : "OneRequest");
+                         });
+
+class SandboxKeepAliveStopTest : public SandboxTest, public testing::WithParamInterface<bool>
+{
+};
+
+// Idle keep-alive connections would hold their workers, and stop() with them, for the
+// keep-alive timeout of two seconds; stop() must close them instead.
+TEST_P(SandboxKeepAliveStopTest, StopClosesIdleConnectionsAtOnce)
+{
+    const bool tls = GetParam();
+    TestCerts certs;
+    if (tls) {
+        ASSERT_TRUE(certs.createCa(QStringLiteral("ca"))) << certs.errorString().toStdString();
+        ASSERT_TRUE(certs.createServer(QStringLiteral("server"), QStringLiteral("ca"),
+                                       {QStringLiteral("127.0.0.1")}))
+            << certs.errorString().toStdString();
+        options.certificateFile = certs.certPath(QStringLiteral("server"));
+        options.privateKeyFile = certs.keyPath(QStringLiteral("server"));
+    }
+    options.keepAlive = true;
+    startSandbox();
+
+    const auto connect = [&] {
+        std::unique_ptr<httplib::ClientImpl> connection;
+        if (tls) {
+            auto secure = std::make_unique<httplib::SSLClient>("127.0.0.1", sandbox->port());
+            secure->set_ca_cert_path(certs.certPath(QStringLiteral("ca")).toStdString().c_str());
+            secure->enable_server_certificate_verification(true);
+            connection = std::move(secure);
+        } else {
+            connection = std::make_unique<httplib::ClientImpl>("127.0.0.1", sandbox->port());
+        }
+        connection->set_keep_alive(true);
+        connection->set_basic_auth(Login.toStdString(), Password.toStdString());
+        connection->set_read_timeout(5s);
+        return connection;
+    };
+
+    std::vector<std::unique_ptr<httplib::ClientImpl>> clients;
+    for (int i = 0; i < 8; ++i) {
+        clients.push_back(connect());
+        const auto answer = clients.back()->Get(path(QStringLiteral("none"), "info"));
+        ASSERT_TRUE(answer) << httplib::to_string(answer.error());
+        EXPECT_EQ(answer->status, 404);
+        EXPECT_NE(answer->get_header_value("Connection"), "close");
+    }
+
+    const auto started = std::chrono::steady_clock::now();
+    sandbox->stop();
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - started);
+    EXPECT_LT(took.count(), 1500) << "stop() took " << took.count() << " ms";
+    EXPECT_FALSE(sandbox->isRunning());
+    clients.clear();
+
+    // It comes back on the same port and serves again.
+    ASSERT_TRUE(sandbox->start());
+    const auto again = connect()->Get(path(QStringLiteral("none"), "info"));
+    ASSERT_TRUE(again) << httplib::to_string(again.error());
+    EXPECT_EQ(again->status, 404);
+}
+
+INSTANTIATE_TEST_SUITE_P(Transports, SandboxKeepAliveStopTest, testing::Bool(),
+                         [](const testing::TestParamInfo<bool> &info) {
+                             return std::string(info.param ? "Tls" : "Plain");
+                         });
 
 TEST_F(SandboxTest, ServesTlsWithItsOwnCertificateAndChecksClientCertificates)
 {
