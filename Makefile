@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build demo check clean
+.PHONY: deps configure build demo check check-asan check-tsan clean
 
 deps:
 	./scripts/install-deps.sh
@@ -16,13 +16,40 @@ build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 demo: build
-	$(BUILD)/bin/till demo
+	$(BUILD)/bin/till --config velmor.ini demo
 
 check: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
 
+# The whole suite again under AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer.
+ASAN_ENV = ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+check-asan: deps
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVELMOR_SANITIZE=address,undefined
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && $(ASAN_ENV) ctest --output-on-failure -j $(JOBS) --timeout 600
+
+# The threading tests under ThreadSanitizer: a sale interrupted from another thread, the
+# cashier's cancel button in the till, and two threads on one transport.
+TSAN_TARGETS = velmor till tst_sale tst_refund tst_restclient tst_interface tst_till
+TSAN_TESTS = Interrupt|CtrlC|EachThreadReadsItsOwnLastExchange|QueuedCancellationIsReplayed|CancellationFlag
+TSAN_ENV = TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp
+
+check-tsan: deps
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DVELMOR_SANITIZE=thread
+	cmake --build build-tsan -j $(JOBS) --target $(TSAN_TARGETS)
+	cd build-tsan && $(TSAN_ENV) ctest --output-on-failure -j $(JOBS) --timeout 600 -R '$(TSAN_TESTS)'
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-asan build-tsan
+
+# `make fuzz` builds the libFuzzer targets with clang into build-fuzz/ and runs each for
+# FUZZ_SECONDS (60) seconds; grown corpora and findings go to fuzz-out/.
+.PHONY: fuzz
+fuzz:
+	./fuzz/run.sh
 
 # `make bench` builds in release mode into build-release/ and runs every benchmark figure next
 # to its baseline; the table goes into bench/RESULTS.md. BENCH_QUICK=1 runs fewer tries.

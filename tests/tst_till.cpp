@@ -281,10 +281,10 @@ INSTANTIATE_TEST_SUITE_P(
                      {QStringLiteral("queue"), QStringLiteral("--log"),
                       QStringLiteral("@DIR@/no/such/till.log")},
                      "log file @DIR@/no/such/till.log: cannot be opened for writing"},
-        UnusableCase{"DemoWithItsOwnConfig",
-                     {QStringLiteral("demo"), QStringLiteral("--config"),
-                      QStringLiteral("@DIR@/velmor.ini")},
-                     "--config does not apply"}),
+        UnusableCase{"DemoWithAQueue",
+                     {QStringLiteral("demo"), QStringLiteral("--queue"),
+                      QStringLiteral("@DIR@/queue.sqlite")},
+                     "--queue does not apply"}),
     [](const testing::TestParamInfo<UnusableCase> &info) { return info.param.name; });
 
 // ---- Malformed receipts ----

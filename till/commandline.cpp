@@ -82,12 +82,15 @@ const QVector<CommandLine::Command> &CommandLine::commands()
          {}},
         {QStringLiteral("demo"),
          QStringLiteral("walk through every operation on a local service"),
-         QStringLiteral("Starts a local Velmor service in the till, writes a configuration and "
-                        "a queue of its\nown into a temporary directory, and walks through a "
-                        "completed, a rejected and an\ninterrupted sale, a partial refund, a "
-                        "refund beyond what was bought, a cancellation\nwhile the service is "
-                        "down and its replay. Exit status 0 when every step gave the\nexpected "
-                        "outcome. --config, --queue and --receipt do not apply."),
+         QStringLiteral(
+             "Starts a local Velmor service in the till, writes a configuration and "
+             "a queue of its\nown into a temporary directory, and walks through a "
+             "completed, a rejected and an\ninterrupted sale, a partial refund, a "
+             "refund beyond what was bought, a cancellation\nwhile the service is "
+             "down and its replay. Exit status 0 when every step gave the\nexpected "
+             "outcome. With --config, the login, password and timeout come from that file\n"
+             "(the url always points at the local service). --queue and --receipt do "
+             "not apply."),
          {}},
         {QStringLiteral("help"),
          QStringLiteral("show the help of a command"),

@@ -1,5 +1,7 @@
 #include "demo.h"
 
+#include <config.h>
+
 #include "cashier.h"
 #include "hostenvironment.h"
 #include "till.h"
@@ -21,15 +23,36 @@ const QString MugName = QStringLiteral("Кружка");
 
 } // namespace
 
-Demo::Demo(const QString &pluginFile, const QString &logFile)
-    : m_pluginFile(pluginFile), m_logFile(logFile)
+Demo::Demo(const QString &pluginFile, const QString &logFile, const QString &configFile)
+    : m_pluginFile(pluginFile), m_logFile(logFile), m_configFile(configFile)
 {}
 
 Demo::~Demo() = default;
 
+QString Demo::quoted(const QString &value)
+{
+    QString text = value;
+    text.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    text.replace(QLatin1Char('"'), QStringLiteral("\\\""));
+    return text;
+}
+
 int Demo::run()
 {
     Sandbox::Options options;
+    int timeout = 5;
+    if (!m_configFile.isEmpty()) {
+        // The example configuration's credentials; the service itself is the local one.
+        Config given;
+        given.loadFile(m_configFile, QString());
+        const QString login = given.getString(QStringLiteral("Velmor:login"));
+        const QString password = given.getString(QStringLiteral("Velmor:password"));
+        if (!login.isEmpty())
+            options.login = login;
+        if (!password.isEmpty())
+            options.password = password;
+        timeout = given.getInt(QStringLiteral("Velmor:timeout"), timeout);
+    }
     Sandbox sandbox(options);
     if (!sandbox.start()) {
         m_error = QStringLiteral("demo: the local service cannot listen on a loopback port");
@@ -48,10 +71,11 @@ int Demo::run()
         return Till::Unusable;
     }
     // The status poll interval lives under "Velmro", the section the plug-in reads it from.
-    config.write(QStringLiteral("[Velmor]\nurl=%1\nlogin=%2\npassword=%3\ntimeout=5\n"
+    config.write(QStringLiteral("[Velmor]\nurl=%1\nlogin=\"%2\"\npassword=\"%3\"\ntimeout=%4\n"
                                 "certificatePath=\ncertificatePassword=\n\n"
                                 "[Velmro]\ninfoRequestInterval=1\n")
-                     .arg(sandbox.baseUrl(), options.login, options.password)
+                     .arg(sandbox.baseUrl(), quoted(options.login), quoted(options.password),
+                          QString::number(timeout))
                      .toUtf8());
     config.close();
 

@@ -16,7 +16,8 @@ class Sandbox;
 class Demo
 {
 public:
-    Demo(const QString &pluginFile, const QString &logFile);
+    // `configFile`, when given, lends the demo its login, password and timeout.
+    Demo(const QString &pluginFile, const QString &logFile, const QString &configFile = QString());
     ~Demo();
 
     // 0 when every step gave its expected outcome, 1 when one did not, 2 when the demo could
@@ -35,6 +36,8 @@ private:
         double sumb;
     };
 
+    // A value as it goes between double quotes in an ini file.
+    static QString quoted(const QString &value);
     static QSharedPointer<Document> receipt(const QVector<Position> &positions);
     void heading(const QString &title);
     void show(const PaymentProcessingAnswer &answer);
@@ -42,6 +45,7 @@ private:
 
     QString m_pluginFile;
     QString m_logFile;
+    QString m_configFile;
     QString m_error;
     int m_step = 0;
     int m_passed = 0;

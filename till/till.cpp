@@ -2,9 +2,11 @@
 
 #include "cashier.h"
 #include "demo.h"
+
 #include "hostenvironment.h"
 #include "jsonline.h"
 #include "receiptreader.h"
+#include <QFileInfo>
 
 #include <dbqueuebroker.h>
 
@@ -253,16 +255,19 @@ int Till::runReplay(HostEnvironment &host)
 
 int Till::runDemo()
 {
-    for (const char *name : {"config", "queue", "receipt"}) {
+    for (const char *name : {"queue", "receipt"}) {
         if (m_commandLine.isSet(QLatin1String(name)))
-            return unusable(QStringLiteral("demo brings its own configuration, queue and "
-                                           "receipts; --%1 does not apply")
+            return unusable(QStringLiteral("demo brings its own queue and receipts; --%1 does "
+                                           "not apply")
                                 .arg(QLatin1String(name)));
     }
+    const QString config = m_commandLine.value(QStringLiteral("config"));
+    if (!config.isEmpty() && !QFileInfo(config).isReadable())
+        return unusable(QStringLiteral("config %1: cannot be read").arg(config));
     const QString plugin = m_commandLine.isSet(QStringLiteral("plugin"))
                                ? m_commandLine.value(QStringLiteral("plugin"))
                                : HostEnvironment::defaultPluginPath();
-    Demo demo(plugin, m_commandLine.value(QStringLiteral("log")));
+    Demo demo(plugin, m_commandLine.value(QStringLiteral("log")), config);
     const int status = demo.run();
     if (status == Unusable)
         printError(QStringLiteral("till: ") + demo.errorString());
