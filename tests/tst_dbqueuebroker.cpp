@@ -493,6 +493,11 @@ void parseReport(const QByteArray &output, Reported *reported)
 
 void expectIntactAndComplete(const QString &path, const Reported &reported)
 {
+    // A writer killed before it created the file has stored nothing.
+    if (!QFile::exists(path)) {
+        EXPECT_TRUE(reported.isEmpty());
+        return;
+    }
     {
         const RawDatabase raw(path);
         EXPECT_EQ(raw.query("PRAGMA integrity_check"), QStringList{QStringLiteral("ok")});
