@@ -390,17 +390,27 @@ QJsonArray Interface::getItems() const
     if (!document)
         return items;
 
+    // Every position starts as a copy of an object that already holds all its keys: Qt 5
+    // converts a new key and makes room for it in the sorted object on each insert, which for a
+    // long receipt cost as much as serializing it, while a copy takes the keys as they are and
+    // an assignment to a present key only replaces the value. The text sent is the same.
+    const QJsonObject itemTemplate{{QStringLiteral("amount"), 0.0},
+                                   {QStringLiteral("article"), QString()},
+                                   {QStringLiteral("id"), QString()},
+                                   {QStringLiteral("name"), QString()},
+                                   {QStringLiteral("quantity"), 0.0}};
+
     double prepaidLeft = document->getPrepaidSum();
     const QVector<QSharedPointer<TGoodsItem>> goods = document->getGoodsItems();
     for (const QSharedPointer<TGoodsItem> &goodsItem : goods) {
         if (!goodsItem)
             continue;
-        QJsonObject item;
-        item.insert(QStringLiteral("article"), goodsItem->getArticul());
-        item.insert(QStringLiteral("id"), QString::number(goodsItem->getPosnum()));
-        item.insert(QStringLiteral("name"), goodsItem->getName());
+        QJsonObject item = itemTemplate;
+        item[QStringLiteral("article")] = goodsItem->getArticul();
+        item[QStringLiteral("id")] = QString::number(goodsItem->getPosnum());
+        item[QStringLiteral("name")] = goodsItem->getName();
         const double quantity = goodsItem->getQuantity();
-        item.insert(QStringLiteral("quantity"), roundQuantity(quantity));
+        item[QStringLiteral("quantity")] = roundQuantity(quantity);
 
         // The prepaid amount covers positions from the first one on.
         const double sum = goodsItem->getSumb();
@@ -408,7 +418,7 @@ QJsonArray Interface::getItems() const
         prepaidLeft -= share;
         // A position without quantity has no unit amount; dividing would send NaN or infinity.
         const double unitAmount = quantity != 0.0 ? roundAmount((sum - share) / quantity) : 0.0;
-        item.insert(QStringLiteral("amount"), unitAmount);
+        item[QStringLiteral("amount")] = unitAmount;
         items.append(item);
     }
     return items;
