@@ -220,6 +220,19 @@ QString writeScratchFile(const QString &prefix, const QByteArray &content)
 
 } // namespace
 
+// Leaks that are not ours, for the fuzzers and for the sanitized regression suite alike.
+// Named loggers live as long as the process by design; the table that holds them is a
+// function-local static, destroyed before the leak check, which then sees them as lost.
+// Qt 5.15's JSON parser loses the earlier value of a duplicated key when that value is an
+// array or an object. Qt is built without frame pointers, so with the fast unwinder such a
+// stack ends inside Qt and cannot be told apart more narrowly than by the library; a leak
+// of ours still shows, since its allocation starts in our own code.
+extern "C" const char *__lsan_default_suppressions()
+{
+    return "leak:Log4Qt::LogManager::logger\n"
+           "leak:libQt5Core.so\n";
+}
+
 int fuzzDecode(const uint8_t *data, size_t size)
 {
     if (size < 3)
