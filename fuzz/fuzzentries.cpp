@@ -411,8 +411,25 @@ int fuzzReplay(const uint8_t *data, size_t size)
         check(!done, "without an answer the message stays queued");
         check(exchanges.size() == 1, "without an answer nothing else is sent");
     }
+    // The order's state decides. A closed order (and, before its state is looked at, a fully
+    // refunded one) is done with one request; a state that is neither closed nor ready for a
+    // cancellation or a refund leaves the message queued without sending anything.
+    const QString status = first.json.value(QStringLiteral("order"))
+                               .toObject()
+                               .value(QStringLiteral("status"))
+                               .toString()
+                               .toLower();
+    if (!expectNoResponse(first)) {
+        if (status == QLatin1String("rejected") || status == QLatin1String("canceled"))
+            check(done && exchanges.size() == 1, "a closed order needs nothing more");
+        else if (status != QLatin1String("approved") && status != QLatin1String("completed"))
+            check(exchanges.size() == 1, "an order in another state is left alone");
+    }
     if (exchanges.size() == 2) {
         const FakeTransport::Exchange &second = exchanges.at(1);
+        check(second.url.path().endsWith(
+                  QLatin1String(status == QLatin1String("approved") ? "/cancel" : "/refund")),
+              "an approved order is cancelled, a completed one refunded");
         check(second.method == QLatin1String("POST"), "the replay finishes with a POST");
         const QString operation = second.url.path().section(QLatin1Char('/'), -1);
         check(operation == QLatin1String("cancel") || operation == QLatin1String("refund"),

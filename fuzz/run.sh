@@ -13,11 +13,16 @@ seconds=${FUZZ_SECONDS:-60}
 out=${FUZZ_OUT:-fuzz-out}
 targets=${FUZZ_TARGETS:-"fuzz_decode fuzz_extract fuzz_trid fuzz_replay fuzz_receipt fuzz_config"}
 
+mkdir -p "$out"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
     -DCMAKE_CXX_COMPILER=clang++ -DVELMOR_BUILD_FUZZ=ON -DVELMOR_BUILD_TESTS=OFF \
-    -DVELMOR_SANITIZE=address,undefined >/dev/null || exit 1
+    -DVELMOR_SANITIZE=address,undefined >"$out/configure.log" 2>&1 ||
+    { cat "$out/configure.log"; exit 1; }
 # shellcheck disable=SC2086
-cmake --build "$build" -j "$(nproc)" --target $targets || exit 1
+if ! cmake --build "$build" -j "$(nproc)" --target $targets >"$out/build.log" 2>&1; then
+    tail -40 "$out/build.log"
+    exit 1
+fi
 
 passed=0
 failed=0
