@@ -44,7 +44,9 @@ void Config::loadFile(const QString &fileName, const QString &extra)
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return;
-    QString content = QString::fromUtf8(file.readAll());
+    // With its length, so that a NUL byte does not end the text early.
+    const QByteArray bytes = file.readAll();
+    QString content = QString::fromUtf8(bytes.constData(), bytes.size());
     if (content.startsWith(QChar(0xFEFF)))
         content.remove(0, 1);
 

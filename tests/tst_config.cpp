@@ -160,6 +160,12 @@ TEST_F(ConfigTest, CommentsAndStrayLinesAreSkipped)
     EXPECT_EQ(m_config.getString("Velmor:# url", "none"), QStringLiteral("none"));
 }
 
+TEST_F(ConfigTest, NulByteDoesNotEndTheFile)
+{
+    m_config.loadFile(writeIni("main.ini", QByteArray("; a stray \0 byte\n[Velmor]\nurl=http://h\n", 39)));
+    EXPECT_EQ(m_config.getString(QStringLiteral("Velmor:url")), QStringLiteral("http://h"));
+}
+
 TEST_F(ConfigTest, MissingFileAddsNothing)
 {
     m_config.setValue("Velmor:url", "https://kept");

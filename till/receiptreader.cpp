@@ -101,7 +101,9 @@ bool ReceiptReader::read(const QString &fileName)
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return fail(origin, QStringLiteral("cannot be read: %1").arg(file.errorString()));
-    const QByteArray bytes = file.read(MaxFileSize + 1);
+    // One byte more than the file claims shows a file that grew meanwhile, without asking
+    // for a buffer of the largest size allowed on every read.
+    const QByteArray bytes = file.read(qMin<qint64>(info.size(), MaxFileSize) + 1);
     if (file.error() != QFileDevice::NoError)
         return fail(origin, QStringLiteral("cannot be read: %1").arg(file.errorString()));
     if (bytes.size() > MaxFileSize)
