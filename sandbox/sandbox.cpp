@@ -533,7 +533,8 @@ Route Sandbox::Private::route(const httplib::Request &req) const
     }
     const bool isGet = req.method == "GET" || req.method == "HEAD";
     result.kind = (wantsPost ? isPost : isGet) ? Route::Found : Route::WrongMethod;
-    result.orderId = QString::fromUtf8(QByteArray::fromPercentEncoding(parts.at(1)));
+    const QByteArray id = QByteArray::fromPercentEncoding(parts.at(1));
+    result.orderId = QString::fromUtf8(id.constData(), id.size());
     return result;
 }
 
