@@ -361,6 +361,10 @@ bool Sandbox::Private::start()
     if (options.keepAlive) {
         server->set_keep_alive_max_count(KeepAliveMaxRequests);
         server->set_keep_alive_timeout(KeepAliveTimeoutSeconds);
+        // httplib writes the headers and the body separately; on a connection past its first
+        // exchanges Nagle would hold the body until the client's delayed ACK, 40 ms later. The
+        // accepted connections inherit the option from the listening socket.
+        server->set_tcp_nodelay(true);
     } else {
         server->set_keep_alive_max_count(1);
         server->set_keep_alive_timeout(1);

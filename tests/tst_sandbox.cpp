@@ -912,6 +912,27 @@ INSTANTIATE_TEST_SUITE_P(Modes, SandboxKeepAliveTest, testing::Bool(),
                              return std::string(info.param ? "KeepAlive" : "OneRequest");
                          });
 
+// Answers go out as two writes, headers then body; a kept connection must not hold the second
+// back until the client's delayed ACK (about 40 ms each time on Linux).
+TEST_F(SandboxTest, KeptConnectionAnswersWithoutWaitingForDelayedAcks)
+{
+    options.keepAlive = true;
+    startSandbox();
+    const auto connection = client();
+    connection->set_keep_alive(true);
+    constexpr int Exchanges = 20;
+    const auto started = std::chrono::steady_clock::now();
+    for (int i = 0; i < Exchanges; ++i) {
+        const auto answer = connection->Get(path(QStringLiteral("none"), "info"));
+        ASSERT_TRUE(answer) << httplib::to_string(answer.error());
+        EXPECT_EQ(answer->status, 404);
+    }
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - started);
+    // Stalled, the exchanges would take 800 ms; unstalled, a few.
+    EXPECT_LT(took.count(), 500) << Exchanges << " exchanges took " << took.count() << " ms";
+}
+
 class SandboxKeepAliveStopTest : public SandboxTest, public testing::WithParamInterface<bool>
 {
 };
