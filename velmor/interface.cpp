@@ -393,12 +393,17 @@ QJsonArray Interface::getItems() const
     // Every position starts as a copy of an object that already holds all its keys: Qt 5
     // converts a new key and makes room for it in the sorted object on each insert, which for a
     // long receipt cost as much as serializing it, while a copy takes the keys as they are and
-    // an assignment to a present key only replaces the value. The text sent is the same.
+    // a value written through an iterator needs no key lookup either. The text sent is the same.
+    // QJsonObject keeps its keys sorted, so the fields sit at these places:
+    enum ItemField { Amount, Article, Id, Name, Quantity };
     const QJsonObject itemTemplate{{QStringLiteral("amount"), 0.0},
                                    {QStringLiteral("article"), QString()},
                                    {QStringLiteral("id"), QString()},
                                    {QStringLiteral("name"), QString()},
                                    {QStringLiteral("quantity"), 0.0}};
+    Q_ASSERT(itemTemplate.keys() ==
+             (QStringList{QStringLiteral("amount"), QStringLiteral("article"), QStringLiteral("id"),
+                          QStringLiteral("name"), QStringLiteral("quantity")}));
 
     double prepaidLeft = document->getPrepaidSum();
     const QVector<QSharedPointer<TGoodsItem>> goods = document->getGoodsItems();
@@ -406,11 +411,12 @@ QJsonArray Interface::getItems() const
         if (!goodsItem)
             continue;
         QJsonObject item = itemTemplate;
-        item[QStringLiteral("article")] = goodsItem->getArticul();
-        item[QStringLiteral("id")] = QString::number(goodsItem->getPosnum());
-        item[QStringLiteral("name")] = goodsItem->getName();
+        const QJsonObject::iterator field = item.begin();
+        (field + Article).value() = goodsItem->getArticul();
+        (field + Id).value() = QString::number(goodsItem->getPosnum());
+        (field + Name).value() = goodsItem->getName();
         const double quantity = goodsItem->getQuantity();
-        item[QStringLiteral("quantity")] = roundQuantity(quantity);
+        (field + Quantity).value() = roundQuantity(quantity);
 
         // The prepaid amount covers positions from the first one on.
         const double sum = goodsItem->getSumb();
@@ -418,7 +424,7 @@ QJsonArray Interface::getItems() const
         prepaidLeft -= share;
         // A position without quantity has no unit amount; dividing would send NaN or infinity.
         const double unitAmount = quantity != 0.0 ? roundAmount((sum - share) / quantity) : 0.0;
-        item[QStringLiteral("amount")] = unitAmount;
+        (field + Amount).value() = unitAmount;
         items.append(item);
     }
     return items;
