@@ -58,6 +58,10 @@ bool BenchContext::setUp(QString *error)
     options.login = Login;
     options.password = Password;
     options.basePath = QStringLiteral("/merchant");
+    // One request per connection, for the waits that poll once a second: httplib wakes the
+    // worker of an idle kept connection every 10 ms or so, and figure 4 counts this whole
+    // process, the service included.
+    m_polledSlowly.reset(new Sandbox(options));
     // Both the plug-in and the bare libcurl baseline keep their connection, as against a real
     // service; a sandbox closing after each request would time handshakes, not the clients.
     options.keepAlive = true;
@@ -65,7 +69,7 @@ bool BenchContext::setUp(QString *error)
     options.certificateFile = m_certs->certPath(QStringLiteral("server"));
     options.privateKeyFile = m_certs->keyPath(QStringLiteral("server"));
     m_secure.reset(new Sandbox(options));
-    if (!m_plain->start() || !m_secure->start()) {
+    if (!m_plain->start() || !m_secure->start() || !m_polledSlowly->start()) {
         *error = QStringLiteral("the sandbox service did not start");
         return false;
     }

@@ -39,6 +39,8 @@ public:
 
     Sandbox &plain() const { return *m_plain; }
     Sandbox &secure() const { return *m_secure; }
+    // Plain HTTP like plain(), but closing each connection after one request.
+    Sandbox &polledSlowly() const { return *m_polledSlowly; }
     QString remoteUrl() const;
     QString caFile() const;
     QString workPath(const QString &fileName) const;
@@ -70,6 +72,7 @@ private:
     QScopedPointer<TestCerts> m_certs;
     QScopedPointer<Sandbox> m_plain;
     QScopedPointer<Sandbox> m_secure;
+    QScopedPointer<Sandbox> m_polledSlowly;
     QScopedPointer<QPluginLoader> m_loader;
     BasicPaymentProcessing *m_plugin = nullptr;
     QSharedPointer<Document> m_document;

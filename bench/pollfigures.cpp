@@ -88,7 +88,7 @@ void runScheduleFigures(BenchContext &context, ResultTable &table)
     const int intervalSeconds = 1;
     context.setReceipt(3);
     TimedClient client;
-    const bool ok = runWait(context, context.plain(), intervalSeconds, polls, client);
+    const bool ok = runWait(context, context.polledSlowly(), intervalSeconds, polls, client);
     context.configure(context.plain().baseUrl(), 0);
 
     // Each poll is due one interval after the previous one started, the first at once.
