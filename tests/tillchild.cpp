@@ -1,5 +1,10 @@
 #include "tillchild.h"
 
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <QElapsedTimer>
 
 namespace {
@@ -108,4 +113,27 @@ void TillChild::collect()
     m_errorBytes += m_process.readAllStandardError();
     m_output = QString::fromUtf8(m_outputBytes);
     m_errors = QString::fromUtf8(m_errorBytes);
+}
+
+bool writeTwoPositionReceipt(const QString &path, const QString &firstName, double firstBack,
+                             double secondBack)
+{
+    const QJsonArray items{QJsonObject{{"posnum", 1},
+                                       {"articul", "KETTLE-1"},
+                                       {"name", firstName},
+                                       {"quantity", 2},
+                                       {"bquant", firstBack},
+                                       {"sumb", 1000.0}},
+                           QJsonObject{{"posnum", 2},
+                                       {"articul", "MUG-2"},
+                                       {"name", QStringLiteral("Кружка")},
+                                       {"quantity", 1},
+                                       {"bquant", secondBack},
+                                       {"sumb", 1000.0}}};
+    QFile receipt(path);
+    if (!receipt.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray text =
+        QJsonDocument(QJsonObject{{"totalSum", 2000.0}, {"items", items}}).toJson();
+    return receipt.write(text) == text.size();
 }

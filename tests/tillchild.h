@@ -51,3 +51,9 @@ private:
     QByteArray m_outputBytes;
     QByteArray m_errorBytes;
 };
+
+// The two-position sale receipt both till suites use: 2 x 500.00 named `firstName`, and a mug
+// of 1000.00; `bquant` says how many of each a refund receipt returns. False when the file
+// cannot be written.
+bool writeTwoPositionReceipt(const QString &path, const QString &firstName, double firstBack,
+                             double secondBack);

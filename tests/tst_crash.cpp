@@ -143,21 +143,8 @@ protected:
     // The sale's two positions; `bquant` says how many of each a refund receipt returns.
     void writeReceipt(const QString &name, double firstBack, double secondBack)
     {
-        const QJsonArray items{QJsonObject{{"posnum", 1},
-                                           {"articul", "KETTLE-1"},
-                                           {"name", QStringLiteral("Чайник")},
-                                           {"quantity", 2},
-                                           {"bquant", firstBack},
-                                           {"sumb", 1000.0}},
-                               QJsonObject{{"posnum", 2},
-                                           {"articul", "MUG-2"},
-                                           {"name", QStringLiteral("Кружка")},
-                                           {"quantity", 1},
-                                           {"bquant", secondBack},
-                                           {"sumb", 1000.0}}};
-        QFile receipt(file(name));
-        ASSERT_TRUE(receipt.open(QIODevice::WriteOnly));
-        receipt.write(QJsonDocument(QJsonObject{{"totalSum", 2000.0}, {"items", items}}).toJson());
+        ASSERT_TRUE(
+            writeTwoPositionReceipt(file(name), QStringLiteral("Чайник"), firstBack, secondBack));
     }
 
     std::unique_ptr<TillChild> till(const QString &config, const QString &receipt,

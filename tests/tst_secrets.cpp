@@ -154,21 +154,7 @@ protected:
     void writeReceipt(const QString &fileName, const QString &name, double firstBack,
                       double secondBack)
     {
-        const QJsonArray items{QJsonObject{{"posnum", 1},
-                                           {"articul", "KETTLE-1"},
-                                           {"name", name},
-                                           {"quantity", 2},
-                                           {"bquant", firstBack},
-                                           {"sumb", 1000.0}},
-                               QJsonObject{{"posnum", 2},
-                                           {"articul", "MUG-2"},
-                                           {"name", QStringLiteral("Кружка")},
-                                           {"quantity", 1},
-                                           {"bquant", secondBack},
-                                           {"sumb", 1000.0}}};
-        QFile receipt(file(fileName));
-        ASSERT_TRUE(receipt.open(QIODevice::WriteOnly));
-        receipt.write(QJsonDocument(QJsonObject{{"totalSum", 2000.0}, {"items", items}}).toJson());
+        ASSERT_TRUE(writeTwoPositionReceipt(file(fileName), name, firstBack, secondBack));
     }
 
     // Runs one command to its end and keeps what it wrote; the answer line, parsed.
