@@ -14,13 +14,13 @@
 #include <log4qt/logger.h>
 #include <log4qt/logmanager.h>
 #include <mockfactory.h>
-#include <mutex>
 #include <restclient.h>
 #include <session.h>
 #include <singleton.h>
 
 #include <chrono>
 #include <cmath>
+#include <mutex>
 #include <thread>
 
 namespace velmor {
@@ -58,6 +58,16 @@ const QString OrderStatusTexts[] = {
     QStringLiteral("completed"),
     QStringLiteral("processed"),
 };
+
+// What an operation that needs the host's receipt answers when there is none: nothing was sent.
+RequestResult noDocument()
+{
+    RequestResult result;
+    result.success = false;
+    result.message =
+        tr::Tr(QStringLiteral("velmorNoDocument"), QStringLiteral("Нет текущего чека"));
+    return result;
+}
 
 } // namespace
 
@@ -105,11 +115,7 @@ RequestResult Interface::createOffline(const PaymentProcessingRequest &request)
 
     if (!currentDocument()) {
         logger->error(QStringLiteral("Нет текущего чека, заказ не создан"));
-        RequestResult result;
-        result.success = false;
-        result.message =
-            tr::Tr(QStringLiteral("velmorNoDocument"), QStringLiteral("Нет текущего чека"));
-        return result;
+        return noDocument();
     }
 
     orderCanceled.store(false);
@@ -204,11 +210,7 @@ RequestResult Interface::refund(const PaymentProcessingRequest &request)
 {
     if (!currentDocument()) {
         logger->error(QStringLiteral("Нет текущего чека, возврат не выполнен"));
-        RequestResult result;
-        result.success = false;
-        result.message =
-            tr::Tr(QStringLiteral("velmorNoDocument"), QStringLiteral("Нет текущего чека"));
-        return result;
+        return noDocument();
     }
 
     // The refund in hand decides the quantities, online and queued alike; the body is built
