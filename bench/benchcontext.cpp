@@ -2,6 +2,7 @@
 
 #include "barehttp.h"
 #include "hookedtransport.h"
+#include "serviceprocess.h"
 
 #include <QPluginLoader>
 #include <QUuid>
@@ -23,8 +24,8 @@ const QString Password = QStringLiteral("secret");
 
 } // namespace
 
-BenchContext::BenchContext(bool quick, int remotePort)
-    : m_quick(quick), m_remotePort(remotePort), m_certs(new TestCerts)
+BenchContext::BenchContext(bool quick, ServiceProcess *services)
+    : m_quick(quick), m_services(services), m_certs(new TestCerts)
 {}
 
 BenchContext::~BenchContext()
@@ -59,17 +60,19 @@ bool BenchContext::setUp(QString *error)
     options.password = Password;
     options.basePath = QStringLiteral("/merchant");
     // One request per connection, for the waits that poll once a second: httplib wakes the
-    // worker of an idle kept connection every 10 ms or so, and figure 4 counts this whole
-    // process, the service included.
-    m_polledSlowly.reset(new Sandbox(options));
+    // worker of an idle kept connection every 10 ms or so. It runs in the child process all
+    // the same, since figure 4 counts this whole process.
+    m_remotePolledSlowly = m_services->startService(options);
     // Both the plug-in and the bare libcurl baseline keep their connection, as against a real
     // service; a sandbox closing after each request would time handshakes, not the clients.
     options.keepAlive = true;
     m_plain.reset(new Sandbox(options));
+    m_remotePlain = m_services->startService(options);
     options.certificateFile = m_certs->certPath(QStringLiteral("server"));
     options.privateKeyFile = m_certs->keyPath(QStringLiteral("server"));
     m_secure.reset(new Sandbox(options));
-    if (!m_plain->start() || !m_secure->start() || !m_polledSlowly->start()) {
+    m_remoteSecure = m_services->startService(options);
+    if (!m_plain->start() || !m_secure->start()) {
         *error = QStringLiteral("the sandbox service did not start");
         return false;
     }
@@ -124,8 +127,7 @@ int BenchContext::tries(int full, int least) const
 
 QString BenchContext::remoteUrl() const
 {
-    return m_remotePort > 0 ? QStringLiteral("http://127.0.0.1:%1/merchant").arg(m_remotePort)
-                            : QString();
+    return m_services->baseUrl(m_remotePlain);
 }
 
 QString BenchContext::caFile() const

@@ -16,6 +16,7 @@ class BasicPaymentProcessing;
 class Document;
 class QPluginLoader;
 class Sandbox;
+class ServiceProcess;
 class TestCerts;
 
 // What every figure shares: the services on loopback (plain and TLS), the host's services with
@@ -23,9 +24,9 @@ class TestCerts;
 class BenchContext
 {
 public:
-    // `remotePort`: a sandbox in a child process, for the figure whose memory must be the
-    // plug-in's alone; 0 when there is none.
-    BenchContext(bool quick, int remotePort);
+    // `services`: the child process that serves the figures whose CPU or memory must be the
+    // plug-in's alone; its services are started in setUp().
+    BenchContext(bool quick, ServiceProcess *services);
     ~BenchContext();
 
     // The services and the host; false with a reason when they cannot be set up.
@@ -39,8 +40,14 @@ public:
 
     Sandbox &plain() const { return *m_plain; }
     Sandbox &secure() const { return *m_secure; }
-    // Plain HTTP like plain(), but closing each connection after one request.
-    Sandbox &polledSlowly() const { return *m_polledSlowly; }
+    // plain() and secure() again in the child process, and a plain service that closes each
+    // connection after one request, for the waits that poll once a second; ports are 0 when
+    // one did not start.
+    ServiceProcess &services() const { return *m_services; }
+    int remotePlain() const { return m_remotePlain; }
+    int remoteSecure() const { return m_remoteSecure; }
+    int remotePolledSlowly() const { return m_remotePolledSlowly; }
+    // The base URL of remotePlain(), empty when it did not start.
     QString remoteUrl() const;
     QString caFile() const;
     QString workPath(const QString &fileName) const;
@@ -67,12 +74,14 @@ public:
 
 private:
     bool m_quick;
-    int m_remotePort;
+    ServiceProcess *m_services;
+    int m_remotePlain = 0;
+    int m_remoteSecure = 0;
+    int m_remotePolledSlowly = 0;
     QTemporaryDir m_workDir;
     QScopedPointer<TestCerts> m_certs;
     QScopedPointer<Sandbox> m_plain;
     QScopedPointer<Sandbox> m_secure;
-    QScopedPointer<Sandbox> m_polledSlowly;
     QScopedPointer<QPluginLoader> m_loader;
     BasicPaymentProcessing *m_plugin = nullptr;
     QSharedPointer<Document> m_document;

@@ -8,65 +8,21 @@
 #include "benchcontext.h"
 #include "figures.h"
 #include "resulttable.h"
+#include "serviceprocess.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QStringList>
 #include <QSysInfo>
-#include <sandbox.h>
 
 #include <cstdio>
 #include <thread>
-
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
 const char *const BeginMarker = "<!-- bench:begin -->";
 const char *const EndMarker = "<!-- bench:end -->";
-
-// A sandbox service in a child process, forked before this process has any thread. Returns
-// its port, or 0; writing end of `keepAlive` open means the child serves on.
-int startServiceProcess(int *keepAlive, pid_t *child)
-{
-    int portPipe[2];
-    int lifePipe[2];
-    if (pipe(portPipe) != 0 || pipe(lifePipe) != 0)
-        return 0;
-    *child = fork();
-    if (*child < 0)
-        return 0;
-    if (*child == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        close(portPipe[0]);
-        close(lifePipe[1]);
-        Sandbox::Options options;
-        options.basePath = QStringLiteral("/merchant");
-        options.keepAlive = true;
-        Sandbox service(options);
-        const int port = service.start() ? service.port() : 0;
-        if (write(portPipe[1], &port, sizeof port) != sizeof port)
-            _exit(1);
-        char byte;
-        // Serves until the parent closes its end, exits or dies.
-        while (read(lifePipe[0], &byte, 1) > 0) {
-        }
-        service.stop();
-        _exit(0);
-    }
-    close(portPipe[1]);
-    close(lifePipe[0]);
-    int port = 0;
-    if (read(portPipe[0], &port, sizeof port) != sizeof port)
-        port = 0;
-    close(portPipe[0]);
-    *keepAlive = lifePipe[1];
-    return port;
-}
 
 QString cpuModel()
 {
@@ -120,9 +76,11 @@ int main(int argc, char **argv)
         return runLoadChild(app.arguments());
     }
 
-    int keepAlive = -1;
-    pid_t child = -1;
-    const int remotePort = startServiceProcess(&keepAlive, &child);
+    // The services whose cost must not be counted as the plug-in's run in a child process,
+    // forked while this process has no thread yet.
+    ServiceProcess services;
+    if (!services.start())
+        std::fprintf(stderr, "velmor-bench: the service process did not start\n");
 
     QCoreApplication app(argc, argv);
     QStringList arguments = app.arguments();
@@ -141,7 +99,7 @@ int main(int argc, char **argv)
     ResultTable table;
     int status = 0;
     {
-        BenchContext context(quick, remotePort);
+        BenchContext context(quick, &services);
         QString error;
         if (!context.setUp(&error)) {
             std::fprintf(stderr, "velmor-bench: %s\n", qPrintable(error));
@@ -185,9 +143,5 @@ int main(int argc, char **argv)
         }
     }
 
-    if (keepAlive >= 0) {
-        close(keepAlive);
-        waitpid(child, nullptr, 0);
-    }
     return status;
 }

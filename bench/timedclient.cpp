@@ -1,7 +1,5 @@
 #include "timedclient.h"
 
-#include <sandbox.h>
-
 #include <sys/resource.h>
 #include <time.h>
 
@@ -24,17 +22,17 @@ qint64 threadCpuMicros()
 
 } // namespace
 
-void TimedClient::setPollLimit(Sandbox *sandbox, int polls)
+void TimedClient::setPollLimit(const Completer &complete, int polls)
 {
-    m_sandbox = sandbox;
+    m_complete = complete;
     m_pollLimit = polls;
 }
 
 velmor::RequestResult TimedClient::info(const QString &orderId) const
 {
     // Ending the order is the service's doing, not the poll's, so it stays out of the timing.
-    if (m_sandbox && m_pollLimit > 0 && m_pollStarts.size() + 1 == m_pollLimit)
-        m_sandbox->setOrderStatus(orderId, QStringLiteral("completed"));
+    if (m_complete && m_pollLimit > 0 && m_pollStarts.size() + 1 == m_pollLimit)
+        m_complete(orderId);
     const Clock::time_point start = Clock::now();
     velmor::RequestResult result = velmor::Interface::info(orderId);
     const Clock::time_point end = Clock::now();

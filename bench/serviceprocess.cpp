@@ -1,0 +1,181 @@
+#include "serviceprocess.h"
+
+#include <cerrno>
+#include <map>
+#include <memory>
+
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+const char Separator = '\t';
+
+// Reads one line without its newline; false at the end of the stream.
+bool readLine(int fd, QByteArray *line)
+{
+    line->clear();
+    char byte;
+    for (;;) {
+        const ssize_t got = read(fd, &byte, 1);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        if (byte == '\n')
+            return true;
+        line->append(byte);
+    }
+}
+
+bool writeAll(int fd, const QByteArray &data)
+{
+    int done = 0;
+    while (done < data.size()) {
+        const ssize_t wrote = write(fd, data.constData() + done, size_t(data.size() - done));
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0)
+            return false;
+        done += wrote;
+    }
+    return true;
+}
+
+QString field(const QList<QByteArray> &fields, int index)
+{
+    return QString::fromUtf8(QByteArray::fromPercentEncoding(fields.value(index)));
+}
+
+// The child's side: carries out commands until the parent closes the pipe.
+[[noreturn]] void serve(int commands, int answers)
+{
+    std::map<int, std::unique_ptr<Sandbox>> services;
+    QByteArray line;
+    while (readLine(commands, &line)) {
+        const QList<QByteArray> fields = line.split(Separator);
+        const QByteArray verb = fields.value(0);
+        QByteArray answer = "0";
+        if (verb == "start") {
+            Sandbox::Options options;
+            options.keepAlive = fields.value(1) == "1";
+            options.basePath = field(fields, 2);
+            options.login = field(fields, 3);
+            options.password = field(fields, 4);
+            options.certificateFile = field(fields, 5);
+            options.privateKeyFile = field(fields, 6);
+            auto service = std::make_unique<Sandbox>(options);
+            if (service->start()) {
+                answer = QByteArray::number(service->port()) + Separator +
+                         service->baseUrl().toUtf8().toPercentEncoding();
+                services[service->port()] = std::move(service);
+            }
+        } else {
+            const auto found = services.find(fields.value(1).toInt());
+            if (found != services.end() && verb == "status") {
+                found->second->setOrderStatus(field(fields, 2), field(fields, 3));
+                answer = "1";
+            } else if (found != services.end() && verb == "clear") {
+                found->second->clearRequests();
+                answer = "1";
+            }
+        }
+        if (!writeAll(answers, answer + '\n'))
+            break;
+    }
+    for (auto &service : services)
+        service.second->stop();
+    _exit(0);
+}
+
+} // namespace
+
+ServiceProcess::~ServiceProcess()
+{
+    if (m_commands < 0)
+        return;
+    close(m_commands);
+    close(m_answers);
+    waitpid(m_child, nullptr, 0);
+}
+
+bool ServiceProcess::start()
+{
+    int commandPipe[2];
+    int answerPipe[2];
+    if (pipe(commandPipe) != 0)
+        return false;
+    if (pipe(answerPipe) != 0) {
+        close(commandPipe[0]);
+        close(commandPipe[1]);
+        return false;
+    }
+    m_child = fork();
+    if (m_child < 0) {
+        for (int fd : {commandPipe[0], commandPipe[1], answerPipe[0], answerPipe[1]})
+            close(fd);
+        return false;
+    }
+    if (m_child == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        close(commandPipe[1]);
+        close(answerPipe[0]);
+        serve(commandPipe[0], answerPipe[1]);
+    }
+    close(commandPipe[0]);
+    close(answerPipe[1]);
+    m_commands = commandPipe[1];
+    m_answers = answerPipe[0];
+    return true;
+}
+
+int ServiceProcess::startService(const Sandbox::Options &options)
+{
+    const QByteArray answer =
+        exchange({"start", options.keepAlive ? "1" : "0", options.basePath.toUtf8(),
+                  options.login.toUtf8(), options.password.toUtf8(),
+                  options.certificateFile.toUtf8(), options.privateKeyFile.toUtf8()});
+    const QList<QByteArray> fields = answer.split(Separator);
+    const int port = fields.value(0).toInt();
+    if (port > 0) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_baseUrls.insert(port, field(fields, 1));
+    }
+    return port;
+}
+
+QString ServiceProcess::baseUrl(int port) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_baseUrls.value(port);
+}
+
+bool ServiceProcess::setOrderStatus(int port, const QString &id, const QString &status)
+{
+    return exchange({"status", QByteArray::number(port), id.toUtf8(), status.toUtf8()}) == "1";
+}
+
+bool ServiceProcess::clearRequests(int port)
+{
+    return exchange({"clear", QByteArray::number(port)}) == "1";
+}
+
+QByteArray ServiceProcess::exchange(const QList<QByteArray> &fields)
+{
+    // Each field is percent-encoded, so that neither a separator nor a newline can end up
+    // inside one; the verb and numbers pass unchanged.
+    QByteArray line;
+    for (const QByteArray &value : fields) {
+        if (!line.isEmpty())
+            line += Separator;
+        line += value.toPercentEncoding();
+    }
+    line += '\n';
+    std::lock_guard<std::mutex> lock(m_mutex);
+    QByteArray answer;
+    if (m_commands < 0 || !writeAll(m_commands, line) || !readLine(m_answers, &answer))
+        return QByteArray();
+    return answer;
+}
