@@ -144,44 +144,9 @@ int sockaddrPort(const sockaddr_storage &address)
     return -1;
 }
 
-// httplib hands a handler no socket, yet dropping a connection without an answer needs one.
-// The connection is the one socket of this process whose ends carry the request's ports.
-int findConnectionSocket(const httplib::Request &req)
-{
-    if (req.ssl)
-        return SSL_get_fd(req.ssl);
-    DIR *dir = opendir("/proc/self/fd");
-    if (!dir)
-        return -1;
-    int found = -1;
-    while (dirent *entry = readdir(dir)) {
-        char *end = nullptr;
-        const long fd = std::strtol(entry->d_name, &end, 10);
-        if (end == entry->d_name || *end != '\0' || fd == dirfd(dir))
-            continue;
-        sockaddr_storage local{};
-        sockaddr_storage peer{};
-        socklen_t localLength = sizeof(local);
-        socklen_t peerLength = sizeof(peer);
-        if (getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr *>(&local), &localLength) !=
-                0 ||
-            getpeername(static_cast<int>(fd), reinterpret_cast<sockaddr *>(&peer), &peerLength) !=
-                0)
-            continue;
-        if (sockaddrPort(local) == req.local_port && sockaddrPort(peer) == req.remote_port) {
-            found = static_cast<int>(fd);
-            break;
-        }
-    }
-    closedir(dir);
-    return found;
-}
-
-// Ends the reading side of every connection the service accepted on `port`. A worker idling
-// between keep-alive requests wakes up to an end of stream and closes its connection at once,
-// while one still writing an answer finishes it. Called after the listening socket is closed,
-// so no new connection can come in behind the scan.
-void shutdownAcceptedReads(int port)
+// Calls `visit(fd, localPort, peerPort)` for every connected socket of this process; a true
+// answer ends the scan.
+template<typename Visit> void forEachConnectedSocket(Visit visit)
 {
     DIR *dir = opendir("/proc/self/fd");
     if (!dir)
@@ -195,16 +160,43 @@ void shutdownAcceptedReads(int port)
         sockaddr_storage peer{};
         socklen_t localLength = sizeof(local);
         socklen_t peerLength = sizeof(peer);
-        // A client of this same process connected to the service has the port as its peer's,
-        // not as its own, and is left alone.
-        if (getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr *>(&local), &localLength) ==
-                0 &&
-            sockaddrPort(local) == port &&
-            getpeername(static_cast<int>(fd), reinterpret_cast<sockaddr *>(&peer), &peerLength) ==
-                0)
-            ::shutdown(static_cast<int>(fd), SHUT_RD);
+        if (getsockname(int(fd), reinterpret_cast<sockaddr *>(&local), &localLength) != 0 ||
+            getpeername(int(fd), reinterpret_cast<sockaddr *>(&peer), &peerLength) != 0)
+            continue;
+        if (visit(int(fd), sockaddrPort(local), sockaddrPort(peer)))
+            break;
     }
     closedir(dir);
+}
+
+// httplib hands a handler no socket, yet dropping a connection without an answer needs one.
+// The connection is the one socket of this process whose ends carry the request's ports.
+int findConnectionSocket(const httplib::Request &req)
+{
+    if (req.ssl)
+        return SSL_get_fd(req.ssl);
+    int found = -1;
+    forEachConnectedSocket([&](int fd, int localPort, int peerPort) {
+        if (localPort != req.local_port || peerPort != req.remote_port)
+            return false;
+        found = fd;
+        return true;
+    });
+    return found;
+}
+
+// Ends the reading side of every connection the service accepted on `port`. A worker idling
+// between keep-alive requests wakes up to an end of stream and closes its connection at once,
+// while one still writing an answer finishes it. Called after the listening socket is closed,
+// so no new connection can come in behind the scan. A client of this same process connected to
+// the service has the port as its peer's, not as its own, and is left alone.
+void shutdownAcceptedReads(int port)
+{
+    forEachConnectedSocket([port](int fd, int localPort, int) {
+        if (localPort == port)
+            ::shutdown(fd, SHUT_RD);
+        return false;
+    });
 }
 
 bool peerHasGone(int fd)
