@@ -28,6 +28,9 @@ const FaultName FaultNames[] = {
     {"huge-body", Sandbox::Fault::HugeBody, "200 with a 5 MiB JSON object"},
     {"trickle", Sandbox::Fault::Trickle, "carry the request out, answer a byte every MS"},
     {"no-answer", Sandbox::Fault::NoAnswer, "read the request, never answer"},
+    {"json500", Sandbox::Fault::Json500, "500 with a JSON confirmation and no \"error\""},
+    {"other-order", Sandbox::Fault::OtherOrder, "200 with a confirmation about another order"},
+    {"lost", Sandbox::Fault::Lost, "carry the request out, close without an answer"},
 };
 
 const std::pair<const char *, Sandbox::Endpoint> EndpointNames[] = {

@@ -291,6 +291,7 @@ public:
     bool authorized(const httplib::Request &req) const;
     Reply process(const Route &route, const httplib::Request &req);
 
+    static QJsonObject confirmingAnswer(Endpoint endpoint, const QString &orderId);
     Reply create(const QByteArray &body, bool *slow, QString *orderId);
     Reply createAnswer(const QString &orderId);
     Reply info(const QString &orderId);
@@ -556,7 +557,7 @@ void Sandbox::Private::handle(const httplib::Request &req, httplib::Response &re
         fault = faults[static_cast<size_t>(found.endpoint)];
     }
 
-    // Every fault but Delay and Trickle stands for an answer that never came from the service
+    // Every fault but Delay, Trickle and Lost stands for an answer that never came from the service
     // proper, so the request must leave the orders as they were.
     switch (fault.fault) {
     case Fault::Drop:
@@ -618,15 +619,26 @@ void Sandbox::Private::handle(const httplib::Request &req, httplib::Response &re
         res.status = 200;
         res.set_content(hugeBody(), JsonContentType);
         return;
+    case Fault::Json500: {
+        // What a failing application server or a proxy in front of it may say.
+        QJsonObject body = confirmingAnswer(found.endpoint, found.orderId);
+        body.insert(QStringLiteral("message"), QStringLiteral("Internal server error"));
+        send(res, Reply{500, body});
+        return;
+    }
+    case Fault::OtherOrder:
+        send(res, Reply{200, confirmingAnswer(found.endpoint, QStringLiteral("another-order"))});
+        return;
     case Fault::None:
     case Fault::Delay:
     case Fault::Trickle:
+    case Fault::Lost:
         break;
     }
 
     const Reply reply = process(found, req);
     // A zero status means the service went down before it could answer.
-    if (reply.status == 0 ||
+    if (reply.status == 0 || fault.fault == Fault::Lost ||
         (fault.fault == Fault::Delay && fault.delayMs > 0 && !pause(fault.delayMs))) {
         drop(findConnectionSocket(req), res);
         return;
@@ -645,6 +657,30 @@ void Sandbox::Private::handle(const httplib::Request &req, httplib::Response &re
                                      return false;
                                  return sink.write(body->data() + offset, 1);
                              });
+}
+
+QJsonObject Sandbox::Private::confirmingAnswer(Endpoint endpoint, const QString &orderId)
+{
+    // Each answer would confirm what was asked: a client must judge whether it may.
+    const auto order = [&orderId](const QString &status) {
+        return QJsonObject{{QStringLiteral("id"), orderId},
+                           {QStringLiteral("status"), status},
+                           {QStringLiteral("amount"), 1.0}};
+    };
+    switch (endpoint) {
+    case Endpoint::Create:
+        return {{QStringLiteral("order"), order(StatusCreated)}};
+    case Endpoint::Info:
+        return {{QStringLiteral("order"), order(StatusCompleted)},
+                {QStringLiteral("refund"),
+                 QJsonArray{QJsonObject{{QStringLiteral("totalRefundedAmount"), 1.0}}}}};
+    case Endpoint::Cancel:
+        return {{QStringLiteral("status"), QStringLiteral("CANCELLED")},
+                {QStringLiteral("order"), order(StatusCanceled)}};
+    case Endpoint::Refund:
+        return {{QStringLiteral("order"), order(StatusRefunded)}};
+    }
+    return {};
 }
 
 Reply Sandbox::Private::process(const Route &found, const httplib::Request &req)

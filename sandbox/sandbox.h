@@ -17,7 +17,7 @@
 // state an approved order answers "created", "scoring", "approved", then "completed" for good.
 // The create answer itself does not count as a poll.
 //
-// Faults: with Delay and Trickle the request is carried out and only its answer comes late;
+// Faults: with Delay, Trickle and Lost the request is carried out and only its answer comes late;
 // with every other fault the request has no effect (no order made, no state change, no poll
 // counted, nothing cancelled or refunded).
 class Sandbox
@@ -38,6 +38,9 @@ public:
         HugeBody,      // 200 with a 5 MiB JSON body
         Trickle,       // 200 whose body comes a byte every `delayMs`
         NoAnswer,      // accept, read the request, never answer (until stopped)
+        Json500,       // 500 whose JSON body, without "error", reads as a confirmation
+        OtherOrder,    // 200 with a confirmation about another order
+        Lost,          // carry the request out, then close without an answer
     };
 
     // Scanned codes ("clientInfo"."id") that choose an order's life, like test card numbers.
