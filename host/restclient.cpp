@@ -400,6 +400,11 @@ void RestClient::Private::exchange(const QUrl &url, const QByteArray *body,
         state.timedOut = reported == CURLE_OPERATION_TIMEDOUT;
         state.response.errorMessage = failureMessage(curl, reported, sink.tooLarge, timeout, url,
                                                      certPathText, caFile, errorBuffer);
+        // A refused client certificate ends the handshake, whichever read reports it: the
+        // request was never taken, and callers that tell a lost answer from a refusal by the
+        // code must see a handshake failure.
+        if (state.response.errorMessage.key() == QLatin1String("restClientTlsClientRejected"))
+            state.response.networkError = CURLE_SSL_CONNECT_ERROR;
         failureCode = static_cast<int>(reported);
         failureDetail = errorBuffer[0] ? QString::fromUtf8(errorBuffer)
                                        : QString::fromUtf8(curl_easy_strerror(reported));

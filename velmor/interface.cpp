@@ -18,10 +18,10 @@
 #include <session.h>
 #include <singleton.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <mutex>
-#include <thread>
 
 namespace velmor {
 
@@ -40,6 +40,48 @@ QSharedPointer<RestClient> makeTransport()
     if (MockFactory<RestClient>::creator)
         return MockFactory<RestClient>::creator();
     return MockFactory<RestClient>::defaultCreator();
+}
+
+constexpr int DefaultTimeout = 60;
+constexpr int DefaultInfoRequestInterval = 10;
+
+// The host's transport reports libcurl's codes. These say that the connection broke after the
+// request had gone out (or that the answer outgrew what the transport reads), so the service
+// may have acted on it: the outcome is unknown, as after a timeout.
+enum LostAnswerCode {
+    Http2Error = 16,
+    PartialFile = 18,
+    WriteError = 23,
+    SendError = 55,
+    ReceiveError = 56,
+    GotNothing = 52,
+    Http2StreamError = 92,
+};
+
+bool isLostAnswer(int networkError)
+{
+    switch (networkError) {
+    case Http2Error:
+    case PartialFile:
+    case WriteError:
+    case SendError:
+    case ReceiveError:
+    case GotNothing:
+    case Http2StreamError:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A create body above this is refused before it is sent: the service echoes the order's
+// positions in every status answer, and an answer the transport cannot read would leave the
+// sale polling "status unknown" for good.
+constexpr qint64 MaxCreateBodySize = RestClient::MaxBodySize / 4;
+
+tr::Tr noUsefulAnswer()
+{
+    return tr::Tr(QStringLiteral("Ошибка связи с сервером"));
 }
 
 qint64 kopecks(double roubles)
@@ -94,11 +136,25 @@ void Interface::init()
     logger->debug(
         QStringLiteral("Установка адреса сервера: %1").arg(url.toString(QUrl::RemoveUserInfo)));
 
-    timeout = config->getInt(QStringLiteral("Velmor:timeout"), 60);
+    // An exchange without a time limit would hang the till; the default stands in for one.
+    const int configuredTimeout = config->getInt(QStringLiteral("Velmor:timeout"), DefaultTimeout);
+    timeout = configuredTimeout > 0 ? configuredTimeout : DefaultTimeout;
+    if (timeout != configuredTimeout)
+        logger->warn(QStringLiteral("Недопустимый таймаут %1 с., используется %2 с.")
+                         .arg(configuredTimeout)
+                         .arg(timeout));
     logger->debug(QStringLiteral("Установка таймаута обращения к серверу: %1 с.").arg(timeout));
 
-    // The interval is read under this spelling of the section, and installed files use it.
-    infoRequestInterval = config->getInt(QStringLiteral("Velmro:infoRequestInterval"), 10);
+    // The interval is read under this spelling of the section, and installed files use it. Polls
+    // back to back would flood the service, so one second is the shortest interval.
+    const int configuredInterval =
+        config->getInt(QStringLiteral("Velmro:infoRequestInterval"), DefaultInfoRequestInterval);
+    infoRequestInterval = configuredInterval >= 1 ? configuredInterval : 1;
+    if (infoRequestInterval != configuredInterval)
+        logger->warn(
+            QStringLiteral("Недопустимый интервал запроса статуса %1 с., используется %2 с.")
+                .arg(configuredInterval)
+                .arg(infoRequestInterval));
     logger->debug(QStringLiteral("Установка интервала запроса статуса заказа: %1 с.")
                       .arg(infoRequestInterval));
 
@@ -126,6 +182,9 @@ RequestResult Interface::createOffline(const PaymentProcessingRequest &request)
         currentId = orderId;
         this->request = request;
     }
+    // Logged before anything is sent, so that even a till killed during the sale leaves the id
+    // of an order the service may hold.
+    logger->info(QStringLiteral("Заказ: %1").arg(orderId));
 
     const double documentAmount = getOrderAmount();
     const double requestAmount = request.getAmount() / 100.0;
@@ -144,6 +203,21 @@ RequestResult Interface::createOffline(const PaymentProcessingRequest &request)
     body.insert(QStringLiteral("clientInfo"), clientInfo);
     body.insert(QStringLiteral("order"), order);
 
+    const qint64 bodySize = QJsonDocument(body).toJson(QJsonDocument::Compact).size();
+    if (bodySize > MaxCreateBodySize) {
+        logger->error(QStringLiteral("Заказ не создан: запрос %1 байт, ответы сервера на него не "
+                                     "будут приняты (не более %2 байт)")
+                          .arg(bodySize)
+                          .arg(RestClient::MaxBodySize));
+        RequestResult refused;
+        refused.id = orderId;
+        refused.success = false;
+        refused.message = tr::Tr(QStringLiteral("velmorReceiptTooLarge"),
+                                 QStringLiteral("Чек слишком велик для оплаты VELMOR: уменьшите "
+                                                "число позиций"));
+        return refused;
+    }
+
     changeProgress(tr::Tr(QStringLiteral("velmorProgressCreateMessage"),
                           QStringLiteral("Создание заказа VELMOR...")),
                    45);
@@ -157,7 +231,7 @@ RequestResult Interface::createOffline(const PaymentProcessingRequest &request)
                        70);
         return waitForComplete(orderId);
     }
-    if (result.noResponse && result.timedOut) {
+    if (result.noResponse && (result.timedOut || result.answerLost)) {
         // The order may exist although its answer was lost: its status tells.
         logger->error(QStringLiteral(
             "Не удалось получить ответ от севера, попытка получения статуса заказа"));
@@ -171,7 +245,10 @@ RequestResult Interface::createOffline(const PaymentProcessingRequest &request)
 
 RequestResult Interface::info(const QString &orderId) const
 {
-    return sendGetRequest(QStringLiteral("/%1/info").arg(pathSegment(orderId)));
+    RequestResult result = sendGetRequest(QStringLiteral("/%1/info").arg(pathSegment(orderId)));
+    if (!answersFor(result, orderId))
+        discardAnswer(&result);
+    return result;
 }
 
 RequestResult Interface::cancel(bool fromQueue)
@@ -179,30 +256,53 @@ RequestResult Interface::cancel(bool fromQueue)
     QJsonObject body;
     body.insert(QStringLiteral("cancellationInitiator"), QStringLiteral("shop"));
 
-    if (!fromQueue)
+    if (!fromQueue) {
+        // From here on the sale's wait sends no poll until this cancellation is decided.
+        std::lock_guard<std::mutex> lock(interruptMutex);
         interruptRequested.store(true);
+        cancelInFlight = true;
+    }
     const QString orderId = currentOrderId();
     RequestResult result =
         sendPostRequest(QStringLiteral("/%1/cancel").arg(pathSegment(orderId)), body);
+    if (!answersFor(result, orderId))
+        discardAnswer(&result);
 
-    if (result.json.value(QStringLiteral("status")).toString() == QLatin1String("CANCELLED")) {
+    if (result.httpCode == 200 &&
+        result.json.value(QStringLiteral("status")).toString() == QLatin1String("CANCELLED")) {
         orderCanceled.store(true);
         result.orderStatus = Canceled;
-        return result;
-    }
-
-    if (isUnanswered(result) && !fromQueue) {
-        logger->error(QStringLiteral(
-            "Не удалось получить ответ от сервера, будет выполнена отмена через очередь"));
-        // Only a stored cancellation may be reported as done: otherwise the cashier would be
-        // told of a cancellation that nobody will ever send.
-        if (!sendMessageToQueue(orderId))
-            return result;
+    } else if (!fromQueue && result.errorCode == QLatin1String("order_not_found")) {
+        // The service holds no such order (its creation never arrived): nothing is left to
+        // cancel, now or later.
+        logger->info(QStringLiteral("Заказ не найден на сервере, отменять нечего"));
         orderCanceled.store(true);
         result.orderStatus = Canceled;
-        return result;
+    } else {
+        // Whatever else came back did not cancel the order.
+        result.success = false;
+        if (!fromQueue) {
+            if (isUnanswered(result))
+                logger->error(QStringLiteral(
+                    "Не удалось получить ответ от сервера, будет выполнена отмена через очередь"));
+            else
+                logger->error(QStringLiteral(
+                    "Сервер не подтвердил отмену заказа, будет выполнена отмена через очередь"));
+            // The cashier's cancellation is carried out even so: the replay asks the order's
+            // state and cancels or refunds it. Only a stored cancellation may be reported as
+            // done; otherwise the sale goes on and the cashier may cancel again.
+            if (sendMessageToQueue(orderId)) {
+                orderCanceled.store(true);
+                result.orderStatus = Canceled;
+            }
+        }
     }
 
+    if (!fromQueue) {
+        std::lock_guard<std::mutex> lock(interruptMutex);
+        cancelInFlight = false;
+    }
+    interruptChanged.notify_all();
     return result;
 }
 
@@ -250,7 +350,10 @@ RequestResult Interface::refund(const QString &orderId, const QJsonObject &paylo
 {
     setCurrentId(createId());
     const QString path = QStringLiteral("/%1/refund").arg(pathSegment(orderId));
-    return sendPostRequest(path, payload.isEmpty() ? getRefundPayload() : payload);
+    RequestResult result = sendPostRequest(path, payload.isEmpty() ? getRefundPayload() : payload);
+    if (!answersFor(result, orderId))
+        discardAnswer(&result);
+    return result;
 }
 
 QString Interface::createId() const
@@ -265,6 +368,8 @@ RequestResult Interface::sendPostRequest(const QString &path, const QJsonObject 
     restClient->post(getUrl(path), bytes, getHeaders());
     RequestResult result = getRequestResult();
     result.timedOut = restClient->isTimedOut();
+    result.answerLost = result.noResponse && !result.timedOut &&
+                        isLostAnswer(restClient->getResponse().networkError);
     return result;
 }
 
@@ -299,13 +404,18 @@ RequestResult Interface::getRequestResult() const
         result.success = false;
         result.noResponse = true;
         result.message = response.errorMessage;
-    } else if (result.httpCode != 200 && result.json.isEmpty()) {
+    } else if (result.httpCode != 200) {
+        // Only a 200 answer or a service error says anything: a proxy's or a failing server's
+        // page, JSON or not, is no answer from the service.
+        if (!result.json.isEmpty())
+            logger->warn(QStringLiteral("Ответ сервера с кодом %1 без описания ошибки не принят")
+                             .arg(result.httpCode));
         result.success = false;
         result.noResponse = true;
-        result.message = tr::Tr(QStringLiteral("Ошибка связи с сервером"));
+        result.message = noUsefulAnswer();
     }
 
-    if (result.json.contains(QStringLiteral("order"))) {
+    if (result.httpCode == 200 && result.json.contains(QStringLiteral("order"))) {
         const QJsonObject order = result.json.value(QStringLiteral("order")).toObject();
         result.orderStatus =
             getOrderStatus(order.value(QStringLiteral("status")).toString().toLower());
@@ -324,13 +434,17 @@ RequestResult Interface::waitForComplete(const QString &orderId) const
     using Clock = std::chrono::steady_clock;
     Clock::time_point nextPoll = Clock::now();
     RequestResult result;
+    result.id = currentOrderId();
 
     for (;;) {
-        const Clock::time_point now = Clock::now();
-        if (nextPoll > now)
-            std::this_thread::sleep_for(nextPoll - now);
-        nextPoll =
-            Clock::now() + std::chrono::seconds(infoRequestInterval > 0 ? infoRequestInterval : 0);
+        sleepUntilNextPoll(nextPoll);
+        // The cashier's cancellation has been confirmed or queued: the sale ends with it.
+        if (orderCanceled.load()) {
+            logger->info(QStringLiteral("Заказ отменен"));
+            result.orderStatus = Canceled;
+            return result;
+        }
+        nextPoll = Clock::now() + std::chrono::seconds(std::max(1, infoRequestInterval));
 
         result = info(orderId);
 
@@ -460,8 +574,9 @@ QJsonArray Interface::getRefundItems(bool useBquant) const
             continue;
         QJsonObject item;
         item.insert(QStringLiteral("id"), QString::number(goodsItem->getPosnum()));
+        // A quantity, weighed goods included, goes back as exactly as it was sold.
         item.insert(QStringLiteral("refundedQuantity"),
-                    roundAmount(useBquant ? goodsItem->getBquant() : goodsItem->getQuantity()));
+                    roundQuantity(useBquant ? goodsItem->getBquant() : goodsItem->getQuantity()));
         items.append(item);
     }
     return items;
@@ -589,6 +704,46 @@ bool Interface::isUnanswered(const RequestResult &result)
     // JSON object (an empty or garbled 200) proves nothing, so it takes the road of no answer:
     // the queue, whose replay asks the order's state and repeats the refund under its id.
     return result.noResponse || (result.success && result.json.isEmpty());
+}
+
+bool Interface::answersFor(const RequestResult &result, const QString &orderId) const
+{
+    const QJsonValue order = result.json.value(QStringLiteral("order"));
+    if (!order.isObject())
+        return true;
+    const QJsonValue id = order.toObject().value(QStringLiteral("id"));
+    if (id.isUndefined() || (id.isString() && id.toString() == orderId))
+        return true;
+    logger->warn(QStringLiteral("Ответ сервера относится к другому заказу (%1), ожидался заказ %2")
+                     .arg(id.isString() ? id.toString() : QStringLiteral("?"), orderId));
+    return false;
+}
+
+void Interface::discardAnswer(RequestResult *result)
+{
+    result->success = false;
+    result->noResponse = true;
+    result->errorCode.clear();
+    result->message = noUsefulAnswer();
+    result->json = QJsonObject();
+    result->orderStatus = Undefined;
+}
+
+void Interface::sleepUntilNextPoll(std::chrono::steady_clock::time_point nextPoll) const
+{
+    std::unique_lock<std::mutex> lock(interruptMutex);
+    for (;;) {
+        if (orderCanceled.load())
+            return;
+        if (cancelInFlight) {
+            // The cancellation's exchange is bounded by the transport's timeout.
+            interruptChanged.wait(lock);
+            continue;
+        }
+        if (std::chrono::steady_clock::now() >= nextPoll)
+            return;
+        interruptChanged.wait_until(lock, nextPoll);
+    }
 }
 
 QString Interface::currentOrderId() const

@@ -10,6 +10,8 @@
 #include <QString>
 #include <QUrl>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <paymentprocessingrequest.h>
 #include <tr.h>
@@ -78,6 +80,14 @@ protected:
     // The order in hand as another thread may read it while a sale writes it.
     QString currentOrderId() const;
     static bool isUnanswered(const RequestResult &result);
+    // False when the answer names another order than `orderId` in "order"."id": it says
+    // nothing about the order asked about.
+    bool answersFor(const RequestResult &result, const QString &orderId) const;
+    // Turns an answer that says nothing about the order asked about into one without use.
+    static void discardAnswer(RequestResult *result);
+    // Blocks the completion wait until the next poll is due, the cashier's cancellation has
+    // been decided, or, while one is in flight, until it has.
+    void sleepUntilNextPoll(std::chrono::steady_clock::time_point nextPoll) const;
     PaymentProcessingRequest storedRequest() const;
 
     std::atomic_bool orderCanceled{false};
@@ -97,6 +107,11 @@ protected:
     // Guards currentId and request, which an interruption reads from another thread. Never
     // held while waiting for exchangeMutex.
     mutable std::mutex stateMutex;
+    // Wakes the completion wait when the cashier's cancellation starts and when it ends, so
+    // that no status poll goes out ahead of the cancellation and the sale ends right after it.
+    mutable std::mutex interruptMutex;
+    mutable std::condition_variable interruptChanged;
+    bool cancelInFlight = false;
 };
 
 } // namespace velmor

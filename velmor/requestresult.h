@@ -28,6 +28,9 @@ struct RequestResult
     bool success = true;
     bool noResponse = false;
     bool timedOut = false;
+    // After a POST only: the connection ended after the request had gone out, so the service
+    // may have acted on it although no answer came back.
+    bool answerLost = false;
     QString errorCode;
     tr::Tr message;
     QJsonObject json;
