@@ -86,6 +86,31 @@ TEST_F(InterfaceTest, InitWithoutConfigurationTakesTheDefaults)
                     QStringLiteral("DEBUG Установка интервала запроса статуса заказа: 10 с.")));
 }
 
+// Polls back to back would flood the service and an exchange without a limit would hang the
+// till: the values in force are logged.
+TEST_F(InterfaceTest, InitBoundsTheIntervalAndTheTimeout)
+{
+    const std::tuple<const char *, const char *, int, int> rows[] = {
+        {"0", "0", 1, 60}, {"-5", "-1", 1, 60}, {"1", "1", 1, 1}, {"abc", "", 10, 60}};
+    for (const auto &[interval, timeout, intervalInForce, timeoutInForce] : rows) {
+        setConfig(QStringLiteral("Velmro:infoRequestInterval"), QString::fromLatin1(interval));
+        setConfig(QStringLiteral("Velmor:timeout"), QString::fromLatin1(timeout));
+        const int before = logLines().size();
+        client->init();
+        EXPECT_EQ(client->infoRequestInterval, intervalInForce) << interval;
+        EXPECT_EQ(client->timeout, timeoutInForce) << timeout;
+        const QStringList lines = logLines().mid(before);
+        EXPECT_TRUE(
+            lines.contains(QStringLiteral("DEBUG Установка интервала запроса статуса заказа: %1 с.")
+                               .arg(intervalInForce)))
+            << interval;
+        EXPECT_TRUE(
+            lines.contains(QStringLiteral("DEBUG Установка таймаута обращения к серверу: %1 с.")
+                               .arg(timeoutInForce)))
+            << timeout;
+    }
+}
+
 TEST_F(InterfaceTest, InitReadsTheIntervalOnlyUnderItsOwnSpelling)
 {
     setConfig(QStringLiteral("Velmro:infoRequestInterval"), QString());
@@ -230,7 +255,16 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"NumericCode", 400, 0, R"({"error":{"code":17,"text":"Текст"}})", false, false,
                    "", "velmor", "Текст", 0},
         DecodeCase{"Empty500", 500, 0, "", false, true, "", "", "Ошибка связи с сервером", 0},
-        DecodeCase{"BodyWith404", 404, 0, R"({"detail":"x"})", true, false, "", "", "", 0},
+        // Only a 200 answer or a service error says anything; a body makes no difference.
+        DecodeCase{"BodyWith404", 404, 0, R"({"detail":"x"})", false, true, "", "",
+                   "Ошибка связи с сервером", 0},
+        DecodeCase{"CompletedWith500", 500, 0, R"({"order":{"id":"other","status":"completed"}})",
+                   false, true, "", "", "Ошибка связи с сервером", 0},
+        DecodeCase{"CompletedForAnotherOrder", 200, 0,
+                   R"({"order":{"id":"another","status":"completed"}})", false, true, "", "",
+                   "Ошибка связи с сервером", 0},
+        DecodeCase{"CompletedForThisOrder", 200, 0,
+                   R"({"order":{"id":"other","status":"completed"}})", true, false, "", "", "", 7},
         DecodeCase{"TransportFailure", 0, 7, "", false, true, "", "restClientRefused", "Отказ", 0},
         DecodeCase{"TransportFailureWithBody", 200, 18, R"({"order":{"status":"created"}})", false,
                    true, "", "restClientRefused", "Отказ", 1},
@@ -240,9 +274,12 @@ INSTANTIATE_TEST_SUITE_P(
                    "", "", 4},
         DecodeCase{"Rejection", 200, 0, R"({"order":{"status":"rejected"}})", false, false, "",
                    "velmorRejected", "Заявка отклонена", 3},
-        DecodeCase{"RejectionOverError", 400, 0,
+        DecodeCase{"RejectionOverError", 200, 0,
                    R"({"error":{"code":"x","text":"T"},"order":{"status":"rejected"}})", false,
                    false, "x", "velmorRejected", "Заявка отклонена", 3},
+        DecodeCase{"NoStateFromAnError", 400, 0,
+                   R"({"error":{"code":"x","text":"T"},"order":{"status":"rejected"}})", false,
+                   false, "x", "velmorX", "T", 0},
         DecodeCase{"TwoLs", 200, 0, R"({"order":{"status":"cancelled"}})", true, false, "", "", "",
                    0},
         DecodeCase{"Completed", 200, 0, R"({"order":{"status":"completed"}})", true, false, "", "",
@@ -397,10 +434,16 @@ TEST_F(InterfaceTest, ApprovedSaleWaitsForCompletion)
     EXPECT_TRUE(logContains(QStringLiteral("INFO Заказ успешно оплачен")));
 }
 
-TEST_F(InterfaceTest, TimedOutCreateIsFoundByPolling)
+// A create that may have reached the service (timed out, or its connection broke after the
+// request went out) is looked for under its id; one that never left is not.
+class UnknownCreateTest : public InterfaceTest, public testing::WithParamInterface<int>
+{
+};
+
+TEST_P(UnknownCreateTest, IsFoundByPolling)
 {
     setReceipt(10);
-    transport->enqueueFailure(28, true);
+    transport->enqueueFailure(GetParam(), GetParam() == 28);
     transport->enqueueFailure(7, false);
     transport->enqueueJson(200, R"({"order":{"status":"rejected"}})");
     const RequestResult result = client->createOffline(PaymentProcessingRequest());
@@ -414,14 +457,24 @@ TEST_F(InterfaceTest, TimedOutCreateIsFoundByPolling)
         QStringLiteral("WARN Не удалось получить ответ от севера, статус заказа неизвестен")));
 }
 
-TEST_F(InterfaceTest, RefusedCreateIsNotPolled)
+// Timed out, got nothing, cut short, reset while reading or sending, answer over the cap.
+INSTANTIATE_TEST_SUITE_P(Codes, UnknownCreateTest, testing::Values(28, 52, 18, 56, 55, 23));
+
+class RefusedCreateTest : public InterfaceTest, public testing::WithParamInterface<int>
+{
+};
+
+TEST_P(RefusedCreateTest, IsNotPolled)
 {
     setReceipt(10);
-    transport->enqueueFailure(7, false);
+    transport->enqueueFailure(GetParam(), false);
     const RequestResult refused = client->createOffline(PaymentProcessingRequest());
     EXPECT_TRUE(refused.noResponse);
     EXPECT_EQ(transport->exchanges().size(), 1);
 }
+
+// Refused, no such host, no route, handshake failed, bad URL.
+INSTANTIATE_TEST_SUITE_P(Codes, RefusedCreateTest, testing::Values(7, 6, 35, 60, 3));
 
 TEST_F(InterfaceTest, SaleWithoutReceiptSendsNothing)
 {
@@ -490,15 +543,47 @@ TEST_F(InterfaceTest, ConfirmedCancellationSetsTheFlag)
               QByteArray(R"({"cancellationInitiator":"shop"})"));
 }
 
-TEST_F(InterfaceTest, OnlyTheUpperCaseTopLevelStatusConfirms)
+TEST_F(InterfaceTest, OnlyTheUpperCaseTopLevelStatusOfA200AboutThisOrderConfirms)
 {
-    for (const char *body : {R"({"status":"cancelled"})", R"({"status":"CANCELED"})",
-                             R"({"order":{"status":"canceled"}})"}) {
-        transport->enqueueJson(200, body);
+    client->setCurrentId(QStringLiteral("o-1"));
+    const std::pair<int, const char *> answers[] = {
+        {200, R"({"status":"cancelled"})"},
+        {200, R"({"status":"CANCELED"})"},
+        {200, R"({"order":{"status":"canceled"}})"},
+        {500, R"({"status":"CANCELLED"})"},
+        {302, R"({"status":"CANCELLED"})"},
+        {200, R"({"status":"CANCELLED","order":{"id":"o-2","status":"canceled"}})"},
+    };
+    for (const auto &[httpCode, body] : answers)
+        transport->enqueueJson(httpCode, body);
+    transport->enqueueJson(200,
+                           R"({"status":"CANCELLED","order":{"id":"o-1","status":"canceled"}})");
+    for (const auto &[httpCode, body] : answers) {
         client->orderCanceled = false;
-        client->cancel(false);
-        EXPECT_FALSE(client->orderCanceled) << body;
+        const RequestResult result = client->cancel(true);
+        EXPECT_FALSE(client->orderCanceled) << httpCode << body;
+        EXPECT_FALSE(result.success) << httpCode << body;
     }
+    EXPECT_TRUE(client->cancel(true).success);
+    EXPECT_TRUE(client->orderCanceled);
+}
+
+// The cashier's cancellation that the service did not confirm is carried out through the queue;
+// one for an order the service does not know has nothing left to cancel.
+TEST_F(InterfaceTest, UnconfirmedCancellationIsQueuedAndUnknownOrderIsNot)
+{
+    client->setCurrentId(QStringLiteral("o-3"));
+    transport->enqueueJson(400, R"({"error":{"code":"order_cannot_be_cancelled","text":"T"}})");
+    transport->enqueueJson(404, R"({"error":{"code":"order_not_found","text":"T"}})");
+    EXPECT_EQ(client->cancel(false).orderStatus, velmor::Canceled);
+    EXPECT_EQ(Singleton<DBQueueBroker>::instance->pendingMessages().size(), 1);
+    EXPECT_TRUE(logContains(QStringLiteral(
+        "ERROR Сервер не подтвердил отмену заказа, будет выполнена отмена через очередь")));
+
+    client->orderCanceled = false;
+    EXPECT_EQ(client->cancel(false).orderStatus, velmor::Canceled);
+    EXPECT_TRUE(client->orderCanceled);
+    EXPECT_EQ(Singleton<DBQueueBroker>::instance->pendingMessages().size(), 1);
 }
 
 TEST_F(InterfaceTest, UnansweredCancellationIsQueuedOnce)
@@ -592,7 +677,7 @@ TEST_F(InterfaceTest, CancellationInsideTheSaleReceiptRefundsTheQuantities)
                   .toArray()[0]
                   .toObject()["refundedQuantity"]
                   .toDouble(),
-              2.35);
+              2.345);
 }
 
 TEST_F(InterfaceTest, GivenPayloadIsSentUnchangedUnderAFreshExchangeId)
@@ -711,12 +796,14 @@ namespace {
 
 TEST_F(InterfaceTest, InterruptedWaitEndsWhenTheServiceKnowsNoSuchOrder)
 {
-    // The create never reached the service; the cashier's cancel is refused as unknown.
+    // The create never reached the service; the cashier's cancel is answered as unknown: nothing
+    // is left to cancel, nothing is queued, and the wait ends without another poll.
     transport->enqueueJson(404, R"({"error":{"code":"order_not_found","text":"Нет заказа"}})");
-    EXPECT_NE(client->cancel(false).orderStatus, velmor::Canceled);
+    EXPECT_EQ(client->cancel(false).orderStatus, velmor::Canceled);
     const RequestResult result = client->waitForComplete(QStringLiteral("lost"));
     EXPECT_EQ(result.orderStatus, velmor::Canceled);
-    EXPECT_EQ(transport->exchanges().size(), 2);
+    EXPECT_EQ(transport->exchanges().size(), 1);
+    EXPECT_TRUE(Singleton<DBQueueBroker>::instance->pendingMessages().isEmpty());
 }
 
 TEST_F(InterfaceTest, UninterruptedWaitKeepsPollingThroughServiceErrors)

@@ -108,6 +108,44 @@ TEST_F(SaleTest, InterruptionFromAnotherThreadCancelsTheOrder)
     EXPECT_TRUE(logContains(QStringLiteral("INFO Заказ отменен")));
 }
 
+// Once the cashier has pressed cancel, no poll goes out before the cancellation, and the sale
+// ends with the cancellation's exchange rather than after the next poll.
+TEST_F(SaleTest, InterruptionEndsTheSaleWithTheCancellation)
+{
+    setConfig(QStringLiteral("Velmro:infoRequestInterval"), QStringLiteral("30"));
+    processing()->init();
+
+    std::future<PaymentProcessingAnswer> sale = std::async(std::launch::async, [this] {
+        return processing()->payment(saleRequest(200000, Sandbox::CodeHold));
+    });
+    ASSERT_TRUE(sandbox->waitForRequests(2, 10000));
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_TRUE(processing()->interruptPayment());
+    ASSERT_EQ(sale.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_LT(timer.elapsed(), 10000);
+    const PaymentProcessingAnswer answer = sale.get();
+    EXPECT_EQ(answer.getStatus(), PaymentProcessingAnswer::OrderCanceled);
+    EXPECT_EQ(answer.getRRN().size(), 36);
+    EXPECT_TRUE(sandbox->requests().last().path.endsWith(QLatin1String("/cancel")));
+}
+
+// A receipt whose status answers the transport could not read is refused before anything is
+// sent, instead of polling "status unknown" for good.
+TEST_F(SaleTest, ReceiptTooLargeToReadBackSendsNothing)
+{
+    document->setGoodsItems({});
+    const int positions = 20000;
+    setReceipt(positions);
+    for (int posnum = 1; posnum <= positions; ++posnum)
+        addItem(posnum, 1, 1);
+    const PaymentProcessingAnswer answer =
+        processing()->payment(saleRequest(positions * 100, Sandbox::CodeApprove));
+    EXPECT_EQ(answer.getStatus(), PaymentProcessingAnswer::Failure);
+    EXPECT_EQ(answer.getMessage().key(), QStringLiteral("velmorReceiptTooLarge"));
+    EXPECT_TRUE(sandbox->requests().isEmpty());
+}
+
 TEST_F(SaleTest, ExactBodyWithPrepaidAmountAndRounding)
 {
     document->setGoodsItems({});

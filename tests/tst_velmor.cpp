@@ -174,7 +174,8 @@ TEST_F(PluginTest, InitReadsTheLoadedConfiguration)
     p->init();
     EXPECT_TRUE(logContains(QStringLiteral("INFO Инициализация процессинга Velmor")));
     EXPECT_TRUE(logContains(QStringLiteral("Установка адреса сервера: http://127.0.0.1:9/base/")));
-    EXPECT_TRUE(logContains(QStringLiteral("Установка интервала запроса статуса заказа: 0 с.")));
+    // An interval of 0 would poll back to back: one second is in force.
+    EXPECT_TRUE(logContains(QStringLiteral("Установка интервала запроса статуса заказа: 1 с.")));
 
     setReceipt(1.5);
     transport->enqueueJson(200, R"({"order":{"status":"created"}})");
