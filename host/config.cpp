@@ -96,6 +96,14 @@ int Config::getInt(const QString &key, int defaultValue) const
     return ok ? value : defaultValue;
 }
 
+QStringList Config::keys() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    QStringList list = m_values.keys();
+    list.sort();
+    return list;
+}
+
 void Config::setValue(const QString &key, const QString &value)
 {
     std::lock_guard<std::mutex> lock(m_mutex);

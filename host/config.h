@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 #include <mutex>
 
 // The host configuration store. Keys are written "Section:name"; an ini file's
@@ -23,6 +24,8 @@ public:
     QString getString(const QString &key) const;
     QString getString(const QString &key, const QString &defaultValue) const;
     int getInt(const QString &key, int defaultValue) const;
+    // Every key loaded, "Section:name" (or the bare name before the first section), sorted.
+    QStringList keys() const;
 
     void setValue(const QString &key, const QString &value);
     void clear();

@@ -4,9 +4,11 @@
 #include "log4qt/logger.h"
 #include "singleton.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
+#include <QStringList>
 #include <QThread>
 
 #include <curl/curl.h>
@@ -157,6 +159,33 @@ public:
     }
 
     void exchange(const QUrl &url, const QByteArray *body, const QHash<QString, QString> &headers);
+
+    // The trust store (system plus the host's extra CA file) and the client certificate, the
+    // same for exchanges and probes. The byte arrays must outlive the transfer.
+    void applyTlsSettings(CURL *handle, const QByteArray &caFile, const QByteArray &certPath,
+                          const QByteArray &certPassword) const
+    {
+        if (caFile.isEmpty()) {
+            curl_easy_setopt(handle, CURLOPT_CAINFO,
+                             defaultCaInfo.isEmpty() ? nullptr : defaultCaInfo.constData());
+            curl_easy_setopt(handle, CURLOPT_CAPATH,
+                             defaultCaPath.isEmpty() ? nullptr : defaultCaPath.constData());
+        } else {
+            curl_easy_setopt(handle, CURLOPT_CAINFO, caFile.constData());
+            curl_easy_setopt(handle, CURLOPT_CAPATH,
+                             defaultCaPath.isEmpty() ? SystemCaPath : defaultCaPath.constData());
+        }
+
+        if (certPath.isEmpty()) {
+            curl_easy_setopt(handle, CURLOPT_SSLCERT, nullptr);
+            curl_easy_setopt(handle, CURLOPT_SSLCERTTYPE, nullptr);
+            curl_easy_setopt(handle, CURLOPT_KEYPASSWD, nullptr);
+        } else {
+            curl_easy_setopt(handle, CURLOPT_SSLCERTTYPE, "P12");
+            curl_easy_setopt(handle, CURLOPT_SSLCERT, certPath.constData());
+            curl_easy_setopt(handle, CURLOPT_KEYPASSWD, certPassword.constData());
+        }
+    }
 
     void storeState(const ExchangeState &state)
     {
@@ -350,26 +379,7 @@ void RestClient::Private::exchange(const QUrl &url, const QByteArray *body,
         curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
     }
 
-    if (caFile.isEmpty()) {
-        curl_easy_setopt(curl, CURLOPT_CAINFO,
-                         defaultCaInfo.isEmpty() ? nullptr : defaultCaInfo.constData());
-        curl_easy_setopt(curl, CURLOPT_CAPATH,
-                         defaultCaPath.isEmpty() ? nullptr : defaultCaPath.constData());
-    } else {
-        curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.constData());
-        curl_easy_setopt(curl, CURLOPT_CAPATH,
-                         defaultCaPath.isEmpty() ? SystemCaPath : defaultCaPath.constData());
-    }
-
-    if (certPath.isEmpty()) {
-        curl_easy_setopt(curl, CURLOPT_SSLCERT, nullptr);
-        curl_easy_setopt(curl, CURLOPT_SSLCERTTYPE, nullptr);
-        curl_easy_setopt(curl, CURLOPT_KEYPASSWD, nullptr);
-    } else {
-        curl_easy_setopt(curl, CURLOPT_SSLCERTTYPE, "P12");
-        curl_easy_setopt(curl, CURLOPT_SSLCERT, certPath.constData());
-        curl_easy_setopt(curl, CURLOPT_KEYPASSWD, certPassword.constData());
-    }
+    applyTlsSettings(curl, caFile, certPath, certPassword);
 
     const CURLcode code = curl_easy_perform(curl);
 
@@ -467,4 +477,134 @@ RestResponse RestClient::getResponse() const
 bool RestClient::isTimedOut() const
 {
     return d->currentState().timedOut;
+}
+
+namespace {
+
+// libcurl gives a certificate's dates as OpenSSL prints them: "Jan  2 00:00:00 2020 GMT".
+QDateTime parseCertificateTime(const QString &text)
+{
+    static const char *const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const QStringList parts = text.simplified().split(QLatin1Char(' '));
+    if (parts.size() < 4)
+        return QDateTime();
+    int month = 0;
+    for (int i = 0; i < 12; ++i) {
+        if (parts.at(0) == QLatin1String(months[i]))
+            month = i + 1;
+    }
+    const QDate date(parts.at(3).toInt(), month, parts.at(1).toInt());
+    const QTime time = QTime::fromString(parts.at(2), QStringLiteral("HH:mm:ss"));
+    if (month == 0 || !date.isValid() || !time.isValid())
+        return QDateTime();
+    return QDateTime(date, time, Qt::UTC);
+}
+
+} // namespace
+
+ConnectionProbe RestClient::probeConnection(const QUrl &url) const
+{
+    ConnectionProbe probe;
+    int timeout = DefaultTimeoutSeconds;
+    QByteArray certPath;
+    QByteArray certPassword;
+    QString certPathText;
+    {
+        std::lock_guard<std::mutex> lock(d->stateMutex);
+        if (d->timeoutSeconds > 0)
+            timeout = d->timeoutSeconds;
+        certPathText = d->certificatePath;
+        certPath = QFile::encodeName(d->certificatePath);
+        certPassword = d->certificatePassword.toUtf8();
+    }
+    QByteArray caFile;
+    if (const Config *config = Singleton<Config>::instance)
+        caFile = QFile::encodeName(config->getString(QStringLiteral("Network:caFile")));
+
+    // A handle of its own: the exchanges' handle keeps its connection for the next request.
+    CURL *handle = curl_easy_init();
+    if (!handle) {
+        probe.networkError = CURLE_FAILED_INIT;
+        probe.errorMessage = tr::Tr("restClientNoTransport", "Сетевой модуль кассы не запущен");
+        return probe;
+    }
+    char errorText[CURL_ERROR_SIZE] = {};
+    const QByteArray encodedUrl = url.toEncoded();
+    curl_easy_setopt(handle, CURLOPT_URL, encodedUrl.constData());
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errorText);
+    curl_easy_setopt(handle, CURLOPT_CONNECT_ONLY, 1L);
+    curl_easy_setopt(handle, CURLOPT_CERTINFO, 1L);
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout) * 1000L);
+#if LIBCURL_VERSION_NUM >= 0x075500
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+#else
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS,
+                     static_cast<long>(CURLPROTO_HTTP | CURLPROTO_HTTPS));
+#endif
+    d->applyTlsSettings(handle, caFile, certPath, certPassword);
+
+    const CURLcode code = curl_easy_perform(handle);
+    certPassword.fill('\0');
+
+    char *ip = nullptr;
+    if (curl_easy_getinfo(handle, CURLINFO_PRIMARY_IP, &ip) == CURLE_OK && ip && *ip)
+        probe.address = QString::fromLatin1(ip);
+    curl_off_t connectTime = 0;
+    curl_off_t handshakeTime = 0;
+    curl_easy_getinfo(handle, CURLINFO_CONNECT_TIME_T, &connectTime);
+    curl_easy_getinfo(handle, CURLINFO_APPCONNECT_TIME_T, &handshakeTime);
+    const bool https = url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+
+    probe.resolved = code != CURLE_COULDNT_RESOLVE_HOST && code != CURLE_URL_MALFORMAT &&
+                     code != CURLE_UNSUPPORTED_PROTOCOL;
+    // libcurl records the connect time only once the whole connection stands, TLS included,
+    // so a failed handshake is told by its error: those come after the TCP connection opened.
+    bool tlsFailed = false;
+    switch (code) {
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_GOT_NOTHING:
+        tlsFailed = https;
+        break;
+    default:
+        break;
+    }
+    probe.connected = code == CURLE_OK || tlsFailed;
+    probe.secured = https && code == CURLE_OK;
+    if (probe.connected && connectTime > 0)
+        probe.connectMicroseconds = static_cast<qint64>(connectTime);
+    if (probe.secured) {
+        probe.handshakeMicroseconds = static_cast<qint64>(handshakeTime);
+        curl_certinfo *chain = nullptr;
+        if (curl_easy_getinfo(handle, CURLINFO_CERTINFO, &chain) == CURLE_OK && chain &&
+            chain->num_of_certs > 0) {
+            // The first certificate of the chain is the server's own.
+            for (curl_slist *field = chain->certinfo[0]; field; field = field->next) {
+                const QString line = QString::fromUtf8(field->data);
+                if (line.startsWith(QLatin1String("Subject:")))
+                    probe.serverSubject = line.mid(8).trimmed();
+                else if (line.startsWith(QLatin1String("Expire date:")))
+                    probe.serverExpiry = parseCertificateTime(line.mid(12));
+            }
+        }
+    }
+    if (code != CURLE_OK) {
+        probe.networkError = static_cast<int>(code);
+        probe.errorMessage =
+            failureMessage(handle, code, false, timeout, url, certPathText, caFile, errorText);
+    }
+    curl_easy_cleanup(handle);
+    return probe;
 }

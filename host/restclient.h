@@ -1,5 +1,6 @@
 #pragma once
 
+#include "connectionprobe.h"
 #include "hostexport.h"
 #include "restresponse.h"
 
@@ -37,6 +38,11 @@ public:
                       const QHash<QString, QString> &headers);
     virtual RestResponse getResponse() const;
     virtual bool isTimedOut() const;
+
+    // Resolves the URL's host, opens a connection and, for https, makes the handshake with the
+    // same trust and client certificate as an exchange, then closes it without a request.
+    // Bounded by the timeout like an exchange; leaves the exchanges' connection alone.
+    ConnectionProbe probeConnection(const QUrl &url) const;
 
     // Largest body read; a longer answer counts as a transport failure.
     static constexpr qint64 MaxBodySize = 4 * 1024 * 1024;

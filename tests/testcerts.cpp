@@ -65,7 +65,7 @@ bool TestCerts::createCa(const QString &name)
 }
 
 bool TestCerts::createServer(const QString &name, const QString &caName, const QStringList &hosts,
-                             bool expired)
+                             bool expired, int days)
 {
     QStringList altNames;
     for (const QString &host : hosts) {
@@ -88,7 +88,8 @@ bool TestCerts::createServer(const QString &name, const QString &caName, const Q
     if (!expired) {
         return openssl({"x509", "-req", "-in", path(name + ".csr"), "-CA", certPath(caName),
                         "-CAkey", keyPath(caName), "-set_serial", QString::number(m_serial++),
-                        "-days", "2", "-extfile", path(extFile), "-out", certPath(name)});
+                        "-days", QString::number(days), "-extfile", path(extFile), "-out",
+                        certPath(name)});
     }
 
     // "openssl x509" only counts days from now; "openssl ca" takes explicit dates, which is
@@ -120,7 +121,8 @@ bool TestCerts::createServer(const QString &name, const QString &caName, const Q
                     "20200102000000Z", "-extfile", path(extFile)});
 }
 
-bool TestCerts::createClient(const QString &name, const QString &caName, const QString &password)
+bool TestCerts::createClient(const QString &name, const QString &caName, const QString &password,
+                             int days)
 {
     const QString extFile = name + ".ext";
     if (!writeFile(extFile, "basicConstraints=CA:FALSE\nextendedKeyUsage=clientAuth\n"))
@@ -128,8 +130,8 @@ bool TestCerts::createClient(const QString &name, const QString &caName, const Q
     if (!createKeyAndRequest(name, name))
         return false;
     if (!openssl({"x509", "-req", "-in", path(name + ".csr"), "-CA", certPath(caName), "-CAkey",
-                  keyPath(caName), "-set_serial", QString::number(m_serial++), "-days", "2",
-                  "-extfile", path(extFile), "-out", certPath(name)}))
+                  keyPath(caName), "-set_serial", QString::number(m_serial++), "-days",
+                  QString::number(days), "-extfile", path(extFile), "-out", certPath(name)}))
         return false;
     return openssl({"pkcs12", "-export", "-inkey", keyPath(name), "-in", certPath(name), "-out",
                     p12Path(name), "-passout", "pass:" + password});

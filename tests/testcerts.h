@@ -18,12 +18,13 @@ public:
     // A self-signed authority: <name>.crt and <name>.key.
     bool createCa(const QString &name);
     // A server certificate for the given DNS names and IP addresses, signed by the authority.
-    // An expired one was valid for one day in the past.
+    // An expired one was valid for one day in the past; any other is valid for `days` days.
     bool createServer(const QString &name, const QString &caName, const QStringList &hosts,
-                      bool expired = false);
-    // A client certificate signed by the authority, also packed as <name>.p12 under the
-    // password.
-    bool createClient(const QString &name, const QString &caName, const QString &password);
+                      bool expired = false, int days = 2);
+    // A client certificate signed by the authority, valid for `days` days, also packed as
+    // <name>.p12 under the password.
+    bool createClient(const QString &name, const QString &caName, const QString &password,
+                      int days = 2);
 
     QString certPath(const QString &name) const { return path(name + ".crt"); }
     QString keyPath(const QString &name) const { return path(name + ".key"); }

@@ -7,7 +7,8 @@ QString formatOptions(const QVector<CommandLine::Option> &options)
     int width = 0;
     QStringList heads;
     for (const CommandLine::Option &option : options) {
-        heads << QStringLiteral("--%1 %2").arg(option.name, option.valueName);
+        heads << (option.flag ? QStringLiteral("--") + option.name
+                              : QStringLiteral("--%1 %2").arg(option.name, option.valueName));
         width = qMax(width, heads.last().size());
     }
     QString text;
@@ -24,7 +25,9 @@ QString usageLine(const CommandLine::Command &command)
 {
     QString line = QStringLiteral("till [global options] ") + command.name;
     for (const CommandLine::Option &option : command.options) {
-        const QString part = QStringLiteral("--%1 %2").arg(option.name, option.valueName);
+        const QString part = option.flag
+                                 ? QStringLiteral("--") + option.name
+                                 : QStringLiteral("--%1 %2").arg(option.name, option.valueName);
         line += option.required ? QStringLiteral(" ") + part : QStringLiteral(" [%1]").arg(part);
     }
     return line;
@@ -80,6 +83,20 @@ const QVector<CommandLine::Command> &CommandLine::commands()
                         "\"finished\": true|false} per message. Exit status 0 when\nevery "
                         "message finished, 1 otherwise."),
          {}},
+        {QStringLiteral("check"),
+         QStringLiteral("find what is wrong with the till's set-up"),
+         QStringLiteral(
+             "Checks, in order: the configuration file and every key the plug-in reads, "
+             "the client\ncertificate and Network:caFile, the service's host name, "
+             "connection and TLS handshake,\nthe credentials (one status request for an "
+             "order that does not exist), the queue\n(opened read-only) and the plug-in. "
+             "Prints one line per check: ok, warn, fail or\nskipped, what it found, and for "
+             "warn and fail what to do. Changes nothing. Exit status\n0 when no check "
+             "failed, 1 otherwise, 2 for unusable arguments."),
+         {{QStringLiteral("json"), QString(),
+           QStringLiteral("one JSON object per check: {\"check\", \"result\", \"detail\", "
+                          "\"hint\"}"),
+           false, true}}},
         {QStringLiteral("demo"),
          QStringLiteral("walk through every operation on a local service"),
          QStringLiteral(
@@ -137,7 +154,13 @@ bool CommandLine::parse(const QStringList &arguments)
         }
         if (argument.startsWith(QLatin1String("--")) && argument.size() > 2) {
             const int equals = argument.indexOf(QLatin1Char('='));
-            if (equals > 0) {
+            if (isFlag(argument.mid(2, equals > 0 ? equals - 2 : -1))) {
+                // A flag never takes the next word, which may be the command.
+                if (equals > 0)
+                    return fail(
+                        QStringLiteral("--%1 takes no value").arg(argument.mid(2, equals - 2)));
+                options.append({argument.mid(2), QStringLiteral("")});
+            } else if (equals > 0) {
                 options.append({argument.mid(2, equals - 2), argument.mid(equals + 1)});
             } else if (i + 1 < arguments.size()) {
                 options.append({argument.mid(2), arguments.at(i + 1)});
@@ -252,6 +275,16 @@ const CommandLine::Option *CommandLine::findOption(const QVector<Option> &option
             return &option;
     }
     return nullptr;
+}
+
+bool CommandLine::isFlag(const QString &name)
+{
+    for (const Command &command : commands()) {
+        const Option *option = findOption(command.options, name);
+        if (option && option->flag)
+            return true;
+    }
+    return false;
 }
 
 bool CommandLine::fail(const QString &error)

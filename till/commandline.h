@@ -7,8 +7,8 @@
 
 // The till's command line: one command, its options and the global options, in any order
 // ("till --config a.ini sale --amount 100 --code X" and "till sale --amount 100 --code X
-// --config a.ini" are the same). Every option but --help takes a value, given either as
-// "--name value" or "--name=value".
+// --config a.ini" are the same). Every option but --help and the flags takes a value, given
+// either as "--name value" or "--name=value".
 class CommandLine
 {
 public:
@@ -18,6 +18,8 @@ public:
         QString valueName; // shown in the help
         QString help;
         bool required = false;
+        // A switch without a value (its valueName is empty): "--json".
+        bool flag = false;
     };
 
     struct Command
@@ -47,6 +49,7 @@ public:
 private:
     static const Command *findCommand(const QString &name);
     static const Option *findOption(const QVector<Option> &options, const QString &name);
+    static bool isFlag(const QString &name);
     bool fail(const QString &error);
 
     QString m_command;

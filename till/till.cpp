@@ -6,6 +6,7 @@
 #include "hostenvironment.h"
 #include "jsonline.h"
 #include "receiptreader.h"
+#include "setupcheck.h"
 #include <QFileInfo>
 
 #include <dbqueuebroker.h>
@@ -38,6 +39,8 @@ int Till::run(const QStringList &arguments)
     const QString command = m_commandLine.command();
     if (command == QLatin1String("demo"))
         return runDemo();
+    if (command == QLatin1String("check"))
+        return runCheck();
 
     HostEnvironment host;
     if (command == QLatin1String("queue")) {
@@ -272,4 +275,26 @@ int Till::runDemo()
     if (status == Unusable)
         printError(QStringLiteral("till: ") + demo.errorString());
     return status;
+}
+
+int Till::runCheck()
+{
+    for (const char *name : {"config", "queue", "plugin"}) {
+        if (m_commandLine.isSet(QLatin1String(name)) &&
+            m_commandLine.value(QLatin1String(name)).isEmpty())
+            return unusable(QStringLiteral("--%1 must name a file").arg(QLatin1String(name)));
+    }
+    SetupCheck::Settings settings;
+    settings.configFile = m_commandLine.value(QStringLiteral("config"));
+    settings.queueFile = m_commandLine.isSet(QStringLiteral("queue"))
+                             ? m_commandLine.value(QStringLiteral("queue"))
+                             : DefaultQueueFile;
+    settings.pluginFile = m_commandLine.isSet(QStringLiteral("plugin"))
+                              ? m_commandLine.value(QStringLiteral("plugin"))
+                              : HostEnvironment::defaultPluginPath();
+    const bool json = m_commandLine.isSet(QStringLiteral("json"));
+    SetupCheck check(settings);
+    const QVector<CheckResult> results = check.run(
+        [json](const CheckResult &result) { printOut(json ? result.toJson() : result.toText()); });
+    return SetupCheck::anyFailed(results) ? Refused : Done;
 }

@@ -38,6 +38,7 @@ private:
     int runQueue(HostEnvironment &host);
     int runReplay(HostEnvironment &host);
     int runDemo();
+    int runCheck();
 
     CommandLine m_commandLine;
 };
