@@ -39,9 +39,11 @@ const QVector<CommandLine::Command> &CommandLine::commands()
          QStringLiteral("pay the current receipt by instalments"),
          QStringLiteral("Sends a sale (request type 1) of AMOUNT kopecks with the buyer's scanned "
                         "code through\nthe plug-in's payment and waits for its outcome. Progress "
-                        "goes to standard error.\nCtrl-C during the sale interrupts it as the "
-                        "cashier's cancel button would (a second\nCtrl-C stops the till at "
-                        "once)."),
+                        "goes to standard error.\nCtrl-C, SIGTERM or SIGHUP during the sale "
+                        "interrupts it as the cashier's cancel button\nwould. The till then "
+                        "ends with the sale, once the cancellation is confirmed or\nqueued and "
+                        "the answer is printed; further signals do not stop it earlier (after "
+                        "an\nunconfirmed cancellation they try it again)."),
          {{QStringLiteral("amount"), QStringLiteral("KOPECKS"),
            QStringLiteral("amount in kopecks, a positive whole number"), true},
           {QStringLiteral("code"), QStringLiteral("TEXT"),

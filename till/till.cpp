@@ -6,6 +6,7 @@
 #include "hostenvironment.h"
 #include "jsonline.h"
 #include "receiptreader.h"
+#include "signalhold.h"
 #include <QFileInfo>
 
 #include <dbqueuebroker.h>
@@ -195,8 +196,10 @@ int Till::runSale(HostEnvironment &host)
     if (m_commandLine.isSet(QStringLiteral("interrupt-after")))
         parseSeconds(m_commandLine.value(QStringLiteral("interrupt-after")),
                      &options.interruptAfterMs, &error);
-    options.interruptOnSigint = true;
+    options.interruptOnSignal = true;
 
+    // Released once the answer is out; see SignalHold.
+    const SignalHold hold;
     Cashier cashier(host.processing(), &host.progress());
     const PaymentProcessingAnswer answer = cashier.sale(options);
     printOut(Cashier::answerLine(answer));
