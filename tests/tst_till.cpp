@@ -746,6 +746,87 @@ TEST_F(TillTest, ReplayWhileTheServiceIsDownKeepsTheMessageAndCountsTheAttempt)
     EXPECT_EQ(parseLine(queue.outLines().first()).value(QStringLiteral("attempts")).toInt(-1), 1);
 }
 
+// ---- Closed, full or broken standard streams ----
+
+struct StreamCase
+{
+    const char *name;
+    // A /bin/sh script around the till ("$@"); it writes the till's exit status to "status".
+    const char *script;
+    int exitCode;
+    bool answerOnStdout; // else on standard error and in the log
+};
+
+void PrintTo(const StreamCase &testCase, std::ostream *os)
+{
+    *os << testCase.name;
+}
+
+class TillStreams : public TillTest, public testing::WithParamInterface<StreamCase>
+{
+};
+
+TEST_P(TillStreams, NeverCostASaleItsAnswer)
+{
+    QProcess shell;
+    shell.setWorkingDirectory(m_dir.path());
+    shell.start(QStringLiteral("/bin/sh"),
+                QStringList{QStringLiteral("-c"), QString::fromLatin1(GetParam().script),
+                            QStringLiteral("sh"), QStringLiteral(VELMOR_TILL_PATH)} +
+                    common() +
+                    QStringList{QStringLiteral("--receipt"), path("sale.json"),
+                                QStringLiteral("sale"), QStringLiteral("--amount"),
+                                QStringLiteral("200000"), QStringLiteral("--code"),
+                                QString::fromLatin1(Sandbox::CodeApprove)});
+    ASSERT_TRUE(shell.waitForStarted(10000));
+    ASSERT_TRUE(shell.waitForFinished(60000));
+    const QString out = QString::fromUtf8(shell.readAllStandardOutput());
+    const QString err = QString::fromUtf8(shell.readAllStandardError());
+    QFile statusFile(path("status"));
+    ASSERT_TRUE(statusFile.open(QIODevice::ReadOnly)) << err.toStdString();
+    // 128 + 13 here would be SIGPIPE ending the till.
+    EXPECT_EQ(statusFile.readAll().trimmed().toInt(), GetParam().exitCode)
+        << out.toStdString() << err.toStdString();
+
+    // The service completed exactly one order; its id must be reported somewhere.
+    QString rrn;
+    for (const Sandbox::RecordedRequest &request : m_sandbox.requests()) {
+        if (request.path.endsWith(QLatin1String("/create_offline")))
+            rrn = QJsonDocument::fromJson(request.body)
+                      .object()
+                      .value(QStringLiteral("order"))
+                      .toObject()
+                      .value(QStringLiteral("id"))
+                      .toString();
+    }
+    ASSERT_FALSE(rrn.isEmpty());
+    EXPECT_EQ(m_sandbox.order(rrn).value(QStringLiteral("status")).toString(),
+              QStringLiteral("completed"));
+    const QString answer = QStringLiteral("\"rrn\": \"%1\"").arg(rrn);
+    QFile logFile(path("till.log"));
+    ASSERT_TRUE(logFile.open(QIODevice::ReadOnly));
+    const QString log = QString::fromUtf8(logFile.readAll());
+    // Nothing meant for a standard stream may land in a file opened on its descriptor.
+    EXPECT_THAT(log.toStdString(), testing::Not(HasSubstr("[ 45%]")));
+    if (GetParam().answerOnStdout) {
+        EXPECT_THAT(out.toStdString(), HasSubstr(answer.toStdString()));
+    } else {
+        const QStringList lines = err.split(QLatin1Char('\n')).filter(answer);
+        ASSERT_EQ(lines.size(), 1) << err.toStdString();
+        EXPECT_EQ(parseLine(lines.first()).value(QStringLiteral("status")).toInt(-1), 0);
+        EXPECT_THAT(log.toStdString(), HasSubstr(answer.toStdString()));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Redirections, TillStreams,
+    testing::Values(
+        StreamCase{"StderrClosed", "\"$@\" 2>&-; echo $? >status", 0, true},
+        // The reader of standard error is gone long before the sale's last progress line.
+        StreamCase{"StderrBrokenPipe",
+                   "exec 3>&1; { \"$@\" 2>&1 >&3 3>&-; echo $? >status; } | true", 0, true}),
+    [](const testing::TestParamInfo<StreamCase> &info) { return info.param.name; });
+
 // ---- The queue commands on an empty queue ----
 
 TEST_F(TillTest, QueueOnAnEmptyQueuePrintsNothing)

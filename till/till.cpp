@@ -13,9 +13,13 @@
 
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <limits>
+#include <unistd.h>
 
 namespace {
 
@@ -100,20 +104,65 @@ bool Till::parseSeconds(const QString &text, int *milliseconds, QString *error)
     return true;
 }
 
-void Till::printOut(const QString &line)
+namespace {
+
+// Set by guardStandardStreams() when the till was started with standard output closed.
+bool stdoutWasClosed = false;
+
+QByteArray withLineEnd(const QString &line)
 {
-    const QByteArray bytes =
-        line.endsWith(QLatin1Char('\n')) ? line.toUtf8() : (line + '\n').toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    std::fflush(stdout);
+    return line.endsWith(QLatin1Char('\n')) ? line.toUtf8() : (line + '\n').toUtf8();
+}
+
+} // namespace
+
+bool Till::printOut(const QString &line, QString *error)
+{
+    const auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    if (stdoutWasClosed)
+        return fail(QStringLiteral("standard output is closed"));
+    const QByteArray bytes = withLineEnd(line);
+    errno = 0;
+    const size_t written = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    if (written != size_t(bytes.size())) {
+        const int code = errno;
+        std::clearerr(stdout);
+        return fail(
+            code ? QString::fromLocal8Bit(std::strerror(code))
+                 : QStringLiteral("short write (%1 of %2 bytes)").arg(written).arg(bytes.size()));
+    }
+    if (std::fflush(stdout) != 0) {
+        const int code = errno;
+        std::clearerr(stdout);
+        return fail(QString::fromLocal8Bit(std::strerror(code)));
+    }
+    return true;
 }
 
 void Till::printError(const QString &line)
 {
-    const QByteArray bytes =
-        line.endsWith(QLatin1Char('\n')) ? line.toUtf8() : (line + '\n').toUtf8();
+    const QByteArray bytes = withLineEnd(line);
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
     std::fflush(stderr);
+    std::clearerr(stderr);
+}
+
+void Till::guardStandardStreams()
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        // open() takes the lowest free descriptor, which is this one.
+        const int null = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        if (null >= 0 && null != fd)
+            close(null);
+        if (fd == STDOUT_FILENO)
+            stdoutWasClosed = true;
+    }
 }
 
 int Till::unusable(const QString &error) const
