@@ -468,6 +468,7 @@ TEST_F(TillTest, OverviewListsEveryCommand)
     for (const CommandLine::Command &command : CommandLine::commands())
         EXPECT_THAT(outcome.out.toStdString(),
                     HasSubstr(QStringLiteral("  %1 ").arg(command.name).toStdString()));
+    EXPECT_THAT(outcome.out.toStdString(), HasSubstr("3 an answer could not be\nwritten"));
 }
 
 TEST_F(TillTest, WithoutArgumentsShowsTheOverviewAndFails)
@@ -824,7 +825,11 @@ INSTANTIATE_TEST_SUITE_P(
         StreamCase{"StderrClosed", "\"$@\" 2>&-; echo $? >status", 0, true},
         // The reader of standard error is gone long before the sale's last progress line.
         StreamCase{"StderrBrokenPipe",
-                   "exec 3>&1; { \"$@\" 2>&1 >&3 3>&-; echo $? >status; } | true", 0, true}),
+                   "exec 3>&1; { \"$@\" 2>&1 >&3 3>&-; echo $? >status; } | true", 0, true},
+        StreamCase{"StdoutClosed", "\"$@\" >&-; echo $? >status", 3, false},
+        StreamCase{"StdoutFull", "\"$@\" >/dev/full; echo $? >status", 3, false},
+        // The reader of standard output is gone before the answer is written.
+        StreamCase{"StdoutBrokenPipe", "{ \"$@\"; echo $? >status; } | true", 3, false}),
     [](const testing::TestParamInfo<StreamCase> &info) { return info.param.name; });
 
 // ---- The queue commands on an empty queue ----

@@ -220,7 +220,9 @@ QString CommandLine::helpText(const QString &commandName)
                                "Answers go to standard output as JSON, one object per line; "
                                "progress and\nlog lines go to standard error. Exit status: 0 "
                                "success, 1 the service said no\nor the operation failed, 2 "
-                               "unusable arguments or files.\n");
+                               "unusable arguments or files, 3 an answer could not be\nwritten "
+                               "to standard output (it is then on standard error and in the "
+                               "--log file).\n");
         return text;
     }
     QString text =
@@ -233,7 +235,10 @@ QString CommandLine::helpText(const QString &commandName)
         text += QStringLiteral("\nPrints the answer as {\"status\": N, \"message\": \"...\", "
                                "\"messageKey\": \"...\", \"rrn\": \"...\",\n\"paymentMethod\": "
                                "N}. Exit status: 0 when the status is 0 or 6, 1 otherwise, 2 "
-                               "for\nunusable arguments or files (nothing is sent then).\n");
+                               "for\nunusable arguments or files (nothing is sent then), 3 when "
+                               "the answer could not be\nwritten to standard output (closed, "
+                               "full or a broken pipe; it is then on standard\nerror and in the "
+                               "--log file).\n");
     return text;
 }
 

@@ -45,6 +45,8 @@ public:
     DBQueueBroker *queue() const { return m_queue; }
     ConsoleProgress &progress() { return m_progress; }
     QString errorString() const { return m_error; }
+    // Whether log lines go to a file of their own rather than to standard error.
+    bool hasLogFile() const { return m_logFile.isOpen(); }
 
     // ../plugins/libvelmor.so next to the running binary.
     static QString defaultPluginPath();

@@ -10,6 +10,8 @@
 #include <QFileInfo>
 
 #include <dbqueuebroker.h>
+#include <log4qt/logger.h>
+#include <log4qt/logmanager.h>
 
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -29,6 +31,12 @@ const QString DefaultQueueFile = QStringLiteral("till-queue.sqlite");
 
 int Till::run(const QStringList &arguments)
 {
+    const int status = runCommand(arguments);
+    return m_answerLost ? AnswerNotDelivered : status;
+}
+
+int Till::runCommand(const QStringList &arguments)
+{
     if (arguments.isEmpty()) {
         printError(CommandLine::helpText(QString()));
         return Unusable;
@@ -36,7 +44,7 @@ int Till::run(const QStringList &arguments)
     if (!m_commandLine.parse(arguments))
         return unusable(m_commandLine.errorString());
     if (m_commandLine.helpRequested()) {
-        printOut(CommandLine::helpText(m_commandLine.command()));
+        deliver(CommandLine::helpText(m_commandLine.command()));
         return Done;
     }
 
@@ -165,6 +173,22 @@ void Till::guardStandardStreams()
     }
 }
 
+void Till::deliver(const QString &line, const HostEnvironment *host)
+{
+    QString why;
+    if (printOut(line, &why))
+        return;
+    m_answerLost = true;
+    printError(QStringLiteral("till: the answer could not be written to standard output (%1); "
+                              "here it is:")
+                   .arg(why));
+    printError(line);
+    if (host && host->hasLogFile())
+        Log4Qt::LogManager::logger(QStringLiteral("till"))
+            ->error(QStringLiteral("The answer could not be written to standard output (%1): %2")
+                        .arg(why, line));
+}
+
 int Till::unusable(const QString &error) const
 {
     printError(QStringLiteral("till: ") + error);
@@ -251,7 +275,7 @@ int Till::runSale(HostEnvironment &host)
     const SignalHold hold;
     Cashier cashier(host.processing(), &host.progress());
     const PaymentProcessingAnswer answer = cashier.sale(options);
-    printOut(Cashier::answerLine(answer));
+    deliver(Cashier::answerLine(answer), &host);
     return Cashier::isSuccess(answer) ? Done : Refused;
 }
 
@@ -263,7 +287,7 @@ int Till::runRefund(HostEnvironment &host)
     Cashier cashier(host.processing(), &host.progress());
     const PaymentProcessingAnswer answer =
         cashier.refund(m_commandLine.value(QStringLiteral("rrn")), amount);
-    printOut(Cashier::answerLine(answer));
+    deliver(Cashier::answerLine(answer), &host);
     return Cashier::isSuccess(answer) ? Done : Refused;
 }
 
@@ -275,7 +299,7 @@ int Till::runCancel(HostEnvironment &host)
     Cashier cashier(host.processing(), &host.progress());
     const PaymentProcessingAnswer answer =
         cashier.cancel(m_commandLine.value(QStringLiteral("rrn")), amount);
-    printOut(Cashier::answerLine(answer));
+    deliver(Cashier::answerLine(answer), &host);
     return Cashier::isSuccess(answer) ? Done : Refused;
 }
 
@@ -283,13 +307,14 @@ int Till::runQueue(HostEnvironment &host)
 {
     const QList<QueuedMessage> messages = host.queue()->pendingMessages();
     for (const QueuedMessage &message : messages) {
-        printOut(JsonLine()
-                     .add(QStringLiteral("id"), QJsonValue(qint64(message.id)))
-                     .add(QStringLiteral("type"), message.type)
-                     .add(QStringLiteral("added"), message.added.toString(Qt::ISODateWithMs))
-                     .add(QStringLiteral("attempts"), message.attempts)
-                     .add(QStringLiteral("message"), message.message)
-                     .toString());
+        deliver(JsonLine()
+                    .add(QStringLiteral("id"), QJsonValue(qint64(message.id)))
+                    .add(QStringLiteral("type"), message.type)
+                    .add(QStringLiteral("added"), message.added.toString(Qt::ISODateWithMs))
+                    .add(QStringLiteral("attempts"), message.attempts)
+                    .add(QStringLiteral("message"), message.message)
+                    .toString(),
+                &host);
     }
     return Done;
 }
@@ -298,8 +323,8 @@ int Till::runReplay(HostEnvironment &host)
 {
     Cashier cashier(host.processing(), &host.progress());
     bool allDone = true;
-    cashier.replay(host.queue(), [&allDone](const Cashier::ReplayResult &result) {
-        printOut(Cashier::replayLine(result));
+    cashier.replay(host.queue(), [this, &host, &allDone](const Cashier::ReplayResult &result) {
+        deliver(Cashier::replayLine(result), &host);
         allDone = allDone && result.finished && result.recorded;
     });
     return allDone ? Done : Refused;

@@ -9,11 +9,12 @@ class HostEnvironment;
 
 // The till's commands: reads the command line, sets up the host around the plug-in and runs
 // one command. Exit statuses: 0 done, 1 the service or the plug-in said no, 2 unusable
-// arguments or files (and then nothing has been sent).
+// arguments or files (and then nothing has been sent), 3 an answer could not be written to
+// standard output (it went to standard error and the log instead).
 class Till
 {
 public:
-    enum ExitStatus { Done = 0, Refused = 1, Unusable = 2 };
+    enum ExitStatus { Done = 0, Refused = 1, Unusable = 2, AnswerNotDelivered = 3 };
 
     // `arguments` without the program name.
     int run(const QStringList &arguments);
@@ -34,6 +35,11 @@ public:
     static void guardStandardStreams();
 
 private:
+    int runCommand(const QStringList &arguments);
+    // Prints an answer line on standard output. When that fails, the line goes to standard
+    // error and to the log file (if there is one) instead, and the till will exit with
+    // AnswerNotDelivered: an approved sale's reference must never be lost without a word.
+    void deliver(const QString &line, const HostEnvironment *host = nullptr);
     int unusable(const QString &error) const;
     // Everything but the plug-in; false (with the error printed) on unusable input.
     bool prepare(HostEnvironment &host, bool needsReceipt);
@@ -47,4 +53,5 @@ private:
     int runDemo();
 
     CommandLine m_commandLine;
+    bool m_answerLost = false;
 };
