@@ -747,6 +747,63 @@ TEST_F(TillTest, ReplayWhileTheServiceIsDownKeepsTheMessageAndCountsTheAttempt)
     EXPECT_EQ(parseLine(queue.outLines().first()).value(QStringLiteral("attempts")).toInt(-1), 1);
 }
 
+TEST_F(TillTest, TwoReplaysAtOnceSendEachMessageOnce)
+{
+    // Two cancellations the service never answered wait in the queue.
+    QStringList orders;
+    for (int i = 0; i < 2; ++i) {
+        orders << completedSale();
+        ASSERT_FALSE(orders.last().isEmpty());
+    }
+    m_sandbox.setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Drop);
+    for (const QString &rrn : orders) {
+        const Outcome cancel =
+            run(common() + QStringList{QStringLiteral("--receipt"), path("sale.json"),
+                                       QStringLiteral("cancel"), QStringLiteral("--rrn"), rrn,
+                                       QStringLiteral("--amount"), QStringLiteral("200000")});
+        ASSERT_EQ(cancel.exitCode, 0) << cancel.out.toStdString();
+    }
+    m_sandbox.clearFaults();
+    m_sandbox.clearRequests();
+
+    // The first replay is slowed down at its first status request, so the second one starts
+    // while the first is surely under way.
+    m_sandbox.setFault(Sandbox::Endpoint::Info, Sandbox::Fault::Delay, 1500);
+    QProcess first;
+    first.setWorkingDirectory(m_dir.path());
+    first.start(QStringLiteral(VELMOR_TILL_PATH), common() + QStringList{QStringLiteral("replay")});
+    ASSERT_TRUE(first.waitForStarted(10000));
+    ASSERT_TRUE(m_sandbox.waitForRequests(1, 30000));
+
+    const Outcome second = run(common() + QStringList{QStringLiteral("replay")});
+    EXPECT_EQ(second.exitCode, 1);
+    EXPECT_THAT(second.out.toStdString(), IsEmpty());
+    EXPECT_THAT(second.err.toStdString(), HasSubstr("is being replayed by another till"));
+    EXPECT_THAT(second.err.toStdString(), HasSubstr("nothing was sent"));
+
+    ASSERT_TRUE(first.waitForFinished(60000));
+    EXPECT_EQ(first.exitCode(), 0) << first.readAllStandardError().toStdString();
+    EXPECT_EQ(QString::fromUtf8(first.readAllStandardOutput())
+                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+                  .size(),
+              2);
+
+    // Each order got exactly one status request and one refund, from the first replay.
+    for (const QString &rrn : orders) {
+        int infos = 0;
+        int refunds = 0;
+        for (const Sandbox::RecordedRequest &request : m_sandbox.requests()) {
+            infos += request.path.endsWith(QStringLiteral("/%1/info").arg(rrn)) ? 1 : 0;
+            refunds += request.path.endsWith(QStringLiteral("/%1/refund").arg(rrn)) ? 1 : 0;
+        }
+        EXPECT_EQ(infos, 1) << rrn.toStdString();
+        EXPECT_EQ(refunds, 1) << rrn.toStdString();
+        EXPECT_EQ(m_sandbox.order(rrn).value(QStringLiteral("status")).toString(),
+                  QStringLiteral("refunded"));
+    }
+    EXPECT_THAT(run(common() + QStringList{QStringLiteral("queue")}).out.toStdString(), IsEmpty());
+}
+
 // ---- Closed, full or broken standard streams ----
 
 struct StreamCase

@@ -80,7 +80,9 @@ const QVector<CommandLine::Command> &CommandLine::commands()
                         "message the\nplug-in reports finished is removed; the others get an "
                         "attempt recorded. Prints\n{\"id\": N, \"orderId\": \"...\", "
                         "\"finished\": true|false} per message. Exit status 0 when\nevery "
-                        "message finished, 1 otherwise."),
+                        "message finished, 1 otherwise. One replay of a queue runs at a time "
+                        "(it holds\nQUEUE.lock): a second one sends nothing, says so and exits "
+                        "with 1."),
          {}},
         {QStringLiteral("demo"),
          QStringLiteral("walk through every operation on a local service"),

@@ -6,6 +6,7 @@
 #include "hostenvironment.h"
 #include "jsonline.h"
 #include "receiptreader.h"
+#include "replaylock.h"
 #include "signalhold.h"
 #include <QFileInfo>
 
@@ -321,6 +322,20 @@ int Till::runQueue(HostEnvironment &host)
 
 int Till::runReplay(HostEnvironment &host)
 {
+    // Two replays at once would both send every pending message; the second one says so and
+    // sends nothing rather than waiting behind a replay that may take long.
+    ReplayLock lock(host.queue()->databasePath());
+    switch (lock.take()) {
+    case ReplayLock::Taken:
+        break;
+    case ReplayLock::Busy:
+        printError(QStringLiteral("till: queue %1 is being replayed by another till (%2 is "
+                                  "locked); nothing was sent, replay again once it is done")
+                       .arg(host.queue()->databasePath(), lock.lockPath()));
+        return Refused;
+    case ReplayLock::Failed:
+        return unusable(lock.errorString());
+    }
     Cashier cashier(host.processing(), &host.progress());
     bool allDone = true;
     cashier.replay(host.queue(), [this, &host, &allDone](const Cashier::ReplayResult &result) {
