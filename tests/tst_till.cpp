@@ -26,7 +26,9 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 using testing::HasSubstr;
 using testing::IsEmpty;
@@ -906,6 +908,54 @@ TEST_F(TillTest, ReplayOnAnEmptyQueueSucceedsAndSendsNothing)
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
     EXPECT_THAT(outcome.out.toStdString(), IsEmpty());
     EXPECT_TRUE(m_sandbox.requests().isEmpty());
+}
+
+TEST_F(TillTest, QueueListsAQueueItCannotWrite)
+{
+    // A queue file left read-only in a read-only directory: listing it must neither write to
+    // the file nor create the journal files SQLite would need for writing.
+    const QString dir = path("readonly");
+    ASSERT_TRUE(QDir().mkpath(dir));
+    const QString queueFile = dir + QStringLiteral("/queue.sqlite");
+    {
+        DBQueueBroker queue(queueFile);
+        ASSERT_TRUE(queue.addMessage(QStringLiteral("processing"),
+                                     QJsonObject{{"orderId", "ORDER-RO"}}, QString()))
+            << queue.lastError().toStdString();
+    }
+    ASSERT_FALSE(QFile::exists(queueFile + QStringLiteral("-wal")));
+    ASSERT_EQ(::chmod(QFile::encodeName(queueFile).constData(), 0444), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(dir).constData(), 0555), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(m_dir.path()).constData(), 0755), 0);
+
+    // Root writes wherever it likes, so then the till runs as nobody, for whom the modes hold.
+    QStringList command;
+    if (::geteuid() == 0) {
+        const QString setpriv = QStringLiteral("/usr/bin/setpriv");
+        if (!QFile::exists(setpriv))
+            GTEST_SKIP() << "running as root without setpriv to drop privileges";
+        command << setpriv << QStringLiteral("--reuid=65534") << QStringLiteral("--regid=65534")
+                << QStringLiteral("--clear-groups");
+    }
+    command << QStringLiteral(VELMOR_TILL_PATH) << QStringLiteral("--config") << path("velmor.ini")
+            << QStringLiteral("--queue") << queueFile << QStringLiteral("queue");
+    QProcess process;
+    process.setWorkingDirectory(dir);
+    process.start(command.takeFirst(), command);
+    ASSERT_TRUE(process.waitForStarted(10000));
+    ASSERT_TRUE(process.waitForFinished(30000));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    const QStringList lines = QString::fromUtf8(process.readAllStandardOutput())
+                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ::chmod(QFile::encodeName(dir).constData(), 0755);
+    EXPECT_EQ(process.exitCode(), 0) << err.toStdString();
+    ASSERT_EQ(lines.size(), 1) << err.toStdString();
+    EXPECT_EQ(parseLine(lines.first())
+                  .value(QStringLiteral("message"))
+                  .toObject()
+                  .value(QStringLiteral("orderId"))
+                  .toString(),
+              QStringLiteral("ORDER-RO"));
 }
 
 TEST_F(TillTest, QueueDefaultsToAFileInTheWorkingDirectory)

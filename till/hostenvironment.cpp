@@ -54,7 +54,8 @@ bool HostEnvironment::setUpLogging(const QString &fileName)
     return true;
 }
 
-bool HostEnvironment::setUpServices(const QString &configFile, const QString &queueFile)
+bool HostEnvironment::setUpServices(const QString &configFile, const QString &queueFile,
+                                    bool listOnly)
 {
     m_config = new Config;
     if (!configFile.isEmpty()) {
@@ -78,7 +79,9 @@ bool HostEnvironment::setUpServices(const QString &configFile, const QString &qu
     m_session->setProgressView(&m_progress);
     Singleton<Session>::instance = m_session;
 
-    m_queue = new DBQueueBroker(queueFile);
+    m_queue = new DBQueueBroker(queueFile, listOnly && QFileInfo::exists(queueFile)
+                                               ? DBQueueBroker::OpenMode::ReadOnly
+                                               : DBQueueBroker::OpenMode::ReadWrite);
     Singleton<DBQueueBroker>::instance = m_queue;
     if (!m_queue->isOpen())
         return fail(

@@ -55,7 +55,7 @@ int Till::runCommand(const QStringList &arguments)
 
     HostEnvironment host;
     if (command == QLatin1String("queue")) {
-        if (!prepare(host, false))
+        if (!prepare(host, false, true))
             return Unusable;
         return runQueue(host);
     }
@@ -196,7 +196,7 @@ int Till::unusable(const QString &error) const
     return Unusable;
 }
 
-bool Till::prepare(HostEnvironment &host, bool needsReceipt)
+bool Till::prepare(HostEnvironment &host, bool needsReceipt, bool listOnly)
 {
     // Every argument is checked before the plug-in is loaded, so that nothing reaches the
     // service on a command line that is wrong anywhere.
@@ -241,7 +241,8 @@ bool Till::prepare(HostEnvironment &host, bool needsReceipt)
         !host.setUpServices(m_commandLine.value(QStringLiteral("config")),
                             m_commandLine.isSet(QStringLiteral("queue"))
                                 ? m_commandLine.value(QStringLiteral("queue"))
-                                : DefaultQueueFile)) {
+                                : DefaultQueueFile,
+                            listOnly)) {
         unusable(host.errorString());
         return false;
     }
@@ -307,6 +308,12 @@ int Till::runCancel(HostEnvironment &host)
 int Till::runQueue(HostEnvironment &host)
 {
     const QList<QueuedMessage> messages = host.queue()->pendingMessages();
+    // An unreadable queue is not an empty one.
+    if (!host.queue()->lastError().isEmpty()) {
+        printError(QStringLiteral("till: queue %1: cannot be read: %2")
+                       .arg(host.queue()->databasePath(), host.queue()->lastError()));
+        return Refused;
+    }
     for (const QueuedMessage &message : messages) {
         deliver(JsonLine()
                     .add(QStringLiteral("id"), QJsonValue(qint64(message.id)))

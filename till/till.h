@@ -42,7 +42,7 @@ private:
     void deliver(const QString &line, const HostEnvironment *host = nullptr);
     int unusable(const QString &error) const;
     // Everything but the plug-in; false (with the error printed) on unusable input.
-    bool prepare(HostEnvironment &host, bool needsReceipt);
+    bool prepare(HostEnvironment &host, bool needsReceipt, bool listOnly = false);
     bool preparePlugin(HostEnvironment &host);
 
     int runSale(HostEnvironment &host);
