@@ -94,6 +94,13 @@ protected:
                                   .arg(m_sandbox.baseUrl(), defaults.login, defaults.password)
                                   .toUtf8()));
         ASSERT_TRUE(writeFile(path("sale.json"), SaleReceipt));
+        // Configurations that are no ini file of the plug-in.
+        ASSERT_TRUE(writeFile(path("latin1.ini"), QByteArray("[Velmor]\nurl=") +
+                                                      m_sandbox.baseUrl().toUtf8() +
+                                                      "\nlogin=caf\xe9\n"));
+        ASSERT_TRUE(writeFile(path("nosection.ini"),
+                              QStringLiteral("url=%1\n").arg(m_sandbox.baseUrl()).toUtf8()));
+        ASSERT_TRUE(writeFile(path("empty.ini"), QByteArray()));
     }
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -207,6 +214,26 @@ INSTANTIATE_TEST_SUITE_P(
                       QStringLiteral("--code"), QStringLiteral("X"), QStringLiteral("--config"),
                       QStringLiteral("@DIR@")},
                      "not a regular file"},
+        UnusableCase{"ConfigNotUtf8",
+                     {QStringLiteral("--config"), QStringLiteral("@DIR@/latin1.ini"),
+                      QStringLiteral("--receipt"), QStringLiteral("@DIR@/sale.json"),
+                      QStringLiteral("sale"), QStringLiteral("--amount"), QStringLiteral("100"),
+                      QStringLiteral("--code"), QStringLiteral("VELMOR-APPROVE")},
+                     "config @DIR@/latin1.ini: not UTF-8 text"},
+        UnusableCase{"ConfigWithoutSection",
+                     {QStringLiteral("--config"), QStringLiteral("@DIR@/nosection.ini"),
+                      QStringLiteral("--receipt"), QStringLiteral("@DIR@/sale.json"),
+                      QStringLiteral("sale"), QStringLiteral("--amount"), QStringLiteral("100"),
+                      QStringLiteral("--code"), QStringLiteral("VELMOR-APPROVE")},
+                     "config @DIR@/nosection.ini: holds no [section]"},
+        UnusableCase{"EmptyConfig",
+                     {QStringLiteral("--config"), QStringLiteral("@DIR@/empty.ini"),
+                      QStringLiteral("queue")},
+                     "config @DIR@/empty.ini: holds no [section]"},
+        UnusableCase{"ReceiptAsConfig",
+                     {QStringLiteral("--config"), QStringLiteral("@DIR@/sale.json"),
+                      QStringLiteral("replay")},
+                     "config @DIR@/sale.json: holds no [section]"},
         UnusableCase{"MissingReceipt",
                      {QStringLiteral("--receipt"), QStringLiteral("@DIR@/nothing.json"),
                       QStringLiteral("sale"), QStringLiteral("--amount"), QStringLiteral("100"),

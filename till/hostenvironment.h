@@ -54,6 +54,8 @@ public:
     static QString defaultPluginPath();
 
 private:
+    // Whether an ini text has at least one "[Section]" line, as every file of the plug-in has.
+    static bool hasSection(const QString &text);
     bool fail(const QString &error);
 
     ConsoleProgress m_progress;
