@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QUrl>
 
 #include <array>
 
@@ -122,6 +123,9 @@ public:
     // Everything below runs under `mutex`; the connection is also opened fully serialised, so a
     // stray use from another thread cannot corrupt the handle.
     bool ensureOpen();
+    bool openReadOnly();
+    // Whether the messages table exists; a read-only connection cannot create it.
+    bool probeTable(bool *exists);
     void close();
     bool exec(const char *sql);
     bool fail(const QString &what);
@@ -130,6 +134,9 @@ public:
     sqlite3_stmt *kept(Kept which, const QString &what);
 
     QString path;
+    OpenMode mode = OpenMode::ReadWrite;
+    // Read-only only: an empty database without the table lists nothing.
+    bool hasTable = true;
     sqlite3 *db = nullptr;
     // Belong to `db`: finalized before it closes, prepared again on the next connection.
     std::array<sqlite3_stmt *, static_cast<size_t>(Kept::Count)> statements{};
@@ -183,10 +190,60 @@ void DBQueueBroker::Private::close()
     }
 }
 
+bool DBQueueBroker::Private::probeTable(bool *exists)
+{
+    Statement probe;
+    if (sqlite3_prepare_v2(db,
+                           "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = "
+                           "'messages'",
+                           -1, probe.out(), nullptr) != SQLITE_OK ||
+        sqlite3_step(probe.get()) != SQLITE_ROW)
+        return fail(QStringLiteral("cannot read queue database %1").arg(path));
+    *exists = sqlite3_column_int(probe.get(), 0) > 0;
+    return true;
+}
+
+bool DBQueueBroker::Private::openReadOnly()
+{
+    const QByteArray uri =
+        "file:" + QUrl::toPercentEncoding(path, QByteArrayLiteral("/")) + "?mode=ro";
+    const int flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_FULLMUTEX;
+    for (const QByteArray &name : {uri, uri + "&immutable=1"}) {
+        const int rc = sqlite3_open_v2(name.constData(), &db, flags, nullptr);
+        if (rc != SQLITE_OK) {
+            fail(QStringLiteral("cannot open queue database %1").arg(path));
+            if (!db)
+                lastError = QStringLiteral("cannot open queue database %1: %2")
+                                .arg(path, QString::fromUtf8(sqlite3_errstr(rc)));
+            close();
+            return false;
+        }
+        sqlite3_extended_result_codes(db, 1);
+        sqlite3_busy_timeout(db, kBusyTimeoutMs);
+        if (probeTable(&hasTable)) {
+            lastError.clear();
+            return true;
+        }
+        // A WAL database needs its shared-memory file even to be read, and in a read-only
+        // directory that file cannot be made. Without a WAL file, every committed message is in
+        // the database file itself, which may then be read as immutable; with one, reading the
+        // file alone would miss messages, so the error stands.
+        const int code = sqlite3_errcode(db);
+        close();
+        const bool noSharedMemory =
+            (code & 0xff) == SQLITE_READONLY || (code & 0xff) == SQLITE_CANTOPEN;
+        if (!noSharedMemory || QFileInfo::exists(path + QStringLiteral("-wal")))
+            return false;
+    }
+    return false;
+}
+
 bool DBQueueBroker::Private::ensureOpen()
 {
     if (db)
         return true;
+    if (mode == OpenMode::ReadOnly)
+        return openReadOnly();
 
     // A failed attempt is retried on the next call: the directory may appear or the disk may
     // come back, and the queue must not stay dead for the life of the process because of it.
@@ -231,8 +288,9 @@ bool DBQueueBroker::Private::ensureOpen()
 
 DBQueueBroker::DBQueueBroker() : DBQueueBroker(QString()) {}
 
-DBQueueBroker::DBQueueBroker(const QString &databasePath) : d(new Private)
+DBQueueBroker::DBQueueBroker(const QString &databasePath, OpenMode mode) : d(new Private)
 {
+    d->mode = mode;
     QString path = databasePath;
     if (path.isEmpty() && Singleton<Config>::instance)
         path = Singleton<Config>::instance->getString(QLatin1String(kPathSetting)).trimmed();
@@ -286,6 +344,10 @@ QList<QueuedMessage> DBQueueBroker::pendingMessages() const
     QList<QueuedMessage> result;
     if (!d->ensureOpen())
         return result;
+    if (!d->hasTable) {
+        d->lastError.clear();
+        return result;
+    }
 
     Statement select;
     if (sqlite3_prepare_v2(d->db,
@@ -354,6 +416,11 @@ bool DBQueueBroker::removeMessage(qint64 id)
 QString DBQueueBroker::databasePath() const
 {
     return d->path;
+}
+
+DBQueueBroker::OpenMode DBQueueBroker::openMode() const
+{
+    return d->mode;
 }
 
 bool DBQueueBroker::isOpen() const

@@ -13,12 +13,17 @@
 class HOST_EXPORT DBQueueBroker
 {
 public:
+    // ReadOnly opens an existing database without writing to it or its directory (no journal
+    // mode switch, no schema): for listing a queue that may sit on a read-only file or in a
+    // read-only directory. Every change then fails with lastError() set.
+    enum class OpenMode { ReadWrite, ReadOnly };
+
     // The database named by the host setting "Queue:database", else "queue.sqlite" in the
     // working directory. A database that cannot be opened leaves isOpen() false; every
     // operation then tries again and fails softly until it can.
     DBQueueBroker();
     // An empty path means the default above.
-    explicit DBQueueBroker(const QString &databasePath);
+    explicit DBQueueBroker(const QString &databasePath, OpenMode mode = OpenMode::ReadWrite);
     virtual ~DBQueueBroker();
 
     DBQueueBroker(const DBQueueBroker &) = delete;
@@ -39,6 +44,7 @@ public:
     // Absolute, fixed at construction.
     QString databasePath() const;
     bool isOpen() const;
+    OpenMode openMode() const;
     QString lastError() const;
 
 private:

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
@@ -13,6 +14,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <ostream>
 #include <signal.h>
@@ -174,6 +176,55 @@ TEST_F(DBQueueBrokerTest, ListsMessagesOldestFirst)
             EXPECT_LE(pending[i - 1].added, pending[i].added);
         }
     }
+}
+
+TEST_F(DBQueueBrokerTest, ReadOnlyModeListsButChangesNothing)
+{
+    qint64 id = 0;
+    {
+        DBQueueBroker writer(dbPath());
+        ASSERT_TRUE(
+            writer.addMessage(QStringLiteral("processing"), QJsonObject{{"n", 1}}, QString(), &id));
+    }
+    QFile file(dbPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+
+    DBQueueBroker reader(dbPath(), DBQueueBroker::OpenMode::ReadOnly);
+    ASSERT_TRUE(reader.isOpen()) << reader.lastError().toStdString();
+    EXPECT_EQ(reader.openMode(), DBQueueBroker::OpenMode::ReadOnly);
+    const QList<QueuedMessage> pending = reader.pendingMessages();
+    ASSERT_EQ(pending.size(), 1);
+    EXPECT_EQ(pending.first().id, id);
+    // Even as root, whom file modes do not stop, the connection refuses every change.
+    EXPECT_FALSE(reader.addMessage(QStringLiteral("processing"), QJsonObject{}, QString()));
+    EXPECT_THAT(reader.lastError().toStdString(), testing::HasSubstr("readonly"));
+    EXPECT_FALSE(reader.recordAttempt(id));
+    EXPECT_FALSE(reader.removeMessage(id));
+    EXPECT_EQ(reader.pendingMessages().size(), 1);
+
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
+}
+
+TEST_F(DBQueueBrokerTest, ReadOnlyModeListsNothingFromADatabaseWithoutTheTable)
+{
+    QFile empty(dbPath());
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    DBQueueBroker reader(dbPath(), DBQueueBroker::OpenMode::ReadOnly);
+    EXPECT_TRUE(reader.pendingMessages().isEmpty());
+    EXPECT_TRUE(reader.lastError().isEmpty()) << reader.lastError().toStdString();
+    EXPECT_EQ(QFileInfo(dbPath()).size(), 0);
+}
+
+TEST_F(DBQueueBrokerTest, ReadOnlyModeDoesNotCreateAMissingDatabase)
+{
+    DBQueueBroker reader(dbPath(), DBQueueBroker::OpenMode::ReadOnly);
+    EXPECT_FALSE(reader.isOpen());
+    EXPECT_FALSE(reader.lastError().isEmpty());
+    EXPECT_FALSE(QFile::exists(dbPath()));
 }
 
 TEST_F(DBQueueBrokerTest, RecordAttemptCountsAndStampsTheMessage)

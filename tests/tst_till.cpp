@@ -5,6 +5,7 @@
 
 #include <commandline.h>
 #include <consoleprogress.h>
+#include <dbqueuebroker.h>
 #include <jsonline.h>
 #include <logwriter.h>
 #include <receiptreader.h>
@@ -25,7 +26,9 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 using testing::HasSubstr;
 using testing::IsEmpty;
@@ -91,6 +94,13 @@ protected:
                                   .arg(m_sandbox.baseUrl(), defaults.login, defaults.password)
                                   .toUtf8()));
         ASSERT_TRUE(writeFile(path("sale.json"), SaleReceipt));
+        // Configurations that are no ini file of the plug-in.
+        ASSERT_TRUE(writeFile(path("latin1.ini"), QByteArray("[Velmor]\nurl=") +
+                                                      m_sandbox.baseUrl().toUtf8() +
+                                                      "\nlogin=caf\xe9\n"));
+        ASSERT_TRUE(writeFile(path("nosection.ini"),
+                              QStringLiteral("url=%1\n").arg(m_sandbox.baseUrl()).toUtf8()));
+        ASSERT_TRUE(writeFile(path("empty.ini"), QByteArray()));
     }
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -204,6 +214,26 @@ INSTANTIATE_TEST_SUITE_P(
                       QStringLiteral("--code"), QStringLiteral("X"), QStringLiteral("--config"),
                       QStringLiteral("@DIR@")},
                      "not a regular file"},
+        UnusableCase{"ConfigNotUtf8",
+                     {QStringLiteral("--config"), QStringLiteral("@DIR@/latin1.ini"),
+                      QStringLiteral("--receipt"), QStringLiteral("@DIR@/sale.json"),
+                      QStringLiteral("sale"), QStringLiteral("--amount"), QStringLiteral("100"),
+                      QStringLiteral("--code"), QStringLiteral("VELMOR-APPROVE")},
+                     "config @DIR@/latin1.ini: not UTF-8 text"},
+        UnusableCase{"ConfigWithoutSection",
+                     {QStringLiteral("--config"), QStringLiteral("@DIR@/nosection.ini"),
+                      QStringLiteral("--receipt"), QStringLiteral("@DIR@/sale.json"),
+                      QStringLiteral("sale"), QStringLiteral("--amount"), QStringLiteral("100"),
+                      QStringLiteral("--code"), QStringLiteral("VELMOR-APPROVE")},
+                     "config @DIR@/nosection.ini: holds no [section]"},
+        UnusableCase{"EmptyConfig",
+                     {QStringLiteral("--config"), QStringLiteral("@DIR@/empty.ini"),
+                      QStringLiteral("queue")},
+                     "config @DIR@/empty.ini: holds no [section]"},
+        UnusableCase{"ReceiptAsConfig",
+                     {QStringLiteral("--config"), QStringLiteral("@DIR@/sale.json"),
+                      QStringLiteral("replay")},
+                     "config @DIR@/sale.json: holds no [section]"},
         UnusableCase{"MissingReceipt",
                      {QStringLiteral("--receipt"), QStringLiteral("@DIR@/nothing.json"),
                       QStringLiteral("sale"), QStringLiteral("--amount"), QStringLiteral("100"),
@@ -467,6 +497,7 @@ TEST_F(TillTest, OverviewListsEveryCommand)
     for (const CommandLine::Command &command : CommandLine::commands())
         EXPECT_THAT(outcome.out.toStdString(),
                     HasSubstr(QStringLiteral("  %1 ").arg(command.name).toStdString()));
+    EXPECT_THAT(outcome.out.toStdString(), HasSubstr("3 an answer could not be\nwritten"));
 }
 
 TEST_F(TillTest, WithoutArgumentsShowsTheOverviewAndFails)
@@ -538,36 +569,69 @@ TEST_F(TillTest, InterruptAfterCancelsAHeldSale)
               QStringLiteral("canceled"));
 }
 
-TEST_F(TillTest, CtrlCDuringASaleCancelsItInsteadOfKillingTheTill)
+// SIGINT is Ctrl-C; SIGTERM is what a service manager or `kill` sends, SIGHUP a closed
+// terminal. Each presses the cashier's cancel button during a sale.
+struct StopSignalCase
+{
+    const char *name;
+    int first;
+    int second; // sent while the cancellation hangs at the service
+};
+
+void PrintTo(const StopSignalCase &testCase, std::ostream *os)
+{
+    *os << testCase.name;
+}
+
+class TillStopSignal : public TillTest, public testing::WithParamInterface<StopSignalCase>
+{
+protected:
+    void startHeldSale(QProcess *process)
+    {
+        process->setWorkingDirectory(m_dir.path());
+        process->start(QStringLiteral(VELMOR_TILL_PATH),
+                       common() + QStringList{QStringLiteral("--receipt"), path("sale.json"),
+                                              QStringLiteral("sale"), QStringLiteral("--amount"),
+                                              QStringLiteral("200000"), QStringLiteral("--code"),
+                                              QString::fromLatin1(Sandbox::CodeHold)});
+        ASSERT_TRUE(process->waitForStarted(10000));
+    }
+
+    static bool waitForError(QProcess *process, QByteArray *errors, const QByteArray &text)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (!errors->contains(text) && timer.elapsed() < 30000 &&
+               process->state() == QProcess::Running) {
+            process->waitForReadyRead(1000);
+            *errors += process->readAllStandardError();
+        }
+        return errors->contains(text);
+    }
+
+    // The one answer line of an ended sale.
+    static QJsonObject answerOf(QProcess *process)
+    {
+        const QStringList lines = QString::fromUtf8(process->readAllStandardOutput())
+                                      .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        EXPECT_EQ(lines.size(), 1) << lines.join('\n').toStdString();
+        return lines.isEmpty() ? QJsonObject() : parseLine(lines.first());
+    }
+};
+
+TEST_P(TillStopSignal, CancelsTheSaleInsteadOfKillingTheTill)
 {
     QProcess process;
-    process.setWorkingDirectory(m_dir.path());
-    process.start(QStringLiteral(VELMOR_TILL_PATH),
-                  common() + QStringList{QStringLiteral("--receipt"), path("sale.json"),
-                                         QStringLiteral("sale"), QStringLiteral("--amount"),
-                                         QStringLiteral("200000"), QStringLiteral("--code"),
-                                         QString::fromLatin1(Sandbox::CodeHold)});
-    ASSERT_TRUE(process.waitForStarted(10000));
-
+    startHeldSale(&process);
     // The order is approved and waited on once this line is out.
     QByteArray errors;
-    QElapsedTimer timer;
-    timer.start();
-    while (!errors.contains("[ 70%]") && timer.elapsed() < 30000 &&
-           process.state() == QProcess::Running) {
-        process.waitForReadyRead(1000);
-        errors += process.readAllStandardError();
-    }
-    ASSERT_TRUE(errors.contains("[ 70%]")) << errors.toStdString();
-    ASSERT_EQ(::kill(pid_t(process.processId()), SIGINT), 0);
+    ASSERT_TRUE(waitForError(&process, &errors, "[ 70%]")) << errors.toStdString();
+    ASSERT_EQ(::kill(pid_t(process.processId()), GetParam().first), 0);
 
     ASSERT_TRUE(process.waitForFinished(30000));
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(process.exitCode(), 1);
-    const QStringList lines = QString::fromUtf8(process.readAllStandardOutput())
-                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 1);
-    const QJsonObject answer = parseLine(lines.first());
+    const QJsonObject answer = answerOf(&process);
     EXPECT_EQ(answer.value(QStringLiteral("status")).toInt(-1), 2);
     EXPECT_EQ(m_sandbox.order(answer.value(QStringLiteral("rrn")).toString())
                   .value(QStringLiteral("status"))
@@ -575,33 +639,18 @@ TEST_F(TillTest, CtrlCDuringASaleCancelsItInsteadOfKillingTheTill)
               QStringLiteral("canceled"));
 }
 
-TEST_F(TillTest, SecondCtrlCStopsATillWhoseCancellationHangs)
+TEST_P(TillStopSignal, SecondSignalWaitsUntilTheCancellationIsQueuedAndReported)
 {
-    // The cancellation is read and never answered, so the first Ctrl-C cannot finish.
+    // The cancellation is read and never answered: the plug-in gives up after the timeout
+    // and queues it.
     m_sandbox.setFault(Sandbox::Endpoint::Cancel, Sandbox::Fault::NoAnswer);
     QProcess process;
-    process.setWorkingDirectory(m_dir.path());
-    process.start(QStringLiteral(VELMOR_TILL_PATH),
-                  common() + QStringList{QStringLiteral("--receipt"), path("sale.json"),
-                                         QStringLiteral("sale"), QStringLiteral("--amount"),
-                                         QStringLiteral("200000"), QStringLiteral("--code"),
-                                         QString::fromLatin1(Sandbox::CodeHold)});
-    ASSERT_TRUE(process.waitForStarted(10000));
-
-    const auto waitForError = [&process](QByteArray *errors, const QByteArray &text) {
-        QElapsedTimer timer;
-        timer.start();
-        while (!errors->contains(text) && timer.elapsed() < 30000 &&
-               process.state() == QProcess::Running) {
-            process.waitForReadyRead(1000);
-            *errors += process.readAllStandardError();
-        }
-        return errors->contains(text);
-    };
+    startHeldSale(&process);
     QByteArray errors;
-    ASSERT_TRUE(waitForError(&errors, "[ 70%]")) << errors.toStdString();
-    ASSERT_EQ(::kill(pid_t(process.processId()), SIGINT), 0);
-    ASSERT_TRUE(waitForError(&errors, "till: interrupting the sale")) << errors.toStdString();
+    ASSERT_TRUE(waitForError(&process, &errors, "[ 70%]")) << errors.toStdString();
+    ASSERT_EQ(::kill(pid_t(process.processId()), GetParam().first), 0);
+    ASSERT_TRUE(waitForError(&process, &errors, "till: interrupting the sale"))
+        << errors.toStdString();
     // Wait until the cancellation has reached the service, where it now hangs.
     const auto sawCancel = [this] {
         for (const Sandbox::RecordedRequest &request : m_sandbox.requests()) {
@@ -614,15 +663,34 @@ TEST_F(TillTest, SecondCtrlCStopsATillWhoseCancellationHangs)
     while (!sawCancel() && m_sandbox.waitForRequests(seen + 1, 10000))
         seen = m_sandbox.requests().size();
     ASSERT_TRUE(sawCancel());
-    ASSERT_EQ(::kill(pid_t(process.processId()), SIGINT), 0);
+    ASSERT_EQ(::kill(pid_t(process.processId()), GetParam().second), 0);
+    ASSERT_TRUE(waitForError(&process, &errors, "the cancellation is still under way"))
+        << errors.toStdString();
 
     ASSERT_TRUE(process.waitForFinished(30000));
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(process.exitCode(), 130);
+    EXPECT_EQ(process.exitCode(), 1);
     errors += process.readAllStandardError();
-    EXPECT_THAT(errors.toStdString(), HasSubstr("interrupted twice"));
-    EXPECT_THAT(process.readAllStandardOutput().toStdString(), IsEmpty());
+    EXPECT_THAT(errors.toStdString(), HasSubstr("till: the cancellation is accepted"));
+    const QJsonObject answer = answerOf(&process);
+    EXPECT_EQ(answer.value(QStringLiteral("status")).toInt(-1), 2);
+    const QString rrn = answer.value(QStringLiteral("rrn")).toString();
+    ASSERT_FALSE(rrn.isEmpty());
+
+    // The order the answer names waits in the queue for its cancellation.
+    DBQueueBroker queue(path("queue.sqlite"));
+    const QList<QueuedMessage> pending = queue.pendingMessages();
+    ASSERT_EQ(pending.size(), 1);
+    EXPECT_EQ(pending.first().message.value(QStringLiteral("orderId")).toString(), rrn);
 }
+
+INSTANTIATE_TEST_SUITE_P(Signals, TillStopSignal,
+                         testing::Values(StopSignalCase{"Interrupt", SIGINT, SIGINT},
+                                         StopSignalCase{"Terminate", SIGTERM, SIGTERM},
+                                         StopSignalCase{"HangUp", SIGHUP, SIGINT}),
+                         [](const testing::TestParamInfo<StopSignalCase> &info) {
+                             return info.param.name;
+                         });
 
 TEST_F(TillTest, PartialRefundThenQueuedCancellationThenReplay)
 {
@@ -708,6 +776,148 @@ TEST_F(TillTest, ReplayWhileTheServiceIsDownKeepsTheMessageAndCountsTheAttempt)
     EXPECT_EQ(parseLine(queue.outLines().first()).value(QStringLiteral("attempts")).toInt(-1), 1);
 }
 
+TEST_F(TillTest, TwoReplaysAtOnceSendEachMessageOnce)
+{
+    // Two cancellations the service never answered wait in the queue.
+    QStringList orders;
+    for (int i = 0; i < 2; ++i) {
+        orders << completedSale();
+        ASSERT_FALSE(orders.last().isEmpty());
+    }
+    m_sandbox.setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Drop);
+    for (const QString &rrn : orders) {
+        const Outcome cancel =
+            run(common() + QStringList{QStringLiteral("--receipt"), path("sale.json"),
+                                       QStringLiteral("cancel"), QStringLiteral("--rrn"), rrn,
+                                       QStringLiteral("--amount"), QStringLiteral("200000")});
+        ASSERT_EQ(cancel.exitCode, 0) << cancel.out.toStdString();
+    }
+    m_sandbox.clearFaults();
+    m_sandbox.clearRequests();
+
+    // The first replay is slowed down at its first status request, so the second one starts
+    // while the first is surely under way.
+    m_sandbox.setFault(Sandbox::Endpoint::Info, Sandbox::Fault::Delay, 1500);
+    QProcess first;
+    first.setWorkingDirectory(m_dir.path());
+    first.start(QStringLiteral(VELMOR_TILL_PATH), common() + QStringList{QStringLiteral("replay")});
+    ASSERT_TRUE(first.waitForStarted(10000));
+    ASSERT_TRUE(m_sandbox.waitForRequests(1, 30000));
+
+    const Outcome second = run(common() + QStringList{QStringLiteral("replay")});
+    EXPECT_EQ(second.exitCode, 1);
+    EXPECT_THAT(second.out.toStdString(), IsEmpty());
+    EXPECT_THAT(second.err.toStdString(), HasSubstr("is being replayed by another till"));
+    EXPECT_THAT(second.err.toStdString(), HasSubstr("nothing was sent"));
+
+    ASSERT_TRUE(first.waitForFinished(60000));
+    EXPECT_EQ(first.exitCode(), 0) << first.readAllStandardError().toStdString();
+    EXPECT_EQ(QString::fromUtf8(first.readAllStandardOutput())
+                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+                  .size(),
+              2);
+
+    // Each order got exactly one status request and one refund, from the first replay.
+    for (const QString &rrn : orders) {
+        int infos = 0;
+        int refunds = 0;
+        for (const Sandbox::RecordedRequest &request : m_sandbox.requests()) {
+            infos += request.path.endsWith(QStringLiteral("/%1/info").arg(rrn)) ? 1 : 0;
+            refunds += request.path.endsWith(QStringLiteral("/%1/refund").arg(rrn)) ? 1 : 0;
+        }
+        EXPECT_EQ(infos, 1) << rrn.toStdString();
+        EXPECT_EQ(refunds, 1) << rrn.toStdString();
+        EXPECT_EQ(m_sandbox.order(rrn).value(QStringLiteral("status")).toString(),
+                  QStringLiteral("refunded"));
+    }
+    EXPECT_THAT(run(common() + QStringList{QStringLiteral("queue")}).out.toStdString(), IsEmpty());
+}
+
+// ---- Closed, full or broken standard streams ----
+
+struct StreamCase
+{
+    const char *name;
+    // A /bin/sh script around the till ("$@"); it writes the till's exit status to "status".
+    const char *script;
+    int exitCode;
+    bool answerOnStdout; // else on standard error and in the log
+};
+
+void PrintTo(const StreamCase &testCase, std::ostream *os)
+{
+    *os << testCase.name;
+}
+
+class TillStreams : public TillTest, public testing::WithParamInterface<StreamCase>
+{
+};
+
+TEST_P(TillStreams, NeverCostASaleItsAnswer)
+{
+    QProcess shell;
+    shell.setWorkingDirectory(m_dir.path());
+    shell.start(QStringLiteral("/bin/sh"),
+                QStringList{QStringLiteral("-c"), QString::fromLatin1(GetParam().script),
+                            QStringLiteral("sh"), QStringLiteral(VELMOR_TILL_PATH)} +
+                    common() +
+                    QStringList{QStringLiteral("--receipt"), path("sale.json"),
+                                QStringLiteral("sale"), QStringLiteral("--amount"),
+                                QStringLiteral("200000"), QStringLiteral("--code"),
+                                QString::fromLatin1(Sandbox::CodeApprove)});
+    ASSERT_TRUE(shell.waitForStarted(10000));
+    ASSERT_TRUE(shell.waitForFinished(60000));
+    const QString out = QString::fromUtf8(shell.readAllStandardOutput());
+    const QString err = QString::fromUtf8(shell.readAllStandardError());
+    QFile statusFile(path("status"));
+    ASSERT_TRUE(statusFile.open(QIODevice::ReadOnly)) << err.toStdString();
+    // 128 + 13 here would be SIGPIPE ending the till.
+    EXPECT_EQ(statusFile.readAll().trimmed().toInt(), GetParam().exitCode)
+        << out.toStdString() << err.toStdString();
+
+    // The service completed exactly one order; its id must be reported somewhere.
+    QString rrn;
+    for (const Sandbox::RecordedRequest &request : m_sandbox.requests()) {
+        if (request.path.endsWith(QLatin1String("/create_offline")))
+            rrn = QJsonDocument::fromJson(request.body)
+                      .object()
+                      .value(QStringLiteral("order"))
+                      .toObject()
+                      .value(QStringLiteral("id"))
+                      .toString();
+    }
+    ASSERT_FALSE(rrn.isEmpty());
+    EXPECT_EQ(m_sandbox.order(rrn).value(QStringLiteral("status")).toString(),
+              QStringLiteral("completed"));
+    const QString answer = QStringLiteral("\"rrn\": \"%1\"").arg(rrn);
+    QFile logFile(path("till.log"));
+    ASSERT_TRUE(logFile.open(QIODevice::ReadOnly));
+    const QString log = QString::fromUtf8(logFile.readAll());
+    // Nothing meant for a standard stream may land in a file opened on its descriptor.
+    EXPECT_THAT(log.toStdString(), testing::Not(HasSubstr("[ 45%]")));
+    if (GetParam().answerOnStdout) {
+        EXPECT_THAT(out.toStdString(), HasSubstr(answer.toStdString()));
+    } else {
+        const QStringList lines = err.split(QLatin1Char('\n')).filter(answer);
+        ASSERT_EQ(lines.size(), 1) << err.toStdString();
+        EXPECT_EQ(parseLine(lines.first()).value(QStringLiteral("status")).toInt(-1), 0);
+        EXPECT_THAT(log.toStdString(), HasSubstr(answer.toStdString()));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Redirections, TillStreams,
+    testing::Values(
+        StreamCase{"StderrClosed", "\"$@\" 2>&-; echo $? >status", 0, true},
+        // The reader of standard error is gone long before the sale's last progress line.
+        StreamCase{"StderrBrokenPipe",
+                   "exec 3>&1; { \"$@\" 2>&1 >&3 3>&-; echo $? >status; } | true", 0, true},
+        StreamCase{"StdoutClosed", "\"$@\" >&-; echo $? >status", 3, false},
+        StreamCase{"StdoutFull", "\"$@\" >/dev/full; echo $? >status", 3, false},
+        // The reader of standard output is gone before the answer is written.
+        StreamCase{"StdoutBrokenPipe", "{ \"$@\"; echo $? >status; } | true", 3, false}),
+    [](const testing::TestParamInfo<StreamCase> &info) { return info.param.name; });
+
 // ---- The queue commands on an empty queue ----
 
 TEST_F(TillTest, QueueOnAnEmptyQueuePrintsNothing)
@@ -725,6 +935,54 @@ TEST_F(TillTest, ReplayOnAnEmptyQueueSucceedsAndSendsNothing)
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
     EXPECT_THAT(outcome.out.toStdString(), IsEmpty());
     EXPECT_TRUE(m_sandbox.requests().isEmpty());
+}
+
+TEST_F(TillTest, QueueListsAQueueItCannotWrite)
+{
+    // A queue file left read-only in a read-only directory: listing it must neither write to
+    // the file nor create the journal files SQLite would need for writing.
+    const QString dir = path("readonly");
+    ASSERT_TRUE(QDir().mkpath(dir));
+    const QString queueFile = dir + QStringLiteral("/queue.sqlite");
+    {
+        DBQueueBroker queue(queueFile);
+        ASSERT_TRUE(queue.addMessage(QStringLiteral("processing"),
+                                     QJsonObject{{"orderId", "ORDER-RO"}}, QString()))
+            << queue.lastError().toStdString();
+    }
+    ASSERT_FALSE(QFile::exists(queueFile + QStringLiteral("-wal")));
+    ASSERT_EQ(::chmod(QFile::encodeName(queueFile).constData(), 0444), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(dir).constData(), 0555), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(m_dir.path()).constData(), 0755), 0);
+
+    // Root writes wherever it likes, so then the till runs as nobody, for whom the modes hold.
+    QStringList command;
+    if (::geteuid() == 0) {
+        const QString setpriv = QStringLiteral("/usr/bin/setpriv");
+        if (!QFile::exists(setpriv))
+            GTEST_SKIP() << "running as root without setpriv to drop privileges";
+        command << setpriv << QStringLiteral("--reuid=65534") << QStringLiteral("--regid=65534")
+                << QStringLiteral("--clear-groups");
+    }
+    command << QStringLiteral(VELMOR_TILL_PATH) << QStringLiteral("--config") << path("velmor.ini")
+            << QStringLiteral("--queue") << queueFile << QStringLiteral("queue");
+    QProcess process;
+    process.setWorkingDirectory(dir);
+    process.start(command.takeFirst(), command);
+    ASSERT_TRUE(process.waitForStarted(10000));
+    ASSERT_TRUE(process.waitForFinished(30000));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    const QStringList lines = QString::fromUtf8(process.readAllStandardOutput())
+                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ::chmod(QFile::encodeName(dir).constData(), 0755);
+    EXPECT_EQ(process.exitCode(), 0) << err.toStdString();
+    ASSERT_EQ(lines.size(), 1) << err.toStdString();
+    EXPECT_EQ(parseLine(lines.first())
+                  .value(QStringLiteral("message"))
+                  .toObject()
+                  .value(QStringLiteral("orderId"))
+                  .toString(),
+              QStringLiteral("ORDER-RO"));
 }
 
 TEST_F(TillTest, QueueDefaultsToAFileInTheWorkingDirectory)

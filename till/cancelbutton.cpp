@@ -3,7 +3,6 @@
 #include <QtGlobal>
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -18,32 +17,40 @@ std::atomic_int signalPipe{-1};
 
 } // namespace
 
+constexpr int CancelButton::StopSignals[];
+
 CancelButton::~CancelButton()
 {
     disarm();
 }
 
-bool CancelButton::arm(const Action &action, int afterMs, bool catchSigint)
+bool CancelButton::arm(const Action &action, int afterMs, bool catchSignals, const Notice &notice)
 {
     disarm();
     if (pipe2(m_pipe, O_CLOEXEC) != 0)
         return false;
     m_action = action;
+    m_notice = notice;
     m_pressed = false;
-    m_catchSigint = catchSigint;
-    if (catchSigint) {
+    m_running = false;
+    m_confirmed = false;
+    m_catchSignals = catchSignals;
+    if (catchSignals) {
         signalPipe = m_pipe[1];
         struct sigaction handler = {};
         handler.sa_handler = &CancelButton::onSignal;
         sigemptyset(&handler.sa_mask);
         // Restarting keeps the plug-in's blocking calls from failing with EINTR.
         handler.sa_flags = SA_RESTART;
-        if (sigaction(SIGINT, &handler, &m_previous) != 0) {
-            signalPipe = -1;
-            close(m_pipe[0]);
-            close(m_pipe[1]);
-            m_pipe[0] = m_pipe[1] = -1;
-            return false;
+        for (int i = 0; i < StopSignalCount; ++i) {
+            if (sigaction(StopSignals[i], &handler, &m_previous[i]) != 0) {
+                restoreHandlers(i);
+                signalPipe = -1;
+                close(m_pipe[0]);
+                close(m_pipe[1]);
+                m_pipe[0] = m_pipe[1] = -1;
+                return false;
+            }
         }
     }
     m_armed = true;
@@ -55,8 +62,8 @@ void CancelButton::disarm()
 {
     if (!m_armed)
         return;
-    if (m_catchSigint) {
-        sigaction(SIGINT, &m_previous, nullptr);
+    if (m_catchSignals) {
+        restoreHandlers(StopSignalCount);
         signalPipe = -1;
     }
     const char quit = QuitByte;
@@ -70,6 +77,13 @@ void CancelButton::disarm()
     m_pipe[0] = m_pipe[1] = -1;
     m_armed = false;
     m_action = nullptr;
+    m_notice = nullptr;
+}
+
+void CancelButton::restoreHandlers(int count)
+{
+    for (int i = 0; i < count; ++i)
+        sigaction(StopSignals[i], &m_previous[i], nullptr);
 }
 
 void CancelButton::watch(int afterMs)
@@ -103,24 +117,51 @@ void CancelButton::watch(int afterMs)
         if (got <= 0 || byte == QuitByte)
             return;
         if (byte == SignalByte) {
-            if (!m_pressed) {
+            if (!m_pressed)
                 press();
-                continue;
-            }
-            static const char message[] = "\ntill: interrupted twice, stopping now\n";
-            const ssize_t ignored = write(STDERR_FILENO, message, sizeof(message) - 1);
-            Q_UNUSED(ignored)
-            std::_Exit(130);
+            else
+                onLaterSignal();
         }
     }
 }
 
+void CancelButton::onLaterSignal()
+{
+    if (m_running) {
+        tell("till: the cancellation is still under way; the till stops once it is confirmed "
+             "or queued");
+        return;
+    }
+    if (m_confirmed) {
+        tell("till: the cancellation is confirmed or queued; the sale ends at the plug-in's "
+             "next status poll");
+        return;
+    }
+    // Neither accepted nor stored: leaving now could leave the order live at the service.
+    tell("till: the cancellation was not confirmed; trying again (the till stops once it is "
+         "confirmed or queued)");
+    if (m_actionThread.joinable())
+        m_actionThread.join();
+    m_pressed = false;
+    press();
+}
+
 void CancelButton::press()
 {
-    if (m_pressed.exchange(true))
+    if (m_pressed.exchange(true) || !m_action)
         return;
-    if (m_action)
-        m_actionThread = std::thread(m_action);
+    m_running = true;
+    m_actionThread = std::thread([this] {
+        const bool confirmed = m_action();
+        m_confirmed = confirmed;
+        m_running = false;
+    });
+}
+
+void CancelButton::tell(const char *text) const
+{
+    if (m_notice)
+        m_notice(text);
 }
 
 void CancelButton::onSignal(int)

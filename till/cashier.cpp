@@ -34,15 +34,17 @@ PaymentProcessingAnswer Cashier::sale(const SaleOptions &options, bool *interrup
     request.setCardNumber(options.code);
 
     CancelButton button;
-    if (options.interruptAfterMs >= 0 || options.interruptOnSigint) {
+    if (options.interruptAfterMs >= 0 || options.interruptOnSignal) {
         const bool armed = button.arm(
             [this] {
                 note(QStringLiteral("till: interrupting the sale"));
                 const bool confirmed = m_processing->interruptPayment();
                 note(confirmed ? QStringLiteral("till: the cancellation is accepted")
                                : QStringLiteral("till: the cancellation was not confirmed"));
+                return confirmed;
             },
-            options.interruptAfterMs, options.interruptOnSigint);
+            options.interruptAfterMs, options.interruptOnSignal,
+            [this](const std::string &text) { note(QString::fromStdString(text)); });
         if (!armed)
             note(QStringLiteral("till: the cancel button is not available for this sale"));
     }

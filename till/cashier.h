@@ -19,7 +19,8 @@ public:
         int amount = 0;            // kopecks
         QString code;              // the buyer's scanned code
         int interruptAfterMs = -1; // negative: no timer
-        bool interruptOnSigint = false;
+        // SIGINT, SIGTERM and SIGHUP press the cancel button (see CancelButton).
+        bool interruptOnSignal = false;
     };
 
     struct ReplayResult

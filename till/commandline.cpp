@@ -42,9 +42,11 @@ const QVector<CommandLine::Command> &CommandLine::commands()
          QStringLiteral("pay the current receipt by instalments"),
          QStringLiteral("Sends a sale (request type 1) of AMOUNT kopecks with the buyer's scanned "
                         "code through\nthe plug-in's payment and waits for its outcome. Progress "
-                        "goes to standard error.\nCtrl-C during the sale interrupts it as the "
-                        "cashier's cancel button would (a second\nCtrl-C stops the till at "
-                        "once)."),
+                        "goes to standard error.\nCtrl-C, SIGTERM or SIGHUP during the sale "
+                        "interrupts it as the cashier's cancel button\nwould. The till then "
+                        "ends with the sale, once the cancellation is confirmed or\nqueued and "
+                        "the answer is printed; further signals do not stop it earlier (after "
+                        "an\nunconfirmed cancellation they try it again)."),
          {{QStringLiteral("amount"), QStringLiteral("KOPECKS"),
            QStringLiteral("amount in kopecks, a positive whole number"), true},
           {QStringLiteral("code"), QStringLiteral("TEXT"),
@@ -81,7 +83,9 @@ const QVector<CommandLine::Command> &CommandLine::commands()
                         "message the\nplug-in reports finished is removed; the others get an "
                         "attempt recorded. Prints\n{\"id\": N, \"orderId\": \"...\", "
                         "\"finished\": true|false} per message. Exit status 0 when\nevery "
-                        "message finished, 1 otherwise."),
+                        "message finished, 1 otherwise. One replay of a queue runs at a time "
+                        "(it holds\nQUEUE.lock): a second one sends nothing, says so and exits "
+                        "with 1."),
          {}},
         {QStringLiteral("check"),
          QStringLiteral("find what is wrong with the till's set-up"),
@@ -241,7 +245,9 @@ QString CommandLine::helpText(const QString &commandName)
                                "Answers go to standard output as JSON, one object per line; "
                                "progress and\nlog lines go to standard error. Exit status: 0 "
                                "success, 1 the service said no\nor the operation failed, 2 "
-                               "unusable arguments or files.\n");
+                               "unusable arguments or files, 3 an answer could not be\nwritten "
+                               "to standard output (it is then on standard error and in the "
+                               "--log file).\n");
         return text;
     }
     QString text =
@@ -254,7 +260,10 @@ QString CommandLine::helpText(const QString &commandName)
         text += QStringLiteral("\nPrints the answer as {\"status\": N, \"message\": \"...\", "
                                "\"messageKey\": \"...\", \"rrn\": \"...\",\n\"paymentMethod\": "
                                "N}. Exit status: 0 when the status is 0 or 6, 1 otherwise, 2 "
-                               "for\nunusable arguments or files (nothing is sent then).\n");
+                               "for\nunusable arguments or files (nothing is sent then), 3 when "
+                               "the answer could not be\nwritten to standard output (closed, "
+                               "full or a broken pipe; it is then on standard\nerror and in the "
+                               "--log file).\n");
     return text;
 }
 

@@ -54,7 +54,8 @@ bool HostEnvironment::setUpLogging(const QString &fileName)
     return true;
 }
 
-bool HostEnvironment::setUpServices(const QString &configFile, const QString &queueFile)
+bool HostEnvironment::setUpServices(const QString &configFile, const QString &queueFile,
+                                    bool listOnly)
 {
     m_config = new Config;
     if (!configFile.isEmpty()) {
@@ -69,7 +70,18 @@ bool HostEnvironment::setUpServices(const QString &configFile, const QString &qu
         if (!probe.open(QIODevice::ReadOnly))
             return fail(QStringLiteral("config %1: cannot be read: %2")
                             .arg(configFile, probe.errorString()));
+        const QByteArray bytes = probe.readAll();
         probe.close();
+        // Config::loadFile also takes what is no ini file at all, and then the plug-in would
+        // talk to its default service with no credentials: a wrong file named by mistake (a
+        // receipt, a binary, a file in another encoding) must stop the till instead.
+        const QString text = QString::fromUtf8(bytes.constData(), bytes.size());
+        if (text.toUtf8() != bytes)
+            return fail(
+                QStringLiteral("config %1: not UTF-8 text, not a usable ini file").arg(configFile));
+        if (!hasSection(text))
+            return fail(QStringLiteral("config %1: holds no [section], not a usable ini file")
+                            .arg(configFile));
         m_config->loadFile(configFile, QString());
     }
     Singleton<Config>::instance = m_config;
@@ -78,7 +90,9 @@ bool HostEnvironment::setUpServices(const QString &configFile, const QString &qu
     m_session->setProgressView(&m_progress);
     Singleton<Session>::instance = m_session;
 
-    m_queue = new DBQueueBroker(queueFile);
+    m_queue = new DBQueueBroker(queueFile, listOnly && QFileInfo::exists(queueFile)
+                                               ? DBQueueBroker::OpenMode::ReadOnly
+                                               : DBQueueBroker::OpenMode::ReadWrite);
     Singleton<DBQueueBroker>::instance = m_queue;
     if (!m_queue->isOpen())
         return fail(
@@ -114,6 +128,18 @@ QString HostEnvironment::defaultPluginPath()
 {
     return QDir::cleanPath(QCoreApplication::applicationDirPath() +
                            QStringLiteral("/../plugins/libvelmor.so"));
+}
+
+bool HostEnvironment::hasSection(const QString &text)
+{
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (const QString &rawLine : lines) {
+        const QString line = rawLine.trimmed();
+        if (line.size() > 2 && line.startsWith(QLatin1Char('[')) &&
+            line.endsWith(QLatin1Char(']')) && !line.mid(1, line.size() - 2).trimmed().isEmpty())
+            return true;
+    }
+    return false;
 }
 
 bool HostEnvironment::fail(const QString &error)

@@ -34,8 +34,10 @@ public:
     // Log lines go to `fileName` (appended) or, when empty, to standard error above the
     // progress display.
     bool setUpLogging(const QString &fileName);
-    // Creates Config (with `configFile` loaded when not empty), Session and the queue.
-    bool setUpServices(const QString &configFile, const QString &queueFile);
+    // Creates Config (with `configFile` loaded when not empty), Session and the queue. With
+    // `listOnly`, an existing queue file is opened read-only, so that it can be listed on a
+    // read-only file or directory; a missing one is created as usual.
+    bool setUpServices(const QString &configFile, const QString &queueFile, bool listOnly = false);
     // Loads the plug-in, finds its processing interface and calls init().
     bool loadPlugin(const QString &fileName);
 
@@ -45,11 +47,15 @@ public:
     DBQueueBroker *queue() const { return m_queue; }
     ConsoleProgress &progress() { return m_progress; }
     QString errorString() const { return m_error; }
+    // Whether log lines go to a file of their own rather than to standard error.
+    bool hasLogFile() const { return m_logFile.isOpen(); }
 
     // ../plugins/libvelmor.so next to the running binary.
     static QString defaultPluginPath();
 
 private:
+    // Whether an ini text has at least one "[Section]" line, as every file of the plug-in has.
+    static bool hasSection(const QString &text);
     bool fail(const QString &error);
 
     ConsoleProgress m_progress;

@@ -3,8 +3,16 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include <csignal>
+
 int main(int argc, char **argv)
 {
+    // Before anything opens a file, so that no log or database lands on a closed standard
+    // stream's descriptor and receives what is printed there.
+    Till::guardStandardStreams();
+    // A closed pipe on standard output or error must fail a write, not end a sale in flight.
+    std::signal(SIGPIPE, SIG_IGN);
+
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("till"));
     QStringList arguments = QCoreApplication::arguments();

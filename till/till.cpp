@@ -7,15 +7,23 @@
 #include "jsonline.h"
 #include "receiptreader.h"
 #include "setupcheck.h"
+#include "replaylock.h"
+#include "signalhold.h"
 #include <QFileInfo>
 
 #include <dbqueuebroker.h>
+#include <log4qt/logger.h>
+#include <log4qt/logmanager.h>
 
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <limits>
+#include <unistd.h>
 
 namespace {
 
@@ -25,6 +33,12 @@ const QString DefaultQueueFile = QStringLiteral("till-queue.sqlite");
 
 int Till::run(const QStringList &arguments)
 {
+    const int status = runCommand(arguments);
+    return m_answerLost ? AnswerNotDelivered : status;
+}
+
+int Till::runCommand(const QStringList &arguments)
+{
     if (arguments.isEmpty()) {
         printError(CommandLine::helpText(QString()));
         return Unusable;
@@ -32,7 +46,7 @@ int Till::run(const QStringList &arguments)
     if (!m_commandLine.parse(arguments))
         return unusable(m_commandLine.errorString());
     if (m_commandLine.helpRequested()) {
-        printOut(CommandLine::helpText(m_commandLine.command()));
+        deliver(CommandLine::helpText(m_commandLine.command()));
         return Done;
     }
 
@@ -44,7 +58,7 @@ int Till::run(const QStringList &arguments)
 
     HostEnvironment host;
     if (command == QLatin1String("queue")) {
-        if (!prepare(host, false))
+        if (!prepare(host, false, true))
             return Unusable;
         return runQueue(host);
     }
@@ -102,20 +116,81 @@ bool Till::parseSeconds(const QString &text, int *milliseconds, QString *error)
     return true;
 }
 
-void Till::printOut(const QString &line)
+namespace {
+
+// Set by guardStandardStreams() when the till was started with standard output closed.
+bool stdoutWasClosed = false;
+
+QByteArray withLineEnd(const QString &line)
 {
-    const QByteArray bytes =
-        line.endsWith(QLatin1Char('\n')) ? line.toUtf8() : (line + '\n').toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    std::fflush(stdout);
+    return line.endsWith(QLatin1Char('\n')) ? line.toUtf8() : (line + '\n').toUtf8();
+}
+
+} // namespace
+
+bool Till::printOut(const QString &line, QString *error)
+{
+    const auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    if (stdoutWasClosed)
+        return fail(QStringLiteral("standard output is closed"));
+    const QByteArray bytes = withLineEnd(line);
+    errno = 0;
+    const size_t written = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    if (written != size_t(bytes.size())) {
+        const int code = errno;
+        std::clearerr(stdout);
+        return fail(
+            code ? QString::fromLocal8Bit(std::strerror(code))
+                 : QStringLiteral("short write (%1 of %2 bytes)").arg(written).arg(bytes.size()));
+    }
+    if (std::fflush(stdout) != 0) {
+        const int code = errno;
+        std::clearerr(stdout);
+        return fail(QString::fromLocal8Bit(std::strerror(code)));
+    }
+    return true;
 }
 
 void Till::printError(const QString &line)
 {
-    const QByteArray bytes =
-        line.endsWith(QLatin1Char('\n')) ? line.toUtf8() : (line + '\n').toUtf8();
+    const QByteArray bytes = withLineEnd(line);
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
     std::fflush(stderr);
+    std::clearerr(stderr);
+}
+
+void Till::guardStandardStreams()
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        // open() takes the lowest free descriptor, which is this one.
+        const int null = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        if (null >= 0 && null != fd)
+            close(null);
+        if (fd == STDOUT_FILENO)
+            stdoutWasClosed = true;
+    }
+}
+
+void Till::deliver(const QString &line, const HostEnvironment *host)
+{
+    QString why;
+    if (printOut(line, &why))
+        return;
+    m_answerLost = true;
+    printError(QStringLiteral("till: the answer could not be written to standard output (%1); "
+                              "here it is:")
+                   .arg(why));
+    printError(line);
+    if (host && host->hasLogFile())
+        Log4Qt::LogManager::logger(QStringLiteral("till"))
+            ->error(QStringLiteral("The answer could not be written to standard output (%1): %2")
+                        .arg(why, line));
 }
 
 int Till::unusable(const QString &error) const
@@ -124,7 +199,7 @@ int Till::unusable(const QString &error) const
     return Unusable;
 }
 
-bool Till::prepare(HostEnvironment &host, bool needsReceipt)
+bool Till::prepare(HostEnvironment &host, bool needsReceipt, bool listOnly)
 {
     // Every argument is checked before the plug-in is loaded, so that nothing reaches the
     // service on a command line that is wrong anywhere.
@@ -169,7 +244,8 @@ bool Till::prepare(HostEnvironment &host, bool needsReceipt)
         !host.setUpServices(m_commandLine.value(QStringLiteral("config")),
                             m_commandLine.isSet(QStringLiteral("queue"))
                                 ? m_commandLine.value(QStringLiteral("queue"))
-                                : DefaultQueueFile)) {
+                                : DefaultQueueFile,
+                            listOnly)) {
         unusable(host.errorString());
         return false;
     }
@@ -198,11 +274,13 @@ int Till::runSale(HostEnvironment &host)
     if (m_commandLine.isSet(QStringLiteral("interrupt-after")))
         parseSeconds(m_commandLine.value(QStringLiteral("interrupt-after")),
                      &options.interruptAfterMs, &error);
-    options.interruptOnSigint = true;
+    options.interruptOnSignal = true;
 
+    // Released once the answer is out; see SignalHold.
+    const SignalHold hold;
     Cashier cashier(host.processing(), &host.progress());
     const PaymentProcessingAnswer answer = cashier.sale(options);
-    printOut(Cashier::answerLine(answer));
+    deliver(Cashier::answerLine(answer), &host);
     return Cashier::isSuccess(answer) ? Done : Refused;
 }
 
@@ -214,7 +292,7 @@ int Till::runRefund(HostEnvironment &host)
     Cashier cashier(host.processing(), &host.progress());
     const PaymentProcessingAnswer answer =
         cashier.refund(m_commandLine.value(QStringLiteral("rrn")), amount);
-    printOut(Cashier::answerLine(answer));
+    deliver(Cashier::answerLine(answer), &host);
     return Cashier::isSuccess(answer) ? Done : Refused;
 }
 
@@ -226,31 +304,52 @@ int Till::runCancel(HostEnvironment &host)
     Cashier cashier(host.processing(), &host.progress());
     const PaymentProcessingAnswer answer =
         cashier.cancel(m_commandLine.value(QStringLiteral("rrn")), amount);
-    printOut(Cashier::answerLine(answer));
+    deliver(Cashier::answerLine(answer), &host);
     return Cashier::isSuccess(answer) ? Done : Refused;
 }
 
 int Till::runQueue(HostEnvironment &host)
 {
     const QList<QueuedMessage> messages = host.queue()->pendingMessages();
+    // An unreadable queue is not an empty one.
+    if (!host.queue()->lastError().isEmpty()) {
+        printError(QStringLiteral("till: queue %1: cannot be read: %2")
+                       .arg(host.queue()->databasePath(), host.queue()->lastError()));
+        return Refused;
+    }
     for (const QueuedMessage &message : messages) {
-        printOut(JsonLine()
-                     .add(QStringLiteral("id"), QJsonValue(qint64(message.id)))
-                     .add(QStringLiteral("type"), message.type)
-                     .add(QStringLiteral("added"), message.added.toString(Qt::ISODateWithMs))
-                     .add(QStringLiteral("attempts"), message.attempts)
-                     .add(QStringLiteral("message"), message.message)
-                     .toString());
+        deliver(JsonLine()
+                    .add(QStringLiteral("id"), QJsonValue(qint64(message.id)))
+                    .add(QStringLiteral("type"), message.type)
+                    .add(QStringLiteral("added"), message.added.toString(Qt::ISODateWithMs))
+                    .add(QStringLiteral("attempts"), message.attempts)
+                    .add(QStringLiteral("message"), message.message)
+                    .toString(),
+                &host);
     }
     return Done;
 }
 
 int Till::runReplay(HostEnvironment &host)
 {
+    // Two replays at once would both send every pending message; the second one says so and
+    // sends nothing rather than waiting behind a replay that may take long.
+    ReplayLock lock(host.queue()->databasePath());
+    switch (lock.take()) {
+    case ReplayLock::Taken:
+        break;
+    case ReplayLock::Busy:
+        printError(QStringLiteral("till: queue %1 is being replayed by another till (%2 is "
+                                  "locked); nothing was sent, replay again once it is done")
+                       .arg(host.queue()->databasePath(), lock.lockPath()));
+        return Refused;
+    case ReplayLock::Failed:
+        return unusable(lock.errorString());
+    }
     Cashier cashier(host.processing(), &host.progress());
     bool allDone = true;
-    cashier.replay(host.queue(), [&allDone](const Cashier::ReplayResult &result) {
-        printOut(Cashier::replayLine(result));
+    cashier.replay(host.queue(), [this, &host, &allDone](const Cashier::ReplayResult &result) {
+        deliver(Cashier::replayLine(result), &host);
         allDone = allDone && result.finished && result.recorded;
     });
     return allDone ? Done : Refused;

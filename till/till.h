@@ -9,11 +9,12 @@ class HostEnvironment;
 
 // The till's commands: reads the command line, sets up the host around the plug-in and runs
 // one command. Exit statuses: 0 done, 1 the service or the plug-in said no, 2 unusable
-// arguments or files (and then nothing has been sent).
+// arguments or files (and then nothing has been sent), 3 an answer could not be written to
+// standard output (it went to standard error and the log instead).
 class Till
 {
 public:
-    enum ExitStatus { Done = 0, Refused = 1, Unusable = 2 };
+    enum ExitStatus { Done = 0, Refused = 1, Unusable = 2, AnswerNotDelivered = 3 };
 
     // `arguments` without the program name.
     int run(const QStringList &arguments);
@@ -23,13 +24,25 @@ public:
     // A non-negative number of seconds, fractions allowed, as milliseconds.
     static bool parseSeconds(const QString &text, int *milliseconds, QString *error);
 
-    static void printOut(const QString &line);
+    // Each line gets its line end. False when the line did not reach standard output whole
+    // (closed, full, a broken pipe, a short write or a failed flush), with `error` saying why.
+    static bool printOut(const QString &line, QString *error = nullptr);
+    // Failures are ignored: there is nowhere left to report them.
     static void printError(const QString &line);
+    // Points standard input, output or error that the till was started without at /dev/null,
+    // so that no file opened later takes their descriptors; a closed standard output is
+    // remembered, and printOut fails for it. Called first thing in main().
+    static void guardStandardStreams();
 
 private:
+    int runCommand(const QStringList &arguments);
+    // Prints an answer line on standard output. When that fails, the line goes to standard
+    // error and to the log file (if there is one) instead, and the till will exit with
+    // AnswerNotDelivered: an approved sale's reference must never be lost without a word.
+    void deliver(const QString &line, const HostEnvironment *host = nullptr);
     int unusable(const QString &error) const;
     // Everything but the plug-in; false (with the error printed) on unusable input.
-    bool prepare(HostEnvironment &host, bool needsReceipt);
+    bool prepare(HostEnvironment &host, bool needsReceipt, bool listOnly = false);
     bool preparePlugin(HostEnvironment &host);
 
     int runSale(HostEnvironment &host);
@@ -41,4 +54,5 @@ private:
     int runCheck();
 
     CommandLine m_commandLine;
+    bool m_answerLost = false;
 };
