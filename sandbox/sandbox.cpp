@@ -33,6 +33,9 @@ constexpr size_t WorkerThreads = 16;
 constexpr size_t KeepAliveMaxRequests = 1000;
 constexpr time_t KeepAliveTimeoutSeconds = 2;
 
+// A Trickle fault set without a step sends a byte every so many milliseconds.
+constexpr int DefaultTrickleStepMs = 10;
+
 // The status of a reply that is never sent: the service went down before it could answer.
 constexpr int NoReply = 0;
 
@@ -298,7 +301,7 @@ void Sandbox::Private::handle(const httplib::Request &req, httplib::Response &re
         return;
     }
     if (fault.fault == Fault::Trickle)
-        faultreply::trickle(res, reply, fault.delayMs > 0 ? fault.delayMs : 10,
+        faultreply::trickle(res, reply, fault.delayMs > 0 ? fault.delayMs : DefaultTrickleStepMs,
                             [this](int ms) { return pause(ms); });
     else
         faultreply::send(res, reply);
