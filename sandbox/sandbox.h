@@ -120,5 +120,5 @@ public:
 
 private:
     class Private;
-    QScopedPointer<Private> d;
+    QScopedPointer<Private> m_d;
 };

@@ -1,4 +1,5 @@
 #include "sandbox.h"
+#include "sandboxbodies.h"
 #include "testcerts.h"
 
 #include <httplib.h>
@@ -21,14 +22,8 @@
 #include <sys/time.h>
 #include <unistd.h>
 
-// Readable QString values in assertion messages.
-inline void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-
+using namespace sandboxbodies;
 using namespace std::chrono_literals;
-using testing::ElementsAreArray;
 
 namespace {
 
@@ -43,24 +38,12 @@ QJsonObject parse(const std::string &body)
 
 QString errorCode(const httplib::Result &result)
 {
-    return parse(result->body)
-        .value(QStringLiteral("error"))
-        .toObject()
-        .value(QStringLiteral("code"))
-        .toString();
-}
-
-QString orderStatus(const QJsonObject &answer)
-{
-    return answer.value(QStringLiteral("order"))
-        .toObject()
-        .value(QStringLiteral("status"))
-        .toString();
+    return sandboxbodies::errorCode(parse(result->body));
 }
 
 std::string dump(const QJsonObject &object)
 {
-    return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
+    return compactJson(object).toStdString();
 }
 
 // Waits for something the service does on its own threads; polls, since no signal is given.
@@ -74,47 +57,6 @@ bool eventually(const std::function<bool()> &condition, std::chrono::millisecond
     }
     return true;
 }
-
-QJsonObject item(const QString &id, double quantity, double amount)
-{
-    return {{QStringLiteral("id"), id},
-            {QStringLiteral("article"), QStringLiteral("A-") + id},
-            {QStringLiteral("name"), QStringLiteral("Товар ") + id},
-            {QStringLiteral("quantity"), quantity},
-            {QStringLiteral("amount"), amount}};
-}
-
-// Two positions: 3 x 33.33 and 2 x 10.50, 120.99 in all.
-QJsonArray standardItems()
-{
-    return {item(QStringLiteral("1"), 3, 33.33), item(QStringLiteral("2"), 2, 10.5)};
-}
-
-QJsonObject createBody(const QString &orderId, const QString &code,
-                       const QJsonArray &items = standardItems())
-{
-    return {{QStringLiteral("clientInfo"), QJsonObject{{QStringLiteral("id"), code}}},
-            {QStringLiteral("order"), QJsonObject{{QStringLiteral("id"), orderId},
-                                                  {QStringLiteral("amount"), 120.99},
-                                                  {QStringLiteral("prepaidAmount"), 0},
-                                                  {QStringLiteral("isTwoStagePayment"), false},
-                                                  {QStringLiteral("items"), items}}}};
-}
-
-QJsonObject refundBody(const QString &refundId, const QList<QPair<QString, double>> &quantities)
-{
-    QJsonArray items;
-    for (const auto &entry : quantities)
-        items.append(QJsonObject{{QStringLiteral("id"), entry.first},
-                                 {QStringLiteral("refundedQuantity"), entry.second}});
-    return {{QStringLiteral("order"),
-             QJsonObject{{QStringLiteral("refund"),
-                          QJsonObject{{QStringLiteral("id"), refundId},
-                                      {QStringLiteral("initiator"), QStringLiteral("shop")},
-                                      {QStringLiteral("items"), items}}}}}};
-}
-
-const QJsonObject CancelBody{{QStringLiteral("cancellationInitiator"), QStringLiteral("shop")}};
 
 class SandboxTest : public testing::Test
 {
@@ -187,90 +129,7 @@ protected:
     std::unique_ptr<Sandbox> sandbox;
 };
 
-// --- Order life by scanned code ---------------------------------------------------------
-
-struct LifeCase
-{
-    const char *name;
-    QString code;
-    int pollsPerState;
-    std::vector<QString> statuses; // what consecutive info polls answer
-};
-
-class SandboxLifeTest : public SandboxTest, public testing::WithParamInterface<LifeCase>
-{
-};
-
-TEST_P(SandboxLifeTest, InfoPollsWalkTheOrderThroughItsLife)
-{
-    options.pollsPerState = GetParam().pollsPerState;
-    startSandbox();
-    const QString id = QStringLiteral("order-life");
-
-    const auto created = create(id, GetParam().code);
-    ASSERT_TRUE(created);
-    ASSERT_EQ(created->status, 200);
-    const QJsonObject answer = parse(created->body).value(QStringLiteral("order")).toObject();
-    EXPECT_EQ(answer.value(QStringLiteral("id")).toString(), id);
-    EXPECT_EQ(answer.value(QStringLiteral("status")).toString(), QStringLiteral("created"));
-    EXPECT_DOUBLE_EQ(answer.value(QStringLiteral("amount")).toDouble(), 120.99);
-
-    std::vector<QString> seen;
-    for (size_t i = 0; i < GetParam().statuses.size(); ++i) {
-        const auto polled = info(id);
-        ASSERT_TRUE(polled);
-        ASSERT_EQ(polled->status, 200);
-        const QJsonObject body = parse(polled->body);
-        seen.push_back(orderStatus(body));
-        EXPECT_EQ(body.value(QStringLiteral("order")).toObject().value(QStringLiteral("items")),
-                  QJsonValue(standardItems()));
-    }
-    EXPECT_THAT(seen, ElementsAreArray(GetParam().statuses));
-}
-
-const QString Created = QStringLiteral("created");
-const QString Scoring = QStringLiteral("scoring");
-const QString Approved = QStringLiteral("approved");
-const QString Completed = QStringLiteral("completed");
-const QString Rejected = QStringLiteral("rejected");
-const QString Canceled = QStringLiteral("canceled");
-
-INSTANTIATE_TEST_SUITE_P(
-    Codes, SandboxLifeTest,
-    testing::Values(
-        LifeCase{
-            "Approve", Sandbox::CodeApprove, 1, {Created, Scoring, Approved, Completed, Completed}},
-        LifeCase{"UnknownCodeApproves",
-                 QStringLiteral("SOMEONE-ELSE"),
-                 1,
-                 {Created, Scoring, Approved, Completed, Completed}},
-        LifeCase{"EmptyCodeApproves", QString(), 1, {Created, Scoring, Approved, Completed}},
-        LifeCase{"Reject", Sandbox::CodeReject, 1, {Created, Scoring, Rejected, Rejected}},
-        LifeCase{"Hold", Sandbox::CodeHold, 1, {Created, Scoring, Approved, Approved, Approved}},
-        LifeCase{
-            "ServiceCancel", Sandbox::CodeServiceCancel, 1, {Created, Scoring, Canceled, Canceled}},
-        LifeCase{"TwoPollsPerState",
-                 Sandbox::CodeApprove,
-                 2,
-                 {Created, Created, Scoring, Scoring, Approved, Approved, Completed, Completed}}),
-    [](const testing::TestParamInfo<LifeCase> &info) { return std::string(info.param.name); });
-
-TEST_F(SandboxTest, ErrorCodeRefusesTheOrder)
-{
-    startSandbox();
-    const auto created = create(QStringLiteral("refused"), QLatin1String(Sandbox::CodeError));
-    ASSERT_TRUE(created);
-    EXPECT_EQ(created->status, 400);
-    const QJsonObject error = parse(created->body).value(QStringLiteral("error")).toObject();
-    EXPECT_EQ(error.value(QStringLiteral("code")).toString(), QStringLiteral("client_rejected"));
-    EXPECT_EQ(error.value(QStringLiteral("text")).toString(), QStringLiteral("Клиент не найден"));
-    EXPECT_TRUE(sandbox->order(QStringLiteral("refused")).isEmpty());
-
-    const auto polled = info(QStringLiteral("refused"));
-    ASSERT_TRUE(polled);
-    EXPECT_EQ(polled->status, 404);
-    EXPECT_EQ(errorCode(polled), QStringLiteral("order_not_found"));
-}
+// --- Order life ------------------------------------------------------------------------
 
 TEST_F(SandboxTest, SlowCreateHoldsTheAnswerButTheOrderExistsAtOnce)
 {
@@ -303,50 +162,6 @@ TEST_F(SandboxTest, SlowCreateHoldsTheAnswerButTheOrderExistsAtOnce)
 }
 
 // --- Requests that are refused ----------------------------------------------------------
-
-struct BadCreate
-{
-    const char *name;
-    std::string body;
-    int status;
-    const char *code;
-};
-
-class SandboxBadCreateTest : public SandboxTest, public testing::WithParamInterface<BadCreate>
-{
-};
-
-TEST_P(SandboxBadCreateTest, IsRefusedWithAnErrorObject)
-{
-    startSandbox();
-    ASSERT_EQ(create(QStringLiteral("taken"), QLatin1String(Sandbox::CodeApprove))->status, 200);
-
-    const auto created =
-        client()->Post(Base + "/create_offline", GetParam().body, "application/json");
-    ASSERT_TRUE(created);
-    EXPECT_EQ(created->status, GetParam().status);
-    EXPECT_EQ(errorCode(created), QLatin1String(GetParam().code));
-    EXPECT_EQ(sandbox->order(QStringLiteral("taken")).value(QStringLiteral("status")).toString(),
-              Created);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Bodies, SandboxBadCreateTest,
-    testing::Values(
-        BadCreate{"NotJson", "{\"order\": ", 400, "invalid_request"},
-        BadCreate{"NoOrderId", R"({"clientInfo":{"id":"x"},"order":{"amount":1,"items":[]}})", 400,
-                  "invalid_request"},
-        BadCreate{"ItemWithoutId",
-                  R"({"order":{"id":"n1","amount":1,"items":[{"quantity":1,"amount":1}]}})", 400,
-                  "invalid_request"},
-        BadCreate{"TwoItemsOneId",
-                  R"({"order":{"id":"n2","amount":2,"items":[{"id":"1","quantity":1,"amount":1},)"
-                  R"({"id":"1","quantity":1,"amount":1}]}})",
-                  400, "invalid_request"},
-        BadCreate{"ExistingOrder",
-                  dump(createBody(QStringLiteral("taken"), QLatin1String(Sandbox::CodeApprove))),
-                  409, "order_exists"}),
-    [](const testing::TestParamInfo<BadCreate> &info) { return std::string(info.param.name); });
 
 TEST_F(SandboxTest, WrongCredentialsAreUnauthorized)
 {
@@ -437,199 +252,6 @@ TEST_F(SandboxTest, RecordsEveryRequest)
 
     sandbox->clearRequests();
     EXPECT_TRUE(sandbox->requests().isEmpty());
-}
-
-// --- Cancellation -----------------------------------------------------------------------
-
-struct CancelCase
-{
-    QString status;
-    bool cancellable;
-};
-
-class SandboxCancelTest : public SandboxTest, public testing::WithParamInterface<CancelCase>
-{
-};
-
-TEST_P(SandboxCancelTest, CancelsOnlyUnfinishedOrders)
-{
-    startSandbox();
-    const QString id = QStringLiteral("c");
-    ASSERT_EQ(create(id, QLatin1String(Sandbox::CodeApprove))->status, 200);
-    sandbox->setOrderStatus(id, GetParam().status);
-
-    const auto cancelled = cancel(id);
-    ASSERT_TRUE(cancelled);
-    const QJsonObject answer = parse(cancelled->body);
-    if (GetParam().cancellable) {
-        EXPECT_EQ(cancelled->status, 200);
-        EXPECT_EQ(answer.value(QStringLiteral("status")).toString(), QStringLiteral("CANCELLED"));
-        EXPECT_EQ(answer.value(QStringLiteral("order")).toObject().value(QStringLiteral("id")),
-                  QJsonValue(id));
-        EXPECT_EQ(orderStatus(answer), Canceled);
-        EXPECT_EQ(storedStatus(id), Canceled);
-        // The order stays cancelled while polled.
-        EXPECT_EQ(orderStatus(parse(info(id)->body)), Canceled);
-    } else {
-        EXPECT_EQ(cancelled->status, 400);
-        EXPECT_EQ(errorCode(cancelled), QStringLiteral("order_cannot_be_cancelled"));
-        EXPECT_EQ(storedStatus(id), GetParam().status);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Statuses, SandboxCancelTest,
-                         testing::Values(CancelCase{Created, true}, CancelCase{Scoring, true},
-                                         CancelCase{Approved, true}, CancelCase{Canceled, true},
-                                         CancelCase{Completed, false}, CancelCase{Rejected, false},
-                                         CancelCase{QStringLiteral("refunded"), false}),
-                         [](const testing::TestParamInfo<CancelCase> &info) {
-                             return info.param.status.toStdString();
-                         });
-
-TEST_F(SandboxTest, CancelOfAHeldOrderIsFinalAndRepeatable)
-{
-    startSandbox();
-    const QString id = QStringLiteral("held");
-    ASSERT_EQ(create(id, QLatin1String(Sandbox::CodeHold))->status, 200);
-    for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE(info(id));
-    ASSERT_EQ(storedStatus(id), Approved);
-
-    const auto first = cancel(id);
-    const auto second = cancel(id);
-    ASSERT_TRUE(first);
-    ASSERT_TRUE(second);
-    EXPECT_EQ(first->status, 200);
-    EXPECT_EQ(second->status, 200);
-    EXPECT_EQ(first->body, second->body);
-
-    const auto missing = cancel(QStringLiteral("nobody"));
-    ASSERT_TRUE(missing);
-    EXPECT_EQ(missing->status, 404);
-    EXPECT_EQ(errorCode(missing), QStringLiteral("order_not_found"));
-}
-
-// --- Refunds ----------------------------------------------------------------------------
-
-TEST_F(SandboxTest, PartialThenFullRefundByPositions)
-{
-    startSandbox();
-    const QString id = QStringLiteral("r");
-    completedOrder(id);
-
-    const auto first = refund(id, refundBody(QStringLiteral("ref-1"), {{"1", 1}, {"2", 0}}));
-    ASSERT_TRUE(first);
-    ASSERT_EQ(first->status, 200);
-    QJsonObject answer = parse(first->body);
-    EXPECT_EQ(orderStatus(answer), Completed);
-    EXPECT_DOUBLE_EQ(
-        answer.value(QStringLiteral("order")).toObject().value(QStringLiteral("amount")).toDouble(),
-        120.99);
-    QJsonObject refundAnswer = answer.value(QStringLiteral("refund")).toObject();
-    EXPECT_EQ(refundAnswer.value(QStringLiteral("id")).toString(), QStringLiteral("ref-1"));
-    EXPECT_EQ(refundAnswer.value(QStringLiteral("totalRefundedAmount")).toDouble(), 33.33);
-
-    const auto second = refund(id, refundBody(QStringLiteral("ref-2"), {{"1", 2}, {"2", 2}}));
-    ASSERT_TRUE(second);
-    ASSERT_EQ(second->status, 200);
-    answer = parse(second->body);
-    EXPECT_EQ(orderStatus(answer), QStringLiteral("refunded"));
-    refundAnswer = answer.value(QStringLiteral("refund")).toObject();
-    // 2 x 33.33 + 2 x 10.50, summed in kopecks.
-    EXPECT_EQ(refundAnswer.value(QStringLiteral("totalRefundedAmount")).toDouble(), 87.66);
-
-    const QJsonObject polled = parse(info(id)->body);
-    EXPECT_EQ(orderStatus(polled), QStringLiteral("refunded"));
-    const QJsonArray refunds = polled.value(QStringLiteral("refund")).toArray();
-    ASSERT_EQ(refunds.size(), 2);
-    EXPECT_EQ(refunds.at(0).toObject().value(QStringLiteral("id")).toString(),
-              QStringLiteral("ref-1"));
-    double total = 0;
-    for (const QJsonValue &element : refunds)
-        total += element.toObject().value(QStringLiteral("totalRefundedAmount")).toDouble();
-    // What a client checks: the refunds add up to the order amount exactly.
-    EXPECT_EQ(total, polled.value(QStringLiteral("order"))
-                         .toObject()
-                         .value(QStringLiteral("amount"))
-                         .toDouble());
-}
-
-TEST_F(SandboxTest, RefundBeyondWhatWasBoughtIsRefused)
-{
-    startSandbox();
-    const QString id = QStringLiteral("x");
-    completedOrder(id);
-    ASSERT_EQ(refund(id, refundBody(QStringLiteral("a"), {{"2", 1.5}}))->status, 200);
-
-    const auto exceeding = refund(id, refundBody(QStringLiteral("b"), {{"2", 0.6}}));
-    ASSERT_TRUE(exceeding);
-    EXPECT_EQ(exceeding->status, 400);
-    const QJsonObject error = parse(exceeding->body).value(QStringLiteral("error")).toObject();
-    EXPECT_EQ(error.value(QStringLiteral("code")).toString(),
-              QStringLiteral("exceeding_refunded_amount"));
-    EXPECT_EQ(error.value(QStringLiteral("text")).toString(),
-              QStringLiteral("Сумма возврата превышает сумму заказа"));
-    EXPECT_EQ(sandbox->order(id).value(QStringLiteral("refund")).toArray().size(), 1);
-
-    // Within the tolerance the rest goes back, and then nothing more does.
-    ASSERT_EQ(refund(id, refundBody(QStringLiteral("c"), {{"2", 0.5004}, {"1", 3}}))->status, 200);
-    EXPECT_EQ(storedStatus(id), QStringLiteral("refunded"));
-    const auto again = refund(id, refundBody(QStringLiteral("d"), {{"1", 1}}));
-    ASSERT_TRUE(again);
-    EXPECT_EQ(again->status, 400);
-    EXPECT_EQ(errorCode(again), QStringLiteral("exceeding_refunded_amount"));
-}
-
-TEST_F(SandboxTest, RefundIdMakesARetrySafe)
-{
-    startSandbox();
-    const QString id = QStringLiteral("i");
-    completedOrder(id);
-    const QJsonObject body = refundBody(QStringLiteral("same"), {{"1", 1}});
-
-    const auto first = refund(id, body);
-    const auto retry = refund(id, body);
-    ASSERT_TRUE(first);
-    ASSERT_TRUE(retry);
-    EXPECT_EQ(first->status, 200);
-    EXPECT_EQ(retry->status, 200);
-    EXPECT_EQ(retry->body, first->body);
-    EXPECT_EQ(sandbox->order(id).value(QStringLiteral("refund")).toArray().size(), 1);
-
-    // The same id for other positions is a different refund, not a retry.
-    const auto conflict = refund(id, refundBody(QStringLiteral("same"), {{"1", 2}}));
-    ASSERT_TRUE(conflict);
-    EXPECT_EQ(conflict->status, 409);
-    EXPECT_EQ(errorCode(conflict), QStringLiteral("refund_id_conflict"));
-
-    // An empty id is no key: both refunds happen.
-    ASSERT_EQ(refund(id, refundBody(QString(), {{"1", 1}}))->status, 200);
-    ASSERT_EQ(refund(id, refundBody(QString(), {{"1", 1}}))->status, 200);
-    EXPECT_EQ(sandbox->order(id).value(QStringLiteral("refund")).toArray().size(), 3);
-}
-
-TEST_F(SandboxTest, RefundNeedsAPaidOrderAndItsPositions)
-{
-    startSandbox();
-    const QString id = QStringLiteral("n");
-    ASSERT_EQ(create(id, QLatin1String(Sandbox::CodeApprove))->status, 200);
-
-    const auto unpaid = refund(id, refundBody(QStringLiteral("a"), {{"1", 1}}));
-    ASSERT_TRUE(unpaid);
-    EXPECT_EQ(unpaid->status, 400);
-    EXPECT_EQ(errorCode(unpaid), QStringLiteral("order_not_completed"));
-
-    sandbox->setOrderStatus(id, Completed);
-    const auto stranger = refund(id, refundBody(QStringLiteral("b"), {{"9", 1}}));
-    ASSERT_TRUE(stranger);
-    EXPECT_EQ(stranger->status, 400);
-    EXPECT_EQ(errorCode(stranger), QStringLiteral("invalid_request"));
-
-    const auto missing = refund(QStringLiteral("nobody"), refundBody(QStringLiteral("c"), {}));
-    ASSERT_TRUE(missing);
-    EXPECT_EQ(missing->status, 404);
-    EXPECT_EQ(errorCode(missing), QStringLiteral("order_not_found"));
-    EXPECT_TRUE(sandbox->order(id).value(QStringLiteral("refund")).toArray().isEmpty());
 }
 
 // --- Faults -----------------------------------------------------------------------------

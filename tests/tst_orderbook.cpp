@@ -1,0 +1,349 @@
+#include "orderbook.h"
+#include "sandbox.h"
+#include "sandboxbodies.h"
+
+#include <gmock/gmock.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace sandboxbodies;
+using testing::ElementsAreArray;
+
+namespace {
+
+class OrderBookTest : public testing::Test
+{
+protected:
+    void usePollsPerState(int pollsPerState) { book = std::make_unique<OrderBook>(pollsPerState); }
+
+    OrderBook::Reply create(const QString &orderId, const QString &code,
+                            const QJsonArray &items = standardItems())
+    {
+        return book->create(compactJson(createBody(orderId, code, items)));
+    }
+
+    OrderBook::Reply info(const QString &orderId) { return book->info(orderId); }
+
+    OrderBook::Reply cancel(const QString &orderId)
+    {
+        return book->cancel(orderId, compactJson(CancelBody));
+    }
+
+    OrderBook::Reply refund(const QString &orderId, const QJsonObject &body)
+    {
+        return book->refund(orderId, compactJson(body));
+    }
+
+    // An order already paid, ready for refunds.
+    void completedOrder(const QString &orderId)
+    {
+        ASSERT_EQ(create(orderId, QLatin1String(Sandbox::CodeApprove)).status, 200);
+        book->setStatus(orderId, Completed);
+    }
+
+    QString storedStatus(const QString &orderId) const
+    {
+        return book->order(orderId).value(QStringLiteral("status")).toString();
+    }
+
+    std::unique_ptr<OrderBook> book = std::make_unique<OrderBook>();
+};
+
+// --- Order life by scanned code ---------------------------------------------------------
+
+struct LifeCase
+{
+    const char *name;
+    QString code;
+    int pollsPerState;
+    std::vector<QString> statuses; // what consecutive info polls answer
+};
+
+class OrderBookLifeTest : public OrderBookTest, public testing::WithParamInterface<LifeCase>
+{
+};
+
+TEST_P(OrderBookLifeTest, InfoPollsWalkTheOrderThroughItsLife)
+{
+    usePollsPerState(GetParam().pollsPerState);
+    const QString id = QStringLiteral("order-life");
+
+    const OrderBook::Reply created = create(id, GetParam().code);
+    ASSERT_EQ(created.status, 200);
+    const QJsonObject answer = created.body.value(QStringLiteral("order")).toObject();
+    EXPECT_EQ(answer.value(QStringLiteral("id")).toString(), id);
+    EXPECT_EQ(answer.value(QStringLiteral("status")).toString(), Created);
+    EXPECT_DOUBLE_EQ(answer.value(QStringLiteral("amount")).toDouble(), 120.99);
+
+    std::vector<QString> seen;
+    for (size_t i = 0; i < GetParam().statuses.size(); ++i) {
+        const OrderBook::Reply polled = info(id);
+        ASSERT_EQ(polled.status, 200);
+        seen.push_back(orderStatus(polled.body));
+        EXPECT_EQ(
+            polled.body.value(QStringLiteral("order")).toObject().value(QStringLiteral("items")),
+            QJsonValue(standardItems()));
+    }
+    EXPECT_THAT(seen, ElementsAreArray(GetParam().statuses));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, OrderBookLifeTest,
+    testing::Values(
+        LifeCase{
+            "Approve", Sandbox::CodeApprove, 1, {Created, Scoring, Approved, Completed, Completed}},
+        LifeCase{"UnknownCodeApproves",
+                 QStringLiteral("SOMEONE-ELSE"),
+                 1,
+                 {Created, Scoring, Approved, Completed, Completed}},
+        LifeCase{"EmptyCodeApproves", QString(), 1, {Created, Scoring, Approved, Completed}},
+        LifeCase{"Reject", Sandbox::CodeReject, 1, {Created, Scoring, Rejected, Rejected}},
+        LifeCase{"Hold", Sandbox::CodeHold, 1, {Created, Scoring, Approved, Approved, Approved}},
+        LifeCase{
+            "ServiceCancel", Sandbox::CodeServiceCancel, 1, {Created, Scoring, Canceled, Canceled}},
+        LifeCase{"TwoPollsPerState",
+                 Sandbox::CodeApprove,
+                 2,
+                 {Created, Created, Scoring, Scoring, Approved, Approved, Completed, Completed}}),
+    [](const testing::TestParamInfo<LifeCase> &info) { return std::string(info.param.name); });
+
+TEST_F(OrderBookTest, ErrorCodeRefusesTheOrder)
+{
+    const OrderBook::Reply created =
+        create(QStringLiteral("refused"), QLatin1String(Sandbox::CodeError));
+    EXPECT_EQ(created.status, 400);
+    const QJsonObject error = created.body.value(QStringLiteral("error")).toObject();
+    EXPECT_EQ(error.value(QStringLiteral("code")).toString(), QStringLiteral("client_rejected"));
+    EXPECT_EQ(error.value(QStringLiteral("text")).toString(), QStringLiteral("Клиент не найден"));
+    EXPECT_TRUE(book->order(QStringLiteral("refused")).isEmpty());
+
+    const OrderBook::Reply polled = info(QStringLiteral("refused"));
+    EXPECT_EQ(polled.status, 404);
+    EXPECT_EQ(errorCode(polled.body), QStringLiteral("order_not_found"));
+}
+
+// --- Creates that are refused -----------------------------------------------------------
+
+struct BadCreate
+{
+    const char *name;
+    QByteArray body;
+    int status;
+    const char *code;
+};
+
+class OrderBookBadCreateTest : public OrderBookTest, public testing::WithParamInterface<BadCreate>
+{
+};
+
+TEST_P(OrderBookBadCreateTest, IsRefusedWithAnErrorObject)
+{
+    ASSERT_EQ(create(QStringLiteral("taken"), QLatin1String(Sandbox::CodeApprove)).status, 200);
+
+    const OrderBook::Reply created = book->create(GetParam().body);
+    EXPECT_EQ(created.status, GetParam().status);
+    EXPECT_EQ(errorCode(created.body), QLatin1String(GetParam().code));
+    EXPECT_EQ(storedStatus(QStringLiteral("taken")), Created);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bodies, OrderBookBadCreateTest,
+    testing::Values(
+        BadCreate{"NotJson", "{\"order\": ", 400, "invalid_request"},
+        BadCreate{"NoOrderId", R"({"clientInfo":{"id":"x"},"order":{"amount":1,"items":[]}})", 400,
+                  "invalid_request"},
+        BadCreate{"ItemWithoutId",
+                  R"({"order":{"id":"n1","amount":1,"items":[{"quantity":1,"amount":1}]}})", 400,
+                  "invalid_request"},
+        BadCreate{"TwoItemsOneId",
+                  R"({"order":{"id":"n2","amount":2,"items":[{"id":"1","quantity":1,"amount":1},)"
+                  R"({"id":"1","quantity":1,"amount":1}]}})",
+                  400, "invalid_request"},
+        BadCreate{
+            "ExistingOrder",
+            compactJson(createBody(QStringLiteral("taken"), QLatin1String(Sandbox::CodeApprove))),
+            409, "order_exists"}),
+    [](const testing::TestParamInfo<BadCreate> &info) { return std::string(info.param.name); });
+
+// --- Cancellation -----------------------------------------------------------------------
+
+struct CancelCase
+{
+    QString status;
+    bool cancellable;
+};
+
+class OrderBookCancelTest : public OrderBookTest, public testing::WithParamInterface<CancelCase>
+{
+};
+
+TEST_P(OrderBookCancelTest, CancelsOnlyUnfinishedOrders)
+{
+    const QString id = QStringLiteral("c");
+    ASSERT_EQ(create(id, QLatin1String(Sandbox::CodeApprove)).status, 200);
+    book->setStatus(id, GetParam().status);
+
+    const OrderBook::Reply cancelled = cancel(id);
+    const QJsonObject &answer = cancelled.body;
+    if (GetParam().cancellable) {
+        EXPECT_EQ(cancelled.status, 200);
+        EXPECT_EQ(answer.value(QStringLiteral("status")).toString(), QStringLiteral("CANCELLED"));
+        EXPECT_EQ(answer.value(QStringLiteral("order")).toObject().value(QStringLiteral("id")),
+                  QJsonValue(id));
+        EXPECT_EQ(orderStatus(answer), Canceled);
+        EXPECT_EQ(storedStatus(id), Canceled);
+        // The order stays cancelled while polled.
+        EXPECT_EQ(orderStatus(info(id).body), Canceled);
+    } else {
+        EXPECT_EQ(cancelled.status, 400);
+        EXPECT_EQ(errorCode(answer), QStringLiteral("order_cannot_be_cancelled"));
+        EXPECT_EQ(storedStatus(id), GetParam().status);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Statuses, OrderBookCancelTest,
+                         testing::Values(CancelCase{Created, true}, CancelCase{Scoring, true},
+                                         CancelCase{Approved, true}, CancelCase{Canceled, true},
+                                         CancelCase{Completed, false}, CancelCase{Rejected, false},
+                                         CancelCase{Refunded, false}),
+                         [](const testing::TestParamInfo<CancelCase> &info) {
+                             return info.param.status.toStdString();
+                         });
+
+TEST_F(OrderBookTest, CancelOfAHeldOrderIsFinalAndRepeatable)
+{
+    const QString id = QStringLiteral("held");
+    ASSERT_EQ(create(id, QLatin1String(Sandbox::CodeHold)).status, 200);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(info(id).status, 200);
+    ASSERT_EQ(storedStatus(id), Approved);
+
+    const OrderBook::Reply first = cancel(id);
+    const OrderBook::Reply second = cancel(id);
+    EXPECT_EQ(first.status, 200);
+    EXPECT_EQ(second.status, 200);
+    EXPECT_EQ(compactJson(first.body), compactJson(second.body));
+
+    const OrderBook::Reply missing = cancel(QStringLiteral("nobody"));
+    EXPECT_EQ(missing.status, 404);
+    EXPECT_EQ(errorCode(missing.body), QStringLiteral("order_not_found"));
+}
+
+// --- Refunds ----------------------------------------------------------------------------
+
+TEST_F(OrderBookTest, PartialThenFullRefundByPositions)
+{
+    const QString id = QStringLiteral("r");
+    completedOrder(id);
+
+    const OrderBook::Reply first =
+        refund(id, refundBody(QStringLiteral("ref-1"), {{"1", 1}, {"2", 0}}));
+    ASSERT_EQ(first.status, 200);
+    EXPECT_EQ(orderStatus(first.body), Completed);
+    EXPECT_DOUBLE_EQ(first.body.value(QStringLiteral("order"))
+                         .toObject()
+                         .value(QStringLiteral("amount"))
+                         .toDouble(),
+                     120.99);
+    QJsonObject refundAnswer = first.body.value(QStringLiteral("refund")).toObject();
+    EXPECT_EQ(refundAnswer.value(QStringLiteral("id")).toString(), QStringLiteral("ref-1"));
+    EXPECT_EQ(refundAnswer.value(QStringLiteral("totalRefundedAmount")).toDouble(), 33.33);
+
+    const OrderBook::Reply second =
+        refund(id, refundBody(QStringLiteral("ref-2"), {{"1", 2}, {"2", 2}}));
+    ASSERT_EQ(second.status, 200);
+    EXPECT_EQ(orderStatus(second.body), Refunded);
+    refundAnswer = second.body.value(QStringLiteral("refund")).toObject();
+    // 2 x 33.33 + 2 x 10.50, summed in kopecks.
+    EXPECT_EQ(refundAnswer.value(QStringLiteral("totalRefundedAmount")).toDouble(), 87.66);
+
+    const QJsonObject polled = info(id).body;
+    EXPECT_EQ(orderStatus(polled), Refunded);
+    const QJsonArray refunds = polled.value(QStringLiteral("refund")).toArray();
+    ASSERT_EQ(refunds.size(), 2);
+    EXPECT_EQ(refunds.at(0).toObject().value(QStringLiteral("id")).toString(),
+              QStringLiteral("ref-1"));
+    double total = 0;
+    for (const QJsonValue &element : refunds)
+        total += element.toObject().value(QStringLiteral("totalRefundedAmount")).toDouble();
+    // What a client checks: the refunds add up to the order amount exactly.
+    EXPECT_EQ(total, polled.value(QStringLiteral("order"))
+                         .toObject()
+                         .value(QStringLiteral("amount"))
+                         .toDouble());
+}
+
+TEST_F(OrderBookTest, RefundBeyondWhatWasBoughtIsRefused)
+{
+    const QString id = QStringLiteral("x");
+    completedOrder(id);
+    ASSERT_EQ(refund(id, refundBody(QStringLiteral("a"), {{"2", 1.5}})).status, 200);
+
+    const OrderBook::Reply exceeding = refund(id, refundBody(QStringLiteral("b"), {{"2", 0.6}}));
+    EXPECT_EQ(exceeding.status, 400);
+    const QJsonObject error = exceeding.body.value(QStringLiteral("error")).toObject();
+    EXPECT_EQ(error.value(QStringLiteral("code")).toString(),
+              QStringLiteral("exceeding_refunded_amount"));
+    EXPECT_EQ(error.value(QStringLiteral("text")).toString(),
+              QStringLiteral("Сумма возврата превышает сумму заказа"));
+    EXPECT_EQ(book->order(id).value(QStringLiteral("refund")).toArray().size(), 1);
+
+    // Within the tolerance the rest goes back, and then nothing more does.
+    ASSERT_EQ(refund(id, refundBody(QStringLiteral("c"), {{"2", 0.5004}, {"1", 3}})).status, 200);
+    EXPECT_EQ(storedStatus(id), Refunded);
+    const OrderBook::Reply again = refund(id, refundBody(QStringLiteral("d"), {{"1", 1}}));
+    EXPECT_EQ(again.status, 400);
+    EXPECT_EQ(errorCode(again.body), QStringLiteral("exceeding_refunded_amount"));
+}
+
+TEST_F(OrderBookTest, RefundIdMakesARetrySafe)
+{
+    const QString id = QStringLiteral("i");
+    completedOrder(id);
+    const QJsonObject body = refundBody(QStringLiteral("same"), {{"1", 1}});
+
+    const OrderBook::Reply first = refund(id, body);
+    const OrderBook::Reply retry = refund(id, body);
+    EXPECT_EQ(first.status, 200);
+    EXPECT_EQ(retry.status, 200);
+    EXPECT_EQ(compactJson(retry.body), compactJson(first.body));
+    EXPECT_EQ(book->order(id).value(QStringLiteral("refund")).toArray().size(), 1);
+
+    // The same id for other positions is a different refund, not a retry.
+    const OrderBook::Reply conflict = refund(id, refundBody(QStringLiteral("same"), {{"1", 2}}));
+    EXPECT_EQ(conflict.status, 409);
+    EXPECT_EQ(errorCode(conflict.body), QStringLiteral("refund_id_conflict"));
+
+    // An empty id is no key: both refunds happen.
+    ASSERT_EQ(refund(id, refundBody(QString(), {{"1", 1}})).status, 200);
+    ASSERT_EQ(refund(id, refundBody(QString(), {{"1", 1}})).status, 200);
+    EXPECT_EQ(book->order(id).value(QStringLiteral("refund")).toArray().size(), 3);
+}
+
+TEST_F(OrderBookTest, RefundNeedsAPaidOrderAndItsPositions)
+{
+    const QString id = QStringLiteral("n");
+    ASSERT_EQ(create(id, QLatin1String(Sandbox::CodeApprove)).status, 200);
+
+    const OrderBook::Reply unpaid = refund(id, refundBody(QStringLiteral("a"), {{"1", 1}}));
+    EXPECT_EQ(unpaid.status, 400);
+    EXPECT_EQ(errorCode(unpaid.body), QStringLiteral("order_not_completed"));
+
+    book->setStatus(id, Completed);
+    const OrderBook::Reply stranger = refund(id, refundBody(QStringLiteral("b"), {{"9", 1}}));
+    EXPECT_EQ(stranger.status, 400);
+    EXPECT_EQ(errorCode(stranger.body), QStringLiteral("invalid_request"));
+
+    const OrderBook::Reply missing =
+        refund(QStringLiteral("nobody"), refundBody(QStringLiteral("c"), {}));
+    EXPECT_EQ(missing.status, 404);
+    EXPECT_EQ(errorCode(missing.body), QStringLiteral("order_not_found"));
+    EXPECT_TRUE(book->order(id).value(QStringLiteral("refund")).toArray().isEmpty());
+}
+
+} // namespace
