@@ -46,7 +46,7 @@ public:
         std::lock_guard<std::mutex> lock(exchangeMutex);
     }
 
-    TransportSettings settings() const;
+    TransportSettings readSettings() const;
     void exchange(const QUrl &url, const QByteArray *body, const QHash<QString, QString> &headers);
 
     // Guards the easy handle: one exchange at a time.
@@ -64,7 +64,7 @@ public:
     ExchangeResults results;
 };
 
-TransportSettings RestClient::Private::settings() const
+TransportSettings RestClient::Private::readSettings() const
 {
     TransportSettings settings;
     {
@@ -83,7 +83,7 @@ TransportSettings RestClient::Private::settings() const
 void RestClient::Private::exchange(const QUrl &url, const QByteArray *body,
                                    const QHash<QString, QString> &headers)
 {
-    TransportSettings settings = this->settings();
+    TransportSettings settings = readSettings();
     HttpRequest request(url, body, headers);
     ExchangeState state;
     QElapsedTimer elapsed;
@@ -220,7 +220,7 @@ bool RestClient::isTimedOut() const
 
 ConnectionProbe RestClient::probeConnection(const QUrl &url) const
 {
-    TransportSettings settings = d->settings();
+    TransportSettings settings = d->readSettings();
     const ConnectionProbe probe = transport::probeConnection(url, settings, d->trust);
     settings.certificatePassword.fill('\0');
     return probe;
