@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+
 #include <mutex>
 
 // The host configuration store. Keys are written "Section:name"; an ini file's

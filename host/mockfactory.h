@@ -3,6 +3,7 @@
 #include "hostexport.h"
 
 #include <QSharedPointer>
+
 #include <functional>
 
 class RestClient;

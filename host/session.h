@@ -5,6 +5,7 @@
 #include "progressview.h"
 
 #include <QSharedPointer>
+
 #include <mutex>
 
 // The host's session: the receipt being paid or refunded and the progress display. Either

@@ -4,7 +4,7 @@ namespace Log4Qt {
 
 QString Level::toString() const
 {
-    switch (mValue) {
+    switch (m_value) {
     case NULL_INT:
         return QStringLiteral("NULL");
     case ALL_INT:
@@ -24,7 +24,7 @@ QString Level::toString() const
     case OFF_INT:
         return QStringLiteral("OFF");
     }
-    return QString::number(mValue);
+    return QString::number(m_value);
 }
 
 } // namespace Log4Qt

@@ -21,20 +21,20 @@ public:
         OFF_INT = 255
     };
 
-    Level(Value value = NULL_INT) : mValue(value) {}
+    Level(Value value = NULL_INT) : m_value(value) {}
 
-    int toInt() const { return mValue; }
+    int toInt() const { return m_value; }
     QString toString() const;
 
-    bool operator==(const Level &other) const { return mValue == other.mValue; }
-    bool operator!=(const Level &other) const { return mValue != other.mValue; }
-    bool operator<(const Level &other) const { return mValue < other.mValue; }
-    bool operator<=(const Level &other) const { return mValue <= other.mValue; }
-    bool operator>(const Level &other) const { return mValue > other.mValue; }
-    bool operator>=(const Level &other) const { return mValue >= other.mValue; }
+    bool operator==(const Level &other) const { return m_value == other.m_value; }
+    bool operator!=(const Level &other) const { return m_value != other.m_value; }
+    bool operator<(const Level &other) const { return m_value < other.m_value; }
+    bool operator<=(const Level &other) const { return m_value <= other.m_value; }
+    bool operator>(const Level &other) const { return m_value > other.m_value; }
+    bool operator>=(const Level &other) const { return m_value >= other.m_value; }
 
 private:
-    Value mValue;
+    Value m_value;
 };
 
 } // namespace Log4Qt

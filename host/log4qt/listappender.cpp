@@ -4,20 +4,20 @@ namespace Log4Qt {
 
 void ListAppender::append(const LoggingEvent &event)
 {
-    QMutexLocker lock(&mMutex);
-    mList.append(event);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_list.append(event);
 }
 
 QList<LoggingEvent> ListAppender::list() const
 {
-    QMutexLocker lock(&mMutex);
-    return mList;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_list;
 }
 
 void ListAppender::clearList()
 {
-    QMutexLocker lock(&mMutex);
-    mList.clear();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_list.clear();
 }
 
 } // namespace Log4Qt

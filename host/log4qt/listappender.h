@@ -3,7 +3,8 @@
 #include "appender.h"
 
 #include <QList>
-#include <QMutex>
+
+#include <mutex>
 
 namespace Log4Qt {
 
@@ -17,8 +18,8 @@ public:
     void clearList();
 
 private:
-    mutable QMutex mMutex;
-    QList<LoggingEvent> mList;
+    mutable std::mutex m_mutex;
+    QList<LoggingEvent> m_list;
 };
 
 } // namespace Log4Qt

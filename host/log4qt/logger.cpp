@@ -6,59 +6,59 @@
 
 namespace Log4Qt {
 
-Logger::Logger(const QString &name) : mName(name) {}
+Logger::Logger(const QString &name) : m_name(name) {}
 
 Logger::~Logger() = default;
 
 Level Logger::level() const
 {
-    QMutexLocker lock(&treeMutex());
-    return mLevel;
+    std::lock_guard<std::recursive_mutex> lock(treeMutex());
+    return m_level;
 }
 
 void Logger::setLevel(Level level)
 {
-    QMutexLocker lock(&treeMutex());
-    mLevel = level;
+    std::lock_guard<std::recursive_mutex> lock(treeMutex());
+    m_level = level;
 }
 
 void Logger::addAppender(Appender *appender)
 {
-    QMutexLocker lock(&treeMutex());
-    if (appender && !mAppenders.contains(appender))
-        mAppenders.append(appender);
+    std::lock_guard<std::recursive_mutex> lock(treeMutex());
+    if (appender && !m_appenders.contains(appender))
+        m_appenders.append(appender);
 }
 
 void Logger::removeAppender(Appender *appender)
 {
-    QMutexLocker lock(&treeMutex());
-    mAppenders.removeAll(appender);
+    std::lock_guard<std::recursive_mutex> lock(treeMutex());
+    m_appenders.removeAll(appender);
 }
 
 bool Logger::isEnabledFor(Level level) const
 {
-    QMutexLocker lock(&treeMutex());
+    std::lock_guard<std::recursive_mutex> lock(treeMutex());
     return isEnabledForLocked(level);
 }
 
 bool Logger::wouldLog(Level level) const
 {
-    QMutexLocker lock(&treeMutex());
+    std::lock_guard<std::recursive_mutex> lock(treeMutex());
     return hasAppendersLocked() && isEnabledForLocked(level);
 }
 
 bool Logger::isEnabledForLocked(Level level) const
 {
     // A logger without a level of its own inherits the root's; NULL everywhere means all.
-    Level threshold = mLevel;
+    Level threshold = m_level;
     if (threshold == Level::NULL_INT && this != LogManager::rootLogger())
-        threshold = LogManager::rootLogger()->mLevel;
+        threshold = LogManager::rootLogger()->m_level;
     return level >= threshold;
 }
 
 bool Logger::hasAppendersLocked() const
 {
-    return !mAppenders.isEmpty() || !LogManager::rootLogger()->mAppenders.isEmpty();
+    return !m_appenders.isEmpty() || !LogManager::rootLogger()->m_appenders.isEmpty();
 }
 
 void Logger::debug(const QString &message) const
@@ -84,17 +84,17 @@ void Logger::fatal(const QString &message) const
 
 void Logger::log(Level level, const QString &message) const
 {
-    QMutexLocker lock(&treeMutex());
+    std::lock_guard<std::recursive_mutex> lock(treeMutex());
     // Checked before the event exists: its local-time timestamp is the costly part of a line,
     // and a host that attached no appender would pay it on every call for nothing.
     if (!hasAppendersLocked() || !isEnabledForLocked(level))
         return;
-    const LoggingEvent event{QDateTime::currentDateTime(), level, mName, message};
-    for (Appender *appender : mAppenders)
+    const LoggingEvent event{QDateTime::currentDateTime(), level, m_name, message};
+    for (Appender *appender : m_appenders)
         appender->append(event);
     const Logger *root = LogManager::rootLogger();
     if (root != this) {
-        for (Appender *appender : root->mAppenders)
+        for (Appender *appender : root->m_appenders)
             appender->append(event);
     }
 }

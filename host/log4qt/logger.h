@@ -13,7 +13,7 @@ class Appender;
 class HOST_EXPORT Logger
 {
 public:
-    QString name() const { return mName; }
+    QString name() const { return m_name; }
 
     Level level() const;
     void setLevel(Level level);
@@ -44,9 +44,9 @@ private:
     bool isEnabledForLocked(Level level) const;
     bool hasAppendersLocked() const;
 
-    QString mName;
-    Level mLevel;
-    QList<Appender *> mAppenders;
+    QString m_name;
+    Level m_level;
+    QList<Appender *> m_appenders;
 };
 
 } // namespace Log4Qt

@@ -18,16 +18,16 @@ QHash<QString, Logger *> &loggers()
 
 } // namespace
 
-QRecursiveMutex &treeMutex()
+std::recursive_mutex &treeMutex()
 {
-    static QRecursiveMutex mutex;
+    static std::recursive_mutex mutex;
     return mutex;
 }
 
 Logger *LogManager::logger(const QString &name, const QString &loggerRepository)
 {
     Q_UNUSED(loggerRepository)
-    QMutexLocker lock(&treeMutex());
+    std::lock_guard<std::recursive_mutex> lock(treeMutex());
     Logger *&entry = loggers()[name];
     if (!entry)
         entry = new Logger(name);

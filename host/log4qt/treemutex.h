@@ -1,11 +1,11 @@
 #pragma once
 
-#include <QMutex>
+#include <mutex>
 
 namespace Log4Qt {
 
 // One lock for the whole logging tree: lines from two threads never interleave, and
 // appenders need no locking of their own.
-QRecursiveMutex &treeMutex();
+std::recursive_mutex &treeMutex();
 
 } // namespace Log4Qt

@@ -1,0 +1,141 @@
+#include "transporterrors.h"
+
+#include "restclient.h"
+
+#include <QByteArray>
+
+#include <cerrno>
+
+namespace transport {
+
+namespace {
+
+// OpenSSL's verification results that deserve their own operator message.
+constexpr long X509CertNotYetValid = 9;
+constexpr long X509CertHasExpired = 10;
+constexpr long X509SelfSignedLeaf = 18;
+constexpr long X509SelfSignedInChain = 19;
+constexpr long X509UnknownIssuerLocal = 20;
+constexpr long X509UnableToVerifyLeaf = 21;
+constexpr long X509HostnameMismatch = 62;
+
+tr::Tr tlsVerificationMessage(long verifyResult)
+{
+    switch (verifyResult) {
+    case X509CertHasExpired:
+        return tr::Tr("restClientTlsExpired",
+                      "Сертификат сервера просрочен, защищённое соединение не установлено");
+    case X509CertNotYetValid:
+        return tr::Tr("restClientTlsNotYetValid",
+                      "Сертификат сервера ещё не действует, проверьте дату и время на кассе");
+    case X509SelfSignedLeaf:
+    case X509SelfSignedInChain:
+    case X509UnknownIssuerLocal:
+    case X509UnableToVerifyLeaf:
+        return tr::Tr("restClientTlsUntrusted",
+                      "Сертификат сервера выдан недоверенным центром сертификации");
+    case X509HostnameMismatch:
+        return tr::Tr("restClientTlsHostMismatch",
+                      "Сертификат сервера выдан на другое имя, защищённое соединение не "
+                      "установлено");
+    default:
+        return tr::Tr("restClientTlsFailure",
+                      "Не удалось проверить сертификат сервера, защищённое соединение не "
+                      "установлено");
+    }
+}
+
+} // namespace
+
+QString safeUrlText(const QUrl &url)
+{
+    return url.toString(QUrl::RemoveUserInfo);
+}
+
+bool isClientCertificateRejection(CURLcode code, const char *errorText)
+{
+    // A server that refuses our certificate says so with a TLS alert.
+    const QByteArray detail = QByteArray(errorText).toLower();
+    return (code == CURLE_SSL_CONNECT_ERROR || code == CURLE_RECV_ERROR ||
+            code == CURLE_SEND_ERROR) &&
+           detail.contains("alert") &&
+           (detail.contains("certificate") || detail.contains("unknown ca"));
+}
+
+tr::Tr failureMessage(CURL *handle, CURLcode code, const char *errorText, bool bodyTooLarge,
+                      const QUrl &url, const TransportSettings &settings)
+{
+    if (isClientCertificateRejection(code, errorText)) {
+        return tr::Tr("restClientTlsClientRejected",
+                      "Сервер не принял сертификат клиента: проверьте сертификат кассы");
+    }
+
+    if (bodyTooLarge || code == CURLE_FILESIZE_EXCEEDED) {
+        return tr::Tr("restClientBodyTooLarge", "Ответ сервера больше %1 МБ, он не принят")
+            .arg(tr::Tr(QString::number(RestClient::MaxBodySize / (1024 * 1024))));
+    }
+
+    switch (code) {
+    case CURLE_OPERATION_TIMEDOUT:
+        return tr::Tr("restClientTimeout", "Сервер не ответил за %1 с.")
+            .arg(tr::Tr(QString::number(settings.timeoutSeconds)));
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        return tr::Tr("restClientHostNotFound", "Сервер %1 не найден, проверьте адрес и сеть")
+            .arg(tr::Tr(url.host()));
+    case CURLE_COULDNT_CONNECT: {
+        long osErrno = 0;
+        curl_easy_getinfo(handle, CURLINFO_OS_ERRNO, &osErrno);
+        if (osErrno == ECONNREFUSED) {
+            return tr::Tr("restClientConnectionRefused", "Сервер недоступен: соединение отклонено");
+        }
+        return tr::Tr("restClientUnreachable", "Сервер недоступен: нет связи с %1")
+            .arg(tr::Tr(url.host()));
+    }
+    case CURLE_PEER_FAILED_VERIFICATION: {
+        long verifyResult = 0;
+        curl_easy_getinfo(handle, CURLINFO_SSL_VERIFYRESULT, &verifyResult);
+        // libcurl checks the name itself once OpenSSL has accepted the chain, and tells of a
+        // mismatch only in its error text.
+        if (QByteArray(errorText).toLower().contains("target host name"))
+            verifyResult = X509HostnameMismatch;
+        return tlsVerificationMessage(verifyResult);
+    }
+    case CURLE_SSL_CERTPROBLEM:
+        return tr::Tr("restClientClientCertificate",
+                      "Не удалось открыть сертификат клиента %1: проверьте файл и пароль")
+            .arg(tr::Tr(settings.certificatePath));
+    case CURLE_SSL_CACERT_BADFILE:
+        return tr::Tr("restClientCaFile", "Не удалось прочитать файл корневых сертификатов %1")
+            .arg(tr::Tr(QString::fromLocal8Bit(settings.caFile)));
+    case CURLE_SSL_CONNECT_ERROR:
+        return tr::Tr("restClientTlsFailure",
+                      "Не удалось установить защищённое соединение с сервером");
+    case CURLE_GOT_NOTHING:
+    case CURLE_PARTIAL_FILE:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
+        return tr::Tr("restClientConnectionLost", "Соединение с сервером прервано");
+    case CURLE_UNSUPPORTED_PROTOCOL:
+    case CURLE_URL_MALFORMAT:
+        return tr::Tr("restClientBadUrl", "Неверный адрес сервера: %1")
+            .arg(tr::Tr(safeUrlText(url)));
+    default:
+        return tr::Tr("restClientNetworkError", "Ошибка сети: %1")
+            .arg(tr::Tr(QString::fromUtf8(curl_easy_strerror(code))));
+    }
+}
+
+tr::Tr badHeaderMessage(const QString &name)
+{
+    return tr::Tr("restClientBadHeader", "Недопустимый заголовок запроса %1").arg(tr::Tr(name));
+}
+
+tr::Tr noTransportMessage()
+{
+    return tr::Tr("restClientNoTransport", "Сетевой модуль кассы не запущен");
+}
+
+} // namespace transport
