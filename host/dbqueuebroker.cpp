@@ -7,29 +7,28 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QUrl>
 
 #include <array>
+#include <mutex>
 
 #include <sqlite3.h>
 
 namespace {
 
-const char *const kDefaultFileName = "queue.sqlite";
-const char *const kPathSetting = "Queue:database";
+const char *const DefaultFileName = "queue.sqlite";
+const char *const PathSetting = "Queue:database";
 // Long enough to ride out another process's commit (an fsync or two) on a slow disk.
-const int kBusyTimeoutMs = 5000;
+const int BusyTimeoutMs = 5000;
 
-const char *const kSchema = "CREATE TABLE IF NOT EXISTS messages ("
-                            " id INTEGER PRIMARY KEY AUTOINCREMENT,"
-                            " type TEXT NOT NULL,"
-                            " message TEXT NOT NULL,"
-                            " extra TEXT NOT NULL DEFAULT '',"
-                            " added TEXT NOT NULL,"
-                            " attempts INTEGER NOT NULL DEFAULT 0,"
-                            " last_attempt TEXT)";
+const char *const Schema = "CREATE TABLE IF NOT EXISTS messages ("
+                           " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+                           " type TEXT NOT NULL,"
+                           " message TEXT NOT NULL,"
+                           " extra TEXT NOT NULL DEFAULT '',"
+                           " added TEXT NOT NULL,"
+                           " attempts INTEGER NOT NULL DEFAULT 0,"
+                           " last_attempt TEXT)";
 
 QString nowText()
 {
@@ -87,7 +86,7 @@ bool bindText(sqlite3_stmt *statement, int index, const QString &value)
 // more than a small row's insert itself.
 enum class Kept { Insert, Update, Delete, Count };
 
-const char *const kKeptSql[] = {
+const char *const KeptSql[] = {
     "INSERT INTO messages (type, message, extra, added, attempts) VALUES (?1, ?2, ?3, ?4, 0)",
     "UPDATE messages SET attempts = attempts + 1, last_attempt = ?1 WHERE id = ?2",
     "DELETE FROM messages WHERE id = ?1",
@@ -129,7 +128,7 @@ public:
     void close();
     bool exec(const char *sql);
     bool fail(const QString &what);
-    // The connection's prepared statement, made on first use; null (with lastError set) when
+    // The connection's prepared statement, made on first use; null (with errorString() set) when
     // it cannot be prepared.
     sqlite3_stmt *kept(Kept which, const QString &what);
 
@@ -141,7 +140,7 @@ public:
     // Belong to `db`: finalized before it closes, prepared again on the next connection.
     std::array<sqlite3_stmt *, static_cast<size_t>(Kept::Count)> statements{};
     QString lastError;
-    mutable QMutex mutex;
+    mutable std::mutex mutex;
 };
 
 bool DBQueueBroker::Private::fail(const QString &what)
@@ -169,7 +168,7 @@ sqlite3_stmt *DBQueueBroker::Private::kept(Kept which, const QString &what)
 {
     sqlite3_stmt *&statement = statements[static_cast<size_t>(which)];
     if (!statement &&
-        sqlite3_prepare_v3(db, kKeptSql[static_cast<size_t>(which)], -1, SQLITE_PREPARE_PERSISTENT,
+        sqlite3_prepare_v3(db, KeptSql[static_cast<size_t>(which)], -1, SQLITE_PREPARE_PERSISTENT,
                            &statement, nullptr) != SQLITE_OK) {
         sqlite3_finalize(statement);
         statement = nullptr;
@@ -219,7 +218,7 @@ bool DBQueueBroker::Private::openReadOnly()
             return false;
         }
         sqlite3_extended_result_codes(db, 1);
-        sqlite3_busy_timeout(db, kBusyTimeoutMs);
+        sqlite3_busy_timeout(db, BusyTimeoutMs);
         if (probeTable(&hasTable)) {
             lastError.clear();
             return true;
@@ -259,7 +258,7 @@ bool DBQueueBroker::Private::ensureOpen()
         return false;
     }
     sqlite3_extended_result_codes(db, 1);
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_busy_timeout(db, BusyTimeoutMs);
 
     // WAL with synchronous FULL: a commit is on disk when it returns, and a process killed at any
     // point leaves either the whole transaction or none of it.
@@ -278,7 +277,7 @@ bool DBQueueBroker::Private::ensureOpen()
         return false;
     }
 
-    if (!exec("PRAGMA synchronous=FULL") || !exec(kSchema)) {
+    if (!exec("PRAGMA synchronous=FULL") || !exec(Schema)) {
         close();
         return false;
     }
@@ -293,13 +292,13 @@ DBQueueBroker::DBQueueBroker(const QString &databasePath, OpenMode mode) : d(new
     d->mode = mode;
     QString path = databasePath;
     if (path.isEmpty() && Singleton<Config>::instance)
-        path = Singleton<Config>::instance->getString(QLatin1String(kPathSetting)).trimmed();
+        path = Singleton<Config>::instance->getString(QLatin1String(PathSetting)).trimmed();
     if (path.isEmpty())
-        path = QLatin1String(kDefaultFileName);
+        path = QLatin1String(DefaultFileName);
     // Pinned now, so that a later change of working directory cannot move the queue.
     d->path = QFileInfo(path).absoluteFilePath();
 
-    QMutexLocker lock(&d->mutex);
+    std::lock_guard<std::mutex> lock(d->mutex);
     d->ensureOpen();
 }
 
@@ -314,7 +313,7 @@ bool DBQueueBroker::addMessage(const QString &type, const QJsonObject &message,
 bool DBQueueBroker::addMessage(const QString &type, const QJsonObject &message,
                                const QString &extra, qint64 *id)
 {
-    QMutexLocker lock(&d->mutex);
+    std::lock_guard<std::mutex> lock(d->mutex);
     if (!d->ensureOpen())
         return false;
 
@@ -340,7 +339,7 @@ bool DBQueueBroker::addMessage(const QString &type, const QJsonObject &message,
 
 QList<QueuedMessage> DBQueueBroker::pendingMessages() const
 {
-    QMutexLocker lock(&d->mutex);
+    std::lock_guard<std::mutex> lock(d->mutex);
     QList<QueuedMessage> result;
     if (!d->ensureOpen())
         return result;
@@ -378,7 +377,7 @@ QList<QueuedMessage> DBQueueBroker::pendingMessages() const
 
 bool DBQueueBroker::recordAttempt(qint64 id)
 {
-    QMutexLocker lock(&d->mutex);
+    std::lock_guard<std::mutex> lock(d->mutex);
     if (!d->ensureOpen())
         return false;
 
@@ -397,7 +396,7 @@ bool DBQueueBroker::recordAttempt(qint64 id)
 
 bool DBQueueBroker::removeMessage(qint64 id)
 {
-    QMutexLocker lock(&d->mutex);
+    std::lock_guard<std::mutex> lock(d->mutex);
     if (!d->ensureOpen())
         return false;
 
@@ -425,12 +424,12 @@ DBQueueBroker::OpenMode DBQueueBroker::openMode() const
 
 bool DBQueueBroker::isOpen() const
 {
-    QMutexLocker lock(&d->mutex);
+    std::lock_guard<std::mutex> lock(d->mutex);
     return d->db != nullptr;
 }
 
-QString DBQueueBroker::lastError() const
+QString DBQueueBroker::errorString() const
 {
-    QMutexLocker lock(&d->mutex);
+    std::lock_guard<std::mutex> lock(d->mutex);
     return d->lastError;
 }

@@ -15,7 +15,7 @@ class HOST_EXPORT DBQueueBroker
 public:
     // ReadOnly opens an existing database without writing to it or its directory (no journal
     // mode switch, no schema): for listing a queue that may sit on a read-only file or in a
-    // read-only directory. Every change then fails with lastError() set.
+    // read-only directory. Every change then fails with errorString() set.
     enum class OpenMode { ReadWrite, ReadOnly };
 
     // The database named by the host setting "Queue:database", else "queue.sqlite" in the
@@ -29,7 +29,7 @@ public:
     DBQueueBroker(const DBQueueBroker &) = delete;
     DBQueueBroker &operator=(const DBQueueBroker &) = delete;
 
-    // False when the message could not be stored; lastError() then says why.
+    // False when the message could not be stored; errorString() then says why.
     bool addMessage(const QString &type, const QJsonObject &message, const QString &extra);
     // The same, also giving the id under which the host side will list the message.
     bool addMessage(const QString &type, const QJsonObject &message, const QString &extra,
@@ -45,7 +45,7 @@ public:
     QString databasePath() const;
     bool isOpen() const;
     OpenMode openMode() const;
-    QString lastError() const;
+    QString errorString() const;
 
 private:
     class Private;

@@ -56,7 +56,7 @@ QString description()
         << ", the create answer held back --slow-create-ms\n"
         << "  " << Sandbox::CodeError << "           create refused: \"client_rejected\"\n\n"
         << "Faults (--fault ENDPOINT=FAULT[:MS], ENDPOINT one of create, info, cancel, refund;\n"
-        << "only delay and trickle let the request take effect):\n";
+        << "only delay, trickle and lost let the request take effect):\n";
     for (const FaultName &fault : FaultNames)
         out << "  " << QString::fromLatin1(fault.name).leftJustified(16) << fault.meaning << "\n";
     return text;

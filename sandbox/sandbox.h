@@ -17,9 +17,9 @@
 // state an approved order answers "created", "scoring", "approved", then "completed" for good.
 // The create answer itself does not count as a poll.
 //
-// Faults: with Delay, Trickle and Lost the request is carried out and only its answer comes late;
-// with every other fault the request has no effect (no order made, no state change, no poll
-// counted, nothing cancelled or refunded).
+// Faults: with Delay and Trickle the request is carried out and only its answer comes late;
+// with Lost it is carried out and no answer ever comes; with every other fault the request has no
+// effect (no order made, no state change, no poll counted, nothing cancelled or refunded).
 class Sandbox
 {
 public:

@@ -98,7 +98,7 @@ protected:
 TEST_F(DBQueueBrokerTest, RoundTripKeepsCyrillicTextAndEveryField)
 {
     DBQueueBroker broker(dbPath());
-    ASSERT_TRUE(broker.isOpen()) << broker.lastError().toStdString();
+    ASSERT_TRUE(broker.isOpen()) << broker.errorString().toStdString();
     EXPECT_EQ(broker.databasePath(), dbPath());
 
     const QDateTime before = QDateTime::currentDateTimeUtc().addMSecs(-1);
@@ -192,14 +192,14 @@ TEST_F(DBQueueBrokerTest, ReadOnlyModeListsButChangesNothing)
     file.close();
 
     DBQueueBroker reader(dbPath(), DBQueueBroker::OpenMode::ReadOnly);
-    ASSERT_TRUE(reader.isOpen()) << reader.lastError().toStdString();
+    ASSERT_TRUE(reader.isOpen()) << reader.errorString().toStdString();
     EXPECT_EQ(reader.openMode(), DBQueueBroker::OpenMode::ReadOnly);
     const QList<QueuedMessage> pending = reader.pendingMessages();
     ASSERT_EQ(pending.size(), 1);
     EXPECT_EQ(pending.first().id, id);
     // Even as root, whom file modes do not stop, the connection refuses every change.
     EXPECT_FALSE(reader.addMessage(QStringLiteral("processing"), QJsonObject{}, QString()));
-    EXPECT_THAT(reader.lastError().toStdString(), testing::HasSubstr("readonly"));
+    EXPECT_THAT(reader.errorString().toStdString(), testing::HasSubstr("readonly"));
     EXPECT_FALSE(reader.recordAttempt(id));
     EXPECT_FALSE(reader.removeMessage(id));
     EXPECT_EQ(reader.pendingMessages().size(), 1);
@@ -215,7 +215,7 @@ TEST_F(DBQueueBrokerTest, ReadOnlyModeListsNothingFromADatabaseWithoutTheTable)
     empty.close();
     DBQueueBroker reader(dbPath(), DBQueueBroker::OpenMode::ReadOnly);
     EXPECT_TRUE(reader.pendingMessages().isEmpty());
-    EXPECT_TRUE(reader.lastError().isEmpty()) << reader.lastError().toStdString();
+    EXPECT_TRUE(reader.errorString().isEmpty()) << reader.errorString().toStdString();
     EXPECT_EQ(QFileInfo(dbPath()).size(), 0);
 }
 
@@ -223,7 +223,7 @@ TEST_F(DBQueueBrokerTest, ReadOnlyModeDoesNotCreateAMissingDatabase)
 {
     DBQueueBroker reader(dbPath(), DBQueueBroker::OpenMode::ReadOnly);
     EXPECT_FALSE(reader.isOpen());
-    EXPECT_FALSE(reader.lastError().isEmpty());
+    EXPECT_FALSE(reader.errorString().isEmpty());
     EXPECT_FALSE(QFile::exists(dbPath()));
 }
 
@@ -361,7 +361,7 @@ TEST_F(DBQueueBrokerTest, QueueThatCouldNotBeOpenedWorksOnceItsPlaceExists)
     ASSERT_TRUE(QDir().mkpath(dir));
     qint64 id = 0;
     ASSERT_TRUE(broker.addMessage(QStringLiteral("processing"), cyrillicMessage(), QString(), &id))
-        << broker.lastError().toStdString();
+        << broker.errorString().toStdString();
     EXPECT_TRUE(broker.isOpen());
     EXPECT_TRUE(broker.recordAttempt(id));
     ASSERT_EQ(broker.pendingMessages().size(), 1);
@@ -396,7 +396,7 @@ TEST_F(DBQueueBrokerTest, DefaultConstructorFallsBackToTheWorkingDirectory)
         Singleton<Config>::instance = config;
         DBQueueBroker broker;
         EXPECT_EQ(broker.databasePath(), QDir(m_dir.path()).absoluteFilePath("queue.sqlite"));
-        EXPECT_TRUE(broker.isOpen()) << broker.lastError().toStdString();
+        EXPECT_TRUE(broker.isOpen()) << broker.errorString().toStdString();
     }
     Singleton<Config>::instance = saved;
     QDir::setCurrent(savedDirectory);
@@ -492,9 +492,9 @@ TEST_P(DBQueueBrokerBadPathTest, FailsSoftlyWithAReason)
 
     DBQueueBroker broker(path);
     EXPECT_FALSE(broker.isOpen());
-    EXPECT_FALSE(broker.lastError().isEmpty());
+    EXPECT_FALSE(broker.errorString().isEmpty());
     EXPECT_FALSE(broker.addMessage(QStringLiteral("processing"), cyrillicMessage(), QString()));
-    EXPECT_FALSE(broker.lastError().isEmpty());
+    EXPECT_FALSE(broker.errorString().isEmpty());
     EXPECT_TRUE(broker.pendingMessages().isEmpty());
     EXPECT_FALSE(broker.recordAttempt(1));
     EXPECT_FALSE(broker.removeMessage(1));
@@ -554,7 +554,7 @@ void expectIntactAndComplete(const QString &path, const Reported &reported)
         EXPECT_EQ(raw.query("PRAGMA integrity_check"), QStringList{QStringLiteral("ok")});
     }
     DBQueueBroker broker(path);
-    ASSERT_TRUE(broker.isOpen()) << broker.lastError().toStdString();
+    ASSERT_TRUE(broker.isOpen()) << broker.errorString().toStdString();
     QMap<qint64, QueuedMessage> stored;
     for (const QueuedMessage &entry : broker.pendingMessages()) {
         // Whatever is there at all is whole: a message cut short would not parse.

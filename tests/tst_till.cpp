@@ -948,7 +948,7 @@ TEST_F(TillTest, QueueListsAQueueItCannotWrite)
         DBQueueBroker queue(queueFile);
         ASSERT_TRUE(queue.addMessage(QStringLiteral("processing"),
                                      QJsonObject{{"orderId", "ORDER-RO"}}, QString()))
-            << queue.lastError().toStdString();
+            << queue.errorString().toStdString();
     }
     ASSERT_FALSE(QFile::exists(queueFile + QStringLiteral("-wal")));
     ASSERT_EQ(::chmod(QFile::encodeName(queueFile).constData(), 0444), 0);

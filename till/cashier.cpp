@@ -94,7 +94,7 @@ Cashier::replay(DBQueueBroker *queue, const std::function<void(const ReplayResul
             note(QStringLiteral("till: queue message %1 could not be %2: %3")
                      .arg(message.id)
                      .arg(result.finished ? QStringLiteral("removed") : QStringLiteral("updated"))
-                     .arg(queue->lastError()));
+                     .arg(queue->errorString()));
         if (m_progress)
             m_progress->finish();
         results.append(result);

@@ -96,7 +96,7 @@ bool HostEnvironment::setUpServices(const QString &configFile, const QString &qu
     Singleton<DBQueueBroker>::instance = m_queue;
     if (!m_queue->isOpen())
         return fail(
-            QStringLiteral("queue %1: cannot be opened: %2").arg(queueFile, m_queue->lastError()));
+            QStringLiteral("queue %1: cannot be opened: %2").arg(queueFile, m_queue->errorString()));
     return true;
 }
 

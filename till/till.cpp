@@ -312,9 +312,9 @@ int Till::runQueue(HostEnvironment &host)
 {
     const QList<QueuedMessage> messages = host.queue()->pendingMessages();
     // An unreadable queue is not an empty one.
-    if (!host.queue()->lastError().isEmpty()) {
+    if (!host.queue()->errorString().isEmpty()) {
         printError(QStringLiteral("till: queue %1: cannot be read: %2")
-                       .arg(host.queue()->databasePath(), host.queue()->lastError()));
+                       .arg(host.queue()->databasePath(), host.queue()->errorString()));
         return Refused;
     }
     for (const QueuedMessage &message : messages) {

@@ -606,7 +606,7 @@ bool Interface::sendMessageToQueue(const QString &orderId) const
     if (broker->addMessage(QStringLiteral("processing"), message, QString("")))
         return true;
     logger->error(
-        QStringLiteral("Не удалось сохранить сообщение в очередь: %1").arg(broker->lastError()));
+        QStringLiteral("Не удалось сохранить сообщение в очередь: %1").arg(broker->errorString()));
     return false;
 }
 
