@@ -36,11 +36,6 @@ QSharedPointer<RestClient> makeTransport()
     return MockFactory<RestClient>::defaultCreator();
 }
 
-// A create body above this is refused before it is sent: the service echoes the order's
-// positions in every status answer, and an answer the transport cannot read would leave the
-// sale polling "status unknown" for good.
-constexpr qint64 MaxCreateBodySize = RestClient::MaxBodySize / 4;
-
 } // namespace
 
 Interface::Interface()
@@ -91,8 +86,7 @@ RequestResult Interface::createOffline(const PaymentProcessingRequest &request)
     const QJsonObject body = createBody(orderId, request.getCardNumber(), documentAmount,
                                         request.getAmount() / 100.0, prepaidAmount, getItems());
 
-    const qint64 bodySize = QJsonDocument(body).toJson(QJsonDocument::Compact).size();
-    if (bodySize > MaxCreateBodySize) {
+    if (const qint64 bodySize = oversizedCreateBody(body)) {
         logger->error(QStringLiteral("Заказ не создан: запрос %1 байт, ответы сервера на него не "
                                      "будут приняты (не более %2 байт)")
                           .arg(bodySize)
@@ -256,15 +250,11 @@ RequestResult Interface::waitForComplete(const QString &orderId) const
 
     for (;;) {
         m_cancellation.sleepUntil(nextPoll, orderCanceled);
-        // The cashier's cancellation has been confirmed or queued: the sale ends with it.
-        if (orderCanceled.load()) {
-            logger->info(QStringLiteral("Заказ отменен"));
-            result.orderStatus = Canceled;
-            return result;
+        // A cancellation confirmed or queued while the wait slept sends no further poll.
+        if (!orderCanceled.load()) {
+            nextPoll = Clock::now() + std::chrono::seconds(std::max(1, infoRequestInterval));
+            result = info(orderId);
         }
-        nextPoll = Clock::now() + std::chrono::seconds(std::max(1, infoRequestInterval));
-
-        result = info(orderId);
 
         // The sale ends as cancelled once the cashier's cancellation has been confirmed or
         // queued, and also when the cashier asked to stop and the service answers but knows no

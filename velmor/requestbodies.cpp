@@ -5,7 +5,9 @@
 #include <abstractdocument.h>
 #include <gadgetserialize.h>
 #include <paymentprocessingrequest.h>
+#include <restclient.h>
 
+#include <QJsonDocument>
 #include <QStringList>
 
 namespace velmor {
@@ -28,6 +30,12 @@ QJsonObject createBody(const QString &orderId, const QString &clientId, double d
     body.insert(QStringLiteral("clientInfo"), clientInfo);
     body.insert(QStringLiteral("order"), order);
     return body;
+}
+
+qint64 oversizedCreateBody(const QJsonObject &body)
+{
+    const qint64 size = QJsonDocument(body).toJson(QJsonDocument::Compact).size();
+    return size > RestClient::MaxBodySize / 4 ? size : 0;
 }
 
 QJsonArray orderItems(const AbstractDocument &document)

@@ -17,6 +17,11 @@ namespace velmor {
 QJsonObject createBody(const QString &orderId, const QString &clientId, double documentAmount,
                        double requestAmount, double prepaidAmount, const QJsonArray &items);
 
+// The compact size of a create body too large to send, 0 for one that may go out: the service
+// echoes the order's positions in every status answer, and an answer the transport cannot
+// read would leave the sale polling "status unknown" for good.
+qint64 oversizedCreateBody(const QJsonObject &body);
+
 // One entry per position of `document`, in receipt order, the prepaid amount taken off the
 // positions from the first one on.
 QJsonArray orderItems(const AbstractDocument &document);
