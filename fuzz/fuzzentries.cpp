@@ -4,21 +4,24 @@
 #include "receiptreader.h"
 #include "velmor.h"
 
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTemporaryDir>
-#include <QVariantMap>
+#include <answerdecoding.h>
 #include <config.h>
 #include <dbqueuebroker.h>
 #include <document.h>
 #include <interface.h>
 #include <jsonutils.h>
 #include <mockfactory.h>
+#include <requestaddress.h>
 #include <restclient.h>
 #include <session.h>
 #include <singleton.h>
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QVariantMap>
 
 #include <cmath>
 #include <cstdio>
@@ -116,12 +119,32 @@ RestResponse failedOrAnswered(int httpCode, int networkError, const QJsonObject 
     return response;
 }
 
-// What the decoding must make of `response`, written out independently of it.
+// What the decoding must make of `response`, written out independently of it: only a 200
+// answer or a service error says anything.
 bool expectNoResponse(const RestResponse &response)
 {
     if (response.json.contains(QStringLiteral("error")))
         return false;
-    return response.networkError > 0 || (response.httpCode != 200 && response.json.isEmpty());
+    return response.networkError > 0 || response.httpCode != 200;
+}
+
+// Whether the answer names another order than `orderId` in "order"."id": the client takes it
+// as no answer about the order it asked about.
+bool namesAnotherOrder(const QJsonObject &json, const QString &orderId)
+{
+    const QJsonValue order = json.value(QStringLiteral("order"));
+    if (!order.isObject())
+        return false;
+    const QJsonValue id = order.toObject().value(QStringLiteral("id"));
+    return !id.isUndefined() && !(id.isString() && id.toString() == orderId);
+}
+
+// The fields the decoding sets, alike in both results.
+bool sameDecoding(const velmor::RequestResult &a, const velmor::RequestResult &b)
+{
+    return a.httpCode == b.httpCode && a.id == b.id && a.success == b.success &&
+           a.noResponse == b.noResponse && a.errorCode == b.errorCode && a.message == b.message &&
+           a.json == b.json && a.orderStatus == b.orderStatus;
 }
 
 void checkDecoded(const velmor::RequestResult &result, const RestResponse &response,
@@ -251,9 +274,15 @@ int fuzzDecode(const uint8_t *data, size_t size)
     const QByteArray body = nul < 0 ? rest : rest.mid(nul + 1);
     const QString orderId = textIsBaseUrl ? QStringLiteral("order-1") : text;
 
+    // The decoding on its own, whatever the operation.
+    const RestResponse response = failedOrAnswered(httpCode, networkError, parseBody(body));
+    const velmor::RequestResult decoded =
+        velmor::decodeResponse(response, orderId, velmor::orderStatusOf, nullptr);
+    checkDecoded(decoded, response, orderId);
+
+    // The same answer to an operation of the client.
     prepareHost(textIsBaseUrl ? text : BaseUrl);
     const auto transport = QSharedPointer<FakeTransport>::create();
-    const RestResponse response = failedOrAnswered(httpCode, networkError, parseBody(body));
     transport->enqueue(response, timedOut);
     const std::unique_ptr<velmor::Interface> client = makeClient(transport);
     client->init();
@@ -270,8 +299,7 @@ int fuzzDecode(const uint8_t *data, size_t size)
         break;
     }
     case 1:
-        result = client->sendGetRequest(
-            QStringLiteral("/%1/info").arg(velmor::Interface::pathSegment(orderId)));
+        result = client->sendGetRequest(velmor::orderPath(orderId, QStringLiteral("info")));
         expectedOperation = QStringLiteral("info");
         post = false;
         break;
@@ -286,7 +314,24 @@ int fuzzDecode(const uint8_t *data, size_t size)
         break;
     }
 
-    checkDecoded(result, response, orderId);
+    const bool aboutAnotherOrder = namesAnotherOrder(response.json, orderId);
+    if (operation == 3) {
+        const bool confirmed =
+            !aboutAnotherOrder && response.httpCode == 200 &&
+            response.json.value(QStringLiteral("status")).toString() == QLatin1String("CANCELLED");
+        if (confirmed)
+            check(result.orderStatus == velmor::Canceled, "a confirmed cancellation");
+        else
+            check(!result.success, "an unconfirmed cancellation is no success");
+        check(Singleton<DBQueueBroker>::instance->pendingMessages().isEmpty(),
+              "a replayed cancellation is never queued again");
+    } else if (operation == 2 && aboutAnotherOrder) {
+        check(result.noResponse && !result.success && result.json.isEmpty() &&
+                  result.orderStatus == velmor::Undefined,
+              "an answer about another order is no answer");
+    } else {
+        check(sameDecoding(result, decoded), "the result is the answer decoded");
+    }
     check(result.timedOut == (post && timedOut), "only a POST reports the transport's timeout");
 
     const QList<FakeTransport::Exchange> exchanges = transport->exchanges();
@@ -304,13 +349,6 @@ int fuzzDecode(const uint8_t *data, size_t size)
                   "the creation path");
         else
             checkOrderPath(sent.url, orderId, expectedOperation);
-    }
-
-    if (operation == 3) {
-        if (response.json.value(QStringLiteral("status")).toString() == QLatin1String("CANCELLED"))
-            check(result.orderStatus == velmor::Canceled, "a confirmed cancellation");
-        check(Singleton<DBQueueBroker>::instance->pendingMessages().isEmpty(),
-              "a replayed cancellation is never queued again");
     }
     return 0;
 }
@@ -334,7 +372,7 @@ int fuzzExtract(const uint8_t *data, size_t size)
 int fuzzTrId(const uint8_t *data, size_t size)
 {
     const QString code = utf8(bytes(data, size));
-    const QString id = velmor::Interface::getTrId(code);
+    const QString id = velmor::trId(code);
     check(id.startsWith(QLatin1String("velmor")), "the key starts with the prefix");
     check(!id.contains(QLatin1Char('_')), "no underscore is left");
     check((id.size() == 6) == (code.count(QLatin1Char('_')) == code.size()),
@@ -361,11 +399,8 @@ int fuzzTrId(const uint8_t *data, size_t size)
                                       QStringLiteral("rejected"),  QStringLiteral("approved"),
                                       QStringLiteral("canceled"),  QStringLiteral("refunded"),
                                       QStringLiteral("completed"), QStringLiteral("processed")};
-    prepareHost();
-    const std::unique_ptr<velmor::Interface> client =
-        makeClient(QSharedPointer<FakeTransport>::create());
     for (const QString &status : {code, code.toLower(), code.trimmed()}) {
-        const velmor::OrderStatus value = client->getOrderStatus(status);
+        const velmor::OrderStatus value = velmor::orderStatusOf(status);
         check(value == velmor::OrderStatus(texts.indexOf(status) + 1),
               "a status text maps exactly onto its value");
     }
@@ -407,19 +442,23 @@ int fuzzReplay(const uint8_t *data, size_t size)
           "the info request carries the queued order id");
 
     const RestResponse first = script.value(0, RestResponse());
-    if (expectNoResponse(first)) {
+    // An answer about another order says nothing about this one.
+    const bool unanswered = expectNoResponse(first) || namesAnotherOrder(first.json, orderId);
+    if (unanswered) {
         check(!done, "without an answer the message stays queued");
         check(exchanges.size() == 1, "without an answer nothing else is sent");
     }
-    // The order's state decides. A closed order (and, before its state is looked at, a fully
-    // refunded one) is done with one request; a state that is neither closed nor ready for a
-    // cancellation or a refund leaves the message queued without sending anything.
-    const QString status = first.json.value(QStringLiteral("order"))
-                               .toObject()
-                               .value(QStringLiteral("status"))
-                               .toString()
-                               .toLower();
-    if (!expectNoResponse(first)) {
+    // The order's state, which only a 200 answer reports, decides. A closed order (and, before
+    // its state is looked at, a fully refunded one) is done with one request; a state that is
+    // neither closed nor ready for a cancellation or a refund leaves the message queued without
+    // sending anything.
+    const QString status = first.httpCode != 200 ? QString()
+                                                 : first.json.value(QStringLiteral("order"))
+                                                       .toObject()
+                                                       .value(QStringLiteral("status"))
+                                                       .toString()
+                                                       .toLower();
+    if (!unanswered) {
         if (status == QLatin1String("rejected") || status == QLatin1String("canceled"))
             check(done && exchanges.size() == 1, "a closed order needs nothing more");
         else if (status != QLatin1String("approved") && status != QLatin1String("completed"))

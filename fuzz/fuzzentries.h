@@ -18,7 +18,7 @@ int fuzzDecode(const uint8_t *data, size_t size);
 // JSON object.
 int fuzzExtract(const uint8_t *data, size_t size);
 
-// Interface::getTrId and Interface::getOrderStatus on the input as UTF-8 text.
+// velmor::trId and velmor::orderStatusOf on the input as UTF-8 text.
 int fuzzTrId(const uint8_t *data, size_t size);
 
 // The replay of a queued message. The input is a JSON object: its "answers" array scripts

@@ -1,12 +1,12 @@
 #include "velmor.h"
 
 #include <config.h>
+#include <hostservice.h>
 #include <interface.h>
 #include <log4qt/logger.h>
 #include <log4qt/logmanager.h>
 #include <mockfactory.h>
 #include <restclient.h>
-#include <singleton.h>
 
 #include <QJsonObject>
 
@@ -49,10 +49,8 @@ void Velmor::setUp()
 void Velmor::init()
 {
     logger->info(QStringLiteral("Инициализация процессинга Velmor"));
-    if (!Singleton<Config>::instance)
-        Singleton<Config>::instance = new Config;
-    Singleton<Config>::instance->loadFile(paySystemsDirectory + QStringLiteral("velmor/velmor.ini"),
-                                          QString());
+    velmor::hostService<Config>()->loadFile(
+        paySystemsDirectory + QStringLiteral("velmor/velmor.ini"), QString());
     interface->init();
 }
 

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "cancellationgate.h"
 #include "requestresult.h"
+
+#include <paymentprocessingrequest.h>
+#include <tr.h>
 
 #include <QHash>
 #include <QJsonArray>
@@ -9,12 +13,9 @@
 #include <QSharedPointer>
 #include <QString>
 #include <QUrl>
+
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <mutex>
-#include <paymentprocessingrequest.h>
-#include <tr.h>
 
 class RestClient;
 class AbstractDocument;
@@ -75,24 +76,7 @@ public:
     static QString pathSegment(const QString &id);
 
 protected:
-    // The host's current receipt, or null when there is none.
-    static QSharedPointer<AbstractDocument> currentDocument();
-    // The order in hand as another thread may read it while a sale writes it.
-    QString currentOrderId() const;
-    static bool isUnanswered(const RequestResult &result);
-    // False when the answer names another order than `orderId` in "order"."id": it says
-    // nothing about the order asked about.
-    bool answersFor(const RequestResult &result, const QString &orderId) const;
-    // Turns an answer that says nothing about the order asked about into one without use.
-    static void discardAnswer(RequestResult *result);
-    // Blocks the completion wait until the next poll is due, the cashier's cancellation has
-    // been decided, or, while one is in flight, until it has.
-    void sleepUntilNextPoll(std::chrono::steady_clock::time_point nextPoll) const;
-    PaymentProcessingRequest storedRequest() const;
-
     std::atomic_bool orderCanceled{false};
-    // Set when the cashier interrupts the order in hand, whatever the service answers.
-    std::atomic_bool interruptRequested{false};
     QUrl url;
     int timeout = 60;
     int infoRequestInterval = 10;
@@ -101,17 +85,22 @@ protected:
     PaymentProcessingRequest request;
     QSharedPointer<RestClient> restClient;
     Log4Qt::Logger *logger = nullptr;
+
+private:
+    // The host's current receipt, or null when there is none.
+    static QSharedPointer<AbstractDocument> currentDocument();
+    // The order in hand as another thread may read it while a sale writes it.
+    QString currentOrderId() const;
+    PaymentProcessingRequest storedRequest() const;
+
     // Held around each exchange and the decoding of its answer, so that a cancellation from
     // another thread never comes between a poll and its decoding.
-    mutable std::mutex exchangeMutex;
+    mutable std::mutex m_exchangeMutex;
     // Guards currentId and request, which an interruption reads from another thread. Never
-    // held while waiting for exchangeMutex.
-    mutable std::mutex stateMutex;
-    // Wakes the completion wait when the cashier's cancellation starts and when it ends, so
-    // that no status poll goes out ahead of the cancellation and the sale ends right after it.
-    mutable std::mutex interruptMutex;
-    mutable std::condition_variable interruptChanged;
-    bool cancelInFlight = false;
+    // held while waiting for m_exchangeMutex.
+    mutable std::mutex m_stateMutex;
+    // Holds the sale's polls back while the cashier's cancellation is in flight.
+    CancellationGate m_cancellation;
 };
 
 } // namespace velmor

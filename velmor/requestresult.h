@@ -37,4 +37,14 @@ struct RequestResult
     int orderStatus = Undefined;
 };
 
+// The outcome of an operation that failed before any exchange: nothing was sent.
+inline RequestResult notSent(const tr::Tr &message, const QString &id = QString())
+{
+    RequestResult result;
+    result.id = id;
+    result.success = false;
+    result.message = message;
+    return result;
+}
+
 } // namespace velmor

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "requestresult.h"
+
+#include <QJsonObject>
+#include <QString>
+
+#include <functional>
+
+struct RestResponse;
+
+namespace Log4Qt {
+class Logger;
+}
+
+namespace velmor {
+
+// Reading the service's answers: what a transport's last response says, and what an order's
+// answer says about its refunds. Lines go to `logger` where one is given; null logs nothing.
+
+// Maps a status text exactly (case-sensitively) onto its value; any other text is Undefined.
+OrderStatus orderStatusOf(const QString &status);
+
+// The translation key of a service error code: "velmor" followed by the code's parts between
+// underscores, each with its first letter in upper case.
+QString trId(const QString &code);
+
+using OrderStatusReader = std::function<OrderStatus(const QString &status)>;
+
+// Decodes one exchange's response into the record every operation returns. `currentId` goes
+// into the record's id; `orderStatus` (never empty) maps the answer's lower-cased
+// "order"."status" text.
+RequestResult decodeResponse(const RestResponse &response, const QString &currentId,
+                             const OrderStatusReader &orderStatus, Log4Qt::Logger *logger);
+
+// The transport's codes for a connection that broke after the request had gone out: the
+// service may have acted on it.
+bool isLostAnswer(int networkError);
+
+// Whether a cancellation or refund went unconfirmed: no answer, or one without a JSON object.
+bool isUnanswered(const RequestResult &result);
+
+// Turns an answer that names another order than `orderId` in "order"."id" into one without
+// use: it says nothing about the order asked about.
+void discardIfAboutAnotherOrder(RequestResult *result, const QString &orderId,
+                                Log4Qt::Logger *logger);
+
+// "order"."amount" of an order's answer; 0 when missing.
+double orderAmount(const QJsonObject &json);
+
+// The sum of every "refund" element's "totalRefundedAmount" of an order's answer.
+double totalRefundedAmount(const QJsonObject &json);
+
+// True only for an order's answer that carries its amount and whose refunds add up to it.
+bool isRefundedInFull(const QJsonObject &json);
+
+} // namespace velmor

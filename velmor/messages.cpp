@@ -1,0 +1,56 @@
+#include "messages.h"
+
+namespace velmor {
+
+namespace messages {
+
+tr::Tr noDocument()
+{
+    return tr::Tr(QStringLiteral("velmorNoDocument"), QStringLiteral("Нет текущего чека"));
+}
+
+tr::Tr receiptTooLarge()
+{
+    return tr::Tr(QStringLiteral("velmorReceiptTooLarge"),
+                  QStringLiteral("Чек слишком велик для оплаты VELMOR: уменьшите число позиций"));
+}
+
+tr::Tr creatingOrder()
+{
+    return tr::Tr(QStringLiteral("velmorProgressCreateMessage"),
+                  QStringLiteral("Создание заказа VELMOR..."));
+}
+
+tr::Tr approved()
+{
+    return tr::Tr(QStringLiteral("velmorProgressApprovedMessage"),
+                  QStringLiteral("Заявка одобрена, ожидание первого платежа..."));
+}
+
+tr::Tr readingStatus()
+{
+    return tr::Tr(QStringLiteral("velmorProgressInfoMessage"),
+                  QStringLiteral("Получение статуса заказа..."));
+}
+
+tr::Tr cancelQueued(const tr::Tr &reason)
+{
+    return tr::Tr(QStringLiteral("velmorCancelQueued"),
+                  QStringLiteral("%1.\nОтмена будет выполнена после восстановления связи с "
+                                 "сервером"))
+        .arg(reason);
+}
+
+tr::Tr noUsefulAnswer()
+{
+    return tr::Tr(QStringLiteral("Ошибка связи с сервером"));
+}
+
+tr::Tr rejected()
+{
+    return tr::Tr(QStringLiteral("velmorRejected"), QStringLiteral("Заявка отклонена"));
+}
+
+} // namespace messages
+
+} // namespace velmor

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <tr.h>
+
+namespace velmor {
+
+// The cashier's texts of the service client, one translation key each, with the Russian text
+// shown when the host's catalogue has none.
+namespace messages {
+
+// No current receipt: nothing was sent.
+tr::Tr noDocument();
+// The create body would draw answers larger than the transport reads.
+tr::Tr receiptTooLarge();
+// Progress while the order is created, once it is approved, and while its status is asked for
+// after the creation's answer was lost.
+tr::Tr creatingOrder();
+tr::Tr approved();
+tr::Tr readingStatus();
+// A cancellation or refund put into the queue; `reason` says what went wrong with it.
+tr::Tr cancelQueued(const tr::Tr &reason);
+// An answer that says nothing usable, or none at all.
+tr::Tr noUsefulAnswer();
+tr::Tr rejected();
+
+} // namespace messages
+
+} // namespace velmor

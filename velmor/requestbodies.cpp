@@ -1,0 +1,133 @@
+#include "requestbodies.h"
+
+#include "rounding.h"
+
+#include <abstractdocument.h>
+#include <gadgetserialize.h>
+#include <paymentprocessingrequest.h>
+#include <restclient.h>
+
+#include <QJsonDocument>
+#include <QStringList>
+
+namespace velmor {
+
+QJsonObject createBody(const QString &orderId, const QString &clientId, double documentAmount,
+                       double requestAmount, double prepaidAmount, const QJsonArray &items)
+{
+    QJsonObject order;
+    order.insert(QStringLiteral("id"), orderId);
+    order.insert(QStringLiteral("amount"),
+                 roundAmount(documentAmount > requestAmount ? requestAmount : documentAmount));
+    order.insert(QStringLiteral("prepaidAmount"), roundAmount(prepaidAmount));
+    order.insert(QStringLiteral("isTwoStagePayment"), false);
+    order.insert(QStringLiteral("items"), items);
+
+    QJsonObject clientInfo;
+    clientInfo.insert(QStringLiteral("id"), clientId);
+
+    QJsonObject body;
+    body.insert(QStringLiteral("clientInfo"), clientInfo);
+    body.insert(QStringLiteral("order"), order);
+    return body;
+}
+
+qint64 oversizedCreateBody(const QJsonObject &body)
+{
+    const qint64 size = QJsonDocument(body).toJson(QJsonDocument::Compact).size();
+    return size > RestClient::MaxBodySize / 4 ? size : 0;
+}
+
+QJsonArray orderItems(const AbstractDocument &document)
+{
+    // Every position starts as a copy of an object that already holds all its keys: Qt 5
+    // converts a new key and makes room for it in the sorted object on each insert, which for a
+    // long receipt cost as much as serializing it, while a copy takes the keys as they are and
+    // a value written through an iterator needs no key lookup either. The text sent is the same.
+    // QJsonObject keeps its keys sorted, so the fields sit at these places:
+    enum ItemField { Amount, Article, Id, Name, Quantity };
+    const QJsonObject itemTemplate{{QStringLiteral("amount"), 0.0},
+                                   {QStringLiteral("article"), QString()},
+                                   {QStringLiteral("id"), QString()},
+                                   {QStringLiteral("name"), QString()},
+                                   {QStringLiteral("quantity"), 0.0}};
+    Q_ASSERT(itemTemplate.keys() ==
+             (QStringList{QStringLiteral("amount"), QStringLiteral("article"), QStringLiteral("id"),
+                          QStringLiteral("name"), QStringLiteral("quantity")}));
+
+    QJsonArray items;
+    double prepaidLeft = document.getPrepaidSum();
+    const QVector<QSharedPointer<TGoodsItem>> goods = document.getGoodsItems();
+    for (const QSharedPointer<TGoodsItem> &goodsItem : goods) {
+        if (!goodsItem)
+            continue;
+        QJsonObject item = itemTemplate;
+        const QJsonObject::iterator field = item.begin();
+        (field + Article).value() = goodsItem->getArticul();
+        (field + Id).value() = QString::number(goodsItem->getPosnum());
+        (field + Name).value() = goodsItem->getName();
+        const double quantity = goodsItem->getQuantity();
+        (field + Quantity).value() = roundQuantity(quantity);
+
+        // The prepaid amount covers positions from the first one on.
+        const double sum = goodsItem->getSumb();
+        const double share = sum > prepaidLeft ? prepaidLeft : sum;
+        prepaidLeft -= share;
+        // A position without quantity has no unit amount; dividing would send NaN or infinity.
+        const double unitAmount = quantity != 0.0 ? roundAmount((sum - share) / quantity) : 0.0;
+        (field + Amount).value() = unitAmount;
+        items.append(item);
+    }
+    return items;
+}
+
+QJsonObject cancelBody()
+{
+    QJsonObject body;
+    body.insert(QStringLiteral("cancellationInitiator"), QStringLiteral("shop"));
+    return body;
+}
+
+QJsonArray refundItems(const AbstractDocument &document, bool useBquant)
+{
+    QJsonArray items;
+    const QVector<QSharedPointer<TGoodsItem>> goods = document.getGoodsItems();
+    for (const QSharedPointer<TGoodsItem> &goodsItem : goods) {
+        if (!goodsItem)
+            continue;
+        QJsonObject item;
+        item.insert(QStringLiteral("id"), QString::number(goodsItem->getPosnum()));
+        // A quantity, weighed goods included, goes back as exactly as it was sold.
+        item.insert(QStringLiteral("refundedQuantity"),
+                    roundQuantity(useBquant ? goodsItem->getBquant() : goodsItem->getQuantity()));
+        items.append(item);
+    }
+    return items;
+}
+
+QJsonObject refundPayload(const QString &refundId, const QJsonArray &items)
+{
+    QJsonObject refund;
+    refund.insert(QStringLiteral("id"), refundId);
+    refund.insert(QStringLiteral("initiator"), QStringLiteral("shop"));
+    refund.insert(QStringLiteral("items"), items);
+
+    QJsonObject order;
+    order.insert(QStringLiteral("refund"), refund);
+    QJsonObject payload;
+    payload.insert(QStringLiteral("order"), order);
+    return payload;
+}
+
+QJsonObject queueMessage(const PaymentProcessingRequest &request, const QString &orderId,
+                         const QJsonObject &refundPayload)
+{
+    QJsonObject message;
+    message.insert(QStringLiteral("request"), gadgetserialize::g2j(request, false));
+    message.insert(QStringLiteral("orderId"), orderId);
+    message.insert(QStringLiteral("refund"), refundPayload);
+    message.insert(QStringLiteral("valutCode"), request.getValutCode());
+    return message;
+}
+
+} // namespace velmor
