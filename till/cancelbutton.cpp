@@ -1,6 +1,7 @@
 #include "cancelbutton.h"
 
 #include <QtGlobal>
+
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
@@ -158,7 +159,7 @@ void CancelButton::press()
     });
 }
 
-void CancelButton::tell(const char *text) const
+void CancelButton::tell(const char *text)
 {
     if (m_notice)
         m_notice(text);

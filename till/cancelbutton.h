@@ -52,7 +52,7 @@ private:
     void watch(int afterMs);
     void press();
     void onLaterSignal();
-    void tell(const char *text) const;
+    void tell(const char *text);
     void restoreHandlers(int count);
     static void onSignal(int signal);
 

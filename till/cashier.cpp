@@ -3,7 +3,6 @@
 #include "cancelbutton.h"
 #include "consoleprogress.h"
 #include "jsonline.h"
-
 #include <basicpaymentprocessing.h>
 #include <dbqueuebroker.h>
 #include <paymentprocessingrequest.h>
@@ -51,8 +50,7 @@ PaymentProcessingAnswer Cashier::sale(const SaleOptions &options, bool *interrup
     const PaymentProcessingAnswer answer = m_processing->payment(request);
     // Waits for an interruption still talking to the service before the answer is shown.
     button.disarm();
-    if (m_progress)
-        m_progress->finish();
+    endProgress();
     if (interrupted)
         *interrupted = button.wasPressed();
     return answer;
@@ -60,22 +58,14 @@ PaymentProcessingAnswer Cashier::sale(const SaleOptions &options, bool *interrup
 
 PaymentProcessingAnswer Cashier::refund(const QString &rrn, int amount)
 {
-    PaymentProcessingRequest request = makeRequest(PaymentProcessingRequest::Refund, amount);
-    request.setRrn(rrn);
-    const PaymentProcessingAnswer answer = m_processing->payment(request);
-    if (m_progress)
-        m_progress->finish();
-    return answer;
+    return sendForSale(PaymentProcessingRequest::Refund, rrn, amount,
+                       &BasicPaymentProcessing::payment);
 }
 
 PaymentProcessingAnswer Cashier::cancel(const QString &rrn, int amount)
 {
-    PaymentProcessingRequest request = makeRequest(PaymentProcessingRequest::Payment, amount);
-    request.setRrn(rrn);
-    const PaymentProcessingAnswer answer = m_processing->cancel(request);
-    if (m_progress)
-        m_progress->finish();
-    return answer;
+    return sendForSale(PaymentProcessingRequest::Payment, rrn, amount,
+                       &BasicPaymentProcessing::cancel);
 }
 
 QVector<Cashier::ReplayResult>
@@ -95,8 +85,7 @@ Cashier::replay(DBQueueBroker *queue, const std::function<void(const ReplayResul
                      .arg(message.id)
                      .arg(result.finished ? QStringLiteral("removed") : QStringLiteral("updated"))
                      .arg(queue->errorString()));
-        if (m_progress)
-            m_progress->finish();
+        endProgress();
         results.append(result);
         if (each)
             each(result);
@@ -130,7 +119,23 @@ QString Cashier::replayLine(const ReplayResult &result)
         .toString();
 }
 
-void Cashier::note(const QString &line) const
+PaymentProcessingAnswer Cashier::sendForSale(int type, const QString &rrn, int amount,
+                                             Operation operation)
+{
+    PaymentProcessingRequest request = makeRequest(type, amount);
+    request.setRrn(rrn);
+    const PaymentProcessingAnswer answer = (m_processing->*operation)(request);
+    endProgress();
+    return answer;
+}
+
+void Cashier::endProgress()
+{
+    if (m_progress)
+        m_progress->finish();
+}
+
+void Cashier::note(const QString &line)
 {
     if (m_progress)
         m_progress->printLine(line);

@@ -3,11 +3,14 @@
 #include <paymentprocessinganswer.h>
 
 #include <QString>
+#include <QVector>
+
 #include <functional>
 
 class BasicPaymentProcessing;
 class ConsoleProgress;
 class DBQueueBroker;
+class PaymentProcessingRequest;
 
 // What a cashier does with the plug-in: sales, refunds, cancellations and handing queued
 // messages back. Turns each into the request the host would send and reports the answer.
@@ -49,8 +52,16 @@ public:
     static QString replayLine(const ReplayResult &result);
 
 private:
-    void note(const QString &line) const;
+    using Operation =
+        PaymentProcessingAnswer (BasicPaymentProcessing::*)(const PaymentProcessingRequest &);
 
-    BasicPaymentProcessing *m_processing;
-    ConsoleProgress *m_progress;
+    // A request of `type` about the sale `rrn`, handed to the plug-in's `operation`.
+    PaymentProcessingAnswer sendForSale(int type, const QString &rrn, int amount,
+                                        Operation operation);
+    // Ends the progress display's line once an operation is over.
+    void endProgress();
+    void note(const QString &line);
+
+    BasicPaymentProcessing *const m_processing;
+    ConsoleProgress *const m_progress;
 };

@@ -7,7 +7,7 @@ namespace {
 // Key, English text. Hints are one sentence on what to do.
 const QHash<QString, QString> &table()
 {
-    static const QHash<QString, QString> texts = {
+    static const QHash<QString, QString> Texts = {
         // Check names beyond the configuration keys, which stand for themselves.
         {"checkConfigFile", "configuration file"},
         {"checkClientCertificate", "client certificate"},
@@ -144,13 +144,23 @@ const QHash<QString, QString> &table()
         {"pluginOk", "%1: IID %2, version %3, Qt %4 in its metadata"},
         {"pluginNoVersion", "not stated in its metadata"},
     };
-    return texts;
+    return Texts;
 }
 
 } // namespace
 
-QString CheckTexts::text(const char *key)
+namespace CheckTexts {
+
+QString text(const char *key)
 {
     const QString name = QString::fromLatin1(key);
     return table().value(name, name);
 }
+
+QString dateText(const QDateTime &time)
+{
+    return time.isValid() ? time.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm 'UTC'"))
+                          : text("dateUnknown");
+}
+
+} // namespace CheckTexts

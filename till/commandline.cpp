@@ -37,7 +37,14 @@ QString usageLine(const CommandLine::Command &command)
 
 const QVector<CommandLine::Command> &CommandLine::commands()
 {
-    static const QVector<Command> list = {
+    // The sale and the operations on a sale share these.
+    static const Option AmountOption = {
+        QStringLiteral("amount"), QStringLiteral("KOPECKS"),
+        QStringLiteral("amount in kopecks, a positive whole number"), true};
+    static const Option RrnOption = {
+        QStringLiteral("rrn"), QStringLiteral("ID"),
+        QStringLiteral("reference of the sale: the rrn its answer gave"), true};
+    static const QVector<Command> Commands = {
         {QStringLiteral("sale"),
          QStringLiteral("pay the current receipt by instalments"),
          QStringLiteral("Sends a sale (request type 1) of AMOUNT kopecks with the buyer's scanned "
@@ -47,8 +54,7 @@ const QVector<CommandLine::Command> &CommandLine::commands()
                         "ends with the sale, once the cancellation is confirmed or\nqueued and "
                         "the answer is printed; further signals do not stop it earlier (after "
                         "an\nunconfirmed cancellation they try it again)."),
-         {{QStringLiteral("amount"), QStringLiteral("KOPECKS"),
-           QStringLiteral("amount in kopecks, a positive whole number"), true},
+         {AmountOption,
           {QStringLiteral("code"), QStringLiteral("TEXT"),
            QStringLiteral("the scanned QR code of the buyer"), true},
           {QStringLiteral("interrupt-after"), QStringLiteral("SECONDS"),
@@ -58,19 +64,13 @@ const QVector<CommandLine::Command> &CommandLine::commands()
          QStringLiteral("Sends a refund receipt (request type 3) for the sale with reference ID "
                         "through the\nplug-in's payment. The positions returned come from "
                         "--receipt (their \"bquant\")."),
-         {{QStringLiteral("rrn"), QStringLiteral("ID"),
-           QStringLiteral("reference of the sale: the rrn its answer gave"), true},
-          {QStringLiteral("amount"), QStringLiteral("KOPECKS"),
-           QStringLiteral("amount in kopecks, a positive whole number"), true}}},
+         {RrnOption, AmountOption}},
         {QStringLiteral("cancel"),
          QStringLiteral("cancel a payment inside its sale receipt"),
          QStringLiteral("Cancels the sale with reference ID (request type 1) through the "
                         "plug-in's cancel. When\nthe service does not answer, the cancellation "
                         "is queued and finished by \"replay\"."),
-         {{QStringLiteral("rrn"), QStringLiteral("ID"),
-           QStringLiteral("reference of the sale: the rrn its answer gave"), true},
-          {QStringLiteral("amount"), QStringLiteral("KOPECKS"),
-           QStringLiteral("amount in kopecks, a positive whole number"), true}}},
+         {RrnOption, AmountOption}},
         {QStringLiteral("queue"),
          QStringLiteral("list the messages waiting in the queue"),
          QStringLiteral("Prints each pending queue message as one JSON object per line, oldest "
@@ -118,12 +118,12 @@ const QVector<CommandLine::Command> &CommandLine::commands()
          QStringLiteral("Shows the help of the command named after it, or this overview."),
          {}},
     };
-    return list;
+    return Commands;
 }
 
 const QVector<CommandLine::Option> &CommandLine::globalOptions()
 {
-    static const QVector<Option> list = {
+    static const QVector<Option> Options = {
         {QStringLiteral("config"), QStringLiteral("FILE"),
          QStringLiteral("the plug-in's ini file (url, login, password, ...)")},
         {QStringLiteral("receipt"), QStringLiteral("FILE"),
@@ -136,7 +136,7 @@ const QVector<CommandLine::Option> &CommandLine::globalOptions()
         {QStringLiteral("log"), QStringLiteral("FILE"),
          QStringLiteral("append the plug-in's log lines there (default: standard error)")},
     };
-    return list;
+    return Options;
 }
 
 bool CommandLine::parse(const QStringList &arguments)

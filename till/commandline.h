@@ -42,6 +42,11 @@ public:
     bool helpRequested() const { return m_help; }
     bool isSet(const QString &option) const { return m_values.contains(option); }
     QString value(const QString &option) const { return m_values.value(option); }
+    // The option's value when it is given, `defaultValue` when it is not.
+    QString value(const QString &option, const QString &defaultValue) const
+    {
+        return m_values.value(option, defaultValue);
+    }
 
     // The help of a command, or the overview when `command` is empty.
     static QString helpText(const QString &command);

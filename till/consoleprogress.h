@@ -3,6 +3,7 @@
 #include <progressview.h>
 
 #include <QString>
+
 #include <cstdio>
 #include <mutex>
 
@@ -26,8 +27,6 @@ public:
     void printLine(const QString &line);
     // Ends the bar's line, so that what follows starts on a fresh one, and forgets the state.
     void finish();
-
-    bool isInteractive() const { return m_interactive; }
 
 private:
     void drawBarLocked();

@@ -1,11 +1,10 @@
 #include "demo.h"
 
-#include <config.h>
-
 #include "cashier.h"
 #include "hostenvironment.h"
+#include "receiptreader.h"
 #include "till.h"
-
+#include <config.h>
 #include <dbqueuebroker.h>
 #include <document.h>
 #include <sandbox.h>
@@ -21,21 +20,32 @@ const QString KettleName = QStringLiteral("Чайник электрически
 const QString MugArticul = QStringLiteral("MUG-2");
 const QString MugName = QStringLiteral("Кружка");
 
-} // namespace
-
-Demo::Demo(const QString &pluginFile, const QString &logFile, const QString &configFile)
-    : m_pluginFile(pluginFile), m_logFile(logFile), m_configFile(configFile)
-{}
-
-Demo::~Demo() = default;
-
-QString Demo::quoted(const QString &value)
+// A value as it goes between double quotes in an ini file.
+QString quoted(const QString &value)
 {
     QString text = value;
     text.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
     text.replace(QLatin1Char('"'), QStringLiteral("\\\""));
     return text;
 }
+
+QSharedPointer<Document> receipt(const QVector<ReceiptReader::Position> &positions)
+{
+    auto document = QSharedPointer<Document>::create();
+    double total = 0.0;
+    for (const ReceiptReader::Position &position : positions) {
+        document->addGoodsItem(ReceiptReader::goodsItem(position));
+        total += position.sumb;
+    }
+    document->setTotalSum(total);
+    return document;
+}
+
+} // namespace
+
+Demo::Demo(const QString &pluginFile, const QString &logFile, const QString &configFile)
+    : m_pluginFile(pluginFile), m_logFile(logFile), m_configFile(configFile)
+{}
 
 int Demo::run()
 {
@@ -155,25 +165,6 @@ int Demo::run()
     return m_passed == m_step ? Till::Done : Till::Refused;
 }
 
-QSharedPointer<Document> Demo::receipt(const QVector<Position> &positions)
-{
-    auto document = QSharedPointer<Document>::create();
-    double total = 0.0;
-    for (const Position &position : positions) {
-        auto item = QSharedPointer<TGoodsItem>::create();
-        item->setPosnum(position.posnum);
-        item->setArticul(position.articul);
-        item->setName(position.name);
-        item->setQuantity(position.quantity);
-        item->setBquant(position.bquant);
-        item->setSumb(position.sumb);
-        document->addGoodsItem(item);
-        total += position.sumb;
-    }
-    document->setTotalSum(total);
-    return document;
-}
-
 void Demo::heading(const QString &title)
 {
     ++m_step;
@@ -185,11 +176,10 @@ void Demo::show(const PaymentProcessingAnswer &answer)
     Till::printOut(Cashier::answerLine(answer));
 }
 
-bool Demo::verdict(bool asExpected, const QString &expectation)
+void Demo::verdict(bool asExpected, const QString &expectation)
 {
     if (asExpected)
         ++m_passed;
     Till::printOut(asExpected ? QStringLiteral("-> as expected: %1").arg(expectation)
                               : QStringLiteral("-> UNEXPECTED: wanted %1").arg(expectation));
-    return asExpected;
 }

@@ -2,13 +2,7 @@
 
 #include <paymentprocessinganswer.h>
 
-#include <QSharedPointer>
 #include <QString>
-
-class Cashier;
-class Document;
-class HostEnvironment;
-class Sandbox;
 
 // A walk through every operation against a Velmor service started inside the till, with a
 // configuration and a queue in a temporary directory: what a new developer or a reviewer
@@ -18,7 +12,6 @@ class Demo
 public:
     // `configFile`, when given, lends the demo its login, password and timeout.
     Demo(const QString &pluginFile, const QString &logFile, const QString &configFile = QString());
-    ~Demo();
 
     // 0 when every step gave its expected outcome, 1 when one did not, 2 when the demo could
     // not be set up (errorString() says why).
@@ -26,22 +19,9 @@ public:
     QString errorString() const { return m_error; }
 
 private:
-    struct Position
-    {
-        int posnum;
-        QString articul;
-        QString name;
-        double quantity;
-        double bquant;
-        double sumb;
-    };
-
-    // A value as it goes between double quotes in an ini file.
-    static QString quoted(const QString &value);
-    static QSharedPointer<Document> receipt(const QVector<Position> &positions);
     void heading(const QString &title);
     void show(const PaymentProcessingAnswer &answer);
-    bool verdict(bool asExpected, const QString &expectation);
+    void verdict(bool asExpected, const QString &expectation);
 
     QString m_pluginFile;
     QString m_logFile;

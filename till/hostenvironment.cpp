@@ -12,6 +12,18 @@
 #include <QDir>
 #include <QFileInfo>
 
+namespace {
+
+// Takes a service out of its singleton, if it is still the one there, and ends it.
+template<typename Service> void withdraw(std::unique_ptr<Service> &service)
+{
+    if (Singleton<Service>::instance == service.get())
+        Singleton<Service>::instance = nullptr;
+    service.reset();
+}
+
+} // namespace
+
 HostEnvironment::HostEnvironment() = default;
 
 HostEnvironment::~HostEnvironment()
@@ -22,16 +34,10 @@ HostEnvironment::~HostEnvironment()
         m_session->setProgressView(nullptr);
     m_progress.finish();
     if (m_logWriter)
-        Log4Qt::LogManager::rootLogger()->removeAppender(m_logWriter.data());
-    if (Singleton<DBQueueBroker>::instance == m_queue)
-        Singleton<DBQueueBroker>::instance = nullptr;
-    delete m_queue;
-    if (Singleton<Session>::instance == m_session)
-        Singleton<Session>::instance = nullptr;
-    delete m_session;
-    if (Singleton<Config>::instance == m_config)
-        Singleton<Config>::instance = nullptr;
-    delete m_config;
+        Log4Qt::LogManager::rootLogger()->removeAppender(m_logWriter.get());
+    withdraw(m_queue);
+    withdraw(m_session);
+    withdraw(m_config);
 }
 
 bool HostEnvironment::setUpLogging(const QString &fileName)
@@ -49,15 +55,15 @@ bool HostEnvironment::setUpLogging(const QString &fileName)
             m_logFile.flush();
         };
     }
-    m_logWriter.reset(new LogWriter(sink));
-    Log4Qt::LogManager::rootLogger()->addAppender(m_logWriter.data());
+    m_logWriter = std::make_unique<LogWriter>(sink);
+    Log4Qt::LogManager::rootLogger()->addAppender(m_logWriter.get());
     return true;
 }
 
 bool HostEnvironment::setUpServices(const QString &configFile, const QString &queueFile,
                                     bool listOnly)
 {
-    m_config = new Config;
+    m_config = std::make_unique<Config>();
     if (!configFile.isEmpty()) {
         // Config::loadFile skips what it cannot read without a word; a file the cashier
         // named must not be skipped like that.
@@ -84,16 +90,16 @@ bool HostEnvironment::setUpServices(const QString &configFile, const QString &qu
                             .arg(configFile));
         m_config->loadFile(configFile, QString());
     }
-    Singleton<Config>::instance = m_config;
+    Singleton<Config>::instance = m_config.get();
 
-    m_session = new Session;
+    m_session = std::make_unique<Session>();
     m_session->setProgressView(&m_progress);
-    Singleton<Session>::instance = m_session;
+    Singleton<Session>::instance = m_session.get();
 
-    m_queue = new DBQueueBroker(queueFile, listOnly && QFileInfo::exists(queueFile)
-                                               ? DBQueueBroker::OpenMode::ReadOnly
-                                               : DBQueueBroker::OpenMode::ReadWrite);
-    Singleton<DBQueueBroker>::instance = m_queue;
+    m_queue = std::make_unique<DBQueueBroker>(queueFile, listOnly && QFileInfo::exists(queueFile)
+                                                             ? DBQueueBroker::OpenMode::ReadOnly
+                                                             : DBQueueBroker::OpenMode::ReadWrite);
+    Singleton<DBQueueBroker>::instance = m_queue.get();
     if (!m_queue->isOpen())
         return fail(
             QStringLiteral("queue %1: cannot be opened: %2").arg(queueFile, m_queue->errorString()));

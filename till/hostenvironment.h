@@ -5,9 +5,10 @@
 
 #include <QFile>
 #include <QPluginLoader>
-#include <QScopedPointer>
 #include <QSharedPointer>
 #include <QString>
+
+#include <memory>
 
 class AbstractDocument;
 class BasicPaymentProcessing;
@@ -44,7 +45,7 @@ public:
     void setDocument(const QSharedPointer<AbstractDocument> &document);
 
     BasicPaymentProcessing *processing() const { return m_processing; }
-    DBQueueBroker *queue() const { return m_queue; }
+    DBQueueBroker *queue() const { return m_queue.get(); }
     ConsoleProgress &progress() { return m_progress; }
     QString errorString() const { return m_error; }
     // Whether log lines go to a file of their own rather than to standard error.
@@ -60,10 +61,11 @@ private:
 
     ConsoleProgress m_progress;
     QFile m_logFile;
-    QScopedPointer<LogWriter> m_logWriter;
-    Config *m_config = nullptr;
-    Session *m_session = nullptr;
-    DBQueueBroker *m_queue = nullptr;
+    std::unique_ptr<LogWriter> m_logWriter;
+    // The host's services, owned here and published through their singletons.
+    std::unique_ptr<Config> m_config;
+    std::unique_ptr<Session> m_session;
+    std::unique_ptr<DBQueueBroker> m_queue;
     QPluginLoader m_loader;
     BasicPaymentProcessing *m_processing = nullptr;
     QString m_error;

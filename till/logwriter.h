@@ -3,6 +3,7 @@
 #include <log4qt/appender.h>
 
 #include <QString>
+
 #include <functional>
 
 // Writes each log event as one line: ISO time, level, logger, text. Control characters in

@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QSet>
 #include <QStringList>
+
 #include <cmath>
 #include <limits>
 
@@ -171,40 +172,39 @@ bool ReceiptReader::parse(const QByteArray &json, const QString &origin)
         if (!problem.isEmpty())
             return fail(origin, problem);
 
-        int posnum = 0;
-        QString articul;
-        QString name;
-        double quantity = 0.0;
-        double bquant = 0.0;
-        double sumb = 0.0;
+        Position position;
         const QString prefix = where + QLatin1Char('.');
         const auto member = [&object](const char *key) { return object.value(QLatin1String(key)); };
-        problem = readPosnum(member("posnum"), prefix + "posnum", &posnum);
+        problem = readPosnum(member("posnum"), prefix + "posnum", &position.posnum);
         if (problem.isEmpty())
-            problem = readString(member("articul"), prefix + "articul", &articul);
+            problem = readString(member("articul"), prefix + "articul", &position.articul);
         if (problem.isEmpty())
-            problem = readString(member("name"), prefix + "name", &name);
+            problem = readString(member("name"), prefix + "name", &position.name);
         if (problem.isEmpty())
-            problem = readAmount(member("quantity"), prefix + "quantity", &quantity);
+            problem = readAmount(member("quantity"), prefix + "quantity", &position.quantity);
         if (problem.isEmpty())
-            problem = readAmount(member("bquant"), prefix + "bquant", &bquant);
+            problem = readAmount(member("bquant"), prefix + "bquant", &position.bquant);
         if (problem.isEmpty())
-            problem = readAmount(member("sumb"), prefix + "sumb", &sumb);
+            problem = readAmount(member("sumb"), prefix + "sumb", &position.sumb);
         if (!problem.isEmpty())
             return fail(origin, problem);
-
-        auto item = QSharedPointer<TGoodsItem>::create();
-        item->setPosnum(posnum);
-        item->setArticul(articul);
-        item->setName(name);
-        item->setQuantity(quantity);
-        item->setBquant(bquant);
-        item->setSumb(sumb);
-        document->addGoodsItem(item);
+        document->addGoodsItem(goodsItem(position));
     }
 
     m_document = document;
     return true;
+}
+
+QSharedPointer<TGoodsItem> ReceiptReader::goodsItem(const Position &position)
+{
+    auto item = QSharedPointer<TGoodsItem>::create();
+    item->setPosnum(position.posnum);
+    item->setArticul(position.articul);
+    item->setName(position.name);
+    item->setQuantity(position.quantity);
+    item->setBquant(position.bquant);
+    item->setSumb(position.sumb);
+    return item;
 }
 
 bool ReceiptReader::fail(const QString &origin, const QString &problem)

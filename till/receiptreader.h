@@ -20,6 +20,20 @@ public:
     static constexpr double MaxValue = 1e10;
     static constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
 
+    // One position of a receipt, as the file states it.
+    struct Position
+    {
+        int posnum = 0;
+        QString articul;
+        QString name;
+        double quantity = 0.0;
+        double bquant = 0.0; // how many of them are returned
+        double sumb = 0.0;
+    };
+
+    // The goods item the host's receipt holds for `position`.
+    static QSharedPointer<TGoodsItem> goodsItem(const Position &position);
+
     bool read(const QString &fileName);
     // The same for bytes already in hand; `origin` names them in error messages.
     bool parse(const QByteArray &json, const QString &origin);

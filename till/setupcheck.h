@@ -1,13 +1,12 @@
 #pragma once
 
+#include "checkreport.h"
 #include "checkresult.h"
 
-#include <QScopedPointer>
 #include <QString>
-#include <QUrl>
 #include <QVector>
 
-#include <functional>
+#include <memory>
 
 class Config;
 
@@ -26,12 +25,7 @@ public:
         QString pluginFile;
     };
 
-    using Sink = std::function<void(const CheckResult &)>;
-
-    // Certificates that end sooner than this are worth a warning.
-    static constexpr int ExpiryWarningDays = 30;
-    // Queue messages older than this should have been replayed long ago.
-    static constexpr int QueueAgeWarningHours = 24;
+    using Sink = CheckReport::Sink;
 
     explicit SetupCheck(const Settings &settings);
     ~SetupCheck();
@@ -45,32 +39,6 @@ public:
     static bool anyFailed(const QVector<CheckResult> &results);
 
 private:
-    void add(const QString &check, CheckResult::Outcome outcome, const QString &detail,
-             const QString &hint = QString());
-    void skip(const QString &check, const QString &why);
-
-    void checkConfigFile();
-    void checkUrl();
-    void checkSecrets();
-    void checkTimeout();
-    void checkInterval();
-    void checkCertificatePath();
-    void checkUnreadKeys();
-    void checkClientCertificate();
-    void checkCaFile();
-    void checkService();
-    void checkCredentials();
-    void checkQueue();
-    void checkPlugin();
-
     Settings m_settings;
-    QScopedPointer<Config> m_config;
-    Sink m_sink;
-    QVector<CheckResult> m_results;
-
-    bool m_configReadable = false;
-    QUrl m_url;
-    bool m_urlUsable = false;
-    int m_timeoutSeconds = 60;
-    bool m_serviceReachable = false;
+    std::unique_ptr<Config> m_config;
 };

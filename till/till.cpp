@@ -2,21 +2,20 @@
 
 #include "cashier.h"
 #include "demo.h"
-
 #include "hostenvironment.h"
 #include "jsonline.h"
 #include "receiptreader.h"
-#include "setupcheck.h"
 #include "replaylock.h"
+#include "setupcheck.h"
 #include "signalhold.h"
-#include <QFileInfo>
-
 #include <dbqueuebroker.h>
 #include <log4qt/logger.h>
 #include <log4qt/logmanager.h>
 
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QRegularExpression>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -28,6 +27,14 @@
 namespace {
 
 const QString DefaultQueueFile = QStringLiteral("till-queue.sqlite");
+
+// Set by guardStandardStreams() when the till was started with standard output closed.
+bool stdoutWasClosed = false;
+
+QByteArray withLineEnd(const QString &line)
+{
+    return line.endsWith(QLatin1Char('\n')) ? line.toUtf8() : (line + '\n').toUtf8();
+}
 
 } // namespace
 
@@ -67,9 +74,9 @@ int Till::runCommand(const QStringList &arguments)
     if (command == QLatin1String("sale"))
         return runSale(host);
     if (command == QLatin1String("refund"))
-        return runRefund(host);
+        return runOnSale(host, &Cashier::refund);
     if (command == QLatin1String("cancel"))
-        return runCancel(host);
+        return runOnSale(host, &Cashier::cancel);
     if (command == QLatin1String("replay"))
         return runReplay(host);
     return unusable(QStringLiteral("command '%1' is not implemented").arg(command));
@@ -79,8 +86,8 @@ bool Till::parseAmount(const QString &text, int *amount, QString *error)
 {
     // Only digits: "+5", " 5", "5.0" or "1e3" are not what a till sends and are refused
     // rather than guessed at.
-    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
-    if (!digits.match(text).hasMatch()) {
+    static const QRegularExpression Digits(QStringLiteral("^[0-9]+$"));
+    if (!Digits.match(text).hasMatch()) {
         *error = QStringLiteral("amount '%1' is not a whole number of kopecks").arg(text);
         return false;
     }
@@ -102,11 +109,11 @@ bool Till::parseAmount(const QString &text, int *amount, QString *error)
 
 bool Till::parseSeconds(const QString &text, int *milliseconds, QString *error)
 {
-    static const QRegularExpression number(QStringLiteral("^[0-9]+(\\.[0-9]+)?$"));
+    static const QRegularExpression Number(QStringLiteral("^[0-9]+(\\.[0-9]+)?$"));
     bool ok = false;
     const double seconds = text.toDouble(&ok);
     // A day is far more than any sale waits; the bound keeps the milliseconds in an int.
-    if (!number.match(text).hasMatch() || !ok || !std::isfinite(seconds) || seconds > 86400) {
+    if (!Number.match(text).hasMatch() || !ok || !std::isfinite(seconds) || seconds > 86400) {
         *error = QStringLiteral("--interrupt-after '%1' is not a number of seconds between 0 and "
                                 "86400")
                      .arg(text);
@@ -115,18 +122,6 @@ bool Till::parseSeconds(const QString &text, int *milliseconds, QString *error)
     *milliseconds = int(std::lround(seconds * 1000));
     return true;
 }
-
-namespace {
-
-// Set by guardStandardStreams() when the till was started with standard output closed.
-bool stdoutWasClosed = false;
-
-QByteArray withLineEnd(const QString &line)
-{
-    return line.endsWith(QLatin1Char('\n')) ? line.toUtf8() : (line + '\n').toUtf8();
-}
-
-} // namespace
 
 bool Till::printOut(const QString &line, QString *error)
 {
@@ -193,41 +188,54 @@ void Till::deliver(const QString &line, const HostEnvironment *host)
                         .arg(why, line));
 }
 
-int Till::unusable(const QString &error) const
+int Till::deliverAnswer(const PaymentProcessingAnswer &answer, const HostEnvironment &host)
+{
+    deliver(Cashier::answerLine(answer), &host);
+    return Cashier::isSuccess(answer) ? Done : Refused;
+}
+
+int Till::unusable(const QString &error)
 {
     printError(QStringLiteral("till: ") + error);
     return Unusable;
+}
+
+QString Till::argumentError() const
+{
+    QString error;
+    int value = 0;
+    if (m_commandLine.isSet(QStringLiteral("amount")) &&
+        !parseAmount(m_commandLine.value(QStringLiteral("amount")), &value, &error))
+        return error;
+    if (m_commandLine.isSet(QStringLiteral("interrupt-after")) &&
+        !parseSeconds(m_commandLine.value(QStringLiteral("interrupt-after")), &value, &error))
+        return error;
+    for (const char *name : {"code", "rrn"}) {
+        if (m_commandLine.isSet(QLatin1String(name)) &&
+            m_commandLine.value(QLatin1String(name)).trimmed().isEmpty())
+            return QStringLiteral("--%1 must not be empty").arg(QLatin1String(name));
+    }
+    return emptyFileOption({"config", "receipt", "queue", "plugin", "log"});
+}
+
+QString Till::emptyFileOption(std::initializer_list<const char *> names) const
+{
+    for (const char *name : names) {
+        if (m_commandLine.isSet(QLatin1String(name)) &&
+            m_commandLine.value(QLatin1String(name)).isEmpty())
+            return QStringLiteral("--%1 must name a file").arg(QLatin1String(name));
+    }
+    return QString();
 }
 
 bool Till::prepare(HostEnvironment &host, bool needsReceipt, bool listOnly)
 {
     // Every argument is checked before the plug-in is loaded, so that nothing reaches the
     // service on a command line that is wrong anywhere.
-    QString error;
-    int value = 0;
-    if (m_commandLine.isSet(QStringLiteral("amount")) &&
-        !parseAmount(m_commandLine.value(QStringLiteral("amount")), &value, &error)) {
+    const QString error = argumentError();
+    if (!error.isEmpty()) {
         unusable(error);
         return false;
-    }
-    if (m_commandLine.isSet(QStringLiteral("interrupt-after")) &&
-        !parseSeconds(m_commandLine.value(QStringLiteral("interrupt-after")), &value, &error)) {
-        unusable(error);
-        return false;
-    }
-    for (const char *name : {"code", "rrn"}) {
-        if (m_commandLine.isSet(QLatin1String(name)) &&
-            m_commandLine.value(QLatin1String(name)).trimmed().isEmpty()) {
-            unusable(QStringLiteral("--%1 must not be empty").arg(QLatin1String(name)));
-            return false;
-        }
-    }
-    for (const char *name : {"config", "receipt", "queue", "plugin", "log"}) {
-        if (m_commandLine.isSet(QLatin1String(name)) &&
-            m_commandLine.value(QLatin1String(name)).isEmpty()) {
-            unusable(QStringLiteral("--%1 must name a file").arg(QLatin1String(name)));
-            return false;
-        }
     }
 
     QSharedPointer<Document> document;
@@ -241,11 +249,7 @@ bool Till::prepare(HostEnvironment &host, bool needsReceipt, bool listOnly)
     }
 
     if (!host.setUpLogging(m_commandLine.value(QStringLiteral("log"))) ||
-        !host.setUpServices(m_commandLine.value(QStringLiteral("config")),
-                            m_commandLine.isSet(QStringLiteral("queue"))
-                                ? m_commandLine.value(QStringLiteral("queue"))
-                                : DefaultQueueFile,
-                            listOnly)) {
+        !host.setUpServices(m_commandLine.value(QStringLiteral("config")), queueFile(), listOnly)) {
         unusable(host.errorString());
         return false;
     }
@@ -255,57 +259,54 @@ bool Till::prepare(HostEnvironment &host, bool needsReceipt, bool listOnly)
 
 bool Till::preparePlugin(HostEnvironment &host)
 {
-    const QString plugin = m_commandLine.isSet(QStringLiteral("plugin"))
-                               ? m_commandLine.value(QStringLiteral("plugin"))
-                               : HostEnvironment::defaultPluginPath();
-    if (!host.loadPlugin(plugin)) {
+    if (!host.loadPlugin(pluginFile())) {
         unusable(host.errorString());
         return false;
     }
     return true;
 }
 
+int Till::amount() const
+{
+    int amount = 0;
+    QString error;
+    parseAmount(m_commandLine.value(QStringLiteral("amount")), &amount, &error);
+    return amount;
+}
+
+QString Till::queueFile() const
+{
+    return m_commandLine.value(QStringLiteral("queue"), DefaultQueueFile);
+}
+
+QString Till::pluginFile() const
+{
+    return m_commandLine.value(QStringLiteral("plugin"), HostEnvironment::defaultPluginPath());
+}
+
 int Till::runSale(HostEnvironment &host)
 {
-    QString error;
     Cashier::SaleOptions options;
-    parseAmount(m_commandLine.value(QStringLiteral("amount")), &options.amount, &error);
+    options.amount = amount();
     options.code = m_commandLine.value(QStringLiteral("code"));
-    if (m_commandLine.isSet(QStringLiteral("interrupt-after")))
+    if (m_commandLine.isSet(QStringLiteral("interrupt-after"))) {
+        QString error;
         parseSeconds(m_commandLine.value(QStringLiteral("interrupt-after")),
                      &options.interruptAfterMs, &error);
+    }
     options.interruptOnSignal = true;
 
     // Released once the answer is out; see SignalHold.
     const SignalHold hold;
     Cashier cashier(host.processing(), &host.progress());
-    const PaymentProcessingAnswer answer = cashier.sale(options);
-    deliver(Cashier::answerLine(answer), &host);
-    return Cashier::isSuccess(answer) ? Done : Refused;
+    return deliverAnswer(cashier.sale(options), host);
 }
 
-int Till::runRefund(HostEnvironment &host)
+int Till::runOnSale(HostEnvironment &host, SaleOperation operation)
 {
-    QString error;
-    int amount = 0;
-    parseAmount(m_commandLine.value(QStringLiteral("amount")), &amount, &error);
     Cashier cashier(host.processing(), &host.progress());
-    const PaymentProcessingAnswer answer =
-        cashier.refund(m_commandLine.value(QStringLiteral("rrn")), amount);
-    deliver(Cashier::answerLine(answer), &host);
-    return Cashier::isSuccess(answer) ? Done : Refused;
-}
-
-int Till::runCancel(HostEnvironment &host)
-{
-    QString error;
-    int amount = 0;
-    parseAmount(m_commandLine.value(QStringLiteral("amount")), &amount, &error);
-    Cashier cashier(host.processing(), &host.progress());
-    const PaymentProcessingAnswer answer =
-        cashier.cancel(m_commandLine.value(QStringLiteral("rrn")), amount);
-    deliver(Cashier::answerLine(answer), &host);
-    return Cashier::isSuccess(answer) ? Done : Refused;
+    return deliverAnswer((cashier.*operation)(m_commandLine.value(QStringLiteral("rrn")), amount()),
+                         host);
 }
 
 int Till::runQueue(HostEnvironment &host)
@@ -366,10 +367,7 @@ int Till::runDemo()
     const QString config = m_commandLine.value(QStringLiteral("config"));
     if (!config.isEmpty() && !QFileInfo(config).isReadable())
         return unusable(QStringLiteral("config %1: cannot be read").arg(config));
-    const QString plugin = m_commandLine.isSet(QStringLiteral("plugin"))
-                               ? m_commandLine.value(QStringLiteral("plugin"))
-                               : HostEnvironment::defaultPluginPath();
-    Demo demo(plugin, m_commandLine.value(QStringLiteral("log")), config);
+    Demo demo(pluginFile(), m_commandLine.value(QStringLiteral("log")), config);
     const int status = demo.run();
     if (status == Unusable)
         printError(QStringLiteral("till: ") + demo.errorString());
@@ -378,19 +376,13 @@ int Till::runDemo()
 
 int Till::runCheck()
 {
-    for (const char *name : {"config", "queue", "plugin"}) {
-        if (m_commandLine.isSet(QLatin1String(name)) &&
-            m_commandLine.value(QLatin1String(name)).isEmpty())
-            return unusable(QStringLiteral("--%1 must name a file").arg(QLatin1String(name)));
-    }
+    const QString error = emptyFileOption({"config", "queue", "plugin"});
+    if (!error.isEmpty())
+        return unusable(error);
     SetupCheck::Settings settings;
     settings.configFile = m_commandLine.value(QStringLiteral("config"));
-    settings.queueFile = m_commandLine.isSet(QStringLiteral("queue"))
-                             ? m_commandLine.value(QStringLiteral("queue"))
-                             : DefaultQueueFile;
-    settings.pluginFile = m_commandLine.isSet(QStringLiteral("plugin"))
-                              ? m_commandLine.value(QStringLiteral("plugin"))
-                              : HostEnvironment::defaultPluginPath();
+    settings.queueFile = queueFile();
+    settings.pluginFile = pluginFile();
     const bool json = m_commandLine.isSet(QStringLiteral("json"));
     SetupCheck check(settings);
     const QVector<CheckResult> results = check.run(

@@ -5,7 +5,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <initializer_list>
+
+class Cashier;
 class HostEnvironment;
+class PaymentProcessingAnswer;
 
 // The till's commands: reads the command line, sets up the host around the plug-in and runs
 // one command. Exit statuses: 0 done, 1 the service or the plug-in said no, 2 unusable
@@ -35,19 +39,32 @@ public:
     static void guardStandardStreams();
 
 private:
+    // What a refund or a cancellation asks of the cashier: the sale's rrn and an amount.
+    using SaleOperation = PaymentProcessingAnswer (Cashier::*)(const QString &, int);
+
     int runCommand(const QStringList &arguments);
     // Prints an answer line on standard output. When that fails, the line goes to standard
     // error and to the log file (if there is one) instead, and the till will exit with
     // AnswerNotDelivered: an approved sale's reference must never be lost without a word.
     void deliver(const QString &line, const HostEnvironment *host = nullptr);
-    int unusable(const QString &error) const;
+    // Delivers the plug-in's answer; Done when the host would treat it as done, else Refused.
+    int deliverAnswer(const PaymentProcessingAnswer &answer, const HostEnvironment &host);
+    int unusable(const QString &error);
+    // The first problem with the command line's values; empty when there is none.
+    QString argumentError() const;
+    // The first of `names` that is given with an empty file name, as an error; empty if none.
+    QString emptyFileOption(std::initializer_list<const char *> names) const;
     // Everything but the plug-in; false (with the error printed) on unusable input.
     bool prepare(HostEnvironment &host, bool needsReceipt, bool listOnly = false);
     bool preparePlugin(HostEnvironment &host);
 
+    // The values of options that have a default; --amount once prepare() has checked it.
+    int amount() const;
+    QString queueFile() const;
+    QString pluginFile() const;
+
     int runSale(HostEnvironment &host);
-    int runRefund(HostEnvironment &host);
-    int runCancel(HostEnvironment &host);
+    int runOnSale(HostEnvironment &host, SaleOperation operation);
     int runQueue(HostEnvironment &host);
     int runReplay(HostEnvironment &host);
     int runDemo();

@@ -1,0 +1,239 @@
+#include "configcheck.h"
+
+#include "checkkeys.h"
+#include "checkreport.h"
+#include "checktexts.h"
+#include <config.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QTextCodec>
+
+#include <arpa/inet.h>
+#include <cstring>
+
+namespace {
+
+using CheckTexts::text;
+using Outcome = CheckResult::Outcome;
+
+// The values the plug-in falls back on when a key is absent.
+const QString DefaultUrl = QStringLiteral("http://localhost");
+constexpr int DefaultTimeout = 60;
+constexpr int DefaultInterval = 10;
+
+bool isLoopbackHost(const QString &host)
+{
+    const QString lower = host.toLower();
+    if (lower == QLatin1String("localhost") || lower.endsWith(QLatin1String(".localhost")))
+        return true;
+    const QByteArray bytes = lower.toLatin1();
+    in_addr v4{};
+    if (inet_pton(AF_INET, bytes.constData(), &v4) == 1)
+        return (ntohl(v4.s_addr) >> 24) == 127;
+    in6_addr v6{};
+    if (inet_pton(AF_INET6, bytes.constData(), &v6) == 1)
+        return std::memcmp(&v6, &in6addr_loopback, sizeof v6) == 0;
+    return false;
+}
+
+QString secretText(const QString &value)
+{
+    return value.isEmpty() ? text("secretEmpty") : text("secretSet");
+}
+
+} // namespace
+
+ConfigCheck::ConfigCheck(const QString &fileName, Config &config, CheckReport &report)
+    : m_fileName(fileName), m_config(config), m_report(report), m_timeoutSeconds(DefaultTimeout)
+{}
+
+void ConfigCheck::checkFile()
+{
+    const QString check = text("checkConfigFile");
+    if (m_fileName.isEmpty()) {
+        m_readable = true;
+        m_report.add(check, Outcome::Warn, text("configNone"), text("configNoneHint"));
+        return;
+    }
+    const QFileInfo info(m_fileName);
+    if (!info.exists()) {
+        m_report.add(check, Outcome::Fail, text("configMissing").arg(m_fileName),
+                     text("configMissingHint"));
+        return;
+    }
+    QFile file(m_fileName);
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
+        m_report.add(
+            check, Outcome::Fail,
+            text("configUnreadable")
+                .arg(m_fileName, info.isFile() ? file.errorString() : text("configNotAFile")),
+            text("configUnreadableHint"));
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    m_readable = true;
+    m_config.loadFile(m_fileName, QString());
+
+    // The configuration reads the file as UTF-8 whatever it holds, so a file saved in another
+    // encoding still loads, with its non-ASCII values garbled.
+    QTextCodec::ConverterState state;
+    QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
+    if (state.invalidChars > 0) {
+        m_report.add(check, Outcome::Fail, text("configNotUtf8").arg(m_fileName),
+                     text("configNotUtf8Hint"));
+        return;
+    }
+    m_report.add(check, Outcome::Ok, text("configOk").arg(m_fileName).arg(m_config.keys().size()));
+}
+
+void ConfigCheck::checkKeys()
+{
+    checkUrl();
+    checkSecrets();
+    checkTimeout();
+    checkInterval();
+    checkCertificatePath();
+    checkUnreadKeys();
+}
+
+void ConfigCheck::checkUrl()
+{
+    const QString &key = CheckKeys::Url;
+    const bool given = !m_config.getString(key, QString()).isNull();
+    const QString raw = m_config.getString(key, DefaultUrl);
+    m_url = QUrl(raw, QUrl::TolerantMode);
+    // Never the text as written: it may carry "user:password@".
+    QString shown = m_url.isValid() ? m_url.toString(QUrl::RemoveUserInfo) : QString();
+    if (shown.isEmpty())
+        shown = text("urlUnparsable");
+    if (!given)
+        shown = text("valueDefault").arg(shown);
+
+    const QString scheme = m_url.scheme().toLower();
+    if (!m_url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+        m_report.add(key, Outcome::Fail, text("urlScheme").arg(shown), text("urlHint"));
+        return;
+    }
+    if (m_url.host().isEmpty()) {
+        m_report.add(key, Outcome::Fail, text("urlNoHost").arg(shown), text("urlHint"));
+        return;
+    }
+    m_urlUsable = true;
+    if (!m_url.userInfo().isEmpty()) {
+        m_report.add(key, Outcome::Warn, text("urlUserInfo").arg(shown), text("urlUserInfoHint"));
+        return;
+    }
+    if (scheme == QLatin1String("http") && !isLoopbackHost(m_url.host())) {
+        m_report.add(key, Outcome::Warn, text("urlPlainHttp").arg(shown, m_url.host()),
+                     text("urlPlainHttpHint"));
+        return;
+    }
+    m_report.add(key, Outcome::Ok, shown);
+}
+
+void ConfigCheck::checkSecrets()
+{
+    // Neither the login nor a password is shown: they go into the authorization of every
+    // request, and the till's output ends up in tickets and chat windows.
+    for (const QString &key : {CheckKeys::Login, CheckKeys::Password})
+        m_report.add(key, Outcome::Ok, secretText(m_config.getString(key)));
+}
+
+void ConfigCheck::checkTimeout()
+{
+    const QString &key = CheckKeys::Timeout;
+    const QString raw = m_config.getString(key, QString());
+    if (raw.isNull()) {
+        m_report.add(key, Outcome::Ok,
+                     text("valueDefault").arg(text("seconds").arg(DefaultTimeout)));
+        return;
+    }
+    int value = 0;
+    if (!readWholeNumber(key, raw, DefaultTimeout, "timeoutHint", &value))
+        return;
+    // The transport never waits forever: zero or less counts as the default.
+    m_timeoutSeconds = value > 0 ? value : DefaultTimeout;
+    if (value <= 0) {
+        m_report.add(key, Outcome::Warn, text("timeoutNotPositive").arg(value).arg(DefaultTimeout),
+                     text("timeoutHint"));
+    } else if (value < 5) {
+        m_report.add(key, Outcome::Warn, text("timeoutShort").arg(value), text("timeoutHint"));
+    } else if (value > 300) {
+        m_report.add(key, Outcome::Warn, text("timeoutLong").arg(value), text("timeoutHint"));
+    } else {
+        m_report.add(key, Outcome::Ok, text("seconds").arg(value));
+    }
+}
+
+void ConfigCheck::checkInterval()
+{
+    const QString &key = CheckKeys::Interval;
+    const QString raw = m_config.getString(key, QString());
+    if (raw.isNull()) {
+        const QString shown = text("valueDefault").arg(text("seconds").arg(DefaultInterval));
+        if (!m_config.getString(CheckKeys::MisplacedInterval, QString()).isNull())
+            m_report.add(key, Outcome::Warn, text("intervalMisplaced").arg(shown),
+                         text("intervalMisplacedHint"));
+        else
+            m_report.add(key, Outcome::Ok, shown);
+        return;
+    }
+    int value = 0;
+    if (!readWholeNumber(key, raw, DefaultInterval, "intervalHint", &value))
+        return;
+    if (value < 1)
+        m_report.add(key, Outcome::Warn, text("intervalShort").arg(value), text("intervalHint"));
+    else
+        m_report.add(key, Outcome::Ok, text("seconds").arg(value));
+}
+
+bool ConfigCheck::readWholeNumber(const QString &key, const QString &raw, int defaultValue,
+                                  const char *hint, int *value)
+{
+    bool ok = false;
+    *value = raw.trimmed().toInt(&ok);
+    if (!ok)
+        m_report.add(key, Outcome::Warn, text("notWholeNumber").arg(defaultValue), text(hint));
+    return ok;
+}
+
+void ConfigCheck::checkCertificatePath()
+{
+    const QString path = m_config.getString(CheckKeys::CertificatePath);
+    m_report.add(CheckKeys::CertificatePath, Outcome::Ok,
+                 path.isEmpty() ? text("certificateNone") : path);
+    m_report.add(CheckKeys::CertificatePassword, Outcome::Ok,
+                 secretText(m_config.getString(CheckKeys::CertificatePassword)));
+}
+
+void ConfigCheck::checkUnreadKeys()
+{
+    static const QSet<QString> ReadKeys = {CheckKeys::Url,
+                                           CheckKeys::Login,
+                                           CheckKeys::Password,
+                                           CheckKeys::Timeout,
+                                           CheckKeys::Interval,
+                                           CheckKeys::CertificatePath,
+                                           CheckKeys::CertificatePassword};
+    const bool intervalInPlace = !m_config.getString(CheckKeys::Interval, QString()).isNull();
+    for (const QString &key : m_config.keys()) {
+        const QString section = key.section(QLatin1Char(':'), 0, 0);
+        const bool ours = key.contains(QLatin1Char(':')) &&
+                          (section.compare(QLatin1String("Velmor"), Qt::CaseInsensitive) == 0 ||
+                           section.compare(QLatin1String("Velmro"), Qt::CaseInsensitive) == 0);
+        if (!ours || ReadKeys.contains(key))
+            continue;
+        // Its value is never shown: a misspelt password key holds a password.
+        if (key == CheckKeys::MisplacedInterval) {
+            // Without the key in its place, the interval check has already said this.
+            if (intervalInPlace)
+                m_report.add(key, Outcome::Warn, text("keyUnread"), text("intervalMisplacedHint"));
+        } else if (section != QLatin1String("Velmor") && section != QLatin1String("Velmro")) {
+            m_report.add(key, Outcome::Warn, text("keyUnread"), text("keySectionCaseHint"));
+        } else {
+            m_report.add(key, Outcome::Warn, text("keyUnread"), text("keyUnreadHint"));
+        }
+    }
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+class CheckReport;
+class Config;
+
+// The configuration part of `till check`: the file (readable, UTF-8), every key the plug-in
+// reads with the value it will see, and the keys under its sections that nothing reads.
+// Secrets are only ever shown as set or empty.
+class ConfigCheck
+{
+public:
+    // Loads `fileName` (empty: none) into `config`, which the later checks read.
+    ConfigCheck(const QString &fileName, Config &config, CheckReport &report);
+
+    void checkFile();
+    // Only once checkFile() has found the file readable.
+    void checkKeys();
+
+    // Whether the plug-in could read a configuration (none at all counts: it has defaults).
+    bool isReadable() const { return m_readable; }
+    // The service's URL as the plug-in will use it, once checkKeys() has found it usable.
+    bool isUrlUsable() const { return m_urlUsable; }
+    const QUrl &url() const { return m_url; }
+    // The exchange timeout the transport will apply.
+    int timeoutSeconds() const { return m_timeoutSeconds; }
+
+private:
+    void checkUrl();
+    void checkSecrets();
+    void checkTimeout();
+    void checkInterval();
+    void checkCertificatePath();
+    void checkUnreadKeys();
+    // `raw` as a whole number into `value`; false, with a warning that `defaultValue` applies
+    // instead, when it is not one.
+    bool readWholeNumber(const QString &key, const QString &raw, int defaultValue, const char *hint,
+                         int *value);
+
+    QString m_fileName;
+    Config &m_config;
+    CheckReport &m_report;
+    bool m_readable = false;
+    QUrl m_url;
+    bool m_urlUsable = false;
+    int m_timeoutSeconds;
+};

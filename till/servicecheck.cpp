@@ -1,0 +1,177 @@
+#include "servicecheck.h"
+
+#include "certificatecheck.h"
+#include "checkkeys.h"
+#include "checkreport.h"
+#include "checktexts.h"
+#include <config.h>
+#include <restclient.h>
+
+#include <QDateTime>
+#include <QHash>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+#include <QUuid>
+
+namespace {
+
+using CheckTexts::dateText;
+using CheckTexts::text;
+using Outcome = CheckResult::Outcome;
+
+// A transport message as the cashier would see it, with its key for the catalogue.
+QString transportText(const tr::Tr &message)
+{
+    return QStringLiteral("%1 (%2)").arg(message.ru(), message.key());
+}
+
+QString millisecondsText(qint64 microseconds)
+{
+    return QString::number(double(microseconds) / 1000.0, 'f', 1);
+}
+
+// The same joining of base path and operation path as the plug-in's client does.
+QUrl serviceUrl(const QUrl &base, const QString &path)
+{
+    QUrl result(base);
+    QString joined = result.path(QUrl::FullyEncoded) + path;
+    joined.replace(QStringLiteral("//"), QStringLiteral("/"));
+    result.setPath(joined, QUrl::StrictMode);
+    return result;
+}
+
+// The transport settings a sale's client gets from the plug-in.
+void configure(RestClient &client, const Config &config, int timeoutSeconds)
+{
+    client.setTimeout(timeoutSeconds);
+    client.setCertificatePath(config.getString(CheckKeys::CertificatePath));
+    client.setCertificatePassword(config.getString(CheckKeys::CertificatePassword));
+}
+
+} // namespace
+
+ServiceCheck::ServiceCheck(const Config &config, const QUrl &url, int timeoutSeconds,
+                           CheckReport &report)
+    : m_config(config), m_url(url), m_timeoutSeconds(timeoutSeconds), m_report(report)
+{}
+
+QStringList ServiceCheck::checks()
+{
+    return {text("checkHostName"), text("checkConnection"), text("checkTls"),
+            text("checkCredentials")};
+}
+
+bool ServiceCheck::checkConnection()
+{
+    const QString hostCheck = text("checkHostName");
+    const QString connectCheck = text("checkConnection");
+    const QString tlsCheck = text("checkTls");
+
+    RestClient client;
+    configure(client, m_config, m_timeoutSeconds);
+    const ConnectionProbe probe = client.probeConnection(m_url);
+    const QString host = m_url.host();
+    const bool https = m_url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+    const int port = m_url.port(https ? 443 : 80);
+
+    if (!probe.resolved) {
+        m_report.add(hostCheck, Outcome::Fail,
+                     text("hostFail").arg(host, transportText(probe.errorMessage)),
+                     text("hostHint"));
+        m_report.skip(connectCheck, text("skipNoAddress"));
+        m_report.skip(tlsCheck, text("skipNoAddress"));
+        return false;
+    }
+    m_report.add(
+        hostCheck, Outcome::Ok,
+        text("hostOk").arg(host, probe.address.isEmpty() ? text("dateUnknown") : probe.address));
+
+    if (!probe.connected) {
+        m_report.add(connectCheck, Outcome::Fail,
+                     text("connectFail").arg(host).arg(port).arg(transportText(probe.errorMessage)),
+                     text("connectHint"));
+        m_report.skip(tlsCheck, text("skipNoConnection"));
+        return false;
+    }
+    m_report.add(connectCheck, Outcome::Ok,
+                 text("connectOk")
+                     .arg(host)
+                     .arg(port)
+                     .arg(probe.connectMicroseconds > 0
+                              ? millisecondsText(probe.connectMicroseconds)
+                              : text("dateUnknown")));
+
+    if (!https) {
+        m_report.add(tlsCheck, Outcome::Ok, text("tlsPlain"));
+        return true;
+    }
+    if (!probe.secured) {
+        m_report.add(tlsCheck, Outcome::Fail,
+                     text("tlsFail").arg(transportText(probe.errorMessage)), text("tlsHint"));
+        return false;
+    }
+    const QString found = text("tlsOk")
+                              .arg(millisecondsText(probe.handshakeMicroseconds))
+                              .arg(probe.serverSubject, dateText(probe.serverExpiry));
+    if (probe.serverExpiry.isValid() &&
+        probe.serverExpiry <
+            QDateTime::currentDateTimeUtc().addDays(CertificateCheck::ExpiryWarningDays))
+        m_report.add(tlsCheck, Outcome::Warn, text("tlsExpiresSoon").arg(found),
+                     text("tlsRenewHint"));
+    else
+        m_report.add(tlsCheck, Outcome::Ok, found);
+    return true;
+}
+
+void ServiceCheck::checkCredentials()
+{
+    const QString check = text("checkCredentials");
+    // An order id nobody has used: the service can only say it does not know it, and only
+    // after it has accepted the credentials.
+    const QString orderId = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    QByteArray credentials =
+        QStringLiteral("%1:%2")
+            .arg(m_config.getString(CheckKeys::Login), m_config.getString(CheckKeys::Password))
+            .toLocal8Bit()
+            .toBase64();
+    QHash<QString, QString> headers;
+    headers.insert(QStringLiteral("Content-Type"), QStringLiteral("application/json"));
+    headers.insert(QStringLiteral("Authorization"),
+                   QStringLiteral("Basic ") + QString::fromLatin1(credentials));
+    headers.insert(QStringLiteral("X-Correlation-ID"), orderId);
+    credentials.fill('\0');
+
+    RestClient client;
+    configure(client, m_config, m_timeoutSeconds);
+    client.get(serviceUrl(m_url, QStringLiteral("/%1/info").arg(orderId)), headers);
+    const RestResponse response = client.getResponse();
+
+    if (response.networkError > 0) {
+        m_report.add(check, Outcome::Fail,
+                     text("credentialsTransport").arg(transportText(response.errorMessage)),
+                     text("connectHint"));
+        return;
+    }
+    const QJsonObject error = response.json.value(QStringLiteral("error")).toObject();
+    const QString code = error.value(QStringLiteral("code")).toString();
+    if (code == QLatin1String("order_not_found")) {
+        m_report.add(check, Outcome::Ok, text("credentialsOk").arg(response.httpCode));
+        return;
+    }
+    QString answer;
+    if (!error.isEmpty())
+        answer = QStringLiteral("%1 %2").arg(code, error.value(QStringLiteral("text")).toString());
+    else if (!response.json.isEmpty())
+        answer = QString::fromUtf8(QJsonDocument(response.json).toJson(QJsonDocument::Compact))
+                     .left(300);
+    else
+        answer = text("credentialsNoJson");
+    if (response.httpCode == 401)
+        m_report.add(check, Outcome::Fail, text("credentialsRefused").arg(answer),
+                     text("credentialsHint"));
+    else
+        m_report.add(check, Outcome::Fail,
+                     text("credentialsUnexpected").arg(response.httpCode).arg(answer),
+                     text("credentialsUnexpectedHint"));
+}
