@@ -9,6 +9,7 @@
 #include <jsonline.h>
 #include <logwriter.h>
 #include <receiptreader.h>
+#include <tillconfig.h>
 #include <sandbox.h>
 
 #include <gmock/gmock.h>
@@ -1145,6 +1146,25 @@ TEST(LogWriter, FormatsTimeLevelLoggerAndText)
 }
 
 // ---- Pieces of the till ----
+
+TEST(TillConfig, TakesOnlyTheFileTheTillNamedOnceItNamedOne)
+{
+    QTemporaryDir dir;
+    const QString own = dir.filePath(QStringLiteral("own.ini"));
+    const QString installed = dir.filePath(QStringLiteral("installed.ini"));
+    ASSERT_TRUE(writeFile(own, "[Velmor]\nurl=http://own\n"));
+    ASSERT_TRUE(writeFile(installed, "[Velmor]\nurl=http://installed\nlogin=x\n"));
+
+    TillConfig named(own);
+    named.loadFile(own);
+    named.loadFile(installed);
+    EXPECT_EQ(named.getString(QStringLiteral("Velmor:url")), QStringLiteral("http://own"));
+    EXPECT_EQ(named.keys(), QStringList{QStringLiteral("Velmor:url")});
+
+    TillConfig unnamed{QString()};
+    unnamed.loadFile(installed);
+    EXPECT_EQ(unnamed.getString(QStringLiteral("Velmor:url")), QStringLiteral("http://installed"));
+}
 
 TEST(JsonLine, KeepsTheMembersInTheOrderGiven)
 {
