@@ -43,7 +43,7 @@ check-tsan: deps
 	cd build-tsan && $(TSAN_ENV) ctest --output-on-failure -j $(JOBS) --timeout 600 -R '$(TSAN_TESTS)'
 
 clean:
-	rm -rf $(BUILD) build-asan build-tsan
+	rm -rf $(BUILD) build-asan build-tsan $(PACKAGE_BUILD)
 
 # `make fuzz` builds the libFuzzer targets with clang into build-fuzz/ and runs each for
 # FUZZ_SECONDS (60) seconds; grown corpora and findings go to fuzz-out/.
@@ -60,3 +60,19 @@ bench: deps
 		-DVELMOR_BUILD_TESTS=OFF $(CMAKE_FLAGS)
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target velmor-bench
 	$(BENCH_BUILD)/bin/velmor-bench --results bench/RESULTS.md
+
+# `make package` builds the Debian packages velmor-plugin and velmor-till into
+# $(PACKAGE_BUILD)/ (installed under /usr and the host's pay-systems directory);
+# PACKAGE_RELEASE is their Debian revision. `make check-package` (root) installs, runs,
+# upgrades and purges them: scripts/check-package.sh.
+PACKAGE_BUILD ?= build-package
+PACKAGE_RELEASE ?= 1
+.PHONY: package check-package
+package: deps
+	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
+		-DVELMOR_BUILD_TESTS=OFF -DVELMOR_PACKAGE_RELEASE=$(PACKAGE_RELEASE) $(CMAKE_FLAGS)
+	cmake --build $(PACKAGE_BUILD) -j $(JOBS)
+	cd $(PACKAGE_BUILD) && cpack
+
+check-package:
+	PACKAGE_BUILD=$(PACKAGE_BUILD) ./scripts/check-package.sh

@@ -20,7 +20,8 @@ public:
     // unreadable file adds nothing. Lines starting with ';' or '#' are comments; a value is
     // taken as written (trimmed), or from inside double quotes, where \" and \\ are escapes.
     // Keys before the first [Section] are read under their name alone.
-    void loadFile(const QString &fileName, const QString &extra = QString());
+    // Virtual, so that a host can stand its own file in for the one a plug-in names.
+    virtual void loadFile(const QString &fileName, const QString &extra = QString());
 
     QString getString(const QString &key) const;
     QString getString(const QString &key, const QString &defaultValue) const;

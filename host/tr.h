@@ -21,6 +21,8 @@ public:
 
     QString key() const { return m_key; }
     QString ru() const;
+    // The arguments in the order given, so that a catalogue can translate each of them.
+    const QList<Tr> &args() const { return m_args; }
     bool isEmpty() const;
 
     bool operator==(const Tr &other) const;

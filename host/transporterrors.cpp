@@ -39,7 +39,7 @@ tr::Tr tlsVerificationMessage(long verifyResult)
                       "Сертификат сервера выдан на другое имя, защищённое соединение не "
                       "установлено");
     default:
-        return tr::Tr("restClientTlsFailure",
+        return tr::Tr("restClientTlsVerifyFailure",
                       "Не удалось проверить сертификат сервера, защищённое соединение не "
                       "установлено");
     }

@@ -17,7 +17,7 @@ class Logger;
 class Velmor : public QObject, public BasicPaymentProcessing
 {
     Q_OBJECT
-    Q_PLUGIN_METADATA(IID "Velmor")
+    Q_PLUGIN_METADATA(IID "Velmor" FILE "velmor.json")
     Q_INTERFACES(BasicPaymentProcessing)
 
 public:

@@ -3,6 +3,10 @@
 #include <cerrno>
 #include <unistd.h>
 
+#ifndef VELMOR_PAYSYSTEMS_DIR
+#error "VELMOR_PAYSYSTEMS_DIR names the default pay-systems directory; the build defines it"
+#endif
+
 namespace {
 
 PaymentProcessingAnswer unavailable(const char *key, const char *text)
@@ -14,7 +18,9 @@ PaymentProcessingAnswer unavailable(const char *key, const char *text)
 
 } // namespace
 
-BasicPaymentProcessing::BasicPaymentProcessing() = default;
+BasicPaymentProcessing::BasicPaymentProcessing()
+    : paySystemsDirectory(QStringLiteral(VELMOR_PAYSYSTEMS_DIR))
+{}
 
 BasicPaymentProcessing::~BasicPaymentProcessing() = default;
 

@@ -75,7 +75,8 @@ protected:
     int waitPaymentByQRCodeDuration = 0;
     int statusRequestsInterval = 1;
     QString dialogImagePath;
-    QString paySystemsDirectory = QStringLiteral("/mervale/cash/paysystems/");
+    // The build sets the default (VELMOR_PAYSYSTEMS_DIR), the directory the packages install to.
+    QString paySystemsDirectory;
 };
 
 Q_DECLARE_INTERFACE(BasicPaymentProcessing, "ZelnarPaymentProcessing/1.0")

@@ -13,6 +13,8 @@ PACKAGES=(
     libbenchmark-dev
     openssl
     clang libclang-rt-14-dev
+    qttools5-dev-tools python3
+    dpkg-dev lintian
 )
 
 missing=()

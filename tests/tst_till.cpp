@@ -9,6 +9,7 @@
 #include <jsonline.h>
 #include <logwriter.h>
 #include <receiptreader.h>
+#include <tillconfig.h>
 #include <sandbox.h>
 
 #include <gmock/gmock.h>
@@ -314,7 +315,14 @@ INSTANTIATE_TEST_SUITE_P(
         UnusableCase{"DemoWithAQueue",
                      {QStringLiteral("demo"), QStringLiteral("--queue"),
                       QStringLiteral("@DIR@/queue.sqlite")},
-                     "--queue does not apply"}),
+                     "--queue does not apply"},
+        UnusableCase{"LanguageWithoutCatalogue",
+                     saleWith({QStringLiteral("--amount"), QStringLiteral("100"),
+                               QStringLiteral("--lang"), QStringLiteral("xx")}),
+                     "--lang xx: no catalogue velmor_xx.qm"},
+        UnusableCase{"LanguageThatIsNoCode",
+                     {QStringLiteral("queue"), QStringLiteral("--lang=../en")},
+                     "--lang '../en' is not a language code"}),
     [](const testing::TestParamInfo<UnusableCase> &info) { return info.param.name; });
 
 // ---- Malformed receipts ----
@@ -550,6 +558,88 @@ TEST_F(TillTest, RejectedSaleExitsWithOne)
     EXPECT_EQ(answer.value(QStringLiteral("status")).toInt(-1), 1);
     EXPECT_FALSE(answer.value(QStringLiteral("message")).toString().isEmpty());
 }
+
+// ---- The cashier's language: answer messages and progress through the catalogue ----
+
+struct LanguageCase
+{
+    const char *name;
+    QStringList option; // the --lang option, or none
+    const char *rejected;
+    const char *progress;
+    const char *excessiveRefund;
+};
+
+void PrintTo(const LanguageCase &testCase, std::ostream *os)
+{
+    *os << testCase.name;
+}
+
+class TillLanguage : public TillTest, public testing::WithParamInterface<LanguageCase>
+{
+};
+
+// Three kettles back where one was bought.
+const QByteArray ExcessiveRefundReceipt =
+    R"({"totalSum": 4500.0, "items": [
+        {"posnum": 1, "articul": "KETTLE-1", "name": "Чайник", "quantity": 3, "bquant": 3,
+         "sumb": 4500.0}]})";
+
+TEST_P(TillLanguage, ShowsAnswersAndProgressInTheCashiersLanguage)
+{
+    const Outcome sale =
+        run(common() + GetParam().option +
+            QStringList{QStringLiteral("--receipt"), path("sale.json"), QStringLiteral("sale"),
+                        QStringLiteral("--amount"), QStringLiteral("200000"),
+                        QStringLiteral("--code"), QString::fromLatin1(Sandbox::CodeReject)});
+    ASSERT_TRUE(sale.finished);
+    EXPECT_EQ(sale.exitCode, 1) << sale.err.toStdString();
+    ASSERT_EQ(sale.outLines().size(), 1);
+    const QJsonObject rejected = parseLine(sale.outLines().first());
+    EXPECT_EQ(rejected.value(QStringLiteral("message")).toString(),
+              QString::fromUtf8(GetParam().rejected));
+    EXPECT_EQ(rejected.value(QStringLiteral("messageKey")).toString(),
+              QStringLiteral("velmorRejected"));
+    EXPECT_THAT(sale.err.toStdString(), HasSubstr(GetParam().progress));
+    // Log lines stay as the plug-in writes them.
+    QFile log(path("till.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_THAT(QString::fromUtf8(log.readAll()).toStdString(), HasSubstr("Заявка отклонена"));
+
+    const QString rrn = completedSale();
+    ASSERT_FALSE(rrn.isEmpty());
+    ASSERT_TRUE(writeFile(path("three.json"), ExcessiveRefundReceipt));
+    const Outcome refund = run(common() + GetParam().option +
+                               QStringList{QStringLiteral("--receipt"), path("three.json"),
+                                           QStringLiteral("refund"), QStringLiteral("--rrn"), rrn,
+                                           QStringLiteral("--amount"), QStringLiteral("450000")});
+    EXPECT_EQ(refund.exitCode, 1) << refund.err.toStdString();
+    ASSERT_EQ(refund.outLines().size(), 1);
+    const QJsonObject refused = parseLine(refund.outLines().first());
+    EXPECT_EQ(refused.value(QStringLiteral("message")).toString(),
+              QString::fromUtf8(GetParam().excessiveRefund));
+    EXPECT_EQ(refused.value(QStringLiteral("messageKey")).toString(),
+              QStringLiteral("velmorExceedingRefundedAmount"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Languages, TillLanguage,
+    testing::Values(LanguageCase{"RussianByDefault",
+                                 {},
+                                 "Заявка отклонена",
+                                 "[ 45%] Создание заказа VELMOR...\n",
+                                 "Сумма возврата превышает сумму заказа"},
+                    LanguageCase{"Russian",
+                                 {QStringLiteral("--lang"), QStringLiteral("ru")},
+                                 "Заявка отклонена",
+                                 "[ 45%] Создание заказа VELMOR...\n",
+                                 "Сумма возврата превышает сумму заказа"},
+                    LanguageCase{"English",
+                                 {QStringLiteral("--lang"), QStringLiteral("en")},
+                                 "Application rejected",
+                                 "[ 45%] Creating the VELMOR order...\n",
+                                 "The refund amount exceeds the order amount"}),
+    [](const testing::TestParamInfo<LanguageCase> &info) { return info.param.name; });
 
 TEST_F(TillTest, InterruptAfterCancelsAHeldSale)
 {
@@ -1056,6 +1146,25 @@ TEST(LogWriter, FormatsTimeLevelLoggerAndText)
 }
 
 // ---- Pieces of the till ----
+
+TEST(TillConfig, TakesOnlyTheFileTheTillNamedOnceItNamedOne)
+{
+    QTemporaryDir dir;
+    const QString own = dir.filePath(QStringLiteral("own.ini"));
+    const QString installed = dir.filePath(QStringLiteral("installed.ini"));
+    ASSERT_TRUE(writeFile(own, "[Velmor]\nurl=http://own\n"));
+    ASSERT_TRUE(writeFile(installed, "[Velmor]\nurl=http://installed\nlogin=x\n"));
+
+    TillConfig named(own);
+    named.loadFile(own);
+    named.loadFile(installed);
+    EXPECT_EQ(named.getString(QStringLiteral("Velmor:url")), QStringLiteral("http://own"));
+    EXPECT_EQ(named.keys(), QStringList{QStringLiteral("Velmor:url")});
+
+    TillConfig unnamed{QString()};
+    unnamed.loadFile(installed);
+    EXPECT_EQ(unnamed.getString(QStringLiteral("Velmor:url")), QStringLiteral("http://installed"));
+}
 
 TEST(JsonLine, KeepsTheMembersInTheOrderGiven)
 {

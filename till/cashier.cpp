@@ -1,6 +1,7 @@
 #include "cashier.h"
 
 #include "cancelbutton.h"
+#include "catalogue.h"
 #include "consoleprogress.h"
 #include "jsonline.h"
 #include <basicpaymentprocessing.h>
@@ -103,7 +104,7 @@ QString Cashier::answerLine(const PaymentProcessingAnswer &answer)
 {
     return JsonLine()
         .add(QStringLiteral("status"), int(answer.getStatus()))
-        .add(QStringLiteral("message"), answer.getMessage().ru())
+        .add(QStringLiteral("message"), Catalogue::shown().text(answer.getMessage()))
         .add(QStringLiteral("messageKey"), answer.getMessage().key())
         .add(QStringLiteral("rrn"), answer.getRRN())
         .add(QStringLiteral("paymentMethod"), int(answer.getPaymentMethod()))

@@ -132,9 +132,12 @@ const QVector<CommandLine::Option> &CommandLine::globalOptions()
          QStringLiteral("the queue database (default: till-queue.sqlite here)")},
         {QStringLiteral("plugin"), QStringLiteral("FILE"),
          QStringLiteral("the plug-in library (default: ../plugins/libvelmor.so next to the "
-                        "till)")},
+                        "till, else the installed one)")},
         {QStringLiteral("log"), QStringLiteral("FILE"),
          QStringLiteral("append the plug-in's log lines there (default: standard error)")},
+        {QStringLiteral("lang"), QStringLiteral("LANGUAGE"),
+         QStringLiteral("language of the answers' messages and the progress: ru (default) or "
+                        "en")},
     };
     return Options;
 }

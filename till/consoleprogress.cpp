@@ -1,5 +1,7 @@
 #include "consoleprogress.h"
 
+#include "catalogue.h"
+
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -26,7 +28,7 @@ void ConsoleProgress::setProgressValue(int value)
 void ConsoleProgress::setProgressText(const tr::Tr &message)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_text = message.ru();
+    m_text = Catalogue::shown().text(message);
     if (m_interactive) {
         drawBarLocked();
         return;

@@ -1,5 +1,7 @@
 #include "hostenvironment.h"
 
+#include "tillconfig.h"
+
 #include <basicpaymentprocessing.h>
 #include <config.h>
 #include <dbqueuebroker.h>
@@ -63,7 +65,7 @@ bool HostEnvironment::setUpLogging(const QString &fileName)
 bool HostEnvironment::setUpServices(const QString &configFile, const QString &queueFile,
                                     bool listOnly)
 {
-    m_config = std::make_unique<Config>();
+    m_config = std::make_unique<TillConfig>(configFile);
     if (!configFile.isEmpty()) {
         // Config::loadFile skips what it cannot read without a word; a file the cashier
         // named must not be skipped like that.
@@ -132,8 +134,14 @@ void HostEnvironment::setDocument(const QSharedPointer<AbstractDocument> &docume
 
 QString HostEnvironment::defaultPluginPath()
 {
-    return QDir::cleanPath(QCoreApplication::applicationDirPath() +
-                           QStringLiteral("/../plugins/libvelmor.so"));
+    const QString built = QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                                          QStringLiteral("/../plugins/libvelmor.so"));
+#ifdef VELMOR_INSTALLED_PLUGIN
+    // An installed till has no build tree beside it; it takes the installed plug-in.
+    if (!QFileInfo::exists(built))
+        return QStringLiteral(VELMOR_INSTALLED_PLUGIN);
+#endif
+    return built;
 }
 
 bool HostEnvironment::hasSection(const QString &text)

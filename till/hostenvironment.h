@@ -35,7 +35,8 @@ public:
     // Log lines go to `fileName` (appended) or, when empty, to standard error above the
     // progress display.
     bool setUpLogging(const QString &fileName);
-    // Creates Config (with `configFile` loaded when not empty), Session and the queue. With
+    // Creates Config (with `configFile` loaded when not empty, and then the only file loaded:
+    // see TillConfig), Session and the queue. With
     // `listOnly`, an existing queue file is opened read-only, so that it can be listed on a
     // read-only file or directory; a missing one is created as usual.
     bool setUpServices(const QString &configFile, const QString &queueFile, bool listOnly = false);
@@ -51,7 +52,7 @@ public:
     // Whether log lines go to a file of their own rather than to standard error.
     bool hasLogFile() const { return m_logFile.isOpen(); }
 
-    // ../plugins/libvelmor.so next to the running binary.
+    // ../plugins/libvelmor.so next to the running binary, else the installed plug-in.
     static QString defaultPluginPath();
 
 private:

@@ -1,6 +1,7 @@
 #include "till.h"
 
 #include "cashier.h"
+#include "catalogue.h"
 #include "demo.h"
 #include "hostenvironment.h"
 #include "jsonline.h"
@@ -56,6 +57,16 @@ int Till::runCommand(const QStringList &arguments)
         deliver(CommandLine::helpText(m_commandLine.command()));
         return Done;
     }
+
+    // Before anything is sent, so that an unusable language stops the till with nothing done.
+    const QString language = m_commandLine.isSet(QStringLiteral("lang"))
+                                 ? m_commandLine.value(QStringLiteral("lang"))
+                                 : Catalogue::DefaultLanguage;
+    const QString plugin = m_commandLine.isSet(QStringLiteral("plugin"))
+                               ? m_commandLine.value(QStringLiteral("plugin"))
+                               : HostEnvironment::defaultPluginPath();
+    if (!Catalogue::shown().load(language, Catalogue::directories(plugin)))
+        return unusable(Catalogue::shown().errorString());
 
     const QString command = m_commandLine.command();
     if (command == QLatin1String("demo"))

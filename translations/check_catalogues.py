@@ -1,0 +1,131 @@
+#!/usr/bin/env python3
+"""Holds the translation catalogues to the texts the code builds.
+
+Fails when a key the code builds is missing from the Russian catalogue or carries another
+Russian text there, when a translation lacks a key or leaves it unfinished, when a catalogue
+holds a key nothing builds, when a "%N" marker of a text is missing from its translation, and
+when one key is built with two different texts (a catalogue holds one text per key).
+
+usage: check_catalogues.py SOURCE_DIR
+"""
+import pathlib
+import re
+import sys
+import xml.etree.ElementTree as ElementTree
+
+LITERALS = r'((?:"(?:[^"\\]|\\.)*"\s*)+)'
+# tr::Tr("key", "text") and tr::Tr(QStringLiteral("key"), QStringLiteral("text" "more")), and
+# the base's unavailable("key", "text"), whose literals become a tr::Tr.
+MESSAGE = re.compile(
+    r'\b(?:tr::Tr|unavailable)\(\s*(?:QStringLiteral\(\s*)?"([A-Za-z]+)"\s*\)?\s*,\s*'
+    r'(?:QStringLiteral\(\s*)?' + LITERALS)
+# The service's errors as the local service sends them: errorReply(status, code, text).
+SERVICE_ERROR = re.compile(
+    r'\berrorReply\(\s*[^,]+,\s*QStringLiteral\(\s*"([a-z_]+)"\s*\)\s*,\s*'
+    r'QStringLiteral\(\s*' + LITERALS)
+MARKER = re.compile(r'%\d{1,2}')
+ESCAPES = {'n': '\n', 't': '\t', '"': '"', "'": "'", '\\': '\\'}
+
+# The message the client builds for a service error whose code is no string: its text is the
+# service's own, so the catalogue's default is ours.
+GENERIC_SERVICE_KEY = 'velmor'
+
+
+def literal_text(literals):
+    parts = re.findall(r'"((?:[^"\\]|\\.)*)"', literals)
+    return re.sub(r'\\(.)', lambda m: ESCAPES.get(m.group(1), m.group(0)), ''.join(parts))
+
+
+def service_key(code):
+    """The client's getTrId: "velmor" and each underscore part with its first letter raised."""
+    return 'velmor' + ''.join(part[:1].upper() + part[1:] for part in code.split('_') if part)
+
+
+def sources(root, folders):
+    for folder in folders:
+        for path in sorted((root / folder).rglob('*')):
+            if path.suffix in ('.cpp', '.h'):
+                yield path
+
+
+def built_messages(root, folders, problems):
+    """key -> Russian text, for every message the sources in `folders` build."""
+    messages = {}
+    for path in sources(root, folders):
+        for key, literals in MESSAGE.findall(path.read_text(encoding='utf-8')):
+            text = literal_text(literals)
+            if messages.get(key, text) != text:
+                problems.append(f'{key}: built with two texts, "{messages[key]}" and "{text}"'
+                                f' ({path.relative_to(root)})')
+            messages.setdefault(key, text)
+    return messages
+
+
+def service_messages(root):
+    messages = {GENERIC_SERVICE_KEY: None}
+    text = (root / 'sandbox' / 'sandbox.cpp').read_text(encoding='utf-8')
+    for code, literals in SERVICE_ERROR.findall(text):
+        messages[service_key(code)] = literal_text(literals)
+    return messages
+
+
+def read_catalogue(path, problems):
+    """id -> (source, translation, finished)."""
+    entries = {}
+    for message in ElementTree.parse(path).getroot().iter('message'):
+        key = message.get('id')
+        translation = message.find('translation')
+        if not key:
+            problems.append(f'{path.name}: a message without an id')
+            continue
+        if key in entries:
+            problems.append(f'{path.name}: {key} is there twice')
+        entries[key] = (message.findtext('source') or '', translation.text or '',
+                        translation.get('type') not in ('unfinished', 'obsolete', 'vanished'))
+    return entries
+
+
+def check(root, name, built, problems):
+    catalogues = sorted((root / 'translations').glob(f'{name}_*.ts'))
+    languages = [path.stem.split('_', 1)[1] for path in catalogues]
+    for required in ('ru', 'en'):
+        if required not in languages:
+            problems.append(f'{name}_{required}.ts is missing')
+    for path in catalogues:
+        language = path.stem.split('_', 1)[1]
+        entries = read_catalogue(path, problems)
+        for key, text in built.items():
+            if key not in entries:
+                problems.append(f'{path.name}: {key} is missing')
+                continue
+            source, translation, finished = entries[key]
+            if text is not None and source != text:
+                problems.append(f'{path.name}: {key}: source "{source}", the code builds "{text}"')
+            if not finished or not translation.strip():
+                problems.append(f'{path.name}: {key} has no finished translation')
+            elif sorted(MARKER.findall(source)) != sorted(MARKER.findall(translation)):
+                problems.append(f'{path.name}: {key}: the translation "{translation}" does not '
+                                f'keep the markers of "{source}"')
+            elif language == 'ru' and translation != source:
+                problems.append(f'{path.name}: {key}: the Russian translation differs from '
+                                f'its source')
+        for key in sorted(set(entries) - set(built)):
+            problems.append(f'{path.name}: {key} is built by nothing')
+
+
+def main():
+    root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else '.').resolve()
+    problems = []
+    plugin = built_messages(root, ('plugin', 'processing', 'velmor'), problems)
+    plugin.update(service_messages(root))
+    host = built_messages(root, ('host',), problems)
+    check(root, 'velmor', plugin, problems)
+    check(root, 'zelnarhost', host, problems)
+    for problem in problems:
+        print(problem)
+    print(f'{len(plugin)} plug-in keys, {len(host)} host keys, {len(problems)} problems')
+    return 1 if problems else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())

@@ -1,0 +1,174 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="ru">
+<!-- Messages by id (lrelease -idbased): the source is the Russian text the code builds. -->
+<context>
+    <name></name>
+    <message id="velmorScanTitle">
+        <source>Ввод QR-кода VELMOR</source>
+        <translation>VELMOR QR code entry</translation>
+    </message>
+    <message id="velmorScanMessage">
+        <source>Отсканируйте QR-код VELMOR</source>
+        <translation>Scan the VELMOR QR code</translation>
+    </message>
+    <message id="basicPaymentProcessingPayment">
+        <source>Операция оплаты недоступна</source>
+        <translation>Payment is not available</translation>
+    </message>
+    <message id="basicPaymentProcessingChange">
+        <source>Операция сдачи недоступна</source>
+        <translation>Change is not available</translation>
+    </message>
+    <message id="basicPaymentProcessingCancel">
+        <source>Операция отмены недоступна</source>
+        <translation>Cancellation is not available</translation>
+    </message>
+    <message id="basicPaymentProcessingCheckTotals">
+        <source>Операция печати короткого отчета недоступна</source>
+        <translation>Printing the short report is not available</translation>
+    </message>
+    <message id="basicPaymentProcessingCheckTotalsByMerchant">
+        <source>Операция сверки итогов для юр. лица недоступна</source>
+        <translation>Reconciling the totals of a legal entity is not available</translation>
+    </message>
+    <message id="basicPaymentProcessingPrintCopy">
+        <source>Операция печати копии недоступна</source>
+        <translation>Printing a copy is not available</translation>
+    </message>
+    <message id="basicPaymentProcessingPrintReport">
+        <source>Операция печати полного отчета недоступна</source>
+        <translation>Printing the full report is not available</translation>
+    </message>
+    <message id="basicPaymentProcessingPrintReportByMerchant">
+        <source>Операция печати полного отчета для юр. лица недоступна</source>
+        <translation>Printing the full report of a legal entity is not available</translation>
+    </message>
+    <message id="basicPaymentProcessingPrintShortReport">
+        <source>Операция печати короткого отчета недоступна</source>
+        <translation>Printing the short report is not available</translation>
+    </message>
+    <message id="basicPaymentProcessingBalance">
+        <source>Операция запроса баланса недоступна</source>
+        <translation>Balance inquiry is not available</translation>
+    </message>
+    <message id="basicPaymentProcessingDiscountCard">
+        <source>Операция получения скидочной карты недоступна</source>
+        <translation>Reading a discount card is not available</translation>
+    </message>
+    <message id="basicPaymentProcessingLoyaltyCards">
+        <source>Операция получения списка карт лояльности недоступна</source>
+        <translation>Listing the loyalty cards is not available</translation>
+    </message>
+    <message id="basicPaymentProcessingTestConnection">
+        <source>Операция проверки связи недоступна</source>
+        <translation>Testing the connection is not available</translation>
+    </message>
+    <message id="basicPaymentProcessingDemandPinCode">
+        <source>Операция запроса пин-кода недоступна</source>
+        <translation>Asking for the PIN is not available</translation>
+    </message>
+    <message id="basicPaymentProcessingDemandQrCode">
+        <source>Операция запроса QR-кода недоступна</source>
+        <translation>Asking for a QR code is not available</translation>
+    </message>
+    <message id="basicPaymentProcessingGetPaymentByQRCodeStatus">
+        <source>Операция получения статуса оплаты по QR-коду недоступна</source>
+        <translation>Getting the status of a QR code payment is not available</translation>
+    </message>
+    <message id="basicPaymentProcessingPaymentByQRCodeOnPinPad">
+        <source>Операция оплаты по QR-коду на PinPad недоступна</source>
+        <translation>Payment by QR code on the PIN pad is not available</translation>
+    </message>
+    <message id="basicPaymentProcessingCancelByQRCodeOnPinPad">
+        <source>Операция отмены оплаты по QR-коду на PinPad недоступна</source>
+        <translation>Cancelling a QR code payment on the PIN pad is not available</translation>
+    </message>
+    <message id="basicPaymentProcessingGetHashedCardNumber">
+        <source>Операция получения хэшированного номера карты недоступна</source>
+        <translation>Getting the hashed card number is not available</translation>
+    </message>
+    <message id="velmorNoDocument">
+        <source>Нет текущего чека</source>
+        <translation>No current receipt</translation>
+    </message>
+    <message id="velmorReceiptTooLarge">
+        <source>Чек слишком велик для оплаты VELMOR: уменьшите число позиций</source>
+        <translation>The receipt is too large for a VELMOR payment: reduce the number of positions</translation>
+    </message>
+    <message id="velmorProgressCreateMessage">
+        <source>Создание заказа VELMOR...</source>
+        <translation>Creating the VELMOR order...</translation>
+    </message>
+    <message id="velmorProgressApprovedMessage">
+        <source>Заявка одобрена, ожидание первого платежа...</source>
+        <translation>Application approved, waiting for the first payment...</translation>
+    </message>
+    <message id="velmorProgressInfoMessage">
+        <source>Получение статуса заказа...</source>
+        <translation>Getting the order status...</translation>
+    </message>
+    <message id="velmorCancelQueued">
+        <source>%1.
+Отмена будет выполнена после восстановления связи с сервером</source>
+        <translation>%1.
+The cancellation will be carried out once the connection to the server is back</translation>
+    </message>
+    <message id="velmorRejected">
+        <source>Заявка отклонена</source>
+        <translation>Application rejected</translation>
+    </message>
+    <message id="velmor">
+        <source>Ошибка сервиса VELMOR</source>
+        <translation>VELMOR service error</translation>
+    </message>
+    <message id="velmorInvalidRequest">
+        <source>Некорректный запрос: %1</source>
+        <translation>Invalid request: %1</translation>
+    </message>
+    <message id="velmorOrderNotFound">
+        <source>Заказ не найден</source>
+        <translation>Order not found</translation>
+    </message>
+    <message id="velmorServiceError">
+        <source>Внутренняя ошибка сервиса</source>
+        <translation>Internal service error</translation>
+    </message>
+    <message id="velmorNotFound">
+        <source>Метод не найден</source>
+        <translation>Method not found</translation>
+    </message>
+    <message id="velmorUnauthorized">
+        <source>Неверный логин или пароль</source>
+        <translation>Wrong login or password</translation>
+    </message>
+    <message id="velmorMethodNotAllowed">
+        <source>Метод запроса не поддерживается</source>
+        <translation>Request method not supported</translation>
+    </message>
+    <message id="velmorClientRejected">
+        <source>Клиент не найден</source>
+        <translation>Client not found</translation>
+    </message>
+    <message id="velmorOrderExists">
+        <source>Заказ с таким идентификатором уже существует</source>
+        <translation>An order with this id already exists</translation>
+    </message>
+    <message id="velmorOrderCannotBeCancelled">
+        <source>Заказ в статусе "%1" не может быть отменён</source>
+        <translation>An order in status "%1" cannot be cancelled</translation>
+    </message>
+    <message id="velmorRefundIdConflict">
+        <source>Возврат с этим идентификатором уже выполнен с другими позициями</source>
+        <translation>A refund with this id has already been made with other positions</translation>
+    </message>
+    <message id="velmorOrderNotCompleted">
+        <source>Заказ не оплачен, возврат невозможен</source>
+        <translation>The order is not paid, it cannot be refunded</translation>
+    </message>
+    <message id="velmorExceedingRefundedAmount">
+        <source>Сумма возврата превышает сумму заказа</source>
+        <translation>The refund amount exceeds the order amount</translation>
+    </message>
+</context>
+</TS>

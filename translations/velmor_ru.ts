@@ -1,0 +1,174 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="ru" sourcelanguage="ru">
+<!-- Messages by id (lrelease -idbased): the source is the Russian text the code builds. -->
+<context>
+    <name></name>
+    <message id="velmorScanTitle">
+        <source>Ввод QR-кода VELMOR</source>
+        <translation>Ввод QR-кода VELMOR</translation>
+    </message>
+    <message id="velmorScanMessage">
+        <source>Отсканируйте QR-код VELMOR</source>
+        <translation>Отсканируйте QR-код VELMOR</translation>
+    </message>
+    <message id="basicPaymentProcessingPayment">
+        <source>Операция оплаты недоступна</source>
+        <translation>Операция оплаты недоступна</translation>
+    </message>
+    <message id="basicPaymentProcessingChange">
+        <source>Операция сдачи недоступна</source>
+        <translation>Операция сдачи недоступна</translation>
+    </message>
+    <message id="basicPaymentProcessingCancel">
+        <source>Операция отмены недоступна</source>
+        <translation>Операция отмены недоступна</translation>
+    </message>
+    <message id="basicPaymentProcessingCheckTotals">
+        <source>Операция печати короткого отчета недоступна</source>
+        <translation>Операция печати короткого отчета недоступна</translation>
+    </message>
+    <message id="basicPaymentProcessingCheckTotalsByMerchant">
+        <source>Операция сверки итогов для юр. лица недоступна</source>
+        <translation>Операция сверки итогов для юр. лица недоступна</translation>
+    </message>
+    <message id="basicPaymentProcessingPrintCopy">
+        <source>Операция печати копии недоступна</source>
+        <translation>Операция печати копии недоступна</translation>
+    </message>
+    <message id="basicPaymentProcessingPrintReport">
+        <source>Операция печати полного отчета недоступна</source>
+        <translation>Операция печати полного отчета недоступна</translation>
+    </message>
+    <message id="basicPaymentProcessingPrintReportByMerchant">
+        <source>Операция печати полного отчета для юр. лица недоступна</source>
+        <translation>Операция печати полного отчета для юр. лица недоступна</translation>
+    </message>
+    <message id="basicPaymentProcessingPrintShortReport">
+        <source>Операция печати короткого отчета недоступна</source>
+        <translation>Операция печати короткого отчета недоступна</translation>
+    </message>
+    <message id="basicPaymentProcessingBalance">
+        <source>Операция запроса баланса недоступна</source>
+        <translation>Операция запроса баланса недоступна</translation>
+    </message>
+    <message id="basicPaymentProcessingDiscountCard">
+        <source>Операция получения скидочной карты недоступна</source>
+        <translation>Операция получения скидочной карты недоступна</translation>
+    </message>
+    <message id="basicPaymentProcessingLoyaltyCards">
+        <source>Операция получения списка карт лояльности недоступна</source>
+        <translation>Операция получения списка карт лояльности недоступна</translation>
+    </message>
+    <message id="basicPaymentProcessingTestConnection">
+        <source>Операция проверки связи недоступна</source>
+        <translation>Операция проверки связи недоступна</translation>
+    </message>
+    <message id="basicPaymentProcessingDemandPinCode">
+        <source>Операция запроса пин-кода недоступна</source>
+        <translation>Операция запроса пин-кода недоступна</translation>
+    </message>
+    <message id="basicPaymentProcessingDemandQrCode">
+        <source>Операция запроса QR-кода недоступна</source>
+        <translation>Операция запроса QR-кода недоступна</translation>
+    </message>
+    <message id="basicPaymentProcessingGetPaymentByQRCodeStatus">
+        <source>Операция получения статуса оплаты по QR-коду недоступна</source>
+        <translation>Операция получения статуса оплаты по QR-коду недоступна</translation>
+    </message>
+    <message id="basicPaymentProcessingPaymentByQRCodeOnPinPad">
+        <source>Операция оплаты по QR-коду на PinPad недоступна</source>
+        <translation>Операция оплаты по QR-коду на PinPad недоступна</translation>
+    </message>
+    <message id="basicPaymentProcessingCancelByQRCodeOnPinPad">
+        <source>Операция отмены оплаты по QR-коду на PinPad недоступна</source>
+        <translation>Операция отмены оплаты по QR-коду на PinPad недоступна</translation>
+    </message>
+    <message id="basicPaymentProcessingGetHashedCardNumber">
+        <source>Операция получения хэшированного номера карты недоступна</source>
+        <translation>Операция получения хэшированного номера карты недоступна</translation>
+    </message>
+    <message id="velmorNoDocument">
+        <source>Нет текущего чека</source>
+        <translation>Нет текущего чека</translation>
+    </message>
+    <message id="velmorReceiptTooLarge">
+        <source>Чек слишком велик для оплаты VELMOR: уменьшите число позиций</source>
+        <translation>Чек слишком велик для оплаты VELMOR: уменьшите число позиций</translation>
+    </message>
+    <message id="velmorProgressCreateMessage">
+        <source>Создание заказа VELMOR...</source>
+        <translation>Создание заказа VELMOR...</translation>
+    </message>
+    <message id="velmorProgressApprovedMessage">
+        <source>Заявка одобрена, ожидание первого платежа...</source>
+        <translation>Заявка одобрена, ожидание первого платежа...</translation>
+    </message>
+    <message id="velmorProgressInfoMessage">
+        <source>Получение статуса заказа...</source>
+        <translation>Получение статуса заказа...</translation>
+    </message>
+    <message id="velmorCancelQueued">
+        <source>%1.
+Отмена будет выполнена после восстановления связи с сервером</source>
+        <translation>%1.
+Отмена будет выполнена после восстановления связи с сервером</translation>
+    </message>
+    <message id="velmorRejected">
+        <source>Заявка отклонена</source>
+        <translation>Заявка отклонена</translation>
+    </message>
+    <message id="velmor">
+        <source>Ошибка сервиса VELMOR</source>
+        <translation>Ошибка сервиса VELMOR</translation>
+    </message>
+    <message id="velmorInvalidRequest">
+        <source>Некорректный запрос: %1</source>
+        <translation>Некорректный запрос: %1</translation>
+    </message>
+    <message id="velmorOrderNotFound">
+        <source>Заказ не найден</source>
+        <translation>Заказ не найден</translation>
+    </message>
+    <message id="velmorServiceError">
+        <source>Внутренняя ошибка сервиса</source>
+        <translation>Внутренняя ошибка сервиса</translation>
+    </message>
+    <message id="velmorNotFound">
+        <source>Метод не найден</source>
+        <translation>Метод не найден</translation>
+    </message>
+    <message id="velmorUnauthorized">
+        <source>Неверный логин или пароль</source>
+        <translation>Неверный логин или пароль</translation>
+    </message>
+    <message id="velmorMethodNotAllowed">
+        <source>Метод запроса не поддерживается</source>
+        <translation>Метод запроса не поддерживается</translation>
+    </message>
+    <message id="velmorClientRejected">
+        <source>Клиент не найден</source>
+        <translation>Клиент не найден</translation>
+    </message>
+    <message id="velmorOrderExists">
+        <source>Заказ с таким идентификатором уже существует</source>
+        <translation>Заказ с таким идентификатором уже существует</translation>
+    </message>
+    <message id="velmorOrderCannotBeCancelled">
+        <source>Заказ в статусе "%1" не может быть отменён</source>
+        <translation>Заказ в статусе "%1" не может быть отменён</translation>
+    </message>
+    <message id="velmorRefundIdConflict">
+        <source>Возврат с этим идентификатором уже выполнен с другими позициями</source>
+        <translation>Возврат с этим идентификатором уже выполнен с другими позициями</translation>
+    </message>
+    <message id="velmorOrderNotCompleted">
+        <source>Заказ не оплачен, возврат невозможен</source>
+        <translation>Заказ не оплачен, возврат невозможен</translation>
+    </message>
+    <message id="velmorExceedingRefundedAmount">
+        <source>Сумма возврата превышает сумму заказа</source>
+        <translation>Сумма возврата превышает сумму заказа</translation>
+    </message>
+</context>
+</TS>
