@@ -60,7 +60,7 @@ void AnswerPanel::showAnswer(const PaymentProcessingAnswer &answer)
     m_message->setText(guitext::of(answer.getMessage()));
     m_rrn->setText(answer.getRRN().isEmpty()
                        ? QString()
-                       : guitext::text("Reference (RRN): %1").arg(answer.getRRN()));
+                       : guitext::text("Reference (RRN):") + QLatin1Char('\n') + answer.getRRN());
 }
 
 QString AnswerPanel::statusText() const

@@ -39,7 +39,6 @@ const QHash<QString, QString> &russian()
         {QStringLiteral("Refused"), QStringLiteral("Отказ")},
         {QStringLiteral("Order cancelled"), QStringLiteral("Заказ отменён")},
         {QStringLiteral("Status %1"), QStringLiteral("Статус %1")},
-        {QStringLiteral("Reference (RRN): %1"), QStringLiteral("Ссылка (RRN): %1")},
         {QStringLiteral("Reference (RRN):"), QStringLiteral("Ссылка (RRN):")},
         {QStringLiteral("Refund of a sale"), QStringLiteral("Возврат по продаже")},
         {QStringLiteral("Cancellation of a payment"), QStringLiteral("Отмена оплаты")},

@@ -272,6 +272,8 @@ void MainWindow::showReceipt()
             m_items->setItem(row, column, cell);
         }
     }
+    m_items->resizeColumnsToContents();
+    m_items->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
     if (!m_receipt) {
         m_totals->setText(guitext::text("No current receipt"));
         return;

@@ -17,7 +17,7 @@ SaleDialog::SaleDialog(QWidget *parent)
     setWindowModality(Qt::WindowModal);
     // The scan picture is 453 x 350; the other pages keep the same size, so that the dialog
     // does not jump between them.
-    setMinimumSize(520, 520);
+    setMinimumSize(560, 540);
     m_pages->addWidget(m_scan);
     m_pages->addWidget(m_progress);
     m_pages->addWidget(m_answer);

@@ -142,8 +142,12 @@ int ScreenshotWalk::run()
 
 bool ScreenshotWalk::shoot(QWidget *widget, const QString &name)
 {
-    // Layouts and queued progress settle before the picture is taken.
-    QCoreApplication::processEvents();
+    // Layouts and queued progress settle before the picture is taken: a word-wrapped label
+    // takes its height only after a layout pass or two.
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 150)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     const QString path = QDir(m_directory).filePath(name);
     if (!widget->grab().save(path, "PNG")) {
         fail(1, QStringLiteral("screenshots: %1 cannot be written").arg(path));
