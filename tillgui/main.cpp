@@ -45,6 +45,25 @@ int main(int argc, char **argv)
 {
     Till::guardStandardStreams();
     std::signal(SIGPIPE, SIG_IGN);
+    // Help and unusable options need no display: without Qt's own (single-dash) options, the
+    // command line is read before the application object, which needs a platform.
+    QStringList raw;
+    bool qtOptions = false;
+    for (int i = 1; i < argc; ++i) {
+        raw.append(QString::fromLocal8Bit(argv[i]));
+        qtOptions = qtOptions || (raw.last().startsWith(QLatin1Char('-')) &&
+                                  !raw.last().startsWith(QLatin1String("--")) &&
+                                  raw.last() != QLatin1String("-h"));
+    }
+    if (!qtOptions) {
+        GuiOptions early;
+        if (!early.parse(raw))
+            return unusable(early.errorString());
+        if (early.helpRequested()) {
+            Till::printOut(GuiOptions::helpText());
+            return Till::Done;
+        }
+    }
     // The pictures are drawn without a display unless a platform was chosen.
     if (GuiOptions::asksForScreenshots(argc, argv) &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
