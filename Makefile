@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build demo check check-asan check-tsan clean
+.PHONY: deps configure build demo check check-asan check-tsan clean screenshots
 
 deps:
 	./scripts/install-deps.sh
@@ -20,6 +20,10 @@ demo: build
 
 check: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+# The README's pictures of till-gui, drawn offscreen into docs/screenshots/.
+screenshots: configure
+	cmake --build $(BUILD) -j $(JOBS) --target screenshots
 
 # The whole suite again under AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer.
 ASAN_ENV = ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1 \

@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
     build-essential cmake make pkg-config git ca-certificates
-    qtbase5-dev
+    qtbase5-dev fonts-dejavu-core
     libcurl4-openssl-dev
     libsqlite3-dev
     libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev

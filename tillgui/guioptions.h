@@ -1,0 +1,40 @@
+#pragma once
+
+#include <commandline.h>
+
+#include <QString>
+#include <QStringList>
+
+// till-gui's command line: the command-line till's global options (--config, --receipt,
+// --queue, --plugin, --log), read by the till's own parser with the same rules and messages,
+// and the options of the screen itself: --lang and --screenshot.
+class GuiOptions
+{
+public:
+    // `arguments` without the program name and without Qt's own options.
+    bool parse(const QStringList &arguments);
+    QString errorString() const { return m_error; }
+
+    bool helpRequested() const { return m_commandLine.helpRequested(); }
+    static QString helpText();
+
+    // A global option's value, empty when not given.
+    QString value(const QString &option) const { return m_commandLine.value(option); }
+    bool isSet(const QString &option) const { return m_commandLine.isSet(option); }
+    QString pluginFile() const;
+    QString queueFile() const;
+    QString language() const { return m_language; }
+    QString screenshotDirectory() const { return m_screenshotDirectory; }
+
+    // Whether the raw arguments ask for --screenshot: it must be known before the
+    // application object exists, so that the offscreen platform can be chosen.
+    static bool asksForScreenshots(int argc, char **argv);
+
+private:
+    bool fail(const QString &error);
+
+    CommandLine m_commandLine;
+    QString m_language = QStringLiteral("ru");
+    QString m_screenshotDirectory;
+    QString m_error;
+};

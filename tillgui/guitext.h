@@ -1,0 +1,22 @@
+#pragma once
+
+#include <tr.h>
+
+#include <QString>
+
+// The texts of the cashier's screen in the language chosen with --lang. The screen's own
+// labels come in Russian and English; the plug-in's messages (tr::Tr) carry a key and the
+// Russian text, and are shown in Russian until a catalogue for the key is at hand.
+namespace guitext {
+
+// "ru" (the default) or "en".
+bool isLanguage(const QString &language);
+void setLanguage(const QString &language);
+QString language();
+
+// One of the screen's own labels, by its English text.
+QString text(const char *english);
+// A message of the plug-in.
+QString of(const tr::Tr &message);
+
+} // namespace guitext

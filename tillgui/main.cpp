@@ -1,0 +1,95 @@
+#include "guioptions.h"
+#include "guitext.h"
+#include "mainwindow.h"
+#include "screenshotwalk.h"
+
+#include <hostenvironment.h>
+#include <receiptreader.h>
+#include <till.h>
+
+#include <QApplication>
+
+#include <csignal>
+
+namespace {
+
+int unusable(const QString &error)
+{
+    Till::printError(QStringLiteral("till-gui: ") + error);
+    return Till::Unusable;
+}
+
+int runScreen(const GuiOptions &options)
+{
+    QSharedPointer<Document> receipt;
+    if (options.isSet(QStringLiteral("receipt"))) {
+        ReceiptReader reader;
+        if (!reader.read(options.value(QStringLiteral("receipt"))))
+            return unusable(reader.errorString());
+        receipt = reader.document();
+    }
+    HostEnvironment host;
+    if (!host.setUpLogging(options.value(QStringLiteral("log"))) ||
+        !host.setUpServices(options.value(QStringLiteral("config")), options.queueFile()) ||
+        !host.loadPlugin(options.pluginFile()))
+        return unusable(host.errorString());
+    host.setDocument(receipt);
+    MainWindow window(host, receipt);
+    window.show();
+    return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    Till::guardStandardStreams();
+    std::signal(SIGPIPE, SIG_IGN);
+    // Help and unusable options need no display: without Qt's own (single-dash) options, the
+    // command line is read before the application object, which needs a platform.
+    QStringList raw;
+    bool qtOptions = false;
+    for (int i = 1; i < argc; ++i) {
+        raw.append(QString::fromLocal8Bit(argv[i]));
+        qtOptions = qtOptions || (raw.last().startsWith(QLatin1Char('-')) &&
+                                  !raw.last().startsWith(QLatin1String("--")) &&
+                                  raw.last() != QLatin1String("-h"));
+    }
+    if (!qtOptions) {
+        GuiOptions early;
+        if (!early.parse(raw))
+            return unusable(early.errorString());
+        if (early.helpRequested()) {
+            Till::printOut(GuiOptions::helpText());
+            return Till::Done;
+        }
+    }
+    // The pictures are drawn without a display unless a platform was chosen.
+    if (GuiOptions::asksForScreenshots(argc, argv) &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("till-gui"));
+    QStringList arguments = QApplication::arguments();
+    arguments.removeFirst();
+
+    GuiOptions options;
+    if (!options.parse(arguments))
+        return unusable(options.errorString());
+    if (options.helpRequested()) {
+        Till::printOut(GuiOptions::helpText());
+        return Till::Done;
+    }
+    guitext::setLanguage(options.language());
+    if (!options.screenshotDirectory().isEmpty()) {
+        ScreenshotWalk walk(options.pluginFile(), options.screenshotDirectory());
+        const int status = walk.run();
+        for (const QString &file : walk.written())
+            Till::printOut(file);
+        if (status != 0)
+            Till::printError(QStringLiteral("till-gui: ") + walk.errorString());
+        return status;
+    }
+    return runScreen(options);
+}

@@ -1,0 +1,76 @@
+#include "progresspanel.h"
+
+#include "guitext.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+ProgressPanel::ProgressPanel(QWidget *parent)
+    : QWidget(parent), m_bar(new QProgressBar), m_text(new QLabel), m_note(new QLabel),
+      m_cancel(new QPushButton(guitext::text("Cancel")))
+{
+    m_bar->setRange(0, 100);
+    m_text->setWordWrap(true);
+    m_text->setAlignment(Qt::AlignCenter);
+    QFont font = m_text->font();
+    font.setPointSizeF(font.pointSizeF() * 1.2);
+    m_text->setFont(font);
+    m_note->setWordWrap(true);
+    m_note->setAlignment(Qt::AlignCenter);
+    // The scanner's Enter that started the sale reaches the dialog after the code field; as
+    // the dialog's default button, Cancel would take it and cancel the sale at once.
+    m_cancel->setAutoDefault(false);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addStretch();
+    layout->addWidget(m_text);
+    layout->addWidget(m_bar);
+    layout->addWidget(m_note);
+    layout->addStretch();
+    layout->addWidget(m_cancel, 0, Qt::AlignRight);
+    connect(m_cancel, &QPushButton::clicked, this, &ProgressPanel::cancelPressed);
+    reset();
+}
+
+void ProgressPanel::setProgressValue(int value)
+{
+    QMetaObject::invokeMethod(
+        this, [this, value] { m_bar->setValue(qBound(0, value, 100)); }, Qt::QueuedConnection);
+}
+
+void ProgressPanel::setProgressText(const tr::Tr &message)
+{
+    const QString text = guitext::of(message);
+    QMetaObject::invokeMethod(
+        this, [this, text] { m_text->setText(text); }, Qt::QueuedConnection);
+}
+
+void ProgressPanel::reset()
+{
+    m_bar->setValue(0);
+    m_text->clear();
+    m_note->clear();
+    m_cancel->setEnabled(true);
+}
+
+void ProgressPanel::setNote(const QString &note)
+{
+    m_note->setText(note);
+}
+
+void ProgressPanel::setCancelEnabled(bool enabled)
+{
+    m_cancel->setEnabled(enabled);
+}
+
+int ProgressPanel::value() const
+{
+    return m_bar->value();
+}
+
+QString ProgressPanel::text() const
+{
+    return m_text->text();
+}

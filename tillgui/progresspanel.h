@@ -1,0 +1,43 @@
+#pragma once
+
+#include <progressview.h>
+
+#include <QWidget>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+// The host's progress display on the cashier's screen: a bar, the plug-in's text and the
+// Cancel button. The plug-in reports from the thread it runs on, so every change reaches the
+// widgets as a queued call on the window's thread.
+class ProgressPanel : public QWidget, public ProgressView
+{
+    Q_OBJECT
+
+public:
+    explicit ProgressPanel(QWidget *parent = nullptr);
+
+    // Any thread.
+    void setProgressValue(int value) override;
+    void setProgressText(const tr::Tr &message) override;
+
+    // The window's thread: a fresh display, with Cancel enabled.
+    void reset();
+    // A line of the till's own under the plug-in's text, e.g. what became of a cancellation.
+    void setNote(const QString &note);
+    void setCancelEnabled(bool enabled);
+
+    int value() const;
+    QString text() const;
+    QPushButton *cancelButton() const { return m_cancel; }
+
+signals:
+    void cancelPressed();
+
+private:
+    QProgressBar *m_bar;
+    QLabel *m_text;
+    QLabel *m_note;
+    QPushButton *m_cancel;
+};

@@ -1,0 +1,114 @@
+#include "queuedialog.h"
+
+#include "guitext.h"
+#include "operationrunner.h"
+
+#include <cashier.h>
+#include <dbqueuebroker.h>
+#include <replaylock.h>
+
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <memory>
+
+QueueDialog::QueueDialog(DBQueueBroker *queue, OperationRunner *runner,
+                         BasicPaymentProcessing *processing, QWidget *parent)
+    : QDialog(parent), m_queue(queue), m_runner(runner), m_processing(processing),
+      m_table(new QTableWidget(0, 5)), m_status(new QLabel),
+      m_replay(new QPushButton(guitext::text("Replay")))
+{
+    setWindowTitle(guitext::text("Queued messages"));
+    resize(640, 360);
+    m_table->setHorizontalHeaderLabels({QStringLiteral("id"), guitext::text("Type"),
+                                        guitext::text("Order"), guitext::text("Added"),
+                                        guitext::text("Attempts")});
+    m_table->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
+    m_table->verticalHeader()->hide();
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+    buttons->button(QDialogButtonBox::Close)->setText(guitext::text("Close"));
+    buttons->addButton(m_replay, QDialogButtonBox::ActionRole);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(m_replay, &QPushButton::clicked, this, &QueueDialog::replay);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_table);
+    layout->addWidget(m_status);
+    layout->addWidget(buttons);
+    refresh();
+}
+
+void QueueDialog::refresh()
+{
+    const QList<QueuedMessage> messages = m_queue->pendingMessages();
+    m_table->setRowCount(messages.size());
+    for (int row = 0; row < messages.size(); ++row) {
+        const QueuedMessage &message = messages.at(row);
+        const QStringList cells = {
+            QString::number(message.id), message.type,
+            message.message.value(QStringLiteral("orderId")).toString(),
+            message.added.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+            QString::number(message.attempts)};
+        for (int column = 0; column < cells.size(); ++column)
+            m_table->setItem(row, column, new QTableWidgetItem(cells.at(column)));
+    }
+    // An unreadable queue is not an empty one.
+    if (!m_queue->lastError().isEmpty())
+        m_status->setText(guitext::text("The queue cannot be read: %1").arg(m_queue->lastError()));
+    m_replay->setEnabled(!messages.isEmpty() && m_runner->isIdle());
+}
+
+bool QueueDialog::replay()
+{
+    if (!m_runner->isIdle()) {
+        m_status->setText(guitext::text("Another operation is running"));
+        return false;
+    }
+    auto lock = std::make_shared<ReplayLock>(m_queue->databasePath());
+    if (lock->take() != ReplayLock::Taken) {
+        m_status->setText(lock->errorString().isEmpty()
+                              ? guitext::text("Another operation is running")
+                              : lock->errorString());
+        return false;
+    }
+    auto results = std::make_shared<QVector<Cashier::ReplayResult>>();
+    m_replay->setEnabled(false);
+    BasicPaymentProcessing *processing = m_processing;
+    DBQueueBroker *queue = m_queue;
+    // The window may close the dialog while the replay runs; the replay runs out all the same.
+    const QPointer<QueueDialog> self(this);
+    return m_runner->run([processing, queue, lock,
+                          results] { *results = Cashier(processing, nullptr).replay(queue, {}); },
+                         [self, results] {
+                             if (!self)
+                                 return;
+                             self->finishReplay(*results);
+                         });
+}
+
+void QueueDialog::finishReplay(const QVector<Cashier::ReplayResult> &results)
+{
+    int finished = 0;
+    for (const Cashier::ReplayResult &result : results)
+        finished += result.finished && result.recorded ? 1 : 0;
+    refresh();
+    m_status->setText(
+        guitext::text("%1 of %2 messages finished").arg(finished).arg(results.size()));
+    emit replayed();
+}
+
+int QueueDialog::rowCount() const
+{
+    return m_table->rowCount();
+}
+
+QString QueueDialog::statusText() const
+{
+    return m_status->text();
+}
