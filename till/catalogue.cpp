@@ -30,6 +30,10 @@ bool Catalogue::load(const QString &language, const QStringList &directories)
             QStringLiteral("--lang '%1' is not a language code such as ru or en").arg(language);
         return false;
     }
+    // Russian is the code's own language, and a service's error text is its own Russian
+    // default: the Russian catalogue is for translators, never shown in place of either.
+    if (language == DefaultLanguage)
+        return true;
     for (const char *name : CatalogueNames) {
         const QString file = QStringLiteral("%1_%2.qm").arg(QLatin1String(name), language);
         QString found;

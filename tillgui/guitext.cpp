@@ -1,5 +1,7 @@
 #include "guitext.h"
 
+#include <catalogue.h>
+
 #include <QHash>
 
 namespace {
@@ -89,9 +91,18 @@ QString text(const char *english)
     return russian().value(key, key);
 }
 
+bool loadCatalogue(const QString &language, const QString &pluginFile, QString *error)
+{
+    Catalogue &catalogue = Catalogue::shown();
+    if (catalogue.load(language, Catalogue::directories(pluginFile)))
+        return true;
+    *error = catalogue.errorString();
+    return false;
+}
+
 QString of(const tr::Tr &message)
 {
-    return message.ru();
+    return Catalogue::shown().text(message);
 }
 
 } // namespace guitext

@@ -12,6 +12,10 @@ namespace guitext {
 // "ru" (the default) or "en".
 bool isLanguage(const QString &language);
 void setLanguage(const QString &language);
+// Loads the plug-in's and the host's catalogues of `language` from where the till keeps them
+// for `pluginFile`; the plug-in's messages are then shown in that language. False with `error`
+// set when they are missing.
+bool loadCatalogue(const QString &language, const QString &pluginFile, QString *error);
 QString language();
 
 // One of the screen's own labels, by its English text.

@@ -82,6 +82,9 @@ int main(int argc, char **argv)
         return Till::Done;
     }
     guitext::setLanguage(options.language());
+    QString catalogueError;
+    if (!guitext::loadCatalogue(options.language(), options.pluginFile(), &catalogueError))
+        return unusable(catalogueError);
     if (!options.screenshotDirectory().isEmpty()) {
         ScreenshotWalk walk(options.pluginFile(), options.screenshotDirectory());
         const int status = walk.run();

@@ -59,8 +59,9 @@ void QueueDialog::refresh()
             m_table->setItem(row, column, new QTableWidgetItem(cells.at(column)));
     }
     // An unreadable queue is not an empty one.
-    if (!m_queue->lastError().isEmpty())
-        m_status->setText(guitext::text("The queue cannot be read: %1").arg(m_queue->lastError()));
+    if (!m_queue->errorString().isEmpty())
+        m_status->setText(
+            guitext::text("The queue cannot be read: %1").arg(m_queue->errorString()));
     m_replay->setEnabled(!messages.isEmpty() && m_runner->isIdle());
 }
 

@@ -93,6 +93,9 @@ int ScreenshotWalk::run()
     const QString language = guitext::language();
     for (const QString &lang : {QStringLiteral("ru"), QStringLiteral("en")}) {
         guitext::setLanguage(lang);
+        QString catalogueError;
+        if (!guitext::loadCatalogue(lang, m_pluginFile, &catalogueError))
+            return fail(2, catalogueError);
         MainWindow window(host, receipt);
         window.show();
         SaleDialog *dialog = window.saleDialog();
@@ -137,6 +140,8 @@ int ScreenshotWalk::run()
         window.close();
     }
     guitext::setLanguage(language);
+    QString catalogueError;
+    guitext::loadCatalogue(language, m_pluginFile, &catalogueError);
     return 0;
 }
 

@@ -21,7 +21,7 @@ MESSAGE = re.compile(
     r'(?:QStringLiteral\(\s*)?' + LITERALS)
 # The service's errors as the local service sends them: errorReply(status, code, text).
 SERVICE_ERROR = re.compile(
-    r'\berrorReply\(\s*[^,]+,\s*QStringLiteral\(\s*"([a-z_]+)"\s*\)\s*,\s*'
+    r'\b(?:OrderBook::)?errorReply\(\s*[^,]+,\s*QStringLiteral\(\s*"([a-z_]+)"\s*\)\s*,\s*'
     r'QStringLiteral\(\s*' + LITERALS)
 MARKER = re.compile(r'%\d{1,2}')
 ESCAPES = {'n': '\n', 't': '\t', '"': '"', "'": "'", '\\': '\\'}
@@ -63,9 +63,9 @@ def built_messages(root, folders, problems):
 
 def service_messages(root):
     messages = {GENERIC_SERVICE_KEY: None}
-    text = (root / 'sandbox' / 'sandbox.cpp').read_text(encoding='utf-8')
-    for code, literals in SERVICE_ERROR.findall(text):
-        messages[service_key(code)] = literal_text(literals)
+    for path in sorted((root / 'sandbox').glob('*.cpp')):
+        for code, literals in SERVICE_ERROR.findall(path.read_text(encoding='utf-8')):
+            messages[service_key(code)] = literal_text(literals)
     return messages
 
 
