@@ -45,6 +45,9 @@ set_property(TARGET velmor APPEND PROPERTY LINK_DEPENDS ${CMAKE_CURRENT_LIST_DIR
 file(RELATIVE_PATH _velmor_bin_to_lib "${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}" "${_velmor_full_libdir}")
 file(RELATIVE_PATH _velmor_plugin_to_lib "${VELMOR_PLUGIN_INSTALL_DIR}" "${_velmor_full_libdir}")
 set_target_properties(till velmor-sandbox PROPERTIES INSTALL_RPATH "$ORIGIN/${_velmor_bin_to_lib}")
+if(TARGET till-gui)
+    set_target_properties(till-gui PROPERTIES INSTALL_RPATH "$ORIGIN/${_velmor_bin_to_lib}")
+endif()
 set_target_properties(processing PROPERTIES INSTALL_RPATH "$ORIGIN")
 set_target_properties(velmor PROPERTIES INSTALL_RPATH "$ORIGIN/${_velmor_plugin_to_lib}")
 

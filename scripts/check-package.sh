@@ -79,6 +79,12 @@ grep -q '"message": "Application rejected"' "$work/demo-en.out" || fail "--lang 
 grep -q "\"check\": \"plug-in\", \"result\": \"ok\", \"detail\": \"$plugin: IID Velmor, version " "$work/check.out" ||
     { cat "$work/check.out"; fail "till check does not find the installed plug-in by default"; }
 
+step "the installed cashier's screen draws a sale with the installed plug-in"
+gui=$(dpkg -L velmor-till | grep '/bin/till-gui$') || fail "velmor-till installs no till-gui"
+(cd "$work" && "$gui" --screenshot "$work/shots") >"$work/gui.out" 2>&1 ||
+    { cat "$work/gui.out"; fail "$gui --screenshot"; }
+[ -s "$work/shots/approved-en.png" ] || fail "$gui drew no approved sale"
+
 step "upgrading to revision 2 keeps an edited velmor.ini"
 echo "; edited on this till" >>"$config"
 edited=$(sha256sum "$config")
