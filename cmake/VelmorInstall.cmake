@@ -20,9 +20,11 @@ set(VELMOR_TILL_DATADIR "${CMAKE_INSTALL_DATADIR}/velmor-till" CACHE STRING
 set(_velmor_full_libdir "${CMAKE_INSTALL_PREFIX}/${VELMOR_TILL_LIBDIR}")
 
 target_compile_definitions(processing PRIVATE VELMOR_PAYSYSTEMS_DIR="${_velmor_paysystems}")
-target_compile_definitions(tillcore PRIVATE
-    VELMOR_INSTALLED_PLUGIN="${VELMOR_PLUGIN_INSTALL_DIR}/libvelmor.so"
-    VELMOR_TILL_TRANSLATIONS_DIR="${CMAKE_INSTALL_PREFIX}/${VELMOR_TILL_DATADIR}/translations")
+if(TARGET tillcore)
+    target_compile_definitions(tillcore PRIVATE
+        VELMOR_INSTALLED_PLUGIN="${VELMOR_PLUGIN_INSTALL_DIR}/libvelmor.so"
+        VELMOR_TILL_TRANSLATIONS_DIR="${CMAKE_INSTALL_PREFIX}/${VELMOR_TILL_DATADIR}/translations")
+endif()
 
 # The plug-in's metadata states its version; moc finds the file on the include path of every
 # target that compiles the plug-in's header, all of which link the client.
@@ -44,7 +46,9 @@ set_property(TARGET velmor APPEND PROPERTY LINK_DEPENDS ${CMAKE_CURRENT_LIST_DIR
 # Installed binaries find our libraries through RUNPATH relative to themselves.
 file(RELATIVE_PATH _velmor_bin_to_lib "${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}" "${_velmor_full_libdir}")
 file(RELATIVE_PATH _velmor_plugin_to_lib "${VELMOR_PLUGIN_INSTALL_DIR}" "${_velmor_full_libdir}")
-set_target_properties(till velmor-sandbox PROPERTIES INSTALL_RPATH "$ORIGIN/${_velmor_bin_to_lib}")
+if(TARGET till)
+    set_target_properties(till velmor-sandbox PROPERTIES INSTALL_RPATH "$ORIGIN/${_velmor_bin_to_lib}")
+endif()
 if(TARGET till-gui)
     set_target_properties(till-gui PROPERTIES INSTALL_RPATH "$ORIGIN/${_velmor_bin_to_lib}")
 endif()
@@ -66,12 +70,14 @@ file(CREATE_LINK ${VELMOR_CONFIG_FILE} ${CMAKE_BINARY_DIR}/packaging/link/velmor
 install(FILES ${CMAKE_BINARY_DIR}/packaging/link/velmor.ini DESTINATION ${_velmor_paysystems}velmor
         COMPONENT plugin)
 
-install(TARGETS till velmor-sandbox RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT till)
+if(TARGET till)
+    install(TARGETS till velmor-sandbox RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT till)
+    get_target_property(_velmor_sandbox_type sandbox TYPE)
+    if(_velmor_sandbox_type STREQUAL "SHARED_LIBRARY")
+        install(TARGETS sandbox LIBRARY DESTINATION ${VELMOR_TILL_LIBDIR} COMPONENT till NAMELINK_SKIP)
+    endif()
+endif()
 install(TARGETS host processing
         LIBRARY DESTINATION ${VELMOR_TILL_LIBDIR} COMPONENT till NAMELINK_SKIP)
-get_target_property(_velmor_sandbox_type sandbox TYPE)
-if(_velmor_sandbox_type STREQUAL "SHARED_LIBRARY")
-    install(TARGETS sandbox LIBRARY DESTINATION ${VELMOR_TILL_LIBDIR} COMPONENT till NAMELINK_SKIP)
-endif()
 install(FILES ${VELMOR_HOST_CATALOGUES} DESTINATION ${VELMOR_TILL_DATADIR}/translations
         COMPONENT till)
