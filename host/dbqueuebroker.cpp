@@ -123,6 +123,8 @@ public:
     // stray use from another thread cannot corrupt the handle.
     bool ensureOpen();
     bool openReadOnly();
+    // Opens `name` with `flags` and sets the connection up; false with lastError set.
+    bool openConnection(const QByteArray &name, int flags);
     // Whether the messages table exists; a read-only connection cannot create it.
     bool probeTable(bool *exists);
     void close();
@@ -202,23 +204,30 @@ bool DBQueueBroker::Private::probeTable(bool *exists)
     return true;
 }
 
+bool DBQueueBroker::Private::openConnection(const QByteArray &name, int flags)
+{
+    const int rc = sqlite3_open_v2(name.constData(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        fail(QStringLiteral("cannot open queue database %1").arg(path));
+        if (!db)
+            lastError = QStringLiteral("cannot open queue database %1: %2")
+                            .arg(path, QString::fromUtf8(sqlite3_errstr(rc)));
+        close();
+        return false;
+    }
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, BusyTimeoutMs);
+    return true;
+}
+
 bool DBQueueBroker::Private::openReadOnly()
 {
     const QByteArray uri =
         "file:" + QUrl::toPercentEncoding(path, QByteArrayLiteral("/")) + "?mode=ro";
     const int flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_FULLMUTEX;
     for (const QByteArray &name : {uri, uri + "&immutable=1"}) {
-        const int rc = sqlite3_open_v2(name.constData(), &db, flags, nullptr);
-        if (rc != SQLITE_OK) {
-            fail(QStringLiteral("cannot open queue database %1").arg(path));
-            if (!db)
-                lastError = QStringLiteral("cannot open queue database %1: %2")
-                                .arg(path, QString::fromUtf8(sqlite3_errstr(rc)));
-            close();
+        if (!openConnection(name, flags))
             return false;
-        }
-        sqlite3_extended_result_codes(db, 1);
-        sqlite3_busy_timeout(db, BusyTimeoutMs);
         if (probeTable(&hasTable)) {
             lastError.clear();
             return true;
@@ -246,19 +255,9 @@ bool DBQueueBroker::Private::ensureOpen()
 
     // A failed attempt is retried on the next call: the directory may appear or the disk may
     // come back, and the queue must not stay dead for the life of the process because of it.
-    const QByteArray fileName = path.toUtf8();
-    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
-    const int rc = sqlite3_open_v2(fileName.constData(), &db, flags, nullptr);
-    if (rc != SQLITE_OK) {
-        fail(QStringLiteral("cannot open queue database %1").arg(path));
-        if (!db)
-            lastError = QStringLiteral("cannot open queue database %1: %2")
-                            .arg(path, QString::fromUtf8(sqlite3_errstr(rc)));
-        close();
+    if (!openConnection(path.toUtf8(),
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX))
         return false;
-    }
-    sqlite3_extended_result_codes(db, 1);
-    sqlite3_busy_timeout(db, BusyTimeoutMs);
 
     // WAL with synchronous FULL: a commit is on disk when it returns, and a process killed at any
     // point leaves either the whole transaction or none of it.
