@@ -99,10 +99,8 @@ MainWindow::~MainWindow()
 bool MainWindow::startSale()
 {
     int amount = 0;
-    if (!m_runner->isIdle()) {
-        statusBar()->showMessage(guitext::text("Another operation is running"));
+    if (refusedWhileBusy())
         return false;
-    }
     if (!readAmount(&amount))
         return false;
     m_saleAmount = amount;
@@ -128,10 +126,8 @@ void MainWindow::sell(const QString &code)
 bool MainWindow::startRefund(const QString &rrn, const QSharedPointer<Document> &refundReceipt,
                              int amount)
 {
-    if (!m_runner->isIdle()) {
-        statusBar()->showMessage(guitext::text("Another operation is running"));
+    if (refusedWhileBusy())
         return false;
-    }
     // The plug-in reads the returned positions from the session's receipt.
     m_host.setDocument(refundReceipt);
     BasicPaymentProcessing *processing = m_processing;
@@ -143,10 +139,8 @@ bool MainWindow::startRefund(const QString &rrn, const QSharedPointer<Document> 
 bool MainWindow::startCancel(const QString &rrn)
 {
     int amount = 0;
-    if (!m_runner->isIdle()) {
-        statusBar()->showMessage(guitext::text("Another operation is running"));
+    if (refusedWhileBusy())
         return false;
-    }
     if (!readAmount(&amount))
         return false;
     m_host.setDocument(m_receipt);
@@ -304,4 +298,13 @@ bool MainWindow::readAmount(int *amount)
         return true;
     statusBar()->showMessage(error);
     return false;
+}
+
+bool MainWindow::refusedWhileBusy()
+{
+    // One operation at a time: the plug-in serves one request of the host at once.
+    if (m_runner->isIdle())
+        return false;
+    statusBar()->showMessage(guitext::text("Another operation is running"));
+    return true;
 }

@@ -60,6 +60,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // True, with a note in the status bar, while another operation runs.
+    bool refusedWhileBusy();
     void askRefund();
     void askCancel();
     void sell(const QString &code);
