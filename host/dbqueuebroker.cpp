@@ -1,7 +1,9 @@
 #include "dbqueuebroker.h"
 
 #include "config.h"
+#include "keptstatementuse.h"
 #include "singleton.h"
+#include "sqlitestatement.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -13,6 +15,8 @@
 #include <mutex>
 
 #include <sqlite3.h>
+
+using namespace queuestore;
 
 namespace {
 
@@ -45,43 +49,6 @@ QDateTime parseTime(const QString &text)
     return time;
 }
 
-QString columnText(sqlite3_stmt *statement, int column)
-{
-    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
-    if (!text)
-        return QString();
-    return QString::fromUtf8(text, sqlite3_column_bytes(statement, column));
-}
-
-// Finalizes on every path out of a function, so that an early return cannot leave a statement
-// holding a read lock on the file.
-class Statement
-{
-public:
-    Statement() = default;
-    ~Statement() { sqlite3_finalize(m_statement); }
-    Statement(const Statement &) = delete;
-    Statement &operator=(const Statement &) = delete;
-
-    sqlite3_stmt **out() { return &m_statement; }
-    sqlite3_stmt *get() const { return m_statement; }
-
-private:
-    sqlite3_stmt *m_statement = nullptr;
-};
-
-bool bindUtf8(sqlite3_stmt *statement, int index, const QByteArray &utf8)
-{
-    // A null array's constData() is "", so it is stored as '' and the NOT NULL columns accept it.
-    return sqlite3_bind_text(statement, index, utf8.constData(), utf8.size(), SQLITE_TRANSIENT) ==
-           SQLITE_OK;
-}
-
-bool bindText(sqlite3_stmt *statement, int index, const QString &value)
-{
-    return bindUtf8(statement, index, value.toUtf8());
-}
-
 // The statements every queue operation runs, prepared once per connection: preparing costs
 // more than a small row's insert itself.
 enum class Kept { Insert, Update, Delete, Count };
@@ -90,26 +57,6 @@ const char *const KeptSql[] = {
     "INSERT INTO messages (type, message, extra, added, attempts) VALUES (?1, ?2, ?3, ?4, 0)",
     "UPDATE messages SET attempts = attempts + 1, last_attempt = ?1 WHERE id = ?2",
     "DELETE FROM messages WHERE id = ?1",
-};
-
-// One use of a kept statement. Resets it on every path out, so that an early return never
-// leaves it holding a lock on the file or a value for the next use.
-class KeptUse
-{
-public:
-    explicit KeptUse(sqlite3_stmt *statement) : m_statement(statement) {}
-    ~KeptUse()
-    {
-        sqlite3_reset(m_statement);
-        sqlite3_clear_bindings(m_statement);
-    }
-    KeptUse(const KeptUse &) = delete;
-    KeptUse &operator=(const KeptUse &) = delete;
-
-    sqlite3_stmt *get() const { return m_statement; }
-
-private:
-    sqlite3_stmt *m_statement;
 };
 
 } // namespace
@@ -193,7 +140,7 @@ void DBQueueBroker::Private::close()
 
 bool DBQueueBroker::Private::probeTable(bool *exists)
 {
-    Statement probe;
+    SqliteStatement probe;
     if (sqlite3_prepare_v2(db,
                            "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = "
                            "'messages'",
@@ -261,14 +208,14 @@ bool DBQueueBroker::Private::ensureOpen()
 
     // WAL with synchronous FULL: a commit is on disk when it returns, and a process killed at any
     // point leaves either the whole transaction or none of it.
-    Statement mode;
-    if (sqlite3_prepare_v2(db, "PRAGMA journal_mode=WAL", -1, mode.out(), nullptr) != SQLITE_OK ||
-        sqlite3_step(mode.get()) != SQLITE_ROW) {
+    SqliteStatement pragma;
+    if (sqlite3_prepare_v2(db, "PRAGMA journal_mode=WAL", -1, pragma.out(), nullptr) != SQLITE_OK ||
+        sqlite3_step(pragma.get()) != SQLITE_ROW) {
         fail(QStringLiteral("cannot switch %1 to WAL").arg(path));
         close();
         return false;
     }
-    const QString journalMode = columnText(mode.get(), 0);
+    const QString journalMode = columnText(pragma.get(), 0);
     if (journalMode.compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
         lastError =
             QStringLiteral("cannot switch %1 to WAL (journal mode is %2)").arg(path, journalMode);
@@ -319,7 +266,7 @@ bool DBQueueBroker::addMessage(const QString &type, const QJsonObject &message,
     sqlite3_stmt *const statement = d->kept(Kept::Insert, QStringLiteral("cannot prepare insert"));
     if (!statement)
         return false;
-    const KeptUse insert(statement);
+    const KeptStatementUse insert(statement);
 
     const QByteArray json = QJsonDocument(message).toJson(QJsonDocument::Compact);
     if (!bindText(insert.get(), 1, type) || !bindUtf8(insert.get(), 2, json) ||
@@ -347,7 +294,7 @@ QList<QueuedMessage> DBQueueBroker::pendingMessages() const
         return result;
     }
 
-    Statement select;
+    SqliteStatement select;
     if (sqlite3_prepare_v2(d->db,
                            "SELECT id, type, message, extra, added, attempts, last_attempt"
                            " FROM messages ORDER BY id",
@@ -383,7 +330,7 @@ bool DBQueueBroker::recordAttempt(qint64 id)
     sqlite3_stmt *const statement = d->kept(Kept::Update, QStringLiteral("cannot prepare update"));
     if (!statement)
         return false;
-    const KeptUse update(statement);
+    const KeptStatementUse update(statement);
     if (!bindText(update.get(), 1, nowText()) ||
         sqlite3_bind_int64(update.get(), 2, id) != SQLITE_OK)
         return d->fail(QStringLiteral("cannot bind attempt"));
@@ -402,7 +349,7 @@ bool DBQueueBroker::removeMessage(qint64 id)
     sqlite3_stmt *const statement = d->kept(Kept::Delete, QStringLiteral("cannot prepare delete"));
     if (!statement)
         return false;
-    const KeptUse remove(statement);
+    const KeptStatementUse remove(statement);
     if (sqlite3_bind_int64(remove.get(), 1, id) != SQLITE_OK)
         return d->fail(QStringLiteral("cannot bind id"));
     if (sqlite3_step(remove.get()) != SQLITE_DONE)
