@@ -45,7 +45,8 @@ QJsonObject Order::Refund::view() const
             {QStringLiteral("totalRefundedAmount"), toRoubles(totalKopecks)}};
 }
 
-Order::Order(const QString &id, const QString &code) : id(id), code(code), life(lifeOf(code))
+Order::Order(const QString &orderId, const QString &scannedCode)
+    : id(orderId), code(scannedCode), life(lifeOf(scannedCode))
 {
     status = life.first();
 }

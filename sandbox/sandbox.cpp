@@ -3,6 +3,7 @@
 #include "faultreply.h"
 #include "orderbook.h"
 #include "requestlog.h"
+#include "route.h"
 #include "socketscan.h"
 
 #include <httplib.h>
@@ -39,13 +40,6 @@ constexpr int DefaultTrickleStepMs = 10;
 // The status of a reply that is never sent: the service went down before it could answer.
 constexpr int NoReply = 0;
 
-struct Route
-{
-    enum Kind { Found, NotFound, WrongMethod } kind = NotFound;
-    Sandbox::Endpoint endpoint = Sandbox::Endpoint::Create;
-    QString orderId;
-};
-
 // Closes the connection without an answer; without its socket, the best left is headers that
 // promise a body never sent.
 void drop(int fd, httplib::Response &res)
@@ -71,8 +65,6 @@ public:
     void stop();
 
     void handle(const httplib::Request &req, httplib::Response &res);
-    Route route(const httplib::Request &req) const;
-    bool authorized(const httplib::Request &req) const;
     Reply process(const Route &route, const httplib::Request &req);
     // Waits up to `ms` unless the service stops first; false when it stopped.
     bool pause(int ms);
@@ -144,8 +136,7 @@ bool Sandbox::Private::start()
     const auto handler = [this](const httplib::Request &req, httplib::Response &res) {
         handle(req, res);
     };
-    // Routing is done on the raw request target: httplib's path is already percent-decoded,
-    // and an order id holding "%2F" would fall apart there.
+    // Every request reaches handle(), which routes it by its raw target.
     const std::string any = "[\\s\\S]*";
     m_server->Get(any, handler);
     m_server->Post(any, handler);
@@ -220,61 +211,10 @@ bool Sandbox::Private::pause(int ms)
     return !m_stopping;
 }
 
-Route Sandbox::Private::route(const httplib::Request &req) const
-{
-    Route result;
-    QByteArray target = QByteArray::fromStdString(req.target);
-    const int query = target.indexOf('?');
-    if (query >= 0)
-        target.truncate(query);
-    const QByteArray base = m_basePath.toUtf8();
-    if (!target.startsWith(base))
-        return result;
-    const QByteArray rest = target.mid(base.size());
-    const bool isPost = req.method == "POST";
-
-    if (rest == "/create_offline") {
-        result.kind = isPost ? Route::Found : Route::WrongMethod;
-        result.endpoint = Endpoint::Create;
-        return result;
-    }
-    const QList<QByteArray> parts = rest.split('/');
-    if (parts.size() != 3 || !parts.at(0).isEmpty() || parts.at(1).isEmpty())
-        return result;
-    const QByteArray &action = parts.at(2);
-    bool wantsPost = true;
-    if (action == "info") {
-        result.endpoint = Endpoint::Info;
-        wantsPost = false;
-    } else if (action == "cancel") {
-        result.endpoint = Endpoint::Cancel;
-    } else if (action == "refund") {
-        result.endpoint = Endpoint::Refund;
-    } else {
-        return result;
-    }
-    const bool isGet = req.method == "GET" || req.method == "HEAD";
-    result.kind = (wantsPost ? isPost : isGet) ? Route::Found : Route::WrongMethod;
-    const QByteArray id = QByteArray::fromPercentEncoding(parts.at(1));
-    result.orderId = QString::fromUtf8(id.constData(), id.size());
-    return result;
-}
-
-bool Sandbox::Private::authorized(const httplib::Request &req) const
-{
-    const QByteArray header = QByteArray::fromStdString(req.get_header_value("Authorization"));
-    const int space = header.indexOf(' ');
-    if (space < 0 || header.left(space).toLower() != "basic")
-        return false;
-    const QByteArray decoded = QByteArray::fromBase64(header.mid(space + 1).trimmed(),
-                                                      QByteArray::AbortOnBase64DecodingErrors);
-    return decoded == (m_options.login + QLatin1Char(':') + m_options.password).toUtf8();
-}
-
 void Sandbox::Private::handle(const httplib::Request &req, httplib::Response &res)
 {
     m_log.record(req);
-    const Route found = route(req);
+    const Route found = Route::of(m_basePath.toUtf8(), req.method, req.target);
 
     FaultSetting fault;
     if (found.kind == Route::Found) {
@@ -312,7 +252,7 @@ Reply Sandbox::Private::process(const Route &found, const httplib::Request &req)
     if (found.kind == Route::NotFound)
         return OrderBook::errorReply(404, QStringLiteral("not_found"),
                                      QStringLiteral("Метод не найден"));
-    if (!authorized(req))
+    if (!isAuthorized(req.get_header_value("Authorization"), m_options.login, m_options.password))
         return OrderBook::errorReply(401, QStringLiteral("unauthorized"),
                                      QStringLiteral("Неверный логин или пароль"));
     if (found.kind == Route::WrongMethod)

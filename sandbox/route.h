@@ -1,0 +1,28 @@
+#pragma once
+
+#include "sandbox.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <string>
+
+// Which endpoint a request is for, read from its method and its raw target.
+struct Route
+{
+    enum Kind { Found, NotFound, WrongMethod };
+
+    // `basePath` is the service's path prefix ("" or "/api", no trailing slash). The target is
+    // taken as sent: httplib's path is already percent-decoded, and an order id holding "%2F"
+    // would fall apart there.
+    static Route of(const QByteArray &basePath, const std::string &method,
+                    const std::string &target);
+
+    Kind kind = NotFound;
+    Sandbox::Endpoint endpoint = Sandbox::Endpoint::Create;
+    QString orderId;
+};
+
+// Whether an Authorization header carries Basic credentials for exactly `login` and `password`.
+bool isAuthorized(const std::string &authorizationHeader, const QString &login,
+                  const QString &password);
