@@ -5,6 +5,7 @@
 #include "checkreport.h"
 #include "checktexts.h"
 #include <config.h>
+#include <requestaddress.h>
 #include <restclient.h>
 
 #include <QDateTime>
@@ -29,16 +30,6 @@ QString transportText(const tr::Tr &message)
 QString millisecondsText(qint64 microseconds)
 {
     return QString::number(double(microseconds) / 1000.0, 'f', 1);
-}
-
-// The same joining of base path and operation path as the plug-in's client does.
-QUrl serviceUrl(const QUrl &base, const QString &path)
-{
-    QUrl result(base);
-    QString joined = result.path(QUrl::FullyEncoded) + path;
-    joined.replace(QStringLiteral("//"), QStringLiteral("/"));
-    result.setPath(joined, QUrl::StrictMode);
-    return result;
 }
 
 // The transport settings a sale's client gets from the plug-in.
@@ -130,21 +121,16 @@ void ServiceCheck::checkCredentials()
     // An order id nobody has used: the service can only say it does not know it, and only
     // after it has accepted the credentials.
     const QString orderId = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    QByteArray credentials =
-        QStringLiteral("%1:%2")
-            .arg(m_config.getString(CheckKeys::Login), m_config.getString(CheckKeys::Password))
-            .toLocal8Bit()
-            .toBase64();
-    QHash<QString, QString> headers;
-    headers.insert(QStringLiteral("Content-Type"), QStringLiteral("application/json"));
-    headers.insert(QStringLiteral("Authorization"),
-                   QStringLiteral("Basic ") + QString::fromLatin1(credentials));
-    headers.insert(QStringLiteral("X-Correlation-ID"), orderId);
-    credentials.fill('\0');
+    // The request is built as the plug-in builds its own, so that what passes here passes there.
+    const QHash<QString, QString> headers =
+        velmor::requestHeaders(velmor::basicCredentials(m_config.getString(CheckKeys::Login),
+                                                        m_config.getString(CheckKeys::Password)),
+                               orderId);
 
     RestClient client;
     configure(client, m_config, m_timeoutSeconds);
-    client.get(serviceUrl(m_url, QStringLiteral("/%1/info").arg(orderId)), headers);
+    client.get(velmor::requestUrl(m_url, velmor::orderPath(orderId, QStringLiteral("info"))),
+               headers);
     const RestResponse response = client.getResponse();
 
     if (response.networkError > 0) {
