@@ -1,6 +1,8 @@
 #include "fuzzentries.h"
 
 #include "faketransport.h"
+#include "fuzzexpectations.h"
+#include "fuzzharness.h"
 #include "receiptreader.h"
 #include "velmor.h"
 
@@ -10,7 +12,6 @@
 #include <document.h>
 #include <interface.h>
 #include <jsonutils.h>
-#include <mockfactory.h>
 #include <requestaddress.h>
 #include <restclient.h>
 #include <session.h>
@@ -20,204 +21,21 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTemporaryDir>
 #include <QVariantMap>
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 
+using namespace fuzzexpectations;
+using namespace fuzzharness;
+
 namespace {
-
-const QString BaseUrl = QStringLiteral("http://127.0.0.1:9/merchant/");
-
-// An abort rather than a return code: libFuzzer keeps the input of a crash, and a replay in
-// the test build stops at the first broken invariant with its name on stderr.
-void check(bool condition, const char *what)
-{
-    if (condition)
-        return;
-    std::fprintf(stderr, "fuzz invariant broken: %s\n", what);
-    std::fflush(stderr);
-    std::abort();
-}
-
-QByteArray bytes(const uint8_t *data, size_t size)
-{
-    return QByteArray(reinterpret_cast<const char *>(data), int(size));
-}
-
-// All of the bytes: QString::fromUtf8 of a QByteArray stops at the first NUL in Qt 5.
-QString utf8(const QByteArray &bytes)
-{
-    return QString::fromUtf8(bytes.constData(), bytes.size());
-}
-
-// One per process, removed at exit: the queue database and the files the targets write.
-QTemporaryDir &scratchDir()
-{
-    static QTemporaryDir dir;
-    check(dir.isValid(), "a temporary directory can be made");
-    return dir;
-}
-
-// The host services as a till sets them up, reset for every input so that no input depends
-// on the ones before it. The queue lives in the scratch directory, so whatever an input
-// queues stays on disk only until the process ends.
-void prepareHost(const QString &baseUrl = BaseUrl)
-{
-    if (!Singleton<Config>::instance)
-        Singleton<Config>::instance = new Config;
-    Singleton<Config>::instance->clear();
-    Singleton<Config>::instance->setValue(QStringLiteral("Velmor:url"), baseUrl);
-    Singleton<Config>::instance->setValue(QStringLiteral("Velmro:infoRequestInterval"),
-                                          QStringLiteral("0"));
-    if (!Singleton<Session>::instance)
-        Singleton<Session>::instance = new Session;
-    Singleton<Session>::instance->setDocument({});
-    Singleton<Session>::instance->setProgressView(nullptr);
-    if (!Singleton<DBQueueBroker>::instance)
-        Singleton<DBQueueBroker>::instance =
-            new DBQueueBroker(scratchDir().filePath(QStringLiteral("queue.sqlite")));
-}
-
-// A client that talks to `transport` instead of the network.
-std::unique_ptr<velmor::Interface> makeClient(const QSharedPointer<FakeTransport> &transport)
-{
-    const auto saved = MockFactory<RestClient>::creator;
-    MockFactory<RestClient>::creator = [transport] { return transport.staticCast<RestClient>(); };
-    auto client = std::make_unique<velmor::Interface>();
-    MockFactory<RestClient>::creator = saved;
-    return client;
-}
 
 class FuzzVelmor : public Velmor
 {
 public:
     explicit FuzzVelmor(const QSharedPointer<velmor::Interface> &client) : Velmor(client) {}
 };
-
-// The body as the real transport keeps it: only a JSON object survives.
-QJsonObject parseBody(const QByteArray &body)
-{
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
-    return error.error == QJsonParseError::NoError && document.isObject() ? document.object()
-                                                                          : QJsonObject();
-}
-
-RestResponse failedOrAnswered(int httpCode, int networkError, const QJsonObject &json)
-{
-    RestResponse response;
-    response.httpCode = httpCode;
-    response.networkError = networkError;
-    if (networkError > 0)
-        response.errorMessage =
-            tr::Tr(QStringLiteral("restClientFailure"), QStringLiteral("Нет ответа"));
-    response.json = json;
-    return response;
-}
-
-// What the decoding must make of `response`, written out independently of it: only a 200
-// answer or a service error says anything.
-bool expectNoResponse(const RestResponse &response)
-{
-    if (response.json.contains(QStringLiteral("error")))
-        return false;
-    return response.networkError > 0 || response.httpCode != 200;
-}
-
-// Whether the answer names another order than `orderId` in "order"."id": the client takes it
-// as no answer about the order it asked about.
-bool namesAnotherOrder(const QJsonObject &json, const QString &orderId)
-{
-    const QJsonValue order = json.value(QStringLiteral("order"));
-    if (!order.isObject())
-        return false;
-    const QJsonValue id = order.toObject().value(QStringLiteral("id"));
-    return !id.isUndefined() && !(id.isString() && id.toString() == orderId);
-}
-
-// The fields the decoding sets, alike in both results.
-bool sameDecoding(const velmor::RequestResult &a, const velmor::RequestResult &b)
-{
-    return a.httpCode == b.httpCode && a.id == b.id && a.success == b.success &&
-           a.noResponse == b.noResponse && a.errorCode == b.errorCode && a.message == b.message &&
-           a.json == b.json && a.orderStatus == b.orderStatus;
-}
-
-void checkDecoded(const velmor::RequestResult &result, const RestResponse &response,
-                  const QString &currentId)
-{
-    check(result.httpCode == response.httpCode, "the HTTP status is passed through");
-    check(result.id == currentId, "the result carries the client's current id");
-    check(result.json == response.json, "the body is passed through");
-    check(result.orderStatus >= velmor::Undefined && result.orderStatus <= velmor::Processed,
-          "the order status is one of the known values");
-
-    const bool serviceError = response.json.contains(QStringLiteral("error"));
-    check(result.noResponse == expectNoResponse(response), "no answer exactly when none came");
-    if (result.noResponse)
-        check(!result.success, "no answer is never a success");
-    if (serviceError) {
-        check(!result.success, "a service error is never a success");
-        const QJsonValue code =
-            response.json.value(QStringLiteral("error")).toObject().value(QStringLiteral("code"));
-        const QString codeText = code.isString() ? code.toString() : QString();
-        check(result.errorCode == codeText, "the error code is the service's code text");
-    } else {
-        check(result.errorCode.isEmpty(), "an error code only comes with a service error");
-    }
-    if (result.orderStatus == velmor::Rejected) {
-        check(!result.success, "a rejected order is never a success");
-        check(result.message.key() == QLatin1String("velmorRejected"), "a rejected order says so");
-    }
-    if (!serviceError && !result.noResponse && result.orderStatus != velmor::Rejected)
-        check(result.success, "any other answer is a success");
-}
-
-// The id must arrive as exactly one path segment between the base path and the operation,
-// whatever characters it holds.
-void checkOrderPath(const QUrl &url, const QString &orderId, const QString &operation)
-{
-    check(url.isValid(), "the request URL is valid");
-    const QStringList segments = url.path(QUrl::FullyEncoded).split(QLatin1Char('/'));
-    check(segments.size() == 4, "the id is one path segment");
-    check(segments.at(0).isEmpty() && segments.at(1) == QLatin1String("merchant") &&
-              segments.at(3) == operation,
-          "the id sits between the base path and the operation");
-    QByteArray decodedBytes = QByteArray::fromPercentEncoding(segments.at(2).toLatin1());
-    if (orderId == QLatin1String(".") || orderId == QLatin1String(".."))
-        decodedBytes = QByteArray::fromPercentEncoding(decodedBytes);
-    const QString decoded = utf8(decodedBytes);
-    // Text that UTF-8 cannot carry (an unpaired surrogate) goes out as its UTF-8 form.
-    const QString expected = utf8(orderId.toUtf8());
-    if (decoded != expected)
-        std::fprintf(stderr, "id \"%s\" went out as %s\n", orderId.toUtf8().constData(),
-                     url.toEncoded().constData());
-    check(decoded == expected, "the segment decodes to the id");
-}
-
-QSharedPointer<Document> documentFrom(const QJsonArray &items)
-{
-    auto document = QSharedPointer<Document>::create();
-    double total = 0.0;
-    for (const QJsonValue &value : items) {
-        const QJsonObject object = value.toObject();
-        auto item = QSharedPointer<TGoodsItem>::create();
-        item->setPosnum(object.value(QStringLiteral("posnum")).toInt());
-        item->setArticul(object.value(QStringLiteral("articul")).toString());
-        item->setName(object.value(QStringLiteral("name")).toString());
-        item->setQuantity(object.value(QStringLiteral("quantity")).toDouble());
-        item->setBquant(object.value(QStringLiteral("bquant")).toDouble());
-        item->setSumb(object.value(QStringLiteral("sumb")).toDouble());
-        total += item->getSumb();
-        document->addGoodsItem(item);
-    }
-    document->setTotalSum(total);
-    return document;
-}
 
 QJsonValue walk(const QJsonObject &object, const QStringList &path, int index)
 {
@@ -229,32 +47,7 @@ QJsonValue walk(const QJsonObject &object, const QStringList &path, int index)
     return value.isUndefined() ? QJsonValue() : value;
 }
 
-QString writeScratchFile(const QString &prefix, const QByteArray &content)
-{
-    static int counter = 0;
-    // A fresh name for every input: the settings reader caches parsed files by name, and a
-    // rewritten file of the same size within the same instant could come back stale.
-    const QString path = scratchDir().filePath(QStringLiteral("%1-%2").arg(prefix).arg(++counter));
-    QFile file(path);
-    check(file.open(QIODevice::WriteOnly) && file.write(content) == content.size(),
-          "the scratch file can be written");
-    return path;
-}
-
 } // namespace
-
-// Leaks that are not ours, for the fuzzers and for the sanitized regression suite alike.
-// Named loggers live as long as the process by design; the table that holds them is a
-// function-local static, destroyed before the leak check, which then sees them as lost.
-// Qt 5.15's JSON parser loses the earlier value of a duplicated key when that value is an
-// array or an object. Qt is built without frame pointers, so with the fast unwinder such a
-// stack ends inside Qt and cannot be told apart more narrowly than by the library; a leak
-// of ours still shows, since its allocation starts in our own code.
-extern "C" const char *__lsan_default_suppressions()
-{
-    return "leak:Log4Qt::LogManager::logger\n"
-           "leak:libQt5Core.so\n";
-}
 
 int fuzzDecode(const uint8_t *data, size_t size)
 {
@@ -281,7 +74,7 @@ int fuzzDecode(const uint8_t *data, size_t size)
     checkDecoded(decoded, response, orderId);
 
     // The same answer to an operation of the client.
-    prepareHost(textIsBaseUrl ? text : BaseUrl);
+    prepareHost(textIsBaseUrl ? text : baseUrl());
     const auto transport = QSharedPointer<FakeTransport>::create();
     transport->enqueue(response, timedOut);
     const std::unique_ptr<velmor::Interface> client = makeClient(transport);

@@ -15,19 +15,19 @@ void FakeTransport::post(const QUrl &url, const QByteArray &body,
 
 RestResponse FakeTransport::getResponse() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_current.response;
 }
 
 bool FakeTransport::isTimedOut() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_current.timedOut;
 }
 
 void FakeTransport::enqueue(const RestResponse &response, bool timedOut)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_script.append({response, timedOut});
 }
 
@@ -50,13 +50,13 @@ void FakeTransport::enqueueFailure(int networkError, bool timedOut)
 
 QList<FakeTransport::Exchange> FakeTransport::exchanges() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_exchanges;
 }
 
 void FakeTransport::exchange(const Exchange &sent)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_exchanges.append(sent);
     if (m_script.size() > 1)
         m_current = m_script.takeFirst();

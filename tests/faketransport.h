@@ -1,11 +1,13 @@
 #pragma once
 
+#include <restclient.h>
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
-#include <QMutex>
 #include <QUrl>
-#include <restclient.h>
+
+#include <mutex>
 
 // A prepared transport: answers each exchange with the next scripted response (the last one
 // repeats) and records what was sent.
@@ -42,7 +44,7 @@ public:
 private:
     void exchange(const Exchange &sent);
 
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex;
     QList<Answer> m_script;
     Answer m_current;
     QList<Exchange> m_exchanges;

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <answerdecoding.h>
+#include <requestresult.h>
+#include <restresponse.h>
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QString>
+#include <QUrl>
+
+// What the client must make of an answer and where its requests must go, written out
+// independently of the client's own code, for the entries to hold it against.
+namespace fuzzexpectations {
+
+// The body as the real transport keeps it: only a JSON object survives.
+QJsonObject parseBody(const QByteArray &body);
+
+// A transport failure when `networkError` is set, otherwise the answer `httpCode` with `json`.
+RestResponse failedOrAnswered(int httpCode, int networkError, const QJsonObject &json);
+
+// What the decoding must make of `response`, written out independently of it: only a 200
+// answer or a service error says anything.
+bool expectNoResponse(const RestResponse &response);
+
+// Whether the answer names another order than `orderId` in "order"."id": the client takes it
+// as no answer about the order it asked about.
+bool namesAnotherOrder(const QJsonObject &json, const QString &orderId);
+
+// The fields the decoding sets, alike in both results.
+bool sameDecoding(const velmor::RequestResult &a, const velmor::RequestResult &b);
+
+// Aborts unless `result` is what the client must make of `response` for order `currentId`.
+void checkDecoded(const velmor::RequestResult &result, const RestResponse &response,
+                  const QString &currentId);
+
+// The id must arrive as exactly one path segment between the base path and the operation,
+// whatever characters it holds.
+void checkOrderPath(const QUrl &url, const QString &orderId, const QString &operation);
+
+} // namespace fuzzexpectations
