@@ -31,7 +31,7 @@ ASAN_ENV = ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_a
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 check-asan: deps
-	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVELMOR_SANITIZE=address,undefined
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVELMOR_SANITIZE=address,undefined $(CMAKE_FLAGS)
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && $(ASAN_ENV) ctest --output-on-failure -j $(JOBS) --timeout 600
 

@@ -79,7 +79,7 @@ void Config::loadFile(const QString &fileName, const QString &extra)
 
 QString Config::getString(const QString &key) const
 {
-    return getString(key, QString(""));
+    return getString(key, QStringLiteral(""));
 }
 
 QString Config::getString(const QString &key, const QString &defaultValue) const

@@ -23,25 +23,29 @@ tr::Tr tlsVerificationMessage(long verifyResult)
 {
     switch (verifyResult) {
     case X509CertHasExpired:
-        return tr::Tr("restClientTlsExpired",
-                      "Сертификат сервера просрочен, защищённое соединение не установлено");
+        return tr::Tr(
+            QStringLiteral("restClientTlsExpired"),
+            QStringLiteral("Сертификат сервера просрочен, защищённое соединение не установлено"));
     case X509CertNotYetValid:
-        return tr::Tr("restClientTlsNotYetValid",
-                      "Сертификат сервера ещё не действует, проверьте дату и время на кассе");
+        return tr::Tr(
+            QStringLiteral("restClientTlsNotYetValid"),
+            QStringLiteral("Сертификат сервера ещё не действует, проверьте дату и время на кассе"));
     case X509SelfSignedLeaf:
     case X509SelfSignedInChain:
     case X509UnknownIssuerLocal:
     case X509UnableToVerifyLeaf:
-        return tr::Tr("restClientTlsUntrusted",
-                      "Сертификат сервера выдан недоверенным центром сертификации");
+        return tr::Tr(QStringLiteral("restClientTlsUntrusted"),
+                      QStringLiteral("Сертификат сервера выдан недоверенным центром сертификации"));
     case X509HostnameMismatch:
-        return tr::Tr("restClientTlsHostMismatch",
-                      "Сертификат сервера выдан на другое имя, защищённое соединение не "
-                      "установлено");
+        return tr::Tr(
+            QStringLiteral("restClientTlsHostMismatch"),
+            QStringLiteral("Сертификат сервера выдан на другое имя, защищённое соединение не "
+                           "установлено"));
     default:
-        return tr::Tr("restClientTlsVerifyFailure",
-                      "Не удалось проверить сертификат сервера, защищённое соединение не "
-                      "установлено");
+        return tr::Tr(
+            QStringLiteral("restClientTlsVerifyFailure"),
+            QStringLiteral("Не удалось проверить сертификат сервера, защищённое соединение не "
+                           "установлено"));
     }
 }
 
@@ -66,30 +70,36 @@ tr::Tr failureMessage(CURL *handle, CURLcode code, const char *errorText, bool b
                       const QUrl &url, const TransportSettings &settings)
 {
     if (isClientCertificateRejection(code, errorText)) {
-        return tr::Tr("restClientTlsClientRejected",
-                      "Сервер не принял сертификат клиента: проверьте сертификат кассы");
+        return tr::Tr(
+            QStringLiteral("restClientTlsClientRejected"),
+            QStringLiteral("Сервер не принял сертификат клиента: проверьте сертификат кассы"));
     }
 
     if (bodyTooLarge || code == CURLE_FILESIZE_EXCEEDED) {
-        return tr::Tr("restClientBodyTooLarge", "Ответ сервера больше %1 МБ, он не принят")
+        return tr::Tr(QStringLiteral("restClientBodyTooLarge"),
+                      QStringLiteral("Ответ сервера больше %1 МБ, он не принят"))
             .arg(tr::Tr(QString::number(RestClient::MaxBodySize / (1024 * 1024))));
     }
 
     switch (code) {
     case CURLE_OPERATION_TIMEDOUT:
-        return tr::Tr("restClientTimeout", "Сервер не ответил за %1 с.")
+        return tr::Tr(QStringLiteral("restClientTimeout"),
+                      QStringLiteral("Сервер не ответил за %1 с."))
             .arg(tr::Tr(QString::number(settings.timeoutSeconds)));
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_RESOLVE_PROXY:
-        return tr::Tr("restClientHostNotFound", "Сервер %1 не найден, проверьте адрес и сеть")
+        return tr::Tr(QStringLiteral("restClientHostNotFound"),
+                      QStringLiteral("Сервер %1 не найден, проверьте адрес и сеть"))
             .arg(tr::Tr(url.host()));
     case CURLE_COULDNT_CONNECT: {
         long osErrno = 0;
         curl_easy_getinfo(handle, CURLINFO_OS_ERRNO, &osErrno);
         if (osErrno == ECONNREFUSED) {
-            return tr::Tr("restClientConnectionRefused", "Сервер недоступен: соединение отклонено");
+            return tr::Tr(QStringLiteral("restClientConnectionRefused"),
+                          QStringLiteral("Сервер недоступен: соединение отклонено"));
         }
-        return tr::Tr("restClientUnreachable", "Сервер недоступен: нет связи с %1")
+        return tr::Tr(QStringLiteral("restClientUnreachable"),
+                      QStringLiteral("Сервер недоступен: нет связи с %1"))
             .arg(tr::Tr(url.host()));
     }
     case CURLE_PEER_FAILED_VERIFICATION: {
@@ -102,40 +112,47 @@ tr::Tr failureMessage(CURL *handle, CURLcode code, const char *errorText, bool b
         return tlsVerificationMessage(verifyResult);
     }
     case CURLE_SSL_CERTPROBLEM:
-        return tr::Tr("restClientClientCertificate",
-                      "Не удалось открыть сертификат клиента %1: проверьте файл и пароль")
+        return tr::Tr(QStringLiteral("restClientClientCertificate"),
+                      QStringLiteral(
+                          "Не удалось открыть сертификат клиента %1: проверьте файл и пароль"))
             .arg(tr::Tr(settings.certificatePath));
     case CURLE_SSL_CACERT_BADFILE:
-        return tr::Tr("restClientCaFile", "Не удалось прочитать файл корневых сертификатов %1")
+        return tr::Tr(QStringLiteral("restClientCaFile"),
+                      QStringLiteral("Не удалось прочитать файл корневых сертификатов %1"))
             .arg(tr::Tr(QString::fromLocal8Bit(settings.caFile)));
     case CURLE_SSL_CONNECT_ERROR:
-        return tr::Tr("restClientTlsFailure",
-                      "Не удалось установить защищённое соединение с сервером");
+        return tr::Tr(QStringLiteral("restClientTlsFailure"),
+                      QStringLiteral("Не удалось установить защищённое соединение с сервером"));
     case CURLE_GOT_NOTHING:
     case CURLE_PARTIAL_FILE:
     case CURLE_RECV_ERROR:
     case CURLE_SEND_ERROR:
     case CURLE_HTTP2:
     case CURLE_HTTP2_STREAM:
-        return tr::Tr("restClientConnectionLost", "Соединение с сервером прервано");
+        return tr::Tr(QStringLiteral("restClientConnectionLost"),
+                      QStringLiteral("Соединение с сервером прервано"));
     case CURLE_UNSUPPORTED_PROTOCOL:
     case CURLE_URL_MALFORMAT:
-        return tr::Tr("restClientBadUrl", "Неверный адрес сервера: %1")
+        return tr::Tr(QStringLiteral("restClientBadUrl"),
+                      QStringLiteral("Неверный адрес сервера: %1"))
             .arg(tr::Tr(safeUrlText(url)));
     default:
-        return tr::Tr("restClientNetworkError", "Ошибка сети: %1")
+        return tr::Tr(QStringLiteral("restClientNetworkError"), QStringLiteral("Ошибка сети: %1"))
             .arg(tr::Tr(QString::fromUtf8(curl_easy_strerror(code))));
     }
 }
 
 tr::Tr badHeaderMessage(const QString &name)
 {
-    return tr::Tr("restClientBadHeader", "Недопустимый заголовок запроса %1").arg(tr::Tr(name));
+    return tr::Tr(QStringLiteral("restClientBadHeader"),
+                  QStringLiteral("Недопустимый заголовок запроса %1"))
+        .arg(tr::Tr(name));
 }
 
 tr::Tr noTransportMessage()
 {
-    return tr::Tr("restClientNoTransport", "Сетевой модуль кассы не запущен");
+    return tr::Tr(QStringLiteral("restClientNoTransport"),
+                  QStringLiteral("Сетевой модуль кассы не запущен"));
 }
 
 } // namespace transport

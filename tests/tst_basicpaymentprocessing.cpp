@@ -220,8 +220,8 @@ INSTANTIATE_TEST_SUITE_P(
         UnavailableCase{"getHashedCardNumber", [](B &b) { return b.getHashedCardNumber(); },
                         "basicPaymentProcessingGetHashedCardNumber",
                         "Операция получения хэшированного номера карты недоступна"}),
-    [](const ::testing::TestParamInfo<UnavailableCase> &info) {
-        return std::string(info.param.operation);
+    [](const ::testing::TestParamInfo<UnavailableCase> &caseInfo) {
+        return std::string(caseInfo.param.operation);
     });
 
 TEST(BasicPaymentProcessingTest, ShortReportAndCheckTotalsShareTheTextUnderTwoKeys)
@@ -376,8 +376,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, NoWaitTest,
                                            NoWaitCase{"Zero", true, 0},
                                            NoWaitCase{"Negative", true, -3},
                                            NoWaitCase{"LargeNegative", true, -2000000000}),
-                         [](const ::testing::TestParamInfo<NoWaitCase> &info) {
-                             return std::string(info.param.name);
+                         [](const ::testing::TestParamInfo<NoWaitCase> &caseInfo) {
+                             return std::string(caseInfo.param.name);
                          });
 
 } // namespace

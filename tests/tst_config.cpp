@@ -107,8 +107,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(IntCase{"Velmor:timeout", 30}, IntCase{"Velmor:spaced", 7},
                       IntCase{"Velmor:bad", 99}, IntCase{"Velmor:url", 99},
                       IntCase{"Velmor:empty", 99}, IntCase{"Velmor:shop", 99}),
-    [](const ::testing::TestParamInfo<IntCase> &info) {
-        return QString::fromLatin1(info.param.key).section(':', 1).toStdString();
+    [](const ::testing::TestParamInfo<IntCase> &caseInfo) {
+        return QString::fromLatin1(caseInfo.param.key).section(':', 1).toStdString();
     });
 
 // Secrets and URLs come back exactly as the file holds them.
@@ -144,7 +144,9 @@ INSTANTIATE_TEST_SUITE_P(
                                   QStringLiteral("say \"hi\" \\ ok")},
                       LiteralCase{"LoneQuote", "value=\"", QStringLiteral("\"")},
                       LiteralCase{"CarriageReturn", "value=crlf\r", QStringLiteral("crlf")}),
-    [](const ::testing::TestParamInfo<LiteralCase> &info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<LiteralCase> &caseInfo) {
+        return std::string(caseInfo.param.name);
+    });
 
 TEST_F(ConfigTest, CommentsAndStrayLinesAreSkipped)
 {
@@ -162,7 +164,8 @@ TEST_F(ConfigTest, CommentsAndStrayLinesAreSkipped)
 
 TEST_F(ConfigTest, NulByteDoesNotEndTheFile)
 {
-    m_config.loadFile(writeIni("main.ini", QByteArray("; a stray \0 byte\n[Velmor]\nurl=http://h\n", 39)));
+    m_config.loadFile(
+        writeIni("main.ini", QByteArray("; a stray \0 byte\n[Velmor]\nurl=http://h\n", 39)));
     EXPECT_EQ(m_config.getString(QStringLiteral("Velmor:url")), QStringLiteral("http://h"));
 }
 

@@ -321,9 +321,9 @@ TEST_P(KillDuringSaleWait, LeavesNothingQueuedAndASoundQueue)
 
 INSTANTIATE_TEST_SUITE_P(Codes, KillDuringSaleWait,
                          testing::Values(Sandbox::CodeApprove, Sandbox::CodeHold),
-                         [](const testing::TestParamInfo<const char *> &info) {
-                             return std::string(info.param) == Sandbox::CodeApprove ? "Approve"
-                                                                                    : "Hold";
+                         [](const testing::TestParamInfo<const char *> &caseInfo) {
+                             return std::string(caseInfo.param) == Sandbox::CodeApprove ? "Approve"
+                                                                                        : "Hold";
                          });
 
 // ---------------------------------------------------------------------------------------------
@@ -407,11 +407,13 @@ TEST_P(KillWhileQueueingCancellation, EveryReportedInterruptionEndsCancelled)
     EXPECT_TRUE(rounds.last().told);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, KillWhileQueueingCancellation,
-    testing::Values(QueueingCase{"Drop", Sandbox::Fault::Drop, 0, 15},
-                    QueueingCase{"NoAnswer", Sandbox::Fault::NoAnswer, 850, 1250}),
-    [](const testing::TestParamInfo<QueueingCase> &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Faults, KillWhileQueueingCancellation,
+                         testing::Values(QueueingCase{"Drop", Sandbox::Fault::Drop, 0, 15},
+                                         QueueingCase{"NoAnswer", Sandbox::Fault::NoAnswer, 850,
+                                                      1250}),
+                         [](const testing::TestParamInfo<QueueingCase> &caseInfo) {
+                             return std::string(caseInfo.param.name);
+                         });
 
 // ---------------------------------------------------------------------------------------------
 
@@ -531,8 +533,8 @@ INSTANTIATE_TEST_SUITE_P(
     Refunds, LostRefundAnswer,
     testing::Values(LostAnswerCase{"Partial", "refund-one.json", 50000, "completed"},
                     LostAnswerCase{"Full", "refund-all.json", SaleKopecks, "refunded"}),
-    [](const testing::TestParamInfo<LostAnswerCase> &info) {
-        return std::string(info.param.name);
+    [](const testing::TestParamInfo<LostAnswerCase> &caseInfo) {
+        return std::string(caseInfo.param.name);
     });
 
 } // namespace

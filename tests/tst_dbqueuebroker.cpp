@@ -440,9 +440,9 @@ TEST_F(DBQueueBrokerTest, ConcurrentWritersFromManyThreadsLoseNothing)
 
 enum class BadPlace { ParentIsAFile, ParentMissing, PathIsADirectory, NotADatabase };
 
-std::string badPlaceName(const ::testing::TestParamInfo<BadPlace> &info)
+std::string badPlaceName(const ::testing::TestParamInfo<BadPlace> &caseInfo)
 {
-    switch (info.param) {
+    switch (caseInfo.param) {
     case BadPlace::ParentIsAFile:
         return "ParentIsAFile";
     case BadPlace::ParentMissing:

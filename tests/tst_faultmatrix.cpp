@@ -231,11 +231,11 @@ protected:
             sandbox->setFault(cell.endpoint, sandboxFault(cell.fault), 300);
     }
 
-    bool queuedFor(const QString &orderId) const
+    bool queuedFor(const QString &id) const
     {
         const QList<QueuedMessage> messages = Singleton<DBQueueBroker>::instance->pendingMessages();
         return std::any_of(messages.cbegin(), messages.cend(), [&](const QueuedMessage &message) {
-            return message.message.value(QStringLiteral("orderId")).toString() == orderId;
+            return message.message.value(QStringLiteral("orderId")).toString() == id;
         });
     }
 
@@ -358,8 +358,9 @@ TEST_P(FaultMatrixTest, OutcomeAndInvariants)
     record(outcome);
 
     EXPECT_EQ(outcome.status, cell.expected.status);
-    if (cell.endpoint != Endpoint::Refund)
+    if (cell.endpoint != Endpoint::Refund) {
         EXPECT_EQ(outcome.polled, cell.expected.polled);
+    }
     EXPECT_EQ(outcome.queued, cell.expected.queued);
 
     EXPECT_LE(longest.load(), (TimeoutSeconds + 1) * 1000) << "an exchange outlived its timeout";
@@ -385,9 +386,10 @@ constexpr Expected interruptedWhilePolling{2, true, false};
 constexpr Expected queuedCancellation{2, true, true};
 constexpr Expected queuedRefund{0, false, true};
 
-std::string cellName(const testing::TestParamInfo<Cell> &info)
+std::string cellName(const testing::TestParamInfo<Cell> &caseInfo)
 {
-    std::string text = std::string(name(info.param.endpoint)) + "_" + name(info.param.fault);
+    std::string text =
+        std::string(name(caseInfo.param.endpoint)) + "_" + name(caseInfo.param.fault);
     std::replace_if(
         text.begin(), text.end(), [](char c) { return !std::isalnum(uchar(c)); }, '_');
     return text;

@@ -66,15 +66,16 @@ std::vector<Input> inputs()
     return all;
 }
 
-std::string testName(const testing::TestParamInfo<Input> &info)
+std::string testName(const testing::TestParamInfo<Input> &caseInfo)
 {
-    std::string name = info.param.target + "_" + info.param.kind + "_" +
-                       QFileInfo(QString::fromStdString(info.param.path)).fileName().toStdString();
+    std::string name =
+        caseInfo.param.target + "_" + caseInfo.param.kind + "_" +
+        QFileInfo(QString::fromStdString(caseInfo.param.path)).fileName().toStdString();
     for (char &c : name) {
         if (!std::isalnum(static_cast<unsigned char>(c)))
             c = '_';
     }
-    return name + "_" + std::to_string(info.index);
+    return name + "_" + std::to_string(caseInfo.index);
 }
 
 class FuzzInputTest : public testing::TestWithParam<Input>
@@ -114,8 +115,8 @@ TEST_P(FuzzTargetTest, TakesTheShortestInputs)
 }
 
 INSTANTIATE_TEST_SUITE_P(Fuzz, FuzzTargetTest, testing::ValuesIn(Targets),
-                         [](const testing::TestParamInfo<Target> &info) {
-                             return std::string(info.param.name);
+                         [](const testing::TestParamInfo<Target> &caseInfo) {
+                             return std::string(caseInfo.param.name);
                          });
 
 } // namespace

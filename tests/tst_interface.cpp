@@ -284,7 +284,9 @@ INSTANTIATE_TEST_SUITE_P(
                    0},
         DecodeCase{"Completed", 200, 0, R"({"order":{"status":"completed"}})", true, false, "", "",
                    "", 7}),
-    [](const testing::TestParamInfo<DecodeCase> &info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<DecodeCase> &caseInfo) {
+        return std::string(caseInfo.param.name);
+    });
 
 TEST(InterfaceStatic, TranslationKeysOfServiceErrors)
 {
@@ -737,7 +739,9 @@ INSTANTIATE_TEST_SUITE_P(
         ExceedingCase{"ErrorObject", R"({"error":{"code":"x","text":"y"}})", 404, false},
         ExceedingCase{"NoAmount", R"({"order":{"status":"completed"}})", 200, false},
         ExceedingCase{"NoAnswer", "", 0, false}),
-    [](const testing::TestParamInfo<ExceedingCase> &info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<ExceedingCase> &caseInfo) {
+        return std::string(caseInfo.param.name);
+    });
 
 TEST_F(InterfaceTest, UnansweredRefundIsQueuedWithTheBodyItSent)
 {

@@ -94,8 +94,8 @@ INSTANTIATE_TEST_SUITE_P(Levels, LevelTest,
                                            LevelCase{"ERROR", Level::ERROR_INT, 182},
                                            LevelCase{"FATAL", Level::FATAL_INT, 214},
                                            LevelCase{"OFF", Level::OFF_INT, 255}),
-                         [](const ::testing::TestParamInfo<LevelCase> &info) {
-                             return std::string(info.param.name);
+                         [](const ::testing::TestParamInfo<LevelCase> &caseInfo) {
+                             return std::string(caseInfo.param.name);
                          });
 
 TEST(LevelOrderTest, LevelsCompareByNumber)
@@ -146,7 +146,9 @@ INSTANTIATE_TEST_SUITE_P(
         CallCase{"fatal", [](const Logger *l, const QString &m) { l->fatal(m); }, Level::FATAL_INT},
         CallCase{"log", [](const Logger *l, const QString &m) { l->log(Level::TRACE_INT, m); },
                  Level::TRACE_INT}),
-    [](const ::testing::TestParamInfo<CallCase> &info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<CallCase> &caseInfo) {
+        return std::string(caseInfo.param.name);
+    });
 
 TEST_F(Log4QtTest, LinesKeepTheirOrderAndTheirLoggersName)
 {
@@ -289,8 +291,8 @@ INSTANTIATE_TEST_SUITE_P(
                                    Level::ERROR_INT, Level::DEBUG_INT, true},
                       WouldLogCase{"off", true, true, Level::OFF_INT, Level::NULL_INT,
                                    Level::FATAL_INT, false}),
-    [](const ::testing::TestParamInfo<WouldLogCase> &info) {
-        return std::string(info.param.name);
+    [](const ::testing::TestParamInfo<WouldLogCase> &caseInfo) {
+        return std::string(caseInfo.param.name);
     });
 
 TEST_F(Log4QtTest, RootLoggerWouldLogOnlyWithAnAppender)

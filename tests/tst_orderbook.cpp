@@ -110,7 +110,9 @@ INSTANTIATE_TEST_SUITE_P(
                  Sandbox::CodeApprove,
                  2,
                  {Created, Created, Scoring, Scoring, Approved, Approved, Completed, Completed}}),
-    [](const testing::TestParamInfo<LifeCase> &info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<LifeCase> &caseInfo) {
+        return std::string(caseInfo.param.name);
+    });
 
 TEST_F(OrderBookTest, ErrorCodeRefusesTheOrder)
 {
@@ -168,7 +170,9 @@ INSTANTIATE_TEST_SUITE_P(
             "ExistingOrder",
             compactJson(createBody(QStringLiteral("taken"), QLatin1String(Sandbox::CodeApprove))),
             409, "order_exists"}),
-    [](const testing::TestParamInfo<BadCreate> &info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<BadCreate> &caseInfo) {
+        return std::string(caseInfo.param.name);
+    });
 
 // --- Cancellation -----------------------------------------------------------------------
 
@@ -211,8 +215,8 @@ INSTANTIATE_TEST_SUITE_P(Statuses, OrderBookCancelTest,
                                          CancelCase{Approved, true}, CancelCase{Canceled, true},
                                          CancelCase{Completed, false}, CancelCase{Rejected, false},
                                          CancelCase{Refunded, false}),
-                         [](const testing::TestParamInfo<CancelCase> &info) {
-                             return info.param.status.toStdString();
+                         [](const testing::TestParamInfo<CancelCase> &caseInfo) {
+                             return caseInfo.param.status.toStdString();
                          });
 
 TEST_F(OrderBookTest, CancelOfAHeldOrderIsFinalAndRepeatable)

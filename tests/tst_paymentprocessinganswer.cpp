@@ -191,8 +191,8 @@ INSTANTIATE_TEST_SUITE_P(
                            a.setAdditionalData({{"ключ", 2}});
                        },
                        false}),
-    [](const ::testing::TestParamInfo<DifferenceCase> &info) {
-        return std::string(info.param.field);
+    [](const ::testing::TestParamInfo<DifferenceCase> &caseInfo) {
+        return std::string(caseInfo.param.field);
     });
 
 TEST(PaymentProcessingAnswerTest, NaNSumOrBalanceIsNeverEqual)

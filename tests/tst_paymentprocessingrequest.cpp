@@ -200,8 +200,8 @@ INSTANTIATE_TEST_SUITE_P(
         DifferenceCase{"printWidth", [](R &r) { r.setPrintWidth(48); }, false},
         DifferenceCase{"paymentMethod", [](R &r) { r.setPaymentMethod(1); }, false},
         DifferenceCase{"valutCode", [](R &r) { r.setValutCode(810); }, false}),
-    [](const ::testing::TestParamInfo<DifferenceCase> &info) {
-        return std::string(info.param.field);
+    [](const ::testing::TestParamInfo<DifferenceCase> &caseInfo) {
+        return std::string(caseInfo.param.field);
     });
 
 TEST(PaymentProcessingRequestTest, DefaultRequestsAreEqual)

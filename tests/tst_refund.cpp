@@ -299,8 +299,9 @@ TEST_P(ReplayRowTest, OrderStateAtTheServiceDecides)
                        parse(R"({"order":{"refund":{"id":"stored-refund-1","initiator":"shop",)"
                              R"("items":[{"id":"1","refundedQuantity":1}]}}})"));
     EXPECT_EQ(processing()->sendEnqueuedMessage(message.toVariantMap()), row.finished);
-    if (*row.orderStatusAfter)
+    if (*row.orderStatusAfter) {
         EXPECT_EQ(statusOf(*sandbox, orderId), QString::fromUtf8(row.orderStatusAfter));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -312,7 +313,9 @@ INSTANTIATE_TEST_SUITE_P(
                     ReplayRow{"Rejected", "rejected", true, true, "rejected"},
                     ReplayRow{"Created", "created", true, false, ""},
                     ReplayRow{"Scoring", "scoring", true, false, ""}),
-    [](const testing::TestParamInfo<ReplayRow> &info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<ReplayRow> &caseInfo) {
+        return std::string(caseInfo.param.name);
+    });
 
 TEST_F(E2EFixture, ReplayOfAMessageWithoutOrderIdIsNotFinished)
 {

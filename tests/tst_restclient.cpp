@@ -424,7 +424,7 @@ INSTANTIATE_TEST_SUITE_P(
                     DecodingCase{"notJson", "/text", 200, ""},
                     DecodingCase{"emptyBody", "/empty", 200, ""},
                     DecodingCase{"serverErrorNoBody", "/server-error", 500, ""}),
-    [](const testing::TestParamInfo<DecodingCase> &info) { return info.param.name; });
+    [](const testing::TestParamInfo<DecodingCase> &caseInfo) { return caseInfo.param.name; });
 
 TEST_F(RestClientTest, PostSendsBodyAndHeadersAndALaterGetIsAPlainGet)
 {
@@ -551,7 +551,7 @@ INSTANTIATE_TEST_SUITE_P(
                     BodySizeCase{"exactLimitChunked", RestClient::MaxBodySize, true, true},
                     BodySizeCase{"fiveMiB", 5 * 1024 * 1024, false, false},
                     BodySizeCase{"fiveMiBChunked", 5 * 1024 * 1024, true, false}),
-    [](const testing::TestParamInfo<BodySizeCase> &info) { return info.param.name; });
+    [](const testing::TestParamInfo<BodySizeCase> &caseInfo) { return caseInfo.param.name; });
 
 // ---------------------------------------------------------------------------------------
 // Transport faults
@@ -631,7 +631,7 @@ INSTANTIATE_TEST_SUITE_P(
                     FaultCase{"cutMidBody", Fault::CutMidBody, "restClientConnectionLost", false},
                     FaultCase{"closedWithoutAnswer", Fault::CloseWithoutAnswer,
                               "restClientConnectionLost", false}),
-    [](const testing::TestParamInfo<FaultCase> &info) { return info.param.name; });
+    [](const testing::TestParamInfo<FaultCase> &caseInfo) { return caseInfo.param.name; });
 
 TEST_F(RestClientTest, EachExchangeReplacesThePreviousResult)
 {
@@ -724,7 +724,7 @@ INSTANTIATE_TEST_SUITE_P(
         TlsCase{"untrustedAuthority", "untrusted", "localhost", "ca", "restClientTlsUntrusted"},
         TlsCase{"expired", "expired", "localhost", "ca", "restClientTlsExpired"},
         TlsCase{"caFileMissing", "good", "localhost", "missing", "restClientCaFile"}),
-    [](const testing::TestParamInfo<TlsCase> &info) { return info.param.name; });
+    [](const testing::TestParamInfo<TlsCase> &caseInfo) { return caseInfo.param.name; });
 
 // ---------------------------------------------------------------------------------------
 // Client certificate
@@ -800,7 +800,7 @@ INSTANTIATE_TEST_SUITE_P(
                        "p12-secret-789",
                        false,
                        {"restClientTlsClientRejected", "restClientConnectionLost"}}),
-    [](const testing::TestParamInfo<ClientCertCase> &info) { return info.param.name; });
+    [](const testing::TestParamInfo<ClientCertCase> &caseInfo) { return caseInfo.param.name; });
 
 // ---------------------------------------------------------------------------------------
 // Two threads on one client
@@ -909,8 +909,8 @@ TEST_P(RestClientReuseTest, ConsecutiveExchangesShareOneConnection)
 }
 
 INSTANTIATE_TEST_SUITE_P(Schemes, RestClientReuseTest, testing::Values(false, true),
-                         [](const testing::TestParamInfo<bool> &info) {
-                             return std::string(info.param ? "https" : "http");
+                         [](const testing::TestParamInfo<bool> &caseInfo) {
+                             return std::string(caseInfo.param ? "https" : "http");
                          });
 
 // ---------------------------------------------------------------------------------------

@@ -73,7 +73,9 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"CreateTimedOutThenPolled", Sandbox::CodeSlowCreate, 0, "", "completed", true},
         OutcomeCase{"ErrorObjectNoPolling", Sandbox::CodeError, 1, "velmorClientRejected", "",
                     false}),
-    [](const testing::TestParamInfo<OutcomeCase> &info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<OutcomeCase> &caseInfo) {
+        return std::string(caseInfo.param.name);
+    });
 
 TEST_F(SaleTest, TransportFailureIsNotPolled)
 {

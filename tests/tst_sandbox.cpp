@@ -338,7 +338,9 @@ INSTANTIATE_TEST_SUITE_P(
                       EXPECT_TRUE(
                           QJsonDocument::fromJson(QByteArray::fromStdString(r->body)).isObject());
                   }}),
-    [](const testing::TestParamInfo<FaultCase> &info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<FaultCase> &caseInfo) {
+        return std::string(caseInfo.param.name);
+    });
 
 TEST_F(SandboxTest, DroppedCreateMakesNoOrderAndDroppedRefundReturnsNothing)
 {
@@ -530,8 +532,8 @@ TEST_P(SandboxKeepAliveTest, ServesASecondRequestOnOneConnectionOnlyWithKeepAliv
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, SandboxKeepAliveTest, testing::Bool(),
-                         [](const testing::TestParamInfo<bool> &info) {
-                             return std::string(info.param ? "KeepAlive" : "OneRequest");
+                         [](const testing::TestParamInfo<bool> &caseInfo) {
+                             return std::string(caseInfo.param ? "KeepAlive" : "OneRequest");
                          });
 
 // Answers go out as two writes, headers then body; a kept connection must not hold the second
@@ -617,8 +619,8 @@ TEST_P(SandboxKeepAliveStopTest, StopClosesIdleConnectionsAtOnce)
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, SandboxKeepAliveStopTest, testing::Bool(),
-                         [](const testing::TestParamInfo<bool> &info) {
-                             return std::string(info.param ? "Tls" : "Plain");
+                         [](const testing::TestParamInfo<bool> &caseInfo) {
+                             return std::string(caseInfo.param ? "Tls" : "Plain");
                          });
 
 TEST_F(SandboxTest, ServesTlsWithItsOwnCertificateAndChecksClientCertificates)

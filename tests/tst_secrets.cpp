@@ -457,9 +457,9 @@ INSTANTIATE_TEST_SUITE_P(
             SecretsCase{"HttpsWithWrongCertificatePassword",
                         Scenario::HttpsWithWrongCertificatePassword}),
         testing::Bool()),
-    [](const testing::TestParamInfo<std::tuple<SecretsCase, bool>> &info) {
-        return std::string(std::get<0>(info.param).name) +
-               (std::get<1>(info.param) ? "_LogFile" : "_LogOnStderr");
+    [](const testing::TestParamInfo<std::tuple<SecretsCase, bool>> &caseInfo) {
+        return std::string(std::get<0>(caseInfo.param).name) +
+               (std::get<1>(caseInfo.param) ? "_LogFile" : "_LogOnStderr");
     });
 
 // ---------------------------------------------------------------------------------------------
@@ -527,8 +527,8 @@ TEST_P(LogLines, ControlCharactersInAServiceErrorAreEscaped)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sinks, LogLines, testing::Bool(),
-                         [](const testing::TestParamInfo<bool> &info) {
-                             return std::string(info.param ? "LogFile" : "LogOnStderr");
+                         [](const testing::TestParamInfo<bool> &caseInfo) {
+                             return std::string(caseInfo.param ? "LogFile" : "LogOnStderr");
                          });
 
 } // namespace

@@ -9,8 +9,8 @@
 #include <jsonline.h>
 #include <logwriter.h>
 #include <receiptreader.h>
-#include <tillconfig.h>
 #include <sandbox.h>
+#include <tillconfig.h>
 
 #include <gmock/gmock.h>
 
@@ -323,7 +323,7 @@ INSTANTIATE_TEST_SUITE_P(
         UnusableCase{"LanguageThatIsNoCode",
                      {QStringLiteral("queue"), QStringLiteral("--lang=../en")},
                      "--lang '../en' is not a language code"}),
-    [](const testing::TestParamInfo<UnusableCase> &info) { return info.param.name; });
+    [](const testing::TestParamInfo<UnusableCase> &caseInfo) { return caseInfo.param.name; });
 
 // ---- Malformed receipts ----
 
@@ -423,8 +423,8 @@ TEST_P(TillMalformedReceipt, IsRefusedNamingFileAndProblem)
 }
 
 INSTANTIATE_TEST_SUITE_P(Receipts, TillMalformedReceipt, testing::ValuesIn(ReceiptCases),
-                         [](const testing::TestParamInfo<ReceiptCase> &info) {
-                             return info.param.name;
+                         [](const testing::TestParamInfo<ReceiptCase> &caseInfo) {
+                             return caseInfo.param.name;
                          });
 
 // The same checks without a process, on the reader itself.
@@ -442,8 +442,8 @@ TEST_P(ReceiptReaderRefuses, WithTheProblemNamed)
 }
 
 INSTANTIATE_TEST_SUITE_P(Receipts, ReceiptReaderRefuses, testing::ValuesIn(ReceiptCases),
-                         [](const testing::TestParamInfo<ReceiptCase> &info) {
-                             return info.param.name;
+                         [](const testing::TestParamInfo<ReceiptCase> &caseInfo) {
+                             return caseInfo.param.name;
                          });
 
 TEST(ReceiptReader, ReadsEveryField)
@@ -639,7 +639,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  "Application rejected",
                                  "[ 45%] Creating the VELMOR order...\n",
                                  "The refund amount exceeds the order amount"}),
-    [](const testing::TestParamInfo<LanguageCase> &info) { return info.param.name; });
+    [](const testing::TestParamInfo<LanguageCase> &caseInfo) { return caseInfo.param.name; });
 
 TEST_F(TillTest, InterruptAfterCancelsAHeldSale)
 {
@@ -778,8 +778,8 @@ INSTANTIATE_TEST_SUITE_P(Signals, TillStopSignal,
                          testing::Values(StopSignalCase{"Interrupt", SIGINT, SIGINT},
                                          StopSignalCase{"Terminate", SIGTERM, SIGTERM},
                                          StopSignalCase{"HangUp", SIGHUP, SIGINT}),
-                         [](const testing::TestParamInfo<StopSignalCase> &info) {
-                             return info.param.name;
+                         [](const testing::TestParamInfo<StopSignalCase> &caseInfo) {
+                             return caseInfo.param.name;
                          });
 
 TEST_F(TillTest, PartialRefundThenQueuedCancellationThenReplay)
@@ -1006,7 +1006,7 @@ INSTANTIATE_TEST_SUITE_P(
         StreamCase{"StdoutFull", "\"$@\" >/dev/full; echo $? >status", 3, false},
         // The reader of standard output is gone before the answer is written.
         StreamCase{"StdoutBrokenPipe", "{ \"$@\"; echo $? >status; } | true", 3, false}),
-    [](const testing::TestParamInfo<StreamCase> &info) { return info.param.name; });
+    [](const testing::TestParamInfo<StreamCase> &caseInfo) { return caseInfo.param.name; });
 
 // ---- The queue commands on an empty queue ----
 
@@ -1134,7 +1134,7 @@ INSTANTIATE_TEST_SUITE_P(
         EscapeCase{"NextLine", QString(QChar(0x85)), QStringLiteral("\\x85")},
         EscapeCase{"LineSeparator", QString(QChar(0x2028)), QStringLiteral("\\u2028")},
         EscapeCase{"Backslash", QStringLiteral("a\\nb"), QStringLiteral("a\\\\nb")}),
-    [](const testing::TestParamInfo<EscapeCase> &info) { return info.param.name; });
+    [](const testing::TestParamInfo<EscapeCase> &caseInfo) { return caseInfo.param.name; });
 
 TEST(LogWriter, FormatsTimeLevelLoggerAndText)
 {

@@ -113,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
                                        QStringLiteral("да и снова да")},
                       ArgumentTextCase{
                           "NoMarker", QStringLiteral("Готово"), {}, QStringLiteral("Готово")}),
-    [](const ::testing::TestParamInfo<ArgumentTextCase> &info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<ArgumentTextCase> &caseInfo) { return caseInfo.param.name; });
 
 TEST(TrTest, EqualityComparesKeyTextAndArguments)
 {

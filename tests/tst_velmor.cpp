@@ -355,8 +355,9 @@ TEST_P(ReplayTest, OrderStateDecides)
 
     EXPECT_EQ(velmor->sendEnqueuedMessage(message), c.answer);
     EXPECT_TRUE(logContains(QStringLiteral("INFO Заказ: o-5")));
-    if (*c.logLine)
+    if (*c.logLine) {
         EXPECT_TRUE(logContains(QString::fromUtf8(c.logLine)));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -444,7 +445,9 @@ INSTANTIATE_TEST_SUITE_P(
                    {},
                    false,
                    "WARN Некорректный статус заказа"}),
-    [](const testing::TestParamInfo<ReplayCase> &info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<ReplayCase> &caseInfo) {
+        return std::string(caseInfo.param.name);
+    });
 
 TEST_F(VelmorTest, MessageWithoutOrderIdAsksForAnEmptyId)
 {

@@ -175,17 +175,20 @@ bool ReceiptReader::parse(const QByteArray &json, const QString &origin)
         Position position;
         const QString prefix = where + QLatin1Char('.');
         const auto member = [&object](const char *key) { return object.value(QLatin1String(key)); };
-        problem = readPosnum(member("posnum"), prefix + "posnum", &position.posnum);
+        problem = readPosnum(member("posnum"), prefix + QLatin1String("posnum"), &position.posnum);
         if (problem.isEmpty())
-            problem = readString(member("articul"), prefix + "articul", &position.articul);
+            problem =
+                readString(member("articul"), prefix + QLatin1String("articul"), &position.articul);
         if (problem.isEmpty())
-            problem = readString(member("name"), prefix + "name", &position.name);
+            problem = readString(member("name"), prefix + QLatin1String("name"), &position.name);
         if (problem.isEmpty())
-            problem = readAmount(member("quantity"), prefix + "quantity", &position.quantity);
+            problem = readAmount(member("quantity"), prefix + QLatin1String("quantity"),
+                                 &position.quantity);
         if (problem.isEmpty())
-            problem = readAmount(member("bquant"), prefix + "bquant", &position.bquant);
+            problem =
+                readAmount(member("bquant"), prefix + QLatin1String("bquant"), &position.bquant);
         if (problem.isEmpty())
-            problem = readAmount(member("sumb"), prefix + "sumb", &position.sumb);
+            problem = readAmount(member("sumb"), prefix + QLatin1String("sumb"), &position.sumb);
         if (!problem.isEmpty())
             return fail(origin, problem);
         document->addGoodsItem(goodsItem(position));

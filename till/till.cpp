@@ -34,7 +34,7 @@ bool stdoutWasClosed = false;
 
 QByteArray withLineEnd(const QString &line)
 {
-    return line.endsWith(QLatin1Char('\n')) ? line.toUtf8() : (line + '\n').toUtf8();
+    return line.endsWith(QLatin1Char('\n')) ? line.toUtf8() : (line + QLatin1Char('\n')).toUtf8();
 }
 
 } // namespace

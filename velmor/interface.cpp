@@ -59,7 +59,7 @@ void Interface::init()
     restClient->setCertificatePassword(settings.certificatePassword);
 }
 
-RequestResult Interface::createOffline(const PaymentProcessingRequest &request)
+RequestResult Interface::createOffline(const PaymentProcessingRequest &sale)
 {
     logger->info(QStringLiteral("Создание заказа"));
 
@@ -74,7 +74,7 @@ RequestResult Interface::createOffline(const PaymentProcessingRequest &request)
     {
         std::lock_guard<std::mutex> lock(m_stateMutex);
         currentId = orderId;
-        this->request = request;
+        request = sale;
     }
     // Logged before anything is sent, so that even a till killed during the sale leaves the id
     // of an order the service may hold.
@@ -83,8 +83,8 @@ RequestResult Interface::createOffline(const PaymentProcessingRequest &request)
     // The receipt is read in this order: the amounts, then the positions.
     const double documentAmount = getOrderAmount();
     const double prepaidAmount = getOrderPrepaidAmount();
-    const QJsonObject body = createBody(orderId, request.getCardNumber(), documentAmount,
-                                        request.getAmount() / 100.0, prepaidAmount, getItems());
+    const QJsonObject body = createBody(orderId, sale.getCardNumber(), documentAmount,
+                                        sale.getAmount() / 100.0, prepaidAmount, getItems());
 
     if (const qint64 bodySize = oversizedCreateBody(body)) {
         logger->error(QStringLiteral("Заказ не создан: запрос %1 байт, ответы сервера на него не "
@@ -166,7 +166,7 @@ RequestResult Interface::cancel(bool fromQueue)
     return result;
 }
 
-RequestResult Interface::refund(const PaymentProcessingRequest &request)
+RequestResult Interface::refund(const PaymentProcessingRequest &refundRequest)
 {
     if (!currentDocument()) {
         logger->error(QStringLiteral("Нет текущего чека, возврат не выполнен"));
@@ -177,14 +177,14 @@ RequestResult Interface::refund(const PaymentProcessingRequest &request)
     // after the exchange id is renewed, so its "id" is the exchange's own.
     {
         std::lock_guard<std::mutex> lock(m_stateMutex);
-        this->request = request;
+        request = refundRequest;
     }
 
-    RequestResult result = refund(request.getRrn(), QJsonObject());
+    RequestResult result = refund(refundRequest.getRrn(), QJsonObject());
 
     if (result.errorCode == QLatin1String("exceeding_refunded_amount")) {
         logger->warn(QStringLiteral("Проверка суммы выполненных возвратов"));
-        const RequestResult orderInfo = info(request.getRrn());
+        const RequestResult orderInfo = info(refundRequest.getRrn());
         // Only a readable order can prove that it is refunded in full.
         result.success = orderInfo.success && checkRefundAmount(orderInfo.json);
         return result;
@@ -193,7 +193,7 @@ RequestResult Interface::refund(const PaymentProcessingRequest &request)
     if (isUnanswered(result)) {
         logger->error(QStringLiteral("Не удалось получить ответ от сервера, будет выполнена отмена "
                                      "(возврат) через очередь"));
-        if (sendMessageToQueue(request.getRrn())) {
+        if (sendMessageToQueue(refundRequest.getRrn())) {
             result.success = true;
             result.message = messages::cancelQueued(result.message);
         }
@@ -331,7 +331,7 @@ bool Interface::sendMessageToQueue(const QString &orderId) const
     const PaymentProcessingRequest stored = storedRequest();
     const QJsonObject message = queueMessage(stored, orderId, getRefundPayload());
     DBQueueBroker *broker = hostService<DBQueueBroker>();
-    if (broker->addMessage(QStringLiteral("processing"), message, QString("")))
+    if (broker->addMessage(QStringLiteral("processing"), message, QStringLiteral("")))
         return true;
     logger->error(
         QStringLiteral("Не удалось сохранить сообщение в очередь: %1").arg(broker->errorString()));
