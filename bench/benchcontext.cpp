@@ -102,7 +102,8 @@ bool BenchContext::setUpPlugin(QString *error)
     }
     HookedTransport::setCompleter(m_plain.data());
     m_plain->clearRequests();
-    const PaymentProcessingAnswer answer = p->payment(saleRequest(Sandbox::CodeApprove));
+    const PaymentProcessingAnswer answer =
+        p->payment(saleRequest(QLatin1String(Sandbox::CodeApprove)));
     HookedTransport::setCompleter(nullptr);
     for (const Sandbox::RecordedRequest &request : m_plain->requests()) {
         if (request.path.endsWith(QLatin1String("/create_offline"))) {

@@ -60,8 +60,8 @@ int runLoadChild(const QStringList &arguments)
     Singleton<Session>::instance = new Session;
     Log4Qt::LogManager::logger(QString::fromLatin1("velmor"));
     const qint64 nanos = arguments.value(2) == QLatin1String("velmor")
-                             ? loadOnce<BasicPaymentProcessing>(VELMOR_PLUGIN_PATH)
-                             : loadOnce<TrivialInterface>(TRIVIAL_PLUGIN_PATH);
+                             ? loadOnce<BasicPaymentProcessing>(QStringLiteral(VELMOR_PLUGIN_PATH))
+                             : loadOnce<TrivialInterface>(QStringLiteral(TRIVIAL_PLUGIN_PATH));
     std::printf("%lld\n", static_cast<long long>(nanos));
     return nanos < 0 ? 1 : 0;
 }

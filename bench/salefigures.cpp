@@ -119,7 +119,8 @@ void runSaleFigure(BenchContext &context, ResultTable &table)
     context.setReceipt(3);
     context.configure(context.plain().baseUrl(), 0);
     BasicPaymentProcessing *processing = context.plugin();
-    const PaymentProcessingRequest request = context.saleRequest(Sandbox::CodeApprove);
+    const PaymentProcessingRequest request =
+        context.saleRequest(QLatin1String(Sandbox::CodeApprove));
     BareHttp http;
     HookedTransport::setCompleter(&context.plain());
 
@@ -134,7 +135,7 @@ void runSaleFigure(BenchContext &context, ResultTable &table)
     };
     const auto bareSale = [&] {
         const QString id = BenchContext::newId();
-        const QByteArray body = context.createBody(id, Sandbox::CodeApprove);
+        const QByteArray body = context.createBody(id, QLatin1String(Sandbox::CodeApprove));
         const QList<QByteArray> headers = context.headers(id);
         const QByteArray createUrl = url(context, QStringLiteral("/create_offline"));
         const QByteArray infoUrl = url(context, infoPath(id));
@@ -198,7 +199,7 @@ void runInterruptFigure(BenchContext &context, ResultTable &table)
     const QByteArray cancelBody = QByteArrayLiteral("{\"cancellationInitiator\":\"shop\"}");
     for (int i = 0; i < 50; ++i) {
         const QString id = BenchContext::newId();
-        if (!context.makeOrder(id, Sandbox::CodeHold, QStringLiteral("approved")))
+        if (!context.makeOrder(id, QLatin1String(Sandbox::CodeHold), QStringLiteral("approved")))
             continue;
         Clock::time_point start = Clock::now();
         http.get(url(context, infoPath(id)), context.headers(id));
@@ -212,7 +213,7 @@ void runInterruptFigure(BenchContext &context, ResultTable &table)
 
     std::mt19937 random(20240601);
     std::uniform_int_distribution<int> delayMs(50, 50 + intervalSeconds * 1000);
-    const PaymentProcessingRequest request = context.saleRequest(Sandbox::CodeHold);
+    const PaymentProcessingRequest request = context.saleRequest(QLatin1String(Sandbox::CodeHold));
     std::vector<qint64> nanos;
     int failures = 0;
     for (int i = 0; i < tries; ++i) {
@@ -269,12 +270,13 @@ void runReplayFigure(BenchContext &context, ResultTable &table)
     };
     std::vector<BareMessage> bareMessages;
     int failures = 0;
-    PaymentProcessingRequest refundRequest = context.saleRequest(Sandbox::CodeApprove);
+    PaymentProcessingRequest refundRequest =
+        context.saleRequest(QLatin1String(Sandbox::CodeApprove));
     refundRequest.setRequestType(PaymentProcessingRequest::Refund);
     for (int i = 0; i < messages; ++i) {
         // Half of the orders wait approved for a cancellation, half are paid and get refunded.
         const bool cancel = i % 2 == 0;
-        const QString code = cancel ? Sandbox::CodeHold : Sandbox::CodeApprove;
+        const QString code = QLatin1String(cancel ? Sandbox::CodeHold : Sandbox::CodeApprove);
         const QString status = cancel ? QStringLiteral("approved") : QStringLiteral("completed");
         for (int side = 0; side < 2; ++side) {
             const QString id = BenchContext::newId();
@@ -370,7 +372,8 @@ void runMemoryFigure(BenchContext &context, ResultTable &table)
     context.setReceipt(3);
     context.configure(remote, 0);
     BasicPaymentProcessing *processing = context.plugin();
-    const PaymentProcessingRequest request = context.saleRequest(Sandbox::CodeApprove);
+    const PaymentProcessingRequest request =
+        context.saleRequest(QLatin1String(Sandbox::CodeApprove));
     qint64 after100 = 0;
     int failures = 0;
     for (int i = 0; i < sales; ++i) {

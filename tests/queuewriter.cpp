@@ -24,17 +24,21 @@ QJsonObject makeMessage(int seq)
     // atomic-write size, so the reader never sees two lines interleaved.
     QJsonArray items;
     for (int i = 0; i < 1 + seq % 7; ++i) {
-        items.append(QJsonObject{{"name", QStringLiteral("Товар №%1 «%2»").arg(i).arg(seq)},
-                                 {"quantity", 1 + i},
-                                 {"sum", 10.5 * (i + 1)}});
+        items.append(
+            QJsonObject{{QStringLiteral("name"), QStringLiteral("Товар №%1 «%2»").arg(i).arg(seq)},
+                        {QStringLiteral("quantity"), 1 + i},
+                        {QStringLiteral("sum"), 10.5 * (i + 1)}});
     }
     return QJsonObject{
-        {"seq", seq},
-        {"orderId", QStringLiteral("заказ-%1").arg(seq)},
-        {"refund", QJsonObject{{"order", QJsonObject{{"refund", QJsonObject{{"id", seq},
-                                                                            {"items", items}}}}}}},
-        {"padding", QString(seq % 13 * 17, QChar(0x0416))},
-        {"valutCode", 643}};
+        {QStringLiteral("seq"), seq},
+        {QStringLiteral("orderId"), QStringLiteral("заказ-%1").arg(seq)},
+        {QStringLiteral("refund"),
+         QJsonObject{{QStringLiteral("order"),
+                      QJsonObject{{QStringLiteral("refund"),
+                                   QJsonObject{{QStringLiteral("id"), seq},
+                                               {QStringLiteral("items"), items}}}}}}},
+        {QStringLiteral("padding"), QString(seq % 13 * 17, QChar(0x0416))},
+        {QStringLiteral("valutCode"), 643}};
 }
 
 } // namespace

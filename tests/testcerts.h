@@ -26,9 +26,9 @@ public:
     bool createClient(const QString &name, const QString &caName, const QString &password,
                       int days = 2);
 
-    QString certPath(const QString &name) const { return path(name + ".crt"); }
-    QString keyPath(const QString &name) const { return path(name + ".key"); }
-    QString p12Path(const QString &name) const { return path(name + ".p12"); }
+    QString certPath(const QString &name) const { return path(name + QStringLiteral(".crt")); }
+    QString keyPath(const QString &name) const { return path(name + QStringLiteral(".key")); }
+    QString p12Path(const QString &name) const { return path(name + QStringLiteral(".p12")); }
     QString path(const QString &fileName) const { return m_dir.filePath(fileName); }
 
 private:

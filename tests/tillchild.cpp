@@ -118,22 +118,23 @@ void TillChild::collect()
 bool writeTwoPositionReceipt(const QString &path, const QString &firstName, double firstBack,
                              double secondBack)
 {
-    const QJsonArray items{QJsonObject{{"posnum", 1},
-                                       {"articul", "KETTLE-1"},
-                                       {"name", firstName},
-                                       {"quantity", 2},
-                                       {"bquant", firstBack},
-                                       {"sumb", 1000.0}},
-                           QJsonObject{{"posnum", 2},
-                                       {"articul", "MUG-2"},
-                                       {"name", QStringLiteral("Кружка")},
-                                       {"quantity", 1},
-                                       {"bquant", secondBack},
-                                       {"sumb", 1000.0}}};
+    const QJsonArray items{QJsonObject{{QStringLiteral("posnum"), 1},
+                                       {QStringLiteral("articul"), QStringLiteral("KETTLE-1")},
+                                       {QStringLiteral("name"), firstName},
+                                       {QStringLiteral("quantity"), 2},
+                                       {QStringLiteral("bquant"), firstBack},
+                                       {QStringLiteral("sumb"), 1000.0}},
+                           QJsonObject{{QStringLiteral("posnum"), 2},
+                                       {QStringLiteral("articul"), QStringLiteral("MUG-2")},
+                                       {QStringLiteral("name"), QStringLiteral("Кружка")},
+                                       {QStringLiteral("quantity"), 1},
+                                       {QStringLiteral("bquant"), secondBack},
+                                       {QStringLiteral("sumb"), 1000.0}}};
     QFile receipt(path);
     if (!receipt.open(QIODevice::WriteOnly))
         return false;
-    const QByteArray text =
-        QJsonDocument(QJsonObject{{"totalSum", 2000.0}, {"items", items}}).toJson();
+    const QByteArray text = QJsonDocument(QJsonObject{{QStringLiteral("totalSum"), 2000.0},
+                                                      {QStringLiteral("items"), items}})
+                                .toJson();
     return receipt.write(text) == text.size();
 }

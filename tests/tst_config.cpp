@@ -47,43 +47,50 @@ const QByteArray kMain = "[Velmor]\n"
 
 TEST_F(ConfigTest, SectionColonNameReadsTheNameInThatSection)
 {
-    m_config.loadFile(writeIni("main.ini", kMain));
-    EXPECT_EQ(m_config.getString("Velmor:url"), QStringLiteral("https://velmor.test:8443/api"));
-    EXPECT_EQ(m_config.getString("Queue:database"), QStringLiteral("/var/lib/till/queue.sqlite"));
-    EXPECT_EQ(m_config.getInt("Velmor:timeout", 5), 30);
+    m_config.loadFile(writeIni(QStringLiteral("main.ini"), kMain));
+    EXPECT_EQ(m_config.getString(QStringLiteral("Velmor:url")),
+              QStringLiteral("https://velmor.test:8443/api"));
+    EXPECT_EQ(m_config.getString(QStringLiteral("Queue:database")),
+              QStringLiteral("/var/lib/till/queue.sqlite"));
+    EXPECT_EQ(m_config.getInt(QStringLiteral("Velmor:timeout"), 5), 30);
     // The name alone, or under the other section, is another key.
-    EXPECT_EQ(m_config.getString("url"), QString());
-    EXPECT_EQ(m_config.getString("Queue:url"), QString());
+    EXPECT_EQ(m_config.getString(QStringLiteral("url")), QString());
+    EXPECT_EQ(m_config.getString(QStringLiteral("Queue:url")), QString());
 }
 
 TEST_F(ConfigTest, CyrillicValuesAreReadAsUtf8)
 {
-    m_config.loadFile(writeIni("main.ini", kMain));
-    EXPECT_EQ(m_config.getString("Velmor:comment"), QStringLiteral("Отмена заказа через очередь"));
-    EXPECT_EQ(m_config.getString("Velmor:shop"), QStringLiteral("Магазин «Ромашка»"));
+    m_config.loadFile(writeIni(QStringLiteral("main.ini"), kMain));
+    EXPECT_EQ(m_config.getString(QStringLiteral("Velmor:comment")),
+              QStringLiteral("Отмена заказа через очередь"));
+    EXPECT_EQ(m_config.getString(QStringLiteral("Velmor:shop")),
+              QStringLiteral("Магазин «Ромашка»"));
 }
 
 TEST_F(ConfigTest, QuotedValueWithCommasSurvivesWhole)
 {
-    m_config.loadFile(writeIni("main.ini", kMain));
-    EXPECT_EQ(m_config.getString("Velmor:list"), QStringLiteral("первый, второй, третий"));
+    m_config.loadFile(writeIni(QStringLiteral("main.ini"), kMain));
+    EXPECT_EQ(m_config.getString(QStringLiteral("Velmor:list")),
+              QStringLiteral("первый, второй, третий"));
 }
 
 TEST_F(ConfigTest, AbsentKeysGiveEmptyTextOrTheDefault)
 {
-    m_config.loadFile(writeIni("main.ini", kMain));
-    const QString absent = m_config.getString("Velmor:nothing");
+    m_config.loadFile(writeIni(QStringLiteral("main.ini"), kMain));
+    const QString absent = m_config.getString(QStringLiteral("Velmor:nothing"));
     EXPECT_TRUE(absent.isEmpty());
     EXPECT_FALSE(absent.isNull()); // callers may append to it
-    EXPECT_EQ(m_config.getString("Velmor:nothing", "запасной"), QStringLiteral("запасной"));
-    EXPECT_EQ(m_config.getInt("Velmor:nothing", 17), 17);
-    EXPECT_EQ(m_config.getInt("Nowhere:timeout", -3), -3);
+    EXPECT_EQ(m_config.getString(QStringLiteral("Velmor:nothing"), QStringLiteral("запасной")),
+              QStringLiteral("запасной"));
+    EXPECT_EQ(m_config.getInt(QStringLiteral("Velmor:nothing"), 17), 17);
+    EXPECT_EQ(m_config.getInt(QStringLiteral("Nowhere:timeout"), -3), -3);
 }
 
 TEST_F(ConfigTest, PresentButEmptyValueIsNotReplacedByTheDefault)
 {
-    m_config.loadFile(writeIni("main.ini", kMain));
-    EXPECT_EQ(m_config.getString("Velmor:empty", "запасной"), QString());
+    m_config.loadFile(writeIni(QStringLiteral("main.ini"), kMain));
+    EXPECT_EQ(m_config.getString(QStringLiteral("Velmor:empty"), QStringLiteral("запасной")),
+              QString());
 }
 
 struct IntCase
@@ -98,7 +105,7 @@ class ConfigIntTest : public ConfigTest, public ::testing::WithParamInterface<In
 
 TEST_P(ConfigIntTest, ReadsNumbersAndFallsBackOnAnythingElse)
 {
-    m_config.loadFile(writeIni("main.ini", kMain));
+    m_config.loadFile(writeIni(QStringLiteral("main.ini"), kMain));
     EXPECT_EQ(m_config.getInt(QString::fromLatin1(GetParam().key), 99), GetParam().expected);
 }
 
@@ -108,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
                       IntCase{"Velmor:bad", 99}, IntCase{"Velmor:url", 99},
                       IntCase{"Velmor:empty", 99}, IntCase{"Velmor:shop", 99}),
     [](const ::testing::TestParamInfo<IntCase> &caseInfo) {
-        return QString::fromLatin1(caseInfo.param.key).section(':', 1).toStdString();
+        return QString::fromLatin1(caseInfo.param.key).section(QLatin1Char(':'), 1).toStdString();
     });
 
 // Secrets and URLs come back exactly as the file holds them.
@@ -125,9 +132,10 @@ class ConfigLiteralTest : public ConfigTest, public ::testing::WithParamInterfac
 
 TEST_P(ConfigLiteralTest, ValueComesBackAsWritten)
 {
-    m_config.loadFile(writeIni("main.ini", "[Velmor]\n" + GetParam().line + "\nafter=1\n"));
-    EXPECT_EQ(m_config.getString("Velmor:value"), GetParam().expected);
-    EXPECT_EQ(m_config.getString("Velmor:after"), QStringLiteral("1"));
+    m_config.loadFile(
+        writeIni(QStringLiteral("main.ini"), "[Velmor]\n" + GetParam().line + "\nafter=1\n"));
+    EXPECT_EQ(m_config.getString(QStringLiteral("Velmor:value")), GetParam().expected);
+    EXPECT_EQ(m_config.getString(QStringLiteral("Velmor:after")), QStringLiteral("1"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -150,67 +158,77 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ConfigTest, CommentsAndStrayLinesAreSkipped)
 {
-    m_config.loadFile(writeIni("main.ini", "\xEF\xBB\xBF; leading comment\n"
-                                           "top=level\n"
-                                           "[Velmor]\n"
-                                           "# url=https://commented.out\n"
-                                           "no equals sign here\n"
-                                           "=orphan\n"
-                                           "url=https://velmor.test\n"));
-    EXPECT_EQ(m_config.getString("top"), QStringLiteral("level"));
-    EXPECT_EQ(m_config.getString("Velmor:url"), QStringLiteral("https://velmor.test"));
-    EXPECT_EQ(m_config.getString("Velmor:# url", "none"), QStringLiteral("none"));
+    m_config.loadFile(
+        writeIni(QStringLiteral("main.ini"), QByteArrayLiteral("\xEF\xBB\xBF; leading comment\n"
+                                                               "top=level\n"
+                                                               "[Velmor]\n"
+                                                               "# url=https://commented.out\n"
+                                                               "no equals sign here\n"
+                                                               "=orphan\n"
+                                                               "url=https://velmor.test\n")));
+    EXPECT_EQ(m_config.getString(QStringLiteral("top")), QStringLiteral("level"));
+    EXPECT_EQ(m_config.getString(QStringLiteral("Velmor:url")),
+              QStringLiteral("https://velmor.test"));
+    EXPECT_EQ(m_config.getString(QStringLiteral("Velmor:# url"), QStringLiteral("none")),
+              QStringLiteral("none"));
 }
 
 TEST_F(ConfigTest, NulByteDoesNotEndTheFile)
 {
-    m_config.loadFile(
-        writeIni("main.ini", QByteArray("; a stray \0 byte\n[Velmor]\nurl=http://h\n", 39)));
+    m_config.loadFile(writeIni(QStringLiteral("main.ini"),
+                               QByteArray("; a stray \0 byte\n[Velmor]\nurl=http://h\n", 39)));
     EXPECT_EQ(m_config.getString(QStringLiteral("Velmor:url")), QStringLiteral("http://h"));
 }
 
 TEST_F(ConfigTest, MissingFileAddsNothing)
 {
-    m_config.setValue("Velmor:url", "https://kept");
-    m_config.loadFile(m_dir.filePath("absent.ini"));
+    m_config.setValue(QStringLiteral("Velmor:url"), QStringLiteral("https://kept"));
+    m_config.loadFile(m_dir.filePath(QStringLiteral("absent.ini")));
     m_config.loadFile(m_dir.path()); // a directory is no file either
     m_config.loadFile(QString());
-    EXPECT_EQ(m_config.getString("Velmor:url"), QStringLiteral("https://kept"));
-    EXPECT_EQ(m_config.getString("Velmor:timeout"), QString());
+    EXPECT_EQ(m_config.getString(QStringLiteral("Velmor:url")), QStringLiteral("https://kept"));
+    EXPECT_EQ(m_config.getString(QStringLiteral("Velmor:timeout")), QString());
 }
 
 TEST_F(ConfigTest, SecondFileAddsAndOverridesKeys)
 {
-    m_config.loadFile(writeIni("main.ini", kMain));
-    m_config.loadFile(writeIni("local.ini", "[Velmor]\n"
-                                            "timeout=45\n"
-                                            "certificate=/etc/till/client.p12\n"
-                                            "[Extra]\n"
-                                            "name=Касса 2\n"));
-    EXPECT_EQ(m_config.getInt("Velmor:timeout", 0), 45);
-    EXPECT_EQ(m_config.getString("Velmor:certificate"), QStringLiteral("/etc/till/client.p12"));
-    EXPECT_EQ(m_config.getString("Extra:name"), QStringLiteral("Касса 2"));
+    m_config.loadFile(writeIni(QStringLiteral("main.ini"), kMain));
+    m_config.loadFile(
+        writeIni(QStringLiteral("local.ini"), QByteArrayLiteral("[Velmor]\n"
+                                                                "timeout=45\n"
+                                                                "certificate=/etc/till/client.p12\n"
+                                                                "[Extra]\n"
+                                                                "name=Касса 2\n")));
+    EXPECT_EQ(m_config.getInt(QStringLiteral("Velmor:timeout"), 0), 45);
+    EXPECT_EQ(m_config.getString(QStringLiteral("Velmor:certificate")),
+              QStringLiteral("/etc/till/client.p12"));
+    EXPECT_EQ(m_config.getString(QStringLiteral("Extra:name")), QStringLiteral("Касса 2"));
     // Keys the second file does not name stay as the first file gave them.
-    EXPECT_EQ(m_config.getString("Velmor:url"), QStringLiteral("https://velmor.test:8443/api"));
-    EXPECT_EQ(m_config.getString("Queue:database"), QStringLiteral("/var/lib/till/queue.sqlite"));
+    EXPECT_EQ(m_config.getString(QStringLiteral("Velmor:url")),
+              QStringLiteral("https://velmor.test:8443/api"));
+    EXPECT_EQ(m_config.getString(QStringLiteral("Queue:database")),
+              QStringLiteral("/var/lib/till/queue.sqlite"));
 }
 
 TEST_F(ConfigTest, RewrittenFileIsReadAnew)
 {
-    const QString path = writeIni("main.ini", "[Velmor]\ntimeout=30\n");
+    const QString path =
+        writeIni(QStringLiteral("main.ini"), QByteArrayLiteral("[Velmor]\ntimeout=30\n"));
     m_config.loadFile(path);
-    writeIni("main.ini", "[Velmor]\ntimeout=31\n");
+    writeIni(QStringLiteral("main.ini"), QByteArrayLiteral("[Velmor]\ntimeout=31\n"));
     Config other;
     other.loadFile(path);
-    EXPECT_EQ(other.getInt("Velmor:timeout", 0), 31);
+    EXPECT_EQ(other.getInt(QStringLiteral("Velmor:timeout"), 0), 31);
 }
 
 TEST_F(ConfigTest, SetValueAndClear)
 {
-    m_config.setValue("Queue:database", "/tmp/q.sqlite");
-    EXPECT_EQ(m_config.getString("Queue:database"), QStringLiteral("/tmp/q.sqlite"));
+    m_config.setValue(QStringLiteral("Queue:database"), QStringLiteral("/tmp/q.sqlite"));
+    EXPECT_EQ(m_config.getString(QStringLiteral("Queue:database")),
+              QStringLiteral("/tmp/q.sqlite"));
     m_config.clear();
-    EXPECT_EQ(m_config.getString("Queue:database", "none"), QStringLiteral("none"));
+    EXPECT_EQ(m_config.getString(QStringLiteral("Queue:database"), QStringLiteral("none")),
+              QStringLiteral("none"));
 }
 
 } // namespace

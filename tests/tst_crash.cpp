@@ -358,7 +358,8 @@ TEST_P(KillWhileQueueingCancellation, EveryReportedInterruptionEndsCancelled)
     for (int round = 0; round < count; ++round) {
         SCOPED_TRACE(round);
         sandbox->clearRequests();
-        const auto child = sale(QStringLiteral("fast.ini"), Sandbox::CodeHold, "0.2");
+        const auto child =
+            sale(QStringLiteral("fast.ini"), Sandbox::CodeHold, QStringLiteral("0.2"));
         ASSERT_TRUE(child->start()) << qPrintable(child->errorString());
         ASSERT_TRUE(waitForRequest(isCancel, EventTimeoutMs)) << qPrintable(child->errors());
         if (round == 0) {
@@ -424,7 +425,8 @@ TEST_F(CrashTest, KillDuringReplayFinishesEverythingOnce)
     QStringList cancelled;
     for (int i = 0; i < 3; ++i) {
         sandbox->clearRequests();
-        const auto child = sale(QStringLiteral("fast.ini"), Sandbox::CodeHold, "0.1");
+        const auto child =
+            sale(QStringLiteral("fast.ini"), Sandbox::CodeHold, QStringLiteral("0.1"));
         ASSERT_TRUE(child->runToEnd(TillTimeoutMs)) << qPrintable(child->errors());
         ASSERT_TRUE(child->errors().contains(CancelledLine)) << qPrintable(child->errors());
         cancelled << createdOrderId();

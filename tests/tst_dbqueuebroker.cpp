@@ -73,16 +73,18 @@ private:
 
 QJsonObject cyrillicMessage()
 {
-    const QJsonObject refund{{"id", QStringLiteral("возврат-1")},
-                             {"initiator", QStringLiteral("Кассир")},
-                             {"items", QJsonArray{}}};
-    return QJsonObject{{"orderId", QStringLiteral("заказ-№42")},
-                       {"comment", QStringLiteral("Отмена заказа через очередь: «ёЁ» — готово")},
-                       {"refund", QJsonObject{{"order", QJsonObject{{"refund", refund}}}}},
-                       {"valutCode", 643},
-                       {"sum", 1234.56},
-                       {"partial", false},
-                       {"none", QJsonValue::Null}};
+    const QJsonObject refund{{QStringLiteral("id"), QStringLiteral("возврат-1")},
+                             {QStringLiteral("initiator"), QStringLiteral("Кассир")},
+                             {QStringLiteral("items"), QJsonArray{}}};
+    return QJsonObject{
+        {QStringLiteral("orderId"), QStringLiteral("заказ-№42")},
+        {QStringLiteral("comment"), QStringLiteral("Отмена заказа через очередь: «ёЁ» — готово")},
+        {QStringLiteral("refund"),
+         QJsonObject{{QStringLiteral("order"), QJsonObject{{QStringLiteral("refund"), refund}}}}},
+        {QStringLiteral("valutCode"), 643},
+        {QStringLiteral("sum"), 1234.56},
+        {QStringLiteral("partial"), false},
+        {QStringLiteral("none"), QJsonValue::Null}};
 }
 
 class DBQueueBrokerTest : public ::testing::Test
@@ -114,7 +116,7 @@ TEST_F(DBQueueBrokerTest, RoundTripKeepsCyrillicTextAndEveryField)
     EXPECT_EQ(entry.id, id);
     EXPECT_EQ(entry.type, QStringLiteral("processing"));
     EXPECT_EQ(entry.message, cyrillicMessage());
-    EXPECT_EQ(entry.message.value("comment").toString(),
+    EXPECT_EQ(entry.message.value(QStringLiteral("comment")).toString(),
               QStringLiteral("Отмена заказа через очередь: «ёЁ» — готово"));
     EXPECT_EQ(entry.extra, QStringLiteral("доп"));
     EXPECT_EQ(entry.attempts, 0);
@@ -149,8 +151,11 @@ TEST_F(DBQueueBrokerTest, FileIsInWalModeWithTheDocumentedColumns)
     QStringList columns;
     for (const QString &row : raw.query("PRAGMA table_info(messages)"))
         columns << row.section(QLatin1Char('|'), 1, 2);
-    EXPECT_EQ(columns, (QStringList{"id|INTEGER", "type|TEXT", "message|TEXT", "extra|TEXT",
-                                    "added|TEXT", "attempts|INTEGER", "last_attempt|TEXT"}));
+    EXPECT_EQ(columns,
+              (QStringList{QStringLiteral("id|INTEGER"), QStringLiteral("type|TEXT"),
+                           QStringLiteral("message|TEXT"), QStringLiteral("extra|TEXT"),
+                           QStringLiteral("added|TEXT"), QStringLiteral("attempts|INTEGER"),
+                           QStringLiteral("last_attempt|TEXT")}));
     EXPECT_EQ(raw.query("SELECT name FROM sqlite_sequence"),
               QStringList{QStringLiteral("messages")});
 }
@@ -161,8 +166,8 @@ TEST_F(DBQueueBrokerTest, ListsMessagesOldestFirst)
     QList<qint64> ids;
     for (int i = 0; i < 5; ++i) {
         qint64 id = 0;
-        ASSERT_TRUE(
-            broker.addMessage(QStringLiteral("processing"), QJsonObject{{"n", i}}, QString(), &id));
+        ASSERT_TRUE(broker.addMessage(QStringLiteral("processing"),
+                                      QJsonObject{{QStringLiteral("n"), i}}, QString(), &id));
         ids << id;
     }
 
@@ -170,7 +175,7 @@ TEST_F(DBQueueBrokerTest, ListsMessagesOldestFirst)
     ASSERT_EQ(pending.size(), 5);
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(pending[i].id, ids[i]);
-        EXPECT_EQ(pending[i].message.value("n").toInt(-1), i);
+        EXPECT_EQ(pending[i].message.value(QStringLiteral("n")).toInt(-1), i);
         if (i > 0) {
             EXPECT_LT(pending[i - 1].id, pending[i].id);
             EXPECT_LE(pending[i - 1].added, pending[i].added);
@@ -183,8 +188,8 @@ TEST_F(DBQueueBrokerTest, ReadOnlyModeListsButChangesNothing)
     qint64 id = 0;
     {
         DBQueueBroker writer(dbPath());
-        ASSERT_TRUE(
-            writer.addMessage(QStringLiteral("processing"), QJsonObject{{"n", 1}}, QString(), &id));
+        ASSERT_TRUE(writer.addMessage(QStringLiteral("processing"),
+                                      QJsonObject{{QStringLiteral("n"), 1}}, QString(), &id));
     }
     QFile file(dbPath());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -232,10 +237,10 @@ TEST_F(DBQueueBrokerTest, RecordAttemptCountsAndStampsTheMessage)
     DBQueueBroker broker(dbPath());
     qint64 first = 0;
     qint64 second = 0;
-    ASSERT_TRUE(
-        broker.addMessage(QStringLiteral("processing"), QJsonObject{{"n", 1}}, QString(), &first));
-    ASSERT_TRUE(
-        broker.addMessage(QStringLiteral("processing"), QJsonObject{{"n", 2}}, QString(), &second));
+    ASSERT_TRUE(broker.addMessage(QStringLiteral("processing"),
+                                  QJsonObject{{QStringLiteral("n"), 1}}, QString(), &first));
+    ASSERT_TRUE(broker.addMessage(QStringLiteral("processing"),
+                                  QJsonObject{{QStringLiteral("n"), 2}}, QString(), &second));
 
     const QDateTime before = QDateTime::currentDateTimeUtc().addMSecs(-1);
     EXPECT_TRUE(broker.recordAttempt(first));
@@ -259,8 +264,8 @@ TEST_F(DBQueueBrokerTest, RemoveMessageDropsOnlyThatMessage)
     QList<qint64> ids;
     for (int i = 0; i < 3; ++i) {
         qint64 id = 0;
-        ASSERT_TRUE(
-            broker.addMessage(QStringLiteral("processing"), QJsonObject{{"n", i}}, QString(), &id));
+        ASSERT_TRUE(broker.addMessage(QStringLiteral("processing"),
+                                      QJsonObject{{QStringLiteral("n"), i}}, QString(), &id));
         ids << id;
     }
 
@@ -319,8 +324,8 @@ TEST_F(DBQueueBrokerTest, RepeatedCallsKeepNoValueOrLockOfThePreviousOne)
     qint64 second = 0;
     ASSERT_TRUE(broker.addMessage(QStringLiteral("refund"), cyrillicMessage(),
                                   QStringLiteral("чек 7"), &first));
-    ASSERT_TRUE(
-        broker.addMessage(QStringLiteral("processing"), QJsonObject{{"n", 2}}, QString(), &second));
+    ASSERT_TRUE(broker.addMessage(QStringLiteral("processing"),
+                                  QJsonObject{{QStringLiteral("n"), 2}}, QString(), &second));
     EXPECT_TRUE(broker.recordAttempt(second));
     EXPECT_FALSE(broker.recordAttempt(second + 1000));
     EXPECT_TRUE(broker.recordAttempt(first));
@@ -332,7 +337,7 @@ TEST_F(DBQueueBrokerTest, RepeatedCallsKeepNoValueOrLockOfThePreviousOne)
     EXPECT_EQ(pending[0].extra, QStringLiteral("чек 7"));
     EXPECT_EQ(pending[0].attempts, 1);
     EXPECT_EQ(pending[1].type, QStringLiteral("processing"));
-    EXPECT_EQ(pending[1].message, (QJsonObject{{"n", 2}}));
+    EXPECT_EQ(pending[1].message, (QJsonObject{{QStringLiteral("n"), 2}}));
     EXPECT_EQ(pending[1].extra, QString());
     EXPECT_EQ(pending[1].attempts, 1);
 
@@ -395,7 +400,8 @@ TEST_F(DBQueueBrokerTest, DefaultConstructorFallsBackToTheWorkingDirectory)
     for (Config *config : {static_cast<Config *>(nullptr), &empty}) {
         Singleton<Config>::instance = config;
         DBQueueBroker broker;
-        EXPECT_EQ(broker.databasePath(), QDir(m_dir.path()).absoluteFilePath("queue.sqlite"));
+        EXPECT_EQ(broker.databasePath(),
+                  QDir(m_dir.path()).absoluteFilePath(QStringLiteral("queue.sqlite")));
         EXPECT_TRUE(broker.isOpen()) << broker.errorString().toStdString();
     }
     Singleton<Config>::instance = saved;
@@ -414,8 +420,10 @@ TEST_F(DBQueueBrokerTest, ConcurrentWritersFromManyThreadsLoseNothing)
         workers.emplace_back([&broker, &ids, t] {
             for (int i = 0; i < perThread; ++i) {
                 qint64 id = 0;
-                if (broker.addMessage(QStringLiteral("processing"),
-                                      QJsonObject{{"thread", t}, {"n", i}}, QString(), &id))
+                if (broker.addMessage(
+                        QStringLiteral("processing"),
+                        QJsonObject{{QStringLiteral("thread"), t}, {QStringLiteral("n"), i}},
+                        QString(), &id))
                     ids[t].push_back(id);
             }
         });

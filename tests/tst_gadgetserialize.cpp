@@ -15,10 +15,14 @@ static void PrintTo(const QString &text, std::ostream *out)
 
 namespace {
 
-const QStringList kIntegerKeys = {"requestType", "amount",     "sourceAmount",  "shiftNumber",
-                                  "checkNumber", "printWidth", "paymentMethod", "valutCode"};
-const QStringList kStringKeys = {"merchantId", "authorizationCode", "rrn",       "cardNumber",
-                                 "hash",       "cashCode",          "documentId"};
+const QStringList kIntegerKeys = {QStringLiteral("requestType"),   QStringLiteral("amount"),
+                                  QStringLiteral("sourceAmount"),  QStringLiteral("shiftNumber"),
+                                  QStringLiteral("checkNumber"),   QStringLiteral("printWidth"),
+                                  QStringLiteral("paymentMethod"), QStringLiteral("valutCode")};
+const QStringList kStringKeys = {QStringLiteral("merchantId"), QStringLiteral("authorizationCode"),
+                                 QStringLiteral("rrn"),        QStringLiteral("cardNumber"),
+                                 QStringLiteral("hash"),       QStringLiteral("cashCode"),
+                                 QStringLiteral("documentId")};
 
 QStringList sorted(QStringList list)
 {
@@ -56,8 +60,10 @@ TEST(GadgetSerializeTest, DefaultRequestWithoutSkippingGivesAllEighteenKeys)
 {
     const QJsonObject json = gadgetserialize::g2j(PaymentProcessingRequest(), false);
     EXPECT_EQ(json.size(), 18);
-    EXPECT_EQ(json.keys(), sorted(kIntegerKeys + kStringKeys +
-                                  QStringList{"isPartOfPayment", "dateTime", "additionalData"}));
+    EXPECT_EQ(json.keys(),
+              sorted(kIntegerKeys + kStringKeys +
+                     QStringList{QStringLiteral("isPartOfPayment"), QStringLiteral("dateTime"),
+                                 QStringLiteral("additionalData")}));
     for (const QString &key : kIntegerKeys) {
         EXPECT_TRUE(json.value(key).isDouble()) << key.toStdString();
         EXPECT_EQ(json.value(key).toInt(-1), 0) << key.toStdString();
@@ -66,18 +72,19 @@ TEST(GadgetSerializeTest, DefaultRequestWithoutSkippingGivesAllEighteenKeys)
         EXPECT_TRUE(json.value(key).isString()) << key.toStdString();
         EXPECT_EQ(json.value(key).toString(QStringLiteral("?")), QString()) << key.toStdString();
     }
-    EXPECT_TRUE(json.value("isPartOfPayment").isBool());
-    EXPECT_FALSE(json.value("isPartOfPayment").toBool(true));
-    EXPECT_TRUE(json.value("dateTime").isNull());
-    EXPECT_TRUE(json.value("additionalData").isObject());
-    EXPECT_TRUE(json.value("additionalData").toObject().isEmpty());
+    EXPECT_TRUE(json.value(QStringLiteral("isPartOfPayment")).isBool());
+    EXPECT_FALSE(json.value(QStringLiteral("isPartOfPayment")).toBool(true));
+    EXPECT_TRUE(json.value(QStringLiteral("dateTime")).isNull());
+    EXPECT_TRUE(json.value(QStringLiteral("additionalData")).isObject());
+    EXPECT_TRUE(json.value(QStringLiteral("additionalData")).toObject().isEmpty());
 }
 
 TEST(GadgetSerializeTest, DefaultRequestWithSkippingKeepsTenKeys)
 {
     const QJsonObject json = gadgetserialize::g2j(PaymentProcessingRequest(), true);
     EXPECT_EQ(json.size(), 10);
-    EXPECT_EQ(json.keys(), sorted(kIntegerKeys + QStringList{"isPartOfPayment", "additionalData"}));
+    EXPECT_EQ(json.keys(), sorted(kIntegerKeys + QStringList{QStringLiteral("isPartOfPayment"),
+                                                             QStringLiteral("additionalData")}));
 }
 
 TEST(GadgetSerializeTest, EmptyButNonNullStringIsKeptWhenSkipping)
@@ -86,9 +93,9 @@ TEST(GadgetSerializeTest, EmptyButNonNullStringIsKeptWhenSkipping)
     request.setMerchantId(QStringLiteral(""));
     const QJsonObject json = gadgetserialize::g2j(request, true);
     EXPECT_EQ(json.size(), 11);
-    ASSERT_TRUE(json.contains("merchantId"));
-    EXPECT_TRUE(json.value("merchantId").isString());
-    EXPECT_EQ(json.value("merchantId").toString(QStringLiteral("?")), QString());
+    ASSERT_TRUE(json.contains(QStringLiteral("merchantId")));
+    EXPECT_TRUE(json.value(QStringLiteral("merchantId")).isString());
+    EXPECT_EQ(json.value(QStringLiteral("merchantId")).toString(QStringLiteral("?")), QString());
 }
 
 TEST(GadgetSerializeTest, FilledRequestGivesEveryValue)
@@ -98,29 +105,35 @@ TEST(GadgetSerializeTest, FilledRequestGivesEveryValue)
         SCOPED_TRACE(skipNull ? "skipping nulls" : "keeping nulls");
         const QJsonObject json = gadgetserialize::g2j(request, skipNull);
         EXPECT_EQ(json.size(), 18);
-        EXPECT_EQ(json.value("requestType").toInt(), 3);
-        EXPECT_EQ(json.value("amount").toInt(), 150050);
-        EXPECT_EQ(json.value("sourceAmount").toInt(), 160000);
-        EXPECT_EQ(json.value("merchantId").toString(), QStringLiteral("M-1"));
-        EXPECT_EQ(json.value("authorizationCode").toString(), QStringLiteral("A-77"));
-        EXPECT_EQ(json.value("rrn").toString(), QStringLiteral("order-8f2c"));
-        EXPECT_EQ(json.value("cardNumber").toString(), QStringLiteral("qr:abc"));
-        EXPECT_EQ(json.value("hash").toString(), QStringLiteral("h#"));
-        EXPECT_EQ(json.value("isPartOfPayment"), QJsonValue(true));
-        EXPECT_EQ(json.value("cashCode").toString(), QStringLiteral("касса-1"));
-        EXPECT_EQ(json.value("shiftNumber").toInt(), 12);
-        EXPECT_EQ(json.value("checkNumber").toInt(), 345);
+        EXPECT_EQ(json.value(QStringLiteral("requestType")).toInt(), 3);
+        EXPECT_EQ(json.value(QStringLiteral("amount")).toInt(), 150050);
+        EXPECT_EQ(json.value(QStringLiteral("sourceAmount")).toInt(), 160000);
+        EXPECT_EQ(json.value(QStringLiteral("merchantId")).toString(), QStringLiteral("M-1"));
+        EXPECT_EQ(json.value(QStringLiteral("authorizationCode")).toString(),
+                  QStringLiteral("A-77"));
+        EXPECT_EQ(json.value(QStringLiteral("rrn")).toString(), QStringLiteral("order-8f2c"));
+        EXPECT_EQ(json.value(QStringLiteral("cardNumber")).toString(), QStringLiteral("qr:abc"));
+        EXPECT_EQ(json.value(QStringLiteral("hash")).toString(), QStringLiteral("h#"));
+        EXPECT_EQ(json.value(QStringLiteral("isPartOfPayment")), QJsonValue(true));
+        EXPECT_EQ(json.value(QStringLiteral("cashCode")).toString(), QStringLiteral("касса-1"));
+        EXPECT_EQ(json.value(QStringLiteral("shiftNumber")).toInt(), 12);
+        EXPECT_EQ(json.value(QStringLiteral("checkNumber")).toInt(), 345);
         // The library's own variant-to-text form of the date-time.
-        EXPECT_EQ(json.value("dateTime").toString(), QVariant(request.getDateTime()).toString());
-        EXPECT_TRUE(json.value("dateTime").toString().startsWith("2024-03-05T14:30:15"));
-        const QJsonObject data = json.value("additionalData").toObject();
+        EXPECT_EQ(json.value(QStringLiteral("dateTime")).toString(),
+                  QVariant(request.getDateTime()).toString());
+        EXPECT_TRUE(json.value(QStringLiteral("dateTime"))
+                        .toString()
+                        .startsWith(QStringLiteral("2024-03-05T14:30:15")));
+        const QJsonObject data = json.value(QStringLiteral("additionalData")).toObject();
         EXPECT_EQ(data.value(QStringLiteral("ключ")).toString(), QStringLiteral("значение"));
-        EXPECT_EQ(data.value("nested").toObject().value("n").toInt(), 5);
-        EXPECT_EQ(data.value("list").toArray(), (QJsonArray{1, QStringLiteral("два")}));
-        EXPECT_EQ(json.value("printWidth").toInt(), 42);
-        EXPECT_EQ(json.value("paymentMethod").toInt(), 2);
-        EXPECT_EQ(json.value("valutCode").toInt(), 643);
-        EXPECT_EQ(json.value("documentId").toString(), QStringLiteral("doc-1"));
+        EXPECT_EQ(
+            data.value(QStringLiteral("nested")).toObject().value(QStringLiteral("n")).toInt(), 5);
+        EXPECT_EQ(data.value(QStringLiteral("list")).toArray(),
+                  (QJsonArray{1, QStringLiteral("два")}));
+        EXPECT_EQ(json.value(QStringLiteral("printWidth")).toInt(), 42);
+        EXPECT_EQ(json.value(QStringLiteral("paymentMethod")).toInt(), 2);
+        EXPECT_EQ(json.value(QStringLiteral("valutCode")).toInt(), 643);
+        EXPECT_EQ(json.value(QStringLiteral("documentId")).toString(), QStringLiteral("doc-1"));
     }
 }
 
@@ -145,13 +158,13 @@ TEST(GadgetSerializeTest, VariantMapSkipsExactlyNullStringsAndTheInvalidDate)
     const QVariantMap skipped = gadgetserialize::g2v(request, true).toMap();
     EXPECT_EQ(kept.size(), 18);
     EXPECT_EQ(skipped.size(), 11);
-    EXPECT_EQ(skipped.value("rrn").toString(), QStringLiteral("order-1"));
-    EXPECT_FALSE(skipped.contains("dateTime"));
-    EXPECT_FALSE(skipped.contains("merchantId"));
-    EXPECT_TRUE(kept.value("merchantId").toString().isNull());
-    EXPECT_EQ(kept.value("dateTime").type(), QVariant::DateTime);
-    EXPECT_EQ(kept.value("amount").type(), QVariant::Int);
-    EXPECT_EQ(kept.value("isPartOfPayment").type(), QVariant::Bool);
+    EXPECT_EQ(skipped.value(QStringLiteral("rrn")).toString(), QStringLiteral("order-1"));
+    EXPECT_FALSE(skipped.contains(QStringLiteral("dateTime")));
+    EXPECT_FALSE(skipped.contains(QStringLiteral("merchantId")));
+    EXPECT_TRUE(kept.value(QStringLiteral("merchantId")).toString().isNull());
+    EXPECT_EQ(kept.value(QStringLiteral("dateTime")).type(), QVariant::DateTime);
+    EXPECT_EQ(kept.value(QStringLiteral("amount")).type(), QVariant::Int);
+    EXPECT_EQ(kept.value(QStringLiteral("isPartOfPayment")).type(), QVariant::Bool);
 }
 
 } // namespace

@@ -352,7 +352,7 @@ TEST_F(InterfaceTest, UnitAmountsAreRoundedAndNeverNaN)
     EXPECT_EQ(items[2].toObject().value(QStringLiteral("quantity")).toDouble(), 1.235);
     EXPECT_EQ(items[2].toObject().value(QStringLiteral("amount")).toDouble(), 8.1);
     EXPECT_EQ(items[3].toObject().value(QStringLiteral("amount")).toDouble(), 0.0);
-    const QByteArray text = QJsonDocument(QJsonObject{{"items", items}}).toJson();
+    const QByteArray text = QJsonDocument(QJsonObject{{QStringLiteral("items"), items}}).toJson();
     EXPECT_FALSE(text.contains("nan"));
     EXPECT_FALSE(text.contains("inf"));
 }
@@ -412,7 +412,8 @@ TEST_F(InterfaceTest, SaleAmountIsTheSmallerOfReceiptAndRequest)
     PaymentProcessingRequest request;
     request.setAmount(250000);
     client->createOffline(request);
-    EXPECT_EQ(sentBody(0)["order"].toObject()["amount"].toDouble(), 100.0);
+    EXPECT_EQ(sentBody(0)[QStringLiteral("order")].toObject()[QStringLiteral("amount")].toDouble(),
+              100.0);
     EXPECT_NE(transport->exchanges().value(0).body.indexOf("\"amount\":100,"), -1);
 }
 
@@ -608,11 +609,13 @@ TEST_F(InterfaceTest, UnansweredCancellationIsQueuedOnce)
     EXPECT_EQ(queued[0].type, QStringLiteral("processing"));
     EXPECT_EQ(queued[0].extra, QString());
     const QJsonObject message = queued[0].message;
-    EXPECT_EQ(message.keys(), (QStringList{"orderId", "refund", "request", "valutCode"}));
-    EXPECT_EQ(message["orderId"].toString(), QStringLiteral("o-2"));
-    EXPECT_EQ(message["valutCode"].toInt(), 643);
-    EXPECT_EQ(message["request"].toObject().size(), 18);
-    EXPECT_EQ(message["refund"].toObject(),
+    EXPECT_EQ(message.keys(),
+              (QStringList{QStringLiteral("orderId"), QStringLiteral("refund"),
+                           QStringLiteral("request"), QStringLiteral("valutCode")}));
+    EXPECT_EQ(message[QLatin1String("orderId")].toString(), QStringLiteral("o-2"));
+    EXPECT_EQ(message[QLatin1String("valutCode")].toInt(), 643);
+    EXPECT_EQ(message[QLatin1String("request")].toObject().size(), 18);
+    EXPECT_EQ(message[QLatin1String("refund")].toObject(),
               parse(R"({"order":{"refund":{"id":"o-2","initiator":"shop",)"
                     R"("items":[{"id":"1","refundedQuantity":2}]}}})"));
 }
@@ -673,11 +676,11 @@ TEST_F(InterfaceTest, CancellationInsideTheSaleReceiptRefundsTheQuantities)
     PaymentProcessingRequest cancel;
     cancel.setRequestType(1);
     client->refund(cancel);
-    EXPECT_EQ(sentBody(0)["order"]
-                  .toObject()["refund"]
-                  .toObject()["items"]
+    EXPECT_EQ(sentBody(0)[QStringLiteral("order")]
+                  .toObject()[QStringLiteral("refund")]
+                  .toObject()[QStringLiteral("items")]
                   .toArray()[0]
-                  .toObject()["refundedQuantity"]
+                  .toObject()[QStringLiteral("refundedQuantity")]
                   .toDouble(),
               2.345);
 }
@@ -760,10 +763,16 @@ TEST_F(InterfaceTest, UnansweredRefundIsQueuedWithTheBodyItSent)
                   "Нет ответа.\nОтмена будет выполнена после восстановления связи с сервером"));
     const QList<QueuedMessage> queued = Singleton<DBQueueBroker>::instance->pendingMessages();
     ASSERT_EQ(queued.size(), 1);
-    EXPECT_EQ(queued[0].message["orderId"].toString(), QStringLiteral("o-9"));
-    EXPECT_EQ(queued[0].message["request"].toObject()["rrn"].toString(), QStringLiteral("o-9"));
-    EXPECT_EQ(queued[0].message["request"].toObject()["requestType"].toInt(), 3);
-    EXPECT_EQ(queued[0].message["refund"].toObject(), sentBody(0));
+    EXPECT_EQ(queued[0].message[QStringLiteral("orderId")].toString(), QStringLiteral("o-9"));
+    EXPECT_EQ(
+        queued[0].message[QStringLiteral("request")].toObject()[QStringLiteral("rrn")].toString(),
+        QStringLiteral("o-9"));
+    EXPECT_EQ(queued[0]
+                  .message[QStringLiteral("request")]
+                  .toObject()[QStringLiteral("requestType")]
+                  .toInt(),
+              3);
+    EXPECT_EQ(queued[0].message[QStringLiteral("refund")].toObject(), sentBody(0));
 }
 
 TEST_F(InterfaceTest, RefundWithoutReceiptSendsNothing)
@@ -786,10 +795,10 @@ TEST_F(InterfaceTest, QueuedCancellationWithoutReceiptKeepsAnEmptyItemList)
     const QList<QueuedMessage> queued = Singleton<DBQueueBroker>::instance->pendingMessages();
     ASSERT_EQ(queued.size(), 1);
     EXPECT_TRUE(queued[0]
-                    .message["refund"]
-                    .toObject()["order"]
-                    .toObject()["refund"]
-                    .toObject()["items"]
+                    .message[QStringLiteral("refund")]
+                    .toObject()[QStringLiteral("order")]
+                    .toObject()[QStringLiteral("refund")]
+                    .toObject()[QLatin1String("items")]
                     .toArray()
                     .isEmpty());
 }

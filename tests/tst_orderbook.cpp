@@ -95,19 +95,29 @@ TEST_P(OrderBookLifeTest, InfoPollsWalkTheOrderThroughItsLife)
 INSTANTIATE_TEST_SUITE_P(
     Codes, OrderBookLifeTest,
     testing::Values(
-        LifeCase{
-            "Approve", Sandbox::CodeApprove, 1, {Created, Scoring, Approved, Completed, Completed}},
+        LifeCase{"Approve",
+                 QLatin1String(Sandbox::CodeApprove),
+                 1,
+                 {Created, Scoring, Approved, Completed, Completed}},
         LifeCase{"UnknownCodeApproves",
                  QStringLiteral("SOMEONE-ELSE"),
                  1,
                  {Created, Scoring, Approved, Completed, Completed}},
         LifeCase{"EmptyCodeApproves", QString(), 1, {Created, Scoring, Approved, Completed}},
-        LifeCase{"Reject", Sandbox::CodeReject, 1, {Created, Scoring, Rejected, Rejected}},
-        LifeCase{"Hold", Sandbox::CodeHold, 1, {Created, Scoring, Approved, Approved, Approved}},
-        LifeCase{
-            "ServiceCancel", Sandbox::CodeServiceCancel, 1, {Created, Scoring, Canceled, Canceled}},
+        LifeCase{"Reject",
+                 QLatin1String(Sandbox::CodeReject),
+                 1,
+                 {Created, Scoring, Rejected, Rejected}},
+        LifeCase{"Hold",
+                 QLatin1String(Sandbox::CodeHold),
+                 1,
+                 {Created, Scoring, Approved, Approved, Approved}},
+        LifeCase{"ServiceCancel",
+                 QLatin1String(Sandbox::CodeServiceCancel),
+                 1,
+                 {Created, Scoring, Canceled, Canceled}},
         LifeCase{"TwoPollsPerState",
-                 Sandbox::CodeApprove,
+                 QLatin1String(Sandbox::CodeApprove),
                  2,
                  {Created, Created, Scoring, Scoring, Approved, Approved, Completed, Completed}}),
     [](const testing::TestParamInfo<LifeCase> &caseInfo) {
@@ -246,7 +256,8 @@ TEST_F(OrderBookTest, PartialThenFullRefundByPositions)
     completedOrder(id);
 
     const OrderBook::Reply first =
-        refund(id, refundBody(QStringLiteral("ref-1"), {{"1", 1}, {"2", 0}}));
+        refund(id, refundBody(QStringLiteral("ref-1"),
+                              {{QStringLiteral("1"), 1}, {QStringLiteral("2"), 0}}));
     ASSERT_EQ(first.status, 200);
     EXPECT_EQ(orderStatus(first.body), Completed);
     EXPECT_DOUBLE_EQ(first.body.value(QStringLiteral("order"))
@@ -259,7 +270,8 @@ TEST_F(OrderBookTest, PartialThenFullRefundByPositions)
     EXPECT_EQ(refundAnswer.value(QStringLiteral("totalRefundedAmount")).toDouble(), 33.33);
 
     const OrderBook::Reply second =
-        refund(id, refundBody(QStringLiteral("ref-2"), {{"1", 2}, {"2", 2}}));
+        refund(id, refundBody(QStringLiteral("ref-2"),
+                              {{QStringLiteral("1"), 2}, {QStringLiteral("2"), 2}}));
     ASSERT_EQ(second.status, 200);
     EXPECT_EQ(orderStatus(second.body), Refunded);
     refundAnswer = second.body.value(QStringLiteral("refund")).toObject();
@@ -286,9 +298,11 @@ TEST_F(OrderBookTest, RefundBeyondWhatWasBoughtIsRefused)
 {
     const QString id = QStringLiteral("x");
     completedOrder(id);
-    ASSERT_EQ(refund(id, refundBody(QStringLiteral("a"), {{"2", 1.5}})).status, 200);
+    ASSERT_EQ(refund(id, refundBody(QStringLiteral("a"), {{QStringLiteral("2"), 1.5}})).status,
+              200);
 
-    const OrderBook::Reply exceeding = refund(id, refundBody(QStringLiteral("b"), {{"2", 0.6}}));
+    const OrderBook::Reply exceeding =
+        refund(id, refundBody(QStringLiteral("b"), {{QStringLiteral("2"), 0.6}}));
     EXPECT_EQ(exceeding.status, 400);
     const QJsonObject error = exceeding.body.value(QStringLiteral("error")).toObject();
     EXPECT_EQ(error.value(QStringLiteral("code")).toString(),
@@ -298,9 +312,13 @@ TEST_F(OrderBookTest, RefundBeyondWhatWasBoughtIsRefused)
     EXPECT_EQ(book->order(id).value(QStringLiteral("refund")).toArray().size(), 1);
 
     // Within the tolerance the rest goes back, and then nothing more does.
-    ASSERT_EQ(refund(id, refundBody(QStringLiteral("c"), {{"2", 0.5004}, {"1", 3}})).status, 200);
+    ASSERT_EQ(refund(id, refundBody(QStringLiteral("c"),
+                                    {{QStringLiteral("2"), 0.5004}, {QStringLiteral("1"), 3}}))
+                  .status,
+              200);
     EXPECT_EQ(storedStatus(id), Refunded);
-    const OrderBook::Reply again = refund(id, refundBody(QStringLiteral("d"), {{"1", 1}}));
+    const OrderBook::Reply again =
+        refund(id, refundBody(QStringLiteral("d"), {{QStringLiteral("1"), 1}}));
     EXPECT_EQ(again.status, 400);
     EXPECT_EQ(errorCode(again.body), QStringLiteral("exceeding_refunded_amount"));
 }
@@ -309,7 +327,7 @@ TEST_F(OrderBookTest, RefundIdMakesARetrySafe)
 {
     const QString id = QStringLiteral("i");
     completedOrder(id);
-    const QJsonObject body = refundBody(QStringLiteral("same"), {{"1", 1}});
+    const QJsonObject body = refundBody(QStringLiteral("same"), {{QStringLiteral("1"), 1}});
 
     const OrderBook::Reply first = refund(id, body);
     const OrderBook::Reply retry = refund(id, body);
@@ -319,13 +337,14 @@ TEST_F(OrderBookTest, RefundIdMakesARetrySafe)
     EXPECT_EQ(book->order(id).value(QStringLiteral("refund")).toArray().size(), 1);
 
     // The same id for other positions is a different refund, not a retry.
-    const OrderBook::Reply conflict = refund(id, refundBody(QStringLiteral("same"), {{"1", 2}}));
+    const OrderBook::Reply conflict =
+        refund(id, refundBody(QStringLiteral("same"), {{QStringLiteral("1"), 2}}));
     EXPECT_EQ(conflict.status, 409);
     EXPECT_EQ(errorCode(conflict.body), QStringLiteral("refund_id_conflict"));
 
     // An empty id is no key: both refunds happen.
-    ASSERT_EQ(refund(id, refundBody(QString(), {{"1", 1}})).status, 200);
-    ASSERT_EQ(refund(id, refundBody(QString(), {{"1", 1}})).status, 200);
+    ASSERT_EQ(refund(id, refundBody(QString(), {{QStringLiteral("1"), 1}})).status, 200);
+    ASSERT_EQ(refund(id, refundBody(QString(), {{QStringLiteral("1"), 1}})).status, 200);
     EXPECT_EQ(book->order(id).value(QStringLiteral("refund")).toArray().size(), 3);
 }
 
@@ -334,12 +353,14 @@ TEST_F(OrderBookTest, RefundNeedsAPaidOrderAndItsPositions)
     const QString id = QStringLiteral("n");
     ASSERT_EQ(create(id, QLatin1String(Sandbox::CodeApprove)).status, 200);
 
-    const OrderBook::Reply unpaid = refund(id, refundBody(QStringLiteral("a"), {{"1", 1}}));
+    const OrderBook::Reply unpaid =
+        refund(id, refundBody(QStringLiteral("a"), {{QStringLiteral("1"), 1}}));
     EXPECT_EQ(unpaid.status, 400);
     EXPECT_EQ(errorCode(unpaid.body), QStringLiteral("order_not_completed"));
 
     book->setStatus(id, Completed);
-    const OrderBook::Reply stranger = refund(id, refundBody(QStringLiteral("b"), {{"9", 1}}));
+    const OrderBook::Reply stranger =
+        refund(id, refundBody(QStringLiteral("b"), {{QStringLiteral("9"), 1}}));
     EXPECT_EQ(stranger.status, 400);
     EXPECT_EQ(errorCode(stranger.body), QStringLiteral("invalid_request"));
 

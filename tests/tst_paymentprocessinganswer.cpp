@@ -155,40 +155,51 @@ INSTANTIATE_TEST_SUITE_P(
     Fields, AnswerEqualityTest,
     ::testing::Values(
         DifferenceCase{"nothing", [](A &) {}, true},
-        DifferenceCase{"qrCode", [](A &a) { a.setQrCode("https://other"); }, true},
-        DifferenceCase{"terminalId", [](A &a) { a.setTerminalId("T-10"); }, true},
+        DifferenceCase{"qrCode", [](A &a) { a.setQrCode(QStringLiteral("https://other")); }, true},
+        DifferenceCase{"terminalId", [](A &a) { a.setTerminalId(QStringLiteral("T-10")); }, true},
         DifferenceCase{"code", [](A &a) { a.setCode(8); }, false},
-        DifferenceCase{"messageText", [](A &a) { a.setMessage(tr::Tr("velmorDone", "Сделано")); },
+        DifferenceCase{"messageText",
+                       [](A &a) {
+                           a.setMessage(
+                               tr::Tr(QStringLiteral("velmorDone"), QStringLiteral("Сделано")));
+                       },
                        false},
-        DifferenceCase{"messageKey", [](A &a) { a.setMessage(tr::Tr("other", "Готово")); }, false},
+        DifferenceCase{
+            "messageKey",
+            [](A &a) { a.setMessage(tr::Tr(QStringLiteral("other"), QStringLiteral("Готово"))); },
+            false},
         DifferenceCase{"status", [](A &a) { a.setSuccess(false); }, false},
         DifferenceCase{"printImagesOrder",
                        [](A &a) {
-                           a.setPrintImages({"slip2", "slip1"});
+                           a.setPrintImages({QStringLiteral("slip2"), QStringLiteral("slip1")});
                        },
                        false},
-        DifferenceCase{"printImagesLength", [](A &a) { a.setPrintImages({"slip1"}); }, false},
+        DifferenceCase{"printImagesLength",
+                       [](A &a) { a.setPrintImages({QStringLiteral("slip1")}); }, false},
         DifferenceCase{"terminalNumber", [](A &a) { a.setTerminalNumber(4); }, false},
-        DifferenceCase{"cardType", [](A &a) { a.setCardType("card"); }, false},
-        DifferenceCase{"cardNumber", [](A &a) { a.setCardNumber("x"); }, false},
-        DifferenceCase{"authorizationCode", [](A &a) { a.setAuthorizationCode("x"); }, false},
-        DifferenceCase{"rrn", [](A &a) { a.setRRN("x"); }, false},
+        DifferenceCase{"cardType", [](A &a) { a.setCardType(QStringLiteral("card")); }, false},
+        DifferenceCase{"cardNumber", [](A &a) { a.setCardNumber(QStringLiteral("x")); }, false},
+        DifferenceCase{"authorizationCode",
+                       [](A &a) { a.setAuthorizationCode(QStringLiteral("x")); }, false},
+        DifferenceCase{"rrn", [](A &a) { a.setRRN(QStringLiteral("x")); }, false},
         DifferenceCase{"sum", [](A &a) { a.setSum(1500.51); }, false},
-        DifferenceCase{"posName", [](A &a) { a.setPosName("x"); }, false},
+        DifferenceCase{"posName", [](A &a) { a.setPosName(QStringLiteral("x")); }, false},
         DifferenceCase{"balance", [](A &a) { a.setBalance(12.5); }, false},
-        DifferenceCase{"discCardNumber", [](A &a) { a.setDiscCardNumber("x"); }, false},
+        DifferenceCase{"discCardNumber", [](A &a) { a.setDiscCardNumber(QStringLiteral("x")); },
+                       false},
         DifferenceCase{"loyaltyCards",
                        [](A &a) {
-                           a.setLoyaltyCards({"L-1", "L-2"});
+                           a.setLoyaltyCards({QStringLiteral("L-1"), QStringLiteral("L-2")});
                        },
                        false},
-        DifferenceCase{"hashedCardNumber", [](A &a) { a.setHashedCardNumber("x"); }, false},
+        DifferenceCase{"hashedCardNumber", [](A &a) { a.setHashedCardNumber(QStringLiteral("x")); },
+                       false},
         DifferenceCase{"cardMark", [](A &a) { a.setCardMark(CardMark(6)); }, false},
         DifferenceCase{"paymentMethod", [](A &a) { a.setPaymentMethod(EPaymentMethod::Card); },
                        false},
         DifferenceCase{"additionalData",
                        [](A &a) {
-                           a.setAdditionalData({{"ключ", 2}});
+                           a.setAdditionalData({{QStringLiteral("ключ"), 2}});
                        },
                        false}),
     [](const ::testing::TestParamInfo<DifferenceCase> &caseInfo) {

@@ -75,9 +75,11 @@ TEST_F(RefundTest, PartialRefundThenTheRest)
 
     const Sandbox::RecordedRequest sent = sandbox->requests().value(0);
     EXPECT_EQ(sent.path, QStringLiteral("/merchant/%1/refund").arg(orderId));
-    const QJsonObject refund = parse(sent.body)["order"].toObject()["refund"].toObject();
-    EXPECT_EQ(refund["id"].toString(), sent.headers.value(QStringLiteral("x-correlation-id")));
-    EXPECT_EQ(refund["initiator"].toString(), QStringLiteral("shop"));
+    const QJsonObject refund =
+        parse(sent.body)[QStringLiteral("order")].toObject()[QStringLiteral("refund")].toObject();
+    EXPECT_EQ(refund[QStringLiteral("id")].toString(),
+              sent.headers.value(QStringLiteral("x-correlation-id")));
+    EXPECT_EQ(refund[QStringLiteral("initiator")].toString(), QStringLiteral("shop"));
 
     refundReceipt(1, 1);
     answer = processing()->payment(refundRequest(orderId, 150000));
@@ -156,16 +158,24 @@ TEST_F(RefundTest, UnansweredRefundIsQueuedThenReplayedOnce)
     const QList<QueuedMessage> messages = queued();
     ASSERT_EQ(messages.size(), 1);
     const QJsonObject message = messages[0].message;
-    EXPECT_EQ(message.keys(), (QStringList{"orderId", "refund", "request", "valutCode"}));
-    EXPECT_EQ(message["orderId"].toString(), orderId);
-    EXPECT_EQ(message["valutCode"].toInt(), 643);
-    EXPECT_EQ(message["request"].toObject()["rrn"].toString(), orderId);
-    EXPECT_EQ(message["request"].toObject()["requestType"].toInt(), 3);
+    EXPECT_EQ(message.keys(),
+              (QStringList{QStringLiteral("orderId"), QStringLiteral("refund"),
+                           QStringLiteral("request"), QStringLiteral("valutCode")}));
+    EXPECT_EQ(message[QLatin1String("orderId")].toString(), orderId);
+    EXPECT_EQ(message[QLatin1String("valutCode")].toInt(), 643);
+    EXPECT_EQ(message[QLatin1String("request")].toObject()[QLatin1String("rrn")].toString(),
+              orderId);
+    EXPECT_EQ(message[QLatin1String("request")].toObject()[QLatin1String("requestType")].toInt(),
+              3);
     // The stored body is the one the failed exchange sent, refund id included.
-    EXPECT_EQ(message["refund"].toObject(), parse(sandbox->requests().value(0).body));
-    EXPECT_EQ(
-        message["refund"].toObject()["order"].toObject()["refund"].toObject()["items"],
-        parse(R"({"i":[{"id":"1","refundedQuantity":1},{"id":"2","refundedQuantity":1}]})")["i"]);
+    EXPECT_EQ(message[QLatin1String("refund")].toObject(),
+              parse(sandbox->requests().value(0).body));
+    EXPECT_EQ(message[QLatin1String("refund")]
+                  .toObject()[QLatin1String("order")]
+                  .toObject()[QLatin1String("refund")]
+                  .toObject()[QLatin1String("items")],
+              parse(R"({"i":[{"id":"1","refundedQuantity":1},{"id":"2","refundedQuantity":1}]})")
+                  [QLatin1String("i")]);
 
     sandbox->clearFaults();
     EXPECT_EQ(replayQueue(), 1);
@@ -237,10 +247,11 @@ TEST_F(OfflineCancelTest, QueuedCancellationIsReplayedWhenTheServiceIsBack)
     const QList<QueuedMessage> messages = queued();
     ASSERT_EQ(messages.size(), 1);
     const QJsonObject message = messages[0].message;
-    EXPECT_EQ(message["orderId"].toString(), answer.getRRN());
-    EXPECT_EQ(message["request"].toObject()["cardNumber"].toString(),
-              QString::fromUtf8(Sandbox::CodeHold));
-    EXPECT_EQ(message["refund"].toObject(),
+    EXPECT_EQ(message[QStringLiteral("orderId")].toString(), answer.getRRN());
+    EXPECT_EQ(
+        message[QStringLiteral("request")].toObject()[QStringLiteral("cardNumber")].toString(),
+        QString::fromUtf8(Sandbox::CodeHold));
+    EXPECT_EQ(message[QStringLiteral("refund")].toObject(),
               parse(QStringLiteral(R"({"order":{"refund":{"id":"%1","initiator":"shop",)"
                                    R"("items":[{"id":"1","refundedQuantity":1}]}}})")
                         .arg(answer.getRRN())

@@ -57,7 +57,7 @@ std::string jsonText(const QJsonObject &object)
 class LogCapture
 {
 public:
-    LogCapture() : m_logger(Log4Qt::LogManager::logger("tst_restclient.capture"))
+    LogCapture() : m_logger(Log4Qt::LogManager::logger(QStringLiteral("tst_restclient.capture")))
     {
         m_logger->setLevel(Log4Qt::Level::DEBUG_INT);
         m_logger->addAppender(&m_appender);
@@ -296,11 +296,12 @@ void addRoutes(httplib::Server &server, std::atomic<int> *hits = nullptr)
     // Tells how the request arrived, so a test can see which method and body the client sent.
     auto describe = [](const httplib::Request &req, httplib::Response &res) {
         QJsonObject answer{
-            {"method", QString::fromStdString(req.method)},
-            {"body", QString::fromStdString(req.body)},
-            {"contentType", QString::fromStdString(req.get_header_value("Content-Type"))},
-            {"marker", QString::fromStdString(req.get_header_value("X-Marker"))},
-            {"port", req.remote_port}};
+            {QStringLiteral("method"), QString::fromStdString(req.method)},
+            {QStringLiteral("body"), QString::fromStdString(req.body)},
+            {QStringLiteral("contentType"),
+             QString::fromStdString(req.get_header_value("Content-Type"))},
+            {QStringLiteral("marker"), QString::fromStdString(req.get_header_value("X-Marker"))},
+            {QStringLiteral("port"), req.remote_port}};
         res.set_content(jsonText(answer), "application/json");
     };
     server.Get("/describe", describe);
@@ -333,13 +334,17 @@ protected:
             Singleton<Config>::instance = new Config;
         certs = new TestCerts;
         const bool made =
-            certs->createCa("main") && certs->createCa("other") &&
-            certs->createServer("good", "main", {"localhost", "127.0.0.1"}) &&
-            certs->createServer("wronghost", "main", {"other.example"}) &&
-            certs->createServer("untrusted", "other", {"localhost", "127.0.0.1"}) &&
-            certs->createServer("expired", "main", {"localhost", "127.0.0.1"}, true) &&
-            certs->createClient("client", "main", P12Password) &&
-            certs->createClient("stranger", "other", P12Password);
+            certs->createCa(QStringLiteral("main")) && certs->createCa(QStringLiteral("other")) &&
+            certs->createServer(QStringLiteral("good"), QStringLiteral("main"),
+                                {QStringLiteral("localhost"), QStringLiteral("127.0.0.1")}) &&
+            certs->createServer(QStringLiteral("wronghost"), QStringLiteral("main"),
+                                {QStringLiteral("other.example")}) &&
+            certs->createServer(QStringLiteral("untrusted"), QStringLiteral("other"),
+                                {QStringLiteral("localhost"), QStringLiteral("127.0.0.1")}) &&
+            certs->createServer(QStringLiteral("expired"), QStringLiteral("main"),
+                                {QStringLiteral("localhost"), QStringLiteral("127.0.0.1")}, true) &&
+            certs->createClient(QStringLiteral("client"), QStringLiteral("main"), P12Password) &&
+            certs->createClient(QStringLiteral("stranger"), QStringLiteral("other"), P12Password);
         certError = made ? QString() : certs->errorString();
     }
 
@@ -354,7 +359,7 @@ protected:
 
     static void setCaFile(const QString &path)
     {
-        Singleton<Config>::instance->setValue("Network:caFile", path);
+        Singleton<Config>::instance->setValue(QStringLiteral("Network:caFile"), path);
     }
 
     static std::unique_ptr<httplib::SSLServer> tlsServer(const QString &name,
@@ -405,7 +410,9 @@ TEST_P(RestClientDecodingTest, StatusAndBody)
 
     RestClient client;
     client.setTimeout(5);
-    client.get(url("http", "127.0.0.1", runner.port(), GetParam().path), {});
+    client.get(url(QStringLiteral("http"), QStringLiteral("127.0.0.1"), runner.port(),
+                   QString::fromUtf8(GetParam().path)),
+               {});
 
     const RestResponse response = client.getResponse();
     EXPECT_EQ(response.httpCode, GetParam().httpCode);
@@ -435,23 +442,30 @@ TEST_F(RestClientTest, PostSendsBodyAndHeadersAndALaterGetIsAPlainGet)
 
     RestClient client;
     client.setTimeout(5);
-    client.post(url("http", "127.0.0.1", runner.port(), "/describe"), R"({"amount":100})",
-                {{"Content-Type", "application/json"}, {"X-Marker", "first"}});
+    client.post(url(QStringLiteral("http"), QStringLiteral("127.0.0.1"), runner.port(),
+                    QStringLiteral("/describe")),
+                QByteArrayLiteral(R"({"amount":100})"),
+                {{QStringLiteral("Content-Type"), QStringLiteral("application/json")},
+                 {QStringLiteral("X-Marker"), QStringLiteral("first")}});
     RestResponse response = client.getResponse();
     ASSERT_EQ(response.httpCode, 200);
-    EXPECT_EQ(response.json.value("method").toString(), "POST");
-    EXPECT_EQ(response.json.value("body").toString(), R"({"amount":100})");
-    EXPECT_EQ(response.json.value("contentType").toString(), "application/json");
-    EXPECT_EQ(response.json.value("marker").toString(), "first");
+    EXPECT_EQ(response.json.value(QStringLiteral("method")).toString(), QStringLiteral("POST"));
+    EXPECT_EQ(response.json.value(QStringLiteral("body")).toString(),
+              QStringLiteral(R"({"amount":100})"));
+    EXPECT_EQ(response.json.value(QStringLiteral("contentType")).toString(),
+              QStringLiteral("application/json"));
+    EXPECT_EQ(response.json.value(QStringLiteral("marker")).toString(), QStringLiteral("first"));
 
     // The handle keeps its options between requests: neither the method, the body nor the
     // headers of the POST may leak into the next exchange.
-    client.get(url("http", "127.0.0.1", runner.port(), "/describe"), {});
+    client.get(url(QStringLiteral("http"), QStringLiteral("127.0.0.1"), runner.port(),
+                   QStringLiteral("/describe")),
+               {});
     response = client.getResponse();
     ASSERT_EQ(response.httpCode, 200);
-    EXPECT_EQ(response.json.value("method").toString(), "GET");
-    EXPECT_EQ(response.json.value("body").toString(), "");
-    EXPECT_EQ(response.json.value("marker").toString(), "");
+    EXPECT_EQ(response.json.value(QStringLiteral("method")).toString(), QStringLiteral("GET"));
+    EXPECT_EQ(response.json.value(QStringLiteral("body")).toString(), QStringLiteral(""));
+    EXPECT_EQ(response.json.value(QStringLiteral("marker")).toString(), QStringLiteral(""));
 }
 
 TEST_F(RestClientTest, HeaderWithLineBreakIsNotSent)
@@ -464,12 +478,13 @@ TEST_F(RestClientTest, HeaderWithLineBreakIsNotSent)
 
     RestClient client;
     client.setTimeout(5);
-    client.get(url("http", "127.0.0.1", runner.port(), "/describe"),
-               {{"X-Marker", "a\r\nX-Forged: 1"}});
+    client.get(url(QStringLiteral("http"), QStringLiteral("127.0.0.1"), runner.port(),
+                   QStringLiteral("/describe")),
+               {{QStringLiteral("X-Marker"), QStringLiteral("a\r\nX-Forged: 1")}});
 
     const RestResponse response = client.getResponse();
     EXPECT_GT(response.networkError, 0);
-    EXPECT_EQ(response.errorMessage.key(), "restClientBadHeader");
+    EXPECT_EQ(response.errorMessage.key(), QStringLiteral("restClientBadHeader"));
     EXPECT_EQ(hits.load(), 0);
 }
 
@@ -482,7 +497,9 @@ TEST_F(RestClientTest, ZeroTimeoutMeansTheDefaultNotAnInstantFailure)
 
     RestClient client;
     client.setTimeout(0);
-    client.get(url("http", "127.0.0.1", runner.port(), "/slow?ms=1200"), {});
+    client.get(url(QStringLiteral("http"), QStringLiteral("127.0.0.1"), runner.port(),
+                   QStringLiteral("/slow?ms=1200")),
+               {});
 
     EXPECT_EQ(client.getResponse().httpCode, 200);
     EXPECT_EQ(client.getResponse().networkError, 0);
@@ -531,15 +548,17 @@ TEST_P(RestClientBodySizeTest, LimitIsEnforced)
 
     RestClient client;
     client.setTimeout(10);
-    client.get(url("http", "127.0.0.1", runner.port(), "/big"), {});
+    client.get(url(QStringLiteral("http"), QStringLiteral("127.0.0.1"), runner.port(),
+                   QStringLiteral("/big")),
+               {});
 
     const RestResponse response = client.getResponse();
     if (GetParam().accepted) {
         EXPECT_EQ(response.networkError, 0);
-        EXPECT_EQ(response.json.value("p").toString().size(), GetParam().size - 8);
+        EXPECT_EQ(response.json.value(QStringLiteral("p")).toString().size(), GetParam().size - 8);
     } else {
         EXPECT_GT(response.networkError, 0);
-        EXPECT_EQ(response.errorMessage.key(), "restClientBodyTooLarge");
+        EXPECT_EQ(response.errorMessage.key(), QStringLiteral("restClientBodyTooLarge"));
         EXPECT_TRUE(response.json.isEmpty());
         EXPECT_FALSE(client.isTimedOut());
     }
@@ -576,11 +595,12 @@ TEST_P(RestClientFaultTest, IsATransportFailure)
     QUrl target;
     switch (GetParam().fault) {
     case Fault::Refused:
-        target = url("http", "127.0.0.1", closedPort(), "/object");
+        target = url(QStringLiteral("http"), QStringLiteral("127.0.0.1"), closedPort(),
+                     QStringLiteral("/object"));
         break;
     case Fault::HostNotFound:
         // The .invalid domain is reserved never to resolve.
-        target = QUrl("http://no-such-host.invalid/object");
+        target = QUrl(QStringLiteral("http://no-such-host.invalid/object"));
         break;
     case Fault::Silent:
         raw = std::make_unique<RawServer>(RawServer::Script::Silent);
@@ -597,7 +617,8 @@ TEST_P(RestClientFaultTest, IsATransportFailure)
     }
     if (raw) {
         ASSERT_GT(raw->port(), 0);
-        target = url("http", "127.0.0.1", raw->port(), "/object");
+        target = url(QStringLiteral("http"), QStringLiteral("127.0.0.1"), raw->port(),
+                     QStringLiteral("/object"));
     }
 
     LogCapture log;
@@ -611,7 +632,7 @@ TEST_P(RestClientFaultTest, IsATransportFailure)
 
     const RestResponse response = client.getResponse();
     EXPECT_GT(response.networkError, 0);
-    EXPECT_EQ(response.errorMessage.key(), GetParam().key) << log.text();
+    EXPECT_EQ(response.errorMessage.key(), QString::fromUtf8(GetParam().key)) << log.text();
     EXPECT_FALSE(response.errorMessage.ru().isEmpty());
     EXPECT_TRUE(response.json.isEmpty());
     EXPECT_EQ(client.isTimedOut(), GetParam().timedOut);
@@ -644,10 +665,14 @@ TEST_F(RestClientTest, EachExchangeReplacesThePreviousResult)
 
     RestClient client;
     client.setTimeout(1);
-    client.get(url("http", "127.0.0.1", silent.port(), "/object"), {});
+    client.get(url(QStringLiteral("http"), QStringLiteral("127.0.0.1"), silent.port(),
+                   QStringLiteral("/object")),
+               {});
     ASSERT_TRUE(client.isTimedOut());
 
-    client.get(url("http", "127.0.0.1", runner.port(), "/object"), {});
+    client.get(url(QStringLiteral("http"), QStringLiteral("127.0.0.1"), runner.port(),
+                   QStringLiteral("/object")),
+               {});
     RestResponse response = client.getResponse();
     EXPECT_FALSE(client.isTimedOut());
     EXPECT_EQ(response.networkError, 0);
@@ -655,7 +680,9 @@ TEST_F(RestClientTest, EachExchangeReplacesThePreviousResult)
     EXPECT_EQ(response.httpCode, 200);
 
     // And the status of that answer does not linger into a later failure.
-    client.get(url("http", "127.0.0.1", closedPort(), "/object"), {});
+    client.get(url(QStringLiteral("http"), QStringLiteral("127.0.0.1"), closedPort(),
+                   QStringLiteral("/object")),
+               {});
     response = client.getResponse();
     EXPECT_GT(response.networkError, 0);
     EXPECT_EQ(response.httpCode, 0);
@@ -682,30 +709,32 @@ class RestClientTlsTest : public RestClientTest, public testing::WithParamInterf
 TEST_P(RestClientTlsTest, ServerCertificateIsVerified)
 {
     ASSERT_TRUE(certError.isEmpty()) << certError.toStdString();
-    const auto server = tlsServer(GetParam().serverCert);
+    const auto server = tlsServer(QString::fromUtf8(GetParam().serverCert));
     ASSERT_TRUE(server->is_valid());
     addRoutes(*server);
     ServerRunner runner(*server);
     ASSERT_GT(runner.port(), 0);
 
-    const QString caFile = GetParam().caFile;
-    if (caFile == "ca")
-        setCaFile(certs->certPath("main"));
-    else if (caFile == "missing")
-        setCaFile(certs->path("no-such-ca.crt"));
+    const QString caFile = QString::fromUtf8(GetParam().caFile);
+    if (caFile == QStringLiteral("ca"))
+        setCaFile(certs->certPath(QStringLiteral("main")));
+    else if (caFile == QStringLiteral("missing"))
+        setCaFile(certs->path(QStringLiteral("no-such-ca.crt")));
 
     LogCapture log;
     RestClient client;
     client.setLogger(log.logger());
     client.setTimeout(5);
-    client.get(url("https", GetParam().host, runner.port(), "/object"), {});
+    client.get(url(QStringLiteral("https"), QString::fromUtf8(GetParam().host), runner.port(),
+                   QStringLiteral("/object")),
+               {});
 
     const RestResponse response = client.getResponse();
-    const QString key = GetParam().key;
+    const QString key = QString::fromUtf8(GetParam().key);
     if (key.isEmpty()) {
         EXPECT_EQ(response.networkError, 0) << log.text();
         EXPECT_EQ(response.httpCode, 200);
-        EXPECT_EQ(response.json.value("status").toString(), "ok");
+        EXPECT_EQ(response.json.value(QStringLiteral("status")).toString(), QStringLiteral("ok"));
     } else {
         EXPECT_GT(response.networkError, 0);
         EXPECT_EQ(response.errorMessage.key(), key) << log.text();
@@ -749,27 +778,29 @@ class RestClientClientCertTest : public RestClientTest,
 TEST_P(RestClientClientCertTest, ServerDemandingACertificate)
 {
     ASSERT_TRUE(certError.isEmpty()) << certError.toStdString();
-    const auto server = tlsServer("good", "main");
+    const auto server = tlsServer(QStringLiteral("good"), QStringLiteral("main"));
     ASSERT_TRUE(server->is_valid());
     addRoutes(*server);
     ServerRunner runner(*server);
     ASSERT_GT(runner.port(), 0);
-    setCaFile(certs->certPath("main"));
+    setCaFile(certs->certPath(QStringLiteral("main")));
 
     LogCapture log;
     RestClient client;
     client.setLogger(log.logger());
     client.setTimeout(5);
-    const QString p12 = GetParam().p12;
+    const QString p12 = QString::fromUtf8(GetParam().p12);
     client.setCertificatePath(p12.isEmpty() ? QString() : certs->p12Path(p12));
-    client.setCertificatePassword(GetParam().password);
-    client.get(url("https", "localhost", runner.port(), "/object"), {});
+    client.setCertificatePassword(QString::fromUtf8(GetParam().password));
+    client.get(url(QStringLiteral("https"), QStringLiteral("localhost"), runner.port(),
+                   QStringLiteral("/object")),
+               {});
 
     const RestResponse response = client.getResponse();
     if (GetParam().accepted) {
         EXPECT_EQ(response.networkError, 0) << response.errorMessage.ru().toStdString();
         EXPECT_EQ(response.httpCode, 200);
-        EXPECT_EQ(response.json.value("status").toString(), "ok");
+        EXPECT_EQ(response.json.value(QStringLiteral("status")).toString(), QStringLiteral("ok"));
     } else {
         EXPECT_GT(response.networkError, 0);
         EXPECT_FALSE(response.errorMessage.isEmpty());
@@ -816,8 +847,10 @@ TEST_F(RestClientTest, EachThreadReadsItsOwnLastExchange)
 
     RestClient client;
     client.setTimeout(1);
-    const QUrl slow = url("http", "127.0.0.1", runner.port(), "/slow?ms=150");
-    const QUrl echo = url("http", "127.0.0.1", runner.port(), "/echo");
+    const QUrl slow = url(QStringLiteral("http"), QStringLiteral("127.0.0.1"), runner.port(),
+                          QStringLiteral("/slow?ms=150"));
+    const QUrl echo = url(QStringLiteral("http"), QStringLiteral("127.0.0.1"), runner.port(),
+                          QStringLiteral("/echo"));
 
     // First in strict turns, so that the other thread's exchange surely comes between an
     // exchange and the reading of its result.
@@ -827,14 +860,16 @@ TEST_F(RestClientTest, EachThreadReadsItsOwnLastExchange)
         client.get(slow, {});
         getDone.set_value();
         postDone.get_future().wait();
-        EXPECT_EQ(client.getResponse().json.value("kind").toString(), "get");
+        EXPECT_EQ(client.getResponse().json.value(QStringLiteral("kind")).toString(),
+                  QStringLiteral("get"));
         EXPECT_EQ(client.getResponse().httpCode, 200);
     });
     std::thread poster([&] {
         getDone.get_future().wait();
         client.post(echo, R"({"kind":"post"})", {});
         postDone.set_value();
-        EXPECT_EQ(client.getResponse().json.value("kind").toString(), "post");
+        EXPECT_EQ(client.getResponse().json.value(QStringLiteral("kind")).toString(),
+                  QStringLiteral("post"));
     });
     getter.join();
     poster.join();
@@ -845,12 +880,15 @@ TEST_F(RestClientTest, EachThreadReadsItsOwnLastExchange)
     getter = std::thread([&] {
         for (int i = 0; i < 3; ++i) {
             client.get(slow, {});
-            EXPECT_EQ(client.getResponse().json.value("kind").toString(), "get");
+            EXPECT_EQ(client.getResponse().json.value(QStringLiteral("kind")).toString(),
+                      QStringLiteral("get"));
             EXPECT_FALSE(client.isTimedOut());
         }
-        client.get(url("http", "127.0.0.1", silent.port(), "/object"), {});
+        client.get(url(QStringLiteral("http"), QStringLiteral("127.0.0.1"), silent.port(),
+                       QStringLiteral("/object")),
+                   {});
         EXPECT_TRUE(client.isTimedOut());
-        EXPECT_EQ(client.getResponse().errorMessage.key(), "restClientTimeout");
+        EXPECT_EQ(client.getResponse().errorMessage.key(), QStringLiteral("restClientTimeout"));
         getterFinished = true;
     });
     poster = std::thread([&] {
@@ -860,7 +898,7 @@ TEST_F(RestClientTest, EachThreadReadsItsOwnLastExchange)
             client.post(echo, body, {});
             const RestResponse response = client.getResponse();
             EXPECT_EQ(response.networkError, 0);
-            EXPECT_EQ(response.json.value("i").toInt(), i);
+            EXPECT_EQ(response.json.value(QStringLiteral("i")).toInt(), i);
             EXPECT_FALSE(client.isTimedOut());
             ++i;
         }
@@ -888,21 +926,23 @@ TEST_P(RestClientReuseTest, ConsecutiveExchangesShareOneConnection)
     ASSERT_TRUE(!tls || certError.isEmpty()) << certError.toStdString();
     std::unique_ptr<httplib::Server> server;
     if (tls)
-        server = tlsServer("good");
+        server = tlsServer(QStringLiteral("good"));
     else
         server = std::make_unique<httplib::Server>();
     addRoutes(*server);
     ServerRunner runner(*server);
     ASSERT_GT(runner.port(), 0);
-    setCaFile(certs->certPath("main"));
+    setCaFile(certs->certPath(QStringLiteral("main")));
 
     RestClient client;
     client.setTimeout(5);
     QSet<int> clientPorts;
     for (int i = 0; i < 5; ++i) {
-        client.get(url(tls ? "https" : "http", "localhost", runner.port(), "/describe"), {});
+        client.get(url(QLatin1String(tls ? "https" : "http"), QStringLiteral("localhost"),
+                       runner.port(), QStringLiteral("/describe")),
+                   {});
         ASSERT_EQ(client.getResponse().httpCode, 200);
-        clientPorts.insert(client.getResponse().json.value("port").toInt());
+        clientPorts.insert(client.getResponse().json.value(QStringLiteral("port")).toInt());
     }
     // One source port at the server means one TCP connection, hence one TLS handshake.
     EXPECT_EQ(clientPorts.size(), 1);
@@ -919,14 +959,14 @@ INSTANTIATE_TEST_SUITE_P(Schemes, RestClientReuseTest, testing::Values(false, tr
 TEST_F(RestClientTest, LogsOneLineWithoutSecrets)
 {
     ASSERT_TRUE(certError.isEmpty()) << certError.toStdString();
-    const auto server = tlsServer("good", "main");
+    const auto server = tlsServer(QStringLiteral("good"), QStringLiteral("main"));
     ASSERT_TRUE(server->is_valid());
     addRoutes(*server);
     ServerRunner runner(*server);
     ASSERT_GT(runner.port(), 0);
-    setCaFile(certs->certPath("main"));
+    setCaFile(certs->certPath(QStringLiteral("main")));
 
-    Log4Qt::Logger *logger = Log4Qt::LogManager::logger("tst_restclient");
+    Log4Qt::Logger *logger = Log4Qt::LogManager::logger(QStringLiteral("tst_restclient"));
     logger->setLevel(Log4Qt::Level::DEBUG_INT);
     Log4Qt::ListAppender appender;
     logger->addAppender(&appender);
@@ -934,21 +974,24 @@ TEST_F(RestClientTest, LogsOneLineWithoutSecrets)
     RestClient client;
     client.setLogger(logger);
     client.setTimeout(5);
-    client.setCertificatePath(certs->p12Path("client"));
+    client.setCertificatePath(certs->p12Path(QStringLiteral("client")));
     client.setCertificatePassword(P12Password);
-    QUrl target = url("https", "localhost", runner.port(), "/echo");
-    target.setUserName("operator");
-    target.setPassword("url-secret-321");
-    client.post(
-        target, R"({"secret":"body-secret-456"})",
-        {{"Authorization", "Bearer auth-secret-123"}, {"Content-Type", "application/json"}});
+    QUrl target = url(QStringLiteral("https"), QStringLiteral("localhost"), runner.port(),
+                      QStringLiteral("/echo"));
+    target.setUserName(QStringLiteral("operator"));
+    target.setPassword(QStringLiteral("url-secret-321"));
+    client.post(target, QByteArrayLiteral(R"({"secret":"body-secret-456"})"),
+                {{QStringLiteral("Authorization"), QStringLiteral("Bearer auth-secret-123")},
+                 {QStringLiteral("Content-Type"), QStringLiteral("application/json")}});
     ASSERT_EQ(client.getResponse().httpCode, 200);
-    ASSERT_EQ(client.getResponse().json.value("secret").toString(), "body-secret-456");
+    ASSERT_EQ(client.getResponse().json.value(QStringLiteral("secret")).toString(),
+              QStringLiteral("body-secret-456"));
 
-    client.setCertificatePassword("p12-wrong-secret");
+    client.setCertificatePassword(QStringLiteral("p12-wrong-secret"));
     // A fresh connection is needed to try the certificate again.
-    client.get(url("https", "127.0.0.1", runner.port(), "/object"),
-               {{"Authorization", "Bearer auth-secret-123"}});
+    client.get(url(QStringLiteral("https"), QStringLiteral("127.0.0.1"), runner.port(),
+                   QStringLiteral("/object")),
+               {{QStringLiteral("Authorization"), QStringLiteral("Bearer auth-secret-123")}});
     ASSERT_GT(client.getResponse().networkError, 0);
 
     logger->removeAppender(&appender);
@@ -1000,7 +1043,9 @@ TEST_F(RestClientTest, NoLoggerMeansNoLines)
     Log4Qt::LogManager::rootLogger()->addAppender(&appender);
     RestClient client;
     client.setTimeout(5);
-    client.get(url("http", "127.0.0.1", runner.port(), "/object"), {});
+    client.get(url(QStringLiteral("http"), QStringLiteral("127.0.0.1"), runner.port(),
+                   QStringLiteral("/object")),
+               {});
     Log4Qt::LogManager::rootLogger()->removeAppender(&appender);
 
     EXPECT_EQ(client.getResponse().httpCode, 200);

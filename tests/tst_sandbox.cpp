@@ -244,7 +244,8 @@ TEST_F(SandboxTest, RecordsEveryRequest)
     EXPECT_EQ(requests.at(0).headers.value(QStringLiteral("content-type")),
               QStringLiteral("application/json"));
     EXPECT_EQ(requests.at(0).headers.value(QStringLiteral("authorization")),
-              QStringLiteral("Basic ") + (Login + ':' + Password).toUtf8().toBase64());
+              QStringLiteral("Basic ") +
+                  QString::fromLatin1((Login + QLatin1Char(':') + Password).toUtf8().toBase64()));
     EXPECT_FALSE(requests.at(0).headers.contains(QStringLiteral("remote_addr")));
     EXPECT_EQ(requests.at(0).body, QByteArray::fromStdString(body));
     EXPECT_EQ(requests.at(1).method, QStringLiteral("GET"));
@@ -353,7 +354,9 @@ TEST_F(SandboxTest, DroppedCreateMakesNoOrderAndDroppedRefundReturnsNothing)
     sandbox->clearFaults();
     completedOrder(QStringLiteral("paid"));
     sandbox->setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Empty500);
-    answered(refund(QStringLiteral("paid"), refundBody(QStringLiteral("a"), {{"1", 1}})), 500);
+    answered(
+        refund(QStringLiteral("paid"), refundBody(QStringLiteral("a"), {{QStringLiteral("1"), 1}})),
+        500);
     EXPECT_TRUE(
         sandbox->order(QStringLiteral("paid")).value(QStringLiteral("refund")).toArray().isEmpty());
 }
@@ -377,12 +380,16 @@ TEST_F(SandboxTest, DelayedRefundHappensEvenWhenItsAnswerIsLost)
     completedOrder(id);
     sandbox->setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Delay, 3000);
 
-    noAnswer(refund(id, refundBody(QStringLiteral("late"), {{"1", 3}, {"2", 2}}), 200ms));
+    noAnswer(refund(
+        id,
+        refundBody(QStringLiteral("late"), {{QStringLiteral("1"), 3}, {QStringLiteral("2"), 2}}),
+        200ms));
     EXPECT_TRUE(eventually([&] { return storedStatus(id) == QStringLiteral("refunded"); }));
 
     // A patient client gets the (repeated) answer once the delay is over.
     sandbox->setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Delay, 100);
-    const auto late = refund(id, refundBody(QStringLiteral("late"), {{"1", 3}, {"2", 2}}));
+    const auto late = refund(id, refundBody(QStringLiteral("late"),
+                                            {{QStringLiteral("1"), 3}, {QStringLiteral("2"), 2}}));
     answered(late, 200);
     EXPECT_EQ(orderStatus(parse(late->body)), QStringLiteral("refunded"));
 }

@@ -54,7 +54,8 @@ QStringList secretForms()
     const QByteArray pair = (Login + QLatin1Char(':') + Password).toUtf8();
     forms << QString::fromLatin1(pair.toBase64())
           << QString::fromLatin1(pair.toBase64(QByteArray::Base64UrlEncoding))
-          << QString::fromUtf8(pair) << QString::fromLatin1(QUrl::toPercentEncoding(pair));
+          << QString::fromUtf8(pair)
+          << QString::fromLatin1(QUrl::toPercentEncoding(QString::fromUtf8(pair)));
     // Parts that survive an escaping or a truncation of the whole.
     forms << QStringLiteral("Zq7-login") << QStringLiteral("Секрет") << QStringLiteral("Pw9!")
           << QStringLiteral("secret,value") << QStringLiteral("cert#secret");
@@ -284,15 +285,15 @@ void Secrets::play(Scenario scenario)
 {
     switch (scenario) {
     case Scenario::SaleCompleted:
-        EXPECT_EQ(sale(Sandbox::CodeApprove)["status"].toInt(-1), 0);
+        EXPECT_EQ(sale(Sandbox::CodeApprove)[QLatin1String("status")].toInt(-1), 0);
         break;
     case Scenario::SaleInterrupted:
-        EXPECT_NE(interruptedSale()["status"].toInt(0), 0);
+        EXPECT_NE(interruptedSale()[QLatin1String("status")].toInt(0), 0);
         EXPECT_TRUE(errors.last().contains(QStringLiteral("till: the cancellation is accepted")));
         break;
     case Scenario::CancellationQueuedAndReplayed: {
         sandbox->setFault(Sandbox::Endpoint::Cancel, Sandbox::Fault::Drop);
-        const QString rrn = interruptedSale()["rrn"].toString();
+        const QString rrn = interruptedSale()[QLatin1String("rrn")].toString();
         run({QStringLiteral("queue")});
         EXPECT_EQ(outputs.last().count(QLatin1Char('\n')), 1) << qPrintable(outputs.last());
         sandbox->clearFaults();
@@ -304,18 +305,18 @@ void Secrets::play(Scenario scenario)
         break;
     }
     case Scenario::Refund: {
-        const QString rrn = sale(Sandbox::CodeApprove)["rrn"].toString();
-        EXPECT_EQ(
-            refund(QStringLiteral("refund"), rrn, 50000, QStringLiteral("refund.json"))["status"]
-                .toInt(-1),
-            0);
+        const QString rrn = sale(Sandbox::CodeApprove)[QStringLiteral("rrn")].toString();
+        EXPECT_EQ(refund(QStringLiteral("refund"), rrn, 50000,
+                         QStringLiteral("refund.json"))[QStringLiteral("status")]
+                      .toInt(-1),
+                  0);
         break;
     }
     case Scenario::RefundQueuedAndReplayed: {
-        const QString rrn = sale(Sandbox::CodeApprove)["rrn"].toString();
+        const QString rrn = sale(Sandbox::CodeApprove)[QStringLiteral("rrn")].toString();
         sandbox->setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Drop);
         EXPECT_EQ(refund(QStringLiteral("refund"), rrn, 50000,
-                         QStringLiteral("refund.json"))["messageKey"]
+                         QStringLiteral("refund.json"))[QStringLiteral("messageKey")]
                       .toString(),
                   QStringLiteral("velmorCancelQueued"));
         run({QStringLiteral("queue")});
@@ -325,11 +326,11 @@ void Secrets::play(Scenario scenario)
         break;
     }
     case Scenario::CancelInSaleReceipt: {
-        const QString rrn = sale(Sandbox::CodeApprove)["rrn"].toString();
-        EXPECT_EQ(
-            refund(QStringLiteral("cancel"), rrn, 200000, QStringLiteral("sale.json"))["status"]
-                .toInt(-1),
-            0);
+        const QString rrn = sale(Sandbox::CodeApprove)[QStringLiteral("rrn")].toString();
+        EXPECT_EQ(refund(QStringLiteral("cancel"), rrn, 200000,
+                         QStringLiteral("sale.json"))[QStringLiteral("status")]
+                      .toInt(-1),
+                  0);
         break;
     }
     case Scenario::ServiceDown: {
@@ -338,14 +339,14 @@ void Secrets::play(Scenario scenario)
         writeConfig(QStringLiteral("down.ini"), down.baseUrl());
         down.stop();
         EXPECT_NE(sale(Sandbox::CodeApprove, QStringLiteral("sale.json"),
-                       QStringLiteral("down.ini"))["status"]
+                       QStringLiteral("down.ini"))[QStringLiteral("status")]
                       .toInt(0),
                   0);
         break;
     }
     case Scenario::ServiceError:
         sandbox->setFault(Sandbox::Endpoint::Create, Sandbox::Fault::ErrorObject);
-        EXPECT_NE(sale(Sandbox::CodeApprove)["status"].toInt(0), 0);
+        EXPECT_NE(sale(Sandbox::CodeApprove)[QStringLiteral("status")].toInt(0), 0);
         break;
     case Scenario::WrongCredentials: {
         // The service knows other credentials and says so in its answer.
@@ -353,7 +354,7 @@ void Secrets::play(Scenario scenario)
         ASSERT_TRUE(other->start());
         writeConfig(QStringLiteral("other.ini"), other->baseUrl());
         EXPECT_NE(sale(Sandbox::CodeApprove, QStringLiteral("sale.json"),
-                       QStringLiteral("other.ini"))["status"]
+                       QStringLiteral("other.ini"))[QStringLiteral("status")]
                       .toInt(0),
                   0);
         break;
@@ -365,7 +366,7 @@ void Secrets::play(Scenario scenario)
         url.setPassword(Password);
         writeConfig(QStringLiteral("userinfo.ini"), url.toString());
         EXPECT_EQ(sale(Sandbox::CodeApprove, QStringLiteral("sale.json"),
-                       QStringLiteral("userinfo.ini"))["status"]
+                       QStringLiteral("userinfo.ini"))[QStringLiteral("status")]
                       .toInt(-1),
                   0)
             << qPrintable(outputs.last());
@@ -396,9 +397,9 @@ void Secrets::play(Scenario scenario)
         const QJsonObject answer =
             sale(Sandbox::CodeApprove, QStringLiteral("sale.json"), QStringLiteral("tls.ini"));
         if (right)
-            EXPECT_EQ(answer["status"].toInt(-1), 0) << qPrintable(outputs.last());
+            EXPECT_EQ(answer[QStringLiteral("status")].toInt(-1), 0) << qPrintable(outputs.last());
         else
-            EXPECT_NE(answer["status"].toInt(0), 0) << qPrintable(outputs.last());
+            EXPECT_NE(answer[QStringLiteral("status")].toInt(0), 0) << qPrintable(outputs.last());
         break;
     }
     }
@@ -483,14 +484,15 @@ TEST_P(LogLines, GoodsNameWithLineBreakAndTabStaysInItsEvent)
     writeReceipt(QStringLiteral("odd-sale.json"), name, 0, 0);
     writeReceipt(QStringLiteral("odd-refund.json"), name, 2, 1);
     const QString rrn =
-        sale(Sandbox::CodeApprove, QStringLiteral("odd-sale.json"))["rrn"].toString();
+        sale(Sandbox::CodeApprove, QStringLiteral("odd-sale.json"))[QStringLiteral("rrn")]
+            .toString();
     ASSERT_FALSE(rrn.isEmpty());
     sandbox->setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Drop);
     refund(QStringLiteral("refund"), rrn, 200000, QStringLiteral("odd-refund.json"));
     sandbox->clearFaults();
     run({QStringLiteral("queue")});
     run({QStringLiteral("replay")});
-    EXPECT_EQ(sandbox->order(rrn)["status"].toString(), QStringLiteral("refunded"));
+    EXPECT_EQ(sandbox->order(rrn)[QStringLiteral("status")].toString(), QStringLiteral("refunded"));
 
     EXPECT_FALSE(logOrErrors().contains(QStringLiteral("forged\t")));
     expectOneEventPerLine();
@@ -499,7 +501,7 @@ TEST_P(LogLines, GoodsNameWithLineBreakAndTabStaysInItsEvent)
 TEST_P(LogLines, ServiceErrorObjectIsOneEvent)
 {
     sandbox->setFault(Sandbox::Endpoint::Create, Sandbox::Fault::ErrorObject);
-    EXPECT_NE(sale(Sandbox::CodeApprove)["status"].toInt(0), 0);
+    EXPECT_NE(sale(Sandbox::CodeApprove)[QStringLiteral("status")].toInt(0), 0);
     EXPECT_TRUE(logOrErrors().contains(QStringLiteral(
         "INFO velmor Сервер вернул сообщение об ошибке: Внутренняя ошибка сервиса\n")))
         << qPrintable(logOrErrors());
@@ -515,9 +517,9 @@ TEST_P(LogLines, ControlCharactersInAServiceErrorAreEscaped)
     writeConfig(QStringLiteral("error.ini"), service.url());
     const QJsonObject answer =
         sale(Sandbox::CodeApprove, QStringLiteral("sale.json"), QStringLiteral("error.ini"));
-    EXPECT_NE(answer["status"].toInt(0), 0);
+    EXPECT_NE(answer[QStringLiteral("status")].toInt(0), 0);
     // The cashier gets the text itself, inside one JSON line.
-    EXPECT_EQ(answer["message"].toString(), text) << qPrintable(outputs.last());
+    EXPECT_EQ(answer[QStringLiteral("message")].toString(), text) << qPrintable(outputs.last());
 
     EXPECT_TRUE(logOrErrors().contains(
         QStringLiteral("Сервер вернул сообщение об ошибке: Ошибка\\n2020-01-01T00:00:00.000 ERROR "

@@ -85,14 +85,14 @@ protected:
             .replace(QStringLiteral("@LOGIN@"), defaults.login)
             .replace(QStringLiteral("@PASSWORD@"), defaults.password)
             .replace(QStringLiteral("@DIR@"), m_dir.path());
-        ASSERT_TRUE(writeFile(path("velmor.ini"), text.toUtf8()));
+        ASSERT_TRUE(writeFile(path(QStringLiteral("velmor.ini")), text.toUtf8()));
     }
 
     QVector<CheckResult> runCheck(const QString &configFile = QString())
     {
         SetupCheck::Settings settings;
-        settings.configFile = configFile.isNull() ? path("velmor.ini") : configFile;
-        settings.queueFile = path("queue.sqlite");
+        settings.configFile = configFile.isNull() ? path(QStringLiteral("velmor.ini")) : configFile;
+        settings.queueFile = path(QStringLiteral("queue.sqlite"));
         settings.pluginFile = m_pluginFile;
         return SetupCheck(settings).run();
     }
@@ -129,7 +129,7 @@ TEST_P(SetupCheckConfig, ReportsTheFault)
     startSandbox();
     writeConfig(QString::fromUtf8(GetParam().ini));
     if (!GetParam().rawTail.isEmpty()) {
-        QFile file(path("velmor.ini"));
+        QFile file(path(QStringLiteral("velmor.ini")));
         ASSERT_TRUE(file.open(QIODevice::Append));
         ASSERT_EQ(file.write(GetParam().rawTail), GetParam().rawTail.size());
     }
@@ -189,7 +189,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(SetupCheckTest, MissingConfigurationFailsAndSkipsWhatDependsOnIt)
 {
-    const QVector<CheckResult> results = runCheck(path("missing.ini"));
+    const QVector<CheckResult> results = runCheck(path(QStringLiteral("missing.ini")));
     ASSERT_TRUE(find(results, QStringLiteral("configuration file")));
     EXPECT_EQ(find(results, QStringLiteral("configuration file"))->outcome, Outcome::Fail);
     for (const char *check : {"Velmor:url", "client certificate", "host name", "credentials"}) {
@@ -273,14 +273,24 @@ protected:
     static void SetUpTestSuite()
     {
         certs = new TestCerts;
-        ready = certs->createCa("main") && certs->createCa("other") &&
-                certs->createServer("good", "main", {"localhost", "127.0.0.1"}, false, 90) &&
-                certs->createServer("short", "main", {"localhost", "127.0.0.1"}) &&
-                certs->createServer("expired", "main", {"localhost", "127.0.0.1"}, true) &&
-                certs->createServer("untrusted", "other", {"localhost", "127.0.0.1"}, false, 90) &&
-                certs->createServer("elsewhere", "main", {"other.example"}, false, 90) &&
-                certs->createClient("client", "main", "p12-pass", 90) &&
-                certs->createClient("shortclient", "main", "p12-pass");
+        ready =
+            certs->createCa(QStringLiteral("main")) && certs->createCa(QStringLiteral("other")) &&
+            certs->createServer(QStringLiteral("good"), QStringLiteral("main"),
+                                {QStringLiteral("localhost"), QStringLiteral("127.0.0.1")}, false,
+                                90) &&
+            certs->createServer(QStringLiteral("short"), QStringLiteral("main"),
+                                {QStringLiteral("localhost"), QStringLiteral("127.0.0.1")}) &&
+            certs->createServer(QStringLiteral("expired"), QStringLiteral("main"),
+                                {QStringLiteral("localhost"), QStringLiteral("127.0.0.1")}, true) &&
+            certs->createServer(QStringLiteral("untrusted"), QStringLiteral("other"),
+                                {QStringLiteral("localhost"), QStringLiteral("127.0.0.1")}, false,
+                                90) &&
+            certs->createServer(QStringLiteral("elsewhere"), QStringLiteral("main"),
+                                {QStringLiteral("other.example")}, false, 90) &&
+            certs->createClient(QStringLiteral("client"), QStringLiteral("main"),
+                                QStringLiteral("p12-pass"), 90) &&
+            certs->createClient(QStringLiteral("shortclient"), QStringLiteral("main"),
+                                QStringLiteral("p12-pass"));
         if (!ready)
             error = certs->errorString().toStdString();
     }
@@ -335,7 +345,7 @@ TEST_P(SetupCheckServer, HandshakeWithVerification)
     startTls(QString::fromLatin1(GetParam().server));
     writeConfig(QStringLiteral("[Velmor]\nurl=https://localhost:@PORT@\nlogin=@LOGIN@\n"
                                "password=@PASSWORD@\n[Network]\ncaFile=%1\n")
-                    .arg(certs->certPath("main")));
+                    .arg(certs->certPath(QStringLiteral("main"))));
     const QVector<CheckResult> results = runCheck();
     const CheckResult *tls = find(results, QStringLiteral("TLS"));
     ASSERT_TRUE(tls);
@@ -375,8 +385,8 @@ class SetupCheckFiles : public SetupCheckTls, public testing::WithParamInterface
 
 TEST_P(SetupCheckFiles, OpensWhatIsConfigured)
 {
-    ASSERT_TRUE(writeFile(path("empty.pem"), "no certificate here\n"));
-    ASSERT_TRUE(writeFile(path("garbage.p12"), "not a PKCS#12 file"));
+    ASSERT_TRUE(writeFile(path(QStringLiteral("empty.pem")), "no certificate here\n"));
+    ASSERT_TRUE(writeFile(path(QStringLiteral("garbage.p12")), "not a PKCS#12 file"));
     writeConfig(QString::fromUtf8(GetParam().ini)
                     .replace(QStringLiteral("@CERTS@"), certs->path(QString()))
                     .replace(QStringLiteral("@URL@"), QStringLiteral("http:///")));
@@ -436,7 +446,7 @@ class SetupCheckQueue : public SetupCheckTest, public testing::WithParamInterfac
 
 TEST_P(SetupCheckQueue, ReadsWithoutChanging)
 {
-    const QString queue = path("queue.sqlite");
+    const QString queue = path(QStringLiteral("queue.sqlite"));
     switch (GetParam().state) {
     case QueueState::Missing:
         break;
@@ -516,7 +526,7 @@ class SetupCheckPlugin : public SetupCheckTest, public testing::WithParamInterfa
 
 TEST_P(SetupCheckPlugin, LoadsAndNamesItself)
 {
-    ASSERT_TRUE(writeFile(path("notaplugin.so"), "not a shared library"));
+    ASSERT_TRUE(writeFile(path(QStringLiteral("notaplugin.so")), "not a shared library"));
     const QString file = QString::fromLatin1(GetParam().file);
     m_pluginFile =
         file == QLatin1String("@PLUGIN@") ? QStringLiteral(VELMOR_PLUGIN_PATH) : path(file);
@@ -566,14 +576,20 @@ TEST_P(SetupCheckCommandLine, TakesJsonAsAFlag)
 
 INSTANTIATE_TEST_SUITE_P(
     Arguments, SetupCheckCommandLine,
-    testing::Values(ParseCase{"Plain", {"check"}, true, false},
-                    ParseCase{"JsonAfter", {"check", "--json"}, true, true},
-                    ParseCase{"JsonBefore", {"--json", "check"}, true, true},
-                    ParseCase{
-                        "JsonWithConfig", {"--json", "--config", "a.ini", "check"}, true, true},
-                    ParseCase{"JsonWithValue", {"check", "--json=yes"}, false, false},
-                    ParseCase{"JsonElsewhere", {"queue", "--json"}, false, false},
-                    ParseCase{"Unknown", {"check", "--fast"}, false, false}));
+    testing::Values(
+        ParseCase{"Plain", {QStringLiteral("check")}, true, false},
+        ParseCase{"JsonAfter", {QStringLiteral("check"), QStringLiteral("--json")}, true, true},
+        ParseCase{"JsonBefore", {QStringLiteral("--json"), QStringLiteral("check")}, true, true},
+        ParseCase{"JsonWithConfig",
+                  {QStringLiteral("--json"), QStringLiteral("--config"), QStringLiteral("a.ini"),
+                   QStringLiteral("check")},
+                  true,
+                  true},
+        ParseCase{
+            "JsonWithValue", {QStringLiteral("check"), QStringLiteral("--json=yes")}, false, false},
+        ParseCase{
+            "JsonElsewhere", {QStringLiteral("queue"), QStringLiteral("--json")}, false, false},
+        ParseCase{"Unknown", {QStringLiteral("check"), QStringLiteral("--fast")}, false, false}));
 
 struct TillRun
 {
@@ -611,7 +627,7 @@ protected:
         QByteArray text = example.readAll();
         ASSERT_TRUE(text.contains("url=http://127.0.0.1:8080"));
         text.replace("url=http://127.0.0.1:8080", "url=" + m_sandbox->baseUrl().toUtf8());
-        ASSERT_TRUE(writeFile(path("velmor.ini"), text));
+        ASSERT_TRUE(writeFile(path(QStringLiteral("velmor.ini")), text));
     }
 };
 
@@ -619,25 +635,28 @@ TEST_F(SetupCheckCommand, ExampleConfigurationIsAllOk)
 {
     startSandbox();
     writeExampleConfig();
-    const TillRun run = till({"--config", path("velmor.ini"), "check"});
+    const TillRun run = till(
+        {QStringLiteral("--config"), path(QStringLiteral("velmor.ini")), QStringLiteral("check")});
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     ASSERT_GE(run.lines.size(), 16);
     for (const QString &line : run.lines)
         EXPECT_TRUE(line.startsWith(QLatin1String("ok "))) << line.toStdString();
-    EXPECT_THAT(run.lines.join('\n').toStdString(), Not(HasSubstr("secret")));
-    EXPECT_FALSE(QFile::exists(path("till-queue.sqlite")));
+    EXPECT_THAT(run.lines.join(QLatin1Char('\n')).toStdString(), Not(HasSubstr("secret")));
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("till-queue.sqlite"))));
 }
 
 TEST_F(SetupCheckCommand, JsonLinesCarryEveryField)
 {
     startSandbox();
     writeExampleConfig();
-    const TillRun run = till({"check", "--json", "--config", path("velmor.ini")});
+    const TillRun run = till({QStringLiteral("check"), QStringLiteral("--json"),
+                              QStringLiteral("--config"), path(QStringLiteral("velmor.ini"))});
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     ASSERT_FALSE(run.lines.isEmpty());
     for (const QString &line : run.lines) {
         const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
-        EXPECT_EQ(object.keys(), (QStringList{"check", "detail", "hint", "result"}))
+        EXPECT_EQ(object.keys(), (QStringList{QStringLiteral("check"), QStringLiteral("detail"),
+                                              QStringLiteral("hint"), QStringLiteral("result")}))
             << line.toStdString();
         EXPECT_EQ(object.value(QStringLiteral("result")).toString(), QStringLiteral("ok"));
     }
@@ -647,20 +666,24 @@ TEST_F(SetupCheckCommand, WrongPasswordExitsWithOne)
 {
     startSandbox();
     writeConfig(QStringLiteral("[Velmor]\nurl=@URL@\nlogin=@LOGIN@\npassword=hunter2\n"));
-    const TillRun run = till({"--config", path("velmor.ini"), "check"});
+    const TillRun run = till(
+        {QStringLiteral("--config"), path(QStringLiteral("velmor.ini")), QStringLiteral("check")});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_THAT(run.lines.join('\n').toStdString(), HasSubstr("fail    credentials: refused"));
-    EXPECT_THAT(run.lines.join('\n').toStdString(), HasSubstr("-> check Velmor:login"));
-    EXPECT_THAT(run.lines.join('\n').toStdString(), Not(HasSubstr("hunter2")));
+    EXPECT_THAT(run.lines.join(QLatin1Char('\n')).toStdString(),
+                HasSubstr("fail    credentials: refused"));
+    EXPECT_THAT(run.lines.join(QLatin1Char('\n')).toStdString(),
+                HasSubstr("-> check Velmor:login"));
+    EXPECT_THAT(run.lines.join(QLatin1Char('\n')).toStdString(), Not(HasSubstr("hunter2")));
 }
 
 TEST_F(SetupCheckCommand, UnusableArgumentsExitWithTwo)
 {
     for (const QStringList &arguments :
-         {QStringList{"check", "--json=yes"}, QStringList{"check", "--queue="},
-          QStringList{"check", "extra"}}) {
+         {QStringList{QStringLiteral("check"), QStringLiteral("--json=yes")},
+          QStringList{QStringLiteral("check"), QStringLiteral("--queue=")},
+          QStringList{QStringLiteral("check"), QStringLiteral("extra")}}) {
         const TillRun run = till(arguments);
-        EXPECT_EQ(run.exitCode, 2) << arguments.join(' ').toStdString();
+        EXPECT_EQ(run.exitCode, 2) << arguments.join(QLatin1Char(' ')).toStdString();
         EXPECT_TRUE(run.lines.isEmpty());
         EXPECT_TRUE(run.err.startsWith(QLatin1String("till: "))) << run.err.toStdString();
     }
@@ -668,11 +691,11 @@ TEST_F(SetupCheckCommand, UnusableArgumentsExitWithTwo)
 
 TEST_F(SetupCheckCommand, HelpNamesTheCommand)
 {
-    const TillRun overview = till({"--help"});
-    EXPECT_THAT(overview.lines.join('\n').toStdString(), HasSubstr("check"));
-    const TillRun help = till({"check", "--help"});
+    const TillRun overview = till({QStringLiteral("--help")});
+    EXPECT_THAT(overview.lines.join(QLatin1Char('\n')).toStdString(), HasSubstr("check"));
+    const TillRun help = till({QStringLiteral("check"), QStringLiteral("--help")});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_THAT(help.lines.join('\n').toStdString(),
+    EXPECT_THAT(help.lines.join(QLatin1Char('\n')).toStdString(),
                 HasSubstr("Usage: till [global options] check [--json]"));
 }
 

@@ -89,19 +89,19 @@ protected:
         ASSERT_TRUE(m_dir.isValid());
         ASSERT_TRUE(m_sandbox.start());
         const Sandbox::Options defaults;
-        ASSERT_TRUE(writeFile(path("velmor.ini"),
+        ASSERT_TRUE(writeFile(path(QStringLiteral("velmor.ini")),
                               QStringLiteral("[Velmor]\nurl=%1\nlogin=%2\npassword=%3\ntimeout=5\n"
                                              "[Velmro]\ninfoRequestInterval=1\n")
                                   .arg(m_sandbox.baseUrl(), defaults.login, defaults.password)
                                   .toUtf8()));
-        ASSERT_TRUE(writeFile(path("sale.json"), SaleReceipt));
+        ASSERT_TRUE(writeFile(path(QStringLiteral("sale.json")), SaleReceipt));
         // Configurations that are no ini file of the plug-in.
-        ASSERT_TRUE(writeFile(path("latin1.ini"), QByteArray("[Velmor]\nurl=") +
-                                                      m_sandbox.baseUrl().toUtf8() +
-                                                      "\nlogin=caf\xe9\n"));
-        ASSERT_TRUE(writeFile(path("nosection.ini"),
+        ASSERT_TRUE(writeFile(path(QStringLiteral("latin1.ini")), QByteArray("[Velmor]\nurl=") +
+                                                                      m_sandbox.baseUrl().toUtf8() +
+                                                                      "\nlogin=caf\xe9\n"));
+        ASSERT_TRUE(writeFile(path(QStringLiteral("nosection.ini")),
                               QStringLiteral("url=%1\n").arg(m_sandbox.baseUrl()).toUtf8()));
-        ASSERT_TRUE(writeFile(path("empty.ini"), QByteArray()));
+        ASSERT_TRUE(writeFile(path(QStringLiteral("empty.ini")), QByteArray()));
     }
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -109,8 +109,9 @@ protected:
     // The options every run shares: the configuration, a queue and a log of this test's own.
     QStringList common() const
     {
-        return {QStringLiteral("--config"), path("velmor.ini"),      QStringLiteral("--queue"),
-                path("queue.sqlite"),       QStringLiteral("--log"), path("till.log")};
+        return {QStringLiteral("--config"), path(QStringLiteral("velmor.ini")),
+                QStringLiteral("--queue"),  path(QStringLiteral("queue.sqlite")),
+                QStringLiteral("--log"),    path(QStringLiteral("till.log"))};
     }
 
     // Runs the till in the test's directory and waits for it to end by itself.
@@ -137,11 +138,11 @@ protected:
     // A sale of the two-position receipt; the order id it was paid under.
     QString completedSale()
     {
-        const Outcome sale =
-            run(common() + QStringList{QStringLiteral("--receipt"), path("sale.json"),
-                                       QStringLiteral("sale"), QStringLiteral("--amount"),
-                                       QStringLiteral("200000"), QStringLiteral("--code"),
-                                       QString::fromLatin1(Sandbox::CodeApprove)});
+        const Outcome sale = run(
+            common() + QStringList{QStringLiteral("--receipt"), path(QStringLiteral("sale.json")),
+                                   QStringLiteral("sale"), QStringLiteral("--amount"),
+                                   QStringLiteral("200000"), QStringLiteral("--code"),
+                                   QString::fromLatin1(Sandbox::CodeApprove)});
         EXPECT_TRUE(sale.finished);
         EXPECT_EQ(sale.exitCode, 0) << sale.err.toStdString();
         const QStringList lines = sale.outLines();
@@ -406,18 +407,18 @@ class TillMalformedReceipt : public TillTest, public testing::WithParamInterface
 
 TEST_P(TillMalformedReceipt, IsRefusedNamingFileAndProblem)
 {
-    ASSERT_TRUE(writeFile(path("bad.json"), GetParam().json));
+    ASSERT_TRUE(writeFile(path(QStringLiteral("bad.json")), GetParam().json));
     const Outcome outcome =
-        run(common() + QStringList{QStringLiteral("--receipt"), path("bad.json"),
+        run(common() + QStringList{QStringLiteral("--receipt"), path(QStringLiteral("bad.json")),
                                    QStringLiteral("sale"), QStringLiteral("--amount"),
                                    QStringLiteral("100"), QStringLiteral("--code"),
                                    QStringLiteral("VELMOR-APPROVE")});
     ASSERT_TRUE(outcome.finished);
     EXPECT_EQ(outcome.exitCode, 2);
     EXPECT_THAT(outcome.out.toStdString(), IsEmpty());
-    EXPECT_THAT(
-        outcome.err.toStdString(),
-        HasSubstr(QStringLiteral("till: receipt %1: ").arg(path("bad.json")).toStdString()));
+    EXPECT_THAT(outcome.err.toStdString(), HasSubstr(QStringLiteral("till: receipt %1: ")
+                                                         .arg(path(QStringLiteral("bad.json")))
+                                                         .toStdString()));
     EXPECT_THAT(outcome.err.toStdString(), HasSubstr(GetParam().problem));
     EXPECT_TRUE(m_sandbox.requests().isEmpty());
 }
@@ -488,7 +489,7 @@ TEST_P(TillHelp, ShowsTheCommandsUsage)
                                          QStringList{QStringLiteral("help"), command}}) {
         const Outcome outcome = run(arguments);
         ASSERT_TRUE(outcome.finished);
-        EXPECT_EQ(outcome.exitCode, 0) << arguments.join(' ').toStdString();
+        EXPECT_EQ(outcome.exitCode, 0) << arguments.join(QLatin1Char(' ')).toStdString();
         EXPECT_TRUE(outcome.out.startsWith(usage)) << outcome.out.toStdString();
         EXPECT_THAT(outcome.out.toStdString(), HasSubstr("--config FILE"));
     }
@@ -523,7 +524,7 @@ TEST_F(TillTest, CompletedSalePrintsOneAnswerWithTheOrderAsRrn)
         run(common() + QStringList{QStringLiteral("sale"), QStringLiteral("--amount"),
                                    QStringLiteral("200000"), QStringLiteral("--code"),
                                    QString::fromLatin1(Sandbox::CodeApprove),
-                                   QStringLiteral("--receipt"), path("sale.json")});
+                                   QStringLiteral("--receipt"), path(QStringLiteral("sale.json"))});
     ASSERT_TRUE(outcome.finished);
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
     const QStringList lines = outcome.outLines();
@@ -547,7 +548,7 @@ TEST_F(TillTest, CompletedSalePrintsOneAnswerWithTheOrderAsRrn)
 TEST_F(TillTest, RejectedSaleExitsWithOne)
 {
     const Outcome outcome =
-        run(common() + QStringList{QStringLiteral("--receipt"), path("sale.json"),
+        run(common() + QStringList{QStringLiteral("--receipt"), path(QStringLiteral("sale.json")),
                                    QStringLiteral("sale"), QStringLiteral("--amount"),
                                    QStringLiteral("200000"), QStringLiteral("--code"),
                                    QString::fromLatin1(Sandbox::CodeReject)});
@@ -587,11 +588,11 @@ const QByteArray ExcessiveRefundReceipt =
 
 TEST_P(TillLanguage, ShowsAnswersAndProgressInTheCashiersLanguage)
 {
-    const Outcome sale =
-        run(common() + GetParam().option +
-            QStringList{QStringLiteral("--receipt"), path("sale.json"), QStringLiteral("sale"),
-                        QStringLiteral("--amount"), QStringLiteral("200000"),
-                        QStringLiteral("--code"), QString::fromLatin1(Sandbox::CodeReject)});
+    const Outcome sale = run(
+        common() + GetParam().option +
+        QStringList{QStringLiteral("--receipt"), path(QStringLiteral("sale.json")),
+                    QStringLiteral("sale"), QStringLiteral("--amount"), QStringLiteral("200000"),
+                    QStringLiteral("--code"), QString::fromLatin1(Sandbox::CodeReject)});
     ASSERT_TRUE(sale.finished);
     EXPECT_EQ(sale.exitCode, 1) << sale.err.toStdString();
     ASSERT_EQ(sale.outLines().size(), 1);
@@ -602,17 +603,18 @@ TEST_P(TillLanguage, ShowsAnswersAndProgressInTheCashiersLanguage)
               QStringLiteral("velmorRejected"));
     EXPECT_THAT(sale.err.toStdString(), HasSubstr(GetParam().progress));
     // Log lines stay as the plug-in writes them.
-    QFile log(path("till.log"));
+    QFile log(path(QStringLiteral("till.log")));
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_THAT(QString::fromUtf8(log.readAll()).toStdString(), HasSubstr("Заявка отклонена"));
 
     const QString rrn = completedSale();
     ASSERT_FALSE(rrn.isEmpty());
-    ASSERT_TRUE(writeFile(path("three.json"), ExcessiveRefundReceipt));
-    const Outcome refund = run(common() + GetParam().option +
-                               QStringList{QStringLiteral("--receipt"), path("three.json"),
-                                           QStringLiteral("refund"), QStringLiteral("--rrn"), rrn,
-                                           QStringLiteral("--amount"), QStringLiteral("450000")});
+    ASSERT_TRUE(writeFile(path(QStringLiteral("three.json")), ExcessiveRefundReceipt));
+    const Outcome refund =
+        run(common() + GetParam().option +
+            QStringList{QStringLiteral("--receipt"), path(QStringLiteral("three.json")),
+                        QStringLiteral("refund"), QStringLiteral("--rrn"), rrn,
+                        QStringLiteral("--amount"), QStringLiteral("450000")});
     EXPECT_EQ(refund.exitCode, 1) << refund.err.toStdString();
     ASSERT_EQ(refund.outLines().size(), 1);
     const QJsonObject refused = parseLine(refund.outLines().first());
@@ -644,7 +646,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(TillTest, InterruptAfterCancelsAHeldSale)
 {
     const Outcome outcome =
-        run(common() + QStringList{QStringLiteral("--receipt"), path("sale.json"),
+        run(common() + QStringList{QStringLiteral("--receipt"), path(QStringLiteral("sale.json")),
                                    QStringLiteral("sale"), QStringLiteral("--amount"),
                                    QStringLiteral("200000"), QStringLiteral("--code"),
                                    QString::fromLatin1(Sandbox::CodeHold),
@@ -680,7 +682,8 @@ protected:
     {
         process->setWorkingDirectory(m_dir.path());
         process->start(QStringLiteral(VELMOR_TILL_PATH),
-                       common() + QStringList{QStringLiteral("--receipt"), path("sale.json"),
+                       common() + QStringList{QStringLiteral("--receipt"),
+                                              path(QStringLiteral("sale.json")),
                                               QStringLiteral("sale"), QStringLiteral("--amount"),
                                               QStringLiteral("200000"), QStringLiteral("--code"),
                                               QString::fromLatin1(Sandbox::CodeHold)});
@@ -704,7 +707,7 @@ protected:
     {
         const QStringList lines = QString::fromUtf8(process->readAllStandardOutput())
                                       .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        EXPECT_EQ(lines.size(), 1) << lines.join('\n').toStdString();
+        EXPECT_EQ(lines.size(), 1) << lines.join(QLatin1Char('\n')).toStdString();
         return lines.isEmpty() ? QJsonObject() : parseLine(lines.first());
     }
 };
@@ -768,7 +771,7 @@ TEST_P(TillStopSignal, SecondSignalWaitsUntilTheCancellationIsQueuedAndReported)
     ASSERT_FALSE(rrn.isEmpty());
 
     // The order the answer names waits in the queue for its cancellation.
-    DBQueueBroker queue(path("queue.sqlite"));
+    DBQueueBroker queue(path(QStringLiteral("queue.sqlite")));
     const QList<QueuedMessage> pending = queue.pendingMessages();
     ASSERT_EQ(pending.size(), 1);
     EXPECT_EQ(pending.first().message.value(QStringLiteral("orderId")).toString(), rrn);
@@ -787,9 +790,9 @@ TEST_F(TillTest, PartialRefundThenQueuedCancellationThenReplay)
     const QString rrn = completedSale();
     ASSERT_FALSE(rrn.isEmpty());
 
-    ASSERT_TRUE(writeFile(path("mug.json"), MugRefundReceipt));
+    ASSERT_TRUE(writeFile(path(QStringLiteral("mug.json")), MugRefundReceipt));
     const Outcome refund =
-        run(common() + QStringList{QStringLiteral("--receipt"), path("mug.json"),
+        run(common() + QStringList{QStringLiteral("--receipt"), path(QStringLiteral("mug.json")),
                                    QStringLiteral("refund"), QStringLiteral("--rrn"), rrn,
                                    QStringLiteral("--amount"), QStringLiteral("50000")});
     EXPECT_EQ(refund.exitCode, 0) << refund.out.toStdString() << refund.err.toStdString();
@@ -798,9 +801,9 @@ TEST_F(TillTest, PartialRefundThenQueuedCancellationThenReplay)
 
     // The service takes the refund request and never answers: the cancellation is queued.
     m_sandbox.setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Drop);
-    ASSERT_TRUE(writeFile(path("kettle.json"), KettleReceipt));
+    ASSERT_TRUE(writeFile(path(QStringLiteral("kettle.json")), KettleReceipt));
     const Outcome cancel =
-        run(common() + QStringList{QStringLiteral("--receipt"), path("kettle.json"),
+        run(common() + QStringList{QStringLiteral("--receipt"), path(QStringLiteral("kettle.json")),
                                    QStringLiteral("cancel"), QStringLiteral("--rrn"), rrn,
                                    QStringLiteral("--amount"), QStringLiteral("150000")});
     EXPECT_EQ(cancel.exitCode, 0) << cancel.out.toStdString() << cancel.err.toStdString();
@@ -849,7 +852,7 @@ TEST_F(TillTest, ReplayWhileTheServiceIsDownKeepsTheMessageAndCountsTheAttempt)
     ASSERT_FALSE(rrn.isEmpty());
     m_sandbox.setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Drop);
     const Outcome cancel =
-        run(common() + QStringList{QStringLiteral("--receipt"), path("sale.json"),
+        run(common() + QStringList{QStringLiteral("--receipt"), path(QStringLiteral("sale.json")),
                                    QStringLiteral("cancel"), QStringLiteral("--rrn"), rrn,
                                    QStringLiteral("--amount"), QStringLiteral("200000")});
     ASSERT_EQ(cancel.exitCode, 0) << cancel.out.toStdString();
@@ -876,10 +879,10 @@ TEST_F(TillTest, TwoReplaysAtOnceSendEachMessageOnce)
     }
     m_sandbox.setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Drop);
     for (const QString &rrn : orders) {
-        const Outcome cancel =
-            run(common() + QStringList{QStringLiteral("--receipt"), path("sale.json"),
-                                       QStringLiteral("cancel"), QStringLiteral("--rrn"), rrn,
-                                       QStringLiteral("--amount"), QStringLiteral("200000")});
+        const Outcome cancel = run(
+            common() + QStringList{QStringLiteral("--receipt"), path(QStringLiteral("sale.json")),
+                                   QStringLiteral("cancel"), QStringLiteral("--rrn"), rrn,
+                                   QStringLiteral("--amount"), QStringLiteral("200000")});
         ASSERT_EQ(cancel.exitCode, 0) << cancel.out.toStdString();
     }
     m_sandbox.clearFaults();
@@ -951,7 +954,7 @@ TEST_P(TillStreams, NeverCostASaleItsAnswer)
                 QStringList{QStringLiteral("-c"), QString::fromLatin1(GetParam().script),
                             QStringLiteral("sh"), QStringLiteral(VELMOR_TILL_PATH)} +
                     common() +
-                    QStringList{QStringLiteral("--receipt"), path("sale.json"),
+                    QStringList{QStringLiteral("--receipt"), path(QStringLiteral("sale.json")),
                                 QStringLiteral("sale"), QStringLiteral("--amount"),
                                 QStringLiteral("200000"), QStringLiteral("--code"),
                                 QString::fromLatin1(Sandbox::CodeApprove)});
@@ -959,7 +962,7 @@ TEST_P(TillStreams, NeverCostASaleItsAnswer)
     ASSERT_TRUE(shell.waitForFinished(60000));
     const QString out = QString::fromUtf8(shell.readAllStandardOutput());
     const QString err = QString::fromUtf8(shell.readAllStandardError());
-    QFile statusFile(path("status"));
+    QFile statusFile(path(QStringLiteral("status")));
     ASSERT_TRUE(statusFile.open(QIODevice::ReadOnly)) << err.toStdString();
     // 128 + 13 here would be SIGPIPE ending the till.
     EXPECT_EQ(statusFile.readAll().trimmed().toInt(), GetParam().exitCode)
@@ -980,7 +983,7 @@ TEST_P(TillStreams, NeverCostASaleItsAnswer)
     EXPECT_EQ(m_sandbox.order(rrn).value(QStringLiteral("status")).toString(),
               QStringLiteral("completed"));
     const QString answer = QStringLiteral("\"rrn\": \"%1\"").arg(rrn);
-    QFile logFile(path("till.log"));
+    QFile logFile(path(QStringLiteral("till.log")));
     ASSERT_TRUE(logFile.open(QIODevice::ReadOnly));
     const QString log = QString::fromUtf8(logFile.readAll());
     // Nothing meant for a standard stream may land in a file opened on its descriptor.
@@ -1031,13 +1034,14 @@ TEST_F(TillTest, QueueListsAQueueItCannotWrite)
 {
     // A queue file left read-only in a read-only directory: listing it must neither write to
     // the file nor create the journal files SQLite would need for writing.
-    const QString dir = path("readonly");
+    const QString dir = path(QStringLiteral("readonly"));
     ASSERT_TRUE(QDir().mkpath(dir));
     const QString queueFile = dir + QStringLiteral("/queue.sqlite");
     {
         DBQueueBroker queue(queueFile);
-        ASSERT_TRUE(queue.addMessage(QStringLiteral("processing"),
-                                     QJsonObject{{"orderId", "ORDER-RO"}}, QString()))
+        ASSERT_TRUE(queue.addMessage(
+            QStringLiteral("processing"),
+            QJsonObject{{QStringLiteral("orderId"), QStringLiteral("ORDER-RO")}}, QString()))
             << queue.errorString().toStdString();
     }
     ASSERT_FALSE(QFile::exists(queueFile + QStringLiteral("-wal")));
@@ -1054,8 +1058,9 @@ TEST_F(TillTest, QueueListsAQueueItCannotWrite)
         command << setpriv << QStringLiteral("--reuid=65534") << QStringLiteral("--regid=65534")
                 << QStringLiteral("--clear-groups");
     }
-    command << QStringLiteral(VELMOR_TILL_PATH) << QStringLiteral("--config") << path("velmor.ini")
-            << QStringLiteral("--queue") << queueFile << QStringLiteral("queue");
+    command << QStringLiteral(VELMOR_TILL_PATH) << QStringLiteral("--config")
+            << path(QStringLiteral("velmor.ini")) << QStringLiteral("--queue") << queueFile
+            << QStringLiteral("queue");
     QProcess process;
     process.setWorkingDirectory(dir);
     process.start(command.takeFirst(), command);
@@ -1079,7 +1084,7 @@ TEST_F(TillTest, QueueDefaultsToAFileInTheWorkingDirectory)
 {
     const Outcome outcome = run({QStringLiteral("queue")});
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
-    EXPECT_TRUE(QFile::exists(path("till-queue.sqlite")));
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("till-queue.sqlite"))));
 }
 
 // ---- Log lines ----
@@ -1087,7 +1092,7 @@ TEST_F(TillTest, QueueDefaultsToAFileInTheWorkingDirectory)
 TEST_F(TillTest, LogFileHoldsOneLinePerEvent)
 {
     completedSale();
-    QFile log(path("till.log"));
+    QFile log(path(QStringLiteral("till.log")));
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     const QStringList lines =
         QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -1249,7 +1254,8 @@ TEST(ConsoleProgress, RedrawsABarInPlaceOnATerminal)
 TEST_F(TillTest, DemoGoesThroughEveryStepAsExpected)
 {
     const Outcome outcome =
-        run({QStringLiteral("demo"), QStringLiteral("--log"), path("demo.log")}, 180000);
+        run({QStringLiteral("demo"), QStringLiteral("--log"), path(QStringLiteral("demo.log"))},
+            180000);
     ASSERT_TRUE(outcome.finished);
     EXPECT_EQ(outcome.exitCode, 0) << outcome.out.toStdString() << outcome.err.toStdString();
     EXPECT_THAT(outcome.out.toStdString(), HasSubstr("7 of 7 steps as expected"));

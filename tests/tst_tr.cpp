@@ -58,7 +58,8 @@ TEST(TrTest, ArgSubstitutesThePlaceholderAndLeavesTheOriginal)
 
 TEST(TrTest, ArgUsesTheArgumentsOwnArguments)
 {
-    const Tr inner = Tr(QStringLiteral("inner"), QStringLiteral("код %1")).arg(Tr("42"));
+    const Tr inner =
+        Tr(QStringLiteral("inner"), QStringLiteral("код %1")).arg(Tr(QStringLiteral("42")));
     const Tr outer = Tr(QStringLiteral("outer"), QStringLiteral("Ошибка (%1)")).arg(inner);
     EXPECT_EQ(outer.ru(), QStringLiteral("Ошибка (код 42)"));
 }
@@ -122,16 +123,16 @@ TEST(TrTest, EqualityComparesKeyTextAndArguments)
     EXPECT_NE(base, Tr(QStringLiteral("other"), QStringLiteral("Текст %1")));
     EXPECT_NE(base, Tr(QStringLiteral("key"), QStringLiteral("Другой %1")));
     EXPECT_NE(base, Tr(QStringLiteral("Текст %1")));
-    EXPECT_EQ(base.arg(Tr("a")), base.arg(Tr("a")));
-    EXPECT_NE(base.arg(Tr("a")), base.arg(Tr("b")));
-    EXPECT_NE(base.arg(Tr("a")), base);
+    EXPECT_EQ(base.arg(Tr(QStringLiteral("a"))), base.arg(Tr(QStringLiteral("a"))));
+    EXPECT_NE(base.arg(Tr(QStringLiteral("a"))), base.arg(Tr(QStringLiteral("b"))));
+    EXPECT_NE(base.arg(Tr(QStringLiteral("a"))), base);
 }
 
 TEST(TrTest, CopiesAreIndependentValues)
 {
     Tr original(QStringLiteral("key"), QStringLiteral("Текст %1"));
     const Tr copy = original;
-    original = original.arg(Tr("x"));
+    original = original.arg(Tr(QStringLiteral("x")));
     EXPECT_EQ(copy.ru(), QStringLiteral("Текст %1"));
     EXPECT_EQ(original.ru(), QStringLiteral("Текст x"));
 }

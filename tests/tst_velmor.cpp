@@ -184,8 +184,9 @@ TEST_F(PluginTest, InitReadsTheLoadedConfiguration)
     EXPECT_EQ(answer.getStatus(), PaymentProcessingAnswer::Success);
     ASSERT_EQ(transport->exchanges().size(), 2);
     EXPECT_EQ(transport->exchanges()[0].url.path(), QStringLiteral("/base/create_offline"));
-    EXPECT_EQ(answer.getRRN(), transport->exchanges()[0].headers.value("X-Correlation-ID"));
-    EXPECT_EQ(transport->exchanges()[0].headers.value("Authorization"),
+    EXPECT_EQ(answer.getRRN(),
+              transport->exchanges()[0].headers.value(QStringLiteral("X-Correlation-ID")));
+    EXPECT_EQ(transport->exchanges()[0].headers.value(QStringLiteral("Authorization")),
               QStringLiteral("Basic ") +
                   QString::fromLatin1(QStringLiteral("Логин:p").toLocal8Bit().toBase64()));
 }
@@ -338,8 +339,10 @@ TEST_P(ReplayTest, OrderStateDecides)
     orderInfo.json = QJsonDocument::fromJson(c.infoBody).object();
     velmor::Interface decoder;
     if (orderInfo.json.contains(QStringLiteral("order")))
-        orderInfo.orderStatus = decoder.getOrderStatus(
-            orderInfo.json["order"].toObject()["status"].toString().toLower());
+        orderInfo.orderStatus = decoder.getOrderStatus(orderInfo.json[QStringLiteral("order")]
+                                                           .toObject()[QStringLiteral("status")]
+                                                           .toString()
+                                                           .toLower());
 
     const QJsonObject stored =
         QJsonDocument::fromJson(R"({"order":{"refund":{"id":"r-1"}}})").object();
