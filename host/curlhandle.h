@@ -20,8 +20,8 @@ public:
     CURL *get() const { return m_handle.get(); }
 
     // libcurl's own words on the last failure; empty when it gave none.
-    const char *errorText() const { return m_errorText; }
-    void clearErrorText() { m_errorText[0] = '\0'; }
+    const char *errorString() const { return m_errorText; }
+    void clearErrorString() { m_errorText[0] = '\0'; }
 
 private:
     struct Cleanup

@@ -119,7 +119,7 @@ void RestClient::Private::exchange(const QUrl &url, const QByteArray *body,
 
     CURL *const handle = curl.get();
     BodySink sink;
-    curl.clearErrorText();
+    curl.clearErrorString();
     request.attachTo(handle);
     sink.attachTo(handle);
     curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS,
@@ -147,16 +147,16 @@ void RestClient::Private::exchange(const QUrl &url, const QByteArray *body,
         const CURLcode reported = code == CURLE_OK ? CURLE_WRITE_ERROR : code;
         state.response.networkError = static_cast<int>(reported);
         state.timedOut = reported == CURLE_OPERATION_TIMEDOUT;
-        state.response.errorMessage = transport::failureMessage(handle, reported, curl.errorText(),
-                                                                sink.isTooLarge(), url, settings);
+        state.response.errorMessage = transport::failureMessage(
+            handle, reported, curl.errorString(), sink.isTooLarge(), url, settings);
         // A refused client certificate ends the handshake, whichever read reports it: the
         // request was never taken, and callers that tell a lost answer from a refusal by the
         // code must see a handshake failure.
-        if (transport::isClientCertificateRejection(reported, curl.errorText()))
+        if (transport::isClientCertificateRejection(reported, curl.errorString()))
             state.response.networkError = CURLE_SSL_CONNECT_ERROR;
         failureCode = static_cast<int>(reported);
-        failureDetail = curl.errorText()[0] ? QString::fromUtf8(curl.errorText())
-                                            : QString::fromUtf8(curl_easy_strerror(reported));
+        failureDetail = curl.errorString()[0] ? QString::fromUtf8(curl.errorString())
+                                              : QString::fromUtf8(curl_easy_strerror(reported));
     }
     exchangeLock.unlock();
     finish([&] {

@@ -113,7 +113,7 @@ ConnectionProbe probeConnection(const QUrl &url, const TransportSettings &settin
     }
     if (code != CURLE_OK) {
         probe.networkError = static_cast<int>(code);
-        probe.errorMessage = failureMessage(handle, code, curl.errorText(), false, url, settings);
+        probe.errorMessage = failureMessage(handle, code, curl.errorString(), false, url, settings);
     }
     return probe;
 }
