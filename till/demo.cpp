@@ -3,6 +3,7 @@
 #include "cashier.h"
 #include "hostenvironment.h"
 #include "receiptreader.h"
+#include "standardstreams.h"
 #include "till.h"
 #include <config.h>
 #include <dbqueuebroker.h>
@@ -97,7 +98,7 @@ int Demo::run()
         return Till::Unusable;
     }
     Cashier cashier(host.processing(), &host.progress());
-    Till::printOut(QStringLiteral("Local Velmor service at %1").arg(sandbox.baseUrl()));
+    StandardStreams::printOut(QStringLiteral("Local Velmor service at %1").arg(sandbox.baseUrl()));
 
     heading(QStringLiteral("a sale that completes"));
     host.setDocument(receipt(
@@ -144,7 +145,7 @@ int Demo::run()
     answer = cashier.cancel(rrn, 150000);
     show(answer);
     const int queued = host.queue()->pendingMessages().size();
-    Till::printOut(QStringLiteral("messages in the queue: %1").arg(queued));
+    StandardStreams::printOut(QStringLiteral("messages in the queue: %1").arg(queued));
     verdict(answer.getStatus() == PaymentProcessingAnswer::SuccessWithMessage && queued == 1,
             QStringLiteral("status 6 and one message in the queue"));
 
@@ -153,33 +154,35 @@ int Demo::run()
     bool allFinished = true;
     const QVector<Cashier::ReplayResult> results =
         cashier.replay(host.queue(), [&allFinished](const Cashier::ReplayResult &result) {
-            Till::printOut(Cashier::replayLine(result));
+            StandardStreams::printOut(Cashier::replayLine(result));
             allFinished = allFinished && result.finished && result.recorded;
         });
     const int left = host.queue()->pendingMessages().size();
-    Till::printOut(QStringLiteral("messages in the queue: %1").arg(left));
+    StandardStreams::printOut(QStringLiteral("messages in the queue: %1").arg(left));
     verdict(!results.isEmpty() && allFinished && left == 0,
             QStringLiteral("every message finished and the queue empty"));
 
-    Till::printOut(QStringLiteral("\n%1 of %2 steps as expected").arg(m_passed).arg(m_step));
+    StandardStreams::printOut(
+        QStringLiteral("\n%1 of %2 steps as expected").arg(m_passed).arg(m_step));
     return m_passed == m_step ? Till::Done : Till::Refused;
 }
 
 void Demo::heading(const QString &title)
 {
     ++m_step;
-    Till::printOut(QStringLiteral("\n== Step %1: %2").arg(m_step).arg(title));
+    StandardStreams::printOut(QStringLiteral("\n== Step %1: %2").arg(m_step).arg(title));
 }
 
 void Demo::show(const PaymentProcessingAnswer &answer)
 {
-    Till::printOut(Cashier::answerLine(answer));
+    StandardStreams::printOut(Cashier::answerLine(answer));
 }
 
 void Demo::verdict(bool asExpected, const QString &expectation)
 {
     if (asExpected)
         ++m_passed;
-    Till::printOut(asExpected ? QStringLiteral("-> as expected: %1").arg(expectation)
-                              : QStringLiteral("-> UNEXPECTED: wanted %1").arg(expectation));
+    StandardStreams::printOut(asExpected
+                                  ? QStringLiteral("-> as expected: %1").arg(expectation)
+                                  : QStringLiteral("-> UNEXPECTED: wanted %1").arg(expectation));
 }

@@ -1,3 +1,4 @@
+#include "standardstreams.h"
 #include "till.h"
 
 #include <QCoreApplication>
@@ -9,7 +10,7 @@ int main(int argc, char **argv)
 {
     // Before anything opens a file, so that no log or database lands on a closed standard
     // stream's descriptor and receives what is printed there.
-    Till::guardStandardStreams();
+    StandardStreams::guard();
     // A closed pipe on standard output or error must fail a write, not end a sale in flight.
     std::signal(SIGPIPE, SIG_IGN);
 

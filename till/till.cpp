@@ -9,6 +9,7 @@
 #include "replaylock.h"
 #include "setupcheck.h"
 #include "signalhold.h"
+#include "standardstreams.h"
 #include <dbqueuebroker.h>
 #include <log4qt/logger.h>
 #include <log4qt/logmanager.h>
@@ -17,25 +18,12 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <limits>
-#include <unistd.h>
 
 namespace {
 
 const QString DefaultQueueFile = QStringLiteral("till-queue.sqlite");
-
-// Set by guardStandardStreams() when the till was started with standard output closed.
-bool stdoutWasClosed = false;
-
-QByteArray withLineEnd(const QString &line)
-{
-    return line.endsWith(QLatin1Char('\n')) ? line.toUtf8() : (line + QLatin1Char('\n')).toUtf8();
-}
 
 } // namespace
 
@@ -48,7 +36,7 @@ int Till::run(const QStringList &arguments)
 int Till::runCommand(const QStringList &arguments)
 {
     if (arguments.isEmpty()) {
-        printError(CommandLine::helpText(QString()));
+        StandardStreams::printError(CommandLine::helpText(QString()));
         return Unusable;
     }
     if (!m_commandLine.parse(arguments))
@@ -134,65 +122,17 @@ bool Till::parseSeconds(const QString &text, int *milliseconds, QString *error)
     return true;
 }
 
-bool Till::printOut(const QString &line, QString *error)
-{
-    const auto fail = [error](const QString &why) {
-        if (error)
-            *error = why;
-        return false;
-    };
-    if (stdoutWasClosed)
-        return fail(QStringLiteral("standard output is closed"));
-    const QByteArray bytes = withLineEnd(line);
-    errno = 0;
-    const size_t written = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    if (written != size_t(bytes.size())) {
-        const int code = errno;
-        std::clearerr(stdout);
-        return fail(
-            code ? QString::fromLocal8Bit(std::strerror(code))
-                 : QStringLiteral("short write (%1 of %2 bytes)").arg(written).arg(bytes.size()));
-    }
-    if (std::fflush(stdout) != 0) {
-        const int code = errno;
-        std::clearerr(stdout);
-        return fail(QString::fromLocal8Bit(std::strerror(code)));
-    }
-    return true;
-}
-
-void Till::printError(const QString &line)
-{
-    const QByteArray bytes = withLineEnd(line);
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
-    std::fflush(stderr);
-    std::clearerr(stderr);
-}
-
-void Till::guardStandardStreams()
-{
-    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
-            continue;
-        // open() takes the lowest free descriptor, which is this one.
-        const int null = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
-        if (null >= 0 && null != fd)
-            close(null);
-        if (fd == STDOUT_FILENO)
-            stdoutWasClosed = true;
-    }
-}
-
 void Till::deliver(const QString &line, const HostEnvironment *host)
 {
     QString why;
-    if (printOut(line, &why))
+    if (StandardStreams::printOut(line, &why))
         return;
     m_answerLost = true;
-    printError(QStringLiteral("till: the answer could not be written to standard output (%1); "
-                              "here it is:")
-                   .arg(why));
-    printError(line);
+    StandardStreams::printError(
+        QStringLiteral("till: the answer could not be written to standard output (%1); "
+                       "here it is:")
+            .arg(why));
+    StandardStreams::printError(line);
     if (host && host->hasLogFile())
         Log4Qt::LogManager::logger(QStringLiteral("till"))
             ->error(QStringLiteral("The answer could not be written to standard output (%1): %2")
@@ -207,7 +147,7 @@ int Till::deliverAnswer(const PaymentProcessingAnswer &answer, const HostEnviron
 
 int Till::unusable(const QString &error)
 {
-    printError(QStringLiteral("till: ") + error);
+    StandardStreams::printError(QStringLiteral("till: ") + error);
     return Unusable;
 }
 
@@ -325,8 +265,9 @@ int Till::runQueue(HostEnvironment &host)
     const QList<QueuedMessage> messages = host.queue()->pendingMessages();
     // An unreadable queue is not an empty one.
     if (!host.queue()->errorString().isEmpty()) {
-        printError(QStringLiteral("till: queue %1: cannot be read: %2")
-                       .arg(host.queue()->databasePath(), host.queue()->errorString()));
+        StandardStreams::printError(
+            QStringLiteral("till: queue %1: cannot be read: %2")
+                .arg(host.queue()->databasePath(), host.queue()->errorString()));
         return Refused;
     }
     for (const QueuedMessage &message : messages) {
@@ -351,9 +292,10 @@ int Till::runReplay(HostEnvironment &host)
     case ReplayLock::Taken:
         break;
     case ReplayLock::Busy:
-        printError(QStringLiteral("till: queue %1 is being replayed by another till (%2 is "
-                                  "locked); nothing was sent, replay again once it is done")
-                       .arg(host.queue()->databasePath(), lock.lockPath()));
+        StandardStreams::printError(
+            QStringLiteral("till: queue %1 is being replayed by another till (%2 is "
+                           "locked); nothing was sent, replay again once it is done")
+                .arg(host.queue()->databasePath(), lock.lockPath()));
         return Refused;
     case ReplayLock::Failed:
         return unusable(lock.errorString());
@@ -381,7 +323,7 @@ int Till::runDemo()
     Demo demo(pluginFile(), m_commandLine.value(QStringLiteral("log")), config);
     const int status = demo.run();
     if (status == Unusable)
-        printError(QStringLiteral("till: ") + demo.errorString());
+        StandardStreams::printError(QStringLiteral("till: ") + demo.errorString());
     return status;
 }
 
@@ -396,7 +338,8 @@ int Till::runCheck()
     settings.pluginFile = pluginFile();
     const bool json = m_commandLine.isSet(QStringLiteral("json"));
     SetupCheck check(settings);
-    const QVector<CheckResult> results = check.run(
-        [json](const CheckResult &result) { printOut(json ? result.toJson() : result.toText()); });
+    const QVector<CheckResult> results = check.run([json](const CheckResult &result) {
+        StandardStreams::printOut(json ? result.toJson() : result.toText());
+    });
     return SetupCheck::anyFailed(results) ? Refused : Done;
 }

@@ -28,16 +28,6 @@ public:
     // A non-negative number of seconds, fractions allowed, as milliseconds.
     static bool parseSeconds(const QString &text, int *milliseconds, QString *error);
 
-    // Each line gets its line end. False when the line did not reach standard output whole
-    // (closed, full, a broken pipe, a short write or a failed flush), with `error` saying why.
-    static bool printOut(const QString &line, QString *error = nullptr);
-    // Failures are ignored: there is nowhere left to report them.
-    static void printError(const QString &line);
-    // Points standard input, output or error that the till was started without at /dev/null,
-    // so that no file opened later takes their descriptors; a closed standard output is
-    // remembered, and printOut fails for it. Called first thing in main().
-    static void guardStandardStreams();
-
 private:
     // What a refund or a cancellation asks of the cashier: the sale's rrn and an amount.
     using SaleOperation = PaymentProcessingAnswer (Cashier::*)(const QString &, int);

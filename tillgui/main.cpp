@@ -5,6 +5,7 @@
 
 #include <hostenvironment.h>
 #include <receiptreader.h>
+#include <standardstreams.h>
 #include <till.h>
 
 #include <QApplication>
@@ -15,7 +16,7 @@ namespace {
 
 int unusable(const QString &error)
 {
-    Till::printError(QStringLiteral("till-gui: ") + error);
+    StandardStreams::printError(QStringLiteral("till-gui: ") + error);
     return Till::Unusable;
 }
 
@@ -43,7 +44,7 @@ int runScreen(const GuiOptions &options)
 
 int main(int argc, char **argv)
 {
-    Till::guardStandardStreams();
+    StandardStreams::guard();
     std::signal(SIGPIPE, SIG_IGN);
     // Help and unusable options need no display: without Qt's own (single-dash) options, the
     // command line is read before the application object, which needs a platform.
@@ -60,7 +61,7 @@ int main(int argc, char **argv)
         if (!early.parse(raw))
             return unusable(early.errorString());
         if (early.helpRequested()) {
-            Till::printOut(GuiOptions::helpText());
+            StandardStreams::printOut(GuiOptions::helpText());
             return Till::Done;
         }
     }
@@ -78,7 +79,7 @@ int main(int argc, char **argv)
     if (!options.parse(arguments))
         return unusable(options.errorString());
     if (options.helpRequested()) {
-        Till::printOut(GuiOptions::helpText());
+        StandardStreams::printOut(GuiOptions::helpText());
         return Till::Done;
     }
     guitext::setLanguage(options.language());
@@ -89,9 +90,9 @@ int main(int argc, char **argv)
         ScreenshotWalk walk(options.pluginFile(), options.screenshotDirectory());
         const int status = walk.run();
         for (const QString &file : walk.written())
-            Till::printOut(file);
+            StandardStreams::printOut(file);
         if (status != 0)
-            Till::printError(QStringLiteral("till-gui: ") + walk.errorString());
+            StandardStreams::printError(QStringLiteral("till-gui: ") + walk.errorString());
         return status;
     }
     return runScreen(options);

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+// The till's standard streams: every line gets its line end, and a write that fails says so
+// instead of vanishing.
+namespace StandardStreams {
+
+// Points standard input, output or error that the program was started without at /dev/null,
+// so that no file opened later takes their descriptors; a closed standard output is
+// remembered, and printOut fails for it. Called first thing in main().
+void guard();
+
+// False when the line did not reach standard output whole (closed, full, a broken pipe, a
+// short write or a failed flush), with `error` saying why.
+bool printOut(const QString &line, QString *error = nullptr);
+
+// Failures are ignored: there is nowhere left to report them.
+void printError(const QString &line);
+
+} // namespace StandardStreams
