@@ -663,8 +663,12 @@ TEST_F(DBQueueBrokerTest, TwoWriterProcessesShareTheFile)
         }
     }
     for (int i = 0; i < 2; ++i) {
-        ASSERT_EQ(writers[i]->state(), QProcess::Running);
-        ASSERT_EQ(::kill(pid_t(writers[i]->processId()), SIGKILL), 0);
+        // SQLite lets a writer wait while the other commits, and a busy machine can keep one
+        // waiting until the other has stored all it had and ended. One still writing is
+        // killed in the middle of whatever it does.
+        if (writers[i]->state() == QProcess::Running) {
+            ASSERT_EQ(::kill(pid_t(writers[i]->processId()), SIGKILL), 0);
+        }
         ASSERT_TRUE(writers[i]->waitForFinished(10000));
         outputs[i] += writers[i]->readAllStandardOutput();
         EXPECT_GE(outputs[i].count('\n'), wanted) << "writer " << i;
