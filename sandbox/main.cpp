@@ -54,7 +54,8 @@ QString description()
         << "  " << Sandbox::CodeServiceCancel << "  created, scoring, canceled by the service\n"
         << "  " << Sandbox::CodeSlowCreate << "     like " << Sandbox::CodeApprove
         << ", the create answer held back --slow-create-ms\n"
-        << "  " << Sandbox::CodeError << "           create refused: \"client_rejected\"\n\n"
+        << "  " << Sandbox::CodeError << "           create refused: \"client_rejected\"\n"
+        << "  " << Sandbox::CodePaid << "            completed from the start\n\n"
         << "Faults (--fault ENDPOINT=FAULT[:MS], ENDPOINT one of create, info, cancel, refund;\n"
         << "only delay, trickle and lost let the request take effect):\n";
     for (const FaultName &fault : FaultNames)

@@ -23,6 +23,8 @@ QStringList lifeOf(const QString &code)
         return {Order::StatusCreated, Order::StatusScoring, Order::StatusApproved};
     if (code == QLatin1String(Sandbox::CodeServiceCancel))
         return {Order::StatusCreated, Order::StatusScoring, Order::StatusCanceled};
+    if (code == QLatin1String(Sandbox::CodePaid))
+        return {Order::StatusCompleted};
     return {Order::StatusCreated, Order::StatusScoring, Order::StatusApproved,
             Order::StatusCompleted};
 }

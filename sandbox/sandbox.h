@@ -50,6 +50,8 @@ public:
     static constexpr const char *CodeServiceCancel = "VELMOR-SERVICE-CANCEL";
     static constexpr const char *CodeSlowCreate = "VELMOR-SLOW-CREATE";
     static constexpr const char *CodeError = "VELMOR-ERROR";
+    // Completed from the start, so that a sale ends at its first poll whatever the interval.
+    static constexpr const char *CodePaid = "VELMOR-PAID";
 
     struct Options
     {

@@ -124,6 +124,16 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(caseInfo.param.name);
     });
 
+TEST_F(OrderBookTest, PaidOrderIsCompletedFromTheStart)
+{
+    const QString id = QStringLiteral("order-paid");
+    const OrderBook::Reply created = create(id, QLatin1String(Sandbox::CodePaid));
+    ASSERT_EQ(created.status, 200);
+    EXPECT_EQ(orderStatus(created.body), Completed);
+    EXPECT_EQ(orderStatus(info(id).body), Completed);
+    EXPECT_EQ(orderStatus(info(id).body), Completed);
+}
+
 TEST_F(OrderBookTest, ErrorCodeRefusesTheOrder)
 {
     const OrderBook::Reply created =
