@@ -106,6 +106,7 @@ bool answerInstead(Sandbox::Fault fault, Sandbox::Endpoint endpoint, const QStri
         res.status = 500;
         return true;
     case Sandbox::Fault::Html502:
+    case Sandbox::Fault::Html502After:
         res.status = 502;
         res.set_content("<html><head><title>502 Bad Gateway</title></head><body><center>"
                         "<h1>502 Bad Gateway</h1></center><hr><center>gateway</center>"
@@ -134,6 +135,17 @@ bool answerInstead(Sandbox::Fault fault, Sandbox::Endpoint endpoint, const QStri
         send(res, OrderBook::Reply{500, body});
         return true;
     }
+    case Sandbox::Fault::Gateway504:
+        res.status = 504;
+        return true;
+    case Sandbox::Fault::Empty200:
+    case Sandbox::Fault::Empty200After:
+        send(res, OrderBook::Reply{200, QJsonObject()});
+        return true;
+    case Sandbox::Fault::Accepted200:
+        send(res, OrderBook::Reply{
+                      200, QJsonObject{{QStringLiteral("result"), QStringLiteral("accepted")}}});
+        return true;
     case Sandbox::Fault::OtherOrder:
         send(res,
              OrderBook::Reply{200, confirmingAnswer(endpoint, QStringLiteral("another-order"))});

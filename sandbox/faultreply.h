@@ -26,6 +26,7 @@ void send(httplib::Response &res, const OrderBook::Reply &reply);
 // Writes the answer `fault` gives in the service's place, about the order the request names,
 // and returns true; false, with nothing written, for the faults that are not such an answer
 // (none, Delay, Trickle and Lost carry the request out; Drop and NoAnswer give no answer).
+// The caller carries the request out first for the faults that take effect.
 bool answerInstead(Sandbox::Fault fault, Sandbox::Endpoint endpoint, const QString &orderId,
                    httplib::Response &res);
 

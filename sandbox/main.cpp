@@ -31,6 +31,11 @@ const FaultName FaultNames[] = {
     {"json500", Sandbox::Fault::Json500, "500 with a JSON confirmation and no \"error\""},
     {"other-order", Sandbox::Fault::OtherOrder, "200 with a confirmation about another order"},
     {"lost", Sandbox::Fault::Lost, "carry the request out, close without an answer"},
+    {"gateway504", Sandbox::Fault::Gateway504, "504 with an empty body"},
+    {"empty200", Sandbox::Fault::Empty200, "200 with {}"},
+    {"accepted200", Sandbox::Fault::Accepted200, "200 with {\"result\": \"accepted\"}"},
+    {"html502-after", Sandbox::Fault::Html502After, "carry the request out, then 502 HTML"},
+    {"empty200-after", Sandbox::Fault::Empty200After, "carry the request out, then 200 {}"},
 };
 
 const std::pair<const char *, Sandbox::Endpoint> EndpointNames[] = {
@@ -57,7 +62,7 @@ QString description()
         << "  " << Sandbox::CodeError << "           create refused: \"client_rejected\"\n"
         << "  " << Sandbox::CodePaid << "            completed from the start\n\n"
         << "Faults (--fault ENDPOINT=FAULT[:MS], ENDPOINT one of create, info, cancel, refund;\n"
-        << "only delay, trickle and lost let the request take effect):\n";
+        << "only delay, trickle, lost and the -after ones let the request take effect):\n";
     for (const FaultName &fault : FaultNames)
         out << "  " << QString::fromLatin1(fault.name).leftJustified(16) << fault.meaning << "\n";
     return text;

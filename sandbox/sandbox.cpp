@@ -231,10 +231,14 @@ void Sandbox::Private::handle(const httplib::Request &req, httplib::Response &re
         drop(fd, res);
         return;
     }
-    if (faultreply::answerInstead(fault.fault, found.endpoint, found.orderId, res))
+    const bool carriedOut = takesEffect(fault.fault);
+    if (!carriedOut && faultreply::answerInstead(fault.fault, found.endpoint, found.orderId, res))
         return;
 
     const Reply reply = process(found, req);
+    if (fault.fault != Fault::None && reply.status != NoReply &&
+        faultreply::answerInstead(fault.fault, found.endpoint, found.orderId, res))
+        return;
     if (reply.status == NoReply || fault.fault == Fault::Lost ||
         (fault.fault == Fault::Delay && fault.delayMs > 0 && !pause(fault.delayMs))) {
         drop(socketscan::findConnectionSocket(req), res);
@@ -280,6 +284,21 @@ Reply Sandbox::Private::process(const Route &found, const httplib::Request &req)
         return m_book.refund(found.orderId, body);
     }
     return Reply{NoReply, {}};
+}
+
+bool Sandbox::takesEffect(Fault fault)
+{
+    switch (fault) {
+    case Fault::None:
+    case Fault::Delay:
+    case Fault::Trickle:
+    case Fault::Lost:
+    case Fault::Html502After:
+    case Fault::Empty200After:
+        return true;
+    default:
+        return false;
+    }
 }
 
 Sandbox::Sandbox() : Sandbox(Options()) {}

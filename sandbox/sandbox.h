@@ -18,8 +18,10 @@
 // The create answer itself does not count as a poll.
 //
 // Faults: with Delay and Trickle the request is carried out and only its answer comes late;
-// with Lost it is carried out and no answer ever comes; with every other fault the request has no
-// effect (no order made, no state change, no poll counted, nothing cancelled or refunded).
+// with Lost it is carried out and no answer ever comes; with Html502After and Empty200After it
+// is carried out and a gateway's page or an empty object comes back instead of its answer;
+// with every other fault the request has no effect (no order made, no state change, no poll
+// counted, nothing cancelled or refunded).
 class Sandbox
 {
 public:
@@ -41,7 +43,16 @@ public:
         Json500,       // 500 whose JSON body, without "error", reads as a confirmation
         OtherOrder,    // 200 with a confirmation about another order
         Lost,          // carry the request out, then close without an answer
+        Gateway504,    // 504 with an empty body, as a gateway that gave up waiting
+        Empty200,      // 200 with the empty object {}
+        Accepted200,   // 200 with {"result": "accepted"} and nothing about the order
+        // A gateway's or a broken service's answer after the request was carried out.
+        Html502After,  // carry the request out, then 502 with an HTML page
+        Empty200After, // carry the request out, then 200 with {}
     };
+
+    // Whether the request takes effect at the service under `fault`.
+    static bool takesEffect(Fault fault);
 
     // Scanned codes ("clientInfo"."id") that choose an order's life, like test card numbers.
     static constexpr const char *CodeApprove = "VELMOR-APPROVE";
