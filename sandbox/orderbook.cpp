@@ -126,6 +126,31 @@ bool readReturning(const Order &order, const QJsonArray &itemsJson, QVector<doub
     return true;
 }
 
+Reply exceedingRefundedAmount()
+{
+    return OrderBook::errorReply(400, QStringLiteral("exceeding_refunded_amount"),
+                                 QStringLiteral("Сумма возврата превышает сумму заказа"));
+}
+
+qint64 refundedKopecks(const Order &order)
+{
+    qint64 total = 0;
+    for (const Order::Refund &refund : order.refunds)
+        total += refund.totalKopecks;
+    return total;
+}
+
+// How far a refund's positions may add up beyond what is left of the amount through the
+// rounding of unit prices alone: half a kopeck per unit returned, over all the order's refunds
+// with this one.
+qint64 roundingAllowance(const Order &order, const QVector<double> &returning)
+{
+    double units = 0;
+    for (int i = 0; i < order.items.size(); ++i)
+        units += order.items.at(i).refunded + returning.at(i);
+    return static_cast<qint64>(std::ceil(units / 2.0));
+}
+
 } // namespace
 
 class OrderBook::Private
@@ -304,23 +329,38 @@ OrderBook::Reply OrderBook::refund(const QString &orderId, const QByteArray &bod
     for (int i = 0; i < order->items.size(); ++i) {
         const Order::Item &item = order->items.at(i);
         if (item.refunded + returning.at(i) > item.quantity + QuantityTolerance)
-            return errorReply(400, QStringLiteral("exceeding_refunded_amount"),
-                              QStringLiteral("Сумма возврата превышает сумму заказа"));
+            return exceedingRefundedAmount();
+    }
+
+    // Money as well as quantities: an order's amount may be less than its positions add up to
+    // (a sale of part of a receipt), and no refund takes the refunded total beyond it.
+    qint64 totalKopecks = 0;
+    for (int i = 0; i < order->items.size(); ++i)
+        totalKopecks += static_cast<qint64>(
+            std::llround(returning.at(i) * static_cast<double>(order->items.at(i).unitKopecks)));
+    const qint64 left = order->amountKopecks - refundedKopecks(*order);
+    if (totalKopecks > left) {
+        if (totalKopecks - left > roundingAllowance(*order, returning))
+            return exceedingRefundedAmount();
+        // Unit prices are rounded to the kopeck, so a receipt's positions returned in full may
+        // add up to a little more than the amount; the refund then returns what is left.
+        totalKopecks = left;
     }
 
     Order::Refund done;
     done.id = refundId;
     done.items = itemsJson;
+    done.totalKopecks = totalKopecks;
     bool everythingReturned = !order->items.isEmpty();
     for (int i = 0; i < order->items.size(); ++i) {
         Order::Item &item = order->items[i];
         item.refunded += returning.at(i);
-        done.totalKopecks += static_cast<qint64>(
-            std::llround(returning.at(i) * static_cast<double>(item.unitKopecks)));
         if (item.refunded < item.quantity - QuantityTolerance)
             everythingReturned = false;
     }
-    if (everythingReturned)
+    // Once its whole amount is back, nothing more can be refunded: the order is refunded
+    // even with positions left.
+    if (everythingReturned || (order->amountKopecks > 0 && totalKopecks == left))
         order->status = Order::StatusRefunded;
     done.answer = QJsonObject{{QStringLiteral("order"), order->view(false)},
                               {QStringLiteral("refund"), done.view()}};

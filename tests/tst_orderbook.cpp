@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -332,6 +333,151 @@ TEST_F(OrderBookTest, RefundBeyondWhatWasBoughtIsRefused)
     EXPECT_EQ(again.status, 400);
     EXPECT_EQ(errorCode(again.body), QStringLiteral("exceeding_refunded_amount"));
 }
+
+// A sequence of refunds against one completed order, each with what it must answer.
+struct RefundStep
+{
+    QString id;
+    QList<QPair<QString, double>> quantities;
+    int status;
+    const char *code; // the error code, or nullptr for a refund made
+    double total;     // the refund's "totalRefundedAmount" when made
+    QString orderStatus;
+};
+
+struct RefundCase
+{
+    const char *name;
+    QJsonArray items;
+    double amount; // the order's "amount", which its positions need not add up to
+    std::vector<RefundStep> steps;
+    double refunded; // what the order's refunds add up to at the end
+};
+
+class OrderBookRefundTest : public OrderBookTest, public testing::WithParamInterface<RefundCase>
+{
+};
+
+TEST_P(OrderBookRefundTest, RefundsNoMoreThanIsLeftOfTheAmount)
+{
+    const QString id = QStringLiteral("r-table");
+    QJsonObject body = createBody(id, QLatin1String(Sandbox::CodeApprove), GetParam().items);
+    QJsonObject order = body.value(QStringLiteral("order")).toObject();
+    order.insert(QStringLiteral("amount"), GetParam().amount);
+    body.insert(QStringLiteral("order"), order);
+    ASSERT_EQ(book->create(compactJson(body)).status, 200);
+    book->setStatus(id, Completed);
+
+    for (size_t i = 0; i < GetParam().steps.size(); ++i) {
+        const RefundStep &step = GetParam().steps.at(i);
+        SCOPED_TRACE(testing::Message() << "step " << i << ", refund " << step.id.toStdString());
+        const OrderBook::Reply answer = refund(id, refundBody(step.id, step.quantities));
+        EXPECT_EQ(answer.status, step.status);
+        if (step.code) {
+            EXPECT_EQ(errorCode(answer.body), QLatin1String(step.code));
+        } else {
+            EXPECT_EQ(answer.body.value(QStringLiteral("refund"))
+                          .toObject()
+                          .value(QStringLiteral("totalRefundedAmount"))
+                          .toDouble(),
+                      step.total);
+            EXPECT_EQ(orderStatus(answer.body), step.orderStatus);
+        }
+        EXPECT_EQ(storedStatus(id), step.orderStatus);
+    }
+
+    // What a client adds up from the order's answer.
+    const QJsonObject polled = info(id).body;
+    qint64 refundedKopecks = 0;
+    for (const QJsonValue &element : polled.value(QStringLiteral("refund")).toArray())
+        refundedKopecks += std::llround(
+            element.toObject().value(QStringLiteral("totalRefundedAmount")).toDouble() * 100);
+    EXPECT_EQ(refundedKopecks, std::llround(GetParam().refunded * 100));
+    EXPECT_LE(refundedKopecks, std::llround(GetParam().amount * 100));
+}
+
+// 2 x 500.00 and 1 x 1000.00: a receipt of 2000.00.
+QJsonArray kettlesAndAMug()
+{
+    return {item(QStringLiteral("1"), 2, 500), item(QStringLiteral("2"), 1, 1000)};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Orders, OrderBookRefundTest,
+    testing::Values(
+        // A sale of 1000.00 on the receipt of 2000.00: the whole receipt back is refused, the
+        // mug alone returns the whole amount, and then nothing more goes back.
+        RefundCase{
+            "WholeReceiptBeyondTheAmount",
+            kettlesAndAMug(),
+            1000,
+            {{QStringLiteral("all"),
+              {{QStringLiteral("1"), 2}, {QStringLiteral("2"), 1}},
+              400,
+              "exceeding_refunded_amount",
+              0,
+              Completed},
+             {QStringLiteral("mug"), {{QStringLiteral("2"), 1}}, 200, nullptr, 1000, Refunded},
+             // The same refund again is a retry, answered as the first time.
+             {QStringLiteral("mug"), {{QStringLiteral("2"), 1}}, 200, nullptr, 1000, Refunded},
+             {QStringLiteral("kettle"),
+              {{QStringLiteral("1"), 1}},
+              400,
+              "exceeding_refunded_amount",
+              0,
+              Refunded}},
+            1000},
+        RefundCase{
+            "PartOfTheReceiptStepByStep",
+            kettlesAndAMug(),
+            1000,
+            {{QStringLiteral("k1"), {{QStringLiteral("1"), 1}}, 200, nullptr, 500, Completed},
+             {QStringLiteral("k2"), {{QStringLiteral("1"), 1}}, 200, nullptr, 500, Refunded},
+             {QStringLiteral("mug"),
+              {{QStringLiteral("2"), 1}},
+              400,
+              "exceeding_refunded_amount",
+              0,
+              Refunded}},
+            1000},
+        // One unit may be a kopeck over through rounding, not two.
+        RefundCase{
+            "TwoKopecksBeyondForOneUnit",
+            kettlesAndAMug(),
+            999.98,
+            {{QStringLiteral("mug"),
+              {{QStringLiteral("2"), 1}},
+              400,
+              "exceeding_refunded_amount",
+              0,
+              Completed},
+             {QStringLiteral("k"), {{QStringLiteral("1"), 1.5}}, 200, nullptr, 750, Completed}},
+            750},
+        // 200.00 over three units is 66.67 each: the third refund returns the 66.66 left.
+        RefundCase{
+            "UnitRoundingLeavesTheLastRefundWhatIsLeft",
+            {item(QStringLiteral("1"), 3, 66.67)},
+            200,
+            {{QStringLiteral("a"), {{QStringLiteral("1"), 1}}, 200, nullptr, 66.67, Completed},
+             {QStringLiteral("b"), {{QStringLiteral("1"), 1}}, 200, nullptr, 66.67, Completed},
+             {QStringLiteral("c"), {{QStringLiteral("1"), 1}}, 200, nullptr, 66.66, Refunded}},
+            200},
+        // Positions that add up to less than the amount all go back at their prices.
+        RefundCase{
+            "PositionsBelowTheAmount",
+            {item(QStringLiteral("1"), 3, 33.33)},
+            100,
+            {{QStringLiteral("all"), {{QStringLiteral("1"), 3}}, 200, nullptr, 99.99, Refunded},
+             {QStringLiteral("more"),
+              {{QStringLiteral("1"), 1}},
+              400,
+              "exceeding_refunded_amount",
+              0,
+              Refunded}},
+            99.99}),
+    [](const testing::TestParamInfo<RefundCase> &caseInfo) {
+        return std::string(caseInfo.param.name);
+    });
 
 TEST_F(OrderBookTest, RefundIdMakesARetrySafe)
 {
