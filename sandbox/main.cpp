@@ -9,34 +9,8 @@
 
 namespace {
 
-struct FaultName
-{
-    const char *name;
-    Sandbox::Fault fault;
-    const char *meaning;
-};
-
-const FaultName FaultNames[] = {
-    {"delay", Sandbox::Fault::Delay, "carry the request out, answer after MS"},
-    {"drop", Sandbox::Fault::Drop, "close the connection without an answer"},
-    {"drop-mid-body", Sandbox::Fault::DropMidBody, "send headers and half the body, then close"},
-    {"empty500", Sandbox::Fault::Empty500, "500 with an empty body"},
-    {"html502", Sandbox::Fault::Html502, "502 with an HTML page"},
-    {"not-json", Sandbox::Fault::NotJson, "200 with a body that is not JSON"},
-    {"truncated-json", Sandbox::Fault::TruncatedJson, "200 with JSON cut short"},
-    {"error-object", Sandbox::Fault::ErrorObject, "400 with the error code \"service_error\""},
-    {"huge-body", Sandbox::Fault::HugeBody, "200 with a 5 MiB JSON object"},
-    {"trickle", Sandbox::Fault::Trickle, "carry the request out, answer a byte every MS"},
-    {"no-answer", Sandbox::Fault::NoAnswer, "read the request, never answer"},
-    {"json500", Sandbox::Fault::Json500, "500 with a JSON confirmation and no \"error\""},
-    {"other-order", Sandbox::Fault::OtherOrder, "200 with a confirmation about another order"},
-    {"lost", Sandbox::Fault::Lost, "carry the request out, close without an answer"},
-    {"gateway504", Sandbox::Fault::Gateway504, "504 with an empty body"},
-    {"empty200", Sandbox::Fault::Empty200, "200 with {}"},
-    {"accepted200", Sandbox::Fault::Accepted200, "200 with {\"result\": \"accepted\"}"},
-    {"html502-after", Sandbox::Fault::Html502After, "carry the request out, then 502 HTML"},
-    {"empty200-after", Sandbox::Fault::Empty200After, "carry the request out, then 200 {}"},
-};
+// Down windows per thousand requests under --chaos unless it says otherwise.
+constexpr int DefaultDownPerMille = 5;
 
 const std::pair<const char *, Sandbox::Endpoint> EndpointNames[] = {
     {"create", Sandbox::Endpoint::Create},
@@ -63,8 +37,15 @@ QString description()
         << "  " << Sandbox::CodePaid << "            completed from the start\n\n"
         << "Faults (--fault ENDPOINT=FAULT[:MS], ENDPOINT one of create, info, cancel, refund;\n"
         << "only delay, trickle, lost and the -after ones let the request take effect):\n";
-    for (const FaultName &fault : FaultNames)
+    for (const Sandbox::FaultName &fault : Sandbox::faultNames())
         out << "  " << QString::fromLatin1(fault.name).leftJustified(16) << fault.meaning << "\n";
+    out << "\n--chaos SEED:PERCENT[:DOWN] draws a fault for PERCENT of the requests, from a\n"
+        << "generator seeded with SEED, among all of them but no-answer (delay waits\n"
+        << "--chaos-delay-ms), and goes down (every request dropped) for 200 to 800 ms at\n"
+        << "DOWN requests in a thousand (default " << DefaultDownPerMille << "). "
+        << "It turns on the control routes:\n"
+        << "  GET  /_soak/ledger   orders, refunds, cancellations, every exchange and its fault\n"
+        << "  POST /_soak/heal     chaos off\n";
     return text;
 }
 
@@ -94,13 +75,35 @@ bool parseFault(const QString &text, Sandbox::Endpoint *endpoint, Sandbox::Fault
     }
     if (!endpointFound)
         return false;
-    for (const FaultName &entry : FaultNames) {
+    for (const Sandbox::FaultName &entry : Sandbox::faultNames()) {
         if (faultName == QLatin1String(entry.name)) {
             *fault = entry.fault;
             return true;
         }
     }
     return false;
+}
+
+// "SEED:PERCENT[:DOWN]"; false when it is not that.
+bool parseChaos(const QString &text, Sandbox::Chaos *chaos)
+{
+    const QStringList parts = text.split(QLatin1Char(':'));
+    if (parts.size() < 2 || parts.size() > 3)
+        return false;
+    bool ok = false;
+    chaos->seed = parts.at(0).toUInt(&ok);
+    if (!ok)
+        return false;
+    chaos->percent = parts.at(1).toInt(&ok);
+    if (!ok || chaos->percent < 0 || chaos->percent > 100)
+        return false;
+    chaos->downPerMille = DefaultDownPerMille;
+    if (parts.size() == 3) {
+        chaos->downPerMille = parts.at(2).toInt(&ok);
+        if (!ok || chaos->downPerMille < 0 || chaos->downPerMille > 1000)
+            return false;
+    }
+    return true;
 }
 
 int intOption(const QCommandLineParser &parser, const QString &name, int minimum, bool *ok)
@@ -154,6 +157,15 @@ int main(int argc, char *argv[])
          QStringLiteral("A fault on one endpoint, e.g. refund=drop or info=delay:5000; "
                         "repeatable."),
          QStringLiteral("ENDPOINT=FAULT[:MS]")},
+        {QStringLiteral("chaos"),
+         QStringLiteral("Draw a fault for PERCENT of the requests from a generator seeded with "
+                        "SEED, and go down at DOWN requests in a thousand; see above."),
+         QStringLiteral("SEED:PERCENT[:DOWN]")},
+        {QStringLiteral("chaos-delay-ms"),
+         QStringLiteral("How long a drawn delay holds its answer (past the client's timeout)."),
+         QStringLiteral("MS"), QString::number(Sandbox::Chaos().delayMs)},
+        {QStringLiteral("control-routes"),
+         QStringLiteral("Serve GET /_soak/ledger and POST /_soak/heal without chaos.")},
     });
     parser.process(app);
 
@@ -164,8 +176,18 @@ int main(int argc, char *argv[])
         options.pollsPerState = intOption(parser, QStringLiteral("polls-per-state"), 1, &ok);
     if (ok)
         options.slowCreateMs = intOption(parser, QStringLiteral("slow-create-ms"), 0, &ok);
+    Sandbox::Chaos chaos;
+    if (ok)
+        chaos.delayMs = intOption(parser, QStringLiteral("chaos-delay-ms"), 0, &ok);
     if (!ok)
         return 2;
+    const bool chaosOn = parser.isSet(QStringLiteral("chaos"));
+    if (chaosOn && !parseChaos(parser.value(QStringLiteral("chaos")), &chaos)) {
+        QTextStream(stderr) << "Invalid --chaos: " << parser.value(QStringLiteral("chaos"))
+                            << " (SEED:PERCENT[:DOWN], PERCENT 0 to 100, DOWN 0 to 1000)\n";
+        return 2;
+    }
+    options.controlRoutes = chaosOn || parser.isSet(QStringLiteral("control-routes"));
     options.host = parser.value(QStringLiteral("host"));
     options.basePath = parser.value(QStringLiteral("base-path"));
     options.login = parser.value(QStringLiteral("login"));
@@ -201,6 +223,8 @@ int main(int argc, char *argv[])
         }
         sandbox.setFault(endpoint, fault, delayMs);
     }
+    if (chaosOn)
+        sandbox.setChaos(chaos);
     if (!sandbox.start()) {
         QTextStream(stderr) << "Cannot listen on " << options.host << ":" << options.port
                             << " (port taken, or certificate and key not loadable)\n";

@@ -2,11 +2,15 @@
 
 #include <httplib.h>
 
+#include <QDateTime>
+#include <QJsonObject>
+
 #include <chrono>
 
-void RequestLog::record(const httplib::Request &req)
+quint64 RequestLog::record(const httplib::Request &req)
 {
     Sandbox::RecordedRequest recorded;
+    recorded.receivedAtMs = QDateTime::currentMSecsSinceEpoch();
     recorded.method = QString::fromStdString(req.method);
     recorded.path = QString::fromStdString(req.target);
     for (const auto &header : req.headers) {
@@ -22,11 +26,50 @@ void RequestLog::record(const httplib::Request &req)
             recorded.headers.insert(name, value);
     }
     recorded.body = QByteArray::fromStdString(req.body);
+    quint64 seq = 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        seq = m_nextSeq++;
+        recorded.seq = seq;
         m_requests.append(recorded);
     }
     m_recorded.notify_all();
+    return seq;
+}
+
+void RequestLog::noteOutcome(quint64 seq, const QString &fault, int status)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    // Requests are kept in arrival order, and the one served now is seldom far from the end.
+    for (int i = m_requests.size() - 1; i >= 0; --i) {
+        Sandbox::RecordedRequest &request = m_requests[i];
+        if (request.seq == seq) {
+            request.fault = fault;
+            request.status = status;
+            return;
+        }
+        if (request.seq < seq)
+            return;
+    }
+}
+
+QJsonArray RequestLog::journal(
+    const std::function<void(const Sandbox::RecordedRequest &, QJsonObject *)> &describe) const
+{
+    const QList<Sandbox::RecordedRequest> kept = requests();
+    QJsonArray entries;
+    for (const Sandbox::RecordedRequest &request : kept) {
+        QJsonObject entry{{QStringLiteral("seq"), qint64(request.seq)},
+                          {QStringLiteral("at"), request.receivedAtMs},
+                          {QStringLiteral("method"), request.method},
+                          {QStringLiteral("path"), request.path},
+                          {QStringLiteral("fault"), request.fault},
+                          {QStringLiteral("status"), request.status}};
+        if (describe)
+            describe(request, &entry);
+        entries.append(entry);
+    }
+    return entries;
 }
 
 QList<Sandbox::RecordedRequest> RequestLog::requests() const

@@ -2,9 +2,11 @@
 
 #include "sandbox.h"
 
+#include <QJsonArray>
 #include <QList>
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 
 namespace httplib {
@@ -17,9 +19,17 @@ class RequestLog
 {
 public:
     // Keeps the method, the request target as sent, the headers (names lower-cased, repeated
-    // ones joined with ", ") and the body.
-    void record(const httplib::Request &req);
+    // ones joined with ", "), the body and the time it arrived; returns its number, which
+    // counts on across clear().
+    quint64 record(const httplib::Request &req);
+    // The fault request `seq` met and the status it was answered with (0: none), once it is
+    // served; nothing when it was cleared meanwhile.
+    void noteOutcome(quint64 seq, const QString &fault, int status);
     QList<Sandbox::RecordedRequest> requests() const;
+    // Every request kept, without headers and bodies: [{"seq", "at", "method", "path",
+    // "fault", "status"}], plus what `describe` adds to each (say, the endpoint and the order).
+    QJsonArray journal(
+        const std::function<void(const Sandbox::RecordedRequest &, QJsonObject *)> &describe) const;
     void clear();
     // Blocks until at least `count` requests were recorded since the last clear(), or the
     // timeout ran out; true when they were.
@@ -29,4 +39,5 @@ private:
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_recorded;
     QList<Sandbox::RecordedRequest> m_requests;
+    quint64 m_nextSeq = 1;
 };

@@ -10,6 +10,14 @@ Route Route::of(const QByteArray &basePath, const std::string &method, const std
     const int query = path.indexOf('?');
     if (query >= 0)
         path.truncate(query);
+    if (path.startsWith(ControlPrefix)) {
+        const QByteArray name = path.mid(int(qstrlen(ControlPrefix)));
+        if (name == "ledger" && (method == "GET" || method == "HEAD"))
+            result.kind = Ledger;
+        else if (name == "heal" && method == "POST")
+            result.kind = Heal;
+        return result;
+    }
     if (!path.startsWith(basePath))
         return result;
     const QByteArray rest = path.mid(basePath.size());

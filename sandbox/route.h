@@ -10,7 +10,11 @@
 // Which endpoint a request is for, read from its method and its raw target.
 struct Route
 {
-    enum Kind { Found, NotFound, WrongMethod };
+    // Ledger and Heal are the control routes, GET and POST on ControlPrefix + "ledger" and
+    // + "heal", outside the base path and the shape of any service path.
+    enum Kind { Found, NotFound, WrongMethod, Ledger, Heal };
+
+    static constexpr const char *ControlPrefix = "/_soak/";
 
     // `basePath` is the service's path prefix ("" or "/api", no trailing slash). The target is
     // taken as sent: httplib's path is already percent-decoded, and an order id holding "%2F"

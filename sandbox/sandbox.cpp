@@ -9,14 +9,20 @@
 #include <httplib.h>
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
 
 #include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <thread>
+#include <vector>
 
 #include <pthread.h>
 #include <signal.h>
@@ -48,6 +54,37 @@ void drop(int fd, httplib::Response &res)
         faultreply::unfinishedBody(res);
 }
 
+// How a request fared under chaos in the ledger's "faults" when the service was down.
+const QString DownName = QStringLiteral("down");
+
+// The order a request is about: the path's for info, cancel and refund, the body's for create.
+QString orderIdOf(const Route &route, const std::string &body)
+{
+    if (route.endpoint != Sandbox::Endpoint::Create)
+        return route.orderId;
+    return QJsonDocument::fromJson(QByteArray::fromStdString(body))
+        .object()
+        .value(QStringLiteral("order"))
+        .toObject()
+        .value(QStringLiteral("id"))
+        .toString();
+}
+
+QString endpointName(Sandbox::Endpoint endpoint)
+{
+    switch (endpoint) {
+    case Sandbox::Endpoint::Create:
+        return QStringLiteral("create");
+    case Sandbox::Endpoint::Info:
+        return QStringLiteral("info");
+    case Sandbox::Endpoint::Cancel:
+        return QStringLiteral("cancel");
+    case Sandbox::Endpoint::Refund:
+        return QStringLiteral("refund");
+    }
+    return QString();
+}
+
 } // namespace
 
 class Sandbox::Private
@@ -65,9 +102,18 @@ public:
     void stop();
 
     void handle(const httplib::Request &req, httplib::Response &res);
+    // Serves a request to one of the endpoints under `fault`; false when it got no answer.
+    bool serve(const Route &found, const FaultSetting &fault, const httplib::Request &req,
+               httplib::Response &res);
     Reply process(const Route &route, const httplib::Request &req);
     // Waits up to `ms` unless the service stops first; false when it stopped.
     bool pause(int ms);
+
+    // The fault a request to `endpoint` meets: the one set on it, else a draw when chaos is
+    // on. `name` receives what the ledger calls it ("down" in a down window).
+    FaultSetting faultFor(Endpoint endpoint, QString *name);
+    void heal();
+    QJsonObject ledger() const;
 
     const Options m_options;
     QString m_basePath;
@@ -75,10 +121,23 @@ public:
     RequestLog m_log;
 
     // Guards the faults and the stop flag below.
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_stopping = false;
     std::array<FaultSetting, 4> m_faults{};
+    // Chaos, under the same mutex: its settings, its generator, the end of a down window and
+    // what was drawn so far.
+    Chaos m_chaos;
+    bool m_chaosOn = false;
+    std::mt19937 m_generator;
+    std::chrono::steady_clock::time_point m_downUntil{};
+    std::map<QString, int> m_drawn;
+
+    // Guards the ledger's own records: the orders in the order made and the cancellations
+    // carried out per order.
+    mutable std::mutex m_ledgerMutex;
+    std::vector<QString> m_orderIds;
+    std::map<QString, QJsonArray> m_cancels;
 
     // Guards starting and stopping; never taken by the serving threads, so stop() may wait for
     // them while holding it.
@@ -213,15 +272,80 @@ bool Sandbox::Private::pause(int ms)
 
 void Sandbox::Private::handle(const httplib::Request &req, httplib::Response &res)
 {
-    m_log.record(req);
-    const Route found = Route::of(m_basePath.toUtf8(), req.method, req.target);
+    const quint64 seq = m_log.record(req);
+    Route found = Route::of(m_basePath.toUtf8(), req.method, req.target);
+    if ((found.kind == Route::Ledger || found.kind == Route::Heal) && !m_options.controlRoutes)
+        found.kind = Route::NotFound;
 
-    FaultSetting fault;
-    if (found.kind == Route::Found) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        fault = m_faults[static_cast<size_t>(found.endpoint)];
+    if (found.kind == Route::Ledger) {
+        faultreply::send(res, Reply{200, ledger()});
+        m_log.noteOutcome(seq, Sandbox::faultName(Fault::None), res.status);
+        return;
+    }
+    if (found.kind == Route::Heal) {
+        heal();
+        faultreply::send(res, Reply{200, QJsonObject{{QStringLiteral("chaos"), false}}});
+        m_log.noteOutcome(seq, Sandbox::faultName(Fault::None), res.status);
+        return;
     }
 
+    FaultSetting fault;
+    QString faultName = Sandbox::faultName(Fault::None);
+    if (found.kind == Route::Found)
+        fault = faultFor(found.endpoint, &faultName);
+    // Noted before it is served, as a held request may outlast a reader's wait.
+    m_log.noteOutcome(seq, faultName, NoReply);
+    const bool answered = serve(found, fault, req, res);
+    m_log.noteOutcome(seq, faultName, answered ? res.status : NoReply);
+}
+
+Sandbox::Private::FaultSetting Sandbox::Private::faultFor(Endpoint endpoint, QString *name)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const FaultSetting set = m_faults[static_cast<size_t>(endpoint)];
+    if (set.fault != Fault::None || !m_chaosOn) {
+        *name = Sandbox::faultName(set.fault);
+        return set;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now < m_downUntil) {
+        *name = DownName;
+        return FaultSetting{Fault::Drop, 0};
+    }
+    if (m_chaos.downPerMille > 0 &&
+        std::uniform_int_distribution<int>(0, 999)(m_generator) < m_chaos.downPerMille) {
+        const int ms = std::uniform_int_distribution<int>(
+            m_chaos.downMinMs, std::max(m_chaos.downMinMs, m_chaos.downMaxMs))(m_generator);
+        m_downUntil = now + std::chrono::milliseconds(ms);
+        ++m_drawn[DownName];
+        *name = DownName;
+        return FaultSetting{Fault::Drop, 0};
+    }
+    if (std::uniform_int_distribution<int>(0, 99)(m_generator) >= m_chaos.percent) {
+        *name = Sandbox::faultName(Fault::None);
+        return FaultSetting{};
+    }
+    // Every fault that ends an exchange by itself: NoAnswer would hold a request until the
+    // client gives up, which Delay already stands for.
+    static const std::vector<Fault> Drawable = [] {
+        std::vector<Fault> faults;
+        for (const FaultName &entry : Sandbox::faultNames()) {
+            if (entry.fault != Fault::NoAnswer)
+                faults.push_back(entry.fault);
+        }
+        return faults;
+    }();
+    const Fault drawn = Drawable.at(static_cast<size_t>(
+        std::uniform_int_distribution<int>(0, int(Drawable.size()) - 1)(m_generator)));
+    *name = Sandbox::faultName(drawn);
+    ++m_drawn[*name];
+    const int delayMs = drawn == Fault::Trickle ? m_chaos.trickleStepMs : m_chaos.delayMs;
+    return FaultSetting{drawn, delayMs};
+}
+
+bool Sandbox::Private::serve(const Route &found, const FaultSetting &fault,
+                             const httplib::Request &req, httplib::Response &res)
+{
     // Every fault but Delay, Trickle and Lost stands for an answer that never came from the
     // service proper, so the request must leave the orders as they were.
     if (fault.fault == Fault::Drop || fault.fault == Fault::NoAnswer) {
@@ -229,26 +353,27 @@ void Sandbox::Private::handle(const httplib::Request &req, httplib::Response &re
         if (fault.fault == Fault::NoAnswer)
             socketscan::holdUntilGone(fd, [this](int ms) { return pause(ms); });
         drop(fd, res);
-        return;
+        return false;
     }
     const bool carriedOut = takesEffect(fault.fault);
     if (!carriedOut && faultreply::answerInstead(fault.fault, found.endpoint, found.orderId, res))
-        return;
+        return true;
 
     const Reply reply = process(found, req);
     if (fault.fault != Fault::None && reply.status != NoReply &&
         faultreply::answerInstead(fault.fault, found.endpoint, found.orderId, res))
-        return;
+        return true;
     if (reply.status == NoReply || fault.fault == Fault::Lost ||
         (fault.fault == Fault::Delay && fault.delayMs > 0 && !pause(fault.delayMs))) {
         drop(socketscan::findConnectionSocket(req), res);
-        return;
+        return false;
     }
     if (fault.fault == Fault::Trickle)
         faultreply::trickle(res, reply, fault.delayMs > 0 ? fault.delayMs : DefaultTrickleStepMs,
                             [this](int ms) { return pause(ms); });
     else
         faultreply::send(res, reply);
+    return true;
 }
 
 Reply Sandbox::Private::process(const Route &found, const httplib::Request &req)
@@ -269,6 +394,10 @@ Reply Sandbox::Private::process(const Route &found, const httplib::Request &req)
         QString orderId;
         bool late = false;
         const Reply reply = m_book.create(body, &orderId, &late);
+        if (!orderId.isEmpty()) {
+            std::lock_guard<std::mutex> lock(m_ledgerMutex);
+            m_orderIds.push_back(orderId);
+        }
         if (!late || m_options.slowCreateMs <= 0)
             return reply;
         // The order already lives; only its answer is late, as from an overloaded service.
@@ -278,8 +407,18 @@ Reply Sandbox::Private::process(const Route &found, const httplib::Request &req)
     }
     case Endpoint::Info:
         return m_book.info(found.orderId);
-    case Endpoint::Cancel:
-        return m_book.cancel(found.orderId, body);
+    case Endpoint::Cancel: {
+        const QString before =
+            m_book.order(found.orderId).value(QStringLiteral("status")).toString();
+        const Reply reply = m_book.cancel(found.orderId, body);
+        if (reply.status == 200) {
+            std::lock_guard<std::mutex> lock(m_ledgerMutex);
+            m_cancels[found.orderId].append(
+                QJsonObject{{QStringLiteral("at"), QDateTime::currentMSecsSinceEpoch()},
+                            {QStringLiteral("from"), before}});
+        }
+        return reply;
+    }
     case Endpoint::Refund:
         return m_book.refund(found.orderId, body);
     }
@@ -299,6 +438,94 @@ bool Sandbox::takesEffect(Fault fault)
     default:
         return false;
     }
+}
+
+void Sandbox::Private::heal()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_chaosOn = false;
+    m_downUntil = {};
+}
+
+QJsonObject Sandbox::Private::ledger() const
+{
+    std::vector<QString> ids;
+    std::map<QString, QJsonArray> cancels;
+    {
+        std::lock_guard<std::mutex> lock(m_ledgerMutex);
+        ids = m_orderIds;
+        cancels = m_cancels;
+    }
+    QJsonArray orders;
+    for (const QString &id : ids) {
+        QJsonObject order = m_book.order(id);
+        const auto found = cancels.find(id);
+        order.insert(QStringLiteral("cancels"),
+                     found == cancels.end() ? QJsonArray() : found->second);
+        orders.append(order);
+    }
+
+    const QByteArray basePath = m_basePath.toUtf8();
+    const QJsonArray exchanges =
+        m_log.journal([&basePath](const RecordedRequest &request, QJsonObject *entry) {
+            const Route route =
+                Route::of(basePath, request.method.toStdString(), request.path.toStdString());
+            if (route.kind != Route::Found)
+                return;
+            entry->insert(QStringLiteral("endpoint"), endpointName(route.endpoint));
+            entry->insert(QStringLiteral("orderId"), orderIdOf(route, request.body.toStdString()));
+        });
+
+    QJsonObject drawn;
+    QJsonObject chaos;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (const auto &entry : m_drawn)
+            drawn.insert(entry.first, entry.second);
+        chaos = QJsonObject{{QStringLiteral("seed"), qint64(m_chaos.seed)},
+                            {QStringLiteral("percent"), m_chaos.percent},
+                            {QStringLiteral("downPerMille"), m_chaos.downPerMille},
+                            {QStringLiteral("on"), m_chaosOn}};
+    }
+    return QJsonObject{{QStringLiteral("orders"), orders},
+                       {QStringLiteral("exchanges"), exchanges},
+                       {QStringLiteral("faults"), drawn},
+                       {QStringLiteral("chaos"), chaos}};
+}
+
+const QVector<Sandbox::FaultName> &Sandbox::faultNames()
+{
+    static const QVector<FaultName> Names = {
+        {"delay", Fault::Delay, "carry the request out, answer after MS"},
+        {"drop", Fault::Drop, "close the connection without an answer"},
+        {"drop-mid-body", Fault::DropMidBody, "send headers and half the body, then close"},
+        {"empty500", Fault::Empty500, "500 with an empty body"},
+        {"html502", Fault::Html502, "502 with an HTML page"},
+        {"not-json", Fault::NotJson, "200 with a body that is not JSON"},
+        {"truncated-json", Fault::TruncatedJson, "200 with JSON cut short"},
+        {"error-object", Fault::ErrorObject, "400 with the error code \"service_error\""},
+        {"huge-body", Fault::HugeBody, "200 with a 5 MiB JSON object"},
+        {"trickle", Fault::Trickle, "carry the request out, answer a byte every MS"},
+        {"no-answer", Fault::NoAnswer, "read the request, never answer"},
+        {"json500", Fault::Json500, "500 with a JSON confirmation and no \"error\""},
+        {"other-order", Fault::OtherOrder, "200 with a confirmation about another order"},
+        {"lost", Fault::Lost, "carry the request out, close without an answer"},
+        {"gateway504", Fault::Gateway504, "504 with an empty body"},
+        {"empty200", Fault::Empty200, "200 with {}"},
+        {"accepted200", Fault::Accepted200, "200 with {\"result\": \"accepted\"}"},
+        {"html502-after", Fault::Html502After, "carry the request out, then 502 HTML"},
+        {"empty200-after", Fault::Empty200After, "carry the request out, then 200 {}"},
+    };
+    return Names;
+}
+
+QString Sandbox::faultName(Fault fault)
+{
+    for (const FaultName &entry : faultNames()) {
+        if (entry.fault == fault)
+            return QLatin1String(entry.name);
+    }
+    return QStringLiteral("none");
 }
 
 Sandbox::Sandbox() : Sandbox(Options()) {}
@@ -361,6 +588,25 @@ void Sandbox::clearFaults()
 {
     std::lock_guard<std::mutex> lock(m_d->m_mutex);
     m_d->m_faults.fill(Private::FaultSetting{});
+}
+
+void Sandbox::setChaos(const Chaos &chaos)
+{
+    std::lock_guard<std::mutex> lock(m_d->m_mutex);
+    m_d->m_chaos = chaos;
+    m_d->m_chaosOn = chaos.percent > 0 || chaos.downPerMille > 0;
+    m_d->m_generator.seed(chaos.seed);
+    m_d->m_downUntil = {};
+}
+
+void Sandbox::heal()
+{
+    m_d->heal();
+}
+
+QJsonObject Sandbox::ledger() const
+{
+    return m_d->ledger();
 }
 
 QList<Sandbox::RecordedRequest> Sandbox::requests() const

@@ -6,6 +6,7 @@
 #include <QMap>
 #include <QScopedPointer>
 #include <QString>
+#include <QVector>
 
 // A local Velmor service: the four endpoints, Basic authorization, order life cycles chosen
 // by the scanned code, and faults that tests switch on per endpoint. Runs on its own
@@ -54,6 +55,18 @@ public:
     // Whether the request takes effect at the service under `fault`.
     static bool takesEffect(Fault fault);
 
+    // Every fault with its command-line and ledger name ("drop", "html502-after", ...) and
+    // what it answers, in the order of the enumeration.
+    struct FaultName
+    {
+        const char *name;
+        Fault fault;
+        const char *meaning;
+    };
+    static const QVector<FaultName> &faultNames();
+    // "none" for Fault::None.
+    static QString faultName(Fault fault);
+
     // Scanned codes ("clientInfo"."id") that choose an order's life, like test card numbers.
     static constexpr const char *CodeApprove = "VELMOR-APPROVE";
     static constexpr const char *CodeReject = "VELMOR-REJECT";
@@ -85,6 +98,29 @@ public:
         // that a client that keeps its connection pays no TCP or TLS handshake per exchange.
         // stop() then closes idle connections rather than waiting the two seconds out.
         bool keepAlive = false;
+        // Serves the control routes outside the service's paths: GET "/_soak/ledger" (what
+        // the service really did, see ledger()) and POST "/_soak/heal" (chaos off). They are
+        // never faulted and need no authorization. Off: they answer not_found like any path
+        // the service does not know.
+        bool controlRoutes = false;
+    };
+
+    // Faults drawn at random per request, from a generator of the service's own. Each request
+    // to one of the four endpoints draws a fault with probability `percent` (uniformly among
+    // the faults that end an exchange on their own: every fault but NoAnswer), and with
+    // probability `downPerMille` per thousand the service goes down for `downMinMs` to
+    // `downMaxMs`: every request in that window is dropped before it is carried out. A fault
+    // set with setFault() on an endpoint wins over the draw.
+    struct Chaos
+    {
+        quint32 seed = 1;
+        int percent = 0;
+        int downPerMille = 0;
+        int downMinMs = 200;
+        int downMaxMs = 800;
+        // Delay's wait, past a client's timeout; Trickle's step between two bytes.
+        int delayMs = 2500;
+        int trickleStepMs = 30;
     };
 
     struct RecordedRequest
@@ -93,6 +129,13 @@ public:
         QString path;
         QMap<QString, QString> headers; // names lower-cased
         QByteArray body;
+        // Filled in as the request is served: when it arrived (ms since the epoch), its number
+        // since the service was made, the fault it met ("none" when none) and the HTTP status
+        // answered (0: no answer).
+        qint64 receivedAtMs = 0;
+        quint64 seq = 0;
+        QString fault;
+        int status = 0;
     };
 
     // Two constructors rather than a defaulted argument: a default argument cannot use the
@@ -116,6 +159,19 @@ public:
 
     void setFault(Endpoint endpoint, Fault fault, int delayMs = 0);
     void clearFaults();
+
+    // Starts drawing faults (percent 0 draws none); heal() stops drawing and ends a down
+    // window, as POST "/_soak/heal" does. The generator restarts from the seed.
+    void setChaos(const Chaos &chaos);
+    void heal();
+
+    // What the service really did, for a checker to hold against what the clients reported:
+    // {"orders": [order(id) of every order made, in the order made, each with "cancels":
+    // the cancellations carried out, [{"at", "from"}]], "exchanges": [one per request:
+    // {"seq", "at", "method", "path", "endpoint", "orderId", "fault", "status"}], "faults":
+    // {fault name: times drawn, "down": windows}, "chaos": {"seed", "percent", "on"}}.
+    // "at" is milliseconds since the epoch; "status" is the HTTP status answered, 0 for none.
+    QJsonObject ledger() const;
 
     // Every request as it arrived, before any fault or authorization check; `path` is the
     // request target exactly as sent (still percent-encoded).

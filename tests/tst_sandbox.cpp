@@ -278,6 +278,19 @@ TEST_P(SandboxFaultTest, CancelUnderAFaultHasNoEffect)
 
     GetParam().observe(cancel(id, 500ms));
     EXPECT_EQ(storedStatus(id), Created);
+    // The ledger names the fault the cancel met and holds no cancellation.
+    const QJsonObject ledger = sandbox->ledger();
+    const QJsonObject met = ledger.value(QStringLiteral("exchanges")).toArray().last().toObject();
+    EXPECT_EQ(met.value(QStringLiteral("endpoint")).toString(), QStringLiteral("cancel"));
+    EXPECT_EQ(met.value(QStringLiteral("orderId")).toString(), id);
+    EXPECT_EQ(met.value(QStringLiteral("fault")).toString(), Sandbox::faultName(GetParam().fault));
+    EXPECT_TRUE(ledger.value(QStringLiteral("orders"))
+                    .toArray()
+                    .first()
+                    .toObject()
+                    .value(QStringLiteral("cancels"))
+                    .toArray()
+                    .isEmpty());
 
     // The other endpoints are untouched, and clearing the faults heals the endpoint.
     EXPECT_EQ(info(id)->status, 200);
@@ -452,6 +465,75 @@ TEST_F(SandboxTest, HeldRequestIsReleasedWhenTheClientGivesUp)
         noAnswer(client(50ms)->Get(path(QStringLiteral("any"), "info")));
     sandbox->clearFaults();
     EXPECT_EQ(info(QStringLiteral("any"))->status, 404);
+}
+
+// --- The ledger and chaos --------------------------------------------------------------
+
+TEST_F(SandboxTest, LedgerRouteShowsWhatTheServiceDidAndHealEndsChaos)
+{
+    options.controlRoutes = true;
+    startSandbox();
+    // Every request meets a fault until the service is healed.
+    Sandbox::Chaos chaos;
+    chaos.percent = 100;
+    chaos.delayMs = 100;
+    chaos.trickleStepMs = 1;
+    sandbox->setChaos(chaos);
+    create(QStringLiteral("faulted"), QLatin1String(Sandbox::CodeApprove), {});
+
+    const auto healed = client()->Post("/_soak/heal", "{}", "application/json");
+    answered(healed, 200);
+    completedOrder(QStringLiteral("paid"));
+    answered(refund(QStringLiteral("paid"),
+                    refundBody(QStringLiteral("r1"), {{QStringLiteral("1"), 1}})),
+             200);
+    ASSERT_EQ(create(QStringLiteral("held"), QLatin1String(Sandbox::CodeHold))->status, 200);
+    answered(cancel(QStringLiteral("held")), 200);
+
+    const auto served = client()->Get("/_soak/ledger");
+    answered(served, 200);
+    const QJsonObject ledger = parse(served->body);
+    QMap<QString, QJsonObject> orders;
+    for (const QJsonValue &value : ledger.value(QStringLiteral("orders")).toArray())
+        orders.insert(value.toObject().value(QStringLiteral("id")).toString(), value.toObject());
+    ASSERT_TRUE(orders.contains(QStringLiteral("paid")));
+    const QJsonArray refunds =
+        orders.value(QStringLiteral("paid")).value(QStringLiteral("refund")).toArray();
+    ASSERT_EQ(refunds.size(), 1);
+    EXPECT_EQ(refunds.at(0).toObject().value(QStringLiteral("id")).toString(),
+              QStringLiteral("r1"));
+    EXPECT_DOUBLE_EQ(
+        refunds.at(0).toObject().value(QStringLiteral("totalRefundedAmount")).toDouble(), 33.33);
+    const QJsonArray cancels =
+        orders.value(QStringLiteral("held")).value(QStringLiteral("cancels")).toArray();
+    ASSERT_EQ(cancels.size(), 1);
+    EXPECT_EQ(cancels.at(0).toObject().value(QStringLiteral("from")).toString(), Created);
+    EXPECT_EQ(orders.value(QStringLiteral("held")).value(QStringLiteral("status")).toString(),
+              Canceled);
+
+    // The first create met a fault, drawn and counted; nothing after the heal did.
+    const QJsonArray exchanges = ledger.value(QStringLiteral("exchanges")).toArray();
+    const QJsonObject first = exchanges.first().toObject();
+    EXPECT_EQ(first.value(QStringLiteral("endpoint")).toString(), QStringLiteral("create"));
+    EXPECT_EQ(first.value(QStringLiteral("orderId")).toString(), QStringLiteral("faulted"));
+    const QString drawn = first.value(QStringLiteral("fault")).toString();
+    EXPECT_NE(drawn, QStringLiteral("none"));
+    EXPECT_EQ(ledger.value(QStringLiteral("faults")).toObject().value(drawn).toInt(), 1);
+    for (int i = 1; i < exchanges.size() - 1; ++i)
+        EXPECT_EQ(exchanges.at(i).toObject().value(QStringLiteral("fault")).toString(),
+                  QStringLiteral("none"));
+    EXPECT_FALSE(
+        ledger.value(QStringLiteral("chaos")).toObject().value(QStringLiteral("on")).toBool());
+}
+
+TEST_F(SandboxTest, ControlRoutesAreUnknownUnlessSwitchedOn)
+{
+    startSandbox();
+    const auto ledger = client()->Get("/_soak/ledger");
+    answered(ledger, 404);
+    EXPECT_EQ(errorCode(ledger), QStringLiteral("not_found"));
+    const auto heal = client()->Post("/_soak/heal", "{}", "application/json");
+    answered(heal, 404);
 }
 
 // --- Service life -----------------------------------------------------------------------
