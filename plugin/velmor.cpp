@@ -1,5 +1,6 @@
 #include "velmor.h"
 
+#include <answerdecoding.h>
 #include <config.h>
 #include <hostservice.h>
 #include <interface.h>
@@ -83,9 +84,12 @@ PaymentProcessingAnswer Velmor::cancel(const PaymentProcessingRequest &request)
     const velmor::RequestResult result = interface->refund(request);
 
     PaymentProcessingAnswer answer;
-    if (!result.success)
+    if (!result.success) {
         answer.setSuccess(false);
-    else if (result.message.isEmpty())
+        // An outcome the plug-in could not learn names its order, so that it can be checked.
+        if (result.isOutcomeUnknown())
+            answer.setRRN(result.id);
+    } else if (result.message.isEmpty())
         answer.setSuccess(true);
     else
         answer.setStatus(PaymentProcessingAnswer::SuccessWithMessage);
@@ -108,7 +112,14 @@ bool Velmor::sendEnqueuedMessage(const QMap<QString, QVariant> &message)
 
     interface->setCurrentId(orderId);
     const velmor::RequestResult orderInfo = interface->info(orderId);
-    if (orderInfo.noResponse)
+    if (velmor::isUnknownOrder(orderInfo)) {
+        // The create never reached the service: there is nothing to cancel or refund.
+        logger->info(QStringLiteral("Заказ %1 не найден на сервере, сообщение из очереди выполнено")
+                         .arg(orderId));
+        return true;
+    }
+    // Only the service's own answer about the order decides; anything else is asked again.
+    if (orderInfo.delivery != velmor::Delivery::Answered)
         return false;
 
     // Only a readable order proves a full refund; an error object would "match" at 0 = 0.
@@ -121,16 +132,30 @@ bool Velmor::sendEnqueuedMessage(const QMap<QString, QVariant> &message)
     case velmor::Rejected:
     case velmor::Canceled:
         return true;
+    case velmor::Created:
+    case velmor::Scoring:
     case velmor::Approved:
+        // Not paid yet: the cashier's cancellation is still wanted.
         return interface->cancel(true).success;
-    case velmor::Completed: {
+    case velmor::Completed:
+    case velmor::Refunded: {
+        // A refunded order whose refunds do not add up to its amount may still lack this
+        // refund: the stored body goes again under its stored id, which the service knows.
         const QJsonObject payload =
             QJsonObject::fromVariantMap(message.value(QStringLiteral("refund")).toMap());
         const velmor::RequestResult result = interface->refund(orderId, payload);
-        // A partial refund leaves the order completed; once the service has accepted it,
+        // A partial refund leaves the order completed; once the service has shown it,
         // offering it again would only repeat it.
-        return result.orderStatus == velmor::Refunded ||
-               (result.success && !result.noResponse && result.httpCode == 200);
+        if (velmor::isRefundConfirmed(result))
+            return true;
+        if (orderInfo.orderStatus == velmor::Refunded &&
+            result.errorCode == QLatin1String("exceeding_refunded_amount")) {
+            logger->warn(QStringLiteral("Заказ %1 возвращен, остаток меньше сохраненного "
+                                        "возврата: сообщение из очереди выполнено")
+                             .arg(orderId));
+            return true;
+        }
+        return false;
     }
     default:
         logger->warn(QStringLiteral("Некорректный статус заказа"));

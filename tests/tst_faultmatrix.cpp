@@ -37,6 +37,11 @@ enum class Fault {
     Json500,
     OtherOrder,
     Lost,
+    Gateway504,
+    Empty200,
+    Accepted200,
+    Html502After,
+    Empty200After,
 };
 
 const char *name(Endpoint endpoint)
@@ -83,6 +88,16 @@ const char *name(Fault fault)
         return "other order";
     case Fault::Lost:
         return "lost answer";
+    case Fault::Gateway504:
+        return "504 empty";
+    case Fault::Empty200:
+        return "200 {}";
+    case Fault::Accepted200:
+        return "200 accepted";
+    case Fault::Html502After:
+        return "done, then 502";
+    case Fault::Empty200After:
+        return "done, then 200 {}";
     }
     return "?";
 }
@@ -116,6 +131,16 @@ Sandbox::Fault sandboxFault(Fault fault)
         return Sandbox::Fault::OtherOrder;
     case Fault::Lost:
         return Sandbox::Fault::Lost;
+    case Fault::Gateway504:
+        return Sandbox::Fault::Gateway504;
+    case Fault::Empty200:
+        return Sandbox::Fault::Empty200;
+    case Fault::Accepted200:
+        return Sandbox::Fault::Accepted200;
+    case Fault::Html502After:
+        return Sandbox::Fault::Html502After;
+    case Fault::Empty200After:
+        return Sandbox::Fault::Empty200After;
     }
     return Sandbox::Fault::None;
 }
@@ -372,6 +397,17 @@ TEST_P(FaultMatrixTest, OutcomeAndInvariants)
             sandbox->order(orderId).value(QStringLiteral("refund")).toArray();
         EXPECT_TRUE(!refunds.isEmpty() || outcome.queued);
     }
+    if (cell.endpoint != Endpoint::Refund) {
+        // Paid means completed at the service, and a sale leaves no order live unless its
+        // cancellation waits in the queue.
+        const QString status = sandbox->order(orderId).value(QStringLiteral("status")).toString();
+        if (outcome.status == 0) {
+            EXPECT_EQ(status, QStringLiteral("completed"));
+        }
+        const bool live = status == QLatin1String("created") ||
+                          status == QLatin1String("scoring") || status == QLatin1String("approved");
+        EXPECT_TRUE(!live || outcome.queued) << qPrintable(status);
+    }
     if (cell.endpoint != Endpoint::Refund && outcome.interrupted && cancelAccepted) {
         sandbox->start();
         const QString status = sandbox->order(orderId).value(QStringLiteral("status")).toString();
@@ -395,6 +431,8 @@ std::string cellName(const testing::TestParamInfo<Cell> &caseInfo)
     return text;
 }
 
+constexpr Expected paidAfterPolling{0, true, false};
+
 INSTANTIATE_TEST_SUITE_P(
     Create, FaultMatrixTest,
     testing::Values(Cell{Endpoint::Create, Fault::Refused, failed},
@@ -404,21 +442,28 @@ INSTANTIATE_TEST_SUITE_P(
                     // The status line said 200: the order was taken, whatever became of the
                     // body, and its state is polled.
                     Cell{Endpoint::Create, Fault::DropMidBody, interruptedWhilePolling},
-                    Cell{Endpoint::Create, Fault::Empty500, failed},
-                    Cell{Endpoint::Create, Fault::Html502, failed},
+                    // Anything but a 200 or the service's error may come from a gateway after
+                    // the service took the order: it is looked for like a lost answer.
+                    Cell{Endpoint::Create, Fault::Empty500, interruptedWhilePolling},
+                    Cell{Endpoint::Create, Fault::Html502, interruptedWhilePolling},
+                    Cell{Endpoint::Create, Fault::Gateway504, interruptedWhilePolling},
+                    Cell{Endpoint::Create, Fault::Json500, interruptedWhilePolling},
+                    Cell{Endpoint::Create, Fault::Html502After, paidAfterPolling},
                     // HTTP 200 counts as accepted whatever its body.
                     Cell{Endpoint::Create, Fault::NotJson, interruptedWhilePolling},
                     Cell{Endpoint::Create, Fault::TruncatedJson, interruptedWhilePolling},
+                    Cell{Endpoint::Create, Fault::Empty200, interruptedWhilePolling},
+                    Cell{Endpoint::Create, Fault::Accepted200, interruptedWhilePolling},
+                    Cell{Endpoint::Create, Fault::Empty200After, paidAfterPolling},
                     Cell{Endpoint::Create, Fault::ErrorObject, failed},
                     Cell{Endpoint::Create, Fault::HugeBody, interruptedWhilePolling},
                     // The order was made; its answer came too slowly; polling finds it paid.
-                    Cell{Endpoint::Create, Fault::Trickle, Expected{0, true, false}},
-                    // Only a 200 answer takes the order; one about another order says nothing
-                    // of this one, which is polled and never found.
-                    Cell{Endpoint::Create, Fault::Json500, failed},
+                    Cell{Endpoint::Create, Fault::Trickle, paidAfterPolling},
+                    // An answer about another order says nothing of this one, which is polled
+                    // and never found.
                     Cell{Endpoint::Create, Fault::OtherOrder, interruptedWhilePolling},
                     // The order was made and its answer lost on the way: polling finds it paid.
-                    Cell{Endpoint::Create, Fault::Lost, Expected{0, true, false}}),
+                    Cell{Endpoint::Create, Fault::Lost, paidAfterPolling}),
     cellName);
 
 INSTANTIATE_TEST_SUITE_P(
@@ -436,7 +481,12 @@ INSTANTIATE_TEST_SUITE_P(
                     // "completed" counts from a 200 answer about this order only.
                     Cell{Endpoint::Info, Fault::Json500, interruptedWhilePolling},
                     Cell{Endpoint::Info, Fault::OtherOrder, interruptedWhilePolling},
-                    Cell{Endpoint::Info, Fault::Lost, interruptedWhilePolling}),
+                    Cell{Endpoint::Info, Fault::Lost, interruptedWhilePolling},
+                    Cell{Endpoint::Info, Fault::Gateway504, interruptedWhilePolling},
+                    Cell{Endpoint::Info, Fault::Empty200, interruptedWhilePolling},
+                    Cell{Endpoint::Info, Fault::Accepted200, interruptedWhilePolling},
+                    Cell{Endpoint::Info, Fault::Html502After, interruptedWhilePolling},
+                    Cell{Endpoint::Info, Fault::Empty200After, interruptedWhilePolling}),
     cellName);
 
 INSTANTIATE_TEST_SUITE_P(
@@ -455,7 +505,14 @@ INSTANTIATE_TEST_SUITE_P(
                     Cell{Endpoint::Cancel, Fault::Trickle, queuedCancellation},
                     Cell{Endpoint::Cancel, Fault::Json500, queuedCancellation},
                     Cell{Endpoint::Cancel, Fault::OtherOrder, queuedCancellation},
-                    Cell{Endpoint::Cancel, Fault::Lost, queuedCancellation}),
+                    Cell{Endpoint::Cancel, Fault::Lost, queuedCancellation},
+                    // A 200 that does not say "CANCELLED" confirms nothing, whether or not the
+                    // service carried the cancellation out.
+                    Cell{Endpoint::Cancel, Fault::Gateway504, queuedCancellation},
+                    Cell{Endpoint::Cancel, Fault::Empty200, queuedCancellation},
+                    Cell{Endpoint::Cancel, Fault::Accepted200, queuedCancellation},
+                    Cell{Endpoint::Cancel, Fault::Html502After, queuedCancellation},
+                    Cell{Endpoint::Cancel, Fault::Empty200After, queuedCancellation}),
     cellName);
 
 INSTANTIATE_TEST_SUITE_P(Refund, FaultMatrixTest,
@@ -471,7 +528,60 @@ INSTANTIATE_TEST_SUITE_P(Refund, FaultMatrixTest,
                                          Cell{Endpoint::Refund, Fault::Trickle, queuedRefund},
                                          Cell{Endpoint::Refund, Fault::Json500, queuedRefund},
                                          Cell{Endpoint::Refund, Fault::OtherOrder, queuedRefund},
-                                         Cell{Endpoint::Refund, Fault::Lost, queuedRefund}),
+                                         Cell{Endpoint::Refund, Fault::Lost, queuedRefund},
+                                         Cell{Endpoint::Refund, Fault::Gateway504, queuedRefund},
+                                         Cell{Endpoint::Refund, Fault::Empty200, queuedRefund},
+                                         Cell{Endpoint::Refund, Fault::Accepted200, queuedRefund},
+                                         Cell{Endpoint::Refund, Fault::Html502After, queuedRefund},
+                                         Cell{Endpoint::Refund, Fault::Empty200After,
+                                              queuedRefund}),
                          cellName);
+
+// A queued refund replayed while the service answers without showing the refund: the message
+// stays until an answer or the order's state shows the refund, which is then made exactly once.
+class ReplayFaultTest : public E2EFixture, public testing::WithParamInterface<Fault>
+{
+protected:
+    void SetUp() override
+    {
+        E2EFixture::SetUp();
+        setConfig(QStringLiteral("Velmor:timeout"), QStringLiteral("1"));
+        setConfig(QStringLiteral("Velmro:infoRequestInterval"), QStringLiteral("1"));
+        restartPlugin();
+        setReceipt(1000);
+        addItem(1, 2, 1000);
+    }
+};
+
+TEST_P(ReplayFaultTest, QueuedRefundFinishesOnlyWhenShown)
+{
+    const QString paid = completedSale(100000);
+    sandbox->stop();
+    EXPECT_EQ(processing()->payment(refundRequest(paid, 100000)).getStatus(), 0);
+    ASSERT_EQ(Singleton<DBQueueBroker>::instance->pendingMessages().size(), 1);
+    ASSERT_TRUE(sandbox->start());
+
+    sandbox->setFault(Endpoint::Refund, sandboxFault(GetParam()));
+    EXPECT_EQ(replayQueue(), 0);
+    EXPECT_EQ(Singleton<DBQueueBroker>::instance->pendingMessages().size(), 1);
+
+    sandbox->clearFaults();
+    EXPECT_EQ(replayQueue(), 1);
+    EXPECT_TRUE(Singleton<DBQueueBroker>::instance->pendingMessages().isEmpty());
+    const QJsonObject order = sandbox->order(paid);
+    EXPECT_EQ(order.value(QStringLiteral("status")).toString(), QStringLiteral("refunded"));
+    EXPECT_EQ(order.value(QStringLiteral("refund")).toArray().size(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Meaningless, ReplayFaultTest,
+                         testing::Values(Fault::Empty200, Fault::Accepted200, Fault::Empty200After,
+                                         Fault::TruncatedJson, Fault::Html502After),
+                         [](const testing::TestParamInfo<Fault> &caseInfo) {
+                             std::string text = name(caseInfo.param);
+                             std::replace_if(
+                                 text.begin(), text.end(),
+                                 [](char c) { return !std::isalnum(uchar(c)); }, '_');
+                             return text;
+                         });
 
 } // namespace

@@ -7,8 +7,11 @@
 #include <dbqueuebroker.h>
 #include <singleton.h>
 
+#include <QFile>
+
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <sqlite3.h>
 
 #include <future>
 
@@ -205,6 +208,80 @@ TEST_F(RefundTest, RefundWhoseAnswerWasLostIsRefundedOnce)
     EXPECT_EQ(sandbox->order(orderId).value(QStringLiteral("refund")).toArray().size(), 1);
 }
 
+// Holds the queue's database locked against writers, as another till's long transaction would.
+class LockedQueue
+{
+public:
+    explicit LockedQueue(const QString &path)
+    {
+        // The queue creates its file and tables on first use.
+        Singleton<DBQueueBroker>::instance->pendingMessages();
+        if (sqlite3_open(QFile::encodeName(path).constData(), &m_db) == SQLITE_OK)
+            m_locked =
+                sqlite3_exec(m_db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    ~LockedQueue()
+    {
+        if (m_locked)
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(m_db);
+    }
+    bool isLocked() const { return m_locked; }
+
+private:
+    sqlite3 *m_db = nullptr;
+    bool m_locked = false;
+};
+
+struct UnstoredCase
+{
+    const char *name;
+    Sandbox::Fault fault; // None: the service is down
+    bool hostCancel;      // the cancellation inside the sale receipt rather than a refund receipt
+    bool unknown;         // the service may have carried it out
+};
+
+class UnstoredRefundTest : public RefundTest, public testing::WithParamInterface<UnstoredCase>
+{
+};
+
+// A refund or cancellation that got no usable answer and that the queue could not store may
+// have been carried out: the answer says so, names the order, and is no plain failure to
+// repeat.
+TEST_P(UnstoredRefundTest, OutcomeIsUnknownUnlessNothingWasSent)
+{
+    const UnstoredCase &c = GetParam();
+    refundReceipt(1, 0);
+    const LockedQueue lock(queuePath());
+    ASSERT_TRUE(lock.isLocked());
+    if (c.fault == Sandbox::Fault::None)
+        sandbox->stop();
+    else
+        sandbox->setFault(Sandbox::Endpoint::Refund, c.fault);
+
+    const PaymentProcessingAnswer answer =
+        c.hostCancel ? processing()->cancel(refundRequest(orderId, 50000, 1))
+                     : processing()->payment(refundRequest(orderId, 50000));
+    EXPECT_EQ(answer.getStatus(), PaymentProcessingAnswer::Failure);
+    EXPECT_EQ(answer.getMessage().key() == QLatin1String("velmorOutcomeUnknown"), c.unknown)
+        << qPrintable(answer.getMessage().ru());
+    if (c.unknown) {
+        EXPECT_EQ(answer.getRRN(), orderId);
+        EXPECT_TRUE(answer.getMessage().ru().contains(orderId));
+        EXPECT_TRUE(logContains(orderId + QStringLiteral(" неизвестен")));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, UnstoredRefundTest,
+    testing::Values(UnstoredCase{"LostAnswer", Sandbox::Fault::Lost, false, true},
+                    UnstoredCase{"MeaninglessAnswer", Sandbox::Fault::Accepted200, false, true},
+                    UnstoredCase{"HostCancelTimedOut", Sandbox::Fault::NoAnswer, true, true},
+                    UnstoredCase{"ServiceDown", Sandbox::Fault::None, false, false}),
+    [](const testing::TestParamInfo<UnstoredCase> &caseInfo) {
+        return std::string(caseInfo.param.name);
+    });
+
 TEST_F(RefundTest, RefundWithoutReceiptSendsNothing)
 {
     removeReceipt();
@@ -280,6 +357,24 @@ struct ReplayRow
 
 class ReplayRowTest : public E2EFixture, public testing::WithParamInterface<ReplayRow>
 {
+protected:
+    // An order held at "approved" moves no further by itself, whatever the polls.
+    void createHeldOrder(const QString &orderId, const QString &status)
+    {
+        httplib::Client service("127.0.0.1", sandbox->port());
+        service.set_basic_auth("merchant", "secret");
+        const QByteArray create =
+            QStringLiteral(R"({"clientInfo":{"id":"%1"},"order":{"id":"%2","amount":1000,)"
+                           R"("prepaidAmount":0,"isTwoStagePayment":false,"items":[{"id":"1",)"
+                           R"("article":"A","name":"B","quantity":1,"amount":1000}]}})")
+                .arg(QString::fromUtf8(Sandbox::CodeHold), orderId)
+                .toUtf8();
+        const auto created = service.Post("/merchant/create_offline", create.constData(),
+                                          size_t(create.size()), "application/json");
+        ASSERT_TRUE(created);
+        ASSERT_EQ(created->status, 200);
+        sandbox->setOrderStatus(orderId, status);
+    }
 };
 
 TEST_P(ReplayRowTest, OrderStateAtTheServiceDecides)
@@ -287,21 +382,12 @@ TEST_P(ReplayRowTest, OrderStateAtTheServiceDecides)
     setReceipt(1000);
     addItem(1, 1, 1000);
     const ReplayRow &row = GetParam();
-    // An order held at "approved" moves no further by itself, whatever the polls.
     const QString orderId = QStringLiteral("replay-%1").arg(QString::fromUtf8(row.name));
-    httplib::Client service("127.0.0.1", sandbox->port());
-    service.set_basic_auth("merchant", "secret");
-    const QByteArray create =
-        QStringLiteral(R"({"clientInfo":{"id":"%1"},"order":{"id":"%2","amount":1000,)"
-                       R"("prepaidAmount":0,"isTwoStagePayment":false,"items":[{"id":"1",)"
-                       R"("article":"A","name":"B","quantity":1,"amount":1000}]}})")
-            .arg(QString::fromUtf8(Sandbox::CodeHold), orderId)
-            .toUtf8();
-    const auto created = service.Post("/merchant/create_offline", create.constData(),
-                                      size_t(create.size()), "application/json");
-    ASSERT_TRUE(created);
-    ASSERT_EQ(created->status, 200);
-    sandbox->setOrderStatus(orderId, QString::fromUtf8(row.status));
+    if (*row.status) {
+        createHeldOrder(orderId, QString::fromUtf8(row.status));
+        if (HasFatalFailure())
+            return;
+    }
 
     QJsonObject message;
     message.insert(QStringLiteral("orderId"), orderId);
@@ -322,8 +408,13 @@ INSTANTIATE_TEST_SUITE_P(
                     ReplayRow{"CompletedWithoutStoredBody", "completed", false, true, "refunded"},
                     ReplayRow{"Canceled", "canceled", true, true, "canceled"},
                     ReplayRow{"Rejected", "rejected", true, true, "rejected"},
-                    ReplayRow{"Created", "created", true, false, ""},
-                    ReplayRow{"Scoring", "scoring", true, false, ""}),
+                    // Not paid yet: the cashier's cancellation is still wanted.
+                    ReplayRow{"Created", "created", true, true, "canceled"},
+                    ReplayRow{"Scoring", "scoring", true, true, "canceled"},
+                    // Refunded, but not by this refund: it goes again under its stored id.
+                    ReplayRow{"RefundedShort", "refunded", true, true, "refunded"},
+                    // The create never reached the service: nothing is left to do.
+                    ReplayRow{"UnknownOrder", "", true, true, ""}),
     [](const testing::TestParamInfo<ReplayRow> &caseInfo) {
         return std::string(caseInfo.param.name);
     });

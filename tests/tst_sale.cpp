@@ -4,10 +4,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <config.h>
+#include <dbqueuebroker.h>
 #include <singleton.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <future>
 
 namespace {
@@ -34,6 +36,55 @@ protected:
         addItem(2, 2, 500);
     }
 };
+
+// A sale on another thread that a test returning early still ends: the faults are cleared and
+// the cashier presses cancel until the sale is over, so that a failed assertion fails fast.
+class RunningSale
+{
+public:
+    RunningSale(BasicPaymentProcessing *processing, Sandbox *sandbox,
+                const PaymentProcessingRequest &request)
+        : m_processing(processing), m_sandbox(sandbox),
+          m_sale(std::async(std::launch::async,
+                            [processing, request] { return processing->payment(request); }))
+    {}
+
+    ~RunningSale()
+    {
+        if (!m_sale.valid())
+            return;
+        m_sandbox->clearFaults();
+        for (int i = 0;
+             i < 20 && m_sale.wait_for(std::chrono::milliseconds(500)) != std::future_status::ready;
+             ++i)
+            m_processing->interruptPayment();
+    }
+
+    bool endsWithin(int seconds)
+    {
+        return m_sale.wait_for(std::chrono::seconds(seconds)) == std::future_status::ready;
+    }
+    PaymentProcessingAnswer answer() { return m_sale.get(); }
+
+private:
+    BasicPaymentProcessing *m_processing;
+    Sandbox *m_sandbox;
+    std::future<PaymentProcessingAnswer> m_sale;
+};
+
+QString createdOrderId(const Sandbox &sandbox)
+{
+    const auto requests = sandbox.requests();
+    return requests.isEmpty() ? QString()
+                              : requests.first().headers.value(QStringLiteral("x-correlation-id"));
+}
+
+bool sent(const Sandbox &sandbox, const QString &suffix)
+{
+    const auto requests = sandbox.requests();
+    return std::any_of(requests.cbegin(), requests.cend(),
+                       [&](const Sandbox::RecordedRequest &r) { return r.path.endsWith(suffix); });
+}
 
 struct OutcomeCase
 {
@@ -130,6 +181,73 @@ TEST_F(SaleTest, InterruptionEndsTheSaleWithTheCancellation)
     EXPECT_EQ(answer.getStatus(), PaymentProcessingAnswer::OrderCanceled);
     EXPECT_EQ(answer.getRRN().size(), 36);
     EXPECT_TRUE(sandbox->requests().last().path.endsWith(QLatin1String("/cancel")));
+}
+
+// The cashier's cancellation does not wait for a status poll that hangs: it leaves on a
+// transport of its own, and the poll's answer, whenever it comes, is dropped.
+TEST_F(SaleTest, InterruptionBehindAHungPollLeavesAtOnce)
+{
+    setConfig(QStringLiteral("Velmor:timeout"), QStringLiteral("8"));
+    setConfig(QStringLiteral("Velmro:infoRequestInterval"), QStringLiteral("1"));
+    processing()->init();
+
+    RunningSale sale(processing(), sandbox.get(), saleRequest(200000, Sandbox::CodeHold));
+    ASSERT_TRUE(sandbox->waitForRequests(2, 10000));
+    sandbox->setFault(Sandbox::Endpoint::Info, Sandbox::Fault::NoAnswer);
+    // The next poll is out and hangs.
+    ASSERT_TRUE(sandbox->waitForRequests(3, 10000));
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_TRUE(processing()->interruptPayment());
+    // Well inside the hung poll's timeout of 8 s (the benchmark measures the real figure).
+    EXPECT_LT(timer.elapsed(), 4000);
+    ASSERT_TRUE(sale.endsWithin(15));
+    const PaymentProcessingAnswer answer = sale.answer();
+    EXPECT_EQ(answer.getStatus(), PaymentProcessingAnswer::OrderCanceled);
+    EXPECT_EQ(sandbox->order(answer.getRRN()).value(QStringLiteral("status")).toString(),
+              QStringLiteral("canceled"));
+}
+
+// The cashier presses cancel just as the buyer pays: the refused cancellation asks the order's
+// state, and the sale ends paid with nothing queued.
+TEST_F(SaleTest, InterruptionOfAPaidOrderEndsThePaidSale)
+{
+    setConfig(QStringLiteral("Velmro:infoRequestInterval"), QStringLiteral("30"));
+    processing()->init();
+
+    RunningSale sale(processing(), sandbox.get(), saleRequest(200000, Sandbox::CodeHold));
+    ASSERT_TRUE(sandbox->waitForRequests(2, 10000));
+    const QString orderId = createdOrderId(*sandbox);
+    sandbox->setOrderStatus(orderId, QStringLiteral("completed"));
+    EXPECT_FALSE(processing()->interruptPayment());
+    ASSERT_TRUE(sale.endsWithin(10));
+    const PaymentProcessingAnswer answer = sale.answer();
+    EXPECT_EQ(answer.getStatus(), PaymentProcessingAnswer::Success);
+    EXPECT_EQ(answer.getRRN(), orderId);
+    EXPECT_TRUE(Singleton<DBQueueBroker>::instance->pendingMessages().isEmpty());
+    EXPECT_EQ(sandbox->order(orderId).value(QStringLiteral("status")).toString(),
+              QStringLiteral("completed"));
+}
+
+// A create that something answered without the service taking it: the polls hear
+// "order_not_found" for 30 seconds, then the sale fails and a cancellation waits in the queue
+// in case the create still arrives.
+TEST_F(SaleTest, OrderTheServiceNeverGotEndsTheSale)
+{
+    setConfig(QStringLiteral("Velmro:infoRequestInterval"), QStringLiteral("1"));
+    processing()->init();
+    sandbox->setFault(Sandbox::Endpoint::Create, Sandbox::Fault::Gateway504);
+
+    RunningSale sale(processing(), sandbox.get(), saleRequest(200000, Sandbox::CodeApprove));
+    ASSERT_TRUE(sale.endsWithin(60));
+    const PaymentProcessingAnswer answer = sale.answer();
+    EXPECT_EQ(answer.getStatus(), PaymentProcessingAnswer::Failure);
+    EXPECT_EQ(answer.getMessage().key(), QStringLiteral("velmorOrderNeverArrived"));
+    EXPECT_GE(infoRequests(*sandbox), 3);
+    EXPECT_TRUE(sent(*sandbox, QStringLiteral("/cancel")));
+    ASSERT_EQ(Singleton<DBQueueBroker>::instance->pendingMessages().size(), 1);
+    // The create never arrived: the replay finishes the cancellation.
+    EXPECT_EQ(replayQueue(), 1);
 }
 
 // A receipt whose status answers the transport could not read is refused before anything is

@@ -326,6 +326,23 @@ RequestResult acceptedPartialRefund()
     return r;
 }
 
+// A 200 that shows nothing about the order: {} or {"result": "accepted"}.
+RequestResult meaninglessAnswer()
+{
+    RequestResult r = result(true);
+    r.httpCode = 200;
+    r.delivery = velmor::Delivery::NoUse;
+    return r;
+}
+
+RequestResult refusedAsExceeding()
+{
+    RequestResult r = result(false);
+    r.delivery = velmor::Delivery::ServiceError;
+    r.errorCode = QStringLiteral("exceeding_refunded_amount");
+    return r;
+}
+
 class ReplayTest : public VelmorTest, public testing::WithParamInterface<ReplayCase>
 {
 };
@@ -337,6 +354,13 @@ TEST_P(ReplayTest, OrderStateDecides)
     orderInfo.noResponse = c.noResponse;
     orderInfo.success = c.success;
     orderInfo.json = QJsonDocument::fromJson(c.infoBody).object();
+    if (c.noResponse)
+        orderInfo.delivery = velmor::Delivery::TimedOut;
+    if (orderInfo.json.contains(QStringLiteral("error"))) {
+        orderInfo.delivery = velmor::Delivery::ServiceError;
+        orderInfo.errorCode =
+            orderInfo.json[QStringLiteral("error")].toObject()[QStringLiteral("code")].toString();
+    }
     velmor::Interface decoder;
     if (orderInfo.json.contains(QStringLiteral("order")))
         orderInfo.orderStatus = decoder.getOrderStatus(orderInfo.json[QStringLiteral("order")]
@@ -383,7 +407,16 @@ INSTANTIATE_TEST_SUITE_P(
                    Then::Nothing,
                    {},
                    false,
-                   "WARN Некорректный статус заказа"},
+                   ""},
+        // The create never reached the service: nothing is left to do, now or later.
+        ReplayCase{"UnknownOrderFinishes",
+                   false,
+                   false,
+                   R"({"error":{"code":"order_not_found","text":"y"}})",
+                   Then::Nothing,
+                   {},
+                   true,
+                   "INFO Заказ o-5 не найден на сервере, сообщение из очереди выполнено"},
         ReplayCase{"Rejected",
                    false,
                    false,
@@ -415,31 +448,33 @@ INSTANTIATE_TEST_SUITE_P(
         ReplayCase{"CompletedRefundFails", false, true,
                    R"({"order":{"status":"completed","amount":10}})", Then::Refund, result(false),
                    false, ""},
+        ReplayCase{"CompletedMeaninglessAnswerKeeps", false, true,
+                   R"({"order":{"status":"completed","amount":10}})", Then::Refund,
+                   meaninglessAnswer(), false, ""},
+        ReplayCase{"CompletedExceedingKeeps", false, true,
+                   R"({"order":{"status":"completed","amount":10}})", Then::Refund,
+                   refusedAsExceeding(), false, ""},
+        // Refunds that fall short of the amount (a prepaid part, rounding): the stored refund
+        // goes again under its id.
         ReplayCase{
-            "RefundedButNotInFull",
-            false,
-            true,
+            "RefundedButNotInFullSendsTheStoredRefund", false, true,
             R"({"order":{"status":"refunded","amount":10},"refund":[{"totalRefundedAmount":5}]})",
-            Then::Nothing,
-            {},
-            false,
-            "WARN Некорректный статус заказа"},
-        ReplayCase{"Created",
-                   false,
-                   true,
-                   R"({"order":{"status":"created","amount":10}})",
-                   Then::Nothing,
-                   {},
-                   false,
-                   "WARN Некорректный статус заказа"},
-        ReplayCase{"Scoring",
-                   false,
-                   true,
-                   R"({"order":{"status":"scoring","amount":10}})",
-                   Then::Nothing,
-                   {},
-                   false,
-                   "WARN Некорректный статус заказа"},
+            Then::Refund, refunded(), true, ""},
+        ReplayCase{
+            "RefundedButNotInFullExceedingFinishes", false, true,
+            R"({"order":{"status":"refunded","amount":10},"refund":[{"totalRefundedAmount":5}]})",
+            Then::Refund, refusedAsExceeding(), true, "WARN Заказ o-5 возвращен"},
+        ReplayCase{
+            "RefundedButNotInFullMeaninglessKeeps", false, true,
+            R"({"order":{"status":"refunded","amount":10},"refund":[{"totalRefundedAmount":5}]})",
+            Then::Refund, meaninglessAnswer(), false, ""},
+        // Not paid yet: the cashier's cancellation is still wanted.
+        ReplayCase{"CreatedIsCancelled", false, true,
+                   R"({"order":{"status":"created","amount":10}})", Then::Cancel,
+                   result(true, velmor::Canceled), true, ""},
+        ReplayCase{"ScoringCancelFails", false, true,
+                   R"({"order":{"status":"scoring","amount":10}})", Then::Cancel, result(false),
+                   false, ""},
         ReplayCase{"Processed",
                    false,
                    true,

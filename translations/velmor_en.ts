@@ -114,6 +114,14 @@
         <translation>%1.
 The cancellation will be carried out once the connection to the server is back</translation>
     </message>
+    <message id="velmorOrderNeverArrived">
+        <source>Сервер не получил заказ, оплата не выполнена</source>
+        <translation>The server did not receive the order; the payment was not made</translation>
+    </message>
+    <message id="velmorOutcomeUnknown">
+        <source>Сервер не ответил, результат операции неизвестен. Не повторяйте её, пока не проверите заказ %1</source>
+        <translation>The server did not answer; the outcome is unknown. Do not repeat the operation before you have checked order %1</translation>
+    </message>
     <message id="velmorRejected">
         <source>Заявка отклонена</source>
         <translation>Application rejected</translation>

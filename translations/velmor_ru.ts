@@ -114,6 +114,14 @@
         <translation>%1.
 Отмена будет выполнена после восстановления связи с сервером</translation>
     </message>
+    <message id="velmorOrderNeverArrived">
+        <source>Сервер не получил заказ, оплата не выполнена</source>
+        <translation>Сервер не получил заказ, оплата не выполнена</translation>
+    </message>
+    <message id="velmorOutcomeUnknown">
+        <source>Сервер не ответил, результат операции неизвестен. Не повторяйте её, пока не проверите заказ %1</source>
+        <translation>Сервер не ответил, результат операции неизвестен. Не повторяйте её, пока не проверите заказ %1</translation>
+    </message>
     <message id="velmorRejected">
         <source>Заявка отклонена</source>
         <translation>Заявка отклонена</translation>

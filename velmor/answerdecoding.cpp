@@ -10,24 +10,13 @@
 #include <QJsonValue>
 #include <QStringList>
 
+#include <curl/curl.h>
+
 #include <cmath>
 
 namespace velmor {
 
 namespace {
-
-// The host's transport reports libcurl's codes. These say that the connection broke after the
-// request had gone out (or that the answer outgrew what the transport reads), so the service
-// may have acted on it: the outcome is unknown, as after a timeout.
-enum LostAnswerCode {
-    Http2Error = 16,
-    PartialFile = 18,
-    WriteError = 23,
-    SendError = 55,
-    ReceiveError = 56,
-    GotNothing = 52,
-    Http2StreamError = 92,
-};
 
 const QString OrderStatusTexts[] = {
     QString(),
@@ -91,10 +80,12 @@ RequestResult decodeResponse(const RestResponse &response, const QString &curren
                 QStringLiteral("Сервер вернул сообщение об ошибке: %1").arg(result.message.ru()));
         result.errorCode = codeText;
         result.success = false;
+        result.delivery = Delivery::ServiceError;
     } else if (response.networkError > 0) {
         result.success = false;
         result.noResponse = true;
         result.message = response.errorMessage;
+        result.delivery = failureDelivery(response.networkError);
     } else if (result.httpCode != 200) {
         // Only a 200 answer or a service error says anything: a proxy's or a failing server's
         // page, JSON or not, is no answer from the service.
@@ -104,6 +95,11 @@ RequestResult decodeResponse(const RestResponse &response, const QString &curren
         result.success = false;
         result.noResponse = true;
         result.message = messages::noUsefulAnswer();
+        result.delivery = Delivery::NoUse;
+    } else if (result.json.isEmpty()) {
+        // A 200 whose body is empty or not a JSON object: something answered, and the request
+        // may have been carried out, but nothing says what became of it.
+        result.delivery = Delivery::NoUse;
     }
 
     if (result.httpCode == 200 && result.json.contains(QStringLiteral("order"))) {
@@ -119,28 +115,55 @@ RequestResult decodeResponse(const RestResponse &response, const QString &curren
     return result;
 }
 
-bool isLostAnswer(int networkError)
+Delivery failureDelivery(int networkError)
 {
     switch (networkError) {
-    case Http2Error:
-    case PartialFile:
-    case WriteError:
-    case SendError:
-    case ReceiveError:
-    case GotNothing:
-    case Http2StreamError:
-        return true;
+    // Nothing left this machine, or no connection to the service was made.
+    case CURLE_UNSUPPORTED_PROTOCOL:
+    case CURLE_FAILED_INIT:
+    case CURLE_URL_MALFORMAT:
+    case CURLE_NOT_BUILT_IN:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_BAD_FUNCTION_ARGUMENT:
+    // The TLS handshake failed: no request was sent over it.
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+        return Delivery::NeverSent;
+    case CURLE_OPERATION_TIMEDOUT:
+        return Delivery::TimedOut;
     default:
-        return false;
+        // A connection that broke, an answer cut short or too large to read: the request may
+        // have gone out and been carried out.
+        return Delivery::LostAfterSending;
     }
 }
 
-bool isUnanswered(const RequestResult &result)
+bool isCancellationConfirmed(const RequestResult &result)
 {
-    // A cancellation or refund is confirmed only by a readable answer. An answer without a
-    // JSON object (an empty or garbled 200) proves nothing, so it takes the road of no answer:
-    // the queue, whose replay asks the order's state and repeats the refund under its id.
-    return result.noResponse || (result.success && result.json.isEmpty());
+    return result.delivery == Delivery::Answered && result.httpCode == 200 &&
+           result.json.value(QStringLiteral("status")).toString() == QLatin1String("CANCELLED");
+}
+
+bool isRefundConfirmed(const RequestResult &result)
+{
+    // Only an answer that shows the order's state or the refund itself confirms it; "{}" or
+    // {"result": "accepted"} from a gateway or a half-broken service says nothing.
+    if (result.delivery != Delivery::Answered || !result.success)
+        return false;
+    return result.orderStatus != Undefined ||
+           result.json.value(QStringLiteral("refund")).isObject() ||
+           !result.json.value(QStringLiteral("refund")).toArray().isEmpty();
+}
+
+bool isUnknownOrder(const RequestResult &result)
+{
+    return result.delivery == Delivery::ServiceError &&
+           result.errorCode == QLatin1String("order_not_found");
 }
 
 void discardIfAboutAnotherOrder(RequestResult *result, const QString &orderId,
@@ -160,6 +183,7 @@ void discardIfAboutAnotherOrder(RequestResult *result, const QString &orderId,
                 .arg(id.isString() ? id.toString() : QStringLiteral("?"), orderId));
     result->success = false;
     result->noResponse = true;
+    result->delivery = Delivery::NoUse;
     result->errorCode.clear();
     result->message = messages::noUsefulAnswer();
     result->json = QJsonObject();

@@ -33,12 +33,16 @@ using OrderStatusReader = std::function<OrderStatus(const QString &status)>;
 RequestResult decodeResponse(const RestResponse &response, const QString &currentId,
                              const OrderStatusReader &orderStatus, Log4Qt::Logger *logger);
 
-// The transport's codes for a connection that broke after the request had gone out: the
-// service may have acted on it.
-bool isLostAnswer(int networkError);
+// What a transport failure (libcurl's code) says about whether the request reached the
+// service.
+Delivery failureDelivery(int networkError);
 
-// Whether a cancellation or refund went unconfirmed: no answer, or one without a JSON object.
-bool isUnanswered(const RequestResult &result);
+// A cancellation is confirmed only by a 200 answer whose top-level "status" is "CANCELLED".
+bool isCancellationConfirmed(const RequestResult &result);
+// A refund is confirmed only by an answer that shows the order's state or the refund.
+bool isRefundConfirmed(const RequestResult &result);
+// The service answered that it holds no such order.
+bool isUnknownOrder(const RequestResult &result);
 
 // Turns an answer that names another order than `orderId` in "order"."id" into one without
 // use: it says nothing about the order asked about.

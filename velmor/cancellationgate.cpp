@@ -4,24 +4,49 @@ namespace velmor {
 
 void CancellationGate::reset()
 {
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_requested.store(false);
+    m_createPending = true;
+    m_pollOut = false;
+    m_decided = false;
+    m_decision = RequestResult();
 }
 
-void CancellationGate::begin()
+void CancellationGate::createDone()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_createPending = false;
+    }
+    m_changed.notify_all();
+}
+
+bool CancellationGate::begin()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
     m_requested.store(true);
+    // The create's exchange is bounded by the transport's timeout.
+    m_changed.wait(lock, [this] { return !m_createPending; });
     m_inFlight = true;
+    return m_pollOut;
 }
 
 void CancellationGate::finish()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_inFlight = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_inFlight = false;
+    }
+    m_changed.notify_all();
 }
 
-void CancellationGate::wake()
+void CancellationGate::decide(const RequestResult &result)
 {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_decided = true;
+        m_decision = result;
+    }
     m_changed.notify_all();
 }
 
@@ -30,12 +55,35 @@ bool CancellationGate::isRequested() const
     return m_requested.load();
 }
 
+bool CancellationGate::decision(RequestResult *result) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_decided)
+        *result = m_decision;
+    return m_decided;
+}
+
+bool CancellationGate::startPoll()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_inFlight || m_decided)
+        return false;
+    m_pollOut = true;
+    return true;
+}
+
+void CancellationGate::pollDone()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_pollOut = false;
+}
+
 void CancellationGate::sleepUntil(std::chrono::steady_clock::time_point nextPoll,
                                   const std::atomic_bool &orderCanceled) const
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
-        if (orderCanceled.load())
+        if (orderCanceled.load() || m_decided)
             return;
         if (m_inFlight) {
             // The cancellation's exchange is bounded by the transport's timeout.

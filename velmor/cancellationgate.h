@@ -1,5 +1,7 @@
 #pragma once
 
+#include "requestresult.h"
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -7,26 +9,40 @@
 
 namespace velmor {
 
-// What the cashier's cancellation and the sale's completion wait share besides the order's
-// cancelled flag: whether a cancellation was asked for, and whether its exchange is still in
-// flight. While it is, the wait sends no status poll, so that no poll goes out ahead of the
-// cancellation and the sale ends right after it.
+// What the cashier's cancellation and the sale share besides the order's cancelled flag:
+// whether the create is still waiting for its answer (a cancellation must not overtake it, or
+// the order would be made after it and stay live), whether a status poll is out, whether a
+// cancellation was asked for and is in flight, and how it decided the sale ends. While a
+// cancellation is in flight the wait sends no poll; a poll already out is left behind and its
+// answer, when it comes, gives way to the cancellation's decision.
 class CancellationGate
 {
 public:
-    // A new order: nothing has been asked for yet.
+    // A new order, whose create is about to go out: nothing asked for, nothing decided.
     void reset();
-    // The cashier's cancellation starts: polls wait until finish().
-    void begin();
+    // The create has its answer, or its timeout, or was never sent.
+    void createDone();
+
+    // The cashier's cancellation starts: waits until the create is done, then holds the polls
+    // back until finish(). Returns whether a poll was out at that moment.
+    bool begin();
     void finish();
-    // Lets a waiting poll look at the order's state again.
-    void wake();
+    // How the sale ends, as the cashier's cancellation found out (cancelled, or paid or
+    // rejected after all). The wait ends with it at once.
+    void decide(const RequestResult &result);
 
     // Whether the cashier asked to cancel the order in hand, whatever the service answered.
     bool isRequested() const;
+    // The decision, when there is one.
+    bool decision(RequestResult *result) const;
 
-    // Blocks until `nextPoll`, returning early once `orderCanceled` is set, and waiting on while
-    // a cancellation is in flight.
+    // A poll may go out unless a cancellation is in flight or decided; pollDone() once it
+    // returned.
+    bool startPoll();
+    void pollDone();
+
+    // Blocks until `nextPoll`, returning early once `orderCanceled` is set or the sale is
+    // decided, and waiting on while a cancellation is in flight.
     void sleepUntil(std::chrono::steady_clock::time_point nextPoll,
                     const std::atomic_bool &orderCanceled) const;
 
@@ -34,7 +50,11 @@ private:
     std::atomic_bool m_requested{false};
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
+    bool m_createPending = false;
+    bool m_pollOut = false;
     bool m_inFlight = false;
+    bool m_decided = false;
+    RequestResult m_decision;
 };
 
 } // namespace velmor

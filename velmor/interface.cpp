@@ -36,7 +36,30 @@ QSharedPointer<RestClient> makeTransport()
     return MockFactory<RestClient>::defaultCreator();
 }
 
+// Set on a thread whose exchanges go through a transport of their own (see SpareTransport).
+thread_local RestClient *t_spareTransport = nullptr;
+
 } // namespace
+
+// For the length of a cancellation sent while a poll holds the client's transport: the calling
+// thread's exchanges go through a transport of their own from the factory, so that the
+// cancellation leaves at once rather than after the poll's answer or timeout.
+class Interface::SpareTransport
+{
+public:
+    explicit SpareTransport(const Interface &client) : m_transport(makeTransport())
+    {
+        client.configureTransport(*m_transport);
+        t_spareTransport = m_transport.data();
+    }
+    ~SpareTransport() { t_spareTransport = nullptr; }
+
+    SpareTransport(const SpareTransport &) = delete;
+    SpareTransport &operator=(const SpareTransport &) = delete;
+
+private:
+    QSharedPointer<RestClient> m_transport;
+};
 
 Interface::Interface()
     : restClient(makeTransport()),
@@ -52,11 +75,22 @@ void Interface::init()
     url = settings.url;
     timeout = settings.timeout;
     infoRequestInterval = settings.infoRequestInterval;
+    m_certificatePath = settings.certificatePath;
+    m_certificatePassword = settings.certificatePassword;
+    configureTransport(*restClient);
+}
 
-    restClient->setLogger(logger);
-    restClient->setTimeout(timeout);
-    restClient->setCertificatePath(settings.certificatePath);
-    restClient->setCertificatePassword(settings.certificatePassword);
+void Interface::configureTransport(RestClient &transport) const
+{
+    transport.setLogger(logger);
+    transport.setTimeout(timeout);
+    transport.setCertificatePath(m_certificatePath);
+    transport.setCertificatePassword(m_certificatePassword);
+}
+
+RestClient *Interface::exchangeTransport() const
+{
+    return t_spareTransport ? t_spareTransport : restClient.data();
 }
 
 RequestResult Interface::createOffline(const PaymentProcessingRequest &sale)
@@ -70,6 +104,12 @@ RequestResult Interface::createOffline(const PaymentProcessingRequest &sale)
 
     orderCanceled.store(false);
     m_cancellation.reset();
+    // A cancellation waits for the create's answer, whichever way the create ends.
+    struct CreateDone
+    {
+        CancellationGate &gate;
+        ~CreateDone() { gate.createDone(); }
+    } createDone{m_cancellation};
     const QString orderId = createId();
     {
         std::lock_guard<std::mutex> lock(m_stateMutex);
@@ -97,14 +137,16 @@ RequestResult Interface::createOffline(const PaymentProcessingRequest &sale)
     changeProgress(messages::creatingOrder(), 45);
 
     const RequestResult result = sendPostRequest(QStringLiteral("/create_offline"), body);
+    m_cancellation.createDone();
 
     if (result.httpCode == 200) {
         logger->info(QStringLiteral("Заявка одобрена"));
         changeProgress(messages::approved(), 70);
         return waitForComplete(orderId);
     }
-    if (result.noResponse && (result.timedOut || result.answerLost)) {
-        // The order may exist although its answer was lost: its status tells.
+    if (result.isOutcomeUnknown()) {
+        // No answer, or one that says nothing (a gateway's 502, a redirect, a 202): the service
+        // may have taken the order all the same, and only its status tells.
         logger->error(QStringLiteral(
             "Не удалось получить ответ от севера, попытка получения статуса заказа"));
         changeProgress(messages::readingStatus(), 60);
@@ -122,22 +164,46 @@ RequestResult Interface::info(const QString &orderId) const
 
 RequestResult Interface::cancel(bool fromQueue)
 {
-    // From here on the sale's wait sends no poll until this cancellation is decided.
-    if (!fromQueue)
-        m_cancellation.begin();
     const QString orderId = currentOrderId();
+    if (!fromQueue) {
+        // From here on the sale's wait sends no poll until this cancellation is decided. A
+        // poll already out keeps the client's transport until its answer or timeout, so the
+        // cancellation takes a transport of its own and leaves at once.
+        if (m_cancellation.begin()) {
+            const SpareTransport spare(*this);
+            return cancelSale(orderId);
+        }
+        return cancelSale(orderId);
+    }
+
     RequestResult result =
         sendPostRequest(orderPath(orderId, QStringLiteral("cancel")), cancelBody());
     discardIfAboutAnotherOrder(&result, orderId, logger);
+    if (isCancellationConfirmed(result)) {
+        orderCanceled.store(true);
+        result.orderStatus = Canceled;
+    } else {
+        // Whatever else came back did not cancel the order.
+        result.success = false;
+    }
+    return result;
+}
+
+RequestResult Interface::cancelSale(const QString &orderId)
+{
+    RequestResult result =
+        sendPostRequest(orderPath(orderId, QStringLiteral("cancel")), cancelBody());
+    discardIfAboutAnotherOrder(&result, orderId, logger);
+    // Counts the order as cancelled and ends the sale so.
     const auto markCanceled = [this, &result] {
         orderCanceled.store(true);
         result.orderStatus = Canceled;
+        m_cancellation.decide(result);
     };
 
-    if (result.httpCode == 200 &&
-        result.json.value(QStringLiteral("status")).toString() == QLatin1String("CANCELLED")) {
+    if (isCancellationConfirmed(result)) {
         markCanceled();
-    } else if (!fromQueue && result.errorCode == QLatin1String("order_not_found")) {
+    } else if (isUnknownOrder(result)) {
         // The service holds no such order (its creation never arrived): nothing is left to
         // cancel, now or later.
         logger->info(QStringLiteral("Заказ не найден на сервере, отменять нечего"));
@@ -145,8 +211,33 @@ RequestResult Interface::cancel(bool fromQueue)
     } else {
         // Whatever else came back did not cancel the order.
         result.success = false;
-        if (!fromQueue) {
-            if (isUnanswered(result))
+        bool decided = false;
+        if (result.delivery == Delivery::ServiceError) {
+            // A refusal ("order_cannot_be_cancelled") may mean that the buyer has just paid, or
+            // that the order has ended otherwise: the order's state decides what the sale is.
+            logger->warn(QStringLiteral("Сервер отказал в отмене заказа, запрос статуса заказа"));
+            RequestResult state = info(orderId);
+            switch (state.orderStatus) {
+            case Completed:
+                logger->info(QStringLiteral("Заказ уже оплачен, отмена не выполнена"));
+                m_cancellation.decide(state);
+                decided = true;
+                break;
+            case Rejected:
+                m_cancellation.decide(state);
+                decided = true;
+                break;
+            case Canceled:
+                result = state;
+                markCanceled();
+                decided = true;
+                break;
+            default:
+                break;
+            }
+        }
+        if (!decided) {
+            if (result.isOutcomeUnknown() || result.delivery == Delivery::NeverSent)
                 logger->error(QStringLiteral(
                     "Не удалось получить ответ от сервера, будет выполнена отмена через очередь"));
             else
@@ -155,14 +246,14 @@ RequestResult Interface::cancel(bool fromQueue)
             // The cashier's cancellation is carried out even so: the replay asks the order's
             // state and cancels or refunds it. Only a stored cancellation may be reported as
             // done; otherwise the sale goes on and the cashier may cancel again.
-            if (sendMessageToQueue(orderId))
+            if (sendMessageToQueue(orderId)) {
+                result.message = messages::cancelQueued(result.message);
                 markCanceled();
+            }
         }
     }
 
-    if (!fromQueue)
-        m_cancellation.finish();
-    m_cancellation.wake();
+    m_cancellation.finish();
     return result;
 }
 
@@ -190,13 +281,25 @@ RequestResult Interface::refund(const PaymentProcessingRequest &refundRequest)
         return result;
     }
 
-    if (isUnanswered(result)) {
-        logger->error(QStringLiteral("Не удалось получить ответ от сервера, будет выполнена отмена "
-                                     "(возврат) через очередь"));
-        if (sendMessageToQueue(refundRequest.getRrn())) {
-            result.success = true;
-            result.message = messages::cancelQueued(result.message);
-        }
+    if (result.delivery == Delivery::ServiceError || isRefundConfirmed(result))
+        return result;
+
+    // No answer, or one that does not show the refund: the queue's replay asks the order's
+    // state and sends the refund again under its id, which the service recognises.
+    result.success = false;
+    logger->error(QStringLiteral("Не удалось получить ответ от сервера, будет выполнена отмена "
+                                 "(возврат) через очередь"));
+    if (sendMessageToQueue(refundRequest.getRrn())) {
+        result.success = true;
+        result.message = messages::cancelQueued(result.message);
+    } else if (result.delivery != Delivery::NeverSent) {
+        // Neither confirmed nor stored, and perhaps carried out: repeating it blindly could
+        // return the money twice.
+        logger->error(QStringLiteral("Результат возврата по заказу %1 неизвестен: проверьте "
+                                     "заказ, прежде чем повторять возврат")
+                          .arg(refundRequest.getRrn()));
+        result.id = refundRequest.getRrn();
+        result.message = messages::outcomeUnknown(refundRequest.getRrn());
     }
     return result;
 }
@@ -218,51 +321,69 @@ QString Interface::createId() const
 RequestResult Interface::sendPostRequest(const QString &path, const QJsonObject &body) const
 {
     const QByteArray bytes = QJsonDocument(body).toJson(QJsonDocument::Compact);
-    std::lock_guard<std::mutex> lock(m_exchangeMutex);
-    restClient->post(getUrl(path), bytes, getHeaders());
+    RestClient *transport = exchangeTransport();
+    std::lock_guard<std::mutex> lock(t_spareTransport ? m_spareMutex : m_exchangeMutex);
+    transport->post(getUrl(path), bytes, getHeaders());
     RequestResult result = getRequestResult();
-    result.timedOut = restClient->isTimedOut();
-    result.answerLost = result.noResponse && !result.timedOut &&
-                        isLostAnswer(restClient->getResponse().networkError);
+    result.timedOut = transport->isTimedOut();
+    if (result.timedOut && result.noResponse)
+        result.delivery = Delivery::TimedOut;
     return result;
 }
 
 RequestResult Interface::sendGetRequest(const QString &path) const
 {
-    std::lock_guard<std::mutex> lock(m_exchangeMutex);
-    restClient->get(getUrl(path), getHeaders());
+    RestClient *transport = exchangeTransport();
+    std::lock_guard<std::mutex> lock(t_spareTransport ? m_spareMutex : m_exchangeMutex);
+    transport->get(getUrl(path), getHeaders());
     return getRequestResult();
 }
 
 RequestResult Interface::getRequestResult() const
 {
     return decodeResponse(
-        restClient->getResponse(), currentOrderId(),
+        exchangeTransport()->getResponse(), currentOrderId(),
         [this](const QString &status) { return getOrderStatus(status); }, logger);
 }
 
 RequestResult Interface::waitForComplete(const QString &orderId) const
 {
     using Clock = std::chrono::steady_clock;
-    Clock::time_point nextPoll = Clock::now();
+    const Clock::time_point started = Clock::now();
+    Clock::time_point nextPoll = started;
     RequestResult result;
     result.id = currentOrderId();
+    int unknownOrderPolls = 0;
 
     for (;;) {
         m_cancellation.sleepUntil(nextPoll, orderCanceled);
-        // A cancellation confirmed or queued while the wait slept sends no further poll.
-        if (!orderCanceled.load()) {
+        // A cancellation confirmed or queued while the wait slept sends no further poll; one
+        // that decided the sale while a poll was out drops that poll's answer.
+        bool polled = false;
+        if (!orderCanceled.load() && m_cancellation.startPoll()) {
             nextPoll = Clock::now() + std::chrono::seconds(std::max(1, infoRequestInterval));
             result = info(orderId);
+            m_cancellation.pollDone();
+            polled = true;
         }
-
-        // The sale ends as cancelled once the cashier's cancellation has been confirmed or
-        // queued, and also when the cashier asked to stop and the service answers but knows no
-        // such order (its create never arrived): nothing is left to cancel, and polling on
-        // would never end.
-        if (orderCanceled.load() || (m_cancellation.isRequested() && !result.noResponse &&
-                                     !result.success && result.orderStatus == Undefined))
+        if (m_cancellation.decision(&result)) {
+            polled = false;
+        } else if (orderCanceled.load()) {
             result.orderStatus = Canceled;
+        } else if (!polled) {
+            // A cancellation is in flight: wait for its decision.
+            continue;
+        } else if (isUnknownOrder(result)) {
+            // The cashier asked to stop and the service knows no such order (its create never
+            // arrived): nothing is left to cancel, and polling on would never end.
+            if (m_cancellation.isRequested())
+                result.orderStatus = Canceled;
+            else if (++unknownOrderPolls >= UnknownOrderPolls &&
+                     Clock::now() - started >= unknownOrderLimit)
+                return endUnknownOrder(orderId, result);
+        } else if (result.delivery == Delivery::Answered) {
+            unknownOrderPolls = 0;
+        }
 
         switch (result.orderStatus) {
         case Rejected:
@@ -285,6 +406,28 @@ RequestResult Interface::waitForComplete(const QString &orderId) const
             logger->warn(
                 QStringLiteral("Не удалось получить ответ от севера, статус заказа неизвестен"));
     }
+}
+
+RequestResult Interface::endUnknownOrder(const QString &orderId,
+                                         const RequestResult &lastPoll) const
+{
+    logger->error(QStringLiteral("Заказ %1 не найден на сервере, оплата не выполнена; отмена "
+                                 "заказа на случай, если он будет создан позже")
+                      .arg(orderId));
+    RequestResult cancellation =
+        sendPostRequest(orderPath(orderId, QStringLiteral("cancel")), cancelBody());
+    discardIfAboutAnotherOrder(&cancellation, orderId, logger);
+    // "order_not_found" here too: the create may still be held somewhere on its way, so the
+    // cancellation waits in the queue, whose replay finishes it once the order is known to
+    // the service or known to be absent.
+    if (!isCancellationConfirmed(cancellation) && !sendMessageToQueue(orderId))
+        logger->error(QStringLiteral("Отмена заказа %1 не сохранена в очереди").arg(orderId));
+
+    RequestResult result = lastPoll;
+    result.success = false;
+    result.orderStatus = Undefined;
+    result.message = messages::orderNeverArrived();
+    return result;
 }
 
 double Interface::getOrderAmount() const

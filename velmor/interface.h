@@ -15,6 +15,7 @@
 #include <QUrl>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 
 class RestClient;
@@ -85,22 +86,43 @@ protected:
     PaymentProcessingRequest request;
     QSharedPointer<RestClient> restClient;
     Log4Qt::Logger *logger = nullptr;
+    // How long a sale's polls may keep hearing "order_not_found" after its create (and at
+    // least UnknownOrderPolls of them) before the sale ends: the create never arrived.
+    std::chrono::milliseconds unknownOrderLimit{std::chrono::seconds(30)};
+    static constexpr int UnknownOrderPolls = 3;
 
 private:
+    class SpareTransport;
+
     // The host's current receipt, or null when there is none.
     static QSharedPointer<AbstractDocument> currentDocument();
+    // The settings init() read, handed to a transport.
+    void configureTransport(RestClient &transport) const;
+    // The transport the calling thread's exchange goes through: the client's own, or the one
+    // a cancellation took because a poll holds the client's own.
+    RestClient *exchangeTransport() const;
+    // The cashier's cancellation, once it knows which transport it goes through.
+    RequestResult cancelSale(const QString &orderId);
+    // The service kept saying it holds no such order: the sale fails, and a cancellation is
+    // sent (or queued) in case the create turns up later.
+    RequestResult endUnknownOrder(const QString &orderId, const RequestResult &lastPoll) const;
     // The order in hand as another thread may read it while a sale writes it.
     QString currentOrderId() const;
     PaymentProcessingRequest storedRequest() const;
 
+    QString m_certificatePath;
+    QString m_certificatePassword;
+
     // Held around each exchange and the decoding of its answer, so that a cancellation from
     // another thread never comes between a poll and its decoding.
     mutable std::mutex m_exchangeMutex;
+    // The same for a cancellation's own transport, taken while a poll holds the client's.
+    mutable std::mutex m_spareMutex;
     // Guards currentId and request, which an interruption reads from another thread. Never
     // held while waiting for m_exchangeMutex.
     mutable std::mutex m_stateMutex;
     // Holds the sale's polls back while the cashier's cancellation is in flight.
-    CancellationGate m_cancellation;
+    mutable CancellationGate m_cancellation;
 };
 
 } // namespace velmor

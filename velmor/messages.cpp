@@ -41,6 +41,20 @@ tr::Tr cancelQueued(const tr::Tr &reason)
         .arg(reason);
 }
 
+tr::Tr orderNeverArrived()
+{
+    return tr::Tr(QStringLiteral("velmorOrderNeverArrived"),
+                  QStringLiteral("Сервер не получил заказ, оплата не выполнена"));
+}
+
+tr::Tr outcomeUnknown(const QString &orderId)
+{
+    return tr::Tr(QStringLiteral("velmorOutcomeUnknown"),
+                  QStringLiteral("Сервер не ответил, результат операции неизвестен. Не "
+                                 "повторяйте её, пока не проверите заказ %1"))
+        .arg(tr::Tr(orderId));
+}
+
 tr::Tr noUsefulAnswer()
 {
     return tr::Tr(QStringLiteral("Ошибка связи с сервером"));

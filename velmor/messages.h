@@ -19,6 +19,11 @@ tr::Tr approved();
 tr::Tr readingStatus();
 // A cancellation or refund put into the queue; `reason` says what went wrong with it.
 tr::Tr cancelQueued(const tr::Tr &reason);
+// The service kept answering that it holds no such order: the sale did not take place.
+tr::Tr orderNeverArrived();
+// A refund or cancellation that may or may not have been carried out and could not be queued:
+// the cashier must check the order `orderId` before repeating anything.
+tr::Tr outcomeUnknown(const QString &orderId);
 // An answer that says nothing usable, or none at all.
 tr::Tr noUsefulAnswer();
 tr::Tr rejected();

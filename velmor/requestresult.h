@@ -19,6 +19,26 @@ enum OrderStatus : int {
     Processed = 8,
 };
 
+// What an exchange says about whether the service saw the request. Everything that decides
+// whether money may have moved (poll after a create, queue a cancellation or refund, finish a
+// queued message) reads this, never the flags below on their own.
+enum class Delivery {
+    // A 200 answer with a JSON object and no "error": the service's own word.
+    Answered,
+    // An "error" object, whatever the HTTP status: the service refused the request.
+    ServiceError,
+    // Something answered but said nothing usable: another status without "error" (a gateway's
+    // page, a redirect, 201, 202), a 200 without a JSON object, an answer about another order.
+    // The service may have acted on the request before that answer was written.
+    NoUse,
+    // The request reached no service: refused, unresolved, TLS handshake failed, bad URL.
+    NeverSent,
+    // No answer within the timeout; the service may have acted on the request.
+    TimedOut,
+    // The connection broke after the request had gone out; the service may have acted on it.
+    LostAfterSending,
+};
+
 // The decoded outcome of one exchange with the service. A default record reads as success
 // with no status and no message.
 struct RequestResult
@@ -28,13 +48,18 @@ struct RequestResult
     bool success = true;
     bool noResponse = false;
     bool timedOut = false;
-    // After a POST only: the connection ended after the request had gone out, so the service
-    // may have acted on it although no answer came back.
-    bool answerLost = false;
     QString errorCode;
     tr::Tr message;
     QJsonObject json;
     int orderStatus = Undefined;
+    Delivery delivery = Delivery::Answered;
+
+    // The service may have carried the request out, but its answer does not tell.
+    bool isOutcomeUnknown() const
+    {
+        return delivery == Delivery::NoUse || delivery == Delivery::TimedOut ||
+               delivery == Delivery::LostAfterSending;
+    }
 };
 
 // The outcome of an operation that failed before any exchange: nothing was sent.
@@ -44,6 +69,7 @@ inline RequestResult notSent(const tr::Tr &message, const QString &id = QString(
     result.id = id;
     result.success = false;
     result.message = message;
+    result.delivery = Delivery::NeverSent;
     return result;
 }
 
