@@ -1,6 +1,8 @@
 #include "replaylock.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -8,7 +10,26 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-ReplayLock::ReplayLock(const QString &queuePath) : m_path(queuePath + QStringLiteral(".lock")) {}
+namespace {
+
+// One queue is one lock whatever path names it: through a symbolic link, a relative path or
+// ".." two replays would otherwise lock two files and both send.
+QString resolvedPath(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    if (!canonical.isEmpty())
+        return canonical;
+    const QString directory = info.absoluteDir().canonicalPath();
+    return directory.isEmpty() ? info.absoluteFilePath()
+                               : directory + QLatin1Char('/') + info.fileName();
+}
+
+} // namespace
+
+ReplayLock::ReplayLock(const QString &queuePath)
+    : m_path(resolvedPath(queuePath) + QStringLiteral(".lock"))
+{}
 
 ReplayLock::~ReplayLock()
 {
