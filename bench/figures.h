@@ -14,6 +14,8 @@ void runTlsPollFigure(BenchContext &context, ResultTable &table);
 void runScheduleFigures(BenchContext &context, ResultTable &table);
 // 5: the cashier's interrupt until the payment returns.
 void runInterruptFigure(BenchContext &context, ResultTable &table);
+// 11: the cashier's cancellation while a status poll hangs, against its bare round trip.
+void runHungPollCancelFigure(BenchContext &context, ResultTable &table);
 // 6: the replay of queued cancellations and refunds.
 void runReplayFigure(BenchContext &context, ResultTable &table);
 // 7 and 8: building the create body, and the durable queue insert (Google Benchmark).

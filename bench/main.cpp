@@ -130,6 +130,8 @@ int main(int argc, char **argv)
             runScheduleFigures(context, table);
         if (step(5, "figure 5: interrupt (real sleeps)"))
             runInterruptFigure(context, table);
+        if (step(11, "figure 11: cancel behind a hung poll"))
+            runHungPollCancelFigure(context, table);
         if (step(10, "figure 10: resident memory over many sales"))
             runMemoryFigure(context, table);
     }

@@ -250,6 +250,68 @@ void runInterruptFigure(BenchContext &context, ResultTable &table)
                       QStringLiteral("%1 interrupts did not end the sale cancelled").arg(failures));
 }
 
+void runHungPollCancelFigure(BenchContext &context, ResultTable &table)
+{
+    const int tries = context.tries(20, 5);
+    context.setReceipt(3);
+    context.configure(context.plain().baseUrl(), 1);
+    BasicPaymentProcessing *processing = context.plugin();
+    Sandbox &service = context.plain();
+
+    // The baseline: the cancellation's own round trip, made bare.
+    BareHttp http;
+    std::vector<qint64> bareNanos;
+    const QByteArray cancelBody = QByteArrayLiteral("{\"cancellationInitiator\":\"shop\"}");
+    for (int i = 0; i < 50; ++i) {
+        const QString id = BenchContext::newId();
+        if (!context.makeOrder(id, QLatin1String(Sandbox::CodeHold), QStringLiteral("approved")))
+            continue;
+        const Clock::time_point start = Clock::now();
+        http.post(url(context, QStringLiteral("/%1/cancel").arg(id)), cancelBody,
+                  context.headers(id));
+        bareNanos.push_back(nanosBetween(start, Clock::now()));
+    }
+    const double baseline = median(bareNanos);
+
+    const PaymentProcessingRequest request = context.saleRequest(QLatin1String(Sandbox::CodeHold));
+    std::vector<qint64> nanos;
+    int failures = 0;
+    for (int i = 0; i < tries; ++i) {
+        service.clearFaults();
+        service.clearRequests();
+        PaymentProcessingAnswer answer;
+        std::thread sale([&] { answer = processing->payment(request); });
+        // The create and the first poll answer; the second poll hangs.
+        service.waitForRequests(2, 10000);
+        service.setFault(Sandbox::Endpoint::Info, Sandbox::Fault::NoAnswer);
+        service.waitForRequests(3, 10000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const Clock::time_point pressed = Clock::now();
+        const bool interrupted = processing->interruptPayment();
+        nanos.push_back(nanosBetween(pressed, Clock::now()));
+        // A restart lets the hung poll go; the orders stay.
+        service.stop();
+        service.start();
+        sale.join();
+        failures += !interrupted || answer.getStatus() != PaymentProcessingAnswer::OrderCanceled;
+    }
+    service.clearFaults();
+    context.configure(service.baseUrl(), 0);
+    service.clearRequests();
+
+    const double worst = *std::max_element(nanos.begin(), nanos.end());
+    table.add({11, QStringLiteral("cancel confirmed behind a hung poll, worst of %1").arg(tries),
+               ResultTable::millis(worst), ResultTable::millis(baseline),
+               ResultTable::ratioText(worst / baseline), QStringLiteral("within 200 ms"),
+               failures == 0 && worst <= 200e6 ? ResultTable::Verdict::Met
+                                               : ResultTable::Verdict::Missed});
+    table.addNote(11, QStringLiteral("median %1; the poll hangs until its timeout of 30 s")
+                          .arg(ResultTable::millis(median(nanos))));
+    if (failures)
+        table.addNote(11,
+                      QStringLiteral("%1 interrupts did not end the sale cancelled").arg(failures));
+}
+
 void runReplayFigure(BenchContext &context, ResultTable &table)
 {
     const int messages = context.tries(1000, 100) / 2 * 2;
