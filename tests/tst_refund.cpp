@@ -1,4 +1,5 @@
 #include "e2efixture.h"
+#include "lockedqueue.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -7,11 +8,8 @@
 #include <dbqueuebroker.h>
 #include <singleton.h>
 
-#include <QFile>
-
 #include <gtest/gtest.h>
 #include <httplib.h>
-#include <sqlite3.h>
 
 #include <future>
 
@@ -207,31 +205,6 @@ TEST_F(RefundTest, RefundWhoseAnswerWasLostIsRefundedOnce)
     EXPECT_EQ(refundedTotal(*sandbox, orderId), 500.0);
     EXPECT_EQ(sandbox->order(orderId).value(QStringLiteral("refund")).toArray().size(), 1);
 }
-
-// Holds the queue's database locked against writers, as another till's long transaction would.
-class LockedQueue
-{
-public:
-    explicit LockedQueue(const QString &path)
-    {
-        // The queue creates its file and tables on first use.
-        Singleton<DBQueueBroker>::instance->pendingMessages();
-        if (sqlite3_open(QFile::encodeName(path).constData(), &m_db) == SQLITE_OK)
-            m_locked =
-                sqlite3_exec(m_db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
-    }
-    ~LockedQueue()
-    {
-        if (m_locked)
-            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_close(m_db);
-    }
-    bool isLocked() const { return m_locked; }
-
-private:
-    sqlite3 *m_db = nullptr;
-    bool m_locked = false;
-};
 
 struct UnstoredCase
 {

@@ -1,4 +1,5 @@
 #include "e2efixture.h"
+#include "lockedqueue.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -227,6 +228,35 @@ TEST_F(SaleTest, InterruptionOfAPaidOrderEndsThePaidSale)
     EXPECT_TRUE(Singleton<DBQueueBroker>::instance->pendingMessages().isEmpty());
     EXPECT_EQ(sandbox->order(orderId).value(QStringLiteral("status")).toString(),
               QStringLiteral("completed"));
+}
+
+// A cancellation neither confirmed nor stored is no cancellation: the sale goes on, whatever
+// error the next poll hears, and the cashier can press cancel again.
+TEST_F(SaleTest, InterruptionNeitherConfirmedNorStoredLetsTheSaleGoOn)
+{
+    setConfig(QStringLiteral("Velmro:infoRequestInterval"), QStringLiteral("1"));
+    processing()->init();
+
+    RunningSale sale(processing(), sandbox.get(), saleRequest(200000, Sandbox::CodeHold));
+    ASSERT_TRUE(sandbox->waitForRequests(2, 10000));
+    const QString orderId = createdOrderId(*sandbox);
+    {
+        const LockedQueue lock(queuePath());
+        ASSERT_TRUE(lock.isLocked());
+        sandbox->setFault(Sandbox::Endpoint::Cancel, Sandbox::Fault::Drop);
+        sandbox->setFault(Sandbox::Endpoint::Info, Sandbox::Fault::ErrorObject);
+        EXPECT_FALSE(processing()->interruptPayment());
+        const int polls = infoRequests(*sandbox);
+        ASSERT_TRUE(sandbox->waitForRequests(sandbox->requests().size() + 2, 10000));
+        EXPECT_GT(infoRequests(*sandbox), polls);
+        EXPECT_FALSE(sale.endsWithin(0));
+    }
+    sandbox->clearFaults();
+    EXPECT_TRUE(processing()->interruptPayment());
+    ASSERT_TRUE(sale.endsWithin(10));
+    EXPECT_EQ(sale.answer().getStatus(), PaymentProcessingAnswer::OrderCanceled);
+    EXPECT_EQ(sandbox->order(orderId).value(QStringLiteral("status")).toString(),
+              QStringLiteral("canceled"));
 }
 
 // A create that something answered without the service taking it: the polls hear
