@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -135,20 +136,43 @@ protected:
         return outcome;
     }
 
-    // A sale of the two-position receipt; the order id it was paid under.
-    QString completedSale()
+    // A sale of the two-position receipt; the order id it was paid under. CodePaid saves the
+    // polls through the order's life.
+    QString completedSale(const char *code = Sandbox::CodeApprove)
     {
-        const Outcome sale = run(
-            common() + QStringList{QStringLiteral("--receipt"), path(QStringLiteral("sale.json")),
-                                   QStringLiteral("sale"), QStringLiteral("--amount"),
-                                   QStringLiteral("200000"), QStringLiteral("--code"),
-                                   QString::fromLatin1(Sandbox::CodeApprove)});
+        const Outcome sale =
+            run(common() + QStringList{QStringLiteral("--receipt"),
+                                       path(QStringLiteral("sale.json")), QStringLiteral("sale"),
+                                       QStringLiteral("--amount"), QStringLiteral("200000"),
+                                       QStringLiteral("--code"), QString::fromLatin1(code)});
         EXPECT_TRUE(sale.finished);
         EXPECT_EQ(sale.exitCode, 0) << sale.err.toStdString();
         const QStringList lines = sale.outLines();
         if (lines.size() != 1)
             return QString();
         return parseLine(lines.first()).value(QStringLiteral("rrn")).toString();
+    }
+
+    // How many requests the service has received whose path ends with `suffix`.
+    int requestsTo(const QString &suffix) const
+    {
+        int count = 0;
+        for (const Sandbox::RecordedRequest &request : m_sandbox.requests())
+            count += request.path.endsWith(suffix) ? 1 : 0;
+        return count;
+    }
+
+    // Blocks until the service has received a request whose path ends with `suffix`; false
+    // when none came within 30 seconds.
+    bool waitForRequestTo(const QString &suffix) const
+    {
+        int seen = m_sandbox.requests().size();
+        while (requestsTo(suffix) == 0) {
+            if (!m_sandbox.waitForRequests(seen + 1, 30000))
+                return false;
+            seen = m_sandbox.requests().size();
+        }
+        return true;
     }
 
     QTemporaryDir m_dir;
@@ -745,17 +769,7 @@ TEST_P(TillStopSignal, SecondSignalWaitsUntilTheCancellationIsQueuedAndReported)
     ASSERT_TRUE(waitForError(&process, &errors, "till: interrupting the sale"))
         << errors.toStdString();
     // Wait until the cancellation has reached the service, where it now hangs.
-    const auto sawCancel = [this] {
-        for (const Sandbox::RecordedRequest &request : m_sandbox.requests()) {
-            if (request.path.endsWith(QLatin1String("/cancel")))
-                return true;
-        }
-        return false;
-    };
-    int seen = m_sandbox.requests().size();
-    while (!sawCancel() && m_sandbox.waitForRequests(seen + 1, 10000))
-        seen = m_sandbox.requests().size();
-    ASSERT_TRUE(sawCancel());
+    ASSERT_TRUE(waitForRequestTo(QStringLiteral("/cancel")));
     ASSERT_EQ(::kill(pid_t(process.processId()), GetParam().second), 0);
     ASSERT_TRUE(waitForError(&process, &errors, "the cancellation is still under way"))
         << errors.toStdString();
@@ -784,6 +798,134 @@ INSTANTIATE_TEST_SUITE_P(Signals, TillStopSignal,
                          [](const testing::TestParamInfo<StopSignalCase> &caseInfo) {
                              return caseInfo.param.name;
                          });
+
+// A refund, a cancellation or a replayed message that the service carries out must reach the
+// cashier's screen: a till ended before its answer leaves the cashier to do it again, and the
+// buyer gets the money twice. A stop signal during one is held until its answer is printed.
+struct HeldSignalCase
+{
+    const char *name;
+    // After the till's global options; "@RRN@" stands for the first sale's order.
+    QStringList arguments;
+    // Cancellations of both sales queued beforehand (for the replay).
+    bool queueBoth;
+    int first;
+    int second; // sent while the exchange is still under way
+    int exitCode;
+    const char *notice; // on standard error once the answer is out
+};
+
+void PrintTo(const HeldSignalCase &testCase, std::ostream *os)
+{
+    *os << testCase.name;
+}
+
+class TillHeldSignal : public TillTest, public testing::WithParamInterface<HeldSignalCase>
+{
+};
+
+TEST_P(TillHeldSignal, EndsOnlyOnceTheExchangeInFlightIsAnswered)
+{
+    const QString rrn = completedSale(Sandbox::CodePaid);
+    const QString other = completedSale(Sandbox::CodePaid);
+    ASSERT_FALSE(rrn.isEmpty());
+    ASSERT_FALSE(other.isEmpty());
+    ASSERT_TRUE(writeFile(path(QStringLiteral("mug.json")), MugRefundReceipt));
+    if (GetParam().queueBoth) {
+        m_sandbox.setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Drop);
+        for (const QString &order : {rrn, other}) {
+            const Outcome cancel =
+                run(common() + QStringList{QStringLiteral("--receipt"),
+                                           path(QStringLiteral("sale.json")),
+                                           QStringLiteral("cancel"), QStringLiteral("--rrn"), order,
+                                           QStringLiteral("--amount"), QStringLiteral("200000")});
+            ASSERT_EQ(cancel.exitCode, 0) << cancel.err.toStdString();
+        }
+        m_sandbox.clearFaults();
+    }
+    m_sandbox.clearRequests();
+    // The service carries the refund out at once and answers two seconds later.
+    m_sandbox.setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Delay, 2000);
+
+    QStringList arguments = common();
+    for (const QString &argument : GetParam().arguments)
+        arguments << QString(argument)
+                         .replace(QStringLiteral("@RRN@"), rrn)
+                         .replace(QStringLiteral("@DIR@"), m_dir.path());
+    QProcess till;
+    till.setWorkingDirectory(m_dir.path());
+    till.start(QStringLiteral(VELMOR_TILL_PATH), arguments);
+    ASSERT_TRUE(till.waitForStarted(10000));
+    const QString refundPath = QStringLiteral("/%1/refund").arg(rrn);
+    ASSERT_TRUE(waitForRequestTo(refundPath)) << till.readAllStandardError().toStdString();
+    ASSERT_EQ(::kill(pid_t(till.processId()), GetParam().first), 0);
+    ASSERT_EQ(::kill(pid_t(till.processId()), GetParam().second), 0);
+
+    ASSERT_TRUE(till.waitForFinished(30000));
+    const QString out = QString::fromUtf8(till.readAllStandardOutput());
+    const QString err = QString::fromUtf8(till.readAllStandardError());
+    EXPECT_EQ(till.exitStatus(), QProcess::NormalExit) << err.toStdString();
+    EXPECT_EQ(till.exitCode(), GetParam().exitCode) << err.toStdString();
+    EXPECT_THAT(err.toStdString(), HasSubstr(GetParam().notice));
+
+    // The one exchange's answer is out, and the service refunded exactly once.
+    const QStringList lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1) << out.toStdString() << err.toStdString();
+    const QJsonObject answer = parseLine(lines.first());
+    if (GetParam().queueBoth) {
+        EXPECT_EQ(answer.value(QStringLiteral("orderId")).toString(), rrn);
+        EXPECT_TRUE(answer.value(QStringLiteral("finished")).toBool());
+    } else {
+        EXPECT_EQ(answer.value(QStringLiteral("status")).toInt(-1), 0);
+    }
+    EXPECT_EQ(requestsTo(refundPath), 1);
+    EXPECT_EQ(m_sandbox.order(rrn).value(QStringLiteral("refund")).toArray().size(), 1);
+
+    // Nothing was sent about the other order, and its message waits for the next replay.
+    EXPECT_EQ(requestsTo(QStringLiteral("/%1/info").arg(other)), 0);
+    EXPECT_TRUE(m_sandbox.order(other).value(QStringLiteral("refund")).toArray().isEmpty());
+    DBQueueBroker queue(path(QStringLiteral("queue.sqlite")));
+    const QList<QueuedMessage> pending = queue.pendingMessages();
+    if (GetParam().queueBoth) {
+        ASSERT_EQ(pending.size(), 1);
+        EXPECT_EQ(pending.first().message.value(QStringLiteral("orderId")).toString(), other);
+        EXPECT_EQ(pending.first().attempts, 0);
+    } else {
+        EXPECT_TRUE(pending.isEmpty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Operations, TillHeldSignal,
+    testing::Values(
+        HeldSignalCase{"Refund",
+                       {QStringLiteral("--receipt"), QStringLiteral("@DIR@/mug.json"),
+                        QStringLiteral("refund"), QStringLiteral("--rrn"), QStringLiteral("@RRN@"),
+                        QStringLiteral("--amount"), QStringLiteral("50000")},
+                       false,
+                       SIGTERM,
+                       SIGTERM,
+                       0,
+                       "till: SIGTERM came during the refund"},
+        HeldSignalCase{"Cancel",
+                       {QStringLiteral("--receipt"), QStringLiteral("@DIR@/sale.json"),
+                        QStringLiteral("cancel"), QStringLiteral("--rrn"), QStringLiteral("@RRN@"),
+                        QStringLiteral("--amount"), QStringLiteral("200000")},
+                       false,
+                       SIGHUP,
+                       SIGINT,
+                       0,
+                       // Either may be taken first.
+                       " came during the cancellation, which was finished and its answer "
+                       "printed"},
+        HeldSignalCase{"Replay",
+                       {QStringLiteral("replay")},
+                       true,
+                       SIGTERM,
+                       SIGTERM,
+                       1,
+                       "till: replay stopped on SIGTERM"}),
+    [](const testing::TestParamInfo<HeldSignalCase> &caseInfo) { return caseInfo.param.name; });
 
 TEST_F(TillTest, PartialRefundThenQueuedCancellationThenReplay)
 {
@@ -897,7 +1039,13 @@ TEST_F(TillTest, TwoReplaysAtOnceSendEachMessageOnce)
     ASSERT_TRUE(first.waitForStarted(10000));
     ASSERT_TRUE(m_sandbox.waitForRequests(1, 30000));
 
-    const Outcome second = run(common() + QStringList{QStringLiteral("replay")});
+    // The second till names the queue through a symbolic link: still the same queue.
+    ASSERT_TRUE(
+        QFile::link(path(QStringLiteral("queue.sqlite")), path(QStringLiteral("link.sqlite"))));
+    QStringList throughLink = common();
+    throughLink[throughLink.indexOf(path(QStringLiteral("queue.sqlite")))] =
+        path(QStringLiteral("link.sqlite"));
+    const Outcome second = run(throughLink + QStringList{QStringLiteral("replay")});
     EXPECT_EQ(second.exitCode, 1);
     EXPECT_THAT(second.out.toStdString(), IsEmpty());
     EXPECT_THAT(second.err.toStdString(), HasSubstr("is being replayed by another till"));

@@ -70,11 +70,19 @@ PaymentProcessingAnswer Cashier::cancel(const QString &rrn, int amount)
 }
 
 QVector<Cashier::ReplayResult>
-Cashier::replay(DBQueueBroker *queue, const std::function<void(const ReplayResult &)> &each)
+Cashier::replay(DBQueueBroker *queue, const std::function<void(const ReplayResult &)> &each,
+                const std::function<bool()> &stop, int *notOffered)
 {
     QVector<ReplayResult> results;
     const QList<QueuedMessage> messages = queue->pendingMessages();
+    if (notOffered)
+        *notOffered = 0;
     for (const QueuedMessage &message : messages) {
+        if (stop && stop()) {
+            if (notOffered)
+                *notOffered = messages.size() - results.size();
+            break;
+        }
         ReplayResult result;
         result.id = message.id;
         result.orderId = message.message.value(QStringLiteral("orderId")).toString();

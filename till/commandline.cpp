@@ -63,13 +63,15 @@ const QVector<CommandLine::Command> &CommandLine::commands()
          QStringLiteral("refund a paid sale with a refund receipt"),
          QStringLiteral("Sends a refund receipt (request type 3) for the sale with reference ID "
                         "through the\nplug-in's payment. The positions returned come from "
-                        "--receipt (their \"bquant\")."),
+                        "--receipt (their \"bquant\").\nCtrl-C, SIGTERM or SIGHUP do not cut "
+                        "the refund short: the till ends once its answer\nis printed."),
          {RrnOption, AmountOption}},
         {QStringLiteral("cancel"),
          QStringLiteral("cancel a payment inside its sale receipt"),
          QStringLiteral("Cancels the sale with reference ID (request type 1) through the "
                         "plug-in's cancel. When\nthe service does not answer, the cancellation "
-                        "is queued and finished by \"replay\"."),
+                        "is queued and finished by \"replay\". Ctrl-C, SIGTERM or SIGHUP do "
+                        "not cut it short:\nthe till ends once its answer is printed."),
          {RrnOption, AmountOption}},
         {QStringLiteral("queue"),
          QStringLiteral("list the messages waiting in the queue"),
@@ -85,7 +87,9 @@ const QVector<CommandLine::Command> &CommandLine::commands()
                         "\"finished\": true|false} per message. Exit status 0 when\nevery "
                         "message finished, 1 otherwise. One replay of a queue runs at a time "
                         "(it holds\nQUEUE.lock): a second one sends nothing, says so and exits "
-                        "with 1."),
+                        "with 1. Ctrl-C, SIGTERM or\nSIGHUP let the message in flight finish "
+                        "and print its line, then stop the replay:\nthe messages not offered "
+                        "stay in the queue, and the exit status is 1."),
          {}},
         {QStringLiteral("check"),
          QStringLiteral("find what is wrong with the till's set-up"),

@@ -73,9 +73,9 @@ int Till::runCommand(const QStringList &arguments)
     if (command == QLatin1String("sale"))
         return runSale(host);
     if (command == QLatin1String("refund"))
-        return runOnSale(host, &Cashier::refund);
+        return runOnSale(host, &Cashier::refund, "refund");
     if (command == QLatin1String("cancel"))
-        return runOnSale(host, &Cashier::cancel);
+        return runOnSale(host, &Cashier::cancel, "cancellation");
     if (command == QLatin1String("replay"))
         return runReplay(host);
     return unusable(QStringLiteral("command '%1' is not implemented").arg(command));
@@ -253,11 +253,20 @@ int Till::runSale(HostEnvironment &host)
     return deliverAnswer(cashier.sale(options), host);
 }
 
-int Till::runOnSale(HostEnvironment &host, SaleOperation operation)
+int Till::runOnSale(HostEnvironment &host, SaleOperation operation, const char *what)
 {
+    // A refund the service made must reach the cashier's screen: a till ended in between
+    // leaves no answer, the cashier refunds again, and the buyer gets the money twice.
+    const SignalHold hold;
     Cashier cashier(host.processing(), &host.progress());
-    return deliverAnswer((cashier.*operation)(m_commandLine.value(QStringLiteral("rrn")), amount()),
-                         host);
+    const int status = deliverAnswer(
+        (cashier.*operation)(m_commandLine.value(QStringLiteral("rrn")), amount()), host);
+    if (hold.wasSignalled())
+        StandardStreams::printError(
+            QStringLiteral("till: %1 came during the %2, which was "
+                           "finished and its answer printed; stopping")
+                .arg(QLatin1String(SignalHold::name(hold.signal())), QLatin1String(what)));
+    return status;
 }
 
 int Till::runQueue(HostEnvironment &host)
@@ -300,13 +309,34 @@ int Till::runReplay(HostEnvironment &host)
     case ReplayLock::Failed:
         return unusable(lock.errorString());
     }
+    // Each message is a cancellation or a refund: the one in flight is finished and its line
+    // printed, and a stop signal only keeps the rest from being offered.
+    const SignalHold hold;
     Cashier cashier(host.processing(), &host.progress());
     bool allDone = true;
-    cashier.replay(host.queue(), [this, &host, &allDone](const Cashier::ReplayResult &result) {
-        deliver(Cashier::replayLine(result), &host);
-        allDone = allDone && result.finished && result.recorded;
-    });
-    return allDone ? Done : Refused;
+    int notOffered = 0;
+    cashier.replay(
+        host.queue(),
+        [this, &host, &allDone](const Cashier::ReplayResult &result) {
+            deliver(Cashier::replayLine(result), &host);
+            allDone = allDone && result.finished && result.recorded;
+        },
+        [&hold] { return hold.wasSignalled(); }, &notOffered);
+    if (hold.wasSignalled()) {
+        const QString signal = QLatin1String(SignalHold::name(hold.signal()));
+        if (notOffered > 0)
+            StandardStreams::printError(
+                QStringLiteral("till: replay stopped on %1: %2 queued message(s) not "
+                               "offered, they stay in the queue for the next replay")
+                    .arg(signal)
+                    .arg(notOffered));
+        else
+            StandardStreams::printError(
+                QStringLiteral("till: %1 came during the replay's last message, which was "
+                               "finished and its line printed; stopping")
+                    .arg(signal));
+    }
+    return allDone && notOffered == 0 ? Done : Refused;
 }
 
 int Till::runDemo()

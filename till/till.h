@@ -54,7 +54,8 @@ private:
     QString pluginFile() const;
 
     int runSale(HostEnvironment &host);
-    int runOnSale(HostEnvironment &host, SaleOperation operation);
+    // `what` names the operation in the till's own lines: "refund", "cancellation".
+    int runOnSale(HostEnvironment &host, SaleOperation operation, const char *what);
     int runQueue(HostEnvironment &host);
     int runReplay(HostEnvironment &host);
     int runDemo();
