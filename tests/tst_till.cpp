@@ -286,6 +286,22 @@ INSTANTIATE_TEST_SUITE_P(
             "AmountBeyondAnyInteger",
             saleWith({QStringLiteral("--amount"), QStringLiteral("99999999999999999999999")}),
             "too large"},
+        UnusableCase{"StatusWithoutRrn",
+                     {QStringLiteral("--config"), QStringLiteral("@DIR@/velmor.ini"),
+                      QStringLiteral("status")},
+                     "status needs --rrn"},
+        UnusableCase{"StatusWithEmptyRrn",
+                     {QStringLiteral("--config"), QStringLiteral("@DIR@/velmor.ini"),
+                      QStringLiteral("status"), QStringLiteral("--rrn=")},
+                     "--rrn must not be empty"},
+        UnusableCase{"StatusWithBlankRrn",
+                     {QStringLiteral("--config"), QStringLiteral("@DIR@/velmor.ini"),
+                      QStringLiteral("status"), QStringLiteral("--rrn"), QStringLiteral("  ")},
+                     "--rrn must not be empty"},
+        UnusableCase{"StatusWithAnUnusableConfig",
+                     {QStringLiteral("--config"), QStringLiteral("@DIR@/nosection.ini"),
+                      QStringLiteral("status"), QStringLiteral("--rrn"), QStringLiteral("X")},
+                     "config @DIR@/nosection.ini: holds no [section]"},
         UnusableCase{"RefundAmountIsChecked",
                      {QStringLiteral("refund"), QStringLiteral("--rrn"), QStringLiteral("X"),
                       QStringLiteral("--amount"), QStringLiteral("0")},
@@ -521,7 +537,8 @@ TEST_P(TillHelp, ShowsTheCommandsUsage)
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, TillHelp,
-                         testing::Values("sale", "refund", "cancel", "queue", "replay", "demo"));
+                         testing::Values("sale", "refund", "cancel", "status", "queue", "replay",
+                                         "demo"));
 
 TEST_F(TillTest, OverviewListsEveryCommand)
 {
@@ -926,6 +943,153 @@ INSTANTIATE_TEST_SUITE_P(
                        1,
                        "till: replay stopped on SIGTERM"}),
     [](const testing::TestParamInfo<HeldSignalCase> &caseInfo) { return caseInfo.param.name; });
+
+// ---- An order looked up at the service ----
+
+struct StatusCase
+{
+    const char *name;
+    // The order asked about; empty: a sale paid and partly refunded beforehand.
+    QString rrn;
+    Sandbox::Fault infoFault;
+    bool serviceDown;
+    int exitCode;
+    QJsonObject expected;    // members the line must hold besides "rrn"
+    const char *encodedPath; // the request's path ending; null: the sale's "/ID/info"
+};
+
+void PrintTo(const StatusCase &testCase, std::ostream *os)
+{
+    *os << testCase.name;
+}
+
+class TillStatus : public TillTest, public testing::WithParamInterface<StatusCase>
+{
+};
+
+TEST_P(TillStatus, PrintsTheOrdersStateInOneLine)
+{
+    QString rrn = GetParam().rrn;
+    if (rrn.isEmpty()) {
+        rrn = completedSale(Sandbox::CodePaid);
+        ASSERT_FALSE(rrn.isEmpty());
+        ASSERT_TRUE(writeFile(path(QStringLiteral("mug.json")), MugRefundReceipt));
+        const Outcome refund = run(
+            common() + QStringList{QStringLiteral("--receipt"), path(QStringLiteral("mug.json")),
+                                   QStringLiteral("refund"), QStringLiteral("--rrn"), rrn,
+                                   QStringLiteral("--amount"), QStringLiteral("50000")});
+        ASSERT_EQ(refund.exitCode, 0) << refund.err.toStdString();
+    }
+    m_sandbox.clearRequests();
+    m_sandbox.setFault(Sandbox::Endpoint::Info, GetParam().infoFault);
+    if (GetParam().serviceDown)
+        m_sandbox.stop();
+
+    // A queue of its own, to see that the look-up makes none.
+    const QString queueFile = path(QStringLiteral("status-queue.sqlite"));
+    const Outcome outcome = run({QStringLiteral("--config"), path(QStringLiteral("velmor.ini")),
+                                 QStringLiteral("--queue"), queueFile, QStringLiteral("--log"),
+                                 path(QStringLiteral("till.log")), QStringLiteral("status"),
+                                 QStringLiteral("--rrn"), rrn},
+                                30000);
+    ASSERT_TRUE(outcome.finished);
+    EXPECT_TRUE(outcome.normalExit);
+    EXPECT_EQ(outcome.exitCode, GetParam().exitCode) << outcome.err.toStdString();
+    const QStringList lines = outcome.outLines();
+    ASSERT_EQ(lines.size(), 1) << outcome.out.toStdString() << outcome.err.toStdString();
+    EXPECT_TRUE(lines.first().startsWith(QLatin1String("{\"rrn\": ")))
+        << lines.first().toStdString();
+    const QJsonObject line = parseLine(lines.first());
+    EXPECT_EQ(line.value(QStringLiteral("rrn")).toString(), rrn);
+    for (auto it = GetParam().expected.begin(); it != GetParam().expected.end(); ++it)
+        EXPECT_EQ(line.value(it.key()), it.value()) << it.key().toStdString();
+    EXPECT_EQ(line.contains(QStringLiteral("error")), GetParam().exitCode != 0);
+    EXPECT_FALSE(line.contains(QStringLiteral("error")) &&
+                 line.value(QStringLiteral("message")).toString().isEmpty());
+
+    // One status request and nothing else, carrying the plug-in's own headers; no queue made.
+    EXPECT_FALSE(QFile::exists(queueFile));
+    if (GetParam().serviceDown)
+        return;
+    const QList<Sandbox::RecordedRequest> requests = m_sandbox.requests();
+    ASSERT_EQ(requests.size(), 1);
+    const Sandbox::RecordedRequest &request = requests.first();
+    EXPECT_EQ(request.method, QStringLiteral("GET"));
+    const QString ending = GetParam().encodedPath ? QString::fromLatin1(GetParam().encodedPath)
+                                                  : QStringLiteral("/%1/info").arg(rrn);
+    EXPECT_TRUE(request.path.endsWith(ending)) << request.path.toStdString();
+    const Sandbox::Options defaults;
+    EXPECT_EQ(request.headers.value(QStringLiteral("authorization")),
+              QStringLiteral("Basic ") +
+                  QString::fromLatin1(QStringLiteral("%1:%2")
+                                          .arg(defaults.login, defaults.password)
+                                          .toUtf8()
+                                          .toBase64()));
+    EXPECT_EQ(request.headers.value(QStringLiteral("x-correlation-id")), rrn);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Orders, TillStatus,
+    testing::Values(
+        StatusCase{"CompletedWithAPartialRefund",
+                   QString(),
+                   Sandbox::Fault::None,
+                   false,
+                   0,
+                   {{QStringLiteral("status"), QStringLiteral("completed")},
+                    {QStringLiteral("amount"), 2000.0},
+                    {QStringLiteral("refunded"), 500.0}},
+                   nullptr},
+        // An id with characters a path must not carry as they are.
+        StatusCase{"UnknownOrder",
+                   QStringLiteral("NO/SUCH ORDER?"),
+                   Sandbox::Fault::None,
+                   false,
+                   1,
+                   {{QStringLiteral("error"), QStringLiteral("order_not_found")},
+                    {QStringLiteral("message"), QStringLiteral("Заказ не найден")},
+                    {QStringLiteral("httpCode"), 404}},
+                   "/NO%2FSUCH%20ORDER%3F/info"},
+        StatusCase{"ServiceDown",
+                   QStringLiteral("ORDER-1"),
+                   Sandbox::Fault::None,
+                   true,
+                   1,
+                   {{QStringLiteral("error"), QStringLiteral("no answer from the service")},
+                    {QStringLiteral("httpCode"), 0}},
+                   nullptr},
+        StatusCase{"ServiceError",
+                   QString(),
+                   Sandbox::Fault::ErrorObject,
+                   false,
+                   1,
+                   {{QStringLiteral("error"), QStringLiteral("service_error")},
+                    {QStringLiteral("httpCode"), 400}},
+                   nullptr},
+        StatusCase{"GatewayPage",
+                   QString(),
+                   Sandbox::Fault::Html502,
+                   false,
+                   1,
+                   {{QStringLiteral("error"), QStringLiteral("no usable answer from the service")},
+                    {QStringLiteral("httpCode"), 502}},
+                   nullptr},
+        StatusCase{"AnswerAboutAnotherOrder",
+                   QString(),
+                   Sandbox::Fault::OtherOrder,
+                   false,
+                   1,
+                   {{QStringLiteral("error"), QStringLiteral("no usable answer from the service")}},
+                   nullptr},
+        StatusCase{"EmptyObject",
+                   QString(),
+                   Sandbox::Fault::Empty200,
+                   false,
+                   1,
+                   {{QStringLiteral("error"), QStringLiteral("no usable answer from the service")},
+                    {QStringLiteral("httpCode"), 200}},
+                   nullptr}),
+    [](const testing::TestParamInfo<StatusCase> &caseInfo) { return caseInfo.param.name; });
 
 TEST_F(TillTest, PartialRefundThenQueuedCancellationThenReplay)
 {

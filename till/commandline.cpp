@@ -73,6 +73,21 @@ const QVector<CommandLine::Command> &CommandLine::commands()
                         "is queued and finished by \"replay\". Ctrl-C, SIGTERM or SIGHUP do "
                         "not cut it short:\nthe till ends once its answer is printed."),
          {RrnOption, AmountOption}},
+        {QStringLiteral("status"),
+         QStringLiteral("ask the service about a sale's order"),
+         QStringLiteral(
+             "Asks the service once about the order with reference ID (its status request, "
+             "with the\nplug-in's address, credentials and transport settings) and prints "
+             "one line:\n{\"rrn\": \"...\", \"status\": \"...\", \"amount\": N, "
+             "\"refunded\": N}, in roubles, \"refunded\" the sum of\nthe order's refunds. "
+             "Changes nothing: look an order up before repeating a refund or a\n"
+             "cancellation. When the service answers with an error or gives no usable "
+             "answer:\n{\"rrn\": \"...\", \"error\": \"...\", \"message\": \"...\", "
+             "\"httpCode\": N}, \"error\" being the\nservice's error code or saying that no "
+             "usable answer came. Exit status 0 when the service\nanswered about the order, "
+             "1 otherwise, 2 for unusable arguments (nothing is sent then).\nIt needs no "
+             "receipt and opens no queue."),
+         {RrnOption}},
         {QStringLiteral("queue"),
          QStringLiteral("list the messages waiting in the queue"),
          QStringLiteral("Prints each pending queue message as one JSON object per line, oldest "

@@ -65,6 +65,25 @@ bool HostEnvironment::setUpLogging(const QString &fileName)
 bool HostEnvironment::setUpServices(const QString &configFile, const QString &queueFile,
                                     bool listOnly)
 {
+    if (!setUpConfig(configFile))
+        return false;
+
+    m_session = std::make_unique<Session>();
+    m_session->setProgressView(&m_progress);
+    Singleton<Session>::instance = m_session.get();
+
+    m_queue = std::make_unique<DBQueueBroker>(queueFile, listOnly && QFileInfo::exists(queueFile)
+                                                             ? DBQueueBroker::OpenMode::ReadOnly
+                                                             : DBQueueBroker::OpenMode::ReadWrite);
+    Singleton<DBQueueBroker>::instance = m_queue.get();
+    if (!m_queue->isOpen())
+        return fail(QStringLiteral("queue %1: cannot be opened: %2")
+                        .arg(queueFile, m_queue->errorString()));
+    return true;
+}
+
+bool HostEnvironment::setUpConfig(const QString &configFile)
+{
     m_config = std::make_unique<TillConfig>(configFile);
     if (!configFile.isEmpty()) {
         // Config::loadFile skips what it cannot read without a word; a file the cashier
@@ -93,18 +112,6 @@ bool HostEnvironment::setUpServices(const QString &configFile, const QString &qu
         m_config->loadFile(configFile, QString());
     }
     Singleton<Config>::instance = m_config.get();
-
-    m_session = std::make_unique<Session>();
-    m_session->setProgressView(&m_progress);
-    Singleton<Session>::instance = m_session.get();
-
-    m_queue = std::make_unique<DBQueueBroker>(queueFile, listOnly && QFileInfo::exists(queueFile)
-                                                             ? DBQueueBroker::OpenMode::ReadOnly
-                                                             : DBQueueBroker::OpenMode::ReadWrite);
-    Singleton<DBQueueBroker>::instance = m_queue.get();
-    if (!m_queue->isOpen())
-        return fail(
-            QStringLiteral("queue %1: cannot be opened: %2").arg(queueFile, m_queue->errorString()));
     return true;
 }
 

@@ -36,7 +36,10 @@ public:
     // progress display.
     bool setUpLogging(const QString &fileName);
     // Creates Config (with `configFile` loaded when not empty, and then the only file loaded:
-    // see TillConfig), Session and the queue. With
+    // see TillConfig) and publishes it; what a command needs that talks to the service without
+    // the plug-in.
+    bool setUpConfig(const QString &configFile);
+    // setUpConfig(), then Session and the queue. With
     // `listOnly`, an existing queue file is opened read-only, so that it can be listed on a
     // read-only file or directory; a missing one is created as usual.
     bool setUpServices(const QString &configFile, const QString &queueFile, bool listOnly = false);
@@ -46,6 +49,7 @@ public:
     void setDocument(const QSharedPointer<AbstractDocument> &document);
 
     BasicPaymentProcessing *processing() const { return m_processing; }
+    const Config *config() const { return m_config.get(); }
     DBQueueBroker *queue() const { return m_queue.get(); }
     ConsoleProgress &progress() { return m_progress; }
     QString errorString() const { return m_error; }

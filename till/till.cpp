@@ -10,6 +10,7 @@
 #include "setupcheck.h"
 #include "signalhold.h"
 #include "standardstreams.h"
+#include "statusquery.h"
 #include <dbqueuebroker.h>
 #include <log4qt/logger.h>
 #include <log4qt/logmanager.h>
@@ -63,6 +64,8 @@ int Till::runCommand(const QStringList &arguments)
         return runCheck();
 
     HostEnvironment host;
+    if (command == QLatin1String("status"))
+        return runStatus(host);
     if (command == QLatin1String("queue")) {
         if (!prepare(host, false, true))
             return Unusable;
@@ -267,6 +270,22 @@ int Till::runOnSale(HostEnvironment &host, SaleOperation operation, const char *
                            "finished and its answer printed; stopping")
                 .arg(QLatin1String(SignalHold::name(hold.signal())), QLatin1String(what)));
     return status;
+}
+
+int Till::runStatus(HostEnvironment &host)
+{
+    // Only the configuration and the log: a look-up needs no receipt, no queue and no plug-in,
+    // and creates none of their files.
+    const QString error = argumentError();
+    if (!error.isEmpty())
+        return unusable(error);
+    if (!host.setUpLogging(m_commandLine.value(QStringLiteral("log"))) ||
+        !host.setUpConfig(m_commandLine.value(QStringLiteral("config"))))
+        return unusable(host.errorString());
+    StatusQuery query(*host.config());
+    const bool answered = query.run(m_commandLine.value(QStringLiteral("rrn")));
+    deliver(query.line(), &host);
+    return answered ? Done : Refused;
 }
 
 int Till::runQueue(HostEnvironment &host)

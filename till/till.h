@@ -56,6 +56,7 @@ private:
     int runSale(HostEnvironment &host);
     // `what` names the operation in the till's own lines: "refund", "cancellation".
     int runOnSale(HostEnvironment &host, SaleOperation operation, const char *what);
+    int runStatus(HostEnvironment &host);
     int runQueue(HostEnvironment &host);
     int runReplay(HostEnvironment &host);
     int runDemo();
