@@ -824,8 +824,9 @@ struct HeldSignalCase
     const char *name;
     // After the till's global options; "@RRN@" stands for the first sale's order.
     QStringList arguments;
-    // Cancellations of both sales queued beforehand (for the replay).
-    bool queueBoth;
+    // How many of the two sales' cancellations are queued beforehand, the first sale's first
+    // (for the replay).
+    int queued;
     int first;
     int second; // sent while the exchange is still under way
     int exitCode;
@@ -848,9 +849,9 @@ TEST_P(TillHeldSignal, EndsOnlyOnceTheExchangeInFlightIsAnswered)
     ASSERT_FALSE(rrn.isEmpty());
     ASSERT_FALSE(other.isEmpty());
     ASSERT_TRUE(writeFile(path(QStringLiteral("mug.json")), MugRefundReceipt));
-    if (GetParam().queueBoth) {
+    if (GetParam().queued > 0) {
         m_sandbox.setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Drop);
-        for (const QString &order : {rrn, other}) {
+        for (const QString &order : QStringList{rrn, other}.mid(0, GetParam().queued)) {
             const Outcome cancel =
                 run(common() + QStringList{QStringLiteral("--receipt"),
                                            path(QStringLiteral("sale.json")),
@@ -889,7 +890,7 @@ TEST_P(TillHeldSignal, EndsOnlyOnceTheExchangeInFlightIsAnswered)
     const QStringList lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 1) << out.toStdString() << err.toStdString();
     const QJsonObject answer = parseLine(lines.first());
-    if (GetParam().queueBoth) {
+    if (GetParam().queued > 0) {
         EXPECT_EQ(answer.value(QStringLiteral("orderId")).toString(), rrn);
         EXPECT_TRUE(answer.value(QStringLiteral("finished")).toBool());
     } else {
@@ -898,12 +899,13 @@ TEST_P(TillHeldSignal, EndsOnlyOnceTheExchangeInFlightIsAnswered)
     EXPECT_EQ(requestsTo(refundPath), 1);
     EXPECT_EQ(m_sandbox.order(rrn).value(QStringLiteral("refund")).toArray().size(), 1);
 
-    // Nothing was sent about the other order, and its message waits for the next replay.
+    // Nothing was sent about the other order; its message, if queued, waits for the next
+    // replay.
     EXPECT_EQ(requestsTo(QStringLiteral("/%1/info").arg(other)), 0);
     EXPECT_TRUE(m_sandbox.order(other).value(QStringLiteral("refund")).toArray().isEmpty());
     DBQueueBroker queue(path(QStringLiteral("queue.sqlite")));
     const QList<QueuedMessage> pending = queue.pendingMessages();
-    if (GetParam().queueBoth) {
+    if (GetParam().queued == 2) {
         ASSERT_EQ(pending.size(), 1);
         EXPECT_EQ(pending.first().message.value(QStringLiteral("orderId")).toString(), other);
         EXPECT_EQ(pending.first().attempts, 0);
@@ -919,7 +921,7 @@ INSTANTIATE_TEST_SUITE_P(
                        {QStringLiteral("--receipt"), QStringLiteral("@DIR@/mug.json"),
                         QStringLiteral("refund"), QStringLiteral("--rrn"), QStringLiteral("@RRN@"),
                         QStringLiteral("--amount"), QStringLiteral("50000")},
-                       false,
+                       0,
                        SIGTERM,
                        SIGTERM,
                        0,
@@ -928,7 +930,7 @@ INSTANTIATE_TEST_SUITE_P(
                        {QStringLiteral("--receipt"), QStringLiteral("@DIR@/sale.json"),
                         QStringLiteral("cancel"), QStringLiteral("--rrn"), QStringLiteral("@RRN@"),
                         QStringLiteral("--amount"), QStringLiteral("200000")},
-                       false,
+                       0,
                        SIGHUP,
                        SIGINT,
                        0,
@@ -937,11 +939,19 @@ INSTANTIATE_TEST_SUITE_P(
                        "printed"},
         HeldSignalCase{"Replay",
                        {QStringLiteral("replay")},
-                       true,
+                       2,
                        SIGTERM,
                        SIGTERM,
                        1,
-                       "till: replay stopped on SIGTERM"}),
+                       "till: replay stopped on SIGTERM: 1 queued message(s) not offered"},
+        // Nothing is left unoffered: the replay did all it had to.
+        HeldSignalCase{"ReplayOfTheLastMessage",
+                       {QStringLiteral("replay")},
+                       1,
+                       SIGINT,
+                       SIGINT,
+                       0,
+                       "till: SIGINT came during the replay's last message"}),
     [](const testing::TestParamInfo<HeldSignalCase> &caseInfo) { return caseInfo.param.name; });
 
 // ---- An order looked up at the service ----
