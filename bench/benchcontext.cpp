@@ -148,7 +148,7 @@ BasicPaymentProcessing *BenchContext::plugin()
     m_loader.reset(new QPluginLoader(QStringLiteral(VELMOR_PLUGIN_PATH)));
     if (!m_loader->load())
         return nullptr;
-    // The library sets the factory's default as it loads; the hooked transport goes in after.
+    // The processing object takes its transport from the factory when it is created.
     MockFactory<RestClient>::creator = [] {
         return QSharedPointer<RestClient>(new HookedTransport);
     };

@@ -6,19 +6,10 @@
 #include <interface.h>
 #include <log4qt/logger.h>
 #include <log4qt/logmanager.h>
-#include <mockfactory.h>
-#include <restclient.h>
 
 #include <QJsonObject>
 
 namespace {
-
-// The transport factory gets its default as soon as the library is loaded; a test may
-// replace it afterwards, before the processing object is created.
-const bool transportFactoryReady = [] {
-    MockFactory<RestClient>::creator = [] { return MockFactory<RestClient>::defaultCreator(); };
-    return true;
-}();
 
 QString roubles(int kopecks)
 {
@@ -32,7 +23,6 @@ Velmor::Velmor() : Velmor(QSharedPointer<velmor::Interface>(new velmor::Interfac
 Velmor::Velmor(const QSharedPointer<velmor::Interface> &client)
     : interface(client), logger(Log4Qt::LogManager::logger(QStringLiteral("velmor"), QString()))
 {
-    Q_UNUSED(transportFactoryReady)
     setUp();
 }
 
@@ -40,7 +30,10 @@ Velmor::~Velmor() = default;
 
 void Velmor::setUp()
 {
-    setOption(EPaymentProcessingOption::Option(0x4010), true);
+    // One call for both legacy bits, as the host reads them from one word.
+    const EPaymentProcessingOption::Options legacy =
+        EPaymentProcessingOption::Flag0x10 | EPaymentProcessingOption::Flag0x4000;
+    setOption(EPaymentProcessingOption::Option(quint32(legacy)), true);
     setOption(processing::Option(0), true);
     paymentTypes = {PaymentProcessingRequest::Payment, PaymentProcessingRequest::Refund};
     cancelTypes = {PaymentProcessingRequest::Payment};

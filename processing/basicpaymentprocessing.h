@@ -4,7 +4,6 @@
 
 #include <QFlags>
 #include <QObject>
-#include <QSet>
 #include <ctime>
 #include <set>
 

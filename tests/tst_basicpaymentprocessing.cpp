@@ -99,14 +99,6 @@ TEST(BasicPaymentProcessingTest, StatusWaitFollowsAnOverriddenQrWait)
     EXPECT_EQ(processing.getWaitPaymentStatusDuration(), 90);
 }
 
-TEST(BasicPaymentProcessingTest, ScanMaskIsANewStringEachTime)
-{
-    const Probe processing;
-    QString first = processing.getDialogScanMask();
-    first.append(QStringLiteral("changed"));
-    EXPECT_EQ(processing.getDialogScanMask(), QStringLiteral(".*"));
-}
-
 TEST(BasicPaymentProcessingTest, MakeResultSetsOnlyTheMessage)
 {
     const tr::Tr message(QStringLiteral("key"), QStringLiteral("Текст"));

@@ -15,6 +15,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <curl/curl.h>
+
 #include <memory>
 
 using velmor::RequestResult;
@@ -212,6 +214,7 @@ struct DecodeCase
     const char *messageKey;
     const char *messageText;
     int orderStatus;
+    velmor::Delivery delivery;
 };
 
 class DecodeTest : public InterfaceTest, public testing::WithParamInterface<DecodeCase>
@@ -237,6 +240,7 @@ TEST_P(DecodeTest, AnswerDecodesToItsResult)
     EXPECT_EQ(result.message.key(), QString::fromUtf8(c.messageKey));
     EXPECT_EQ(result.message.ru(), QString::fromUtf8(c.messageText));
     EXPECT_EQ(result.orderStatus, c.orderStatus);
+    EXPECT_EQ(result.delivery, c.delivery);
     EXPECT_EQ(result.httpCode, c.httpCode);
     EXPECT_EQ(result.id, QStringLiteral("current"));
     EXPECT_EQ(logContains(QStringLiteral("Сервер вернул сообщение об ошибке")),
@@ -249,41 +253,58 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"ErrorWith200", 200, 0,
                    R"({"error":{"code":"exceeding_refunded_amount","text":"Превышение"}})", false,
                    false, "exceeding_refunded_amount", "velmorExceedingRefundedAmount",
-                   "Превышение", 0},
+                   "Превышение", 0, velmor::Delivery::ServiceError},
         DecodeCase{"ErrorWith400", 400, 0, R"({"error":{"code":"order_not_found","text":"Нет"}})",
-                   false, false, "order_not_found", "velmorOrderNotFound", "Нет", 0},
+                   false, false, "order_not_found", "velmorOrderNotFound", "Нет", 0,
+                   velmor::Delivery::ServiceError},
         DecodeCase{"NumericCode", 400, 0, R"({"error":{"code":17,"text":"Текст"}})", false, false,
-                   "", "velmor", "Текст", 0},
-        DecodeCase{"Empty500", 500, 0, "", false, true, "", "", "Ошибка связи с сервером", 0},
+                   "", "velmor", "Текст", 0, velmor::Delivery::ServiceError},
+        DecodeCase{"Empty500", 500, 0, "", false, true, "", "velmorNoUsefulAnswer",
+                   "Ошибка связи с сервером", 0, velmor::Delivery::NoUse},
         // Only a 200 answer or a service error says anything; a body makes no difference.
-        DecodeCase{"BodyWith404", 404, 0, R"({"detail":"x"})", false, true, "", "",
-                   "Ошибка связи с сервером", 0},
+        DecodeCase{"BodyWith404", 404, 0, R"({"detail":"x"})", false, true, "",
+                   "velmorNoUsefulAnswer", "Ошибка связи с сервером", 0, velmor::Delivery::NoUse},
         DecodeCase{"CompletedWith500", 500, 0, R"({"order":{"id":"other","status":"completed"}})",
-                   false, true, "", "", "Ошибка связи с сервером", 0},
+                   false, true, "", "velmorNoUsefulAnswer", "Ошибка связи с сервером", 0,
+                   velmor::Delivery::NoUse},
         DecodeCase{"CompletedForAnotherOrder", 200, 0,
-                   R"({"order":{"id":"another","status":"completed"}})", false, true, "", "",
-                   "Ошибка связи с сервером", 0},
+                   R"({"order":{"id":"another","status":"completed"}})", false, true, "",
+                   "velmorNoUsefulAnswer", "Ошибка связи с сервером", 0, velmor::Delivery::NoUse},
         DecodeCase{"CompletedForThisOrder", 200, 0,
-                   R"({"order":{"id":"other","status":"completed"}})", true, false, "", "", "", 7},
-        DecodeCase{"TransportFailure", 0, 7, "", false, true, "", "restClientRefused", "Отказ", 0},
-        DecodeCase{"TransportFailureWithBody", 200, 18, R"({"order":{"status":"created"}})", false,
-                   true, "", "restClientRefused", "Отказ", 1},
-        DecodeCase{"TransportFailureWithError", 200, 18, R"({"error":{"code":"a_b","text":"T"}})",
-                   false, false, "a_b", "velmorAB", "T", 0},
+                   R"({"order":{"id":"other","status":"completed"}})", true, false, "", "", "", 7,
+                   velmor::Delivery::Answered},
+        DecodeCase{"TransportFailure", 0, CURLE_COULDNT_CONNECT, "", false, true, "",
+                   "restClientRefused", "Отказ", 0, velmor::Delivery::NeverSent},
+        DecodeCase{"TransportFailureWithBody", 200, CURLE_PARTIAL_FILE,
+                   R"({"order":{"status":"created"}})", false, true, "", "restClientRefused",
+                   "Отказ", 1, velmor::Delivery::LostAfterSending},
+        DecodeCase{"TransportFailureWithError", 200, CURLE_PARTIAL_FILE,
+                   R"({"error":{"code":"a_b","text":"T"}})", false, false, "a_b", "velmorAB", "T",
+                   0, velmor::Delivery::ServiceError},
         DecodeCase{"UpperCaseStatus", 200, 0, R"({"order":{"status":"APPROVED"}})", true, false, "",
-                   "", "", 4},
+                   "", "", 4, velmor::Delivery::Answered},
         DecodeCase{"Rejection", 200, 0, R"({"order":{"status":"rejected"}})", false, false, "",
-                   "velmorRejected", "Заявка отклонена", 3},
+                   "velmorRejected", "Заявка отклонена", 3, velmor::Delivery::Answered},
         DecodeCase{"RejectionOverError", 200, 0,
                    R"({"error":{"code":"x","text":"T"},"order":{"status":"rejected"}})", false,
-                   false, "x", "velmorRejected", "Заявка отклонена", 3},
+                   false, "x", "velmorRejected", "Заявка отклонена", 3,
+                   velmor::Delivery::ServiceError},
         DecodeCase{"NoStateFromAnError", 400, 0,
                    R"({"error":{"code":"x","text":"T"},"order":{"status":"rejected"}})", false,
-                   false, "x", "velmorX", "T", 0},
+                   false, "x", "velmorX", "T", 0, velmor::Delivery::ServiceError},
         DecodeCase{"TwoLs", 200, 0, R"({"order":{"status":"cancelled"}})", true, false, "", "", "",
-                   0},
+                   0, velmor::Delivery::Answered},
         DecodeCase{"Completed", 200, 0, R"({"order":{"status":"completed"}})", true, false, "", "",
-                   "", 7}),
+                   "", 7, velmor::Delivery::Answered},
+        // What says whether the service saw the request: a gateway's 202, an empty 200, a
+        // timeout and a failed handshake.
+        DecodeCase{"Accepted202", 202, 0, R"({"result":"accepted"})", false, true, "",
+                   "velmorNoUsefulAnswer", "Ошибка связи с сервером", 0, velmor::Delivery::NoUse},
+        DecodeCase{"Empty200", 200, 0, "", true, false, "", "", "", 0, velmor::Delivery::NoUse},
+        DecodeCase{"TimedOut", 0, CURLE_OPERATION_TIMEDOUT, "", false, true, "",
+                   "restClientRefused", "Отказ", 0, velmor::Delivery::TimedOut},
+        DecodeCase{"TlsHandshakeFailed", 0, CURLE_SSL_CONNECT_ERROR, "", false, true, "",
+                   "restClientRefused", "Отказ", 0, velmor::Delivery::NeverSent}),
     [](const testing::TestParamInfo<DecodeCase> &caseInfo) {
         return std::string(caseInfo.param.name);
     });
@@ -319,7 +340,7 @@ TEST_F(InterfaceTest, IdsAreFreshUuidsWithoutBraces)
 
 TEST_F(InterfaceTest, OnlyPostsReportTimeouts)
 {
-    transport->enqueueFailure(28, true);
+    transport->enqueueFailure(CURLE_OPERATION_TIMEDOUT, true);
     EXPECT_FALSE(client->sendGetRequest(QStringLiteral("/x/info")).timedOut);
     EXPECT_TRUE(client->sendPostRequest(QStringLiteral("/x/cancel"), {}).timedOut);
 }
@@ -446,8 +467,8 @@ class UnknownCreateTest : public InterfaceTest, public testing::WithParamInterfa
 TEST_P(UnknownCreateTest, IsFoundByPolling)
 {
     setReceipt(10);
-    transport->enqueueFailure(GetParam(), GetParam() == 28);
-    transport->enqueueFailure(7, false);
+    transport->enqueueFailure(GetParam(), GetParam() == CURLE_OPERATION_TIMEDOUT);
+    transport->enqueueFailure(CURLE_COULDNT_CONNECT, false);
     transport->enqueueJson(200, R"({"order":{"status":"rejected"}})");
     const RequestResult result = client->createOffline(PaymentProcessingRequest());
     EXPECT_EQ(result.orderStatus, velmor::Rejected);
@@ -461,7 +482,10 @@ TEST_P(UnknownCreateTest, IsFoundByPolling)
 }
 
 // Timed out, got nothing, cut short, reset while reading or sending, answer over the cap.
-INSTANTIATE_TEST_SUITE_P(Codes, UnknownCreateTest, testing::Values(28, 52, 18, 56, 55, 23));
+INSTANTIATE_TEST_SUITE_P(Codes, UnknownCreateTest,
+                         testing::Values(CURLE_OPERATION_TIMEDOUT, CURLE_GOT_NOTHING,
+                                         CURLE_PARTIAL_FILE, CURLE_RECV_ERROR, CURLE_SEND_ERROR,
+                                         CURLE_WRITE_ERROR));
 
 class RefusedCreateTest : public InterfaceTest, public testing::WithParamInterface<int>
 {
@@ -477,7 +501,10 @@ TEST_P(RefusedCreateTest, IsNotPolled)
 }
 
 // Refused, no such host, no route, handshake failed, bad URL.
-INSTANTIATE_TEST_SUITE_P(Codes, RefusedCreateTest, testing::Values(7, 6, 35, 60, 3));
+INSTANTIATE_TEST_SUITE_P(Codes, RefusedCreateTest,
+                         testing::Values(CURLE_COULDNT_CONNECT, CURLE_COULDNT_RESOLVE_HOST,
+                                         CURLE_SSL_CONNECT_ERROR, CURLE_PEER_FAILED_VERIFICATION,
+                                         CURLE_URL_MALFORMAT));
 
 TEST_F(InterfaceTest, SaleWithoutReceiptSendsNothing)
 {
@@ -597,7 +624,7 @@ TEST_F(InterfaceTest, UnansweredCancellationIsQueuedOnce)
     sale.setValutCode(643);
     client->request = sale;
     client->setCurrentId(QStringLiteral("o-2"));
-    transport->enqueueFailure(28, true);
+    transport->enqueueFailure(CURLE_OPERATION_TIMEDOUT, true);
 
     const RequestResult result = client->cancel(false);
     EXPECT_EQ(result.orderStatus, velmor::Canceled);
@@ -622,7 +649,7 @@ TEST_F(InterfaceTest, UnansweredCancellationIsQueuedOnce)
 
 TEST_F(InterfaceTest, ReplayedCancellationIsNeverQueuedAgain)
 {
-    transport->enqueueFailure(7, false);
+    transport->enqueueFailure(CURLE_COULDNT_CONNECT, false);
     const RequestResult result = client->cancel(true);
     EXPECT_FALSE(result.success);
     EXPECT_NE(result.orderStatus, velmor::Canceled);
@@ -635,7 +662,7 @@ TEST_F(InterfaceTest, CancellationThatCannotBeStoredIsNotReportedAsDone)
     delete Singleton<DBQueueBroker>::instance;
     Singleton<DBQueueBroker>::instance =
         new DBQueueBroker(tempDir.filePath(QStringLiteral("missing/dir/queue.sqlite")));
-    transport->enqueueFailure(7, false);
+    transport->enqueueFailure(CURLE_COULDNT_CONNECT, false);
     const RequestResult result = client->cancel(false);
     EXPECT_NE(result.orderStatus, velmor::Canceled);
     EXPECT_FALSE(result.success);
@@ -714,7 +741,7 @@ TEST_P(ExceedingTest, RefusalCountsAsDoneOnlyForAProvenFullRefund)
     if (GetParam().infoHttp)
         transport->enqueueJson(GetParam().infoHttp, GetParam().infoBody);
     else
-        transport->enqueueFailure(7, false);
+        transport->enqueueFailure(CURLE_COULDNT_CONNECT, false);
     PaymentProcessingRequest refund;
     refund.setRequestType(3);
     refund.setRrn(QStringLiteral("o"));
@@ -749,7 +776,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(InterfaceTest, UnansweredRefundIsQueuedWithTheBodyItSent)
 {
     addItem(1, 3, 30, 2);
-    transport->enqueueFailure(28, true);
+    transport->enqueueFailure(CURLE_OPERATION_TIMEDOUT, true);
     PaymentProcessingRequest refund;
     refund.setRequestType(3);
     refund.setRrn(QStringLiteral("o-9"));
@@ -790,7 +817,7 @@ TEST_F(InterfaceTest, QueuedCancellationWithoutReceiptKeepsAnEmptyItemList)
 {
     removeReceipt();
     client->setCurrentId(QStringLiteral("o-3"));
-    transport->enqueueFailure(7, false);
+    transport->enqueueFailure(CURLE_COULDNT_CONNECT, false);
     EXPECT_EQ(client->cancel(false).orderStatus, velmor::Canceled);
     const QList<QueuedMessage> queued = Singleton<DBQueueBroker>::instance->pendingMessages();
     ASSERT_EQ(queued.size(), 1);

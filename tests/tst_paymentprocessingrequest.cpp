@@ -99,16 +99,6 @@ TEST(PaymentProcessingRequestTest, SettersStoreWhatGettersGiveBack)
     EXPECT_EQ(request.getDocumentId(), QStringLiteral("doc-1"));
 }
 
-TEST(PaymentProcessingRequestTest, CopiesAreIndependent)
-{
-    PaymentProcessingRequest original = filledRequest();
-    const PaymentProcessingRequest copy = original;
-    original.setRrn(QStringLiteral("changed"));
-    original.setAdditionalData({});
-    EXPECT_EQ(copy.getRrn(), QStringLiteral("order-8f2c"));
-    EXPECT_EQ(copy.getAdditionalData().size(), 2);
-}
-
 TEST(PaymentProcessingRequestTest, PropertiesAreTheFieldsInOrder)
 {
     const QMetaObject &meta = PaymentProcessingRequest::staticMetaObject;
@@ -205,10 +195,5 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<DifferenceCase> &caseInfo) {
         return std::string(caseInfo.param.field);
     });
-
-TEST(PaymentProcessingRequestTest, DefaultRequestsAreEqual)
-{
-    EXPECT_EQ(PaymentProcessingRequest(), PaymentProcessingRequest());
-}
 
 } // namespace

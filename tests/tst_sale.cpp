@@ -147,15 +147,13 @@ TEST_F(SaleTest, InterruptionFromAnotherThreadCancelsTheOrder)
     setConfig(QStringLiteral("Velmro:infoRequestInterval"), QStringLiteral("1"));
     processing()->init();
 
-    std::future<PaymentProcessingAnswer> sale = std::async(std::launch::async, [this] {
-        return processing()->payment(saleRequest(200000, Sandbox::CodeHold));
-    });
+    RunningSale sale(processing(), sandbox.get(), saleRequest(200000, Sandbox::CodeHold));
     // Interrupt once the order is being polled.
     ASSERT_TRUE(sandbox->waitForRequests(2, 10000));
     EXPECT_TRUE(processing()->interruptPayment());
 
-    ASSERT_EQ(sale.wait_for(std::chrono::seconds(10)), std::future_status::ready);
-    const PaymentProcessingAnswer answer = sale.get();
+    ASSERT_TRUE(sale.endsWithin(10));
+    const PaymentProcessingAnswer answer = sale.answer();
     EXPECT_EQ(answer.getStatus(), PaymentProcessingAnswer::OrderCanceled);
     EXPECT_EQ(sandbox->order(answer.getRRN()).value(QStringLiteral("status")).toString(),
               QStringLiteral("canceled"));
@@ -169,16 +167,14 @@ TEST_F(SaleTest, InterruptionEndsTheSaleWithTheCancellation)
     setConfig(QStringLiteral("Velmro:infoRequestInterval"), QStringLiteral("30"));
     processing()->init();
 
-    std::future<PaymentProcessingAnswer> sale = std::async(std::launch::async, [this] {
-        return processing()->payment(saleRequest(200000, Sandbox::CodeHold));
-    });
+    RunningSale sale(processing(), sandbox.get(), saleRequest(200000, Sandbox::CodeHold));
     ASSERT_TRUE(sandbox->waitForRequests(2, 10000));
     QElapsedTimer timer;
     timer.start();
     EXPECT_TRUE(processing()->interruptPayment());
-    ASSERT_EQ(sale.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    ASSERT_TRUE(sale.endsWithin(10));
     EXPECT_LT(timer.elapsed(), 10000);
-    const PaymentProcessingAnswer answer = sale.get();
+    const PaymentProcessingAnswer answer = sale.answer();
     EXPECT_EQ(answer.getStatus(), PaymentProcessingAnswer::OrderCanceled);
     EXPECT_EQ(answer.getRRN().size(), 36);
     EXPECT_TRUE(sandbox->requests().last().path.endsWith(QLatin1String("/cancel")));

@@ -128,13 +128,4 @@ TEST(TrTest, EqualityComparesKeyTextAndArguments)
     EXPECT_NE(base.arg(Tr(QStringLiteral("a"))), base);
 }
 
-TEST(TrTest, CopiesAreIndependentValues)
-{
-    Tr original(QStringLiteral("key"), QStringLiteral("Текст %1"));
-    const Tr copy = original;
-    original = original.arg(Tr(QStringLiteral("x")));
-    EXPECT_EQ(copy.ru(), QStringLiteral("Текст %1"));
-    EXPECT_EQ(original.ru(), QStringLiteral("Текст x"));
-}
-
 } // namespace

@@ -5,7 +5,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPluginLoader>
-#include <QPointer>
 #include <config.h>
 #include <interface.h>
 #include <mockfactory.h>
@@ -102,16 +101,6 @@ TEST_F(PluginTest, MetadataAndInterface)
     EXPECT_EQ(object->qt_metacast("Velmor"), static_cast<void *>(object));
     EXPECT_EQ(object->qt_metacast(nullptr), nullptr);
     EXPECT_EQ(static_cast<void *>(processing()), base);
-}
-
-TEST_F(PluginTest, OneInstanceUntilItIsDeleted)
-{
-    QPointer<QObject> first = loader().instance();
-    EXPECT_EQ(loader().instance(), first.data());
-    delete first.data();
-    QObject *second = loader().instance();
-    ASSERT_NE(second, nullptr);
-    EXPECT_TRUE(first.isNull());
 }
 
 TEST_F(PluginTest, DefaultsOfTheProcessingObject)

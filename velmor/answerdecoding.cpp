@@ -204,18 +204,20 @@ double totalRefundedAmount(const QJsonObject &json)
     return total;
 }
 
-bool isRefundedInFull(const QJsonObject &json)
+bool carriesOrderAmount(const QJsonObject &json)
 {
-    // An error object or an answer without the order's amount proves nothing: both sides
-    // would read 0 and "match".
+    // An error object or an answer without the order's amount proves nothing: both sides of a
+    // comparison with the refunds would read 0 and "match".
     if (json.isEmpty() || json.contains(QStringLiteral("error")))
         return false;
-    const QJsonValue amount = orderAmountValue(json);
-    if (!amount.isDouble())
-        return false;
-    // Money is compared in kopecks: a sum of several refunds in binary floating point rarely
-    // equals the order amount to the last bit.
-    return kopecks(totalRefundedAmount(json)) == kopecks(amount.toDouble());
+    return orderAmountValue(json).isDouble();
+}
+
+bool sameKopecks(double first, double second)
+{
+    // A sum of several refunds in binary floating point rarely equals the order amount to the
+    // last bit.
+    return kopecks(first) == kopecks(second);
 }
 
 } // namespace velmor

@@ -55,7 +55,11 @@ double orderAmount(const QJsonObject &json);
 // The sum of every "refund" element's "totalRefundedAmount" of an order's answer.
 double totalRefundedAmount(const QJsonObject &json);
 
-// True only for an order's answer that carries its amount and whose refunds add up to it.
-bool isRefundedInFull(const QJsonObject &json);
+// Whether an order's answer carries the order's amount, so that its refunds can be weighed
+// against it.
+bool carriesOrderAmount(const QJsonObject &json);
+
+// Two sums of roubles compared in whole kopecks.
+bool sameKopecks(double first, double second);
 
 } // namespace velmor

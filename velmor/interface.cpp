@@ -526,12 +526,8 @@ double Interface::getTotalRefundedAmount(const QJsonObject &json) const
 
 bool Interface::checkRefundAmount(const QJsonObject &json) const
 {
-    return isRefundedInFull(json);
-}
-
-QString Interface::pathSegment(const QString &id)
-{
-    return velmor::pathSegment(id);
+    return carriesOrderAmount(json) &&
+           sameKopecks(getTotalRefundedAmount(json), getOrderAmount(json));
 }
 
 QString Interface::currentOrderId() const

@@ -27,9 +27,10 @@ class Logger;
 
 namespace velmor {
 
-// The client of the Velmor merchant service. Every operation is virtual and every call of
-// one operation by another goes through the virtual table, so a subclass can replace any
-// single step.
+// The client of the Velmor merchant service. Its operations are virtual, and each call of one
+// by another goes through the virtual table, so a subclass can replace any single step. The
+// helpers declared after them (headers, URL, error keys, the current id, the refund sums) are
+// plain members.
 class Interface : public QObject
 {
     Q_OBJECT
@@ -72,9 +73,6 @@ public:
     // True only for an info answer that carries the order's amount and whose refunds add up
     // to it exactly.
     bool checkRefundAmount(const QJsonObject &json) const;
-
-    // Places an order id into a path as one segment, whatever characters it holds.
-    static QString pathSegment(const QString &id);
 
 protected:
     std::atomic_bool orderCanceled{false};

@@ -57,7 +57,8 @@ tr::Tr outcomeUnknown(const QString &orderId)
 
 tr::Tr noUsefulAnswer()
 {
-    return tr::Tr(QStringLiteral("Ошибка связи с сервером"));
+    return tr::Tr(QStringLiteral("velmorNoUsefulAnswer"),
+                  QStringLiteral("Ошибка связи с сервером"));
 }
 
 tr::Tr rejected()
