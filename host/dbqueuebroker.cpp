@@ -1,9 +1,9 @@
 #include "dbqueuebroker.h"
 
 #include "config.h"
-#include "keptstatementuse.h"
+#include "queue/keptstatementuse.h"
+#include "queue/sqlitestatement.h"
 #include "singleton.h"
-#include "sqlitestatement.h"
 
 #include <QByteArray>
 #include <QDateTime>

@@ -1,16 +1,16 @@
 #include "restclient.h"
 
-#include "bodysink.h"
 #include "config.h"
-#include "curlhandle.h"
-#include "exchangeresults.h"
-#include "httprequest.h"
 #include "log4qt/logger.h"
 #include "singleton.h"
-#include "tlsoptions.h"
-#include "transporterrors.h"
-#include "transportprobe.h"
-#include "transportsettings.h"
+#include "transport/bodysink.h"
+#include "transport/curlhandle.h"
+#include "transport/exchangeresults.h"
+#include "transport/httprequest.h"
+#include "transport/tlsoptions.h"
+#include "transport/transporterrors.h"
+#include "transport/transportprobe.h"
+#include "transport/transportsettings.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../hostexport.h"
+#include <hostexport.h>
 #include "loggingevent.h"
 
 namespace Log4Qt {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../hostexport.h"
+#include <hostexport.h>
 #include "logger.h"
 
 #include <QString>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "connectionprobe.h"
 #include "tlsoptions.h"
 #include "transportsettings.h"
+#include <connectionprobe.h>
 
 #include <QUrl>
 

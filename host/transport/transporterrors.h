@@ -1,7 +1,7 @@
 #pragma once
 
-#include "tr.h"
 #include "transportsettings.h"
+#include <tr.h>
 
 #include <QString>
 #include <QUrl>

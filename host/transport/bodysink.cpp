@@ -1,6 +1,6 @@
 #include "bodysink.h"
 
-#include "restclient.h"
+#include <restclient.h>
 
 #include <QJsonDocument>
 #include <QJsonParseError>

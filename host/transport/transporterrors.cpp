@@ -1,6 +1,6 @@
 #include "transporterrors.h"
 
-#include "restclient.h"
+#include <restclient.h>
 
 #include <QByteArray>
 

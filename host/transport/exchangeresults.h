@@ -1,6 +1,6 @@
 #pragma once
 
-#include "restresponse.h"
+#include <restresponse.h>
 
 #include <QHash>
 
