@@ -14,6 +14,7 @@ PACKAGES=(
     openssl
     clang libclang-rt-14-dev
     qttools5-dev-tools python3
+    qttranslations5-l10n
     dpkg-dev lintian
 )
 
