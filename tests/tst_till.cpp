@@ -6,10 +6,10 @@
 #include <commandline.h>
 #include <consoleprogress.h>
 #include <dbqueuebroker.h>
-#include <jsonline.h>
 #include <logwriter.h>
 #include <receiptreader.h>
 #include <sandbox.h>
+#include <till/check/jsonline.h>
 #include <tillconfig.h>
 
 #include <gmock/gmock.h>

@@ -3,10 +3,10 @@
 #include "cancelbutton.h"
 #include "catalogue.h"
 #include "consoleprogress.h"
-#include "jsonline.h"
 #include <basicpaymentprocessing.h>
 #include <dbqueuebroker.h>
 #include <paymentprocessingrequest.h>
+#include <till/check/jsonline.h>
 
 #include <QDateTime>
 

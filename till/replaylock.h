@@ -4,9 +4,10 @@
 
 // Keeps two replays of one queue from running at once: each would read the same pending
 // messages and send every one of them. An exclusive flock() on "<queue>.lock" beside the
-// queue database (its path resolved, symbolic links followed), held until the lock object goes or the process ends (a killed replay
-// leaves no stale lock behind). A separate file rather than the database itself, because
-// where flock() is emulated with fcntl() locks they would collide with SQLite's own.
+// queue database (its path resolved, symbolic links followed), held until the lock object goes or
+// the process ends (a killed replay leaves no stale lock behind). A separate file rather than the
+// database itself, because where flock() is emulated with fcntl() locks they would collide with
+// SQLite's own.
 class ReplayLock
 {
 public:

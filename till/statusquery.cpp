@@ -1,7 +1,6 @@
 #include "statusquery.h"
 
 #include "catalogue.h"
-#include "jsonline.h"
 #include <answerdecoding.h>
 #include <clientsettings.h>
 #include <log4qt/logger.h>
@@ -9,6 +8,7 @@
 #include <requestaddress.h>
 #include <restclient.h>
 #include <rounding.h>
+#include <till/check/jsonline.h>
 
 #include <QJsonArray>
 #include <QJsonObject>

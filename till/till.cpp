@@ -4,16 +4,16 @@
 #include "catalogue.h"
 #include "demo.h"
 #include "hostenvironment.h"
-#include "jsonline.h"
 #include "receiptreader.h"
 #include "replaylock.h"
-#include "setupcheck.h"
 #include "signalhold.h"
 #include "standardstreams.h"
 #include "statusquery.h"
 #include <dbqueuebroker.h>
 #include <log4qt/logger.h>
 #include <log4qt/logmanager.h>
+#include <till/check/jsonline.h>
+#include <till/check/setupcheck.h>
 
 #include <QFileInfo>
 #include <QJsonObject>

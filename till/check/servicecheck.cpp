@@ -5,8 +5,8 @@
 #include "checkreport.h"
 #include "checktexts.h"
 #include <config.h>
-#include <requestaddress.h>
 #include <restclient.h>
+#include <velmor/requestaddress.h>
 
 #include <QDateTime>
 #include <QHash>
