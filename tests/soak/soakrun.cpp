@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <functional>
 
 #include <signal.h>
 
@@ -192,7 +193,7 @@ bool SoakRun::prepareLane(Lane &lane)
     return ini.error() == QFileDevice::NoError;
 }
 
-QStringList SoakRun::baseArguments(const Lane &) const
+QStringList SoakRun::baseArguments() const
 {
     return {QStringLiteral("--config"),     QStringLiteral("till.ini"), QStringLiteral("--queue"),
             QStringLiteral("queue.sqlite"), QStringLiteral("--log"),    QStringLiteral("till.log"),
@@ -407,7 +408,7 @@ void SoakRun::startNext(Lane &lane)
     op.op = ++m_issued;
     op.till = lane.index;
 
-    QStringList arguments = baseArguments(lane);
+    QStringList arguments = baseArguments();
     const QString receipt = QStringLiteral("receipt-%1.json").arg(op.op);
     const QString receiptPath = QDir(lane.dir).filePath(receipt);
     const int roll = uniform(0, 99);
@@ -541,7 +542,7 @@ int SoakRun::runTill(const Lane &lane, const QStringList &arguments, int timeout
     QProcess till;
     till.setWorkingDirectory(lane.dir);
     till.setStandardInputFile(QProcess::nullDevice());
-    till.start(m_settings.tillPath, baseArguments(lane) + arguments);
+    till.start(m_settings.tillPath, baseArguments() + arguments);
     if (!till.waitForFinished(timeoutMs)) {
         till.kill();
         till.waitForFinished(5000);

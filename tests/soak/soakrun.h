@@ -117,7 +117,8 @@ private:
     void escalate(Lane &lane, int op, int afterMs);
     void note(const QString &perturbation);
 
-    QStringList baseArguments(const Lane &lane) const;
+    // The options every till of a lane runs with, relative to its working directory.
+    QStringList baseArguments() const;
     // Runs a till to its end (or kills it after `timeoutMs`); the exit code, -1 when killed.
     int runTill(const Lane &lane, const QStringList &arguments, int timeoutMs, QString *out,
                 QString *err);
