@@ -106,8 +106,16 @@ LedgerChecker::Outcome LedgerChecker::outcomeOf(const QJsonObject &operation) co
 bool LedgerChecker::isEarlyStop(const QJsonObject &operation)
 {
     const int signal = operation.value(QStringLiteral("exitSignal")).toInt();
-    return text(operation, "kind") == QLatin1String("sale") &&
-           text(operation, "orderId").isEmpty() && (signal == SIGINT || signal == SIGTERM);
+    if (signal != SIGINT && signal != SIGTERM && signal != SIGHUP)
+        return false;
+    if (text(operation, "kind") == QLatin1String("sale"))
+        return text(operation, "orderId").isEmpty();
+    // The till holds the stop signals from before it hands a refund, a cancellation or a queued
+    // message to the plug-in, whose first log line says so.
+    const QString log = text(operation, "log");
+    return !log.contains(QStringLiteral("Возврат по чеку продажи")) &&
+           !log.contains(QStringLiteral("Отмена оплаты в чеке продажи")) &&
+           !log.contains(QStringLiteral("Отправка сообщения из очереди"));
 }
 
 bool LedgerChecker::isDone(const QJsonObject &operation)
@@ -138,8 +146,9 @@ void LedgerChecker::checkTills()
                 operation.value(QStringLiteral("exitSignal")).toInt() == 0)
                 break;
             add(QStringLiteral("till-no-answer"), op, orderId,
-                QStringLiteral("the till ended without an answer line (exit code %1, signal %2), "
-                               "and no SIGKILL was drawn for it")
+                QStringLiteral("the till ended without an answer line (exit code %1, signal %2) "
+                               "after it had handed the operation to the plug-in, and no "
+                               "SIGKILL was drawn for it")
                     .arg(operation.value(QStringLiteral("exitCode")).toInt())
                     .arg(operation.value(QStringLiteral("exitSignal")).toInt()));
             break;

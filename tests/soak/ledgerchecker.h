@@ -57,7 +57,8 @@ private:
 
     Outcome outcomeOf(const QJsonObject &operation) const;
     static bool isDone(const QJsonObject &operation);
-    // A sale ended by SIGINT or SIGTERM before it made an order.
+    // A till ended by a stop signal (SIGINT, SIGTERM, SIGHUP) before it did anything: a sale
+    // before it made an order, another operation before it reached the plug-in.
     static bool isEarlyStop(const QJsonObject &operation);
     void checkTills();
     void checkSales();

@@ -340,6 +340,19 @@ void SoakRun::drawPerturbations(Lane &lane, QStringList *arguments)
                                raw->process->kill();
                            }));
     } else {
+        // The till holds the stop signals while it talks to the service: a signal must end it
+        // only once the answer is out (or before anything is sent).
+        if (chance(4)) {
+            const int atMs = uniform(50, 2500);
+            const int signal = chance(50) ? SIGTERM : SIGINT;
+            const QString name =
+                signal == SIGTERM ? QStringLiteral("sigterm") : QStringLiteral("sigint");
+            op.perturbations << QStringLiteral("%1 at %2 ms").arg(name).arg(atMs);
+            note(name);
+            QTimer::singleShot(atMs, this, ifRunning([raw, signal] {
+                                   ::kill(pid_t(raw->process->processId()), signal);
+                               }));
+        }
         const int limit = op.kind == QLatin1String("replay") ? ReplayLimitMs : OperationLimitMs;
         QTimer::singleShot(limit, this, ifRunning([raw] {
                                raw->op.hung = true;
