@@ -12,7 +12,7 @@
 #include <document.h>
 #include <log4qt/logmanager.h>
 #include <mockfactory.h>
-#include <sandbox.h>
+#include <sandbox/sandbox.h>
 #include <session.h>
 #include <singleton.h>
 #include <testcerts.h>

@@ -1,6 +1,6 @@
 #include "hookedtransport.h"
 
-#include <sandbox.h>
+#include <sandbox/sandbox.h>
 
 std::atomic<Sandbox *> HookedTransport::s_completer{nullptr};
 

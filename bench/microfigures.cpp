@@ -6,8 +6,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <dbqueuebroker.h>
-#include <interface.h>
-#include <rounding.h>
+#include <velmor/interface.h>
+#include <velmor/rounding.h>
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>

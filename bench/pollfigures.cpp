@@ -5,7 +5,7 @@
 #include "serviceprocess.h"
 #include "timedclient.h"
 
-#include <sandbox.h>
+#include <sandbox/sandbox.h>
 
 #include <cmath>
 #include <functional>

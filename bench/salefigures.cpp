@@ -11,7 +11,7 @@
 #include <basicpaymentprocessing.h>
 #include <dbqueuebroker.h>
 #include <gadgetserialize.h>
-#include <sandbox.h>
+#include <sandbox/sandbox.h>
 #include <singleton.h>
 
 #include <sqlite3.h>

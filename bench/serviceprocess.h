@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QMap>
 #include <QString>
-#include <sandbox.h>
+#include <sandbox/sandbox.h>
 
 #include <mutex>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <interface.h>
+#include <velmor/interface.h>
 
 #include <QVector>
 #include <chrono>

@@ -3,19 +3,19 @@
 #include "faketransport.h"
 #include "fuzzexpectations.h"
 #include "fuzzharness.h"
-#include "receiptreader.h"
-#include "velmor.h"
+#include <plugin/velmor.h>
+#include <till/receiptreader.h>
 
-#include <answerdecoding.h>
 #include <config.h>
 #include <dbqueuebroker.h>
 #include <document.h>
-#include <interface.h>
-#include <jsonutils.h>
-#include <requestaddress.h>
 #include <restclient.h>
 #include <session.h>
 #include <singleton.h>
+#include <velmor/answerdecoding.h>
+#include <velmor/interface.h>
+#include <velmor/jsonutils.h>
+#include <velmor/requestaddress.h>
 
 #include <QFile>
 #include <QJsonArray>
@@ -255,8 +255,8 @@ int fuzzReplay(const uint8_t *data, size_t size)
     const bool cancellable = status == QLatin1String("created") ||
                              status == QLatin1String("scoring") ||
                              status == QLatin1String("approved");
-    const bool refundable = status == QLatin1String("completed") ||
-                            status == QLatin1String("refunded");
+    const bool refundable =
+        status == QLatin1String("completed") || status == QLatin1String("refunded");
     if (!unanswered) {
         if (status == QLatin1String("rejected") || status == QLatin1String("canceled"))
             check(done && exchanges.size() == 1, "a closed order needs nothing more");

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <answerdecoding.h>
-#include <requestresult.h>
 #include <restresponse.h>
+#include <velmor/answerdecoding.h>
+#include <velmor/requestresult.h>
 
 #include <QByteArray>
 #include <QJsonObject>

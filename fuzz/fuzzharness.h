@@ -1,7 +1,7 @@
 #pragma once
 
 #include <document.h>
-#include <interface.h>
+#include <velmor/interface.h>
 
 #include <QByteArray>
 #include <QJsonArray>

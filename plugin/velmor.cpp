@@ -1,11 +1,11 @@
 #include "velmor.h"
 
-#include <answerdecoding.h>
 #include <config.h>
-#include <hostservice.h>
-#include <interface.h>
 #include <log4qt/logger.h>
 #include <log4qt/logmanager.h>
+#include <velmor/answerdecoding.h>
+#include <velmor/hostservice.h>
+#include <velmor/interface.h>
 
 #include <QJsonObject>
 

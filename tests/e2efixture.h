@@ -4,7 +4,7 @@
 
 #include <QPluginLoader>
 #include <basicpaymentprocessing.h>
-#include <sandbox.h>
+#include <sandbox/sandbox.h>
 
 #include <functional>
 #include <memory>

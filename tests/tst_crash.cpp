@@ -6,7 +6,7 @@
 #include "tillchild.h"
 
 #include <dbqueuebroker.h>
-#include <sandbox.h>
+#include <sandbox/sandbox.h>
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -7,10 +7,10 @@
 #include <QThread>
 #include <config.h>
 #include <dbqueuebroker.h>
-#include <interface.h>
 #include <mockfactory.h>
 #include <session.h>
 #include <singleton.h>
+#include <velmor/interface.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

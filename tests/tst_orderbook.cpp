@@ -1,6 +1,6 @@
-#include "orderbook.h"
-#include "sandbox.h"
 #include "sandboxbodies.h"
+#include <sandbox/orderbook.h>
+#include <sandbox/sandbox.h>
 
 #include <gmock/gmock.h>
 

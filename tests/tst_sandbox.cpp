@@ -1,6 +1,6 @@
-#include "sandbox.h"
 #include "sandboxbodies.h"
 #include "testcerts.h"
+#include <sandbox/sandbox.h>
 
 #include <httplib.h>
 

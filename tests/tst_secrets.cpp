@@ -6,7 +6,7 @@
 #include "testcerts.h"
 #include "tillchild.h"
 
-#include <sandbox.h>
+#include <sandbox/sandbox.h>
 
 #include <QFile>
 #include <QJsonArray>

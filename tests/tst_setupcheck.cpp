@@ -3,11 +3,11 @@
 // in a real SQLite file and the plug-in, each through SetupCheck in this process; then the
 // whole command through the till binary.
 
-#include <commandline.h>
 #include <dbqueuebroker.h>
-#include <sandbox.h>
+#include <sandbox/sandbox.h>
 #include <till/check/checkresult.h>
 #include <till/check/setupcheck.h>
+#include <till/commandline.h>
 
 #include "testcerts.h"
 

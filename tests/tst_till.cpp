@@ -3,14 +3,14 @@
 // demo. The pieces the till is built from (log line escaping, JSON lines, the receipt reader,
 // the command line) are also tested directly.
 
-#include <commandline.h>
-#include <consoleprogress.h>
 #include <dbqueuebroker.h>
-#include <logwriter.h>
-#include <receiptreader.h>
-#include <sandbox.h>
+#include <sandbox/sandbox.h>
 #include <till/check/jsonline.h>
-#include <tillconfig.h>
+#include <till/commandline.h>
+#include <till/consoleprogress.h>
+#include <till/logwriter.h>
+#include <till/receiptreader.h>
+#include <till/tillconfig.h>
 
 #include <gmock/gmock.h>
 

@@ -1,17 +1,17 @@
 // The cashier's screen driven through its widgets against the in-process sandbox, on Qt's
 // offscreen platform.
-#include "answerpanel.h"
-#include "mainwindow.h"
-#include "operationrunner.h"
-#include "progresspanel.h"
-#include "refunddialog.h"
-#include "saledialog.h"
-#include "scanpanel.h"
+#include <tillgui/answerpanel.h>
+#include <tillgui/mainwindow.h>
+#include <tillgui/operationrunner.h>
+#include <tillgui/progresspanel.h>
+#include <tillgui/refunddialog.h>
+#include <tillgui/saledialog.h>
+#include <tillgui/scanpanel.h>
 
 #include <dbqueuebroker.h>
 #include <document.h>
-#include <hostenvironment.h>
-#include <sandbox.h>
+#include <sandbox/sandbox.h>
+#include <till/hostenvironment.h>
 
 #include <QApplication>
 #include <QElapsedTimer>

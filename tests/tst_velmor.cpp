@@ -6,11 +6,11 @@
 #include <QJsonDocument>
 #include <QPluginLoader>
 #include <config.h>
-#include <interface.h>
 #include <mockfactory.h>
+#include <plugin/velmor.h>
 #include <session.h>
 #include <singleton.h>
-#include <velmor.h>
+#include <velmor/interface.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

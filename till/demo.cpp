@@ -1,14 +1,14 @@
 #include "demo.h"
 
 #include "cashier.h"
+#include "exitstatus.h"
 #include "hostenvironment.h"
 #include "receiptreader.h"
 #include "standardstreams.h"
-#include "till.h"
 #include <config.h>
 #include <dbqueuebroker.h>
 #include <document.h>
-#include <sandbox.h>
+#include <sandbox/sandbox.h>
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -67,19 +67,19 @@ int Demo::run()
     Sandbox sandbox(options);
     if (!sandbox.start()) {
         m_error = QStringLiteral("demo: the local service cannot listen on a loopback port");
-        return Till::Unusable;
+        return till::Unusable;
     }
 
     QTemporaryDir directory;
     if (!directory.isValid()) {
         m_error = QStringLiteral("demo: no temporary directory: %1").arg(directory.errorString());
-        return Till::Unusable;
+        return till::Unusable;
     }
     const QString configFile = directory.filePath(QStringLiteral("velmor.ini"));
     QFile config(configFile);
     if (!config.open(QIODevice::WriteOnly | QIODevice::Text)) {
         m_error = QStringLiteral("demo: %1: %2").arg(configFile, config.errorString());
-        return Till::Unusable;
+        return till::Unusable;
     }
     // The status poll interval lives under "Velmro", the section the plug-in reads it from.
     config.write(QStringLiteral("[Velmor]\nurl=%1\nlogin=\"%2\"\npassword=\"%3\"\ntimeout=%4\n"
@@ -95,7 +95,7 @@ int Demo::run()
         !host.setUpServices(configFile, directory.filePath(QStringLiteral("queue.sqlite"))) ||
         !host.loadPlugin(m_pluginFile)) {
         m_error = host.errorString();
-        return Till::Unusable;
+        return till::Unusable;
     }
     Cashier cashier(host.processing(), &host.progress());
     StandardStreams::printOut(QStringLiteral("Local Velmor service at %1").arg(sandbox.baseUrl()));
@@ -164,7 +164,7 @@ int Demo::run()
 
     StandardStreams::printOut(
         QStringLiteral("\n%1 of %2 steps as expected").arg(m_passed).arg(m_step));
-    return m_passed == m_step ? Till::Done : Till::Refused;
+    return m_passed == m_step ? till::Done : till::Refused;
 }
 
 void Demo::heading(const QString &title)

@@ -1,14 +1,14 @@
 #include "statusquery.h"
 
 #include "catalogue.h"
-#include <answerdecoding.h>
-#include <clientsettings.h>
 #include <log4qt/logger.h>
 #include <log4qt/logmanager.h>
-#include <requestaddress.h>
 #include <restclient.h>
-#include <rounding.h>
 #include <till/check/jsonline.h>
+#include <velmor/answerdecoding.h>
+#include <velmor/clientsettings.h>
+#include <velmor/requestaddress.h>
+#include <velmor/rounding.h>
 
 #include <QJsonArray>
 #include <QJsonObject>

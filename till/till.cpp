@@ -31,20 +31,20 @@ const QString DefaultQueueFile = QStringLiteral("till-queue.sqlite");
 int Till::run(const QStringList &arguments)
 {
     const int status = runCommand(arguments);
-    return m_answerLost ? AnswerNotDelivered : status;
+    return m_answerLost ? till::AnswerNotDelivered : status;
 }
 
 int Till::runCommand(const QStringList &arguments)
 {
     if (arguments.isEmpty()) {
         StandardStreams::printError(CommandLine::helpText(QString()));
-        return Unusable;
+        return till::Unusable;
     }
     if (!m_commandLine.parse(arguments))
         return unusable(m_commandLine.errorString());
     if (m_commandLine.helpRequested()) {
         deliver(CommandLine::helpText(m_commandLine.command()));
-        return Done;
+        return till::Done;
     }
 
     // Before anything is sent, so that an unusable language stops the till with nothing done.
@@ -68,11 +68,11 @@ int Till::runCommand(const QStringList &arguments)
         return runStatus(host);
     if (command == QLatin1String("queue")) {
         if (!prepare(host, false, true))
-            return Unusable;
+            return till::Unusable;
         return runQueue(host);
     }
     if (!prepare(host, true) || !preparePlugin(host))
-        return Unusable;
+        return till::Unusable;
     if (command == QLatin1String("sale"))
         return runSale(host);
     if (command == QLatin1String("refund"))
@@ -145,13 +145,13 @@ void Till::deliver(const QString &line, const HostEnvironment *host)
 int Till::deliverAnswer(const PaymentProcessingAnswer &answer, const HostEnvironment &host)
 {
     deliver(Cashier::answerLine(answer), &host);
-    return Cashier::isSuccess(answer) ? Done : Refused;
+    return Cashier::isSuccess(answer) ? till::Done : till::Refused;
 }
 
 int Till::unusable(const QString &error)
 {
     StandardStreams::printError(QStringLiteral("till: ") + error);
-    return Unusable;
+    return till::Unusable;
 }
 
 QString Till::argumentError() const
@@ -285,7 +285,7 @@ int Till::runStatus(HostEnvironment &host)
     StatusQuery query(*host.config());
     const bool answered = query.run(m_commandLine.value(QStringLiteral("rrn")));
     deliver(query.line(), &host);
-    return answered ? Done : Refused;
+    return answered ? till::Done : till::Refused;
 }
 
 int Till::runQueue(HostEnvironment &host)
@@ -296,7 +296,7 @@ int Till::runQueue(HostEnvironment &host)
         StandardStreams::printError(
             QStringLiteral("till: queue %1: cannot be read: %2")
                 .arg(host.queue()->databasePath(), host.queue()->errorString()));
-        return Refused;
+        return till::Refused;
     }
     for (const QueuedMessage &message : messages) {
         deliver(JsonLine()
@@ -308,7 +308,7 @@ int Till::runQueue(HostEnvironment &host)
                     .toString(),
                 &host);
     }
-    return Done;
+    return till::Done;
 }
 
 int Till::runReplay(HostEnvironment &host)
@@ -324,7 +324,7 @@ int Till::runReplay(HostEnvironment &host)
             QStringLiteral("till: queue %1 is being replayed by another till (%2 is "
                            "locked); nothing was sent, replay again once it is done")
                 .arg(host.queue()->databasePath(), lock.lockPath()));
-        return Refused;
+        return till::Refused;
     case ReplayLock::Failed:
         return unusable(lock.errorString());
     }
@@ -355,7 +355,7 @@ int Till::runReplay(HostEnvironment &host)
                                "finished and its line printed; stopping")
                     .arg(signal));
     }
-    return allDone && notOffered == 0 ? Done : Refused;
+    return allDone && notOffered == 0 ? till::Done : till::Refused;
 }
 
 int Till::runDemo()
@@ -371,7 +371,7 @@ int Till::runDemo()
         return unusable(QStringLiteral("config %1: cannot be read").arg(config));
     Demo demo(pluginFile(), m_commandLine.value(QStringLiteral("log")), config);
     const int status = demo.run();
-    if (status == Unusable)
+    if (status == till::Unusable)
         StandardStreams::printError(QStringLiteral("till: ") + demo.errorString());
     return status;
 }
@@ -390,5 +390,5 @@ int Till::runCheck()
     const QVector<CheckResult> results = check.run([json](const CheckResult &result) {
         StandardStreams::printOut(json ? result.toJson() : result.toText());
     });
-    return SetupCheck::anyFailed(results) ? Refused : Done;
+    return SetupCheck::anyFailed(results) ? till::Refused : till::Done;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commandline.h"
+#include "exitstatus.h"
 
 #include <QString>
 #include <QStringList>
@@ -12,14 +13,10 @@ class HostEnvironment;
 class PaymentProcessingAnswer;
 
 // The till's commands: reads the command line, sets up the host around the plug-in and runs
-// one command. Exit statuses: 0 done, 1 the service or the plug-in said no, 2 unusable
-// arguments or files (and then nothing has been sent), 3 an answer could not be written to
-// standard output (it went to standard error and the log instead).
+// one command, ending with one of the exit statuses of exitstatus.h.
 class Till
 {
 public:
-    enum ExitStatus { Done = 0, Refused = 1, Unusable = 2, AnswerNotDelivered = 3 };
-
     // `arguments` without the program name.
     int run(const QStringList &arguments);
 

@@ -3,10 +3,10 @@
 #include "mainwindow.h"
 #include "screenshotwalk.h"
 
-#include <hostenvironment.h>
-#include <receiptreader.h>
-#include <standardstreams.h>
-#include <till.h>
+#include <till/hostenvironment.h>
+#include <till/receiptreader.h>
+#include <till/standardstreams.h>
+#include <till/till.h>
 
 #include <QApplication>
 
@@ -17,7 +17,7 @@ namespace {
 int unusable(const QString &error)
 {
     StandardStreams::printError(QStringLiteral("till-gui: ") + error);
-    return Till::Unusable;
+    return till::Unusable;
 }
 
 int runScreen(const GuiOptions &options)
@@ -62,7 +62,7 @@ int main(int argc, char **argv)
             return unusable(early.errorString());
         if (early.helpRequested()) {
             StandardStreams::printOut(GuiOptions::helpText());
-            return Till::Done;
+            return till::Done;
         }
     }
     // The pictures are drawn without a display unless a platform was chosen.
@@ -80,7 +80,7 @@ int main(int argc, char **argv)
         return unusable(options.errorString());
     if (options.helpRequested()) {
         StandardStreams::printOut(GuiOptions::helpText());
-        return Till::Done;
+        return till::Done;
     }
     guitext::setLanguage(options.language());
     QString catalogueError;
