@@ -9,6 +9,7 @@
 #include <dbqueuebroker.h>
 #include <document.h>
 #include <sandbox/sandbox.h>
+#include <velmor/clientsettings.h>
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -56,13 +57,13 @@ int Demo::run()
         // The example configuration's credentials; the service itself is the local one.
         Config given;
         given.loadFile(m_configFile, QString());
-        const QString login = given.getString(QStringLiteral("Velmor:login"));
-        const QString password = given.getString(QStringLiteral("Velmor:password"));
+        const QString login = given.getString(velmor::clientkeys::Login);
+        const QString password = given.getString(velmor::clientkeys::Password);
         if (!login.isEmpty())
             options.login = login;
         if (!password.isEmpty())
             options.password = password;
-        timeout = given.getInt(QStringLiteral("Velmor:timeout"), timeout);
+        timeout = given.getInt(velmor::clientkeys::Timeout, timeout);
     }
     Sandbox sandbox(options);
     if (!sandbox.start()) {

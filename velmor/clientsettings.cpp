@@ -7,30 +7,36 @@
 
 namespace velmor {
 
-namespace {
+QStringList clientkeys::all()
+{
+    return {
+        Url, Login, Password, Timeout, InfoRequestInterval, CertificatePath, CertificatePassword};
+}
 
-constexpr int DefaultTimeout = 60;
-constexpr int DefaultInfoRequestInterval = 10;
+int usableTimeout(int configured)
+{
+    return configured > 0 ? configured : DefaultTimeout;
+}
 
-} // namespace
+int usableInfoRequestInterval(int configured)
+{
+    return configured >= ShortestInfoRequestInterval ? configured : ShortestInfoRequestInterval;
+}
 
 ClientSettings readClientSettings(const Config &config, Log4Qt::Logger *logger)
 {
     ClientSettings settings;
-    settings.credentials = basicCredentials(config.getString(QStringLiteral("Velmor:login")),
-                                            config.getString(QStringLiteral("Velmor:password")));
+    settings.credentials = basicCredentials(config.getString(clientkeys::Login),
+                                            config.getString(clientkeys::Password));
 
-    settings.url =
-        QUrl(config.getString(QStringLiteral("Velmor:url"), QStringLiteral("http://localhost")),
-             QUrl::TolerantMode);
+    settings.url = QUrl(config.getString(clientkeys::Url, DefaultUrl), QUrl::TolerantMode);
     // Credentials written into the URL itself are kept out of the log, the login included, as
     // the REST client does for every exchange it logs.
     logger->debug(QStringLiteral("Установка адреса сервера: %1")
                       .arg(settings.url.toString(QUrl::RemoveUserInfo)));
 
-    // An exchange without a time limit would hang the till; the default stands in for one.
-    const int configuredTimeout = config.getInt(QStringLiteral("Velmor:timeout"), DefaultTimeout);
-    settings.timeout = configuredTimeout > 0 ? configuredTimeout : DefaultTimeout;
+    const int configuredTimeout = config.getInt(clientkeys::Timeout, DefaultTimeout);
+    settings.timeout = usableTimeout(configuredTimeout);
     if (settings.timeout != configuredTimeout)
         logger->warn(QStringLiteral("Недопустимый таймаут %1 с., используется %2 с.")
                          .arg(configuredTimeout)
@@ -38,11 +44,10 @@ ClientSettings readClientSettings(const Config &config, Log4Qt::Logger *logger)
     logger->debug(
         QStringLiteral("Установка таймаута обращения к серверу: %1 с.").arg(settings.timeout));
 
-    // The interval is read under this spelling of the section, and installed files use it. Polls
-    // back to back would flood the service, so one second is the shortest interval.
+    // The interval is read under the section spelt "Velmro", which installed files use.
     const int configuredInterval =
-        config.getInt(QStringLiteral("Velmro:infoRequestInterval"), DefaultInfoRequestInterval);
-    settings.infoRequestInterval = configuredInterval >= 1 ? configuredInterval : 1;
+        config.getInt(clientkeys::InfoRequestInterval, DefaultInfoRequestInterval);
+    settings.infoRequestInterval = usableInfoRequestInterval(configuredInterval);
     if (settings.infoRequestInterval != configuredInterval)
         logger->warn(
             QStringLiteral("Недопустимый интервал запроса статуса %1 с., используется %2 с.")
@@ -51,8 +56,8 @@ ClientSettings readClientSettings(const Config &config, Log4Qt::Logger *logger)
     logger->debug(QStringLiteral("Установка интервала запроса статуса заказа: %1 с.")
                       .arg(settings.infoRequestInterval));
 
-    settings.certificatePath = config.getString(QStringLiteral("Velmor:certificatePath"));
-    settings.certificatePassword = config.getString(QStringLiteral("Velmor:certificatePassword"));
+    settings.certificatePath = config.getString(clientkeys::CertificatePath);
+    settings.certificatePassword = config.getString(clientkeys::CertificatePassword);
     return settings;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 class Config;
@@ -11,14 +12,42 @@ class Logger;
 
 namespace velmor {
 
+// The configuration keys the plug-in reads, each spelt as it is read: the interval's section is
+// "Velmro", and the same key under "Velmor" is not read at all.
+namespace clientkeys {
+inline const QString Url = QStringLiteral("Velmor:url");
+inline const QString Login = QStringLiteral("Velmor:login");
+inline const QString Password = QStringLiteral("Velmor:password");
+inline const QString Timeout = QStringLiteral("Velmor:timeout");
+inline const QString InfoRequestInterval = QStringLiteral("Velmro:infoRequestInterval");
+inline const QString CertificatePath = QStringLiteral("Velmor:certificatePath");
+inline const QString CertificatePassword = QStringLiteral("Velmor:certificatePassword");
+
+// Every key above.
+QStringList all();
+} // namespace clientkeys
+
+// What an absent key gives, and the bounds a configured value is held to.
+inline const QString DefaultUrl = QStringLiteral("http://localhost");
+constexpr int DefaultTimeout = 60;
+constexpr int DefaultInfoRequestInterval = 10;
+constexpr int ShortestInfoRequestInterval = 1;
+
+// The timeout a sale uses for a configured one: an exchange without a time limit would hang
+// the till, so zero or less gives the default.
+int usableTimeout(int configured);
+// The interval a sale uses: polls back to back would flood the service, so one second is the
+// shortest.
+int usableInfoRequestInterval(int configured);
+
 // The client's connection settings as the configuration gives them, made safe to use.
 struct ClientSettings
 {
     // The value of the Basic authorization header.
     QString credentials;
     QUrl url;
-    int timeout = 60;
-    int infoRequestInterval = 10;
+    int timeout = DefaultTimeout;
+    int infoRequestInterval = DefaultInfoRequestInterval;
     QString certificatePath;
     QString certificatePassword;
 };

@@ -99,7 +99,7 @@ CertificateCheck::CertificateCheck(const Config &config, CheckReport &report)
 void CertificateCheck::checkClientCertificate()
 {
     const QString check = text("checkClientCertificate");
-    const QString path = m_config.getString(CheckKeys::CertificatePath);
+    const QString path = m_config.getString(velmor::clientkeys::CertificatePath);
     BioPointer bio = openFile(m_report, check, path, "rb",
                               {"certificateNone", "certificateUnreadable", "certificateHint"});
     if (!bio)
@@ -113,7 +113,7 @@ void CertificateCheck::checkClientCertificate()
                      text("certificateHint"));
         return;
     }
-    QByteArray password = m_config.getString(CheckKeys::CertificatePassword).toUtf8();
+    QByteArray password = m_config.getString(velmor::clientkeys::CertificatePassword).toUtf8();
     EVP_PKEY *rawKey = nullptr;
     X509 *rawCertificate = nullptr;
     STACK_OF(X509) *rawChain = nullptr;

@@ -7,7 +7,7 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
+#include <QStringList>
 #include <QTextCodec>
 
 #include <arpa/inet.h>
@@ -18,10 +18,9 @@ namespace {
 using CheckTexts::text;
 using Outcome = CheckResult::Outcome;
 
-// The values the plug-in falls back on when a key is absent.
-const QString DefaultUrl = QStringLiteral("http://localhost");
-constexpr int DefaultTimeout = 60;
-constexpr int DefaultInterval = 10;
+using velmor::DefaultInfoRequestInterval;
+using velmor::DefaultTimeout;
+using velmor::DefaultUrl;
 
 bool isLoopbackHost(const QString &host)
 {
@@ -100,7 +99,7 @@ void ConfigCheck::checkKeys()
 
 void ConfigCheck::checkUrl()
 {
-    const QString &key = CheckKeys::Url;
+    const QString &key = velmor::clientkeys::Url;
     const bool given = !m_config.getString(key, QString()).isNull();
     const QString raw = m_config.getString(key, DefaultUrl);
     m_url = QUrl(raw, QUrl::TolerantMode);
@@ -137,13 +136,13 @@ void ConfigCheck::checkSecrets()
 {
     // Neither the login nor a password is shown: they go into the authorization of every
     // request, and the till's output ends up in tickets and chat windows.
-    for (const QString &key : {CheckKeys::Login, CheckKeys::Password})
+    for (const QString &key : {velmor::clientkeys::Login, velmor::clientkeys::Password})
         m_report.add(key, Outcome::Ok, secretText(m_config.getString(key)));
 }
 
 void ConfigCheck::checkTimeout()
 {
-    const QString &key = CheckKeys::Timeout;
+    const QString &key = velmor::clientkeys::Timeout;
     const QString raw = m_config.getString(key, QString());
     if (raw.isNull()) {
         m_report.add(key, Outcome::Ok,
@@ -153,8 +152,8 @@ void ConfigCheck::checkTimeout()
     int value = 0;
     if (!readWholeNumber(key, raw, DefaultTimeout, "timeoutHint", &value))
         return;
-    // The transport never waits forever: zero or less counts as the default.
-    m_timeoutSeconds = value > 0 ? value : DefaultTimeout;
+    // The value a sale will see.
+    m_timeoutSeconds = velmor::usableTimeout(value);
     if (value <= 0) {
         m_report.add(key, Outcome::Warn, text("timeoutNotPositive").arg(value).arg(DefaultTimeout),
                      text("timeoutHint"));
@@ -169,10 +168,11 @@ void ConfigCheck::checkTimeout()
 
 void ConfigCheck::checkInterval()
 {
-    const QString &key = CheckKeys::Interval;
+    const QString &key = velmor::clientkeys::InfoRequestInterval;
     const QString raw = m_config.getString(key, QString());
     if (raw.isNull()) {
-        const QString shown = text("valueDefault").arg(text("seconds").arg(DefaultInterval));
+        const QString shown =
+            text("valueDefault").arg(text("seconds").arg(DefaultInfoRequestInterval));
         if (!m_config.getString(CheckKeys::MisplacedInterval, QString()).isNull())
             m_report.add(key, Outcome::Warn, text("intervalMisplaced").arg(shown),
                          text("intervalMisplacedHint"));
@@ -181,9 +181,9 @@ void ConfigCheck::checkInterval()
         return;
     }
     int value = 0;
-    if (!readWholeNumber(key, raw, DefaultInterval, "intervalHint", &value))
+    if (!readWholeNumber(key, raw, DefaultInfoRequestInterval, "intervalHint", &value))
         return;
-    if (value < 1)
+    if (velmor::usableInfoRequestInterval(value) != value)
         m_report.add(key, Outcome::Warn, text("intervalShort").arg(value), text("intervalHint"));
     else
         m_report.add(key, Outcome::Ok, text("seconds").arg(value));
@@ -201,29 +201,24 @@ bool ConfigCheck::readWholeNumber(const QString &key, const QString &raw, int de
 
 void ConfigCheck::checkCertificatePath()
 {
-    const QString path = m_config.getString(CheckKeys::CertificatePath);
-    m_report.add(CheckKeys::CertificatePath, Outcome::Ok,
+    const QString path = m_config.getString(velmor::clientkeys::CertificatePath);
+    m_report.add(velmor::clientkeys::CertificatePath, Outcome::Ok,
                  path.isEmpty() ? text("certificateNone") : path);
-    m_report.add(CheckKeys::CertificatePassword, Outcome::Ok,
-                 secretText(m_config.getString(CheckKeys::CertificatePassword)));
+    m_report.add(velmor::clientkeys::CertificatePassword, Outcome::Ok,
+                 secretText(m_config.getString(velmor::clientkeys::CertificatePassword)));
 }
 
 void ConfigCheck::checkUnreadKeys()
 {
-    static const QSet<QString> ReadKeys = {CheckKeys::Url,
-                                           CheckKeys::Login,
-                                           CheckKeys::Password,
-                                           CheckKeys::Timeout,
-                                           CheckKeys::Interval,
-                                           CheckKeys::CertificatePath,
-                                           CheckKeys::CertificatePassword};
-    const bool intervalInPlace = !m_config.getString(CheckKeys::Interval, QString()).isNull();
+    const QStringList readKeys = velmor::clientkeys::all();
+    const bool intervalInPlace =
+        !m_config.getString(velmor::clientkeys::InfoRequestInterval, QString()).isNull();
     for (const QString &key : m_config.keys()) {
         const QString section = key.section(QLatin1Char(':'), 0, 0);
         const bool ours = key.contains(QLatin1Char(':')) &&
                           (section.compare(QLatin1String("Velmor"), Qt::CaseInsensitive) == 0 ||
                            section.compare(QLatin1String("Velmro"), Qt::CaseInsensitive) == 0);
-        if (!ours || ReadKeys.contains(key))
+        if (!ours || readKeys.contains(key))
             continue;
         // Its value is never shown: a misspelt password key holds a password.
         if (key == CheckKeys::MisplacedInterval) {

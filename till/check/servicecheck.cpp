@@ -36,8 +36,8 @@ QString millisecondsText(qint64 microseconds)
 void configure(RestClient &client, const Config &config, int timeoutSeconds)
 {
     client.setTimeout(timeoutSeconds);
-    client.setCertificatePath(config.getString(CheckKeys::CertificatePath));
-    client.setCertificatePassword(config.getString(CheckKeys::CertificatePassword));
+    client.setCertificatePath(config.getString(velmor::clientkeys::CertificatePath));
+    client.setCertificatePassword(config.getString(velmor::clientkeys::CertificatePassword));
 }
 
 } // namespace
@@ -122,10 +122,10 @@ void ServiceCheck::checkCredentials()
     // after it has accepted the credentials.
     const QString orderId = QUuid::createUuid().toString(QUuid::WithoutBraces);
     // The request is built as the plug-in builds its own, so that what passes here passes there.
-    const QHash<QString, QString> headers =
-        velmor::requestHeaders(velmor::basicCredentials(m_config.getString(CheckKeys::Login),
-                                                        m_config.getString(CheckKeys::Password)),
-                               orderId);
+    const QHash<QString, QString> headers = velmor::requestHeaders(
+        velmor::basicCredentials(m_config.getString(velmor::clientkeys::Login),
+                                 m_config.getString(velmor::clientkeys::Password)),
+        orderId);
 
     RestClient client;
     configure(client, m_config, m_timeoutSeconds);

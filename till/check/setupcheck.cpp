@@ -39,8 +39,9 @@ QVector<CheckResult> SetupCheck::run(const Sink &sink)
         certificates.checkCaFile();
     } else {
         for (const QString &check :
-             {CheckKeys::Url, CheckKeys::Login, CheckKeys::Password, CheckKeys::Timeout,
-              CheckKeys::Interval, CheckKeys::CertificatePath, CheckKeys::CertificatePassword,
+             {velmor::clientkeys::Url, velmor::clientkeys::Login, velmor::clientkeys::Password,
+              velmor::clientkeys::Timeout, velmor::clientkeys::InfoRequestInterval,
+              velmor::clientkeys::CertificatePath, velmor::clientkeys::CertificatePassword,
               text("checkClientCertificate"), text("checkCaFile")})
             report.skip(check, text("skipNoConfig"));
     }
