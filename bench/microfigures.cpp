@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <dbqueuebroker.h>
 #include <velmor/interface.h>
+#include <velmor/requestbodies.h>
 #include <velmor/rounding.h>
 
 #include <benchmark/benchmark.h>
@@ -43,21 +44,12 @@ void buildCreateBody(benchmark::State &state, BenchContext *context)
     const PaymentProcessingRequest request = context->saleRequest(QStringLiteral("VELMOR-APPROVE"));
     const QString id = BenchContext::newId();
     for (auto _ : state) {
+        // In the order a sale reads the receipt: the amounts, then the positions.
         const double documentAmount = client.getOrderAmount();
-        const double requestAmount = request.getAmount() / 100.0;
-        QJsonObject order;
-        order.insert(QStringLiteral("id"), id);
-        order.insert(
-            QStringLiteral("amount"),
-            velmor::roundAmount(documentAmount > requestAmount ? requestAmount : documentAmount));
-        order.insert(QStringLiteral("prepaidAmount"),
-                     velmor::roundAmount(client.getOrderPrepaidAmount()));
-        order.insert(QStringLiteral("isTwoStagePayment"), false);
-        order.insert(QStringLiteral("items"), client.getItems());
-        QJsonObject body;
-        body.insert(QStringLiteral("clientInfo"),
-                    QJsonObject{{QStringLiteral("id"), request.getCardNumber()}});
-        body.insert(QStringLiteral("order"), order);
+        const double prepaidAmount = client.getOrderPrepaidAmount();
+        const QJsonObject body = velmor::createBody(id, request.getCardNumber(), documentAmount,
+                                                    velmor::roublesOf(request.getAmount()),
+                                                    prepaidAmount, client.getItems());
         QByteArray bytes = QJsonDocument(body).toJson(QJsonDocument::Compact);
         benchmark::DoNotOptimize(bytes);
     }

@@ -6,17 +6,9 @@
 #include <velmor/answerdecoding.h>
 #include <velmor/hostservice.h>
 #include <velmor/interface.h>
+#include <velmor/rounding.h>
 
 #include <QJsonObject>
-
-namespace {
-
-QString roubles(int kopecks)
-{
-    return QString::number(kopecks * 0.01, 'f', 2);
-}
-
-} // namespace
 
 Velmor::Velmor() : Velmor(QSharedPointer<velmor::Interface>(new velmor::Interface)) {}
 
@@ -52,11 +44,12 @@ PaymentProcessingAnswer Velmor::payment(const PaymentProcessingRequest &request)
 {
     velmor::RequestResult result;
     if (request.getRequestType() == PaymentProcessingRequest::Payment) {
-        logger->info(QStringLiteral("Оплата на сумму %1").arg(roubles(request.getAmount())));
+        logger->info(
+            QStringLiteral("Оплата на сумму %1").arg(velmor::roublesText(request.getAmount())));
         result = interface->createOffline(request);
     } else {
         logger->info(QStringLiteral("Возврат по чеку продажи на сумму %1")
-                         .arg(roubles(request.getAmount())));
+                         .arg(velmor::roublesText(request.getAmount())));
         result = interface->refund(request);
     }
 

@@ -2,6 +2,7 @@
 
 #include "jsonutils.h"
 #include "messages.h"
+#include "rounding.h"
 
 #include <log4qt/logger.h>
 #include <restresponse.h>
@@ -11,8 +12,6 @@
 #include <QStringList>
 
 #include <curl/curl.h>
-
-#include <cmath>
 
 namespace velmor {
 
@@ -29,11 +28,6 @@ const QString OrderStatusTexts[] = {
     QStringLiteral("completed"),
     QStringLiteral("processed"),
 };
-
-qint64 kopecks(double roubles)
-{
-    return std::isfinite(roubles) ? std::llround(roubles * 100) : 0;
-}
 
 QJsonValue orderAmountValue(const QJsonObject &json)
 {
@@ -217,7 +211,7 @@ bool sameKopecks(double first, double second)
 {
     // A sum of several refunds in binary floating point rarely equals the order amount to the
     // last bit.
-    return kopecks(first) == kopecks(second);
+    return kopecksOf(first) == kopecksOf(second);
 }
 
 } // namespace velmor

@@ -6,6 +6,7 @@
 #include "messages.h"
 #include "requestaddress.h"
 #include "requestbodies.h"
+#include "rounding.h"
 
 #include <abstractdocument.h>
 #include <config.h>
@@ -124,7 +125,7 @@ RequestResult Interface::createOffline(const PaymentProcessingRequest &sale)
     const double documentAmount = getOrderAmount();
     const double prepaidAmount = getOrderPrepaidAmount();
     const QJsonObject body = createBody(orderId, sale.getCardNumber(), documentAmount,
-                                        sale.getAmount() / 100.0, prepaidAmount, getItems());
+                                        roublesOf(sale.getAmount()), prepaidAmount, getItems());
 
     if (const qint64 bodySize = oversizedCreateBody(body)) {
         logger->error(QStringLiteral("Заказ не создан: запрос %1 байт, ответы сервера на него не "

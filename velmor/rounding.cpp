@@ -35,4 +35,19 @@ double roundQuantity(double value)
     return truncated((value + 0.0005 * s) * 1000) / 1000;
 }
 
+qint64 kopecksOf(double roubles)
+{
+    return std::isfinite(roubles) ? std::llround(roubles * 100) : 0;
+}
+
+double roublesOf(qint64 kopecks)
+{
+    return double(kopecks) / 100.0;
+}
+
+QString roublesText(qint64 kopecks)
+{
+    return QString::number(roublesOf(kopecks), 'f', 2);
+}
+
 } // namespace velmor
