@@ -1,0 +1,51 @@
+#include "roubleamount.h"
+
+#include "guitext.h"
+
+#include <velmor/rounding.h>
+
+#include <QRegularExpression>
+
+#include <cmath>
+#include <limits>
+
+QString RoubleAmount::text(qint64 kopecks)
+{
+    const qint64 whole = kopecks / 100;
+    const qint64 cents = std::abs(kopecks % 100);
+    const QString sign = kopecks < 0 && whole == 0 ? QStringLiteral("-") : QString();
+    return sign + QString::number(whole) + QLatin1Char('.') +
+           QStringLiteral("%1").arg(cents, 2, 10, QLatin1Char('0'));
+}
+
+qint64 RoubleAmount::kopecks(double roubles)
+{
+    return std::isfinite(roubles) ? std::llround(velmor::roundAmount(roubles) * 100) : 0;
+}
+
+bool RoubleAmount::parse(const QString &text, int *kopecks, QString *error)
+{
+    static const QRegularExpression Roubles(QStringLiteral("^([0-9]+)(?:[.,]([0-9]{1,2}))?$"));
+    QString typed = text;
+    typed.remove(QLatin1Char(' ')).remove(QChar(0x00a0));
+    const QRegularExpressionMatch match = Roubles.match(typed);
+    if (!match.hasMatch()) {
+        *error = guitext::text("Type the amount in roubles, for example 1500.00");
+        return false;
+    }
+    const QString whole = match.captured(1);
+    const QString cents = match.captured(2).leftJustified(2, QLatin1Char('0'));
+    // Past fifteen digits a qint64 could overflow; far past an int's kopecks in any case.
+    bool ok = whole.size() <= 15;
+    const qint64 value = ok ? whole.toLongLong(&ok) * 100 + cents.toLongLong() : 0;
+    if (!ok || value > std::numeric_limits<int>::max()) {
+        *error = guitext::text("The amount is too large");
+        return false;
+    }
+    if (value == 0) {
+        *error = guitext::text("The amount must be more than zero");
+        return false;
+    }
+    *kopecks = int(value);
+    return true;
+}
