@@ -17,10 +17,6 @@
 
 #include <QFileInfo>
 #include <QJsonObject>
-#include <QRegularExpression>
-
-#include <cmath>
-#include <limits>
 
 namespace {
 
@@ -84,47 +80,6 @@ int Till::runCommand(const QStringList &arguments)
     return unusable(QStringLiteral("command '%1' is not implemented").arg(command));
 }
 
-bool Till::parseAmount(const QString &text, int *amount, QString *error)
-{
-    // Only digits: "+5", " 5", "5.0" or "1e3" are not what a till sends and are refused
-    // rather than guessed at.
-    static const QRegularExpression Digits(QStringLiteral("^[0-9]+$"));
-    if (!Digits.match(text).hasMatch()) {
-        *error = QStringLiteral("amount '%1' is not a whole number of kopecks").arg(text);
-        return false;
-    }
-    bool ok = false;
-    const qulonglong value = text.toULongLong(&ok);
-    if (!ok || value > qulonglong(std::numeric_limits<int>::max())) {
-        *error = QStringLiteral("amount '%1' is too large (at most %2 kopecks)")
-                     .arg(text)
-                     .arg(std::numeric_limits<int>::max());
-        return false;
-    }
-    if (value == 0) {
-        *error = QStringLiteral("amount must be positive, not 0");
-        return false;
-    }
-    *amount = int(value);
-    return true;
-}
-
-bool Till::parseSeconds(const QString &text, int *milliseconds, QString *error)
-{
-    static const QRegularExpression Number(QStringLiteral("^[0-9]+(\\.[0-9]+)?$"));
-    bool ok = false;
-    const double seconds = text.toDouble(&ok);
-    // A day is far more than any sale waits; the bound keeps the milliseconds in an int.
-    if (!Number.match(text).hasMatch() || !ok || !std::isfinite(seconds) || seconds > 86400) {
-        *error = QStringLiteral("--interrupt-after '%1' is not a number of seconds between 0 and "
-                                "86400")
-                     .arg(text);
-        return false;
-    }
-    *milliseconds = int(std::lround(seconds * 1000));
-    return true;
-}
-
 void Till::deliver(const QString &line, const HostEnvironment *host)
 {
     QString why;
@@ -154,15 +109,10 @@ int Till::unusable(const QString &error)
     return till::Unusable;
 }
 
-QString Till::argumentError() const
+QString Till::argumentError()
 {
     QString error;
-    int value = 0;
-    if (m_commandLine.isSet(QStringLiteral("amount")) &&
-        !parseAmount(m_commandLine.value(QStringLiteral("amount")), &value, &error))
-        return error;
-    if (m_commandLine.isSet(QStringLiteral("interrupt-after")) &&
-        !parseSeconds(m_commandLine.value(QStringLiteral("interrupt-after")), &value, &error))
+    if (!m_values.read(m_commandLine, &error))
         return error;
     for (const char *name : {"code", "rrn"}) {
         if (m_commandLine.isSet(QLatin1String(name)) &&
@@ -220,14 +170,6 @@ bool Till::preparePlugin(HostEnvironment &host)
     return true;
 }
 
-int Till::amount() const
-{
-    int amount = 0;
-    QString error;
-    parseAmount(m_commandLine.value(QStringLiteral("amount")), &amount, &error);
-    return amount;
-}
-
 QString Till::queueFile() const
 {
     return m_commandLine.value(QStringLiteral("queue"), DefaultQueueFile);
@@ -241,13 +183,9 @@ QString Till::pluginFile() const
 int Till::runSale(HostEnvironment &host)
 {
     Cashier::SaleOptions options;
-    options.amount = amount();
+    options.amount = m_values.amount;
     options.code = m_commandLine.value(QStringLiteral("code"));
-    if (m_commandLine.isSet(QStringLiteral("interrupt-after"))) {
-        QString error;
-        parseSeconds(m_commandLine.value(QStringLiteral("interrupt-after")),
-                     &options.interruptAfterMs, &error);
-    }
+    options.interruptAfterMs = m_values.interruptAfterMs;
     options.interruptOnSignal = true;
 
     // Released once the answer is out; see SignalHold.
@@ -263,7 +201,7 @@ int Till::runOnSale(HostEnvironment &host, SaleOperation operation, const char *
     const SignalHold hold;
     Cashier cashier(host.processing(), &host.progress());
     const int status = deliverAnswer(
-        (cashier.*operation)(m_commandLine.value(QStringLiteral("rrn")), amount()), host);
+        (cashier.*operation)(m_commandLine.value(QStringLiteral("rrn")), m_values.amount), host);
     if (hold.wasSignalled())
         StandardStreams::printError(
             QStringLiteral("till: %1 came during the %2, which was "

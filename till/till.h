@@ -2,6 +2,7 @@
 
 #include "commandline.h"
 #include "exitstatus.h"
+#include "optionvalues.h"
 
 #include <QString>
 #include <QStringList>
@@ -20,11 +21,6 @@ public:
     // `arguments` without the program name.
     int run(const QStringList &arguments);
 
-    // A positive whole number of kopecks that fits an int; false with `error` set otherwise.
-    static bool parseAmount(const QString &text, int *amount, QString *error);
-    // A non-negative number of seconds, fractions allowed, as milliseconds.
-    static bool parseSeconds(const QString &text, int *milliseconds, QString *error);
-
 private:
     // What a refund or a cancellation asks of the cashier: the sale's rrn and an amount.
     using SaleOperation = PaymentProcessingAnswer (Cashier::*)(const QString &, int);
@@ -37,16 +33,16 @@ private:
     // Delivers the plug-in's answer; Done when the host would treat it as done, else Refused.
     int deliverAnswer(const PaymentProcessingAnswer &answer, const HostEnvironment &host);
     int unusable(const QString &error);
-    // The first problem with the command line's values; empty when there is none.
-    QString argumentError() const;
+    // The first problem with the command line's values, reading the numbers into m_values on
+    // the way; empty when there is none.
+    QString argumentError();
     // The first of `names` that is given with an empty file name, as an error; empty if none.
     QString emptyFileOption(std::initializer_list<const char *> names) const;
     // Everything but the plug-in; false (with the error printed) on unusable input.
     bool prepare(HostEnvironment &host, bool needsReceipt, bool listOnly = false);
     bool preparePlugin(HostEnvironment &host);
 
-    // The values of options that have a default; --amount once prepare() has checked it.
-    int amount() const;
+    // The values of options that have a default.
     QString queueFile() const;
     QString pluginFile() const;
 
@@ -60,5 +56,6 @@ private:
     int runCheck();
 
     CommandLine m_commandLine;
+    till::OptionValues m_values;
     bool m_answerLost = false;
 };
