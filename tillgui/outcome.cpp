@@ -1,7 +1,8 @@
 #include "outcome.h"
 
 #include "guitext.h"
-#include "roubleamount.h"
+
+#include <velmor/rounding.h>
 
 namespace {
 
@@ -16,7 +17,7 @@ Outcome::Outcome(Operation operation, int amount, const QString &orderId,
     : m_amount(amount), m_orderId(orderId.isEmpty() ? answer.getRRN() : orderId), m_answer(answer)
 {
     const QString key = answer.getMessage().key();
-    const QString sum = RoubleAmount::text(amount);
+    const QString sum = velmor::roublesText(amount);
     const bool done = answer.getStatus() == PaymentProcessingAnswer::Success ||
                       answer.getStatus() == PaymentProcessingAnswer::SuccessWithMessage;
     // The message key decides before the status: a queued refund comes with status 0, a
@@ -65,7 +66,7 @@ Outcome::Outcome(Operation operation, int amount, const QString &orderId,
 
 QString Outcome::title(Operation operation, int amount)
 {
-    const QString sum = RoubleAmount::text(amount);
+    const QString sum = velmor::roublesText(amount);
     switch (operation) {
     case Operation::Sale:
         return guitext::text("Payment of %1").arg(sum);
@@ -89,6 +90,6 @@ QString Outcome::message() const
 
 QString Outcome::statusLine() const
 {
-    const QString line = guitext::text("%1, amount %2").arg(m_brief, RoubleAmount::text(m_amount));
+    const QString line = guitext::text("%1, amount %2").arg(m_brief, velmor::roublesText(m_amount));
     return m_orderId.isEmpty() ? line : guitext::text("%1, order %2").arg(line, m_orderId);
 }

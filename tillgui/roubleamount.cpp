@@ -2,26 +2,9 @@
 
 #include "guitext.h"
 
-#include <velmor/rounding.h>
-
 #include <QRegularExpression>
 
-#include <cmath>
 #include <limits>
-
-QString RoubleAmount::text(qint64 kopecks)
-{
-    const qint64 whole = kopecks / 100;
-    const qint64 cents = std::abs(kopecks % 100);
-    const QString sign = kopecks < 0 && whole == 0 ? QStringLiteral("-") : QString();
-    return sign + QString::number(whole) + QLatin1Char('.') +
-           QStringLiteral("%1").arg(cents, 2, 10, QLatin1Char('0'));
-}
-
-qint64 RoubleAmount::kopecks(double roubles)
-{
-    return std::isfinite(roubles) ? std::llround(velmor::roundAmount(roubles) * 100) : 0;
-}
 
 bool RoubleAmount::parse(const QString &text, int *kopecks, QString *error)
 {
