@@ -6,21 +6,39 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace {
+
+QString colour(Outcome::Tone tone)
+{
+    switch (tone) {
+    case Outcome::Tone::Done:
+        return QStringLiteral("#1b7f2a");
+    case Outcome::Tone::Pending:
+        return QStringLiteral("#a35a00");
+    case Outcome::Tone::Failed:
+        break;
+    }
+    return QStringLiteral("#b00020");
+}
+
+} // namespace
+
 AnswerPanel::AnswerPanel(QWidget *parent)
-    : QWidget(parent), m_status(new QLabel), m_message(new QLabel), m_rrn(new QLabel)
+    : QWidget(parent), m_status(new QLabel), m_message(new QLabel), m_rrn(new QLabel),
+      m_done(new QPushButton(guitext::text("Done")))
 {
     QFont font = m_status->font();
     font.setBold(true);
     font.setPointSizeF(font.pointSizeF() * 1.6);
     m_status->setFont(font);
     m_status->setAlignment(Qt::AlignCenter);
+    m_status->setWordWrap(true);
     m_message->setAlignment(Qt::AlignCenter);
     m_message->setWordWrap(true);
     m_rrn->setAlignment(Qt::AlignCenter);
     m_rrn->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto *done = new QPushButton(guitext::text("Done"));
-    // Only a click dismisses the answer, not a stray Enter from the scanner.
-    done->setAutoDefault(false);
+    // The dialog decides what Enter does on this page (see SaleDialog), not the button.
+    m_done->setAutoDefault(false);
 
     auto *layout = new QVBoxLayout(this);
     layout->addStretch();
@@ -28,39 +46,22 @@ AnswerPanel::AnswerPanel(QWidget *parent)
     layout->addWidget(m_message);
     layout->addWidget(m_rrn);
     layout->addStretch();
-    layout->addWidget(done, 0, Qt::AlignRight);
-    connect(done, &QPushButton::clicked, this, &AnswerPanel::donePressed);
+    layout->addWidget(m_done, 0, Qt::AlignRight);
+    connect(m_done, &QPushButton::clicked, this, &AnswerPanel::donePressed);
 }
 
-void AnswerPanel::showAnswer(const PaymentProcessingAnswer &answer)
+void AnswerPanel::showOutcome(const Outcome &outcome)
 {
-    QString status;
-    QString colour = QStringLiteral("#b00020");
-    switch (answer.getStatus()) {
-    case PaymentProcessingAnswer::Success:
-        status = guitext::text("Approved");
-        colour = QStringLiteral("#1b7f2a");
-        break;
-    case PaymentProcessingAnswer::SuccessWithMessage:
-        status = guitext::text("Done with a message");
-        colour = QStringLiteral("#1b7f2a");
-        break;
-    case PaymentProcessingAnswer::Failure:
-        status = guitext::text("Refused");
-        break;
-    case PaymentProcessingAnswer::OrderCanceled:
-        status = guitext::text("Order cancelled");
-        break;
-    default:
-        status = guitext::text("Status %1").arg(int(answer.getStatus()));
-        break;
-    }
-    m_status->setText(status);
-    m_status->setStyleSheet(QStringLiteral("color: %1").arg(colour));
-    m_message->setText(guitext::of(answer.getMessage()));
-    m_rrn->setText(answer.getRRN().isEmpty()
-                       ? QString()
-                       : guitext::text("Reference (RRN):") + QLatin1Char('\n') + answer.getRRN());
+    m_tone = outcome.tone();
+    m_status->setText(outcome.headline());
+    m_status->setStyleSheet(QStringLiteral("color: %1").arg(colour(m_tone)));
+    m_message->setText(outcome.message());
+    QStringList lines;
+    if (!outcome.orderId().isEmpty())
+        lines.append(guitext::text("Order %1").arg(outcome.orderId()));
+    if (!outcome.reference().isEmpty() && outcome.reference() != outcome.orderId())
+        lines.append(guitext::text("Reference (RRN):") + QLatin1Char(' ') + outcome.reference());
+    m_rrn->setText(lines.join(QLatin1Char('\n')));
 }
 
 QString AnswerPanel::statusText() const

@@ -1,12 +1,15 @@
 #pragma once
 
-#include <paymentprocessinganswer.h>
+#include "outcome.h"
 
 #include <QWidget>
 
 class QLabel;
+class QPushButton;
 
-// The plug-in's answer: its status, its message and the reference (RRN) of the order.
+// The end of one operation: what happened to what, in green (done), amber (pending: queued,
+// or an outcome nobody knows yet) or red (not done), the plug-in's message beneath, the order
+// and the reference handed back.
 class AnswerPanel : public QWidget
 {
     Q_OBJECT
@@ -14,11 +17,13 @@ class AnswerPanel : public QWidget
 public:
     explicit AnswerPanel(QWidget *parent = nullptr);
 
-    void showAnswer(const PaymentProcessingAnswer &answer);
+    void showOutcome(const Outcome &outcome);
 
     QString statusText() const;
+    Outcome::Tone tone() const { return m_tone; }
     QString messageText() const;
     QString rrnText() const;
+    QPushButton *doneButton() const { return m_done; }
 
 signals:
     void donePressed();
@@ -27,4 +32,6 @@ private:
     QLabel *m_status;
     QLabel *m_message;
     QLabel *m_rrn;
+    QPushButton *m_done;
+    Outcome::Tone m_tone = Outcome::Tone::Failed;
 };

@@ -1,8 +1,13 @@
 #include "guitext.h"
 
-#include <catalogue.h>
+#include <till/catalogue.h>
 
+#include <QCoreApplication>
 #include <QHash>
+#include <QLibraryInfo>
+#include <QTranslator>
+
+#include <memory>
 
 namespace {
 
@@ -17,11 +22,21 @@ const QHash<QString, QString> &russian()
         {QStringLiteral("Name"), QStringLiteral("Наименование")},
         {QStringLiteral("Quantity"), QStringLiteral("Количество")},
         {QStringLiteral("Returned"), QStringLiteral("Возврат")},
+        {QStringLiteral("To return"), QStringLiteral("Вернуть")},
         {QStringLiteral("Sum"), QStringLiteral("Сумма")},
         {QStringLiteral("Total %1, prepaid %2, to pay %3"),
          QStringLiteral("Итого %1, предоплата %2, к оплате %3")},
         {QStringLiteral("No current receipt"), QStringLiteral("Нет текущего чека")},
-        {QStringLiteral("Amount, kopecks:"), QStringLiteral("Сумма, коп.:")},
+        {QStringLiteral("Amount, roubles:"), QStringLiteral("Сумма, руб.:")},
+        {QStringLiteral("Type the amount in roubles, for example 1500.00"),
+         QStringLiteral("Введите сумму в рублях, например 1500.00")},
+        {QStringLiteral("The amount is too large"), QStringLiteral("Сумма слишком велика")},
+        {QStringLiteral("The amount must be more than zero"),
+         QStringLiteral("Сумма должна быть больше нуля")},
+        {QStringLiteral("The amount %1 is more than the %2 left to pay on the receipt"),
+         QStringLiteral("Сумма %1 больше, чем осталось оплатить по чеку: %2")},
+        {QStringLiteral("The amount %1 is more than the receipt's total %2"),
+         QStringLiteral("Сумма %1 больше суммы чека %2")},
         {QStringLiteral("Sale"), QStringLiteral("Продажа")},
         {QStringLiteral("Refund"), QStringLiteral("Возврат")},
         {QStringLiteral("Cancel payment"), QStringLiteral("Отмена оплаты")},
@@ -29,22 +44,42 @@ const QHash<QString, QString> &russian()
         {QStringLiteral("Cancel"), QStringLiteral("Отмена")},
         {QStringLiteral("Back"), QStringLiteral("Назад")},
         {QStringLiteral("Done"), QStringLiteral("Готово")},
-        {QStringLiteral("Close"), QStringLiteral("Закрыть")},
         {QStringLiteral("Code:"), QStringLiteral("Код:")},
         {QStringLiteral("Cancelling the order..."), QStringLiteral("Отмена заказа...")},
         {QStringLiteral("The cancellation is accepted; the sale ends at the next status request"),
          QStringLiteral("Отмена принята, продажа завершится при следующем запросе статуса")},
         {QStringLiteral("The cancellation was not confirmed; press Cancel to try again"),
          QStringLiteral("Отмена не подтверждена, нажмите «Отмена» ещё раз")},
-        {QStringLiteral("Approved"), QStringLiteral("Одобрено")},
-        {QStringLiteral("Done with a message"), QStringLiteral("Выполнено с сообщением")},
-        {QStringLiteral("Refused"), QStringLiteral("Отказ")},
-        {QStringLiteral("Order cancelled"), QStringLiteral("Заказ отменён")},
-        {QStringLiteral("Status %1"), QStringLiteral("Статус %1")},
+        {QStringLiteral("Paid %1"), QStringLiteral("Оплачено %1")},
+        {QStringLiteral("Rejected"), QStringLiteral("Отклонено")},
+        {QStringLiteral("Cancelled"), QStringLiteral("Отменено")},
+        {QStringLiteral("Refund of %1 done"), QStringLiteral("Возврат %1 выполнен")},
+        {QStringLiteral("Refund not made"), QStringLiteral("Возврат не выполнен")},
+        {QStringLiteral("Cancellation not made"), QStringLiteral("Отмена не выполнена")},
+        {QStringLiteral("Refund of %1 will be carried out once the connection is back"),
+         QStringLiteral("Возврат %1 будет выполнен после восстановления связи")},
+        {QStringLiteral("The cancellation will be carried out once the connection is back"),
+         QStringLiteral("Отмена будет выполнена после восстановления связи")},
+        {QStringLiteral("Paid"), QStringLiteral("Оплачено")},
+        {QStringLiteral("Refund done"), QStringLiteral("Возврат выполнен")},
+        {QStringLiteral("Refund queued"), QStringLiteral("Возврат в очереди")},
+        {QStringLiteral("Cancellation queued"), QStringLiteral("Отмена в очереди")},
+        {QStringLiteral("Outcome unknown"), QStringLiteral("Результат неизвестен")},
+        {QStringLiteral("Payment of %1"), QStringLiteral("Оплата %1")},
+        {QStringLiteral("Refund of %1"), QStringLiteral("Возврат %1")},
+        {QStringLiteral("Cancellation of a payment of %1"), QStringLiteral("Отмена оплаты %1")},
+        {QStringLiteral("Order %1"), QStringLiteral("Заказ %1")},
+        {QStringLiteral("%1, amount %2"), QStringLiteral("%1, сумма %2")},
+        {QStringLiteral("%1, order %2"), QStringLiteral("%1, заказ %2")},
         {QStringLiteral("Reference (RRN):"), QStringLiteral("Ссылка (RRN):")},
         {QStringLiteral("Refund of a sale"), QStringLiteral("Возврат по продаже")},
         {QStringLiteral("Cancellation of a payment"), QStringLiteral("Отмена оплаты")},
         {QStringLiteral("Amount to return: %1"), QStringLiteral("Сумма возврата: %1")},
+        {QStringLiteral("Choose at least one position to return"),
+         QStringLiteral("Выберите хотя бы одну позицию для возврата")},
+        {QStringLiteral("Type the reference (RRN) of the sale"),
+         QStringLiteral("Введите ссылку (RRN) продажи")},
+        {QStringLiteral("Cancel the payment"), QStringLiteral("Отменить оплату")},
         {QStringLiteral("Queued messages"), QStringLiteral("Сообщения в очереди")},
         {QStringLiteral("Added"), QStringLiteral("Добавлено")},
         {QStringLiteral("Attempts"), QStringLiteral("Попытки")},
@@ -58,7 +93,6 @@ const QHash<QString, QString> &russian()
          QStringLiteral("Выполняется другая операция")},
         {QStringLiteral("Waiting for the sale to end before closing"),
          QStringLiteral("Ожидание завершения продажи перед закрытием")},
-        {QStringLiteral("OK"), QStringLiteral("ОК")},
         {QStringLiteral("Answer"), QStringLiteral("Ответ")},
     };
     return texts;
@@ -98,6 +132,31 @@ bool loadCatalogue(const QString &language, const QString &pluginFile, QString *
         return true;
     *error = catalogue.errorString();
     return false;
+}
+
+bool loadQtTexts(const QString &language, QString *error)
+{
+    // One translator of Qt's own at a time, replaced when the language changes.
+    static std::unique_ptr<QTranslator> installed;
+    if (installed) {
+        QCoreApplication::removeTranslator(installed.get());
+        installed.reset();
+    }
+    // Qt's texts are English to begin with.
+    if (language == QLatin1String("en"))
+        return true;
+    const QString directory = QLibraryInfo::location(QLibraryInfo::TranslationsPath);
+    const QString name = QStringLiteral("qtbase_") + language;
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(name, directory)) {
+        *error = QStringLiteral("no %1.qm in %2 (Debian's qttranslations5-l10n); Qt's own texts "
+                                "stay in English")
+                     .arg(name, directory);
+        return false;
+    }
+    QCoreApplication::installTranslator(translator.get());
+    installed = std::move(translator);
+    return true;
 }
 
 QString of(const tr::Tr &message)

@@ -17,6 +17,11 @@ void setLanguage(const QString &language);
 // set when they are missing.
 bool loadCatalogue(const QString &language, const QString &pluginFile, QString *error);
 QString language();
+// Installs Qt's own catalogue of `language` (qtbase_LANG.qm, where Qt keeps its translations),
+// so that the texts Qt draws itself (standard buttons, a field's context menu) match the
+// screen's; removes the one installed before. False with `error` set when it is not there:
+// the screen still works, with those texts in English. Widgets made before keep their texts.
+bool loadQtTexts(const QString &language, QString *error);
 
 // One of the screen's own labels, by its English text.
 QString text(const char *english);

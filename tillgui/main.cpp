@@ -83,6 +83,10 @@ int main(int argc, char **argv)
         return till::Done;
     }
     guitext::setLanguage(options.language());
+    QString qtTextsError;
+    // Not a reason to refuse the till: only Qt's own few words stay in English.
+    if (!guitext::loadQtTexts(options.language(), &qtTextsError))
+        StandardStreams::printError(QStringLiteral("till-gui: ") + qtTextsError);
     QString catalogueError;
     if (!guitext::loadCatalogue(options.language(), options.pluginFile(), &catalogueError))
         return unusable(catalogueError);

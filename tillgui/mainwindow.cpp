@@ -1,64 +1,90 @@
 #include "mainwindow.h"
 
+#include "canceldialog.h"
 #include "guitext.h"
 #include "operationrunner.h"
 #include "progresspanel.h"
 #include "queuedialog.h"
 #include "refunddialog.h"
+#include "roubleamount.h"
 #include "saledialog.h"
 #include "scanpanel.h"
 
 #include <basicpaymentprocessing.h>
-#include <cashier.h>
 #include <dbqueuebroker.h>
-#include <hostenvironment.h>
 #include <session.h>
 #include <singleton.h>
-#include <till.h>
+#include <till/cashier.h>
+#include <till/hostenvironment.h>
+#include <velmor/rounding.h>
 
 #include <QCloseEvent>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QInputDialog>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include <cmath>
+namespace {
+
+// The function key in front of the button's name, as on a till's keyboard legend.
+QString keyed(Qt::Key key, const QString &label)
+{
+    return QKeySequence(key).toString(QKeySequence::NativeText) + QStringLiteral("  ") + label;
+}
+
+const Qt::Key SaleKey = Qt::Key_F2;
+const Qt::Key RefundKey = Qt::Key_F3;
+const Qt::Key CancelKey = Qt::Key_F4;
+const Qt::Key QueueKey = Qt::Key_F5;
+
+} // namespace
+
+const QSize MainWindow::MinimumSize(800, 600);
 
 MainWindow::MainWindow(HostEnvironment &host, const QSharedPointer<Document> &receipt,
                        QWidget *parent)
     : QMainWindow(parent), m_host(host), m_processing(host.processing()), m_queue(host.queue()),
       m_receipt(receipt), m_runner(std::make_unique<OperationRunner>(host.processing())),
       m_dialog(new SaleDialog(this)), m_items(new QTableWidget(0, 6)), m_totals(new QLabel),
-      m_amount(new QLineEdit), m_saleButton(new QPushButton(guitext::text("Sale"))),
-      m_refundButton(new QPushButton(guitext::text("Refund"))),
-      m_cancelButton(new QPushButton(guitext::text("Cancel payment"))),
+      m_amount(new QLineEdit), m_notice(new QLabel), m_statusLine(new QLabel),
+      m_saleButton(new QPushButton(keyed(SaleKey, guitext::text("Sale")))),
+      m_refundButton(new QPushButton(keyed(RefundKey, guitext::text("Refund")))),
+      m_cancelButton(new QPushButton(keyed(CancelKey, guitext::text("Cancel payment")))),
       m_queueButton(new QPushButton)
 {
     setWindowTitle(guitext::text("Till"));
-    resize(720, 440);
+    setMinimumSize(MinimumSize);
+    resize(1024, 768);
     m_queueDialog = new QueueDialog(m_queue, m_runner.get(), m_processing, this);
 
     m_items->setHorizontalHeaderLabels({guitext::text("No."), guitext::text("Article"),
                                         guitext::text("Name"), guitext::text("Quantity"),
                                         guitext::text("Returned"), guitext::text("Sum")});
-    m_items->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
     m_items->verticalHeader()->hide();
     m_items->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_items->setSelectionMode(QAbstractItemView::NoSelection);
+    // The receipt is only read here: Tab passes it by instead of walking its cells.
+    m_items->setFocusPolicy(Qt::NoFocus);
+    m_items->setTabKeyNavigation(false);
 
+    m_amount->setMaximumWidth(m_amount->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 16);
+    m_notice->setStyleSheet(QStringLiteral("color: #b00020"));
     auto *amountRow = new QHBoxLayout;
-    amountRow->addWidget(new QLabel(guitext::text("Amount, kopecks:")));
+    amountRow->addWidget(new QLabel(guitext::text("Amount, roubles:")));
     amountRow->addWidget(m_amount);
-    amountRow->addStretch();
+    amountRow->addWidget(m_notice, 1);
     auto *buttons = new QHBoxLayout;
-    for (QPushButton *button : {m_saleButton, m_refundButton, m_cancelButton, m_queueButton})
+    for (QPushButton *button : {m_saleButton, m_refundButton, m_cancelButton, m_queueButton}) {
+        // Enter on a focused button presses it, as in a dialog.
+        button->setAutoDefault(true);
         buttons->addWidget(button);
+    }
 
     auto *central = new QWidget;
     auto *layout = new QVBoxLayout(central);
@@ -67,7 +93,36 @@ MainWindow::MainWindow(HostEnvironment &host, const QSharedPointer<Document> &re
     layout->addLayout(amountRow);
     layout->addLayout(buttons);
     setCentralWidget(central);
+    // There from the start, so that the first outcome does not push the buttons up.
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->addWidget(m_statusLine, 1);
+    m_statusLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
+    setTabOrder(m_amount, m_saleButton);
+    setTabOrder(m_saleButton, m_refundButton);
+    setTabOrder(m_refundButton, m_cancelButton);
+    setTabOrder(m_cancelButton, m_queueButton);
+    const struct
+    {
+        Qt::Key key;
+        QPushButton *button;
+    } keys[] = {{SaleKey, m_saleButton},
+                {RefundKey, m_refundButton},
+                {CancelKey, m_cancelButton},
+                {QueueKey, m_queueButton}};
+    // Shortcuts of the window rather than of the buttons: a button's text change (the queue's
+    // count) would drop a shortcut set on the button.
+    for (const auto &key : keys) {
+        auto *shortcut = new QShortcut(QKeySequence(key.key), this);
+        QPushButton *button = key.button;
+        connect(shortcut, &QShortcut::activated, button, [button] {
+            if (button->isEnabled())
+                button->click();
+        });
+    }
+
+    connect(m_amount, &QLineEdit::returnPressed, this, &MainWindow::startSale);
+    connect(m_amount, &QLineEdit::textEdited, this, [this] { setNotice(QString()); });
     connect(m_saleButton, &QPushButton::clicked, this, &MainWindow::startSale);
     connect(m_refundButton, &QPushButton::clicked, this, &MainWindow::askRefund);
     connect(m_cancelButton, &QPushButton::clicked, this, &MainWindow::askCancel);
@@ -85,6 +140,8 @@ MainWindow::MainWindow(HostEnvironment &host, const QSharedPointer<Document> &re
     m_host.setDocument(m_receipt);
     showReceipt();
     updateButtons();
+    m_amount->setFocus();
+    m_amount->selectAll();
 }
 
 MainWindow::~MainWindow()
@@ -98,11 +155,21 @@ MainWindow::~MainWindow()
 
 bool MainWindow::startSale()
 {
-    int amount = 0;
     if (refusedWhileBusy())
         return false;
-    if (!readAmount(&amount))
+    int amount = 0;
+    QString error;
+    if (!RoubleAmount::parse(m_amount->text(), &amount, &error)) {
+        setNotice(error);
         return false;
+    }
+    const qint64 left = leftToPay();
+    if (left >= 0 && amount > left) {
+        setNotice(guitext::text("The amount %1 is more than the %2 left to pay on the receipt")
+                      .arg(velmor::roublesText(amount), velmor::roublesText(left)));
+        return false;
+    }
+    setNotice(QString());
     m_saleAmount = amount;
     const auto messages = m_processing->getMessageInfo();
     m_dialog->showScan(guitext::of(messages.value(EPaymentProcessingInfo::ScanTitle)),
@@ -120,7 +187,7 @@ void MainWindow::sell(const QString &code)
     options.code = code;
     BasicPaymentProcessing *processing = m_processing;
     runOperation([processing, options] { return Cashier(processing, nullptr).sale(options); }, true,
-                 QString());
+                 {Outcome::Operation::Sale, m_saleAmount, QString()});
 }
 
 bool MainWindow::startRefund(const QString &rrn, const QSharedPointer<Document> &refundReceipt,
@@ -128,26 +195,34 @@ bool MainWindow::startRefund(const QString &rrn, const QSharedPointer<Document> 
 {
     if (refusedWhileBusy())
         return false;
+    if (amount <= 0) {
+        setNotice(guitext::text("The amount must be more than zero"));
+        return false;
+    }
     // The plug-in reads the returned positions from the session's receipt.
     m_host.setDocument(refundReceipt);
     BasicPaymentProcessing *processing = m_processing;
-    return runOperation(
+    const bool started = runOperation(
         [processing, rrn, amount] { return Cashier(processing, nullptr).refund(rrn, amount); },
-        false, guitext::text("Refund of a sale"));
+        false, {Outcome::Operation::Refund, amount, rrn});
+    if (!started)
+        m_host.setDocument(m_receipt);
+    return started;
 }
 
-bool MainWindow::startCancel(const QString &rrn)
+bool MainWindow::startCancel(const QString &rrn, int amount)
 {
-    int amount = 0;
     if (refusedWhileBusy())
         return false;
-    if (!readAmount(&amount))
+    if (amount <= 0) {
+        setNotice(guitext::text("The amount must be more than zero"));
         return false;
+    }
     m_host.setDocument(m_receipt);
     BasicPaymentProcessing *processing = m_processing;
     return runOperation(
         [processing, rrn, amount] { return Cashier(processing, nullptr).cancel(rrn, amount); },
-        false, guitext::text("Cancellation of a payment"));
+        false, {Outcome::Operation::Cancellation, amount, rrn});
 }
 
 void MainWindow::pressCancel()
@@ -174,55 +249,75 @@ void MainWindow::closeEvent(QCloseEvent *event)
     // The plug-in's thread and the cancellation's must end before the host's services go.
     event->ignore();
     m_closeWhenIdle = true;
-    statusBar()->showMessage(guitext::text("Waiting for the sale to end before closing"));
+    setNotice(guitext::text("Waiting for the sale to end before closing"));
     pressCancel();
 }
 
 void MainWindow::askRefund()
 {
-    RefundDialog dialog(m_receipt, this);
-    if (dialog.exec() != QDialog::Accepted)
+    if (refusedWhileBusy() || m_refundDialog)
         return;
-    int amount = dialog.amount();
-    if (amount <= 0 && !readAmount(&amount))
-        return;
-    startRefund(dialog.rrn(), dialog.refundReceipt(), amount);
+    m_refundDialog = new RefundDialog(m_receipt, this);
+    m_refundDialog->setAttribute(Qt::WA_DeleteOnClose);
+    RefundDialog *dialog = m_refundDialog;
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        startRefund(dialog->rrn(), dialog->refundReceipt(), dialog->amount());
+    });
+    connect(dialog, &QObject::destroyed, this, [this] { m_refundDialog = nullptr; });
+    dialog->open();
 }
 
 void MainWindow::askCancel()
 {
-    bool ok = false;
-    const QString rrn = QInputDialog::getText(this, guitext::text("Cancellation of a payment"),
-                                              guitext::text("Reference (RRN):"), QLineEdit::Normal,
-                                              m_lastAnswer.getRRN(), &ok)
-                            .trimmed();
-    if (ok && !rrn.isEmpty())
-        startCancel(rrn);
+    if (refusedWhileBusy() || m_cancelDialog)
+        return;
+    // The last sale is the one a cashier most often cancels; otherwise the amount typed.
+    int amount = m_lastSaleAmount;
+    QString error;
+    if (m_lastSaleId.isEmpty() && !RoubleAmount::parse(m_amount->text(), &amount, &error))
+        amount = 0;
+    const qint64 maximum = m_receipt ? velmor::kopecksOf(m_receipt->getTotalSum()) : -1;
+    m_cancelDialog = new CancelDialog(m_lastSaleId, amount, maximum, this);
+    m_cancelDialog->setAttribute(Qt::WA_DeleteOnClose);
+    CancelDialog *dialog = m_cancelDialog;
+    connect(dialog, &QDialog::accepted, this,
+            [this, dialog] { startCancel(dialog->rrn(), dialog->amount()); });
+    connect(dialog, &QObject::destroyed, this, [this] { m_cancelDialog = nullptr; });
+    dialog->open();
 }
 
 bool MainWindow::runOperation(const std::function<PaymentProcessingAnswer()> &operation,
-                              bool cancellable, const QString &title)
+                              bool cancellable, const Running &running)
 {
     auto answer = std::make_shared<PaymentProcessingAnswer>();
     const bool started = m_runner->run([operation, answer] { *answer = operation(); },
-                                       [this, answer] { finish(*answer); });
+                                       [this, running, answer] { finish(running, *answer); });
     if (!started) {
-        statusBar()->showMessage(guitext::text("Another operation is running"));
+        setNotice(guitext::text("Another operation is running"));
         return false;
     }
-    if (!title.isEmpty())
-        m_dialog->setWindowTitle(title);
-    m_dialog->showProgress(cancellable);
+    // A sale keeps the scan dialog's title.
+    if (running.operation == Outcome::Operation::Refund)
+        m_dialog->setWindowTitle(guitext::text("Refund of a sale"));
+    else if (running.operation == Outcome::Operation::Cancellation)
+        m_dialog->setWindowTitle(guitext::text("Cancellation of a payment"));
+    m_dialog->showProgress(cancellable, Outcome::title(running.operation, running.amount),
+                           running.orderId);
     m_dialog->open();
     return true;
 }
 
-void MainWindow::finish(const PaymentProcessingAnswer &answer)
+void MainWindow::finish(const Running &running, const PaymentProcessingAnswer &answer)
 {
     m_lastAnswer = answer;
     m_host.setDocument(m_receipt);
-    m_dialog->showAnswer(answer);
-    statusBar()->showMessage(Cashier::answerLine(answer));
+    const Outcome outcome(running.operation, running.amount, running.orderId, answer);
+    if (running.operation == Outcome::Operation::Sale && outcome.tone() == Outcome::Tone::Done) {
+        m_lastSaleId = answer.getRRN();
+        m_lastSaleAmount = running.amount;
+    }
+    m_dialog->showAnswer(outcome);
+    m_statusLine->setText(outcome.statusLine());
     emit operationFinished(answer);
 }
 
@@ -240,6 +335,10 @@ void MainWindow::onInterruptFinished(bool confirmed)
 void MainWindow::onIdle()
 {
     updateButtons();
+    // The button pressed was disabled while the operation ran and lost the focus; the keys
+    // come back to the amount rather than to nowhere.
+    if (!focusWidget() || !focusWidget()->isEnabled())
+        m_amount->setFocus();
     if (m_closeWhenIdle) {
         m_closeWhenIdle = false;
         close();
@@ -258,7 +357,7 @@ void MainWindow::showReceipt()
                                    item->getName(),
                                    QString::number(item->getQuantity()),
                                    QString::number(item->getBquant()),
-                                   QString::number(item->getSumb(), 'f', 2)};
+                                   velmor::roublesText(velmor::kopecksOf(item->getSumb()))};
         for (int column = 0; column < cells.size(); ++column) {
             auto *cell = new QTableWidgetItem(cells.at(column));
             if (column >= 3)
@@ -272,13 +371,13 @@ void MainWindow::showReceipt()
         m_totals->setText(guitext::text("No current receipt"));
         return;
     }
-    const double toPay = m_receipt->getTotalSum() - m_receipt->getPrepaidSum();
+    const qint64 left = leftToPay();
     m_totals->setText(guitext::text("Total %1, prepaid %2, to pay %3")
-                          .arg(QString::number(m_receipt->getTotalSum(), 'f', 2),
-                               QString::number(m_receipt->getPrepaidSum(), 'f', 2),
-                               QString::number(toPay, 'f', 2)));
-    if (toPay > 0)
-        m_amount->setText(QString::number(std::llround(toPay * 100)));
+                          .arg(velmor::roublesText(velmor::kopecksOf(m_receipt->getTotalSum())),
+                               velmor::roublesText(velmor::kopecksOf(m_receipt->getPrepaidSum())),
+                               velmor::roublesText(left)));
+    if (left > 0)
+        m_amount->setText(velmor::roublesText(left));
 }
 
 void MainWindow::updateButtons()
@@ -287,17 +386,30 @@ void MainWindow::updateButtons()
     for (QPushButton *button : {m_saleButton, m_refundButton, m_cancelButton})
         button->setEnabled(idle);
     const int pending = m_queue->pendingMessages().size();
-    m_queueButton->setText(guitext::text("Queue (%1)").arg(pending));
+    m_queueButton->setText(keyed(QueueKey, guitext::text("Queue (%1)").arg(pending)));
 }
 
-bool MainWindow::readAmount(int *amount)
+qint64 MainWindow::leftToPay() const
 {
-    // The same rule as the command-line till's --amount.
-    QString error;
-    if (Till::parseAmount(m_amount->text().trimmed(), amount, &error))
-        return true;
-    statusBar()->showMessage(error);
-    return false;
+    if (!m_receipt)
+        return -1;
+    return velmor::kopecksOf(m_receipt->getTotalSum()) -
+           velmor::kopecksOf(m_receipt->getPrepaidSum());
+}
+
+void MainWindow::setNotice(const QString &notice)
+{
+    m_notice->setText(notice);
+}
+
+QString MainWindow::noticeText() const
+{
+    return m_notice->text();
+}
+
+QString MainWindow::statusText() const
+{
+    return m_statusLine->text();
 }
 
 bool MainWindow::refusedWhileBusy()
@@ -305,6 +417,6 @@ bool MainWindow::refusedWhileBusy()
     // One operation at a time: the plug-in serves one request of the host at once.
     if (m_runner->isIdle())
         return false;
-    statusBar()->showMessage(guitext::text("Another operation is running"));
+    setNotice(guitext::text("Another operation is running"));
     return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "outcome.h"
+
 #include <document.h>
 #include <paymentprocessinganswer.h>
 
@@ -10,6 +12,7 @@
 #include <memory>
 
 class BasicPaymentProcessing;
+class CancelDialog;
 class DBQueueBroker;
 class HostEnvironment;
 class OperationRunner;
@@ -19,38 +22,56 @@ class QLineEdit;
 class QPushButton;
 class QTableWidget;
 class QueueDialog;
+class RefundDialog;
 class SaleDialog;
 
-// The till's main window: the current receipt with its totals, and the cashier's buttons for
-// a sale, a refund, a cancellation and the queue. Every processing call runs on the
-// operation runner's worker thread; the window stays live while the plug-in waits. Closing
-// the window during a sale presses Cancel first and closes once the sale has ended, so that
-// no order is left behind unanswered and no cancellation is lost on its way to the queue.
+// The till's main window: the current receipt with its totals, the amount in roubles, and the
+// cashier's buttons for a sale (F2), a refund (F3), a cancellation (F4) and the queue (F5).
+// Tab goes from the amount through the buttons; Enter in the amount starts a sale, on a button
+// presses it. Every processing call runs on the operation runner's worker thread; the window
+// stays live while the plug-in waits. Closing the window during a sale presses Cancel first
+// and closes once the sale has ended, so that no order is left behind unanswered and no
+// cancellation is lost on its way to the queue.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 
 public:
+    // The smallest the window gets; every dialog of the screen fits it.
+    static const QSize MinimumSize;
+
     // `host` is set up and has its plug-in loaded; it outlives the window. `receipt` may be
     // null (no current receipt).
     MainWindow(HostEnvironment &host, const QSharedPointer<Document> &receipt,
                QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // Opens the scan dialog; false (with a word in the status bar) when the amount is
-    // unusable or an operation runs.
+    // Opens the scan dialog; false (with a sentence beside the amount) when the amount is
+    // unusable, more than the receipt leaves to pay, or an operation runs.
     bool startSale();
+    // `amount` in kopecks.
     bool startRefund(const QString &rrn, const QSharedPointer<Document> &refundReceipt, int amount);
-    bool startCancel(const QString &rrn);
+    bool startCancel(const QString &rrn, int amount);
+    // Open the refund and the cancellation dialogs; their OK starts the operation.
+    void askRefund();
+    void askCancel();
     // The cashier's Cancel during a sale's wait.
     void pressCancel();
     void showQueue();
 
     SaleDialog *saleDialog() const { return m_dialog; }
     QueueDialog *queueDialog() const { return m_queueDialog; }
+    // The open refund or cancellation dialog, null when none is open.
+    RefundDialog *refundDialog() const { return m_refundDialog; }
+    CancelDialog *cancelDialog() const { return m_cancelDialog; }
     OperationRunner *runner() const { return m_runner.get(); }
     QLineEdit *amountField() const { return m_amount; }
     QPushButton *saleButton() const { return m_saleButton; }
+    QPushButton *refundButton() const { return m_refundButton; }
+    QPushButton *cancelButton() const { return m_cancelButton; }
+    QPushButton *queueButton() const { return m_queueButton; }
+    QString noticeText() const;
+    QString statusText() const;
     PaymentProcessingAnswer lastAnswer() const { return m_lastAnswer; }
 
 signals:
@@ -60,19 +81,26 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    // True, with a note in the status bar, while another operation runs.
+    struct Running
+    {
+        Outcome::Operation operation = Outcome::Operation::Sale;
+        int amount = 0;
+        QString orderId;
+    };
+
+    // True, with a note beside the amount, while another operation runs.
     bool refusedWhileBusy();
-    void askRefund();
-    void askCancel();
     void sell(const QString &code);
     bool runOperation(const std::function<PaymentProcessingAnswer()> &operation, bool cancellable,
-                      const QString &title);
-    void finish(const PaymentProcessingAnswer &answer);
+                      const Running &running);
+    void finish(const Running &running, const PaymentProcessingAnswer &answer);
     void onInterruptFinished(bool confirmed);
     void onIdle();
     void showReceipt();
     void updateButtons();
-    bool readAmount(int *amount);
+    // What the receipt leaves to pay, in kopecks; negative without a receipt.
+    qint64 leftToPay() const;
+    void setNotice(const QString &notice);
 
     HostEnvironment &m_host;
     BasicPaymentProcessing *m_processing;
@@ -81,14 +109,21 @@ private:
     std::unique_ptr<OperationRunner> m_runner;
     SaleDialog *m_dialog;
     QueueDialog *m_queueDialog;
+    RefundDialog *m_refundDialog = nullptr;
+    CancelDialog *m_cancelDialog = nullptr;
     QTableWidget *m_items;
     QLabel *m_totals;
     QLineEdit *m_amount;
+    QLabel *m_notice;
+    QLabel *m_statusLine;
     QPushButton *m_saleButton;
     QPushButton *m_refundButton;
     QPushButton *m_cancelButton;
     QPushButton *m_queueButton;
     int m_saleAmount = 0;
+    // The last paid sale, offered to the cancellation dialog.
+    QString m_lastSaleId;
+    int m_lastSaleAmount = 0;
     bool m_closeWhenIdle = false;
     PaymentProcessingAnswer m_lastAnswer;
 };

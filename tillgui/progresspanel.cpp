@@ -8,9 +8,16 @@
 #include <QVBoxLayout>
 
 ProgressPanel::ProgressPanel(QWidget *parent)
-    : QWidget(parent), m_bar(new QProgressBar), m_text(new QLabel), m_note(new QLabel),
-      m_cancel(new QPushButton(guitext::text("Cancel")))
+    : QWidget(parent), m_title(new QLabel), m_order(new QLabel), m_bar(new QProgressBar),
+      m_text(new QLabel), m_note(new QLabel), m_cancel(new QPushButton(guitext::text("Cancel")))
 {
+    QFont titleFont = m_title->font();
+    titleFont.setBold(true);
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.4);
+    m_title->setFont(titleFont);
+    m_title->setAlignment(Qt::AlignCenter);
+    m_order->setAlignment(Qt::AlignCenter);
+    m_order->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_bar->setRange(0, 100);
     m_text->setWordWrap(true);
     m_text->setAlignment(Qt::AlignCenter);
@@ -25,6 +32,9 @@ ProgressPanel::ProgressPanel(QWidget *parent)
 
     auto *layout = new QVBoxLayout(this);
     layout->addStretch();
+    layout->addWidget(m_title);
+    layout->addWidget(m_order);
+    layout->addSpacing(m_text->fontMetrics().height());
     layout->addWidget(m_text);
     layout->addWidget(m_bar);
     layout->addWidget(m_note);
@@ -55,6 +65,12 @@ void ProgressPanel::reset()
     m_cancel->setEnabled(true);
 }
 
+void ProgressPanel::setOperation(const QString &title, const QString &orderId)
+{
+    m_title->setText(title);
+    m_order->setText(orderId.isEmpty() ? QString() : guitext::text("Order %1").arg(orderId));
+}
+
 void ProgressPanel::setNote(const QString &note)
 {
     m_note->setText(note);
@@ -73,4 +89,14 @@ int ProgressPanel::value() const
 QString ProgressPanel::text() const
 {
     return m_text->text();
+}
+
+QString ProgressPanel::titleText() const
+{
+    return m_title->text();
+}
+
+QString ProgressPanel::orderText() const
+{
+    return m_order->text();
 }

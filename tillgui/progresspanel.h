@@ -24,18 +24,24 @@ public:
 
     // The window's thread: a fresh display, with Cancel enabled.
     void reset();
+    // What runs ("Оплата 2000.00") and the order it is about, when known, above the bar.
+    void setOperation(const QString &title, const QString &orderId);
     // A line of the till's own under the plug-in's text, e.g. what became of a cancellation.
     void setNote(const QString &note);
     void setCancelEnabled(bool enabled);
 
     int value() const;
     QString text() const;
+    QString titleText() const;
+    QString orderText() const;
     QPushButton *cancelButton() const { return m_cancel; }
 
 signals:
     void cancelPressed();
 
 private:
+    QLabel *m_title;
+    QLabel *m_order;
     QProgressBar *m_bar;
     QLabel *m_text;
     QLabel *m_note;

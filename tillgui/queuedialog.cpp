@@ -3,9 +3,9 @@
 #include "guitext.h"
 #include "operationrunner.h"
 
-#include <cashier.h>
 #include <dbqueuebroker.h>
-#include <replaylock.h>
+#include <till/cashier.h>
+#include <till/replaylock.h>
 
 #include <QDialogButtonBox>
 #include <QHeaderView>
@@ -24,18 +24,26 @@ QueueDialog::QueueDialog(DBQueueBroker *queue, OperationRunner *runner,
       m_replay(new QPushButton(guitext::text("Replay")))
 {
     setWindowTitle(guitext::text("Queued messages"));
-    resize(640, 360);
+    // A whole order id in its column, within the till window's smallest size.
+    resize(790, 440);
     m_table->setHorizontalHeaderLabels({QStringLiteral("id"), guitext::text("Type"),
                                         guitext::text("Order"), guitext::text("Added"),
                                         guitext::text("Attempts")});
-    m_table->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
+    // Every column as wide as what it holds, a whole order id included; the last takes the
+    // rest.
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_table->horizontalHeader()->setStretchLastSection(true);
+    // Read only: Tab goes to the buttons rather than through the cells.
+    m_table->setTabKeyNavigation(false);
+    m_table->setFocusPolicy(Qt::NoFocus);
     m_table->verticalHeader()->hide();
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close);
-    buttons->button(QDialogButtonBox::Close)->setText(guitext::text("Close"));
     buttons->addButton(m_replay, QDialogButtonBox::ActionRole);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_replay, &QPushButton::clicked, this, &QueueDialog::replay);
+    // Enter sends the queue, Escape closes the dialog.
+    m_replay->setDefault(true);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_table);
@@ -53,7 +61,7 @@ void QueueDialog::refresh()
         const QStringList cells = {
             QString::number(message.id), message.type,
             message.message.value(QStringLiteral("orderId")).toString(),
-            message.added.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+            message.added.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
             QString::number(message.attempts)};
         for (int column = 0; column < cells.size(); ++column)
             m_table->setItem(row, column, new QTableWidgetItem(cells.at(column)));

@@ -2,10 +2,12 @@
 
 #include "answerpanel.h"
 #include "guitext.h"
+#include "outcome.h"
 #include "progresspanel.h"
 #include "scanpanel.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -36,20 +38,25 @@ void SaleDialog::showScan(const QString &title, const QString &message, const QS
     m_pages->setCurrentWidget(m_scan);
 }
 
-void SaleDialog::showProgress(bool cancellable)
+void SaleDialog::showProgress(bool cancellable, const QString &title, const QString &orderId)
 {
     m_cancellable = cancellable;
     m_progress->reset();
+    m_progress->setOperation(title, orderId);
     m_progress->setCancelEnabled(cancellable);
     m_progress->cancelButton()->setVisible(cancellable);
     m_pages->setCurrentWidget(m_progress);
+    // Away from the hidden code field, and not onto Cancel, which Space would press.
+    m_progress->setFocus();
 }
 
-void SaleDialog::showAnswer(const PaymentProcessingAnswer &answer)
+void SaleDialog::showAnswer(const Outcome &outcome)
 {
     setWindowTitle(guitext::text("Answer"));
-    m_answer->showAnswer(answer);
+    m_answer->showOutcome(outcome);
     m_pages->setCurrentWidget(m_answer);
+    m_answer->doneButton()->setFocus();
+    m_answerShown.start();
 }
 
 SaleDialog::Page SaleDialog::page() const
@@ -79,4 +86,30 @@ void SaleDialog::closeEvent(QCloseEvent *event)
         return;
     }
     QDialog::closeEvent(event);
+}
+
+void SaleDialog::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+        QDialog::keyPressEvent(event);
+        return;
+    }
+    // Not QDialog's default button: none of the pages has one, so that a stray Enter never
+    // presses Back or Cancel unasked.
+    event->accept();
+    constexpr qint64 ScannerKeysMs = 300;
+    switch (page()) {
+    case Page::Scan:
+        if (auto *button = qobject_cast<QPushButton *>(focusWidget())) {
+            if (button->isEnabled())
+                button->click();
+        }
+        break;
+    case Page::Progress:
+        break;
+    case Page::Answer:
+        if (m_answerShown.isValid() && m_answerShown.elapsed() >= ScannerKeysMs)
+            accept();
+        break;
+    }
 }

@@ -1,10 +1,11 @@
 #pragma once
 
-#include <paymentprocessinganswer.h>
-
 #include <QDialog>
+#include <QElapsedTimer>
 
 class AnswerPanel;
+class Outcome;
+class QKeyEvent;
 class ProgressPanel;
 class QCloseEvent;
 class QStackedWidget;
@@ -12,7 +13,9 @@ class ScanPanel;
 
 // What the cashier sees of one operation, page by page: the scan dialog, the progress display
 // while the plug-in works, then its answer. While the operation runs the dialog cannot be
-// closed: closing it, or Escape, presses Cancel instead.
+// closed: closing it, or Escape, presses Cancel instead. Enter presses the focused button on
+// the scan page, does nothing while the operation runs (the scanner's Enter that started it
+// must not cancel it) and closes the answer.
 class SaleDialog : public QDialog
 {
     Q_OBJECT
@@ -24,8 +27,9 @@ public:
 
     void showScan(const QString &title, const QString &message, const QString &picturePath);
     // `cancellable`: whether Cancel is offered (a sale's wait) or the operation must run out.
-    void showProgress(bool cancellable);
-    void showAnswer(const PaymentProcessingAnswer &answer);
+    // `title` says what runs and for how much, `orderId` the order when known beforehand.
+    void showProgress(bool cancellable, const QString &title, const QString &orderId);
+    void showAnswer(const Outcome &outcome);
 
     Page page() const;
     ScanPanel *scanPanel() const { return m_scan; }
@@ -40,6 +44,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     QStackedWidget *m_pages;
@@ -47,4 +52,7 @@ private:
     ProgressPanel *m_progress;
     AnswerPanel *m_answer;
     bool m_cancellable = false;
+    // Since the answer is on screen: an Enter hard on its heels is a scanner's second key,
+    // not the cashier's reading of the answer.
+    QElapsedTimer m_answerShown;
 };
