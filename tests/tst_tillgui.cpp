@@ -1,10 +1,16 @@
 // The cashier's screen driven through its widgets against the in-process sandbox, on Qt's
 // offscreen platform.
 #include <tillgui/answerpanel.h>
+#include <tillgui/canceldialog.h>
+#include <tillgui/guitext.h>
 #include <tillgui/mainwindow.h>
 #include <tillgui/operationrunner.h>
+#include <tillgui/orderidfield.h>
+#include <tillgui/outcome.h>
 #include <tillgui/progresspanel.h>
+#include <tillgui/queuedialog.h>
 #include <tillgui/refunddialog.h>
+#include <tillgui/roubleamount.h>
 #include <tillgui/saledialog.h>
 #include <tillgui/scanpanel.h>
 
@@ -12,12 +18,19 @@
 #include <document.h>
 #include <sandbox/sandbox.h>
 #include <till/hostenvironment.h>
+#include <velmor/messages.h>
 
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHeaderView>
+#include <QJsonArray>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -29,6 +42,11 @@ namespace {
 
 constexpr int IntervalMs = 1000; // Velmro:infoRequestInterval
 constexpr int TimeoutMs = 1000;  // Velmor:timeout
+// The till's screen.
+const QSize ScreenSize(1024, 768);
+// Past the answer page's guard against a scanner's trailing Enter.
+constexpr int ReadingMs = 400;
+const QString SampleOrderId = QStringLiteral("d48015be-0bfd-4149-b48a-cfbbc1e10571");
 
 bool waitFor(const std::function<bool()> &condition, int timeoutMs = 15000)
 {
@@ -74,10 +92,19 @@ protected:
         item->setQuantity(1);
         item->setSumb(1500.0);
         receipt->addGoodsItem(item);
-        receipt->setTotalSum(1500.0);
+        auto mugs = QSharedPointer<TGoodsItem>::create();
+        mugs->setPosnum(2);
+        mugs->setArticul(QStringLiteral("MUG-2"));
+        mugs->setName(QStringLiteral("Кружка"));
+        mugs->setQuantity(2);
+        mugs->setSumb(500.0);
+        receipt->addGoodsItem(mugs);
+        receipt->setTotalSum(2000.0);
         window = std::make_unique<MainWindow>(*host, receipt);
-        ASSERT_EQ(window->amountField()->text(), QStringLiteral("150000"));
+        // What the receipt leaves to pay, in roubles.
+        ASSERT_EQ(window->amountField()->text(), QStringLiteral("2000.00"));
         window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
 
     void TearDown() override
@@ -117,6 +144,58 @@ protected:
         return waitFor([this] { return dialog()->page() == SaleDialog::Page::Answer; }, timeoutMs);
     }
 
+    // The dialog or window is the one the keys go to. A window manager gives the window back
+    // its activation when a dialog closes; the offscreen platform has none, so the tests do.
+    static bool active(QWidget *widget)
+    {
+        // Not QTest::qWaitForWindowActive: a dialog counts as active there as soon as the
+        // window it belongs to is.
+        if (QApplication::activeWindow() != widget)
+            widget->activateWindow();
+        return waitFor([widget] { return QApplication::activeWindow() == widget; });
+    }
+
+    // The cashier's keys go to whatever has the focus, as on the till.
+    static void press(Qt::Key key)
+    {
+        QWidget *focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr);
+        QTest::keyClick(focus, key);
+    }
+
+    // Sells the whole receipt with an approving code; the order's id.
+    QString paidSale()
+    {
+        scan(Sandbox::CodeApprove);
+        if (!answered() || window->lastAnswer().getStatus() != PaymentProcessingAnswer::Success)
+            return QString();
+        dialog()->accept();
+        if (!active(window.get()))
+            return QString();
+        return window->lastAnswer().getRRN();
+    }
+
+    // Whether `field` shows a whole order id without scrolling it: the cursor moves from the
+    // start to the end by the text's full width, and stays inside the field.
+    static bool showsWholeId(QLineEdit *field)
+    {
+        field->setText(SampleOrderId);
+        const auto cursor = [field] {
+            return field->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+        };
+        field->setCursorPosition(0);
+        const int start = cursor().center().x();
+        field->setCursorPosition(SampleOrderId.size());
+        const int end = cursor().center().x();
+        return end - start >= field->fontMetrics().horizontalAdvance(SampleOrderId) - 1 &&
+               cursor().right() <= field->rect().right();
+    }
+
+    static bool fits(const QWidget *widget, const QSize &size)
+    {
+        return widget->width() <= size.width() && widget->height() <= size.height();
+    }
+
     QTemporaryDir dir;
     QSharedPointer<Document> receipt;
     std::unique_ptr<Sandbox> sandbox;
@@ -135,31 +214,297 @@ TEST_F(TillGuiTest, SaleIsApprovedThroughTheWidgets)
     dialog()->reject();
 
     scan(Sandbox::CodeApprove);
+    EXPECT_EQ(dialog()->progressPanel()->titleText(), QStringLiteral("Оплата 2000.00"));
     ASSERT_TRUE(answered());
     EXPECT_GT(dialog()->progressPanel()->value(), 0);
     EXPECT_EQ(window->lastAnswer().getStatus(), PaymentProcessingAnswer::Success)
         << qPrintable(window->lastAnswer().getMessage().ru());
-    EXPECT_FALSE(window->lastAnswer().getRRN().isEmpty());
-    EXPECT_EQ(dialog()->answerPanel()->statusText(), QStringLiteral("Одобрено"));
+    const QString orderId = window->lastAnswer().getRRN();
+    EXPECT_FALSE(orderId.isEmpty());
+    EXPECT_EQ(dialog()->answerPanel()->statusText(), QStringLiteral("Оплачено 2000.00"));
+    EXPECT_EQ(dialog()->answerPanel()->tone(), Outcome::Tone::Done);
     EXPECT_THAT(dialog()->answerPanel()->rrnText().toStdString(),
-                testing::HasSubstr(window->lastAnswer().getRRN().toStdString()));
+                testing::HasSubstr(orderId.toStdString()));
+    // A plain line, not the answer's JSON.
+    EXPECT_EQ(window->statusText(), QStringLiteral("Оплачено, сумма 2000.00, заказ ") + orderId);
+}
+
+// The cashier's keys alone: the amount, F2, the scanner's code and Enter, Enter to close.
+TEST_F(TillGuiTest, KeyboardOnlySale)
+{
+    ASSERT_EQ(QApplication::focusWidget(), window->amountField());
+    // Tab goes round the amount and the four buttons, never into the receipt.
+    const QWidget *const chain[] = {window->saleButton(), window->refundButton(),
+                                    window->cancelButton(), window->queueButton(),
+                                    window->amountField()};
+    for (const QWidget *next : chain) {
+        press(Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), next);
+    }
+    for (QPushButton *button : {window->saleButton(), window->refundButton(),
+                                window->cancelButton(), window->queueButton()})
+        EXPECT_TRUE(button->text().startsWith(QLatin1Char('F'))) << qPrintable(button->text());
+    const QRect buttonsBefore = window->saleButton()->geometry();
+
+    window->amountField()->selectAll();
+    QTest::keyClicks(window->amountField(), QStringLiteral("1500,5"));
+    press(Qt::Key_F2);
+    ASSERT_TRUE(waitFor([this] { return dialog()->isVisible(); }));
+    ASSERT_TRUE(active(dialog()));
+    ASSERT_EQ(QApplication::focusWidget(), dialog()->scanPanel()->codeField());
+    QTest::keyClicks(QApplication::focusWidget(), QString::fromLatin1(Sandbox::CodeApprove));
+    press(Qt::Key_Return);
+    // The scanner's Enter starts the order at once and does not press Cancel.
+    ASSERT_EQ(dialog()->page(), SaleDialog::Page::Progress);
+    EXPECT_EQ(dialog()->progressPanel()->titleText(), QStringLiteral("Оплата 1500.50"));
+    ASSERT_TRUE(answered());
+    EXPECT_EQ(window->lastAnswer().getStatus(), PaymentProcessingAnswer::Success)
+        << qPrintable(window->lastAnswer().getMessage().ru());
+    EXPECT_EQ(dialog()->answerPanel()->statusText(), QStringLiteral("Оплачено 1500.50"));
+
+    QTest::qWait(ReadingMs);
+    press(Qt::Key_Return);
+    EXPECT_TRUE(waitFor([this] { return !dialog()->isVisible(); }));
+    // The status line was there from the start: the buttons stay where they were.
+    EXPECT_EQ(window->saleButton()->geometry(), buttonsBefore);
+    EXPECT_TRUE(window->statusText().startsWith(QStringLiteral("Оплачено, сумма 1500.50")))
+        << qPrintable(window->statusText());
+
+    // Enter in the amount starts a sale too; Escape backs out of the scan dialog.
+    ASSERT_TRUE(active(window.get()));
+    window->amountField()->setFocus();
+    press(Qt::Key_Return);
+    ASSERT_TRUE(waitFor([this] { return dialog()->isVisible(); }));
+    ASSERT_TRUE(active(dialog()));
+    press(Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([this] { return !dialog()->isVisible(); }));
+    ASSERT_TRUE(active(window.get()));
+    press(Qt::Key_F3);
+    ASSERT_NE(window->refundDialog(), nullptr);
+    ASSERT_TRUE(waitFor([this] { return window->refundDialog()->isVisible(); }));
+    ASSERT_TRUE(active(window->refundDialog()));
+    press(Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([this] { return window->refundDialog() == nullptr; }));
+
+    // Enter on a focused button presses it.
+    ASSERT_TRUE(active(window.get()));
+    window->queueButton()->setFocus();
+    press(Qt::Key_Return);
+    EXPECT_TRUE(waitFor([this] { return window->queueDialog()->isVisible(); }));
+    ASSERT_TRUE(active(window->queueDialog()));
+    press(Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([this] { return !window->queueDialog()->isVisible(); }));
+}
+
+struct RefusedAmount
+{
+    const char *typed;
+    const char *sentence;
+};
+
+// An amount the screen refuses opens no scan dialog and says why in a sentence.
+TEST_F(TillGuiTest, UnusableAmountsAreRefusedOnTheScreen)
+{
+    const RefusedAmount cases[] = {
+        {"0", "Сумма должна быть больше нуля"},
+        {"0.00", "Сумма должна быть больше нуля"},
+        {"2000.01", "Сумма 2000.01 больше, чем осталось оплатить по чеку: 2000.00"},
+        {"200000", "Сумма 200000.00 больше, чем осталось оплатить по чеку: 2000.00"},
+        {"12.345", "Введите сумму в рублях, например 1500.00"},
+        {"-5", "Введите сумму в рублях, например 1500.00"},
+        {"", "Введите сумму в рублях, например 1500.00"},
+    };
+    for (const RefusedAmount &c : cases) {
+        window->amountField()->setText(QString::fromUtf8(c.typed));
+        EXPECT_FALSE(window->startSale()) << c.typed;
+        EXPECT_FALSE(dialog()->isVisible()) << c.typed;
+        EXPECT_EQ(window->noticeText(), QString::fromUtf8(c.sentence)) << c.typed;
+    }
+    window->amountField()->setText(QStringLiteral("2000"));
+    EXPECT_TRUE(window->startSale());
+    EXPECT_TRUE(window->noticeText().isEmpty());
+}
+
+struct TypedAmount
+{
+    const char *typed;
+    int kopecks; // 0: refused
+};
+
+TEST(TillGuiAmountTest, RoublesTypedBecomeKopecks)
+{
+    const TypedAmount cases[] = {
+        {"2000", 200000},
+        {"2000.5", 200050},
+        {"2000,50", 200050},
+        {"0.01", 1},
+        {"1 500.00", 150000},
+        {"0", 0},
+        {"0,00", 0},
+        {"1.234", 0},
+        {"1e3", 0},
+        {"+5", 0},
+        {"5.", 0},
+        {".5", 0},
+        {"21474836.47", 2147483647},
+        {"21474836.48", 0},
+        {"abc", 0},
+    };
+    for (const TypedAmount &c : cases) {
+        int kopecks = 0;
+        QString error;
+        const bool usable = RoubleAmount::parse(QString::fromUtf8(c.typed), &kopecks, &error);
+        EXPECT_EQ(usable, c.kopecks != 0) << c.typed;
+        EXPECT_EQ(usable ? kopecks : 0, c.kopecks) << c.typed;
+        EXPECT_EQ(error.isEmpty(), usable) << c.typed;
+    }
 }
 
 TEST_F(TillGuiTest, RefundReturnsThePositionsChosenInTheDialog)
 {
-    scan(Sandbox::CodeApprove);
-    ASSERT_TRUE(answered());
-    const QString orderId = window->lastAnswer().getRRN();
-    dialog()->accept();
+    const QString orderId = paidSale();
+    ASSERT_FALSE(orderId.isEmpty());
 
-    RefundDialog refund(receipt);
-    QTest::keyClicks(refund.rrnField(), orderId);
-    EXPECT_EQ(refund.rrn(), orderId);
-    EXPECT_EQ(refund.amount(), 150000);
-    ASSERT_TRUE(window->startRefund(refund.rrn(), refund.refundReceipt(), refund.amount()));
+    press(Qt::Key_F3);
+    RefundDialog *refund = window->refundDialog();
+    ASSERT_NE(refund, nullptr);
+    ASSERT_TRUE(waitFor([refund] { return refund->isVisible(); }));
+    EXPECT_EQ(refund->amount(), 200000);
+    // Nothing returned: refused in the dialog, which stays.
+    refund->returnedField(0)->setValue(0);
+    refund->returnedField(1)->setValue(0);
+    QTest::keyClicks(refund->rrnField(), orderId);
+    QTest::keyClick(refund->rrnField(), Qt::Key_Return);
+    EXPECT_TRUE(refund->isVisible());
+    EXPECT_EQ(refund->noticeText(), QStringLiteral("Выберите хотя бы одну позицию для возврата"));
+    EXPECT_TRUE(window->runner()->isIdle());
+
+    // The mugs come back.
+    refund->returnedField(1)->setValue(2);
+    EXPECT_EQ(refund->rrn(), orderId);
+    EXPECT_EQ(refund->amount(), 50000);
+    QTest::keyClick(refund->rrnField(), Qt::Key_Return);
+    ASSERT_TRUE(waitFor([this] { return dialog()->isVisible(); }));
+    EXPECT_EQ(dialog()->progressPanel()->titleText(), QStringLiteral("Возврат 500.00"));
+    EXPECT_EQ(dialog()->progressPanel()->orderText(), QStringLiteral("Заказ ") + orderId);
     ASSERT_TRUE(answered());
     EXPECT_EQ(window->lastAnswer().getStatus(), PaymentProcessingAnswer::Success)
         << qPrintable(window->lastAnswer().getMessage().ru());
+    EXPECT_EQ(dialog()->answerPanel()->statusText(), QStringLiteral("Возврат 500.00 выполнен"));
+    EXPECT_EQ(dialog()->answerPanel()->tone(), Outcome::Tone::Done);
+    EXPECT_EQ(window->statusText(),
+              QStringLiteral("Возврат выполнен, сумма 500.00, заказ ") + orderId);
+    EXPECT_EQ(sandbox->order(orderId).value(QStringLiteral("refund")).toArray().size(), 1);
+}
+
+// The refund dialog on the till's screen: every column in sight, a whole order id in its field.
+TEST_F(TillGuiTest, RefundDialogShowsEveryColumnOnTheTillScreen)
+{
+    EXPECT_TRUE(fits(window.get(), ScreenSize));
+    window->askRefund();
+    RefundDialog *refund = window->refundDialog();
+    ASSERT_NE(refund, nullptr);
+    ASSERT_TRUE(waitFor([refund] { return refund->isVisible(); }));
+    EXPECT_TRUE(fits(refund, ScreenSize));
+    EXPECT_TRUE(fits(refund, MainWindow::MinimumSize));
+    QTableWidget *table = refund->table();
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->horizontalScrollBar()->maximum(), 0);
+    for (int column = 0; column < table->columnCount(); ++column) {
+        EXPECT_LE(table->columnViewportPosition(column) + table->columnWidth(column),
+                  table->viewport()->width())
+            << column;
+        // Only the name may be elided; the numbers and the quantities to return are whole.
+        if (column == 1)
+            continue;
+        EXPECT_GE(table->columnWidth(column), table->horizontalHeader()->sectionSizeHint(column))
+            << column;
+        for (int row = 0; row < table->rowCount(); ++row) {
+            if (QWidget *cell = table->cellWidget(row, column)) {
+                EXPECT_GE(cell->width(), cell->sizeHint().width()) << row << "," << column;
+            } else {
+                EXPECT_LT(table->fontMetrics().horizontalAdvance(table->item(row, column)->text()),
+                          table->columnWidth(column))
+                    << row << "," << column;
+            }
+        }
+    }
+    EXPECT_TRUE(showsWholeId(refund->rrnField()));
+    refund->reject();
+
+    // At its smallest the window still shows its buttons whole.
+    window->resize(MainWindow::MinimumSize);
+    ASSERT_TRUE(waitFor([this] { return window->size() == MainWindow::MinimumSize; }));
+    for (QPushButton *button : {window->saleButton(), window->refundButton(),
+                                window->cancelButton(), window->queueButton()})
+        EXPECT_GE(button->width(), button->sizeHint().width()) << qPrintable(button->text());
+}
+
+// A cancellation by reference while the service does not answer: queued, said in amber, and
+// sent from the queue view once the service is back.
+TEST_F(TillGuiTest, QueuedCancellationIsPendingUntilTheQueueIsReplayed)
+{
+    const QString orderId = paidSale();
+    ASSERT_FALSE(orderId.isEmpty());
+    sandbox->setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Drop);
+
+    press(Qt::Key_F4);
+    CancelDialog *cancel = window->cancelDialog();
+    ASSERT_NE(cancel, nullptr);
+    ASSERT_TRUE(waitFor([cancel] { return cancel->isVisible(); }));
+    ASSERT_TRUE(active(cancel));
+    EXPECT_TRUE(fits(cancel, MainWindow::MinimumSize));
+    // The last paid sale is offered.
+    EXPECT_EQ(cancel->rrn(), orderId);
+    EXPECT_EQ(cancel->amountField()->text(), QStringLiteral("2000.00"));
+    EXPECT_EQ(QApplication::focusWidget(), cancel->rrnField());
+    // Qt's own buttons are not left in English beside ours.
+    for (QAbstractButton *button : cancel->findChildren<QAbstractButton *>())
+        EXPECT_NE(button->text(), QStringLiteral("Cancel"));
+    cancel->amountField()->setText(QStringLiteral("2500"));
+    press(Qt::Key_Return);
+    EXPECT_TRUE(cancel->isVisible());
+    EXPECT_EQ(cancel->noticeText(), QStringLiteral("Сумма 2500.00 больше суммы чека 2000.00"));
+    cancel->amountField()->setText(QStringLiteral("2000"));
+    press(Qt::Key_Return);
+
+    ASSERT_TRUE(waitFor([this] { return dialog()->isVisible(); }));
+    ASSERT_TRUE(active(dialog()));
+    EXPECT_EQ(dialog()->progressPanel()->titleText(), QStringLiteral("Отмена оплаты 2000.00"));
+    EXPECT_EQ(dialog()->progressPanel()->orderText(), QStringLiteral("Заказ ") + orderId);
+    ASSERT_TRUE(answered());
+    EXPECT_EQ(window->lastAnswer().getMessage().key(), QStringLiteral("velmorCancelQueued"));
+    EXPECT_EQ(dialog()->answerPanel()->statusText(),
+              QStringLiteral("Отмена будет выполнена после восстановления связи"));
+    EXPECT_EQ(dialog()->answerPanel()->tone(), Outcome::Tone::Pending);
+    // The plug-in's own words beneath.
+    EXPECT_TRUE(dialog()->answerPanel()->messageText().endsWith(
+        QStringLiteral("Отмена будет выполнена после восстановления связи с сервером")))
+        << qPrintable(dialog()->answerPanel()->messageText());
+    EXPECT_EQ(window->statusText(),
+              QStringLiteral("Отмена в очереди, сумма 2000.00, заказ ") + orderId);
+    QTest::qWait(ReadingMs);
+    press(Qt::Key_Return);
+    ASSERT_TRUE(waitFor([this] { return !dialog()->isVisible() && window->runner()->isIdle(); }));
+    EXPECT_TRUE(window->queueButton()->text().endsWith(QStringLiteral("Очередь (1)")))
+        << qPrintable(window->queueButton()->text());
+
+    sandbox->setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::None);
+    ASSERT_TRUE(active(window.get()));
+    press(Qt::Key_F5);
+    QueueDialog *queue = window->queueDialog();
+    ASSERT_TRUE(waitFor([queue] { return queue->isVisible(); }));
+    EXPECT_TRUE(fits(queue, MainWindow::MinimumSize));
+    ASSERT_EQ(queue->rowCount(), 1);
+    ASSERT_TRUE(queue->replayButton()->isEnabled());
+    QTest::mouseClick(queue->replayButton(), Qt::LeftButton);
+    ASSERT_TRUE(
+        waitFor([this, queue] { return window->runner()->isIdle() && queue->rowCount() == 0; }));
+    EXPECT_EQ(queue->statusText(), QStringLiteral("Завершено сообщений: 1 из 1"));
+    EXPECT_FALSE(queue->replayButton()->isEnabled());
+    EXPECT_TRUE(window->queueButton()->text().endsWith(QStringLiteral("Очередь (0)")));
+    EXPECT_NE(sandbox->order(orderId).value(QStringLiteral("status")).toString(),
+              QStringLiteral("completed"));
 }
 
 TEST_F(TillGuiTest, CancelDuringTheWaitEndsTheSaleAfterTheNextPoll)
@@ -215,6 +560,119 @@ TEST_F(TillGuiTest, ClosingDuringTheSaleKeepsTheQueuedCancellation)
     const QList<QueuedMessage> messages = queue.pendingMessages();
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages.first().message.value(QStringLiteral("orderId")).toString(), orderId);
+}
+
+struct OutcomeCase
+{
+    const char *name;
+    Outcome::Operation operation;
+    PaymentProcessingAnswer::Status status;
+    tr::Tr message;
+    const char *headline;
+    Outcome::Tone tone;
+};
+
+void PrintTo(const OutcomeCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class TillGuiOutcomeTest : public testing::TestWithParam<OutcomeCase>
+{
+};
+
+// What the answer page says of each operation's outcome, in its colour.
+TEST_P(TillGuiOutcomeTest, SaysWhatHappenedToWhat)
+{
+    const OutcomeCase &c = GetParam();
+    PaymentProcessingAnswer answer;
+    answer.setStatus(c.status);
+    answer.setMessage(c.message);
+    const bool knownOrder = c.operation != Outcome::Operation::Sale;
+    if (!knownOrder)
+        answer.setRRN(SampleOrderId);
+    const Outcome outcome(c.operation, 50000, knownOrder ? SampleOrderId : QString(), answer);
+    AnswerPanel panel;
+    panel.showOutcome(outcome);
+    EXPECT_EQ(panel.statusText(), QString::fromUtf8(c.headline));
+    EXPECT_EQ(panel.tone(), c.tone);
+    EXPECT_EQ(panel.messageText(), c.message.ru());
+    EXPECT_TRUE(panel.rrnText().contains(SampleOrderId)) << qPrintable(panel.rrnText());
+    EXPECT_TRUE(outcome.statusLine().contains(QStringLiteral("500.00")));
+    EXPECT_TRUE(outcome.statusLine().endsWith(SampleOrderId));
+}
+
+const tr::Tr NoAnswer(QStringLiteral("restClientConnectionRefused"),
+                      QStringLiteral("Соединение отклонено"));
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, TillGuiOutcomeTest,
+    testing::Values(
+        OutcomeCase{"SalePaid",
+                    Outcome::Operation::Sale,
+                    PaymentProcessingAnswer::Success,
+                    {},
+                    "Оплачено 500.00",
+                    Outcome::Tone::Done},
+        OutcomeCase{"SaleRejected", Outcome::Operation::Sale, PaymentProcessingAnswer::Failure,
+                    velmor::messages::rejected(), "Отклонено", Outcome::Tone::Failed},
+        OutcomeCase{"SaleCancelled",
+                    Outcome::Operation::Sale,
+                    PaymentProcessingAnswer::OrderCanceled,
+                    {},
+                    "Отменено",
+                    Outcome::Tone::Failed},
+        OutcomeCase{"SaleCancellationQueued", Outcome::Operation::Sale,
+                    PaymentProcessingAnswer::OrderCanceled,
+                    velmor::messages::cancelQueued(NoAnswer),
+                    "Отмена будет выполнена после восстановления связи", Outcome::Tone::Pending},
+        OutcomeCase{"RefundDone",
+                    Outcome::Operation::Refund,
+                    PaymentProcessingAnswer::Success,
+                    {},
+                    "Возврат 500.00 выполнен",
+                    Outcome::Tone::Done},
+        OutcomeCase{"RefundQueued", Outcome::Operation::Refund, PaymentProcessingAnswer::Success,
+                    velmor::messages::cancelQueued(NoAnswer),
+                    "Возврат 500.00 будет выполнен после восстановления связи",
+                    Outcome::Tone::Pending},
+        OutcomeCase{"RefundUnknown", Outcome::Operation::Refund, PaymentProcessingAnswer::Failure,
+                    velmor::messages::outcomeUnknown(SampleOrderId), "Результат неизвестен",
+                    Outcome::Tone::Pending},
+        OutcomeCase{"RefundRefused", Outcome::Operation::Refund, PaymentProcessingAnswer::Failure,
+                    NoAnswer, "Возврат не выполнен", Outcome::Tone::Failed},
+        OutcomeCase{"CancellationDone",
+                    Outcome::Operation::Cancellation,
+                    PaymentProcessingAnswer::Success,
+                    {},
+                    "Отменено",
+                    Outcome::Tone::Done},
+        OutcomeCase{"CancellationQueued", Outcome::Operation::Cancellation,
+                    PaymentProcessingAnswer::SuccessWithMessage,
+                    velmor::messages::cancelQueued(NoAnswer),
+                    "Отмена будет выполнена после восстановления связи", Outcome::Tone::Pending},
+        OutcomeCase{"CancellationUnknown", Outcome::Operation::Cancellation,
+                    PaymentProcessingAnswer::Failure,
+                    velmor::messages::outcomeUnknown(SampleOrderId), "Результат неизвестен",
+                    Outcome::Tone::Pending},
+        OutcomeCase{"CancellationRefused", Outcome::Operation::Cancellation,
+                    PaymentProcessingAnswer::Failure, NoAnswer, "Отмена не выполнена",
+                    Outcome::Tone::Failed}),
+    [](const testing::TestParamInfo<OutcomeCase> &param) { return std::string(param.param.name); });
+
+// Qt's own texts (standard buttons) follow the screen's language.
+TEST(TillGuiQtTextsTest, StandardButtonsFollowTheLanguage)
+{
+    QString error;
+    ASSERT_TRUE(guitext::loadQtTexts(QStringLiteral("ru"), &error)) << qPrintable(error);
+    {
+        QDialogButtonBox box(QDialogButtonBox::Cancel | QDialogButtonBox::Close);
+        EXPECT_EQ(box.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Отмена"));
+        EXPECT_EQ(box.button(QDialogButtonBox::Close)->text(), QStringLiteral("Закрыть"));
+    }
+    ASSERT_TRUE(guitext::loadQtTexts(QStringLiteral("en"), &error));
+    QDialogButtonBox box(QDialogButtonBox::Cancel);
+    EXPECT_EQ(box.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Cancel"));
 }
 
 } // namespace
