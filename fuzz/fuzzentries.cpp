@@ -17,6 +17,8 @@
 #include <velmor/jsonutils.h>
 #include <velmor/requestaddress.h>
 
+#include <curl/curl.h>
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -56,7 +58,8 @@ int fuzzDecode(const uint8_t *data, size_t size)
     const int httpCode = int(int16_t(uint16_t(data[0]) | uint16_t(data[1]) << 8));
     const uint8_t flags = data[2];
     const int operation = flags & 0x3;
-    static const int networkErrors[] = {0, 1, 7, 28};
+    static const int networkErrors[] = {0, CURLE_UNSUPPORTED_PROTOCOL, CURLE_COULDNT_CONNECT,
+                                        CURLE_OPERATION_TIMEDOUT};
     const int networkError = networkErrors[(flags >> 2) & 0x3];
     const bool timedOut = (flags & 0x10) != 0;
     const bool textIsBaseUrl = (flags & 0x20) != 0;

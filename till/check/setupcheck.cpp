@@ -27,8 +27,15 @@ QVector<CheckResult> SetupCheck::run(const Sink &sink)
     CheckReport report(sink);
     // The transport reads the host's extra CA file through the configuration singleton, so
     // ours stands there while the checks run.
-    Config *const previous = Singleton<Config>::instance;
-    Singleton<Config>::instance = m_config.get();
+    struct ConfigInPlace
+    {
+        explicit ConfigInPlace(Config *config) : previous(Singleton<Config>::instance)
+        {
+            Singleton<Config>::instance = config;
+        }
+        ~ConfigInPlace() { Singleton<Config>::instance = previous; }
+        Config *const previous;
+    } inPlace(m_config.get());
 
     ConfigCheck configuration(m_settings.configFile, *m_config, report);
     configuration.checkFile();
@@ -62,7 +69,6 @@ QVector<CheckResult> SetupCheck::run(const Sink &sink)
     QueueCheck(report).check(m_settings.queueFile);
     PluginCheck(report).check(m_settings.pluginFile);
 
-    Singleton<Config>::instance = previous;
     return report.results();
 }
 
