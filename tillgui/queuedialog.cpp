@@ -29,10 +29,12 @@ QueueDialog::QueueDialog(DBQueueBroker *queue, OperationRunner *runner,
     m_table->setHorizontalHeaderLabels({QStringLiteral("id"), guitext::text("Type"),
                                         guitext::text("Order"), guitext::text("Added"),
                                         guitext::text("Attempts")});
-    // Every column as wide as what it holds, a whole order id included; the last takes the
-    // rest.
+    // Every column as wide as what it holds, a whole order id included, but the message's
+    // type, which takes what is left (and elides when that is too little): nothing scrolls
+    // sideways.
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+    m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // Read only: Tab goes to the buttons rather than through the cells.
     m_table->setTabKeyNavigation(false);
     m_table->setFocusPolicy(Qt::NoFocus);

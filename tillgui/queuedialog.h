@@ -1,6 +1,6 @@
 #pragma once
 
-#include <cashier.h>
+#include <till/cashier.h>
 
 #include <QDialog>
 #include <QVector>
@@ -30,6 +30,7 @@ public:
     int rowCount() const;
     QString statusText() const;
     QPushButton *replayButton() const { return m_replay; }
+    QTableWidget *table() const { return m_table; }
 
 signals:
     void replayed();
