@@ -496,6 +496,10 @@ TEST_F(TillGuiTest, QueuedCancellationIsPendingUntilTheQueueIsReplayed)
     ASSERT_TRUE(waitFor([queue] { return queue->isVisible(); }));
     EXPECT_TRUE(fits(queue, MainWindow::MinimumSize));
     ASSERT_EQ(queue->rowCount(), 1);
+    EXPECT_EQ(queue->table()->horizontalScrollBar()->maximum(), 0);
+    // The whole order id.
+    EXPECT_LT(queue->table()->fontMetrics().horizontalAdvance(orderId),
+              queue->table()->columnWidth(2));
     ASSERT_TRUE(queue->replayButton()->isEnabled());
     QTest::mouseClick(queue->replayButton(), Qt::LeftButton);
     ASSERT_TRUE(
