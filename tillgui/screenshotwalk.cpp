@@ -1,20 +1,27 @@
 #include "screenshotwalk.h"
 
+#include "canceldialog.h"
 #include "guitext.h"
 #include "mainwindow.h"
+#include "operationrunner.h"
+#include "orderidfield.h"
 #include "progresspanel.h"
+#include "queuedialog.h"
+#include "refunddialog.h"
 #include "saledialog.h"
 #include "scanpanel.h"
 
 #include <document.h>
-#include <hostenvironment.h>
-#include <sandbox.h>
+#include <sandbox/sandbox.h>
+#include <till/hostenvironment.h>
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <QThread>
@@ -22,6 +29,8 @@
 namespace {
 
 constexpr int StepTimeoutMs = 30000;
+// The till's screen the pictures show.
+const QSize ScreenSize(1024, 768);
 
 QSharedPointer<Document> demoReceipt()
 {
@@ -96,56 +105,123 @@ int ScreenshotWalk::run()
         QString catalogueError;
         if (!guitext::loadCatalogue(lang, m_pluginFile, &catalogueError))
             return fail(2, catalogueError);
-        MainWindow window(host, receipt);
-        window.show();
-        SaleDialog *dialog = window.saleDialog();
-        waitFor([&window] { return window.isVisible(); }, StepTimeoutMs);
-        if (!shoot(&window, QStringLiteral("main-%1.png").arg(lang)))
-            return 1;
-
-        const struct
-        {
-            const char *code;
-            QString picture;
-        } sales[] = {{Sandbox::CodeApprove, QStringLiteral("approved")},
-                     {Sandbox::CodeReject, QStringLiteral("rejected")}};
-        for (const auto &sale : sales) {
-            if (!window.startSale())
-                return fail(1, QStringLiteral("screenshots: the sale did not start"));
-            waitFor([dialog] { return dialog->isVisible(); }, StepTimeoutMs);
-            QLineEdit *code = dialog->scanPanel()->codeField();
-            code->setText(QString::fromLatin1(sale.code));
-            if (sale.picture == QLatin1String("approved")) {
-                if (!shoot(dialog, QStringLiteral("scan-%1.png").arg(lang)))
-                    return 1;
-            }
-            // What a scanner's Enter does.
-            emit code->returnPressed();
-            if (sale.picture == QLatin1String("approved")) {
-                ProgressPanel *progress = dialog->progressPanel();
-                if (!waitFor(
-                        [progress] { return progress->value() > 0 && !progress->text().isEmpty(); },
-                        StepTimeoutMs))
-                    return fail(1, QStringLiteral("screenshots: no progress was shown"));
-                if (!shoot(dialog, QStringLiteral("progress-%1.png").arg(lang)))
-                    return 1;
-            }
-            if (!waitFor([dialog] { return dialog->page() == SaleDialog::Page::Answer; },
-                         StepTimeoutMs))
-                return fail(1, QStringLiteral("screenshots: the sale gave no answer"));
-            if (!shoot(dialog, QStringLiteral("%1-%2.png").arg(sale.picture, lang)))
-                return 1;
-            dialog->accept();
-        }
-        window.close();
+        // Without Qt's catalogue its few buttons are drawn in English; the walk goes on.
+        guitext::loadQtTexts(lang, &catalogueError);
+        const int status = walk(host, sandbox, receipt, lang);
+        if (status != 0)
+            return status;
     }
     guitext::setLanguage(language);
     QString catalogueError;
     guitext::loadCatalogue(language, m_pluginFile, &catalogueError);
+    guitext::loadQtTexts(language, &catalogueError);
     return 0;
 }
 
-bool ScreenshotWalk::shoot(QWidget *widget, const QString &name)
+int ScreenshotWalk::walk(HostEnvironment &host, Sandbox &sandbox,
+                         const QSharedPointer<Document> &receipt, const QString &lang)
+{
+    MainWindow window(host, receipt);
+    window.resize(ScreenSize);
+    window.show();
+    SaleDialog *dialog = window.saleDialog();
+    waitFor([&window] { return window.isVisible(); }, StepTimeoutMs);
+    if (!shoot(&window, nullptr, QStringLiteral("main-%1.png").arg(lang)))
+        return 1;
+
+    const struct
+    {
+        const char *code;
+        QString picture;
+    } sales[] = {{Sandbox::CodeApprove, QStringLiteral("approved")},
+                 {Sandbox::CodeReject, QStringLiteral("rejected")}};
+    QString paidOrder;
+    for (const auto &sale : sales) {
+        if (!window.startSale())
+            return fail(1, QStringLiteral("screenshots: the sale did not start"));
+        waitFor([dialog] { return dialog->isVisible(); }, StepTimeoutMs);
+        QLineEdit *code = dialog->scanPanel()->codeField();
+        code->setText(QString::fromLatin1(sale.code));
+        const bool first = sale.picture == QLatin1String("approved");
+        if (first && !shoot(&window, dialog, QStringLiteral("scan-%1.png").arg(lang)))
+            return 1;
+        // What a scanner's Enter does.
+        emit code->returnPressed();
+        if (first) {
+            ProgressPanel *progress = dialog->progressPanel();
+            if (!waitFor(
+                    [progress] { return progress->value() > 0 && !progress->text().isEmpty(); },
+                    StepTimeoutMs))
+                return fail(1, QStringLiteral("screenshots: no progress was shown"));
+            if (!shoot(&window, dialog, QStringLiteral("progress-%1.png").arg(lang)))
+                return 1;
+        }
+        if (!answered(dialog) ||
+            !shoot(&window, dialog, QStringLiteral("%1-%2.png").arg(sale.picture, lang)))
+            return 1;
+        if (first)
+            paidOrder = window.lastAnswer().getRRN();
+        dialog->accept();
+    }
+
+    // A refund of the second position of the paid sale.
+    window.askRefund();
+    RefundDialog *refund = window.refundDialog();
+    if (!refund || !waitFor([refund] { return refund->isVisible(); }, StepTimeoutMs))
+        return fail(1, QStringLiteral("screenshots: the refund dialog did not open"));
+    refund->rrnField()->setText(paidOrder);
+    refund->returnedField(0)->setValue(0);
+    if (!shoot(&window, refund, QStringLiteral("refund-%1.png").arg(lang)))
+        return 1;
+    refund->accept();
+    if (!answered(dialog) || !shoot(&window, dialog, QStringLiteral("refunded-%1.png").arg(lang)))
+        return 1;
+    dialog->accept();
+
+    // Another paid sale, cancelled while the service does not answer: queued.
+    if (!window.startSale())
+        return fail(1, QStringLiteral("screenshots: the sale did not start"));
+    emit dialog->scanPanel()->codeEntered(QString::fromLatin1(Sandbox::CodeApprove));
+    if (!answered(dialog))
+        return 1;
+    dialog->accept();
+    sandbox.setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Drop);
+    window.askCancel();
+    CancelDialog *cancel = window.cancelDialog();
+    if (!cancel || !waitFor([cancel] { return cancel->isVisible(); }, StepTimeoutMs))
+        return fail(1, QStringLiteral("screenshots: the cancellation dialog did not open"));
+    if (!shoot(&window, cancel, QStringLiteral("cancel-%1.png").arg(lang)))
+        return 1;
+    cancel->accept();
+    if (!answered(dialog) || !shoot(&window, dialog, QStringLiteral("queued-%1.png").arg(lang)))
+        return 1;
+    dialog->accept();
+    sandbox.setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::None);
+
+    // The queue with that cancellation, then sent again so that the next walk starts empty.
+    window.showQueue();
+    QueueDialog *queue = window.queueDialog();
+    waitFor([queue] { return queue->isVisible(); }, StepTimeoutMs);
+    if (!shoot(&window, queue, QStringLiteral("queue-%1.png").arg(lang)))
+        return 1;
+    if (!queue->replay() ||
+        !waitFor([&window, queue] { return window.runner()->isIdle() && queue->rowCount() == 0; },
+                 StepTimeoutMs))
+        return fail(1, QStringLiteral("screenshots: the queue was not sent again"));
+    queue->accept();
+    window.close();
+    return 0;
+}
+
+bool ScreenshotWalk::answered(SaleDialog *dialog)
+{
+    if (waitFor([dialog] { return dialog->page() == SaleDialog::Page::Answer; }, StepTimeoutMs))
+        return true;
+    fail(1, QStringLiteral("screenshots: the operation gave no answer"));
+    return false;
+}
+
+bool ScreenshotWalk::shoot(QWidget *window, QWidget *dialog, const QString &name)
 {
     // Layouts and queued progress settle before the picture is taken: a word-wrapped label
     // takes its height only after a layout pass or two.
@@ -153,8 +229,29 @@ bool ScreenshotWalk::shoot(QWidget *widget, const QString &name)
     settle.start();
     while (settle.elapsed() < 150)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    // The till's screen: the window, and the dialog over its middle with a frame and its title,
+    // as a window manager would draw it.
+    QPixmap screen = window->grab();
+    if (dialog) {
+        const QPixmap picture = dialog->grab();
+        const int titleHeight = dialog->fontMetrics().height() + 10;
+        const QRect frame(QPoint((screen.width() - picture.width()) / 2,
+                                 (screen.height() - picture.height() - titleHeight) / 2),
+                          QSize(picture.width(), picture.height() + titleHeight));
+        QPainter painter(&screen);
+        painter.fillRect(screen.rect(), QColor(0, 0, 0, 60));
+        painter.fillRect(frame.x(), frame.y(), frame.width(), titleHeight,
+                         QColor(0x3c, 0x4a, 0x5a));
+        painter.setPen(Qt::white);
+        painter.setFont(dialog->font());
+        painter.drawText(QRect(frame.x() + 8, frame.y(), frame.width() - 16, titleHeight),
+                         Qt::AlignVCenter | Qt::AlignLeft, dialog->windowTitle());
+        painter.drawPixmap(frame.x(), frame.y() + titleHeight, picture);
+        painter.setPen(QColor(0x3c, 0x4a, 0x5a));
+        painter.drawRect(frame.adjusted(0, 0, -1, -1));
+    }
     const QString path = QDir(m_directory).filePath(name);
-    if (!widget->grab().save(path, "PNG")) {
+    if (!screen.save(path, "PNG")) {
         fail(1, QStringLiteral("screenshots: %1 cannot be written").arg(path));
         return false;
     }

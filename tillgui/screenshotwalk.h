@@ -1,16 +1,23 @@
 #pragma once
 
+#include <QSharedPointer>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 
+class Document;
+class HostEnvironment;
 class QWidget;
+class Sandbox;
+class SaleDialog;
 
-// `till-gui --screenshot DIR`: walks an approved and a rejected sale through the window
-// against a Velmor service started in-process, as the till's demo does, and writes what the
-// cashier sees as PNG pictures, per language: main-LANG.png, scan-LANG.png,
-// progress-LANG.png, approved-LANG.png and rejected-LANG.png.
+// `till-gui --screenshot DIR`: walks the cashier's day through the window against a Velmor
+// service started in-process, as the till's demo does, and writes what the cashier sees at
+// 1024 x 768 as PNG pictures, per language: the receipt (main-LANG.png), an approved sale
+// (scan-, progress-, approved-LANG.png), a rejected one (rejected-), a refund of one position
+// (refund-, refunded-), a cancellation while the service does not answer (cancel-, queued-)
+// and the queue that holds it (queue-LANG.png).
 class ScreenshotWalk
 {
 public:
@@ -23,7 +30,13 @@ public:
     QStringList written() const { return m_written; }
 
 private:
-    bool shoot(QWidget *widget, const QString &name);
+    // One language's walk with a window of its own.
+    int walk(HostEnvironment &host, Sandbox &sandbox, const QSharedPointer<Document> &receipt,
+             const QString &lang);
+    // Waits for the dialog's answer page; false, with the error set, when it does not come.
+    bool answered(SaleDialog *dialog);
+    // `window` as the screen shows it, with `dialog` (if any) over it.
+    bool shoot(QWidget *window, QWidget *dialog, const QString &name);
     // Runs the event loop until `condition` holds; false after `timeoutMs`.
     static bool waitFor(const std::function<bool()> &condition, int timeoutMs);
     int fail(int status, const QString &error);
