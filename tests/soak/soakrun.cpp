@@ -369,9 +369,10 @@ void SoakRun::drawPerturbations(Lane &lane, QStringList *arguments)
     }
 
     const QString queue = QDir(lane.dir).filePath(QStringLiteral("queue.sqlite"));
-    if (QFileInfo::exists(queue) && chance(6)) {
-        const int fromMs = uniform(0, 1500);
-        const int forMs = uniform(1000, 7000);
+    if (QFileInfo::exists(queue) && chance(10)) {
+        const int fromMs = uniform(0, 500);
+        // Past the queue's busy timeout (5 s) now and then, so that a write fails.
+        const int forMs = uniform(2000, 12000);
         op.perturbations
             << QStringLiteral("queue locked from %1 ms for %2 ms").arg(fromMs).arg(forMs);
         note(QStringLiteral("queue-locked"));
