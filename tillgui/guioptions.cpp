@@ -2,7 +2,7 @@
 
 #include "guitext.h"
 
-#include <hostenvironment.h>
+#include <till/hostenvironment.h>
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <commandline.h>
+#include <till/commandline.h>
 
 #include <QString>
 #include <QStringList>
