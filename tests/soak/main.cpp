@@ -61,8 +61,9 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(QStringLiteral(
         "velmor-soak [run]: tills side by side against velmor-sandbox with chaos on, then the "
         "ledger checks.\nvelmor-soak check --record FILE --ledger FILE: the checks alone.\n"
-        "The environment's SOAK_SEED, SOAK_OPS, SOAK_TILLS, SOAK_CHAOS, SOAK_DIR and "
-        "SOAK_MAX_SECONDS stand in for the options."));
+        "The environment's SOAK_SEED, SOAK_OPS, SOAK_TILLS, SOAK_CHAOS, SOAK_LOCK_PERCENT, "
+        "SOAK_DIR "
+        "and SOAK_MAX_SECONDS stand in for the options."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("command"),
                                  QStringLiteral("run (default) or check"));
@@ -74,6 +75,9 @@ int main(int argc, char *argv[])
         {QStringLiteral("tills"), QStringLiteral("Tills side by side (default 4)."),
          QStringLiteral("N")},
         {QStringLiteral("chaos"), QStringLiteral("Percent of exchanges faulted (default 25)."),
+         QStringLiteral("PERCENT")},
+        {QStringLiteral("lock-percent"),
+         QStringLiteral("Percent of the till processes whose queue is locked (default 10)."),
          QStringLiteral("PERCENT")},
         {QStringLiteral("max-seconds"), QStringLiteral("Stop issuing operations after this long."),
          QStringLiteral("S")},
@@ -116,6 +120,9 @@ int main(int argc, char *argv[])
     settings.tills = int(number(setting(parser, "tills", "SOAK_TILLS", QStringLiteral("4")), 1));
     settings.chaosPercent =
         int(number(setting(parser, "chaos", "SOAK_CHAOS", QStringLiteral("25")), 0));
+    settings.lockPercent = int(number(
+        setting(parser, "lock-percent", "SOAK_LOCK_PERCENT", QString::number(settings.lockPercent)),
+        0));
     settings.maxSeconds = int(number(
         setting(parser, "max-seconds", "SOAK_MAX_SECONDS", QString::number(settings.maxSeconds)),
         1));
@@ -127,8 +134,9 @@ int main(int argc, char *argv[])
     settings.tillPath = absolute(parser.value(QStringLiteral("till")));
     settings.pluginPath = absolute(parser.value(QStringLiteral("plugin")));
     settings.sandboxPath = absolute(parser.value(QStringLiteral("sandbox")));
-    if (!ok || settings.tills > 16 || settings.chaosPercent > 100 || settings.tillPath.isEmpty() ||
-        settings.pluginPath.isEmpty() || settings.sandboxPath.isEmpty()) {
+    if (!ok || settings.tills > 16 || settings.chaosPercent > 100 || settings.lockPercent > 100 ||
+        settings.tillPath.isEmpty() || settings.pluginPath.isEmpty() ||
+        settings.sandboxPath.isEmpty()) {
         QTextStream(stderr) << "velmor-soak: unusable settings (see --help): numbers, at most 16 "
                                "tills, chaos 0 to 100, --till, --plugin and --sandbox\n";
         return 2;

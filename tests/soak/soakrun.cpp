@@ -369,7 +369,7 @@ void SoakRun::drawPerturbations(Lane &lane, QStringList *arguments)
     }
 
     const QString queue = QDir(lane.dir).filePath(QStringLiteral("queue.sqlite"));
-    if (QFileInfo::exists(queue) && chance(10)) {
+    if (QFileInfo::exists(queue) && chance(m_settings.lockPercent)) {
         const int fromMs = uniform(0, 500);
         // Past the queue's busy timeout (5 s) now and then, so that a write fails.
         const int forMs = uniform(2000, 12000);

@@ -35,6 +35,8 @@ public:
         int tills = 4;
         int chaosPercent = 25;
         int downPerMille = 5;
+        // Percent of the till processes whose queue the driver locks for a while.
+        int lockPercent = 10;
         // The run stops issuing operations after this long and goes on to the checks.
         int maxSeconds = 4 * 3600;
         QString workDir;
