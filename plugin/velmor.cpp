@@ -134,10 +134,12 @@ bool Velmor::sendEnqueuedMessage(const QMap<QString, QVariant> &message)
         // offering it again would only repeat it.
         if (velmor::isRefundConfirmed(result))
             return true;
-        if (orderInfo.orderStatus == velmor::Refunded &&
-            result.errorCode == QLatin1String("exceeding_refunded_amount")) {
-            logger->warn(QStringLiteral("Заказ %1 возвращен, остаток меньше сохраненного "
-                                        "возврата: сообщение из очереди выполнено")
+        // The service says the stored refund is more than the order has left (another refund
+        // came first): this message can never be carried out as stored, and offering it again
+        // would keep the queue from ever emptying. What is left is for the cashier to see.
+        if (result.errorCode == QLatin1String("exceeding_refunded_amount")) {
+            logger->warn(QStringLiteral("Заказ %1: сохраненный возврат превышает остаток заказа, "
+                                        "сообщение из очереди снято; проверьте заказ")
                              .arg(orderId));
             return true;
         }
