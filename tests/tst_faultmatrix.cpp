@@ -422,13 +422,17 @@ constexpr Expected interruptedWhilePolling{2, true, false};
 constexpr Expected queuedCancellation{2, true, true};
 constexpr Expected queuedRefund{0, false, true};
 
-std::string cellName(const testing::TestParamInfo<Cell> &caseInfo)
+// A test name of the words: anything but letters and digits becomes "_".
+std::string testName(std::string text)
 {
-    std::string text =
-        std::string(name(caseInfo.param.endpoint)) + "_" + name(caseInfo.param.fault);
     std::replace_if(
         text.begin(), text.end(), [](char c) { return !std::isalnum(uchar(c)); }, '_');
     return text;
+}
+
+std::string cellName(const testing::TestParamInfo<Cell> &caseInfo)
+{
+    return testName(std::string(name(caseInfo.param.endpoint)) + "_" + name(caseInfo.param.fault));
 }
 
 constexpr Expected paidAfterPolling{0, true, false};
@@ -577,11 +581,7 @@ INSTANTIATE_TEST_SUITE_P(Meaningless, ReplayFaultTest,
                          testing::Values(Fault::Empty200, Fault::Accepted200, Fault::Empty200After,
                                          Fault::TruncatedJson, Fault::Html502After),
                          [](const testing::TestParamInfo<Fault> &caseInfo) {
-                             std::string text = name(caseInfo.param);
-                             std::replace_if(
-                                 text.begin(), text.end(),
-                                 [](char c) { return !std::isalnum(uchar(c)); }, '_');
-                             return text;
+                             return testName(name(caseInfo.param));
                          });
 
 } // namespace
