@@ -289,7 +289,7 @@ int fuzzReplay(const uint8_t *data, size_t size)
 int fuzzReceipt(const uint8_t *data, size_t size)
 {
     const QByteArray input = bytes(data, size);
-    ReceiptReader reader;
+    till::ReceiptReader reader;
     const bool parsed = reader.parse(input, QStringLiteral("fuzz"));
     if (parsed) {
         check(reader.errorString().isEmpty(), "a read receipt has no error");
@@ -297,14 +297,14 @@ int fuzzReceipt(const uint8_t *data, size_t size)
         check(!document.isNull(), "a read receipt has a document");
         const double total = document->getTotalSum();
         const double prepaid = document->getPrepaidSum();
-        check(std::isfinite(total) && total >= 0 && total <= ReceiptReader::MaxValue,
+        check(std::isfinite(total) && total >= 0 && total <= till::ReceiptReader::MaxValue,
               "the total is a sane amount");
         check(std::isfinite(prepaid) && prepaid >= 0 && prepaid <= total,
               "the prepaid amount is within the total");
         for (const QSharedPointer<TGoodsItem> &item : document->getGoodsItems()) {
             check(!item.isNull() && item->getPosnum() >= 1, "every position has a number");
             for (const double value : {item->getQuantity(), item->getBquant(), item->getSumb()})
-                check(std::isfinite(value) && value >= 0 && value <= ReceiptReader::MaxValue,
+                check(std::isfinite(value) && value >= 0 && value <= till::ReceiptReader::MaxValue,
                       "every position holds sane values");
         }
     } else {
@@ -316,7 +316,7 @@ int fuzzReceipt(const uint8_t *data, size_t size)
 
     // The same bytes from a file must give the same verdict and the same reason.
     const QString path = writeScratchFile(QStringLiteral("receipt"), input);
-    ReceiptReader fileReader;
+    till::ReceiptReader fileReader;
     const bool read = fileReader.read(path);
     QFile::remove(path);
     check(read == parsed, "a file and the bytes in hand read alike");

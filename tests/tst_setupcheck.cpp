@@ -24,7 +24,7 @@
 
 using testing::HasSubstr;
 using testing::Not;
-using Outcome = CheckResult::Outcome;
+using Outcome = till::CheckResult::Outcome;
 
 namespace {
 
@@ -43,19 +43,19 @@ QByteArray fileHash(const QString &path)
     return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
 }
 
-const CheckResult *find(const QVector<CheckResult> &results, const QString &check)
+const till::CheckResult *find(const QVector<till::CheckResult> &results, const QString &check)
 {
-    for (const CheckResult &result : results) {
+    for (const till::CheckResult &result : results) {
         if (result.check == check)
             return &result;
     }
     return nullptr;
 }
 
-QString everything(const QVector<CheckResult> &results)
+QString everything(const QVector<till::CheckResult> &results)
 {
     QString text;
-    for (const CheckResult &result : results)
+    for (const till::CheckResult &result : results)
         text += result.toText() + QLatin1Char('\n');
     return text;
 }
@@ -88,13 +88,13 @@ protected:
         ASSERT_TRUE(writeFile(path(QStringLiteral("velmor.ini")), text.toUtf8()));
     }
 
-    QVector<CheckResult> runCheck(const QString &configFile = QString())
+    QVector<till::CheckResult> runCheck(const QString &configFile = QString())
     {
-        SetupCheck::Settings settings;
+        till::SetupCheck::Settings settings;
         settings.configFile = configFile.isNull() ? path(QStringLiteral("velmor.ini")) : configFile;
         settings.queueFile = path(QStringLiteral("queue.sqlite"));
         settings.pluginFile = m_pluginFile;
-        return SetupCheck(settings).run();
+        return till::SetupCheck(settings).run();
     }
 
     QTemporaryDir m_dir;
@@ -133,8 +133,8 @@ TEST_P(SetupCheckConfig, ReportsTheFault)
         ASSERT_TRUE(file.open(QIODevice::Append));
         ASSERT_EQ(file.write(GetParam().rawTail), GetParam().rawTail.size());
     }
-    const QVector<CheckResult> results = runCheck();
-    const CheckResult *result = find(results, QString::fromUtf8(GetParam().check));
+    const QVector<till::CheckResult> results = runCheck();
+    const till::CheckResult *result = find(results, QString::fromUtf8(GetParam().check));
     ASSERT_TRUE(result) << everything(results).toStdString();
     EXPECT_EQ(result->outcome, GetParam().outcome) << result->toText().toStdString();
     EXPECT_THAT(result->detail.toStdString(), HasSubstr(GetParam().detail));
@@ -189,16 +189,16 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(SetupCheckTest, MissingConfigurationFailsAndSkipsWhatDependsOnIt)
 {
-    const QVector<CheckResult> results = runCheck(path(QStringLiteral("missing.ini")));
+    const QVector<till::CheckResult> results = runCheck(path(QStringLiteral("missing.ini")));
     ASSERT_TRUE(find(results, QStringLiteral("configuration file")));
     EXPECT_EQ(find(results, QStringLiteral("configuration file"))->outcome, Outcome::Fail);
     for (const char *check : {"Velmor:url", "client certificate", "host name", "credentials"}) {
-        const CheckResult *result = find(results, QString::fromLatin1(check));
+        const till::CheckResult *result = find(results, QString::fromLatin1(check));
         ASSERT_TRUE(result) << check;
         EXPECT_EQ(result->outcome, Outcome::Skipped) << check;
         EXPECT_THAT(result->detail.toStdString(), HasSubstr("configuration file"));
     }
-    EXPECT_TRUE(SetupCheck::anyFailed(results));
+    EXPECT_TRUE(till::SetupCheck::anyFailed(results));
 }
 
 // ---- The credentials against the sandbox ----
@@ -228,8 +228,8 @@ TEST_P(SetupCheckCredentials, OneStatusRequestAndNothingElse)
     startSandbox(options);
     writeConfig(QStringLiteral("[Velmor]\nurl=@URL@\nlogin=@LOGIN@\npassword=%1\n")
                     .arg(QString::fromUtf8(GetParam().password)));
-    const QVector<CheckResult> results = runCheck();
-    const CheckResult *result = find(results, QStringLiteral("credentials"));
+    const QVector<till::CheckResult> results = runCheck();
+    const till::CheckResult *result = find(results, QStringLiteral("credentials"));
     ASSERT_TRUE(result);
     EXPECT_EQ(result->outcome, GetParam().outcome) << result->toText().toStdString();
     EXPECT_THAT(result->detail.toStdString(), HasSubstr(GetParam().detail));
@@ -256,8 +256,8 @@ TEST_F(SetupCheckTest, RefusedConnectionIsReportedWithTheTransportsMessage)
     startSandbox();
     writeConfig(QStringLiteral("[Velmor]\nurl=@URL@\n"));
     m_sandbox->stop();
-    const QVector<CheckResult> results = runCheck();
-    const CheckResult *connection = find(results, QStringLiteral("connection"));
+    const QVector<till::CheckResult> results = runCheck();
+    const till::CheckResult *connection = find(results, QStringLiteral("connection"));
     ASSERT_TRUE(connection);
     EXPECT_EQ(connection->outcome, Outcome::Fail);
     EXPECT_THAT(connection->detail.toStdString(), HasSubstr("restClientConnectionRefused"));
@@ -346,8 +346,8 @@ TEST_P(SetupCheckServer, HandshakeWithVerification)
     writeConfig(QStringLiteral("[Velmor]\nurl=https://localhost:@PORT@\nlogin=@LOGIN@\n"
                                "password=@PASSWORD@\n[Network]\ncaFile=%1\n")
                     .arg(certs->certPath(QStringLiteral("main"))));
-    const QVector<CheckResult> results = runCheck();
-    const CheckResult *tls = find(results, QStringLiteral("TLS"));
+    const QVector<till::CheckResult> results = runCheck();
+    const till::CheckResult *tls = find(results, QStringLiteral("TLS"));
     ASSERT_TRUE(tls);
     EXPECT_EQ(tls->outcome, GetParam().outcome) << tls->toText().toStdString();
     EXPECT_THAT(tls->detail.toStdString(), HasSubstr(GetParam().detail));
@@ -390,8 +390,8 @@ TEST_P(SetupCheckFiles, OpensWhatIsConfigured)
     writeConfig(QString::fromUtf8(GetParam().ini)
                     .replace(QStringLiteral("@CERTS@"), certs->path(QString()))
                     .replace(QStringLiteral("@URL@"), QStringLiteral("http:///")));
-    const QVector<CheckResult> results = runCheck();
-    const CheckResult *result = find(results, QString::fromLatin1(GetParam().check));
+    const QVector<till::CheckResult> results = runCheck();
+    const till::CheckResult *result = find(results, QString::fromLatin1(GetParam().check));
     ASSERT_TRUE(result);
     EXPECT_EQ(result->outcome, GetParam().outcome) << result->toText().toStdString();
     EXPECT_THAT(result->detail.toStdString(), HasSubstr(GetParam().detail));
@@ -485,8 +485,8 @@ TEST_P(SetupCheckQueue, ReadsWithoutChanging)
     const QByteArray before = fileHash(queue);
 
     writeConfig(QStringLiteral("[Velmor]\nurl=http:///\n"));
-    const QVector<CheckResult> results = runCheck();
-    const CheckResult *result = find(results, QStringLiteral("queue"));
+    const QVector<till::CheckResult> results = runCheck();
+    const till::CheckResult *result = find(results, QStringLiteral("queue"));
     ASSERT_TRUE(result);
     EXPECT_EQ(result->outcome, GetParam().outcome) << result->toText().toStdString();
     EXPECT_THAT(result->detail.toStdString(), HasSubstr(GetParam().detail));
@@ -531,8 +531,8 @@ TEST_P(SetupCheckPlugin, LoadsAndNamesItself)
     m_pluginFile =
         file == QLatin1String("@PLUGIN@") ? QStringLiteral(VELMOR_PLUGIN_PATH) : path(file);
     writeConfig(QStringLiteral("[Velmor]\nurl=http:///\n"));
-    const QVector<CheckResult> results = runCheck();
-    const CheckResult *result = find(results, QStringLiteral("plug-in"));
+    const QVector<till::CheckResult> results = runCheck();
+    const till::CheckResult *result = find(results, QStringLiteral("plug-in"));
     ASSERT_TRUE(result);
     EXPECT_EQ(result->outcome, GetParam().outcome) << result->toText().toStdString();
     EXPECT_THAT(result->detail.toStdString(), HasSubstr(GetParam().detail));
@@ -565,7 +565,7 @@ class SetupCheckCommandLine : public testing::TestWithParam<ParseCase>
 
 TEST_P(SetupCheckCommandLine, TakesJsonAsAFlag)
 {
-    CommandLine commandLine;
+    till::CommandLine commandLine;
     EXPECT_EQ(commandLine.parse(GetParam().arguments), GetParam().ok)
         << commandLine.errorString().toStdString();
     if (GetParam().ok) {

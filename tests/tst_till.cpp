@@ -475,7 +475,7 @@ class ReceiptReaderRefuses : public testing::TestWithParam<ReceiptCase>
 
 TEST_P(ReceiptReaderRefuses, WithTheProblemNamed)
 {
-    ReceiptReader reader;
+    till::ReceiptReader reader;
     EXPECT_FALSE(reader.parse(GetParam().json, QStringLiteral("receipt r.json")));
     EXPECT_TRUE(reader.document().isNull());
     EXPECT_THAT(reader.errorString().toStdString(), HasSubstr("receipt r.json: "));
@@ -489,7 +489,7 @@ INSTANTIATE_TEST_SUITE_P(Receipts, ReceiptReaderRefuses, testing::ValuesIn(Recei
 
 TEST(ReceiptReader, ReadsEveryField)
 {
-    ReceiptReader reader;
+    till::ReceiptReader reader;
     ASSERT_TRUE(reader.parse(SaleReceipt, QStringLiteral("receipt")))
         << reader.errorString().toStdString();
     const QSharedPointer<Document> document = reader.document();
@@ -508,7 +508,7 @@ TEST(ReceiptReader, ReadsEveryField)
 
 TEST(ReceiptReader, TakesAMissingPrepaidSumAsZero)
 {
-    ReceiptReader reader;
+    till::ReceiptReader reader;
     ASSERT_TRUE(reader.parse(R"({"totalSum": 5, "items": []})", QStringLiteral("receipt")));
     EXPECT_EQ(reader.document()->getPrepaidSum(), 0.0);
     EXPECT_TRUE(reader.document()->getGoodsItems().isEmpty());
@@ -544,7 +544,7 @@ TEST_F(TillTest, OverviewListsEveryCommand)
 {
     const Outcome outcome = run({QStringLiteral("--help")});
     EXPECT_EQ(outcome.exitCode, 0);
-    for (const CommandLine::Command &command : CommandLine::commands())
+    for (const till::CommandLine::Command &command : till::CommandLine::commands())
         EXPECT_THAT(outcome.out.toStdString(),
                     HasSubstr(QStringLiteral("  %1 ").arg(command.name).toStdString()));
     EXPECT_THAT(outcome.out.toStdString(), HasSubstr("3 an answer could not be\nwritten"));
@@ -1445,7 +1445,7 @@ class LogWriterEscape : public testing::TestWithParam<EscapeCase>
 
 TEST_P(LogWriterEscape, KeepsOneEventOnOneLine)
 {
-    EXPECT_EQ(LogWriter::escape(GetParam().text), GetParam().escaped);
+    EXPECT_EQ(till::LogWriter::escape(GetParam().text), GetParam().escaped);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -1468,7 +1468,7 @@ TEST(LogWriter, FormatsTimeLevelLoggerAndText)
     Log4Qt::LoggingEvent event{QDateTime(QDate(2024, 3, 5), QTime(7, 8, 9, 10)),
                                Log4Qt::Level::WARN_INT, QStringLiteral("velmor"),
                                QStringLiteral("Ответ:\n{}")};
-    EXPECT_EQ(LogWriter::formatLine(event),
+    EXPECT_EQ(till::LogWriter::formatLine(event),
               QStringLiteral("2024-03-05T07:08:09.010 WARN velmor Ответ:\\n{}"));
 }
 
@@ -1482,20 +1482,20 @@ TEST(TillConfig, TakesOnlyTheFileTheTillNamedOnceItNamedOne)
     ASSERT_TRUE(writeFile(own, "[Velmor]\nurl=http://own\n"));
     ASSERT_TRUE(writeFile(installed, "[Velmor]\nurl=http://installed\nlogin=x\n"));
 
-    TillConfig named(own);
+    till::TillConfig named(own);
     named.loadFile(own);
     named.loadFile(installed);
     EXPECT_EQ(named.getString(QStringLiteral("Velmor:url")), QStringLiteral("http://own"));
     EXPECT_EQ(named.keys(), QStringList{QStringLiteral("Velmor:url")});
 
-    TillConfig unnamed{QString()};
+    till::TillConfig unnamed{QString()};
     unnamed.loadFile(installed);
     EXPECT_EQ(unnamed.getString(QStringLiteral("Velmor:url")), QStringLiteral("http://installed"));
 }
 
 TEST(JsonLine, KeepsTheMembersInTheOrderGiven)
 {
-    const QString line = JsonLine()
+    const QString line = till::JsonLine()
                              .add(QStringLiteral("status"), 0)
                              .add(QStringLiteral("message"), QStringLiteral("a \"b\"\n"))
                              .add(QStringLiteral("finished"), true)
@@ -1506,17 +1506,17 @@ TEST(JsonLine, KeepsTheMembersInTheOrderGiven)
 
 TEST(CommandLine, TakesGlobalOptionsBeforeAndAfterTheCommand)
 {
-    CommandLine before;
+    till::CommandLine before;
     ASSERT_TRUE(before.parse({QStringLiteral("--config"), QStringLiteral("a.ini"),
                               QStringLiteral("sale"), QStringLiteral("--amount"),
                               QStringLiteral("5"), QStringLiteral("--code"), QStringLiteral("X")}))
         << before.errorString().toStdString();
-    CommandLine after;
+    till::CommandLine after;
     ASSERT_TRUE(
         after.parse({QStringLiteral("sale"), QStringLiteral("--amount=5"), QStringLiteral("--code"),
                      QStringLiteral("X"), QStringLiteral("--config=a.ini")}))
         << after.errorString().toStdString();
-    for (const CommandLine *line : {&before, &after}) {
+    for (const till::CommandLine *line : {&before, &after}) {
         EXPECT_EQ(line->command(), QStringLiteral("sale"));
         EXPECT_EQ(line->value(QStringLiteral("config")), QStringLiteral("a.ini"));
         EXPECT_EQ(line->value(QStringLiteral("amount")), QStringLiteral("5"));
@@ -1531,7 +1531,7 @@ TEST(ConsoleProgress, PrintsOneLinePerChangeWhenNotATerminal)
     FILE *stream = open_memstream(&buffer, &size);
     ASSERT_NE(stream, nullptr);
     {
-        ConsoleProgress progress(stream, false);
+        till::ConsoleProgress progress(stream, false);
         progress.setProgressValue(45);
         progress.setProgressText(tr::Tr(QStringLiteral("k"), QStringLiteral("Создание")));
         progress.setProgressValue(70);
@@ -1554,7 +1554,7 @@ TEST(ConsoleProgress, RedrawsABarInPlaceOnATerminal)
     FILE *stream = open_memstream(&buffer, &size);
     ASSERT_NE(stream, nullptr);
     {
-        ConsoleProgress progress(stream, true);
+        till::ConsoleProgress progress(stream, true);
         progress.setProgressValue(50);
         progress.setProgressText(tr::Tr(QStringLiteral("k"), QStringLiteral("Ждём")));
         progress.printLine(QStringLiteral("log line"));

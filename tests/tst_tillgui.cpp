@@ -77,7 +77,7 @@ protected:
                          .arg(IntervalMs / 1000)
                          .toUtf8());
         config.close();
-        host = std::make_unique<HostEnvironment>();
+        host = std::make_unique<till::HostEnvironment>();
         // TILLGUI_TEST_LOG=FILE keeps the plug-in's log lines of a run to read afterwards.
         ASSERT_TRUE(host->setUpLogging(
             qEnvironmentVariable("TILLGUI_TEST_LOG", dir.filePath(QStringLiteral("till.log")))));
@@ -100,7 +100,7 @@ protected:
         mugs->setSumb(500.0);
         receipt->addGoodsItem(mugs);
         receipt->setTotalSum(2000.0);
-        window = std::make_unique<MainWindow>(*host, receipt);
+        window = std::make_unique<tillgui::MainWindow>(*host, receipt);
         // What the receipt leaves to pay, in roubles.
         ASSERT_EQ(window->amountField()->text(), QStringLiteral("2000.00"));
         window->show();
@@ -120,7 +120,7 @@ protected:
     }
 
     QString queuePath() const { return dir.filePath(QStringLiteral("queue.sqlite")); }
-    SaleDialog *dialog() const { return window->saleDialog(); }
+    tillgui::SaleDialog *dialog() const { return window->saleDialog(); }
 
     // Presses Sale and scans `code` as a scanner does: its keys, then Enter.
     void scan(const char *code)
@@ -130,7 +130,7 @@ protected:
         QLineEdit *field = dialog()->scanPanel()->codeField();
         QTest::keyClicks(field, QString::fromLatin1(code));
         QTest::keyClick(field, Qt::Key_Return);
-        ASSERT_EQ(dialog()->page(), SaleDialog::Page::Progress);
+        ASSERT_EQ(dialog()->page(), tillgui::SaleDialog::Page::Progress);
     }
 
     // The sale is in its status wait: the plug-in has shown progress.
@@ -141,7 +141,8 @@ protected:
 
     bool answered(int timeoutMs = 15000) const
     {
-        return waitFor([this] { return dialog()->page() == SaleDialog::Page::Answer; }, timeoutMs);
+        return waitFor([this] { return dialog()->page() == tillgui::SaleDialog::Page::Answer; },
+                       timeoutMs);
     }
 
     // The dialog or window is the one the keys go to. A window manager gives the window back
@@ -199,8 +200,8 @@ protected:
     QTemporaryDir dir;
     QSharedPointer<Document> receipt;
     std::unique_ptr<Sandbox> sandbox;
-    std::unique_ptr<HostEnvironment> host;
-    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<till::HostEnvironment> host;
+    std::unique_ptr<tillgui::MainWindow> window;
 };
 
 TEST_F(TillGuiTest, SaleIsApprovedThroughTheWidgets)
@@ -222,7 +223,7 @@ TEST_F(TillGuiTest, SaleIsApprovedThroughTheWidgets)
     const QString orderId = window->lastAnswer().getRRN();
     EXPECT_FALSE(orderId.isEmpty());
     EXPECT_EQ(dialog()->answerPanel()->statusText(), QStringLiteral("Оплачено 2000.00"));
-    EXPECT_EQ(dialog()->answerPanel()->tone(), Outcome::Tone::Done);
+    EXPECT_EQ(dialog()->answerPanel()->tone(), tillgui::Outcome::Tone::Done);
     EXPECT_THAT(dialog()->answerPanel()->rrnText().toStdString(),
                 testing::HasSubstr(orderId.toStdString()));
     // A plain line, not the answer's JSON.
@@ -255,7 +256,7 @@ TEST_F(TillGuiTest, KeyboardOnlySale)
     QTest::keyClicks(QApplication::focusWidget(), QString::fromLatin1(Sandbox::CodeApprove));
     press(Qt::Key_Return);
     // The scanner's Enter starts the order at once and does not press Cancel.
-    ASSERT_EQ(dialog()->page(), SaleDialog::Page::Progress);
+    ASSERT_EQ(dialog()->page(), tillgui::SaleDialog::Page::Progress);
     EXPECT_EQ(dialog()->progressPanel()->titleText(), QStringLiteral("Оплата 1500.50"));
     ASSERT_TRUE(answered());
     EXPECT_EQ(window->lastAnswer().getStatus(), PaymentProcessingAnswer::Success)
@@ -353,7 +354,8 @@ TEST(TillGuiAmountTest, RoublesTypedBecomeKopecks)
     for (const TypedAmount &c : cases) {
         int kopecks = 0;
         QString error;
-        const bool usable = RoubleAmount::parse(QString::fromUtf8(c.typed), &kopecks, &error);
+        const bool usable =
+            tillgui::RoubleAmount::parse(QString::fromUtf8(c.typed), &kopecks, &error);
         EXPECT_EQ(usable, c.kopecks != 0) << c.typed;
         EXPECT_EQ(usable ? kopecks : 0, c.kopecks) << c.typed;
         EXPECT_EQ(error.isEmpty(), usable) << c.typed;
@@ -366,7 +368,7 @@ TEST_F(TillGuiTest, RefundReturnsThePositionsChosenInTheDialog)
     ASSERT_FALSE(orderId.isEmpty());
 
     press(Qt::Key_F3);
-    RefundDialog *refund = window->refundDialog();
+    tillgui::RefundDialog *refund = window->refundDialog();
     ASSERT_NE(refund, nullptr);
     ASSERT_TRUE(waitFor([refund] { return refund->isVisible(); }));
     EXPECT_EQ(refund->amount(), 200000);
@@ -391,7 +393,7 @@ TEST_F(TillGuiTest, RefundReturnsThePositionsChosenInTheDialog)
     EXPECT_EQ(window->lastAnswer().getStatus(), PaymentProcessingAnswer::Success)
         << qPrintable(window->lastAnswer().getMessage().ru());
     EXPECT_EQ(dialog()->answerPanel()->statusText(), QStringLiteral("Возврат 500.00 выполнен"));
-    EXPECT_EQ(dialog()->answerPanel()->tone(), Outcome::Tone::Done);
+    EXPECT_EQ(dialog()->answerPanel()->tone(), tillgui::Outcome::Tone::Done);
     EXPECT_EQ(window->statusText(),
               QStringLiteral("Возврат выполнен, сумма 500.00, заказ ") + orderId);
     EXPECT_EQ(sandbox->order(orderId).value(QStringLiteral("refund")).toArray().size(), 1);
@@ -402,11 +404,11 @@ TEST_F(TillGuiTest, RefundDialogShowsEveryColumnOnTheTillScreen)
 {
     EXPECT_TRUE(fits(window.get(), ScreenSize));
     window->askRefund();
-    RefundDialog *refund = window->refundDialog();
+    tillgui::RefundDialog *refund = window->refundDialog();
     ASSERT_NE(refund, nullptr);
     ASSERT_TRUE(waitFor([refund] { return refund->isVisible(); }));
     EXPECT_TRUE(fits(refund, ScreenSize));
-    EXPECT_TRUE(fits(refund, MainWindow::MinimumSize));
+    EXPECT_TRUE(fits(refund, tillgui::MainWindow::MinimumSize));
     QTableWidget *table = refund->table();
     ASSERT_NE(table, nullptr);
     EXPECT_EQ(table->horizontalScrollBar()->maximum(), 0);
@@ -433,8 +435,8 @@ TEST_F(TillGuiTest, RefundDialogShowsEveryColumnOnTheTillScreen)
     refund->reject();
 
     // At its smallest the window still shows its buttons whole.
-    window->resize(MainWindow::MinimumSize);
-    ASSERT_TRUE(waitFor([this] { return window->size() == MainWindow::MinimumSize; }));
+    window->resize(tillgui::MainWindow::MinimumSize);
+    ASSERT_TRUE(waitFor([this] { return window->size() == tillgui::MainWindow::MinimumSize; }));
     for (QPushButton *button : {window->saleButton(), window->refundButton(),
                                 window->cancelButton(), window->queueButton()})
         EXPECT_GE(button->width(), button->sizeHint().width()) << qPrintable(button->text());
@@ -449,11 +451,11 @@ TEST_F(TillGuiTest, QueuedCancellationIsPendingUntilTheQueueIsReplayed)
     sandbox->setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Drop);
 
     press(Qt::Key_F4);
-    CancelDialog *cancel = window->cancelDialog();
+    tillgui::CancelDialog *cancel = window->cancelDialog();
     ASSERT_NE(cancel, nullptr);
     ASSERT_TRUE(waitFor([cancel] { return cancel->isVisible(); }));
     ASSERT_TRUE(active(cancel));
-    EXPECT_TRUE(fits(cancel, MainWindow::MinimumSize));
+    EXPECT_TRUE(fits(cancel, tillgui::MainWindow::MinimumSize));
     // The last paid sale is offered.
     EXPECT_EQ(cancel->rrn(), orderId);
     EXPECT_EQ(cancel->amountField()->text(), QStringLiteral("2000.00"));
@@ -476,7 +478,7 @@ TEST_F(TillGuiTest, QueuedCancellationIsPendingUntilTheQueueIsReplayed)
     EXPECT_EQ(window->lastAnswer().getMessage().key(), QStringLiteral("velmorCancelQueued"));
     EXPECT_EQ(dialog()->answerPanel()->statusText(),
               QStringLiteral("Отмена будет выполнена после восстановления связи"));
-    EXPECT_EQ(dialog()->answerPanel()->tone(), Outcome::Tone::Pending);
+    EXPECT_EQ(dialog()->answerPanel()->tone(), tillgui::Outcome::Tone::Pending);
     // The plug-in's own words beneath.
     EXPECT_TRUE(dialog()->answerPanel()->messageText().endsWith(
         QStringLiteral("Отмена будет выполнена после восстановления связи с сервером")))
@@ -492,9 +494,9 @@ TEST_F(TillGuiTest, QueuedCancellationIsPendingUntilTheQueueIsReplayed)
     sandbox->setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::None);
     ASSERT_TRUE(active(window.get()));
     press(Qt::Key_F5);
-    QueueDialog *queue = window->queueDialog();
+    tillgui::QueueDialog *queue = window->queueDialog();
     ASSERT_TRUE(waitFor([queue] { return queue->isVisible(); }));
-    EXPECT_TRUE(fits(queue, MainWindow::MinimumSize));
+    EXPECT_TRUE(fits(queue, tillgui::MainWindow::MinimumSize));
     ASSERT_EQ(queue->rowCount(), 1);
     EXPECT_EQ(queue->table()->horizontalScrollBar()->maximum(), 0);
     // The whole order id.
@@ -569,11 +571,11 @@ TEST_F(TillGuiTest, ClosingDuringTheSaleKeepsTheQueuedCancellation)
 struct OutcomeCase
 {
     const char *name;
-    Outcome::Operation operation;
+    tillgui::Outcome::Operation operation;
     PaymentProcessingAnswer::Status status;
     tr::Tr message;
     const char *headline;
-    Outcome::Tone tone;
+    tillgui::Outcome::Tone tone;
 };
 
 void PrintTo(const OutcomeCase &c, std::ostream *os)
@@ -592,11 +594,12 @@ TEST_P(TillGuiOutcomeTest, SaysWhatHappenedToWhat)
     PaymentProcessingAnswer answer;
     answer.setStatus(c.status);
     answer.setMessage(c.message);
-    const bool knownOrder = c.operation != Outcome::Operation::Sale;
+    const bool knownOrder = c.operation != tillgui::Outcome::Operation::Sale;
     if (!knownOrder)
         answer.setRRN(SampleOrderId);
-    const Outcome outcome(c.operation, 50000, knownOrder ? SampleOrderId : QString(), answer);
-    AnswerPanel panel;
+    const tillgui::Outcome outcome(c.operation, 50000, knownOrder ? SampleOrderId : QString(),
+                                   answer);
+    tillgui::AnswerPanel panel;
     panel.showOutcome(outcome);
     EXPECT_EQ(panel.statusText(), QString::fromUtf8(c.headline));
     EXPECT_EQ(panel.tone(), c.tone);
@@ -613,68 +616,71 @@ INSTANTIATE_TEST_SUITE_P(
     Outcomes, TillGuiOutcomeTest,
     testing::Values(
         OutcomeCase{"SalePaid",
-                    Outcome::Operation::Sale,
+                    tillgui::Outcome::Operation::Sale,
                     PaymentProcessingAnswer::Success,
                     {},
                     "Оплачено 500.00",
-                    Outcome::Tone::Done},
-        OutcomeCase{"SaleRejected", Outcome::Operation::Sale, PaymentProcessingAnswer::Failure,
-                    velmor::messages::rejected(), "Отклонено", Outcome::Tone::Failed},
+                    tillgui::Outcome::Tone::Done},
+        OutcomeCase{"SaleRejected", tillgui::Outcome::Operation::Sale,
+                    PaymentProcessingAnswer::Failure, velmor::messages::rejected(), "Отклонено",
+                    tillgui::Outcome::Tone::Failed},
         OutcomeCase{"SaleCancelled",
-                    Outcome::Operation::Sale,
+                    tillgui::Outcome::Operation::Sale,
                     PaymentProcessingAnswer::OrderCanceled,
                     {},
                     "Отменено",
-                    Outcome::Tone::Failed},
-        OutcomeCase{"SaleCancellationQueued", Outcome::Operation::Sale,
-                    PaymentProcessingAnswer::OrderCanceled,
-                    velmor::messages::cancelQueued(NoAnswer),
-                    "Отмена будет выполнена после восстановления связи", Outcome::Tone::Pending},
+                    tillgui::Outcome::Tone::Failed},
+        OutcomeCase{
+            "SaleCancellationQueued", tillgui::Outcome::Operation::Sale,
+            PaymentProcessingAnswer::OrderCanceled, velmor::messages::cancelQueued(NoAnswer),
+            "Отмена будет выполнена после восстановления связи", tillgui::Outcome::Tone::Pending},
         OutcomeCase{"RefundDone",
-                    Outcome::Operation::Refund,
+                    tillgui::Outcome::Operation::Refund,
                     PaymentProcessingAnswer::Success,
                     {},
                     "Возврат 500.00 выполнен",
-                    Outcome::Tone::Done},
-        OutcomeCase{"RefundQueued", Outcome::Operation::Refund, PaymentProcessingAnswer::Success,
-                    velmor::messages::cancelQueued(NoAnswer),
+                    tillgui::Outcome::Tone::Done},
+        OutcomeCase{"RefundQueued", tillgui::Outcome::Operation::Refund,
+                    PaymentProcessingAnswer::Success, velmor::messages::cancelQueued(NoAnswer),
                     "Возврат 500.00 будет выполнен после восстановления связи",
-                    Outcome::Tone::Pending},
-        OutcomeCase{"RefundUnknown", Outcome::Operation::Refund, PaymentProcessingAnswer::Failure,
+                    tillgui::Outcome::Tone::Pending},
+        OutcomeCase{"RefundUnknown", tillgui::Outcome::Operation::Refund,
+                    PaymentProcessingAnswer::Failure,
                     velmor::messages::outcomeUnknown(SampleOrderId), "Результат неизвестен",
-                    Outcome::Tone::Pending},
-        OutcomeCase{"RefundRefused", Outcome::Operation::Refund, PaymentProcessingAnswer::Failure,
-                    NoAnswer, "Возврат не выполнен", Outcome::Tone::Failed},
+                    tillgui::Outcome::Tone::Pending},
+        OutcomeCase{"RefundRefused", tillgui::Outcome::Operation::Refund,
+                    PaymentProcessingAnswer::Failure, NoAnswer, "Возврат не выполнен",
+                    tillgui::Outcome::Tone::Failed},
         OutcomeCase{"CancellationDone",
-                    Outcome::Operation::Cancellation,
+                    tillgui::Outcome::Operation::Cancellation,
                     PaymentProcessingAnswer::Success,
                     {},
                     "Отменено",
-                    Outcome::Tone::Done},
-        OutcomeCase{"CancellationQueued", Outcome::Operation::Cancellation,
-                    PaymentProcessingAnswer::SuccessWithMessage,
-                    velmor::messages::cancelQueued(NoAnswer),
-                    "Отмена будет выполнена после восстановления связи", Outcome::Tone::Pending},
-        OutcomeCase{"CancellationUnknown", Outcome::Operation::Cancellation,
+                    tillgui::Outcome::Tone::Done},
+        OutcomeCase{
+            "CancellationQueued", tillgui::Outcome::Operation::Cancellation,
+            PaymentProcessingAnswer::SuccessWithMessage, velmor::messages::cancelQueued(NoAnswer),
+            "Отмена будет выполнена после восстановления связи", tillgui::Outcome::Tone::Pending},
+        OutcomeCase{"CancellationUnknown", tillgui::Outcome::Operation::Cancellation,
                     PaymentProcessingAnswer::Failure,
                     velmor::messages::outcomeUnknown(SampleOrderId), "Результат неизвестен",
-                    Outcome::Tone::Pending},
-        OutcomeCase{"CancellationRefused", Outcome::Operation::Cancellation,
+                    tillgui::Outcome::Tone::Pending},
+        OutcomeCase{"CancellationRefused", tillgui::Outcome::Operation::Cancellation,
                     PaymentProcessingAnswer::Failure, NoAnswer, "Отмена не выполнена",
-                    Outcome::Tone::Failed}),
+                    tillgui::Outcome::Tone::Failed}),
     [](const testing::TestParamInfo<OutcomeCase> &param) { return std::string(param.param.name); });
 
 // Qt's own texts (standard buttons) follow the screen's language.
 TEST(TillGuiQtTextsTest, StandardButtonsFollowTheLanguage)
 {
     QString error;
-    ASSERT_TRUE(guitext::loadQtTexts(QStringLiteral("ru"), &error)) << qPrintable(error);
+    ASSERT_TRUE(tillgui::guitext::loadQtTexts(QStringLiteral("ru"), &error)) << qPrintable(error);
     {
         QDialogButtonBox box(QDialogButtonBox::Cancel | QDialogButtonBox::Close);
         EXPECT_EQ(box.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Отмена"));
         EXPECT_EQ(box.button(QDialogButtonBox::Close)->text(), QStringLiteral("Закрыть"));
     }
-    ASSERT_TRUE(guitext::loadQtTexts(QStringLiteral("en"), &error));
+    ASSERT_TRUE(tillgui::guitext::loadQtTexts(QStringLiteral("en"), &error));
     QDialogButtonBox box(QDialogButtonBox::Cancel);
     EXPECT_EQ(box.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Cancel"));
 }

@@ -8,6 +8,8 @@
 #include <poll.h>
 #include <unistd.h>
 
+namespace till {
+
 namespace {
 
 constexpr char SignalByte = 's';
@@ -176,3 +178,5 @@ void CancelButton::onSignal(int)
     }
     errno = savedErrno;
 }
+
+} // namespace till

@@ -6,6 +6,8 @@
 #include <string>
 #include <thread>
 
+namespace till {
+
 // The cashier's cancel button for a sale in progress: pressed by a timer, by a stop signal
 // (SIGINT, SIGTERM, SIGHUP), or both. While it is armed, none of these signals ends the till:
 // the first presses the button, and the till then ends with the sale, once the plug-in's
@@ -69,3 +71,5 @@ private:
     std::atomic_bool m_running{false};
     std::atomic_bool m_confirmed{false};
 };
+
+} // namespace till

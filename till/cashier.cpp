@@ -10,6 +10,8 @@
 
 #include <QDateTime>
 
+namespace till {
+
 namespace {
 
 PaymentProcessingRequest makeRequest(int type, int amount)
@@ -149,3 +151,5 @@ void Cashier::note(const QString &line)
     if (m_progress)
         m_progress->printLine(line);
 }
+
+} // namespace till

@@ -8,9 +8,12 @@
 #include <functional>
 
 class BasicPaymentProcessing;
-class ConsoleProgress;
 class DBQueueBroker;
 class PaymentProcessingRequest;
+
+namespace till {
+
+class ConsoleProgress;
 
 // What a cashier does with the plug-in: sales, refunds, cancellations and handing queued
 // messages back. Turns each into the request the host would send and reports the answer.
@@ -69,3 +72,5 @@ private:
     BasicPaymentProcessing *const m_processing;
     ConsoleProgress *const m_progress;
 };
+
+} // namespace till

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+namespace till {
+
 namespace {
 
 const char *const CatalogueNames[] = {"velmor", "zelnarhost"};
@@ -105,3 +107,5 @@ QString Catalogue::translation(const QString &key) const
     }
     return QString();
 }
+
+} // namespace till

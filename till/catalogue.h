@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+namespace till {
+
 // The cashier's language for the texts the till shows from the plug-in and the host: answer
 // messages and progress lines. Looks each message up by its key in the compiled catalogues
 // (velmor_<language>.qm of the plug-in, zelnarhost_<language>.qm of the host), translating
@@ -41,3 +43,5 @@ private:
     std::vector<std::unique_ptr<QTranslator>> m_translators;
     QString m_error;
 };
+
+} // namespace till

@@ -1,5 +1,7 @@
 #include "commandline.h"
 
+namespace till {
+
 namespace {
 
 QString formatOptions(const QVector<CommandLine::Option> &options)
@@ -323,3 +325,5 @@ bool CommandLine::fail(const QString &error)
     m_error = error;
     return false;
 }
+
+} // namespace till

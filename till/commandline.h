@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QVector>
 
+namespace till {
+
 // The till's command line: one command, its options and the global options, in any order
 // ("till --config a.ini sale --amount 100 --code X" and "till sale --amount 100 --code X
 // --config a.ini" are the same). Every option but --help and the flags takes a value, given
@@ -62,3 +64,5 @@ private:
     QHash<QString, QString> m_values;
     QString m_error;
 };
+
+} // namespace till

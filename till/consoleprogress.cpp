@@ -5,6 +5,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+namespace till {
+
 namespace {
 
 constexpr int BarWidth = 24;
@@ -104,3 +106,5 @@ int ConsoleProgress::terminalColumns() const
         return size.ws_col;
     return 80;
 }
+
+} // namespace till

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <mutex>
 
+namespace till {
+
 // The cashier's progress display on a console stream. On a terminal it is one bar that is
 // redrawn in place; otherwise (a pipe, a file) every change becomes a plain line such as
 // "[ 45%] Создание заказа VELMOR...", so that logs and tests can read it.
@@ -44,3 +46,5 @@ private:
     int m_printedValue = -1;
     QString m_printedText;
 };
+
+} // namespace till

@@ -14,6 +14,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+namespace till {
+
 namespace {
 
 // What the demo's receipts hold; the refunds and the cancellation return parts of it.
@@ -187,3 +189,5 @@ void Demo::verdict(bool asExpected, const QString &expectation)
                                   ? QStringLiteral("-> as expected: %1").arg(expectation)
                                   : QStringLiteral("-> UNEXPECTED: wanted %1").arg(expectation));
 }
+
+} // namespace till

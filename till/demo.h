@@ -4,6 +4,8 @@
 
 #include <QString>
 
+namespace till {
+
 // A walk through every operation against a Velmor service started inside the till, with a
 // configuration and a queue in a temporary directory: what a new developer or a reviewer
 // runs to see the plug-in work end to end.
@@ -30,3 +32,5 @@ private:
     int m_step = 0;
     int m_passed = 0;
 };
+
+} // namespace till

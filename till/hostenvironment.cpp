@@ -14,6 +14,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+namespace till {
+
 namespace {
 
 // Takes a service out of its singleton, if it is still the one there, and ends it.
@@ -168,3 +170,5 @@ bool HostEnvironment::fail(const QString &error)
     m_error = error;
     return false;
 }
+
+} // namespace till

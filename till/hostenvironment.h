@@ -16,6 +16,8 @@ class Config;
 class DBQueueBroker;
 class Session;
 
+namespace till {
+
 // What the point-of-sale host gives a payment plug-in: the configuration, the session with
 // the current receipt and the progress display, the persistent queue and the log, and the
 // plug-in itself, loaded and initialised. The till has one at a time: the host services are
@@ -75,3 +77,5 @@ private:
     BasicPaymentProcessing *m_processing = nullptr;
     QString m_error;
 };
+
+} // namespace till

@@ -1,5 +1,7 @@
 #include "logwriter.h"
 
+namespace till {
+
 LogWriter::LogWriter(const Sink &sink) : m_sink(sink) {}
 
 void LogWriter::append(const Log4Qt::LoggingEvent &event)
@@ -46,3 +48,5 @@ QString LogWriter::escape(const QString &text)
     }
     return escaped;
 }
+
+} // namespace till

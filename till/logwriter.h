@@ -6,6 +6,8 @@
 
 #include <functional>
 
+namespace till {
+
 // Writes each log event as one line: ISO time, level, logger, text. Control characters in
 // the text are escaped so that a message with a line break (a service's error body, say)
 // cannot split into lines that look like events of their own.
@@ -27,3 +29,5 @@ public:
 private:
     Sink m_sink;
 };
+
+} // namespace till

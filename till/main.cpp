@@ -10,7 +10,7 @@ int main(int argc, char **argv)
 {
     // Before anything opens a file, so that no log or database lands on a closed standard
     // stream's descriptor and receives what is printed there.
-    StandardStreams::guard();
+    till::StandardStreams::guard();
     // A closed pipe on standard output or error must fail a write, not end a sale in flight.
     std::signal(SIGPIPE, SIG_IGN);
 
@@ -18,5 +18,5 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("till"));
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
-    return Till().run(arguments);
+    return till::Till().run(arguments);
 }

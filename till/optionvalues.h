@@ -2,9 +2,9 @@
 
 #include <QString>
 
-class CommandLine;
-
 namespace till {
+
+class CommandLine;
 
 // The values of the options that carry numbers, each read once per command: the amount in
 // kopecks and when the cashier's cancel button is pressed by itself.

@@ -11,6 +11,8 @@
 #include <cmath>
 #include <limits>
 
+namespace till {
+
 namespace {
 
 QString typeName(const QJsonValue &value)
@@ -216,3 +218,5 @@ bool ReceiptReader::fail(const QString &origin, const QString &problem)
     m_error = QStringLiteral("%1: %2").arg(origin, problem);
     return false;
 }
+
+} // namespace till

@@ -6,6 +6,8 @@
 #include <QSharedPointer>
 #include <QString>
 
+namespace till {
+
 // Reads the current receipt from a JSON file:
 //   {"totalSum": 2000.0, "prepaidSum": 0.0, "items": [{"posnum": 1, "articul": "A",
 //    "name": "B", "quantity": 1, "bquant": 1, "sumb": 1500.0}]}
@@ -47,3 +49,5 @@ private:
     QSharedPointer<Document> m_document;
     QString m_error;
 };
+
+} // namespace till

@@ -10,6 +10,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+namespace till {
+
 namespace {
 
 // One queue is one lock whatever path names it: through a symbolic link, a relative path or
@@ -58,3 +60,5 @@ ReplayLock::Result ReplayLock::take()
                   .arg(m_path, QString::fromLocal8Bit(std::strerror(errno)));
     return Failed;
 }
+
+} // namespace till

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace till {
+
 // Keeps two replays of one queue from running at once: each would read the same pending
 // messages and send every one of them. An exclusive flock() on "<queue>.lock" beside the
 // queue database (its path resolved, symbolic links followed), held until the lock object goes or
@@ -31,3 +33,5 @@ private:
     QString m_error;
     int m_fd = -1;
 };
+
+} // namespace till

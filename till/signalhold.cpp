@@ -4,6 +4,8 @@
 
 #include <atomic>
 
+namespace till {
+
 static_assert(CancelButton::StopSignalCount == 3, "SignalHold holds every stop signal");
 
 namespace {
@@ -59,3 +61,5 @@ void SignalHold::onSignal(int signal)
     int none = 0;
     firstSignal.compare_exchange_strong(none, signal);
 }
+
+} // namespace till

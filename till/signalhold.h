@@ -2,6 +2,8 @@
 
 #include <csignal>
 
+namespace till {
+
 // Holds the stop signals (SIGINT, SIGTERM, SIGHUP) for its lifetime and then puts their
 // handlers back. While held, none of them ends the till: each is only noted, and the till asks
 // wasSignalled() once the operation in hand is over and its answer is out, then ends.
@@ -34,3 +36,5 @@ private:
     struct sigaction m_previous[Count] = {};
     bool m_held[Count] = {};
 };
+
+} // namespace till

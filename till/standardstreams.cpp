@@ -8,6 +8,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace till {
+
 namespace StandardStreams {
 
 namespace {
@@ -72,3 +74,5 @@ void guard()
 }
 
 } // namespace StandardStreams
+
+} // namespace till

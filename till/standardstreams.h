@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace till {
+
 // The till's standard streams: every line gets its line end, and a write that fails says so
 // instead of vanishing.
 namespace StandardStreams {
@@ -19,3 +21,5 @@ bool printOut(const QString &line, QString *error = nullptr);
 void printError(const QString &line);
 
 } // namespace StandardStreams
+
+} // namespace till

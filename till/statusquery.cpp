@@ -14,6 +14,8 @@
 #include <QJsonObject>
 #include <QJsonValue>
 
+namespace till {
+
 namespace {
 
 const QString NoAnswer = QStringLiteral("no answer from the service");
@@ -111,3 +113,5 @@ bool StatusQuery::run(const QString &orderId)
             .toString();
     return true;
 }
+
+} // namespace till

@@ -4,6 +4,8 @@
 
 class Config;
 
+namespace till {
+
 // `till status`: one status request about one order, built as the plug-in builds its own (the
 // address, the headers, the transport's timeout and certificates from the same keys), and the
 // answer described in one JSON line. It changes nothing at the service, so a cashier can look
@@ -26,3 +28,5 @@ private:
     const Config &m_config;
     QString m_line;
 };
+
+} // namespace till

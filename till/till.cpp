@@ -18,6 +18,8 @@
 #include <QFileInfo>
 #include <QJsonObject>
 
+namespace till {
+
 namespace {
 
 const QString DefaultQueueFile = QStringLiteral("till-queue.sqlite");
@@ -330,3 +332,5 @@ int Till::runCheck()
     });
     return SetupCheck::anyFailed(results) ? till::Refused : till::Done;
 }
+
+} // namespace till

@@ -9,9 +9,12 @@
 
 #include <initializer_list>
 
+class PaymentProcessingAnswer;
+
+namespace till {
+
 class Cashier;
 class HostEnvironment;
-class PaymentProcessingAnswer;
 
 // The till's commands: reads the command line, sets up the host around the plug-in and runs
 // one command, ending with one of the exit statuses of exitstatus.h.
@@ -59,3 +62,5 @@ private:
     till::OptionValues m_values;
     bool m_answerLost = false;
 };
+
+} // namespace till

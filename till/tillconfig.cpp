@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 
+namespace till {
+
 TillConfig::TillConfig(const QString &ownFile) : m_ownFile(ownFile) {}
 
 void TillConfig::loadFile(const QString &fileName, const QString &extra)
@@ -10,3 +12,5 @@ void TillConfig::loadFile(const QString &fileName, const QString &extra)
         return;
     Config::loadFile(fileName, extra);
 }
+
+} // namespace till

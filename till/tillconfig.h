@@ -4,6 +4,8 @@
 
 #include <QString>
 
+namespace till {
+
 // The till's configuration store. A file named on the till's command line is the plug-in's
 // configuration: the file the plug-in loads at its init from the host's pay-systems directory
 // is passed over then, since on a till where the plug-in is installed it holds the till's real
@@ -19,3 +21,5 @@ public:
 private:
     QString m_ownFile;
 };
+
+} // namespace till

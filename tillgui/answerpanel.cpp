@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace tillgui {
+
 namespace {
 
 QString colour(Outcome::Tone tone)
@@ -78,3 +80,5 @@ QString AnswerPanel::rrnText() const
 {
     return m_rrn->text();
 }
+
+} // namespace tillgui

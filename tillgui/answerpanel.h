@@ -7,6 +7,8 @@
 class QLabel;
 class QPushButton;
 
+namespace tillgui {
+
 // The end of one operation: what happened to what, in green (done), amber (pending: queued,
 // or an outcome nobody knows yet) or red (not done), the plug-in's message beneath, the order
 // and the reference handed back.
@@ -35,3 +37,5 @@ private:
     QPushButton *m_done;
     Outcome::Tone m_tone = Outcome::Tone::Failed;
 };
+
+} // namespace tillgui

@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace tillgui {
+
 CancelDialog::CancelDialog(const QString &orderId, int amount, qint64 maximum, QWidget *parent)
     : QDialog(parent), m_rrn(new OrderIdField(orderId)),
       m_amount(new QLineEdit(amount > 0 ? velmor::roublesText(amount) : QString())),
@@ -75,3 +77,5 @@ void CancelDialog::accept()
     m_accepted = amount;
     QDialog::accept();
 }
+
+} // namespace tillgui

@@ -2,10 +2,13 @@
 
 #include <QDialog>
 
-class OrderIdField;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+
+namespace tillgui {
+
+class OrderIdField;
 
 // Asks what a cancellation cancels: the sale's reference (RRN) and its amount in roubles.
 // Enter cancels the payment once both are usable; otherwise the dialog says what is missing
@@ -40,3 +43,5 @@ private:
     qint64 m_maximum;
     int m_accepted = 0;
 };
+
+} // namespace tillgui

@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+namespace tillgui {
+
 namespace {
 
 // The command-line till's default, so that both tills share one queue in one directory.
@@ -15,7 +17,7 @@ const QString ScreenshotOption = QStringLiteral("screenshot");
 
 bool isGlobalOption(const QString &name)
 {
-    for (const CommandLine::Option &option : CommandLine::globalOptions()) {
+    for (const till::CommandLine::Option &option : till::CommandLine::globalOptions()) {
         if (option.name == name)
             return true;
     }
@@ -78,7 +80,7 @@ bool GuiOptions::parse(const QStringList &arguments)
 
     if (!m_commandLine.parse(rest))
         return fail(m_commandLine.errorString());
-    for (const CommandLine::Option &option : CommandLine::globalOptions()) {
+    for (const till::CommandLine::Option &option : till::CommandLine::globalOptions()) {
         if (isSet(option.name) && value(option.name).isEmpty())
             return fail(QStringLiteral("--%1 must name a file").arg(option.name));
     }
@@ -92,7 +94,7 @@ QString GuiOptions::helpText()
         "The cashier's screen: the current receipt, a sale with the plug-in's scan dialog and\n"
         "progress display, refunds, cancellations and the queue, over the same host services\n"
         "as the command-line till.\n\nOptions:\n");
-    for (const CommandLine::Option &option : CommandLine::globalOptions())
+    for (const till::CommandLine::Option &option : till::CommandLine::globalOptions())
         text += QStringLiteral("  --%1 %2  %3\n")
                     .arg(option.name, -8)
                     .arg(option.valueName, -6)
@@ -109,7 +111,7 @@ QString GuiOptions::helpText()
 QString GuiOptions::pluginFile() const
 {
     return isSet(QStringLiteral("plugin")) ? value(QStringLiteral("plugin"))
-                                           : HostEnvironment::defaultPluginPath();
+                                           : till::HostEnvironment::defaultPluginPath();
 }
 
 QString GuiOptions::queueFile() const
@@ -132,3 +134,5 @@ bool GuiOptions::fail(const QString &error)
     m_error = error;
     return false;
 }
+
+} // namespace tillgui

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace tillgui {
+
 // till-gui's command line: the command-line till's global options (--config, --receipt,
 // --queue, --plugin, --log), read by the till's own parser with the same rules and messages,
 // and the options of the screen itself: --lang and --screenshot.
@@ -33,8 +35,10 @@ public:
 private:
     bool fail(const QString &error);
 
-    CommandLine m_commandLine;
+    till::CommandLine m_commandLine;
     QString m_language = QStringLiteral("ru");
     QString m_screenshotDirectory;
     QString m_error;
 };
+
+} // namespace tillgui

@@ -9,6 +9,8 @@
 
 #include <memory>
 
+namespace tillgui {
+
 namespace {
 
 QString currentLanguage = QStringLiteral("ru");
@@ -127,8 +129,8 @@ QString text(const char *english)
 
 bool loadCatalogue(const QString &language, const QString &pluginFile, QString *error)
 {
-    Catalogue &catalogue = Catalogue::shown();
-    if (catalogue.load(language, Catalogue::directories(pluginFile)))
+    till::Catalogue &catalogue = till::Catalogue::shown();
+    if (catalogue.load(language, till::Catalogue::directories(pluginFile)))
         return true;
     *error = catalogue.errorString();
     return false;
@@ -161,7 +163,9 @@ bool loadQtTexts(const QString &language, QString *error)
 
 QString of(const tr::Tr &message)
 {
-    return Catalogue::shown().text(message);
+    return till::Catalogue::shown().text(message);
 }
 
 } // namespace guitext
+
+} // namespace tillgui

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+namespace tillgui {
+
 // The texts of the cashier's screen in the language chosen with --lang. The screen's own
 // labels come in Russian and English; the plug-in's messages (tr::Tr) carry a key and the
 // Russian text, and are shown in Russian until a catalogue for the key is at hand.
@@ -29,3 +31,5 @@ QString text(const char *english);
 QString of(const tr::Tr &message);
 
 } // namespace guitext
+
+} // namespace tillgui

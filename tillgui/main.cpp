@@ -16,26 +16,26 @@ namespace {
 
 int unusable(const QString &error)
 {
-    StandardStreams::printError(QStringLiteral("till-gui: ") + error);
+    till::StandardStreams::printError(QStringLiteral("till-gui: ") + error);
     return till::Unusable;
 }
 
-int runScreen(const GuiOptions &options)
+int runScreen(const tillgui::GuiOptions &options)
 {
     QSharedPointer<Document> receipt;
     if (options.isSet(QStringLiteral("receipt"))) {
-        ReceiptReader reader;
+        till::ReceiptReader reader;
         if (!reader.read(options.value(QStringLiteral("receipt"))))
             return unusable(reader.errorString());
         receipt = reader.document();
     }
-    HostEnvironment host;
+    till::HostEnvironment host;
     if (!host.setUpLogging(options.value(QStringLiteral("log"))) ||
         !host.setUpServices(options.value(QStringLiteral("config")), options.queueFile()) ||
         !host.loadPlugin(options.pluginFile()))
         return unusable(host.errorString());
     host.setDocument(receipt);
-    MainWindow window(host, receipt);
+    tillgui::MainWindow window(host, receipt);
     window.show();
     return QApplication::exec();
 }
@@ -44,7 +44,7 @@ int runScreen(const GuiOptions &options)
 
 int main(int argc, char **argv)
 {
-    StandardStreams::guard();
+    till::StandardStreams::guard();
     std::signal(SIGPIPE, SIG_IGN);
     // Help and unusable options need no display: without Qt's own (single-dash) options, the
     // command line is read before the application object, which needs a platform.
@@ -57,16 +57,16 @@ int main(int argc, char **argv)
                                   raw.last() != QLatin1String("-h"));
     }
     if (!qtOptions) {
-        GuiOptions early;
+        tillgui::GuiOptions early;
         if (!early.parse(raw))
             return unusable(early.errorString());
         if (early.helpRequested()) {
-            StandardStreams::printOut(GuiOptions::helpText());
+            till::StandardStreams::printOut(tillgui::GuiOptions::helpText());
             return till::Done;
         }
     }
     // The pictures are drawn without a display unless a platform was chosen.
-    if (GuiOptions::asksForScreenshots(argc, argv) &&
+    if (tillgui::GuiOptions::asksForScreenshots(argc, argv) &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
@@ -75,28 +75,29 @@ int main(int argc, char **argv)
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
 
-    GuiOptions options;
+    tillgui::GuiOptions options;
     if (!options.parse(arguments))
         return unusable(options.errorString());
     if (options.helpRequested()) {
-        StandardStreams::printOut(GuiOptions::helpText());
+        till::StandardStreams::printOut(tillgui::GuiOptions::helpText());
         return till::Done;
     }
-    guitext::setLanguage(options.language());
+    tillgui::guitext::setLanguage(options.language());
     QString qtTextsError;
     // Not a reason to refuse the till: only Qt's own few words stay in English.
-    if (!guitext::loadQtTexts(options.language(), &qtTextsError))
-        StandardStreams::printError(QStringLiteral("till-gui: ") + qtTextsError);
+    if (!tillgui::guitext::loadQtTexts(options.language(), &qtTextsError))
+        till::StandardStreams::printError(QStringLiteral("till-gui: ") + qtTextsError);
     QString catalogueError;
-    if (!guitext::loadCatalogue(options.language(), options.pluginFile(), &catalogueError))
+    if (!tillgui::guitext::loadCatalogue(options.language(), options.pluginFile(), &catalogueError))
         return unusable(catalogueError);
     if (!options.screenshotDirectory().isEmpty()) {
-        ScreenshotWalk walk(options.pluginFile(), options.screenshotDirectory());
+        tillgui::ScreenshotWalk walk(options.pluginFile(), options.screenshotDirectory());
         const int status = walk.run();
         for (const QString &file : walk.written())
-            StandardStreams::printOut(file);
+            till::StandardStreams::printOut(file);
         if (status != 0)
-            StandardStreams::printError(QStringLiteral("till-gui: ") + walk.errorString());
+            till::StandardStreams::printError(QStringLiteral("till-gui: ") +
+                                                       walk.errorString());
         return status;
     }
     return runScreen(options);

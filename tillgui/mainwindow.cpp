@@ -30,6 +30,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+namespace tillgui {
+
 namespace {
 
 // The function key in front of the button's name, as on a till's keyboard legend.
@@ -47,7 +49,7 @@ const Qt::Key QueueKey = Qt::Key_F5;
 
 const QSize MainWindow::MinimumSize(800, 600);
 
-MainWindow::MainWindow(HostEnvironment &host, const QSharedPointer<Document> &receipt,
+MainWindow::MainWindow(till::HostEnvironment &host, const QSharedPointer<Document> &receipt,
                        QWidget *parent)
     : QMainWindow(parent), m_host(host), m_processing(host.processing()), m_queue(host.queue()),
       m_receipt(receipt), m_runner(std::make_unique<OperationRunner>(host.processing())),
@@ -182,12 +184,12 @@ bool MainWindow::startSale()
 
 void MainWindow::sell(const QString &code)
 {
-    Cashier::SaleOptions options;
+    till::Cashier::SaleOptions options;
     options.amount = m_saleAmount;
     options.code = code;
     BasicPaymentProcessing *processing = m_processing;
-    runOperation([processing, options] { return Cashier(processing, nullptr).sale(options); }, true,
-                 {Outcome::Operation::Sale, m_saleAmount, QString()});
+    runOperation([processing, options] { return till::Cashier(processing, nullptr).sale(options); },
+                 true, {Outcome::Operation::Sale, m_saleAmount, QString()});
 }
 
 bool MainWindow::startRefund(const QString &rrn, const QSharedPointer<Document> &refundReceipt,
@@ -202,9 +204,10 @@ bool MainWindow::startRefund(const QString &rrn, const QSharedPointer<Document> 
     // The plug-in reads the returned positions from the session's receipt.
     m_host.setDocument(refundReceipt);
     BasicPaymentProcessing *processing = m_processing;
-    const bool started = runOperation(
-        [processing, rrn, amount] { return Cashier(processing, nullptr).refund(rrn, amount); },
-        false, {Outcome::Operation::Refund, amount, rrn});
+    const bool started =
+        runOperation([processing, rrn,
+                      amount] { return till::Cashier(processing, nullptr).refund(rrn, amount); },
+                     false, {Outcome::Operation::Refund, amount, rrn});
     if (!started)
         m_host.setDocument(m_receipt);
     return started;
@@ -220,9 +223,9 @@ bool MainWindow::startCancel(const QString &rrn, int amount)
     }
     m_host.setDocument(m_receipt);
     BasicPaymentProcessing *processing = m_processing;
-    return runOperation(
-        [processing, rrn, amount] { return Cashier(processing, nullptr).cancel(rrn, amount); },
-        false, {Outcome::Operation::Cancellation, amount, rrn});
+    return runOperation([processing, rrn,
+                         amount] { return till::Cashier(processing, nullptr).cancel(rrn, amount); },
+                        false, {Outcome::Operation::Cancellation, amount, rrn});
 }
 
 void MainWindow::pressCancel()
@@ -420,3 +423,5 @@ bool MainWindow::refusedWhileBusy()
     setNotice(guitext::text("Another operation is running"));
     return true;
 }
+
+} // namespace tillgui

@@ -12,15 +12,21 @@
 #include <memory>
 
 class BasicPaymentProcessing;
-class CancelDialog;
 class DBQueueBroker;
-class HostEnvironment;
-class OperationRunner;
 class QCloseEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
+
+namespace till {
+class HostEnvironment;
+}
+
+namespace tillgui {
+
+class CancelDialog;
+class OperationRunner;
 class QueueDialog;
 class RefundDialog;
 class SaleDialog;
@@ -42,7 +48,7 @@ public:
 
     // `host` is set up and has its plug-in loaded; it outlives the window. `receipt` may be
     // null (no current receipt).
-    MainWindow(HostEnvironment &host, const QSharedPointer<Document> &receipt,
+    MainWindow(till::HostEnvironment &host, const QSharedPointer<Document> &receipt,
                QWidget *parent = nullptr);
     ~MainWindow() override;
 
@@ -102,7 +108,7 @@ private:
     qint64 leftToPay() const;
     void setNotice(const QString &notice);
 
-    HostEnvironment &m_host;
+    till::HostEnvironment &m_host;
     BasicPaymentProcessing *m_processing;
     DBQueueBroker *m_queue;
     QSharedPointer<Document> m_receipt;
@@ -127,3 +133,5 @@ private:
     bool m_closeWhenIdle = false;
     PaymentProcessingAnswer m_lastAnswer;
 };
+
+} // namespace tillgui

@@ -2,6 +2,8 @@
 
 #include <basicpaymentprocessing.h>
 
+namespace tillgui {
+
 OperationRunner::OperationRunner(BasicPaymentProcessing *processing, QObject *parent)
     : QObject(parent), m_processing(processing)
 {}
@@ -70,3 +72,5 @@ void OperationRunner::join()
     if (m_worker.joinable())
         m_worker.join();
 }
+
+} // namespace tillgui

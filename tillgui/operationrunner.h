@@ -8,6 +8,8 @@
 
 class BasicPaymentProcessing;
 
+namespace tillgui {
+
 // Runs the plug-in's operations off the window's thread: each processing call blocks the
 // thread that makes it (a sale waits for the buyer for as long as it takes), so the window
 // hands it to a worker thread and hears of its end through a queued call. One operation at a
@@ -50,3 +52,5 @@ private:
     bool m_busy = false;
     bool m_interrupting = false;
 };
+
+} // namespace tillgui

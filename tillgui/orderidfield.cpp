@@ -3,6 +3,8 @@
 #include <QStyle>
 #include <QStyleOptionFrame>
 
+namespace tillgui {
+
 OrderIdField::OrderIdField(const QString &text, QWidget *parent) : QLineEdit(text, parent)
 {
     // The widest UUID in this font: 32 of the widest hexadecimal digit and four dashes.
@@ -23,3 +25,5 @@ QString OrderIdField::orderId() const
 {
     return text().trimmed();
 }
+
+} // namespace tillgui

@@ -2,6 +2,8 @@
 
 #include <QLineEdit>
 
+namespace tillgui {
+
 // The field a cashier types or scans an order's reference (RRN) into. The plug-in's order ids
 // are UUIDs; the field is wide enough to show a whole one, so that the cashier can read back
 // what will be sent.
@@ -15,3 +17,5 @@ public:
     // The reference without surrounding spaces.
     QString orderId() const;
 };
+
+} // namespace tillgui

@@ -4,6 +4,8 @@
 
 #include <velmor/rounding.h>
 
+namespace tillgui {
+
 namespace {
 
 // The plug-in's message keys that say a cancellation or refund is not over yet.
@@ -93,3 +95,5 @@ QString Outcome::statusLine() const
     const QString line = guitext::text("%1, amount %2").arg(m_brief, velmor::roublesText(m_amount));
     return m_orderId.isEmpty() ? line : guitext::text("%1, order %2").arg(line, m_orderId);
 }
+
+} // namespace tillgui

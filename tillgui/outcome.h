@@ -4,6 +4,8 @@
 
 #include <QString>
 
+namespace tillgui {
+
 // What became of one operation, in the cashier's words: "Оплачено 2000.00", "Отклонено",
 // "Возврат 500.00 выполнен", with a tone that colours it. A cancellation or refund the plug-in
 // keeps in the queue, and one whose outcome it could not learn, are neither done nor failed:
@@ -43,3 +45,5 @@ private:
     // The outcome in a word or two, for the status line.
     QString m_brief;
 };
+
+} // namespace tillgui

@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace tillgui {
+
 ProgressPanel::ProgressPanel(QWidget *parent)
     : QWidget(parent), m_title(new QLabel), m_order(new QLabel), m_bar(new QProgressBar),
       m_text(new QLabel), m_note(new QLabel), m_cancel(new QPushButton(guitext::text("Cancel")))
@@ -100,3 +102,5 @@ QString ProgressPanel::orderText() const
 {
     return m_order->text();
 }
+
+} // namespace tillgui

@@ -8,6 +8,8 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 
+namespace tillgui {
+
 // The host's progress display on the cashier's screen: a bar, the plug-in's text and the
 // Cancel button. The plug-in reports from the thread it runs on, so every change reaches the
 // widgets as a queued call on the window's thread.
@@ -47,3 +49,5 @@ private:
     QLabel *m_note;
     QPushButton *m_cancel;
 };
+
+} // namespace tillgui

@@ -17,6 +17,8 @@
 
 #include <memory>
 
+namespace tillgui {
+
 QueueDialog::QueueDialog(DBQueueBroker *queue, OperationRunner *runner,
                          BasicPaymentProcessing *processing, QWidget *parent)
     : QDialog(parent), m_queue(queue), m_runner(runner), m_processing(processing),
@@ -81,32 +83,34 @@ bool QueueDialog::replay()
         m_status->setText(guitext::text("Another operation is running"));
         return false;
     }
-    auto lock = std::make_shared<ReplayLock>(m_queue->databasePath());
-    if (lock->take() != ReplayLock::Taken) {
+    auto lock = std::make_shared<till::ReplayLock>(m_queue->databasePath());
+    if (lock->take() != till::ReplayLock::Taken) {
         m_status->setText(lock->errorString().isEmpty()
                               ? guitext::text("Another operation is running")
                               : lock->errorString());
         return false;
     }
-    auto results = std::make_shared<QVector<Cashier::ReplayResult>>();
+    auto results = std::make_shared<QVector<till::Cashier::ReplayResult>>();
     m_replay->setEnabled(false);
     BasicPaymentProcessing *processing = m_processing;
     DBQueueBroker *queue = m_queue;
     // The window may close the dialog while the replay runs; the replay runs out all the same.
     const QPointer<QueueDialog> self(this);
-    return m_runner->run([processing, queue, lock,
-                          results] { *results = Cashier(processing, nullptr).replay(queue, {}); },
-                         [self, results] {
-                             if (!self)
-                                 return;
-                             self->finishReplay(*results);
-                         });
+    return m_runner->run(
+        [processing, queue, lock, results] {
+            *results = till::Cashier(processing, nullptr).replay(queue, {});
+        },
+        [self, results] {
+            if (!self)
+                return;
+            self->finishReplay(*results);
+        });
 }
 
-void QueueDialog::finishReplay(const QVector<Cashier::ReplayResult> &results)
+void QueueDialog::finishReplay(const QVector<till::Cashier::ReplayResult> &results)
 {
     int finished = 0;
-    for (const Cashier::ReplayResult &result : results)
+    for (const till::Cashier::ReplayResult &result : results)
         finished += result.finished && result.recorded ? 1 : 0;
     refresh();
     m_status->setText(
@@ -123,3 +127,5 @@ QString QueueDialog::statusText() const
 {
     return m_status->text();
 }
+
+} // namespace tillgui

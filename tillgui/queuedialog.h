@@ -7,10 +7,13 @@
 
 class BasicPaymentProcessing;
 class DBQueueBroker;
-class OperationRunner;
 class QLabel;
 class QPushButton;
 class QTableWidget;
+
+namespace tillgui {
+
+class OperationRunner;
 
 // The messages waiting in the host's queue, oldest first, and the button that hands them
 // back to the plug-in. The replay runs on the till's worker like every other operation, and
@@ -36,7 +39,7 @@ signals:
     void replayed();
 
 private:
-    void finishReplay(const QVector<Cashier::ReplayResult> &results);
+    void finishReplay(const QVector<till::Cashier::ReplayResult> &results);
 
     DBQueueBroker *m_queue;
     OperationRunner *m_runner;
@@ -45,3 +48,5 @@ private:
     QLabel *m_status;
     QPushButton *m_replay;
 };
+
+} // namespace tillgui

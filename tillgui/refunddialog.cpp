@@ -16,6 +16,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+namespace tillgui {
+
 namespace {
 
 enum Column { Number, Name, Quantity, Sum, Returned, Columns };
@@ -167,3 +169,5 @@ void RefundDialog::updateAmount()
 {
     m_amount->setText(guitext::text("Amount to return: %1").arg(velmor::roublesText(amount())));
 }
+
+} // namespace tillgui

@@ -6,12 +6,15 @@
 #include <QSharedPointer>
 #include <QVector>
 
-class OrderIdField;
 class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
+
+namespace tillgui {
+
+class OrderIdField;
 
 // Asks what a refund returns: the sale's reference (RRN) and, per position of the current
 // receipt, the quantity brought back. The refund receipt the plug-in then reads holds the
@@ -53,3 +56,5 @@ private:
     QLabel *m_amount;
     QLabel *m_notice;
 };
+
+} // namespace tillgui

@@ -6,6 +6,8 @@
 
 #include <limits>
 
+namespace tillgui {
+
 bool RoubleAmount::parse(const QString &text, int *kopecks, QString *error)
 {
     static const QRegularExpression Roubles(QStringLiteral("^([0-9]+)(?:[.,]([0-9]{1,2}))?$"));
@@ -32,3 +34,5 @@ bool RoubleAmount::parse(const QString &text, int *kopecks, QString *error)
     *kopecks = int(value);
     return true;
 }
+
+} // namespace tillgui

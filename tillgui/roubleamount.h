@@ -3,6 +3,8 @@
 #include <QString>
 #include <QtGlobal>
 
+namespace tillgui {
+
 // What the cashier types as an amount: roubles, carried on as the whole kopecks a request
 // holds (velmor/rounding.h shows them again and converts a receipt's sums).
 class RoubleAmount
@@ -13,3 +15,5 @@ public:
     // for anything else, for zero and for more kopecks than a request carries.
     static bool parse(const QString &text, int *kopecks, QString *error);
 };
+
+} // namespace tillgui

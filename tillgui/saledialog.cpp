@@ -12,6 +12,8 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+namespace tillgui {
+
 SaleDialog::SaleDialog(QWidget *parent)
     : QDialog(parent), m_pages(new QStackedWidget), m_scan(new ScanPanel),
       m_progress(new ProgressPanel), m_answer(new AnswerPanel)
@@ -113,3 +115,5 @@ void SaleDialog::keyPressEvent(QKeyEvent *event)
         break;
     }
 }
+
+} // namespace tillgui

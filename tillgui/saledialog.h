@@ -3,12 +3,15 @@
 #include <QDialog>
 #include <QElapsedTimer>
 
-class AnswerPanel;
-class Outcome;
 class QKeyEvent;
-class ProgressPanel;
 class QCloseEvent;
 class QStackedWidget;
+
+namespace tillgui {
+
+class AnswerPanel;
+class Outcome;
+class ProgressPanel;
 class ScanPanel;
 
 // What the cashier sees of one operation, page by page: the scan dialog, the progress display
@@ -56,3 +59,5 @@ private:
     // not the cashier's reading of the answer.
     QElapsedTimer m_answerShown;
 };
+
+} // namespace tillgui

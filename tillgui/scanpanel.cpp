@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace tillgui {
+
 ScanPanel::ScanPanel(QWidget *parent)
     : QWidget(parent), m_title(new QLabel), m_message(new QLabel), m_picture(new QLabel),
       m_code(new QLineEdit), m_back(new QPushButton(guitext::text("Back")))
@@ -77,3 +79,5 @@ void ScanPanel::submit()
     if (!code.isEmpty())
         emit codeEntered(code);
 }
+
+} // namespace tillgui

@@ -6,6 +6,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
+namespace tillgui {
+
 // The QR-scan dialog's page: the plug-in's title, message and picture, and a code field. A
 // scanner types the code as keys and ends it with Enter, which hands the code on.
 class ScanPanel : public QWidget
@@ -37,3 +39,5 @@ private:
     QPushButton *m_back;
     bool m_hasPicture = false;
 };
+
+} // namespace tillgui

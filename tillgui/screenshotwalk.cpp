@@ -26,6 +26,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+namespace tillgui {
+
 namespace {
 
 constexpr int StepTimeoutMs = 30000;
@@ -91,7 +93,7 @@ int ScreenshotWalk::run()
                      .toUtf8());
     config.close();
 
-    HostEnvironment host;
+    till::HostEnvironment host;
     if (!host.setUpLogging(work.filePath(QStringLiteral("till.log"))) ||
         !host.setUpServices(configFile, work.filePath(QStringLiteral("queue.sqlite"))) ||
         !host.loadPlugin(m_pluginFile))
@@ -118,7 +120,7 @@ int ScreenshotWalk::run()
     return 0;
 }
 
-int ScreenshotWalk::walk(HostEnvironment &host, Sandbox &sandbox,
+int ScreenshotWalk::walk(till::HostEnvironment &host, Sandbox &sandbox,
                          const QSharedPointer<Document> &receipt, const QString &lang)
 {
     MainWindow window(host, receipt);
@@ -277,3 +279,5 @@ int ScreenshotWalk::fail(int status, const QString &error)
     m_error = error;
     return status;
 }
+
+} // namespace tillgui

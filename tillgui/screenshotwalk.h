@@ -7,9 +7,15 @@
 #include <functional>
 
 class Document;
-class HostEnvironment;
 class QWidget;
 class Sandbox;
+
+namespace till {
+class HostEnvironment;
+}
+
+namespace tillgui {
+
 class SaleDialog;
 
 // `till-gui --screenshot DIR`: walks the cashier's day through the window against a Velmor
@@ -31,7 +37,7 @@ public:
 
 private:
     // One language's walk with a window of its own.
-    int walk(HostEnvironment &host, Sandbox &sandbox, const QSharedPointer<Document> &receipt,
+    int walk(till::HostEnvironment &host, Sandbox &sandbox, const QSharedPointer<Document> &receipt,
              const QString &lang);
     // Waits for the dialog's answer page; false, with the error set, when it does not come.
     bool answered(SaleDialog *dialog);
@@ -46,3 +52,5 @@ private:
     QString m_error;
     QStringList m_written;
 };
+
+} // namespace tillgui

@@ -16,6 +16,8 @@
 
 #include <memory>
 
+namespace till {
+
 namespace {
 
 using CheckTexts::dateText;
@@ -174,3 +176,5 @@ void CertificateCheck::checkCaFile()
     else
         m_report.add(check, Outcome::Ok, text("caFileOk").arg(path).arg(count));
 }
+
+} // namespace till

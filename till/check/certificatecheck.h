@@ -1,7 +1,10 @@
 #pragma once
 
-class CheckReport;
 class Config;
+
+namespace till {
+
+class CheckReport;
 
 // The certificates part of `till check`: the client certificate (a PKCS#12 file, opened with
 // its password; its subject and validity) and the host's extra CA file (PEM certificates).
@@ -21,3 +24,5 @@ private:
     const Config &m_config;
     CheckReport &m_report;
 };
+
+} // namespace till

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+namespace till {
+
 // The configuration keys the set-up check looks at besides the plug-in's own
 // (velmor::clientkeys); each key is also the name of its own check.
 namespace CheckKeys {
@@ -14,3 +16,5 @@ inline const QString MisplacedInterval = QStringLiteral("Velmor:infoRequestInter
 inline const QString CaFile = QStringLiteral("Network:caFile");
 
 } // namespace CheckKeys
+
+} // namespace till

@@ -1,5 +1,7 @@
 #include "checkreport.h"
 
+namespace till {
+
 CheckReport::CheckReport(const Sink &sink) : m_sink(sink) {}
 
 void CheckReport::add(const QString &check, CheckResult::Outcome outcome, const QString &detail,
@@ -19,3 +21,5 @@ void CheckReport::skip(const QString &check, const QString &why)
 {
     add(check, CheckResult::Outcome::Skipped, why);
 }
+
+} // namespace till

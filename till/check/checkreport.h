@@ -7,6 +7,8 @@
 
 #include <functional>
 
+namespace till {
+
 // Where the set-up checks put their findings: kept in order and handed to a sink as soon as
 // each is known, so that a slow check does not hold back the lines before it.
 class CheckReport
@@ -27,3 +29,5 @@ private:
     Sink m_sink;
     QVector<CheckResult> m_results;
 };
+
+} // namespace till

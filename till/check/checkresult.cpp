@@ -2,6 +2,8 @@
 
 #include "jsonline.h"
 
+namespace till {
+
 QString CheckResult::outcomeName(Outcome outcome)
 {
     switch (outcome) {
@@ -35,3 +37,5 @@ QString CheckResult::toJson() const
         .add(QStringLiteral("hint"), hint)
         .toString();
 }
+
+} // namespace till

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace till {
+
 // The finding of one set-up check: what was checked, how it came out, what was found and,
 // when something is wrong, what to do about it.
 struct CheckResult
@@ -20,3 +22,5 @@ struct CheckResult
     // One JSON object: {"check": ..., "result": ..., "detail": ..., "hint": ...}.
     QString toJson() const;
 };
+
+} // namespace till

@@ -2,6 +2,8 @@
 
 #include <QHash>
 
+namespace till {
+
 namespace {
 
 struct Entry
@@ -176,3 +178,5 @@ QString dateText(const QDateTime &time)
 }
 
 } // namespace CheckTexts
+
+} // namespace till

@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QString>
 
+namespace till {
+
 // Every text the set-up check prints, in English, each under a key of its own, so that a
 // translation catalogue can take them over key by key. "%1", "%2", ... stand for the
 // arguments the caller fills in with QString::arg.
@@ -15,3 +17,5 @@ QString text(const char *key);
 QString dateText(const QDateTime &time);
 
 } // namespace CheckTexts
+
+} // namespace till

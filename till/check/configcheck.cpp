@@ -13,6 +13,8 @@
 #include <arpa/inet.h>
 #include <cstring>
 
+namespace till {
+
 namespace {
 
 using CheckTexts::text;
@@ -232,3 +234,5 @@ void ConfigCheck::checkUnreadKeys()
         }
     }
 }
+
+} // namespace till

@@ -3,8 +3,11 @@
 #include <QString>
 #include <QUrl>
 
-class CheckReport;
 class Config;
+
+namespace till {
+
+class CheckReport;
 
 // The configuration part of `till check`: the file (readable, UTF-8), every key the plug-in
 // reads with the value it will see, and the keys under its sections that nothing reads.
@@ -47,3 +50,5 @@ private:
     bool m_urlUsable = false;
     int m_timeoutSeconds;
 };
+
+} // namespace till

@@ -3,6 +3,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+namespace till {
+
 namespace {
 
 // QJsonDocument only serialises arrays and objects; a one-element array yields the value's
@@ -32,3 +34,5 @@ QString JsonLine::toString() const
     }
     return line + QStringLiteral("}");
 }
+
+} // namespace till

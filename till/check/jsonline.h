@@ -5,6 +5,8 @@
 #include <QString>
 #include <QVector>
 
+namespace till {
+
 // One JSON object on one line with its members in the order they were added. QJsonObject
 // sorts its keys, which would put "message" before "status" and make the lines harder to
 // read for the people who watch them.
@@ -17,3 +19,5 @@ public:
 private:
     QVector<QPair<QString, QJsonValue>> m_members;
 };
+
+} // namespace till

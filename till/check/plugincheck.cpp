@@ -8,6 +8,8 @@
 #include <QJsonObject>
 #include <QPluginLoader>
 
+namespace till {
+
 namespace {
 
 using CheckTexts::text;
@@ -53,3 +55,5 @@ void PluginCheck::check(const QString &path)
             .arg(path, iid, version.isEmpty() ? text("pluginNoVersion") : version)
             .arg(QStringLiteral("%1.%2.%3").arg(qt >> 16).arg((qt >> 8) & 0xff).arg(qt & 0xff)));
 }
+
+} // namespace till

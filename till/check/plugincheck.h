@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace till {
+
 class CheckReport;
 
 // The plug-in part of `till check`: the library loads, says IID "Velmor", offers the payment
@@ -16,3 +18,5 @@ public:
 private:
     CheckReport &m_report;
 };
+
+} // namespace till

@@ -10,6 +10,8 @@
 
 #include <memory>
 
+namespace till {
+
 namespace {
 
 using CheckTexts::text;
@@ -113,3 +115,5 @@ void QueueCheck::check(const QString &queueFile)
     else
         m_report.add(check, Outcome::Ok, found);
 }
+
+} // namespace till

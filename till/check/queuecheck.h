@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace till {
+
 class CheckReport;
 
 // The queue part of `till check`: the queue database opened read-only and never created, its
@@ -19,3 +21,5 @@ public:
 private:
     CheckReport &m_report;
 };
+
+} // namespace till

@@ -15,6 +15,8 @@
 #include <QStringList>
 #include <QUuid>
 
+namespace till {
+
 namespace {
 
 using CheckTexts::dateText;
@@ -161,3 +163,5 @@ void ServiceCheck::checkCredentials()
                      text("credentialsUnexpected").arg(response.httpCode).arg(answer),
                      text("credentialsUnexpectedHint"));
 }
+
+} // namespace till

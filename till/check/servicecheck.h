@@ -3,8 +3,11 @@
 #include <QString>
 #include <QUrl>
 
-class CheckReport;
 class Config;
+
+namespace till {
+
+class CheckReport;
 
 // The service part of `till check`: the host name, a TCP connection and the TLS handshake
 // with verification on, then the credentials, through the same transport a sale uses. The one
@@ -28,3 +31,5 @@ private:
     int m_timeoutSeconds;
     CheckReport &m_report;
 };
+
+} // namespace till

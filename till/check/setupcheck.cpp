@@ -10,6 +10,8 @@
 #include <config.h>
 #include <singleton.h>
 
+namespace till {
+
 namespace {
 
 using CheckTexts::text;
@@ -80,3 +82,5 @@ bool SetupCheck::anyFailed(const QVector<CheckResult> &results)
     }
     return false;
 }
+
+} // namespace till

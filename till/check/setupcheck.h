@@ -10,6 +10,8 @@
 
 class Config;
 
+namespace till {
+
 // `till check`: looks at everything a sale will need, in the order a sale needs it (the
 // configuration, the client certificate and the extra CA file, the service's address,
 // connection and TLS, the credentials, the queue, the plug-in), and says what is wrong
@@ -42,3 +44,5 @@ private:
     Settings m_settings;
     std::unique_ptr<Config> m_config;
 };
+
+} // namespace till
