@@ -75,7 +75,13 @@ QJsonArray RequestLog::journal(
 QList<Sandbox::RecordedRequest> RequestLog::requests() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_requests;
+    // Element by element, under the lock: a list shared with the caller would be detached, its
+    // elements copied, outside the lock while noteOutcome() writes one of them.
+    QList<Sandbox::RecordedRequest> copy;
+    copy.reserve(m_requests.size());
+    for (const Sandbox::RecordedRequest &request : m_requests)
+        copy.append(request);
+    return copy;
 }
 
 void RequestLog::clear()
