@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <chrono>
 #include <mutex>
+#include <thread>
 
 namespace velmor {
 
@@ -37,9 +38,6 @@ QSharedPointer<RestClient> makeTransport()
     return MockFactory<RestClient>::defaultCreator();
 }
 
-// Set on a thread whose exchanges go through a transport of their own (see SpareTransport).
-thread_local RestClient *t_spareTransport = nullptr;
-
 } // namespace
 
 // For the length of a cancellation sent while a poll holds the client's transport: the calling
@@ -48,18 +46,25 @@ thread_local RestClient *t_spareTransport = nullptr;
 class Interface::SpareTransport
 {
 public:
-    explicit SpareTransport(const Interface &client) : m_transport(makeTransport())
+    explicit SpareTransport(Interface &client) : m_client(client), m_use(client.m_spareMutex)
     {
-        client.configureTransport(*m_transport);
-        t_spareTransport = m_transport.data();
+        m_client.m_spare = makeTransport();
+        m_client.configureTransport(*m_client.m_spare);
+        m_client.m_spareThread.store(std::this_thread::get_id());
     }
-    ~SpareTransport() { t_spareTransport = nullptr; }
+    ~SpareTransport()
+    {
+        m_client.m_spareThread.store(std::thread::id());
+        m_client.m_spare.reset();
+    }
 
     SpareTransport(const SpareTransport &) = delete;
     SpareTransport &operator=(const SpareTransport &) = delete;
 
 private:
-    QSharedPointer<RestClient> m_transport;
+    Interface &m_client;
+    // One cancellation at a time owns the spare transport.
+    std::lock_guard<std::mutex> m_use;
 };
 
 Interface::Interface()
@@ -91,7 +96,8 @@ void Interface::configureTransport(RestClient &transport) const
 
 RestClient *Interface::exchangeTransport() const
 {
-    return t_spareTransport ? t_spareTransport : restClient.data();
+    // Only the thread that took the spare transport reads it, and it set it before it said so.
+    return m_spareThread.load() == std::this_thread::get_id() ? m_spare.data() : restClient.data();
 }
 
 RequestResult Interface::createOffline(const PaymentProcessingRequest &sale)
@@ -323,7 +329,10 @@ RequestResult Interface::sendPostRequest(const QString &path, const QJsonObject 
 {
     const QByteArray bytes = QJsonDocument(body).toJson(QJsonDocument::Compact);
     RestClient *transport = exchangeTransport();
-    std::lock_guard<std::mutex> lock(t_spareTransport ? m_spareMutex : m_exchangeMutex);
+    // The spare transport is its thread's alone; the client's own is shared with the sale.
+    std::unique_lock<std::mutex> lock(m_exchangeMutex, std::defer_lock);
+    if (transport == restClient.data())
+        lock.lock();
     transport->post(getUrl(path), bytes, getHeaders());
     RequestResult result = getRequestResult();
     result.timedOut = transport->isTimedOut();
@@ -335,7 +344,9 @@ RequestResult Interface::sendPostRequest(const QString &path, const QJsonObject 
 RequestResult Interface::sendGetRequest(const QString &path) const
 {
     RestClient *transport = exchangeTransport();
-    std::lock_guard<std::mutex> lock(t_spareTransport ? m_spareMutex : m_exchangeMutex);
+    std::unique_lock<std::mutex> lock(m_exchangeMutex, std::defer_lock);
+    if (transport == restClient.data())
+        lock.lock();
     transport->get(getUrl(path), getHeaders());
     return getRequestResult();
 }

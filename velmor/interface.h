@@ -17,6 +17,7 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <thread>
 
 class RestClient;
 class AbstractDocument;
@@ -114,8 +115,11 @@ private:
     // Held around each exchange and the decoding of its answer, so that a cancellation from
     // another thread never comes between a poll and its decoding.
     mutable std::mutex m_exchangeMutex;
-    // The same for a cancellation's own transport, taken while a poll holds the client's.
-    mutable std::mutex m_spareMutex;
+    // A cancellation's own transport, taken while a poll holds the client's, and the thread
+    // whose exchanges go through it (none when there is no such thread). One at a time.
+    std::mutex m_spareMutex;
+    QSharedPointer<RestClient> m_spare;
+    std::atomic<std::thread::id> m_spareThread{};
     // Guards currentId and request, which an interruption reads from another thread. Never
     // held while waiting for m_exchangeMutex.
     mutable std::mutex m_stateMutex;
