@@ -256,6 +256,16 @@ void MainWindow::closeEvent(QCloseEvent *event)
     pressCancel();
 }
 
+RefundDialog *MainWindow::refundDialog() const
+{
+    return m_refundDialog;
+}
+
+CancelDialog *MainWindow::cancelDialog() const
+{
+    return m_cancelDialog;
+}
+
 void MainWindow::askRefund()
 {
     if (refusedWhileBusy() || m_refundDialog)
@@ -266,7 +276,6 @@ void MainWindow::askRefund()
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         startRefund(dialog->rrn(), dialog->refundReceipt(), dialog->amount());
     });
-    connect(dialog, &QObject::destroyed, this, [this] { m_refundDialog = nullptr; });
     dialog->open();
 }
 
@@ -285,7 +294,6 @@ void MainWindow::askCancel()
     CancelDialog *dialog = m_cancelDialog;
     connect(dialog, &QDialog::accepted, this,
             [this, dialog] { startCancel(dialog->rrn(), dialog->amount()); });
-    connect(dialog, &QObject::destroyed, this, [this] { m_cancelDialog = nullptr; });
     dialog->open();
 }
 

@@ -6,6 +6,7 @@
 #include <paymentprocessinganswer.h>
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QSharedPointer>
 
 #include <functional>
@@ -68,8 +69,8 @@ public:
     SaleDialog *saleDialog() const { return m_dialog; }
     QueueDialog *queueDialog() const { return m_queueDialog; }
     // The open refund or cancellation dialog, null when none is open.
-    RefundDialog *refundDialog() const { return m_refundDialog; }
-    CancelDialog *cancelDialog() const { return m_cancelDialog; }
+    RefundDialog *refundDialog() const;
+    CancelDialog *cancelDialog() const;
     OperationRunner *runner() const { return m_runner.get(); }
     QLineEdit *amountField() const { return m_amount; }
     QPushButton *saleButton() const { return m_saleButton; }
@@ -115,8 +116,10 @@ private:
     std::unique_ptr<OperationRunner> m_runner;
     SaleDialog *m_dialog;
     QueueDialog *m_queueDialog;
-    RefundDialog *m_refundDialog = nullptr;
-    CancelDialog *m_cancelDialog = nullptr;
+    // Dialogs delete themselves on close; the pointers clear themselves with them, also while
+    // the window is being destroyed.
+    QPointer<RefundDialog> m_refundDialog;
+    QPointer<CancelDialog> m_cancelDialog;
     QTableWidget *m_items;
     QLabel *m_totals;
     QLineEdit *m_amount;
