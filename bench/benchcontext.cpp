@@ -55,7 +55,7 @@ bool BenchContext::setUp(QString *error)
         return false;
     }
 
-    Sandbox::Options options;
+    sandbox::Sandbox::Options options;
     options.login = Login;
     options.password = Password;
     options.basePath = QStringLiteral("/merchant");
@@ -66,11 +66,11 @@ bool BenchContext::setUp(QString *error)
     // Both the plug-in and the bare libcurl baseline keep their connection, as against a real
     // service; a sandbox closing after each request would time handshakes, not the clients.
     options.keepAlive = true;
-    m_plain.reset(new Sandbox(options));
+    m_plain.reset(new sandbox::Sandbox(options));
     m_remotePlain = m_services->startService(options);
     options.certificateFile = m_certs->certPath(QStringLiteral("server"));
     options.privateKeyFile = m_certs->keyPath(QStringLiteral("server"));
-    m_secure.reset(new Sandbox(options));
+    m_secure.reset(new sandbox::Sandbox(options));
     m_remoteSecure = m_services->startService(options);
     if (!m_plain->start() || !m_secure->start()) {
         *error = QStringLiteral("the sandbox service did not start");
@@ -103,9 +103,9 @@ bool BenchContext::setUpPlugin(QString *error)
     HookedTransport::setCompleter(m_plain.data());
     m_plain->clearRequests();
     const PaymentProcessingAnswer answer =
-        p->payment(saleRequest(QLatin1String(Sandbox::CodeApprove)));
+        p->payment(saleRequest(QLatin1String(sandbox::Sandbox::CodeApprove)));
     HookedTransport::setCompleter(nullptr);
-    for (const Sandbox::RecordedRequest &request : m_plain->requests()) {
+    for (const sandbox::Sandbox::RecordedRequest &request : m_plain->requests()) {
         if (request.path.endsWith(QLatin1String("/create_offline"))) {
             m_createTemplate = request.body;
             m_templateId = answer.getRRN();
@@ -205,7 +205,7 @@ QByteArray BenchContext::createBody(const QString &id, const QString &code) cons
 {
     QByteArray body = m_createTemplate;
     body.replace(m_templateId.toLatin1(), id.toLatin1());
-    body.replace(QByteArray(Sandbox::CodeApprove), code.toUtf8());
+    body.replace(QByteArray(sandbox::Sandbox::CodeApprove), code.toUtf8());
     return body;
 }
 

@@ -15,7 +15,9 @@
 class BasicPaymentProcessing;
 class Document;
 class QPluginLoader;
+namespace sandbox {
 class Sandbox;
+}
 class ServiceProcess;
 class TestCerts;
 
@@ -38,8 +40,8 @@ public:
     // `full` tries, or a tenth of them (at least `least`) in quick mode.
     int tries(int full, int least = 10) const;
 
-    Sandbox &plain() const { return *m_plain; }
-    Sandbox &secure() const { return *m_secure; }
+    sandbox::Sandbox &plain() const { return *m_plain; }
+    sandbox::Sandbox &secure() const { return *m_secure; }
     // plain() and secure() again in the child process, and a plain service that closes each
     // connection after one request, for the waits that poll once a second; ports are 0 when
     // one did not start.
@@ -80,8 +82,8 @@ private:
     int m_remotePolledSlowly = 0;
     QTemporaryDir m_workDir;
     QScopedPointer<TestCerts> m_certs;
-    QScopedPointer<Sandbox> m_plain;
-    QScopedPointer<Sandbox> m_secure;
+    QScopedPointer<sandbox::Sandbox> m_plain;
+    QScopedPointer<sandbox::Sandbox> m_secure;
     QScopedPointer<QPluginLoader> m_loader;
     BasicPaymentProcessing *m_plugin = nullptr;
     QSharedPointer<Document> m_document;

@@ -2,9 +2,9 @@
 
 #include <sandbox/sandbox.h>
 
-std::atomic<Sandbox *> HookedTransport::s_completer{nullptr};
+std::atomic<sandbox::Sandbox *> HookedTransport::s_completer{nullptr};
 
-void HookedTransport::setCompleter(Sandbox *sandbox)
+void HookedTransport::setCompleter(sandbox::Sandbox *sandbox)
 {
     s_completer.store(sandbox);
 }
@@ -13,7 +13,7 @@ void HookedTransport::post(const QUrl &url, const QByteArray &body,
                            const QHash<QString, QString> &headers)
 {
     RestClient::post(url, body, headers);
-    Sandbox *sandbox = s_completer.load();
+    sandbox::Sandbox *sandbox = s_completer.load();
     if (sandbox && url.path().endsWith(QLatin1String("/create_offline")))
         sandbox->setOrderStatus(headers.value(QStringLiteral("X-Correlation-ID")),
                                 QStringLiteral("completed"));

@@ -4,7 +4,9 @@
 
 #include <atomic>
 
+namespace sandbox {
 class Sandbox;
+}
 
 // The host's client with one addition for the sale figures: right after an order's creation
 // it puts the order into "completed" at the service, so that the sale ends on its first info
@@ -15,11 +17,11 @@ class HookedTransport : public RestClient
 
 public:
     // Null switches the hook off.
-    static void setCompleter(Sandbox *sandbox);
+    static void setCompleter(sandbox::Sandbox *sandbox);
 
     void post(const QUrl &url, const QByteArray &body,
               const QHash<QString, QString> &headers) override;
 
 private:
-    static std::atomic<Sandbox *> s_completer;
+    static std::atomic<sandbox::Sandbox *> s_completer;
 };

@@ -20,7 +20,7 @@ struct Target
     std::function<void()> clearRequests;
 };
 
-Target inProcess(Sandbox &service)
+Target inProcess(sandbox::Sandbox &service)
 {
     return {service.baseUrl(),
             [&service](const QString &id, const QString &status) {
@@ -50,7 +50,7 @@ bool runWait(BenchContext &context, const Target &service, int intervalSeconds, 
         [&service](const QString &id) { service.setOrderStatus(id, QStringLiteral("completed")); },
         polls);
     const velmor::RequestResult result =
-        client.createOffline(context.saleRequest(QLatin1String(Sandbox::CodeHold)));
+        client.createOffline(context.saleRequest(QLatin1String(sandbox::Sandbox::CodeHold)));
     service.clearRequests();
     return result.success && result.orderStatus == velmor::Completed &&
            client.pollNanos().size() == polls;
@@ -64,7 +64,8 @@ double barePollNanos(BenchContext &context, const Target &service, const QByteAr
     const QString id = BenchContext::newId();
     const QList<QByteArray> headers = context.headers(id);
     if (http.post((service.baseUrl + QStringLiteral("/create_offline")).toLatin1(),
-                  context.createBody(id, QLatin1String(Sandbox::CodeHold)), headers) != 200)
+                  context.createBody(id, QLatin1String(sandbox::Sandbox::CodeHold)),
+                  headers) != 200)
         return 0.0;
     service.setOrderStatus(id, QStringLiteral("approved"));
     const QByteArray url = (service.baseUrl + QStringLiteral("/%1/info").arg(id)).toLatin1();

@@ -120,7 +120,7 @@ void runSaleFigure(BenchContext &context, ResultTable &table)
     context.configure(context.plain().baseUrl(), 0);
     BasicPaymentProcessing *processing = context.plugin();
     const PaymentProcessingRequest request =
-        context.saleRequest(QLatin1String(Sandbox::CodeApprove));
+        context.saleRequest(QLatin1String(sandbox::Sandbox::CodeApprove));
     BareHttp http;
     HookedTransport::setCompleter(&context.plain());
 
@@ -135,7 +135,8 @@ void runSaleFigure(BenchContext &context, ResultTable &table)
     };
     const auto bareSale = [&] {
         const QString id = BenchContext::newId();
-        const QByteArray body = context.createBody(id, QLatin1String(Sandbox::CodeApprove));
+        const QByteArray body =
+            context.createBody(id, QLatin1String(sandbox::Sandbox::CodeApprove));
         const QList<QByteArray> headers = context.headers(id);
         const QByteArray createUrl = url(context, QStringLiteral("/create_offline"));
         const QByteArray infoUrl = url(context, infoPath(id));
@@ -199,7 +200,8 @@ void runInterruptFigure(BenchContext &context, ResultTable &table)
     const QByteArray cancelBody = QByteArrayLiteral("{\"cancellationInitiator\":\"shop\"}");
     for (int i = 0; i < 50; ++i) {
         const QString id = BenchContext::newId();
-        if (!context.makeOrder(id, QLatin1String(Sandbox::CodeHold), QStringLiteral("approved")))
+        if (!context.makeOrder(id, QLatin1String(sandbox::Sandbox::CodeHold),
+                               QStringLiteral("approved")))
             continue;
         Clock::time_point start = Clock::now();
         http.get(url(context, infoPath(id)), context.headers(id));
@@ -213,7 +215,8 @@ void runInterruptFigure(BenchContext &context, ResultTable &table)
 
     std::mt19937 random(20240601);
     std::uniform_int_distribution<int> delayMs(50, 50 + intervalSeconds * 1000);
-    const PaymentProcessingRequest request = context.saleRequest(QLatin1String(Sandbox::CodeHold));
+    const PaymentProcessingRequest request =
+        context.saleRequest(QLatin1String(sandbox::Sandbox::CodeHold));
     std::vector<qint64> nanos;
     int failures = 0;
     for (int i = 0; i < tries; ++i) {
@@ -256,7 +259,7 @@ void runHungPollCancelFigure(BenchContext &context, ResultTable &table)
     context.setReceipt(3);
     context.configure(context.plain().baseUrl(), 1);
     BasicPaymentProcessing *processing = context.plugin();
-    Sandbox &service = context.plain();
+    sandbox::Sandbox &service = context.plain();
 
     // The baseline: the cancellation's own round trip, made bare.
     BareHttp http;
@@ -264,7 +267,8 @@ void runHungPollCancelFigure(BenchContext &context, ResultTable &table)
     const QByteArray cancelBody = QByteArrayLiteral("{\"cancellationInitiator\":\"shop\"}");
     for (int i = 0; i < 50; ++i) {
         const QString id = BenchContext::newId();
-        if (!context.makeOrder(id, QLatin1String(Sandbox::CodeHold), QStringLiteral("approved")))
+        if (!context.makeOrder(id, QLatin1String(sandbox::Sandbox::CodeHold),
+                               QStringLiteral("approved")))
             continue;
         const Clock::time_point start = Clock::now();
         http.post(url(context, QStringLiteral("/%1/cancel").arg(id)), cancelBody,
@@ -273,7 +277,8 @@ void runHungPollCancelFigure(BenchContext &context, ResultTable &table)
     }
     const double baseline = median(bareNanos);
 
-    const PaymentProcessingRequest request = context.saleRequest(QLatin1String(Sandbox::CodeHold));
+    const PaymentProcessingRequest request =
+        context.saleRequest(QLatin1String(sandbox::Sandbox::CodeHold));
     std::vector<qint64> nanos;
     int failures = 0;
     for (int i = 0; i < tries; ++i) {
@@ -283,7 +288,7 @@ void runHungPollCancelFigure(BenchContext &context, ResultTable &table)
         std::thread sale([&] { answer = processing->payment(request); });
         // The create and the first poll answer; the second poll hangs.
         service.waitForRequests(2, 10000);
-        service.setFault(Sandbox::Endpoint::Info, Sandbox::Fault::NoAnswer);
+        service.setFault(sandbox::Sandbox::Endpoint::Info, sandbox::Sandbox::Fault::NoAnswer);
         service.waitForRequests(3, 10000);
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         const Clock::time_point pressed = Clock::now();
@@ -333,12 +338,13 @@ void runReplayFigure(BenchContext &context, ResultTable &table)
     std::vector<BareMessage> bareMessages;
     int failures = 0;
     PaymentProcessingRequest refundRequest =
-        context.saleRequest(QLatin1String(Sandbox::CodeApprove));
+        context.saleRequest(QLatin1String(sandbox::Sandbox::CodeApprove));
     refundRequest.setRequestType(PaymentProcessingRequest::Refund);
     for (int i = 0; i < messages; ++i) {
         // Half of the orders wait approved for a cancellation, half are paid and get refunded.
         const bool cancel = i % 2 == 0;
-        const QString code = QLatin1String(cancel ? Sandbox::CodeHold : Sandbox::CodeApprove);
+        const QString code =
+            QLatin1String(cancel ? sandbox::Sandbox::CodeHold : sandbox::Sandbox::CodeApprove);
         const QString status = cancel ? QStringLiteral("approved") : QStringLiteral("completed");
         for (int side = 0; side < 2; ++side) {
             const QString id = BenchContext::newId();
@@ -436,7 +442,8 @@ void runMemoryFigure(BenchContext &context, ResultTable &table)
     BasicPaymentProcessing *processing = context.plugin();
     // Completed from the start: the sale's only wait is its first poll, not the one-second
     // interval that the plug-in keeps between polls.
-    const PaymentProcessingRequest request = context.saleRequest(QLatin1String(Sandbox::CodePaid));
+    const PaymentProcessingRequest request =
+        context.saleRequest(QLatin1String(sandbox::Sandbox::CodePaid));
     qint64 after100 = 0;
     int failures = 0;
     for (int i = 0; i < sales; ++i) {

@@ -52,21 +52,21 @@ QString field(const QList<QByteArray> &fields, int index)
 // The child's side: carries out commands until the parent closes the pipe.
 [[noreturn]] void serve(int commands, int answers)
 {
-    std::map<int, std::unique_ptr<Sandbox>> services;
+    std::map<int, std::unique_ptr<sandbox::Sandbox>> services;
     QByteArray line;
     while (readLine(commands, &line)) {
         const QList<QByteArray> fields = line.split(Separator);
         const QByteArray verb = fields.value(0);
         QByteArray answer = "0";
         if (verb == "start") {
-            Sandbox::Options options;
+            sandbox::Sandbox::Options options;
             options.keepAlive = fields.value(1) == "1";
             options.basePath = field(fields, 2);
             options.login = field(fields, 3);
             options.password = field(fields, 4);
             options.certificateFile = field(fields, 5);
             options.privateKeyFile = field(fields, 6);
-            auto service = std::make_unique<Sandbox>(options);
+            auto service = std::make_unique<sandbox::Sandbox>(options);
             if (service->start()) {
                 answer = QByteArray::number(service->port()) + Separator +
                          service->baseUrl().toUtf8().toPercentEncoding();
@@ -131,7 +131,7 @@ bool ServiceProcess::start()
     return true;
 }
 
-int ServiceProcess::startService(const Sandbox::Options &options)
+int ServiceProcess::startService(const sandbox::Sandbox::Options &options)
 {
     const QByteArray answer =
         exchange({"start", options.keepAlive ? "1" : "0", options.basePath.toUtf8(),

@@ -29,7 +29,7 @@ public:
 
     // Starts a sandbox in the child with these options (host and port are the child's
     // choice); its port, or 0 when it did not start.
-    int startService(const Sandbox::Options &options);
+    int startService(const sandbox::Sandbox::Options &options);
     // "http://127.0.0.1:PORT/base" of a service started here, https with TLS; empty if unknown.
     QString baseUrl(int port) const;
 

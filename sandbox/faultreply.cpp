@@ -11,6 +11,8 @@
 #include <memory>
 #include <string>
 
+namespace sandbox {
+
 namespace {
 
 constexpr size_t HugeBodySize = 5 * 1024 * 1024;
@@ -182,3 +184,5 @@ void unfinishedBody(httplib::Response &res)
 }
 
 } // namespace faultreply
+
+} // namespace sandbox

@@ -11,6 +11,8 @@ namespace httplib {
 struct Response;
 }
 
+namespace sandbox {
+
 // How the service's answers and the faults in their place are written into a response: the
 // JSON a reply becomes, the answers of the faults that stand for something other than the
 // service proper, and an answer that never arrives whole.
@@ -39,3 +41,5 @@ void trickle(httplib::Response &res, const OrderBook::Reply &reply, int stepMs,
 void unfinishedBody(httplib::Response &res);
 
 } // namespace faultreply
+
+} // namespace sandbox

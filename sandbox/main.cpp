@@ -12,11 +12,11 @@ namespace {
 // Down windows per thousand requests under --chaos unless it says otherwise.
 constexpr int DefaultDownPerMille = 5;
 
-const std::pair<const char *, Sandbox::Endpoint> EndpointNames[] = {
-    {"create", Sandbox::Endpoint::Create},
-    {"info", Sandbox::Endpoint::Info},
-    {"cancel", Sandbox::Endpoint::Cancel},
-    {"refund", Sandbox::Endpoint::Refund},
+const std::pair<const char *, sandbox::Sandbox::Endpoint> EndpointNames[] = {
+    {"create", sandbox::Sandbox::Endpoint::Create},
+    {"info", sandbox::Sandbox::Endpoint::Info},
+    {"cancel", sandbox::Sandbox::Endpoint::Cancel},
+    {"refund", sandbox::Sandbox::Endpoint::Refund},
 };
 
 QString description()
@@ -26,18 +26,21 @@ QString description()
     out << "A local Velmor merchant service for trying a till against.\n\n"
         << "The scanned code (\"clientInfo\".\"id\") chooses the order's life; states move on\n"
         << "with the info polls (--polls-per-state polls each):\n"
-        << "  " << Sandbox::CodeApprove << "         created, scoring, approved, completed "
+        << "  " << sandbox::Sandbox::CodeApprove
+        << "         created, scoring, approved, completed "
         << "(also any unknown code)\n"
-        << "  " << Sandbox::CodeReject << "          created, scoring, rejected\n"
-        << "  " << Sandbox::CodeHold << "            created, scoring, approved until cancelled\n"
-        << "  " << Sandbox::CodeServiceCancel << "  created, scoring, canceled by the service\n"
-        << "  " << Sandbox::CodeSlowCreate << "     like " << Sandbox::CodeApprove
+        << "  " << sandbox::Sandbox::CodeReject << "          created, scoring, rejected\n"
+        << "  " << sandbox::Sandbox::CodeHold
+        << "            created, scoring, approved until cancelled\n"
+        << "  " << sandbox::Sandbox::CodeServiceCancel
+        << "  created, scoring, canceled by the service\n"
+        << "  " << sandbox::Sandbox::CodeSlowCreate << "     like " << sandbox::Sandbox::CodeApprove
         << ", the create answer held back --slow-create-ms\n"
-        << "  " << Sandbox::CodeError << "           create refused: \"client_rejected\"\n"
-        << "  " << Sandbox::CodePaid << "            completed from the start\n\n"
+        << "  " << sandbox::Sandbox::CodeError << "           create refused: \"client_rejected\"\n"
+        << "  " << sandbox::Sandbox::CodePaid << "            completed from the start\n\n"
         << "Faults (--fault ENDPOINT=FAULT[:MS], ENDPOINT one of create, info, cancel, refund;\n"
         << "only delay, trickle, lost and the -after ones let the request take effect):\n";
-    for (const Sandbox::FaultName &fault : Sandbox::faultNames())
+    for (const sandbox::Sandbox::FaultName &fault : sandbox::Sandbox::faultNames())
         out << "  " << QString::fromLatin1(fault.name).leftJustified(16) << fault.meaning << "\n";
     out << "\n--chaos SEED:PERCENT[:DOWN] draws a fault for PERCENT of the requests, from a\n"
         << "generator seeded with SEED, among all of them but no-answer (delay waits\n"
@@ -49,8 +52,8 @@ QString description()
     return text;
 }
 
-bool parseFault(const QString &text, Sandbox::Endpoint *endpoint, Sandbox::Fault *fault,
-                int *delayMs)
+bool parseFault(const QString &text, sandbox::Sandbox::Endpoint *endpoint,
+                sandbox::Sandbox::Fault *fault, int *delayMs)
 {
     const int equals = text.indexOf(QLatin1Char('='));
     if (equals <= 0)
@@ -75,7 +78,7 @@ bool parseFault(const QString &text, Sandbox::Endpoint *endpoint, Sandbox::Fault
     }
     if (!endpointFound)
         return false;
-    for (const Sandbox::FaultName &entry : Sandbox::faultNames()) {
+    for (const sandbox::Sandbox::FaultName &entry : sandbox::Sandbox::faultNames()) {
         if (faultName == QLatin1String(entry.name)) {
             *fault = entry.fault;
             return true;
@@ -85,7 +88,7 @@ bool parseFault(const QString &text, Sandbox::Endpoint *endpoint, Sandbox::Fault
 }
 
 // "SEED:PERCENT[:DOWN]"; false when it is not that.
-bool parseChaos(const QString &text, Sandbox::Chaos *chaos)
+bool parseChaos(const QString &text, sandbox::Sandbox::Chaos *chaos)
 {
     const QStringList parts = text.split(QLatin1Char(':'));
     if (parts.size() < 2 || parts.size() > 3)
@@ -123,7 +126,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velmor-sandbox"));
 
-    Sandbox::Options defaults;
+    sandbox::Sandbox::Options defaults;
     QCommandLineParser parser;
     parser.setApplicationDescription(description());
     parser.addHelpOption();
@@ -142,7 +145,7 @@ int main(int argc, char *argv[])
          QStringLiteral("N"), QString::number(defaults.pollsPerState)},
         {QStringLiteral("slow-create-ms"),
          QStringLiteral("How long the create answer of %1 is held back.")
-             .arg(QLatin1String(Sandbox::CodeSlowCreate)),
+             .arg(QLatin1String(sandbox::Sandbox::CodeSlowCreate)),
          QStringLiteral("MS"), QString::number(defaults.slowCreateMs)},
         {QStringLiteral("cert"), QStringLiteral("TLS certificate (PEM); serves HTTPS when set."),
          QStringLiteral("FILE")},
@@ -163,20 +166,20 @@ int main(int argc, char *argv[])
          QStringLiteral("SEED:PERCENT[:DOWN]")},
         {QStringLiteral("chaos-delay-ms"),
          QStringLiteral("How long a drawn delay holds its answer (past the client's timeout)."),
-         QStringLiteral("MS"), QString::number(Sandbox::Chaos().delayMs)},
+         QStringLiteral("MS"), QString::number(sandbox::Sandbox::Chaos().delayMs)},
         {QStringLiteral("control-routes"),
          QStringLiteral("Serve GET /_soak/ledger and POST /_soak/heal without chaos.")},
     });
     parser.process(app);
 
-    Sandbox::Options options;
+    sandbox::Sandbox::Options options;
     bool ok = true;
     options.port = intOption(parser, QStringLiteral("port"), 0, &ok);
     if (ok)
         options.pollsPerState = intOption(parser, QStringLiteral("polls-per-state"), 1, &ok);
     if (ok)
         options.slowCreateMs = intOption(parser, QStringLiteral("slow-create-ms"), 0, &ok);
-    Sandbox::Chaos chaos;
+    sandbox::Sandbox::Chaos chaos;
     if (ok)
         chaos.delayMs = intOption(parser, QStringLiteral("chaos-delay-ms"), 0, &ok);
     if (!ok)
@@ -212,10 +215,10 @@ int main(int argc, char *argv[])
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-    Sandbox sandbox(options);
+    sandbox::Sandbox sandbox(options);
     for (const QString &text : parser.values(QStringLiteral("fault"))) {
-        Sandbox::Endpoint endpoint = Sandbox::Endpoint::Create;
-        Sandbox::Fault fault = Sandbox::Fault::None;
+        sandbox::Sandbox::Endpoint endpoint = sandbox::Sandbox::Endpoint::Create;
+        sandbox::Sandbox::Fault fault = sandbox::Sandbox::Fault::None;
         int delayMs = 0;
         if (!parseFault(text, &endpoint, &fault, &delayMs)) {
             QTextStream(stderr) << "Invalid --fault: " << text << "\n";

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace sandbox {
+
 const QString Order::StatusCreated = QStringLiteral("created");
 const QString Order::StatusScoring = QStringLiteral("scoring");
 const QString Order::StatusApproved = QStringLiteral("approved");
@@ -97,3 +99,5 @@ void Order::setStatus(const QString &newStatus)
     if (found >= 0)
         step = found;
 }
+
+} // namespace sandbox

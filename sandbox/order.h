@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVector>
 
+namespace sandbox {
+
 // One order as the sandbox holds it, with the life its scanned code chose and the refunds
 // made against it. Money is kept in kopecks, so that refunds add up to the amount exactly.
 struct Order
@@ -64,3 +66,5 @@ struct Order
     QVector<Item> items;
     QVector<Refund> refunds;
 };
+
+} // namespace sandbox

@@ -13,6 +13,8 @@
 #include <map>
 #include <mutex>
 
+namespace sandbox {
+
 namespace {
 
 using Reply = OrderBook::Reply;
@@ -387,3 +389,5 @@ void OrderBook::setStatus(const QString &id, const QString &status)
     if (Order *order = m_d->find(id))
         order->setStatus(status);
 }
+
+} // namespace sandbox

@@ -6,6 +6,8 @@
 
 #include <memory>
 
+namespace sandbox {
+
 // The sandbox's orders and the rules they follow, apart from any transport: the life the
 // scanned code chooses, moved on by info polls; cancellation; refunds by position, counted in
 // kopecks, with refund ids as idempotency keys; and the checks a create must pass. Each
@@ -50,3 +52,5 @@ private:
     class Private;
     std::unique_ptr<Private> m_d;
 };
+
+} // namespace sandbox

@@ -7,6 +7,8 @@
 
 #include <chrono>
 
+namespace sandbox {
+
 quint64 RequestLog::record(const httplib::Request &req)
 {
     Sandbox::RecordedRequest recorded;
@@ -96,3 +98,5 @@ bool RequestLog::waitFor(int count, int timeoutMs) const
     return m_recorded.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                [this, count] { return m_requests.size() >= count; });
 }
+
+} // namespace sandbox

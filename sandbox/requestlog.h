@@ -13,6 +13,8 @@ namespace httplib {
 struct Request;
 }
 
+namespace sandbox {
+
 // Every request the service received, as it arrived; filled by the serving threads, read by
 // tests on theirs.
 class RequestLog
@@ -41,3 +43,5 @@ private:
     QList<Sandbox::RecordedRequest> m_requests;
     quint64 m_nextSeq = 1;
 };
+
+} // namespace sandbox

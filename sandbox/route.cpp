@@ -2,6 +2,8 @@
 
 #include <QList>
 
+namespace sandbox {
+
 Route Route::of(const QByteArray &basePath, const std::string &method, const std::string &target)
 {
     using Endpoint = Sandbox::Endpoint;
@@ -61,3 +63,5 @@ bool isAuthorized(const std::string &authorizationHeader, const QString &login,
                                                       QByteArray::AbortOnBase64DecodingErrors);
     return decoded == (login + QLatin1Char(':') + password).toUtf8();
 }
+
+} // namespace sandbox

@@ -7,6 +7,8 @@
 
 #include <string>
 
+namespace sandbox {
+
 // Which endpoint a request is for, read from its method and its raw target.
 struct Route
 {
@@ -30,3 +32,5 @@ struct Route
 // Whether an Authorization header carries Basic credentials for exactly `login` and `password`.
 bool isAuthorized(const std::string &authorizationHeader, const QString &login,
                   const QString &password);
+
+} // namespace sandbox

@@ -28,6 +28,8 @@
 #include <signal.h>
 #include <sys/socket.h>
 
+namespace sandbox {
+
 namespace {
 
 using Reply = OrderBook::Reply;
@@ -633,3 +635,5 @@ void Sandbox::setOrderStatus(const QString &id, const QString &status)
 {
     m_d->m_book.setStatus(id, status);
 }
+
+} // namespace sandbox

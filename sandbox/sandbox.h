@@ -8,6 +8,8 @@
 #include <QString>
 #include <QVector>
 
+namespace sandbox {
+
 // A local Velmor service: the four endpoints, Basic authorization, order life cycles chosen
 // by the scanned code, and faults that tests switch on per endpoint. Runs on its own
 // threads; every method may be called from any thread.
@@ -191,3 +193,5 @@ private:
     class Private;
     QScopedPointer<Private> m_d;
 };
+
+} // namespace sandbox

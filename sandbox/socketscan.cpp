@@ -14,6 +14,8 @@
 
 #include <openssl/ssl.h>
 
+namespace sandbox {
+
 namespace {
 
 // How often a held connection is looked at.
@@ -105,3 +107,5 @@ void shutdownAcceptedReads(int port)
 }
 
 } // namespace socketscan
+
+} // namespace sandbox

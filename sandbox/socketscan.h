@@ -6,6 +6,8 @@ namespace httplib {
 struct Request;
 }
 
+namespace sandbox {
+
 // httplib hands a handler no socket, yet a fault that drops or holds a connection needs one,
 // and so does a stop that must not wait for idle kept connections. These find the sockets of
 // this process among its open descriptors.
@@ -29,3 +31,5 @@ void holdUntilGone(int fd, const std::function<bool(int)> &pause);
 void shutdownAcceptedReads(int port);
 
 } // namespace socketscan
+
+} // namespace sandbox

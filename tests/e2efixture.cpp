@@ -12,9 +12,9 @@ QPluginLoader &E2EFixture::loader()
     return instance;
 }
 
-Sandbox::Options E2EFixture::sandboxOptions() const
+sandbox::Sandbox::Options E2EFixture::sandboxOptions() const
 {
-    Sandbox::Options options;
+    sandbox::Sandbox::Options options;
     options.basePath = QStringLiteral("/merchant");
     options.pollsPerState = 1;
     options.slowCreateMs = 2500;
@@ -24,7 +24,7 @@ Sandbox::Options E2EFixture::sandboxOptions() const
 void E2EFixture::SetUp()
 {
     HostFixture::SetUp();
-    sandbox = std::make_unique<Sandbox>(sandboxOptions());
+    sandbox = std::make_unique<sandbox::Sandbox>(sandboxOptions());
     ASSERT_TRUE(sandbox->start());
     setConfig(QStringLiteral("Velmor:url"), sandbox->baseUrl());
     setConfig(QStringLiteral("Velmor:login"), QStringLiteral("merchant"));
@@ -80,7 +80,7 @@ PaymentProcessingRequest E2EFixture::refundRequest(const QString &orderId, int k
 QString E2EFixture::completedSale(int kopecks)
 {
     const PaymentProcessingAnswer answer =
-        processing()->payment(saleRequest(kopecks, Sandbox::CodeApprove));
+        processing()->payment(saleRequest(kopecks, sandbox::Sandbox::CodeApprove));
     EXPECT_EQ(answer.getStatus(), PaymentProcessingAnswer::Success)
         << qPrintable(answer.getMessage().ru());
     return answer.getRRN();

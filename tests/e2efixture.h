@@ -18,7 +18,7 @@ protected:
     void TearDown() override;
 
     // Options of the sandbox started by SetUp; change them in a subclass constructor.
-    virtual Sandbox::Options sandboxOptions() const;
+    virtual sandbox::Sandbox::Options sandboxOptions() const;
 
     // A fresh processing object configured for the sandbox, with the transport that
     // `creator` makes (the default one when empty).
@@ -36,7 +36,7 @@ protected:
     // Returns how many messages were finished.
     int replayQueue();
 
-    std::unique_ptr<Sandbox> sandbox;
+    std::unique_ptr<sandbox::Sandbox> sandbox;
 
 private:
     BasicPaymentProcessing *m_processing = nullptr;

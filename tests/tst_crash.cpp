@@ -41,13 +41,13 @@ QJsonObject parseObject(const QString &text)
     return QJsonDocument::fromJson(text.toUtf8()).object();
 }
 
-bool isCreate(const Sandbox::RecordedRequest &request)
+bool isCreate(const sandbox::Sandbox::RecordedRequest &request)
 {
     return request.method == QLatin1String("POST") &&
            request.path.endsWith(QLatin1String("/create_offline"));
 }
 
-bool isCancel(const Sandbox::RecordedRequest &request)
+bool isCancel(const sandbox::Sandbox::RecordedRequest &request)
 {
     return request.method == QLatin1String("POST") &&
            request.path.endsWith(QLatin1String("/cancel"));
@@ -97,10 +97,10 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        Sandbox::Options options;
+        sandbox::Sandbox::Options options;
         options.basePath = QStringLiteral("/merchant");
         options.pollsPerState = 1;
-        sandbox = std::make_unique<Sandbox>(options);
+        sandbox = std::make_unique<sandbox::Sandbox>(options);
         ASSERT_TRUE(sandbox->start());
 
         // A lost answer is given up after a second; the slow configuration polls once a
@@ -173,7 +173,7 @@ protected:
     // A sale run to its end that the service completes; its order id.
     QString completedSale()
     {
-        const auto child = sale(QStringLiteral("fast.ini"), Sandbox::CodeApprove);
+        const auto child = sale(QStringLiteral("fast.ini"), sandbox::Sandbox::CodeApprove);
         EXPECT_TRUE(child->runToEnd(TillTimeoutMs)) << qPrintable(child->errors());
         const QJsonObject answer = parseObject(child->outputLines().value(0));
         EXPECT_EQ(answer.value(QStringLiteral("status")).toInt(-1), 0)
@@ -198,14 +198,15 @@ protected:
     }
 
     // Blocks until a request that `matches` arrived since the last clearRequests().
-    bool waitForRequest(const std::function<bool(const Sandbox::RecordedRequest &)> &matches,
-                        int timeoutMs) const
+    bool
+    waitForRequest(const std::function<bool(const sandbox::Sandbox::RecordedRequest &)> &matches,
+                   int timeoutMs) const
     {
         QElapsedTimer timer;
         timer.start();
         int seen = 0;
         for (;;) {
-            const QList<Sandbox::RecordedRequest> requests = sandbox->requests();
+            const QList<sandbox::Sandbox::RecordedRequest> requests = sandbox->requests();
             for (int i = seen; i < requests.size(); ++i) {
                 if (matches(requests.at(i)))
                     return true;
@@ -221,7 +222,7 @@ protected:
     // The id of the first order created since the last clearRequests().
     QString createdOrderId() const
     {
-        for (const Sandbox::RecordedRequest &request : sandbox->requests()) {
+        for (const sandbox::Sandbox::RecordedRequest &request : sandbox->requests()) {
             if (isCreate(request))
                 return QJsonDocument::fromJson(request.body)
                     .object()
@@ -278,7 +279,7 @@ protected:
     }
 
     QTemporaryDir dir;
-    std::unique_ptr<Sandbox> sandbox;
+    std::unique_ptr<sandbox::Sandbox> sandbox;
     std::mt19937 random;
 };
 
@@ -320,10 +321,11 @@ TEST_P(KillDuringSaleWait, LeavesNothingQueuedAndASoundQueue)
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, KillDuringSaleWait,
-                         testing::Values(Sandbox::CodeApprove, Sandbox::CodeHold),
+                         testing::Values(sandbox::Sandbox::CodeApprove, sandbox::Sandbox::CodeHold),
                          [](const testing::TestParamInfo<const char *> &caseInfo) {
-                             return std::string(caseInfo.param) == Sandbox::CodeApprove ? "Approve"
-                                                                                        : "Hold";
+                             return std::string(caseInfo.param) == sandbox::Sandbox::CodeApprove
+                                        ? "Approve"
+                                        : "Hold";
                          });
 
 // ---------------------------------------------------------------------------------------------
@@ -331,7 +333,7 @@ INSTANTIATE_TEST_SUITE_P(Codes, KillDuringSaleWait,
 struct QueueingCase
 {
     const char *name;
-    Sandbox::Fault fault;
+    sandbox::Sandbox::Fault fault;
     // When the queueing happens after the cancel request reached the service: at once for a
     // dropped connection, after the one-second timeout for a service that never answers.
     int windowLowMs;
@@ -346,7 +348,7 @@ class KillWhileQueueingCancellation : public CrashTest,
 TEST_P(KillWhileQueueingCancellation, EveryReportedInterruptionEndsCancelled)
 {
     const QueueingCase &param = GetParam();
-    sandbox->setFault(Sandbox::Endpoint::Cancel, param.fault);
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Cancel, param.fault);
 
     struct Round
     {
@@ -359,7 +361,7 @@ TEST_P(KillWhileQueueingCancellation, EveryReportedInterruptionEndsCancelled)
         SCOPED_TRACE(round);
         sandbox->clearRequests();
         const auto child =
-            sale(QStringLiteral("fast.ini"), Sandbox::CodeHold, QStringLiteral("0.2"));
+            sale(QStringLiteral("fast.ini"), sandbox::Sandbox::CodeHold, QStringLiteral("0.2"));
         ASSERT_TRUE(child->start()) << qPrintable(child->errorString());
         ASSERT_TRUE(waitForRequest(isCancel, EventTimeoutMs)) << qPrintable(child->errors());
         if (round == 0) {
@@ -409,9 +411,9 @@ TEST_P(KillWhileQueueingCancellation, EveryReportedInterruptionEndsCancelled)
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, KillWhileQueueingCancellation,
-                         testing::Values(QueueingCase{"Drop", Sandbox::Fault::Drop, 0, 15},
-                                         QueueingCase{"NoAnswer", Sandbox::Fault::NoAnswer, 850,
-                                                      1250}),
+                         testing::Values(QueueingCase{"Drop", sandbox::Sandbox::Fault::Drop, 0, 15},
+                                         QueueingCase{"NoAnswer", sandbox::Sandbox::Fault::NoAnswer,
+                                                      850, 1250}),
                          [](const testing::TestParamInfo<QueueingCase> &caseInfo) {
                              return std::string(caseInfo.param.name);
                          });
@@ -421,12 +423,12 @@ INSTANTIATE_TEST_SUITE_P(Faults, KillWhileQueueingCancellation,
 TEST_F(CrashTest, KillDuringReplayFinishesEverythingOnce)
 {
     // Three interrupted sales whose cancellations were queued.
-    sandbox->setFault(Sandbox::Endpoint::Cancel, Sandbox::Fault::Drop);
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Cancel, sandbox::Sandbox::Fault::Drop);
     QStringList cancelled;
     for (int i = 0; i < 3; ++i) {
         sandbox->clearRequests();
         const auto child =
-            sale(QStringLiteral("fast.ini"), Sandbox::CodeHold, QStringLiteral("0.1"));
+            sale(QStringLiteral("fast.ini"), sandbox::Sandbox::CodeHold, QStringLiteral("0.1"));
         ASSERT_TRUE(child->runToEnd(TillTimeoutMs)) << qPrintable(child->errors());
         ASSERT_TRUE(child->errors().contains(CancelledLine)) << qPrintable(child->errors());
         cancelled << createdOrderId();
@@ -437,7 +439,7 @@ TEST_F(CrashTest, KillDuringReplayFinishesEverythingOnce)
     const QString fullRefund = completedSale();
     const QString partialRefund = completedSale();
     const QString receiptCancel = completedSale();
-    sandbox->setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Drop);
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::Drop);
     queuedReturn(QStringLiteral("refund"), fullRefund, SaleKopecks,
                  QStringLiteral("refund-all.json"));
     queuedReturn(QStringLiteral("refund"), partialRefund, 50000, QStringLiteral("refund-one.json"));
@@ -452,16 +454,16 @@ TEST_F(CrashTest, KillDuringReplayFinishesEverythingOnce)
 
     // The service carries each cancellation and refund out at once but answers late, so that
     // kills land between the work done and the message removed.
-    sandbox->setFault(Sandbox::Endpoint::Cancel, Sandbox::Fault::Delay, 250);
-    sandbox->setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Delay, 250);
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Cancel, sandbox::Sandbox::Fault::Delay, 250);
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::Delay, 250);
     int killedMidway = 0;
     for (int round = 0; round < 4 && !pendingIn(queuePath()).isEmpty(); ++round) {
         SCOPED_TRACE(round);
         sandbox->clearRequests();
         const auto child = till(QStringLiteral("fast.ini"), QString(), {QStringLiteral("replay")});
         ASSERT_TRUE(child->start()) << qPrintable(child->errorString());
-        ASSERT_TRUE(
-            waitForRequest([](const Sandbox::RecordedRequest &) { return true; }, EventTimeoutMs));
+        ASSERT_TRUE(waitForRequest([](const sandbox::Sandbox::RecordedRequest &) { return true; },
+                                   EventTimeoutMs));
         // A whole replay of six messages takes about 1.5 s here.
         QThread::msleep(unsigned(randomMs(0, 700)));
         if (child->isRunning())
@@ -510,7 +512,7 @@ TEST_P(LostRefundAnswer, IsRefundedOnceByTheReplay)
     ASSERT_FALSE(orderId.isEmpty());
 
     // Carried out at once, answered long after the till's one-second timeout.
-    sandbox->setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Delay, 2500);
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::Delay, 2500);
     queuedReturn(QStringLiteral("refund"), orderId, param.kopecks,
                  QString::fromLatin1(param.receipt));
     ASSERT_EQ(sandbox->order(orderId).value(QStringLiteral("refund")).toArray().size(), 1);

@@ -21,7 +21,7 @@
 
 namespace {
 
-using Endpoint = Sandbox::Endpoint;
+using Endpoint = sandbox::Sandbox::Endpoint;
 
 enum class Fault {
     Refused,
@@ -102,47 +102,47 @@ const char *name(Fault fault)
     return "?";
 }
 
-Sandbox::Fault sandboxFault(Fault fault)
+sandbox::Sandbox::Fault sandboxFault(Fault fault)
 {
     switch (fault) {
     case Fault::Refused:
-        return Sandbox::Fault::None;
+        return sandbox::Sandbox::Fault::None;
     case Fault::NoAnswer:
-        return Sandbox::Fault::NoAnswer;
+        return sandbox::Sandbox::Fault::NoAnswer;
     case Fault::DropMidBody:
-        return Sandbox::Fault::DropMidBody;
+        return sandbox::Sandbox::Fault::DropMidBody;
     case Fault::Empty500:
-        return Sandbox::Fault::Empty500;
+        return sandbox::Sandbox::Fault::Empty500;
     case Fault::Html502:
-        return Sandbox::Fault::Html502;
+        return sandbox::Sandbox::Fault::Html502;
     case Fault::NotJson:
-        return Sandbox::Fault::NotJson;
+        return sandbox::Sandbox::Fault::NotJson;
     case Fault::TruncatedJson:
-        return Sandbox::Fault::TruncatedJson;
+        return sandbox::Sandbox::Fault::TruncatedJson;
     case Fault::ErrorObject:
-        return Sandbox::Fault::ErrorObject;
+        return sandbox::Sandbox::Fault::ErrorObject;
     case Fault::HugeBody:
-        return Sandbox::Fault::HugeBody;
+        return sandbox::Sandbox::Fault::HugeBody;
     case Fault::Trickle:
-        return Sandbox::Fault::Trickle;
+        return sandbox::Sandbox::Fault::Trickle;
     case Fault::Json500:
-        return Sandbox::Fault::Json500;
+        return sandbox::Sandbox::Fault::Json500;
     case Fault::OtherOrder:
-        return Sandbox::Fault::OtherOrder;
+        return sandbox::Sandbox::Fault::OtherOrder;
     case Fault::Lost:
-        return Sandbox::Fault::Lost;
+        return sandbox::Sandbox::Fault::Lost;
     case Fault::Gateway504:
-        return Sandbox::Fault::Gateway504;
+        return sandbox::Sandbox::Fault::Gateway504;
     case Fault::Empty200:
-        return Sandbox::Fault::Empty200;
+        return sandbox::Sandbox::Fault::Empty200;
     case Fault::Accepted200:
-        return Sandbox::Fault::Accepted200;
+        return sandbox::Sandbox::Fault::Accepted200;
     case Fault::Html502After:
-        return Sandbox::Fault::Html502After;
+        return sandbox::Sandbox::Fault::Html502After;
     case Fault::Empty200After:
-        return Sandbox::Fault::Empty200After;
+        return sandbox::Sandbox::Fault::Empty200After;
     }
-    return Sandbox::Fault::None;
+    return sandbox::Sandbox::Fault::None;
 }
 
 // What the cashier sees, and what the system did behind it.
@@ -230,9 +230,9 @@ class FaultMatrixTest : public E2EFixture, public testing::WithParamInterface<Ce
 protected:
     static constexpr int TimeoutSeconds = 1;
 
-    Sandbox::Options sandboxOptions() const override
+    sandbox::Sandbox::Options sandboxOptions() const override
     {
-        Sandbox::Options options = E2EFixture::sandboxOptions();
+        sandbox::Sandbox::Options options = E2EFixture::sandboxOptions();
         options.pollsPerState = 1;
         return options;
     }
@@ -268,7 +268,7 @@ protected:
     {
         const auto requests = sandbox->requests();
         return int(std::count_if(requests.cbegin(), requests.cend(),
-                                 [](const Sandbox::RecordedRequest &request) {
+                                 [](const sandbox::Sandbox::RecordedRequest &request) {
                                      return request.path.endsWith(QLatin1String("/info"));
                                  }));
     }
@@ -354,27 +354,27 @@ TEST_P(FaultMatrixTest, OutcomeAndInvariants)
     switch (cell.endpoint) {
     case Endpoint::Create:
         applyFault();
-        outcome = sale(Sandbox::CodeApprove, cell.endpoint);
+        outcome = sale(sandbox::Sandbox::CodeApprove, cell.endpoint);
         break;
     case Endpoint::Info:
         if (cell.fault == Fault::Refused) {
             // The service goes away once the order exists.
-            sandbox->setFault(Endpoint::Info, Sandbox::Fault::Delay, 300);
+            sandbox->setFault(Endpoint::Info, sandbox::Sandbox::Fault::Delay, 300);
             std::thread stopper([this] {
                 if (sandbox->waitForRequests(2, 10000))
                     sandbox->stop();
             });
-            outcome = sale(Sandbox::CodeHold, cell.endpoint);
+            outcome = sale(sandbox::Sandbox::CodeHold, cell.endpoint);
             stopper.join();
         } else {
             applyFault();
-            outcome = sale(Sandbox::CodeHold, cell.endpoint);
+            outcome = sale(sandbox::Sandbox::CodeHold, cell.endpoint);
         }
         break;
     case Endpoint::Cancel:
         if (cell.fault != Fault::Refused)
             applyFault();
-        outcome = sale(Sandbox::CodeHold, cell.endpoint);
+        outcome = sale(sandbox::Sandbox::CodeHold, cell.endpoint);
         break;
     case Endpoint::Refund:
         outcome = refund();

@@ -20,22 +20,25 @@ namespace {
 class OrderBookTest : public testing::Test
 {
 protected:
-    void usePollsPerState(int pollsPerState) { book = std::make_unique<OrderBook>(pollsPerState); }
+    void usePollsPerState(int pollsPerState)
+    {
+        book = std::make_unique<sandbox::OrderBook>(pollsPerState);
+    }
 
-    OrderBook::Reply create(const QString &orderId, const QString &code,
-                            const QJsonArray &items = standardItems())
+    sandbox::OrderBook::Reply create(const QString &orderId, const QString &code,
+                                     const QJsonArray &items = standardItems())
     {
         return book->create(compactJson(createBody(orderId, code, items)));
     }
 
-    OrderBook::Reply info(const QString &orderId) { return book->info(orderId); }
+    sandbox::OrderBook::Reply info(const QString &orderId) { return book->info(orderId); }
 
-    OrderBook::Reply cancel(const QString &orderId)
+    sandbox::OrderBook::Reply cancel(const QString &orderId)
     {
         return book->cancel(orderId, compactJson(CancelBody));
     }
 
-    OrderBook::Reply refund(const QString &orderId, const QJsonObject &body)
+    sandbox::OrderBook::Reply refund(const QString &orderId, const QJsonObject &body)
     {
         return book->refund(orderId, compactJson(body));
     }
@@ -43,7 +46,7 @@ protected:
     // An order already paid, ready for refunds.
     void completedOrder(const QString &orderId)
     {
-        ASSERT_EQ(create(orderId, QLatin1String(Sandbox::CodeApprove)).status, 200);
+        ASSERT_EQ(create(orderId, QLatin1String(sandbox::Sandbox::CodeApprove)).status, 200);
         book->setStatus(orderId, Completed);
     }
 
@@ -52,7 +55,7 @@ protected:
         return book->order(orderId).value(QStringLiteral("status")).toString();
     }
 
-    std::unique_ptr<OrderBook> book = std::make_unique<OrderBook>();
+    std::unique_ptr<sandbox::OrderBook> book = std::make_unique<sandbox::OrderBook>();
 };
 
 // --- Order life by scanned code ---------------------------------------------------------
@@ -74,7 +77,7 @@ TEST_P(OrderBookLifeTest, InfoPollsWalkTheOrderThroughItsLife)
     usePollsPerState(GetParam().pollsPerState);
     const QString id = QStringLiteral("order-life");
 
-    const OrderBook::Reply created = create(id, GetParam().code);
+    const sandbox::OrderBook::Reply created = create(id, GetParam().code);
     ASSERT_EQ(created.status, 200);
     const QJsonObject answer = created.body.value(QStringLiteral("order")).toObject();
     EXPECT_EQ(answer.value(QStringLiteral("id")).toString(), id);
@@ -83,7 +86,7 @@ TEST_P(OrderBookLifeTest, InfoPollsWalkTheOrderThroughItsLife)
 
     std::vector<QString> seen;
     for (size_t i = 0; i < GetParam().statuses.size(); ++i) {
-        const OrderBook::Reply polled = info(id);
+        const sandbox::OrderBook::Reply polled = info(id);
         ASSERT_EQ(polled.status, 200);
         seen.push_back(orderStatus(polled.body));
         EXPECT_EQ(
@@ -97,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
     Codes, OrderBookLifeTest,
     testing::Values(
         LifeCase{"Approve",
-                 QLatin1String(Sandbox::CodeApprove),
+                 QLatin1String(sandbox::Sandbox::CodeApprove),
                  1,
                  {Created, Scoring, Approved, Completed, Completed}},
         LifeCase{"UnknownCodeApproves",
@@ -106,19 +109,19 @@ INSTANTIATE_TEST_SUITE_P(
                  {Created, Scoring, Approved, Completed, Completed}},
         LifeCase{"EmptyCodeApproves", QString(), 1, {Created, Scoring, Approved, Completed}},
         LifeCase{"Reject",
-                 QLatin1String(Sandbox::CodeReject),
+                 QLatin1String(sandbox::Sandbox::CodeReject),
                  1,
                  {Created, Scoring, Rejected, Rejected}},
         LifeCase{"Hold",
-                 QLatin1String(Sandbox::CodeHold),
+                 QLatin1String(sandbox::Sandbox::CodeHold),
                  1,
                  {Created, Scoring, Approved, Approved, Approved}},
         LifeCase{"ServiceCancel",
-                 QLatin1String(Sandbox::CodeServiceCancel),
+                 QLatin1String(sandbox::Sandbox::CodeServiceCancel),
                  1,
                  {Created, Scoring, Canceled, Canceled}},
         LifeCase{"TwoPollsPerState",
-                 QLatin1String(Sandbox::CodeApprove),
+                 QLatin1String(sandbox::Sandbox::CodeApprove),
                  2,
                  {Created, Created, Scoring, Scoring, Approved, Approved, Completed, Completed}}),
     [](const testing::TestParamInfo<LifeCase> &caseInfo) {
@@ -128,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(OrderBookTest, PaidOrderIsCompletedFromTheStart)
 {
     const QString id = QStringLiteral("order-paid");
-    const OrderBook::Reply created = create(id, QLatin1String(Sandbox::CodePaid));
+    const sandbox::OrderBook::Reply created = create(id, QLatin1String(sandbox::Sandbox::CodePaid));
     ASSERT_EQ(created.status, 200);
     EXPECT_EQ(orderStatus(created.body), Completed);
     EXPECT_EQ(orderStatus(info(id).body), Completed);
@@ -137,15 +140,15 @@ TEST_F(OrderBookTest, PaidOrderIsCompletedFromTheStart)
 
 TEST_F(OrderBookTest, ErrorCodeRefusesTheOrder)
 {
-    const OrderBook::Reply created =
-        create(QStringLiteral("refused"), QLatin1String(Sandbox::CodeError));
+    const sandbox::OrderBook::Reply created =
+        create(QStringLiteral("refused"), QLatin1String(sandbox::Sandbox::CodeError));
     EXPECT_EQ(created.status, 400);
     const QJsonObject error = created.body.value(QStringLiteral("error")).toObject();
     EXPECT_EQ(error.value(QStringLiteral("code")).toString(), QStringLiteral("client_rejected"));
     EXPECT_EQ(error.value(QStringLiteral("text")).toString(), QStringLiteral("Клиент не найден"));
     EXPECT_TRUE(book->order(QStringLiteral("refused")).isEmpty());
 
-    const OrderBook::Reply polled = info(QStringLiteral("refused"));
+    const sandbox::OrderBook::Reply polled = info(QStringLiteral("refused"));
     EXPECT_EQ(polled.status, 404);
     EXPECT_EQ(errorCode(polled.body), QStringLiteral("order_not_found"));
 }
@@ -166,9 +169,10 @@ class OrderBookBadCreateTest : public OrderBookTest, public testing::WithParamIn
 
 TEST_P(OrderBookBadCreateTest, IsRefusedWithAnErrorObject)
 {
-    ASSERT_EQ(create(QStringLiteral("taken"), QLatin1String(Sandbox::CodeApprove)).status, 200);
+    ASSERT_EQ(create(QStringLiteral("taken"), QLatin1String(sandbox::Sandbox::CodeApprove)).status,
+              200);
 
-    const OrderBook::Reply created = book->create(GetParam().body);
+    const sandbox::OrderBook::Reply created = book->create(GetParam().body);
     EXPECT_EQ(created.status, GetParam().status);
     EXPECT_EQ(errorCode(created.body), QLatin1String(GetParam().code));
     EXPECT_EQ(storedStatus(QStringLiteral("taken")), Created);
@@ -187,10 +191,10 @@ INSTANTIATE_TEST_SUITE_P(
                   R"({"order":{"id":"n2","amount":2,"items":[{"id":"1","quantity":1,"amount":1},)"
                   R"({"id":"1","quantity":1,"amount":1}]}})",
                   400, "invalid_request"},
-        BadCreate{
-            "ExistingOrder",
-            compactJson(createBody(QStringLiteral("taken"), QLatin1String(Sandbox::CodeApprove))),
-            409, "order_exists"}),
+        BadCreate{"ExistingOrder",
+                  compactJson(createBody(QStringLiteral("taken"),
+                                         QLatin1String(sandbox::Sandbox::CodeApprove))),
+                  409, "order_exists"}),
     [](const testing::TestParamInfo<BadCreate> &caseInfo) {
         return std::string(caseInfo.param.name);
     });
@@ -210,10 +214,10 @@ class OrderBookCancelTest : public OrderBookTest, public testing::WithParamInter
 TEST_P(OrderBookCancelTest, CancelsOnlyUnfinishedOrders)
 {
     const QString id = QStringLiteral("c");
-    ASSERT_EQ(create(id, QLatin1String(Sandbox::CodeApprove)).status, 200);
+    ASSERT_EQ(create(id, QLatin1String(sandbox::Sandbox::CodeApprove)).status, 200);
     book->setStatus(id, GetParam().status);
 
-    const OrderBook::Reply cancelled = cancel(id);
+    const sandbox::OrderBook::Reply cancelled = cancel(id);
     const QJsonObject &answer = cancelled.body;
     if (GetParam().cancellable) {
         EXPECT_EQ(cancelled.status, 200);
@@ -243,18 +247,18 @@ INSTANTIATE_TEST_SUITE_P(Statuses, OrderBookCancelTest,
 TEST_F(OrderBookTest, CancelOfAHeldOrderIsFinalAndRepeatable)
 {
     const QString id = QStringLiteral("held");
-    ASSERT_EQ(create(id, QLatin1String(Sandbox::CodeHold)).status, 200);
+    ASSERT_EQ(create(id, QLatin1String(sandbox::Sandbox::CodeHold)).status, 200);
     for (int i = 0; i < 3; ++i)
         ASSERT_EQ(info(id).status, 200);
     ASSERT_EQ(storedStatus(id), Approved);
 
-    const OrderBook::Reply first = cancel(id);
-    const OrderBook::Reply second = cancel(id);
+    const sandbox::OrderBook::Reply first = cancel(id);
+    const sandbox::OrderBook::Reply second = cancel(id);
     EXPECT_EQ(first.status, 200);
     EXPECT_EQ(second.status, 200);
     EXPECT_EQ(compactJson(first.body), compactJson(second.body));
 
-    const OrderBook::Reply missing = cancel(QStringLiteral("nobody"));
+    const sandbox::OrderBook::Reply missing = cancel(QStringLiteral("nobody"));
     EXPECT_EQ(missing.status, 404);
     EXPECT_EQ(errorCode(missing.body), QStringLiteral("order_not_found"));
 }
@@ -266,7 +270,7 @@ TEST_F(OrderBookTest, PartialThenFullRefundByPositions)
     const QString id = QStringLiteral("r");
     completedOrder(id);
 
-    const OrderBook::Reply first =
+    const sandbox::OrderBook::Reply first =
         refund(id, refundBody(QStringLiteral("ref-1"),
                               {{QStringLiteral("1"), 1}, {QStringLiteral("2"), 0}}));
     ASSERT_EQ(first.status, 200);
@@ -280,7 +284,7 @@ TEST_F(OrderBookTest, PartialThenFullRefundByPositions)
     EXPECT_EQ(refundAnswer.value(QStringLiteral("id")).toString(), QStringLiteral("ref-1"));
     EXPECT_EQ(refundAnswer.value(QStringLiteral("totalRefundedAmount")).toDouble(), 33.33);
 
-    const OrderBook::Reply second =
+    const sandbox::OrderBook::Reply second =
         refund(id, refundBody(QStringLiteral("ref-2"),
                               {{QStringLiteral("1"), 2}, {QStringLiteral("2"), 2}}));
     ASSERT_EQ(second.status, 200);
@@ -312,7 +316,7 @@ TEST_F(OrderBookTest, RefundBeyondWhatWasBoughtIsRefused)
     ASSERT_EQ(refund(id, refundBody(QStringLiteral("a"), {{QStringLiteral("2"), 1.5}})).status,
               200);
 
-    const OrderBook::Reply exceeding =
+    const sandbox::OrderBook::Reply exceeding =
         refund(id, refundBody(QStringLiteral("b"), {{QStringLiteral("2"), 0.6}}));
     EXPECT_EQ(exceeding.status, 400);
     const QJsonObject error = exceeding.body.value(QStringLiteral("error")).toObject();
@@ -328,7 +332,7 @@ TEST_F(OrderBookTest, RefundBeyondWhatWasBoughtIsRefused)
                   .status,
               200);
     EXPECT_EQ(storedStatus(id), Refunded);
-    const OrderBook::Reply again =
+    const sandbox::OrderBook::Reply again =
         refund(id, refundBody(QStringLiteral("d"), {{QStringLiteral("1"), 1}}));
     EXPECT_EQ(again.status, 400);
     EXPECT_EQ(errorCode(again.body), QStringLiteral("exceeding_refunded_amount"));
@@ -361,7 +365,8 @@ class OrderBookRefundTest : public OrderBookTest, public testing::WithParamInter
 TEST_P(OrderBookRefundTest, RefundsNoMoreThanIsLeftOfTheAmount)
 {
     const QString id = QStringLiteral("r-table");
-    QJsonObject body = createBody(id, QLatin1String(Sandbox::CodeApprove), GetParam().items);
+    QJsonObject body =
+        createBody(id, QLatin1String(sandbox::Sandbox::CodeApprove), GetParam().items);
     QJsonObject order = body.value(QStringLiteral("order")).toObject();
     order.insert(QStringLiteral("amount"), GetParam().amount);
     body.insert(QStringLiteral("order"), order);
@@ -371,7 +376,7 @@ TEST_P(OrderBookRefundTest, RefundsNoMoreThanIsLeftOfTheAmount)
     for (size_t i = 0; i < GetParam().steps.size(); ++i) {
         const RefundStep &step = GetParam().steps.at(i);
         SCOPED_TRACE(testing::Message() << "step " << i << ", refund " << step.id.toStdString());
-        const OrderBook::Reply answer = refund(id, refundBody(step.id, step.quantities));
+        const sandbox::OrderBook::Reply answer = refund(id, refundBody(step.id, step.quantities));
         EXPECT_EQ(answer.status, step.status);
         if (step.code) {
             EXPECT_EQ(errorCode(answer.body), QLatin1String(step.code));
@@ -485,15 +490,15 @@ TEST_F(OrderBookTest, RefundIdMakesARetrySafe)
     completedOrder(id);
     const QJsonObject body = refundBody(QStringLiteral("same"), {{QStringLiteral("1"), 1}});
 
-    const OrderBook::Reply first = refund(id, body);
-    const OrderBook::Reply retry = refund(id, body);
+    const sandbox::OrderBook::Reply first = refund(id, body);
+    const sandbox::OrderBook::Reply retry = refund(id, body);
     EXPECT_EQ(first.status, 200);
     EXPECT_EQ(retry.status, 200);
     EXPECT_EQ(compactJson(retry.body), compactJson(first.body));
     EXPECT_EQ(book->order(id).value(QStringLiteral("refund")).toArray().size(), 1);
 
     // The same id for other positions is a different refund, not a retry.
-    const OrderBook::Reply conflict =
+    const sandbox::OrderBook::Reply conflict =
         refund(id, refundBody(QStringLiteral("same"), {{QStringLiteral("1"), 2}}));
     EXPECT_EQ(conflict.status, 409);
     EXPECT_EQ(errorCode(conflict.body), QStringLiteral("refund_id_conflict"));
@@ -507,20 +512,20 @@ TEST_F(OrderBookTest, RefundIdMakesARetrySafe)
 TEST_F(OrderBookTest, RefundNeedsAPaidOrderAndItsPositions)
 {
     const QString id = QStringLiteral("n");
-    ASSERT_EQ(create(id, QLatin1String(Sandbox::CodeApprove)).status, 200);
+    ASSERT_EQ(create(id, QLatin1String(sandbox::Sandbox::CodeApprove)).status, 200);
 
-    const OrderBook::Reply unpaid =
+    const sandbox::OrderBook::Reply unpaid =
         refund(id, refundBody(QStringLiteral("a"), {{QStringLiteral("1"), 1}}));
     EXPECT_EQ(unpaid.status, 400);
     EXPECT_EQ(errorCode(unpaid.body), QStringLiteral("order_not_completed"));
 
     book->setStatus(id, Completed);
-    const OrderBook::Reply stranger =
+    const sandbox::OrderBook::Reply stranger =
         refund(id, refundBody(QStringLiteral("b"), {{QStringLiteral("9"), 1}}));
     EXPECT_EQ(stranger.status, 400);
     EXPECT_EQ(errorCode(stranger.body), QStringLiteral("invalid_request"));
 
-    const OrderBook::Reply missing =
+    const sandbox::OrderBook::Reply missing =
         refund(QStringLiteral("nobody"), refundBody(QStringLiteral("c"), {}));
     EXPECT_EQ(missing.status, 404);
     EXPECT_EQ(errorCode(missing.body), QStringLiteral("order_not_found"));

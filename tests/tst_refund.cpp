@@ -20,12 +20,12 @@ QJsonObject parse(const QByteArray &json)
     return QJsonDocument::fromJson(json).object();
 }
 
-QString statusOf(const Sandbox &sandbox, const QString &orderId)
+QString statusOf(const sandbox::Sandbox &sandbox, const QString &orderId)
 {
     return sandbox.order(orderId).value(QStringLiteral("status")).toString();
 }
 
-double refundedTotal(const Sandbox &sandbox, const QString &orderId)
+double refundedTotal(const sandbox::Sandbox &sandbox, const QString &orderId)
 {
     double total = 0;
     const QJsonArray refunds = sandbox.order(orderId).value(QStringLiteral("refund")).toArray();
@@ -74,7 +74,7 @@ TEST_F(RefundTest, PartialRefundThenTheRest)
     EXPECT_EQ(refundedTotal(*sandbox, orderId), 500.0);
     EXPECT_EQ(statusOf(*sandbox, orderId), QStringLiteral("completed"));
 
-    const Sandbox::RecordedRequest sent = sandbox->requests().value(0);
+    const sandbox::Sandbox::RecordedRequest sent = sandbox->requests().value(0);
     EXPECT_EQ(sent.path, QStringLiteral("/merchant/%1/refund").arg(orderId));
     const QJsonObject refund =
         parse(sent.body)[QStringLiteral("order")].toObject()[QStringLiteral("refund")].toObject();
@@ -106,7 +106,7 @@ TEST_F(E2EFixture, WeighedGoodsAreRefundedExactlyAsSold)
         << qPrintable(answer.getMessage().ru());
     EXPECT_EQ(statusOf(*sandbox, paid), QStringLiteral("refunded"));
 
-    const Sandbox::RecordedRequest sent = sandbox->requests().last();
+    const sandbox::Sandbox::RecordedRequest sent = sandbox->requests().last();
     EXPECT_TRUE(sent.body.contains(R"("refundedQuantity":0.333)")) << sent.body.constData();
     EXPECT_TRUE(sent.body.contains(R"("refundedQuantity":0.125)")) << sent.body.constData();
 }
@@ -149,7 +149,7 @@ TEST_F(RefundTest, ExceedingWithoutAFullRefundFails)
 TEST_F(RefundTest, UnansweredRefundIsQueuedThenReplayedOnce)
 {
     refundReceipt(1, 1);
-    sandbox->setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Drop);
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::Drop);
     const PaymentProcessingAnswer answer = processing()->payment(refundRequest(orderId, 150000));
     EXPECT_EQ(answer.getStatus(), PaymentProcessingAnswer::Success);
     EXPECT_EQ(answer.getMessage().key(), QStringLiteral("velmorCancelQueued"));
@@ -188,7 +188,7 @@ TEST_F(RefundTest, RefundWhoseAnswerWasLostIsRefundedOnce)
 {
     refundReceipt(1, 0);
     // The service refunds, but its answer comes after the client gave up.
-    sandbox->setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Delay, 2000);
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::Delay, 2000);
     const PaymentProcessingAnswer answer = processing()->payment(refundRequest(orderId, 50000));
     EXPECT_EQ(answer.getMessage().key(), QStringLiteral("velmorCancelQueued"));
     ASSERT_EQ(queued().size(), 1);
@@ -209,9 +209,9 @@ TEST_F(RefundTest, RefundWhoseAnswerWasLostIsRefundedOnce)
 struct UnstoredCase
 {
     const char *name;
-    Sandbox::Fault fault; // None: the service is down
-    bool hostCancel;      // the cancellation inside the sale receipt rather than a refund receipt
-    bool unknown;         // the service may have carried it out
+    sandbox::Sandbox::Fault fault; // None: the service is down
+    bool hostCancel; // the cancellation inside the sale receipt rather than a refund receipt
+    bool unknown;    // the service may have carried it out
 };
 
 class UnstoredRefundTest : public RefundTest, public testing::WithParamInterface<UnstoredCase>
@@ -227,10 +227,10 @@ TEST_P(UnstoredRefundTest, OutcomeIsUnknownUnlessNothingWasSent)
     refundReceipt(1, 0);
     const LockedQueue lock(queuePath());
     ASSERT_TRUE(lock.isLocked());
-    if (c.fault == Sandbox::Fault::None)
+    if (c.fault == sandbox::Sandbox::Fault::None)
         sandbox->stop();
     else
-        sandbox->setFault(Sandbox::Endpoint::Refund, c.fault);
+        sandbox->setFault(sandbox::Sandbox::Endpoint::Refund, c.fault);
 
     const PaymentProcessingAnswer answer =
         c.hostCancel ? processing()->cancel(refundRequest(orderId, 50000, 1))
@@ -247,10 +247,11 @@ TEST_P(UnstoredRefundTest, OutcomeIsUnknownUnlessNothingWasSent)
 
 INSTANTIATE_TEST_SUITE_P(
     Table, UnstoredRefundTest,
-    testing::Values(UnstoredCase{"LostAnswer", Sandbox::Fault::Lost, false, true},
-                    UnstoredCase{"MeaninglessAnswer", Sandbox::Fault::Accepted200, false, true},
-                    UnstoredCase{"HostCancelTimedOut", Sandbox::Fault::NoAnswer, true, true},
-                    UnstoredCase{"ServiceDown", Sandbox::Fault::None, false, false}),
+    testing::Values(
+        UnstoredCase{"LostAnswer", sandbox::Sandbox::Fault::Lost, false, true},
+        UnstoredCase{"MeaninglessAnswer", sandbox::Sandbox::Fault::Accepted200, false, true},
+        UnstoredCase{"HostCancelTimedOut", sandbox::Sandbox::Fault::NoAnswer, true, true},
+        UnstoredCase{"ServiceDown", sandbox::Sandbox::Fault::None, false, false}),
     [](const testing::TestParamInfo<UnstoredCase> &caseInfo) {
         return std::string(caseInfo.param.name);
     });
@@ -281,10 +282,10 @@ TEST_F(OfflineCancelTest, QueuedCancellationIsReplayedWhenTheServiceIsBack)
 {
     setConfig(QStringLiteral("Velmro:infoRequestInterval"), QStringLiteral("1"));
     processing()->init();
-    sandbox->setFault(Sandbox::Endpoint::Cancel, Sandbox::Fault::Drop);
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Cancel, sandbox::Sandbox::Fault::Drop);
 
     std::future<PaymentProcessingAnswer> sale = std::async(std::launch::async, [this] {
-        return processing()->payment(saleRequest(10000, Sandbox::CodeHold));
+        return processing()->payment(saleRequest(10000, sandbox::Sandbox::CodeHold));
     });
     ASSERT_TRUE(sandbox->waitForRequests(2, 10000));
     EXPECT_TRUE(processing()->interruptPayment());
@@ -300,7 +301,7 @@ TEST_F(OfflineCancelTest, QueuedCancellationIsReplayedWhenTheServiceIsBack)
     EXPECT_EQ(message[QStringLiteral("orderId")].toString(), answer.getRRN());
     EXPECT_EQ(
         message[QStringLiteral("request")].toObject()[QStringLiteral("cardNumber")].toString(),
-        QString::fromUtf8(Sandbox::CodeHold));
+        QString::fromUtf8(sandbox::Sandbox::CodeHold));
     EXPECT_EQ(message[QStringLiteral("refund")].toObject(),
               parse(QStringLiteral(R"({"order":{"refund":{"id":"%1","initiator":"shop",)"
                                    R"("items":[{"id":"1","refundedQuantity":1}]}}})")
@@ -340,7 +341,7 @@ protected:
             QStringLiteral(R"({"clientInfo":{"id":"%1"},"order":{"id":"%2","amount":1000,)"
                            R"("prepaidAmount":0,"isTwoStagePayment":false,"items":[{"id":"1",)"
                            R"("article":"A","name":"B","quantity":1,"amount":1000}]}})")
-                .arg(QString::fromUtf8(Sandbox::CodeHold), orderId)
+                .arg(QString::fromUtf8(sandbox::Sandbox::CodeHold), orderId)
                 .toUtf8();
         const auto created = service.Post("/merchant/create_offline", create.constData(),
                                           size_t(create.size()), "application/json");

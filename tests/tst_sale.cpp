@@ -15,11 +15,11 @@
 
 namespace {
 
-int infoRequests(const Sandbox &sandbox)
+int infoRequests(const sandbox::Sandbox &sandbox)
 {
     int count = 0;
     const auto requests = sandbox.requests();
-    for (const Sandbox::RecordedRequest &request : requests) {
+    for (const sandbox::Sandbox::RecordedRequest &request : requests) {
         if (request.method == QLatin1String("GET") && request.path.endsWith(QLatin1String("/info")))
             ++count;
     }
@@ -43,7 +43,7 @@ protected:
 class RunningSale
 {
 public:
-    RunningSale(BasicPaymentProcessing *processing, Sandbox *sandbox,
+    RunningSale(BasicPaymentProcessing *processing, sandbox::Sandbox *sandbox,
                 const PaymentProcessingRequest &request)
         : m_processing(processing), m_sandbox(sandbox),
           m_sale(std::async(std::launch::async,
@@ -69,22 +69,23 @@ public:
 
 private:
     BasicPaymentProcessing *m_processing;
-    Sandbox *m_sandbox;
+    sandbox::Sandbox *m_sandbox;
     std::future<PaymentProcessingAnswer> m_sale;
 };
 
-QString createdOrderId(const Sandbox &sandbox)
+QString createdOrderId(const sandbox::Sandbox &sandbox)
 {
     const auto requests = sandbox.requests();
     return requests.isEmpty() ? QString()
                               : requests.first().headers.value(QStringLiteral("x-correlation-id"));
 }
 
-bool sent(const Sandbox &sandbox, const QString &suffix)
+bool sent(const sandbox::Sandbox &sandbox, const QString &suffix)
 {
     const auto requests = sandbox.requests();
-    return std::any_of(requests.cbegin(), requests.cend(),
-                       [&](const Sandbox::RecordedRequest &r) { return r.path.endsWith(suffix); });
+    return std::any_of(
+        requests.cbegin(), requests.cend(),
+        [&](const sandbox::Sandbox::RecordedRequest &r) { return r.path.endsWith(suffix); });
 }
 
 struct OutcomeCase
@@ -118,13 +119,16 @@ TEST_P(SaleOutcomeTest, AnswerFollowsTheOrder)
 
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, SaleOutcomeTest,
-    testing::Values(
-        OutcomeCase{"Completed", Sandbox::CodeApprove, 0, "", "completed", true},
-        OutcomeCase{"Rejected", Sandbox::CodeReject, 1, "velmorRejected", "rejected", true},
-        OutcomeCase{"CancelledByService", Sandbox::CodeServiceCancel, 2, "", "canceled", true},
-        OutcomeCase{"CreateTimedOutThenPolled", Sandbox::CodeSlowCreate, 0, "", "completed", true},
-        OutcomeCase{"ErrorObjectNoPolling", Sandbox::CodeError, 1, "velmorClientRejected", "",
-                    false}),
+    testing::Values(OutcomeCase{"Completed", sandbox::Sandbox::CodeApprove, 0, "", "completed",
+                                true},
+                    OutcomeCase{"Rejected", sandbox::Sandbox::CodeReject, 1, "velmorRejected",
+                                "rejected", true},
+                    OutcomeCase{"CancelledByService", sandbox::Sandbox::CodeServiceCancel, 2, "",
+                                "canceled", true},
+                    OutcomeCase{"CreateTimedOutThenPolled", sandbox::Sandbox::CodeSlowCreate, 0, "",
+                                "completed", true},
+                    OutcomeCase{"ErrorObjectNoPolling", sandbox::Sandbox::CodeError, 1,
+                                "velmorClientRejected", "", false}),
     [](const testing::TestParamInfo<OutcomeCase> &caseInfo) {
         return std::string(caseInfo.param.name);
     });
@@ -135,7 +139,7 @@ TEST_F(SaleTest, TransportFailureIsNotPolled)
     QElapsedTimer timer;
     timer.start();
     const PaymentProcessingAnswer answer =
-        processing()->payment(saleRequest(200000, Sandbox::CodeApprove));
+        processing()->payment(saleRequest(200000, sandbox::Sandbox::CodeApprove));
     EXPECT_EQ(answer.getStatus(), PaymentProcessingAnswer::Failure);
     EXPECT_FALSE(answer.getMessage().isEmpty());
     EXPECT_LT(timer.elapsed(), 5000);
@@ -147,7 +151,7 @@ TEST_F(SaleTest, InterruptionFromAnotherThreadCancelsTheOrder)
     setConfig(QStringLiteral("Velmro:infoRequestInterval"), QStringLiteral("1"));
     processing()->init();
 
-    RunningSale sale(processing(), sandbox.get(), saleRequest(200000, Sandbox::CodeHold));
+    RunningSale sale(processing(), sandbox.get(), saleRequest(200000, sandbox::Sandbox::CodeHold));
     // Interrupt once the order is being polled.
     ASSERT_TRUE(sandbox->waitForRequests(2, 10000));
     EXPECT_TRUE(processing()->interruptPayment());
@@ -167,7 +171,7 @@ TEST_F(SaleTest, InterruptionEndsTheSaleWithTheCancellation)
     setConfig(QStringLiteral("Velmro:infoRequestInterval"), QStringLiteral("30"));
     processing()->init();
 
-    RunningSale sale(processing(), sandbox.get(), saleRequest(200000, Sandbox::CodeHold));
+    RunningSale sale(processing(), sandbox.get(), saleRequest(200000, sandbox::Sandbox::CodeHold));
     ASSERT_TRUE(sandbox->waitForRequests(2, 10000));
     QElapsedTimer timer;
     timer.start();
@@ -188,9 +192,9 @@ TEST_F(SaleTest, InterruptionBehindAHungPollLeavesAtOnce)
     setConfig(QStringLiteral("Velmro:infoRequestInterval"), QStringLiteral("1"));
     processing()->init();
 
-    RunningSale sale(processing(), sandbox.get(), saleRequest(200000, Sandbox::CodeHold));
+    RunningSale sale(processing(), sandbox.get(), saleRequest(200000, sandbox::Sandbox::CodeHold));
     ASSERT_TRUE(sandbox->waitForRequests(2, 10000));
-    sandbox->setFault(Sandbox::Endpoint::Info, Sandbox::Fault::NoAnswer);
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Info, sandbox::Sandbox::Fault::NoAnswer);
     // The next poll is out and hangs.
     ASSERT_TRUE(sandbox->waitForRequests(3, 10000));
     QElapsedTimer timer;
@@ -212,7 +216,7 @@ TEST_F(SaleTest, InterruptionOfAPaidOrderEndsThePaidSale)
     setConfig(QStringLiteral("Velmro:infoRequestInterval"), QStringLiteral("30"));
     processing()->init();
 
-    RunningSale sale(processing(), sandbox.get(), saleRequest(200000, Sandbox::CodeHold));
+    RunningSale sale(processing(), sandbox.get(), saleRequest(200000, sandbox::Sandbox::CodeHold));
     ASSERT_TRUE(sandbox->waitForRequests(2, 10000));
     const QString orderId = createdOrderId(*sandbox);
     sandbox->setOrderStatus(orderId, QStringLiteral("completed"));
@@ -233,14 +237,14 @@ TEST_F(SaleTest, InterruptionNeitherConfirmedNorStoredLetsTheSaleGoOn)
     setConfig(QStringLiteral("Velmro:infoRequestInterval"), QStringLiteral("1"));
     processing()->init();
 
-    RunningSale sale(processing(), sandbox.get(), saleRequest(200000, Sandbox::CodeHold));
+    RunningSale sale(processing(), sandbox.get(), saleRequest(200000, sandbox::Sandbox::CodeHold));
     ASSERT_TRUE(sandbox->waitForRequests(2, 10000));
     const QString orderId = createdOrderId(*sandbox);
     {
         const LockedQueue lock(queuePath());
         ASSERT_TRUE(lock.isLocked());
-        sandbox->setFault(Sandbox::Endpoint::Cancel, Sandbox::Fault::Drop);
-        sandbox->setFault(Sandbox::Endpoint::Info, Sandbox::Fault::ErrorObject);
+        sandbox->setFault(sandbox::Sandbox::Endpoint::Cancel, sandbox::Sandbox::Fault::Drop);
+        sandbox->setFault(sandbox::Sandbox::Endpoint::Info, sandbox::Sandbox::Fault::ErrorObject);
         EXPECT_FALSE(processing()->interruptPayment());
         const int polls = infoRequests(*sandbox);
         ASSERT_TRUE(sandbox->waitForRequests(sandbox->requests().size() + 2, 10000));
@@ -262,9 +266,10 @@ TEST_F(SaleTest, OrderTheServiceNeverGotEndsTheSale)
 {
     setConfig(QStringLiteral("Velmro:infoRequestInterval"), QStringLiteral("1"));
     processing()->init();
-    sandbox->setFault(Sandbox::Endpoint::Create, Sandbox::Fault::Gateway504);
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Create, sandbox::Sandbox::Fault::Gateway504);
 
-    RunningSale sale(processing(), sandbox.get(), saleRequest(200000, Sandbox::CodeApprove));
+    RunningSale sale(processing(), sandbox.get(),
+                     saleRequest(200000, sandbox::Sandbox::CodeApprove));
     ASSERT_TRUE(sale.endsWithin(60));
     const PaymentProcessingAnswer answer = sale.answer();
     EXPECT_EQ(answer.getStatus(), PaymentProcessingAnswer::Failure);
@@ -286,7 +291,7 @@ TEST_F(SaleTest, ReceiptTooLargeToReadBackSendsNothing)
     for (int posnum = 1; posnum <= positions; ++posnum)
         addItem(posnum, 1, 1);
     const PaymentProcessingAnswer answer =
-        processing()->payment(saleRequest(positions * 100, Sandbox::CodeApprove));
+        processing()->payment(saleRequest(positions * 100, sandbox::Sandbox::CodeApprove));
     EXPECT_EQ(answer.getStatus(), PaymentProcessingAnswer::Failure);
     EXPECT_EQ(answer.getMessage().key(), QStringLiteral("velmorReceiptTooLarge"));
     EXPECT_TRUE(sandbox->requests().isEmpty());
@@ -300,10 +305,10 @@ TEST_F(SaleTest, ExactBodyWithPrepaidAmountAndRounding)
     addItem(8, 0.5, 49.99); // covered by the 20 roubles left: (49.99 - 20) / 0.5
     addItem(9, 1, 100);
     const PaymentProcessingAnswer answer =
-        processing()->payment(saleRequest(30000, Sandbox::CodeApprove));
+        processing()->payment(saleRequest(30000, sandbox::Sandbox::CodeApprove));
     ASSERT_EQ(answer.getStatus(), PaymentProcessingAnswer::Success);
 
-    const Sandbox::RecordedRequest create = sandbox->requests().value(0);
+    const sandbox::Sandbox::RecordedRequest create = sandbox->requests().value(0);
     EXPECT_EQ(create.path, QStringLiteral("/merchant/create_offline"));
     EXPECT_EQ(create.headers.value(QStringLiteral("x-correlation-id")), answer.getRRN());
     EXPECT_EQ(create.headers.value(QStringLiteral("authorization")),
@@ -325,7 +330,7 @@ TEST_F(SaleTest, SaleWithoutReceiptSendsNothing)
 {
     removeReceipt();
     const PaymentProcessingAnswer answer =
-        processing()->payment(saleRequest(200000, Sandbox::CodeApprove));
+        processing()->payment(saleRequest(200000, sandbox::Sandbox::CodeApprove));
     EXPECT_EQ(answer.getStatus(), PaymentProcessingAnswer::Failure);
     EXPECT_EQ(answer.getMessage().key(), QStringLiteral("velmorNoDocument"));
     EXPECT_TRUE(sandbox->requests().isEmpty());

@@ -65,7 +65,7 @@ protected:
 
     void startSandbox()
     {
-        sandbox = std::make_unique<Sandbox>(options);
+        sandbox = std::make_unique<sandbox::Sandbox>(options);
         ASSERT_TRUE(sandbox->start());
     }
 
@@ -114,7 +114,7 @@ protected:
     // An order already paid, ready for refunds.
     void completedOrder(const QString &orderId)
     {
-        const auto created = create(orderId, QLatin1String(Sandbox::CodeApprove));
+        const auto created = create(orderId, QLatin1String(sandbox::Sandbox::CodeApprove));
         ASSERT_TRUE(created);
         ASSERT_EQ(created->status, 200);
         sandbox->setOrderStatus(orderId, QStringLiteral("completed"));
@@ -125,8 +125,8 @@ protected:
         return sandbox->order(orderId).value(QStringLiteral("status")).toString();
     }
 
-    Sandbox::Options options;
-    std::unique_ptr<Sandbox> sandbox;
+    sandbox::Sandbox::Options options;
+    std::unique_ptr<sandbox::Sandbox> sandbox;
 };
 
 // --- Order life ------------------------------------------------------------------------
@@ -140,7 +140,7 @@ TEST_F(SandboxTest, SlowCreateHoldsTheAnswerButTheOrderExistsAtOnce)
     httplib::Result created{nullptr, httplib::Error::Unknown};
     const auto started = std::chrono::steady_clock::now();
     std::thread creator([&] {
-        created = create(id, QLatin1String(Sandbox::CodeSlowCreate));
+        created = create(id, QLatin1String(sandbox::Sandbox::CodeSlowCreate));
         answered = true;
     });
 
@@ -168,10 +168,10 @@ TEST_F(SandboxTest, WrongCredentialsAreUnauthorized)
     startSandbox();
     httplib::Client stranger("127.0.0.1", sandbox->port());
     stranger.set_basic_auth(Login.toStdString(), "wrong");
-    const auto created =
-        stranger.Post(Base + "/create_offline",
-                      dump(createBody(QStringLiteral("o"), QLatin1String(Sandbox::CodeApprove))),
-                      "application/json");
+    const auto created = stranger.Post(
+        Base + "/create_offline",
+        dump(createBody(QStringLiteral("o"), QLatin1String(sandbox::Sandbox::CodeApprove))),
+        "application/json");
     ASSERT_TRUE(created);
     EXPECT_EQ(created->status, 401);
     EXPECT_EQ(errorCode(created), QStringLiteral("unauthorized"));
@@ -191,10 +191,10 @@ TEST_F(SandboxTest, EndpointsLiveUnderTheBasePathOnly)
     EXPECT_EQ(sandbox->baseUrl(),
               QStringLiteral("http://127.0.0.1:%1/merchant").arg(sandbox->port()));
 
-    const auto outside =
-        client()->Post("/create_offline",
-                       dump(createBody(QStringLiteral("o"), QLatin1String(Sandbox::CodeApprove))),
-                       "application/json");
+    const auto outside = client()->Post(
+        "/create_offline",
+        dump(createBody(QStringLiteral("o"), QLatin1String(sandbox::Sandbox::CodeApprove))),
+        "application/json");
     ASSERT_TRUE(outside);
     EXPECT_EQ(outside->status, 404);
     EXPECT_EQ(errorCode(outside), QStringLiteral("not_found"));
@@ -204,14 +204,15 @@ TEST_F(SandboxTest, EndpointsLiveUnderTheBasePathOnly)
     EXPECT_EQ(unknown->status, 404);
     EXPECT_EQ(errorCode(unknown), QStringLiteral("not_found"));
 
-    EXPECT_EQ(create(QStringLiteral("o"), QLatin1String(Sandbox::CodeApprove))->status, 200);
+    EXPECT_EQ(create(QStringLiteral("o"), QLatin1String(sandbox::Sandbox::CodeApprove))->status,
+              200);
 }
 
 TEST_F(SandboxTest, PercentEncodedOrderIdIsDecoded)
 {
     startSandbox();
     const QString id = QStringLiteral("заказ 1/2?#%41");
-    ASSERT_EQ(create(id, QLatin1String(Sandbox::CodeApprove))->status, 200);
+    ASSERT_EQ(create(id, QLatin1String(sandbox::Sandbox::CodeApprove))->status, 200);
 
     const auto polled = info(id);
     ASSERT_TRUE(polled);
@@ -230,12 +231,12 @@ TEST_F(SandboxTest, RecordsEveryRequest)
 {
     startSandbox();
     const std::string body =
-        dump(createBody(QStringLiteral("rec"), QLatin1String(Sandbox::CodeApprove)));
+        dump(createBody(QStringLiteral("rec"), QLatin1String(sandbox::Sandbox::CodeApprove)));
     const httplib::Headers headers{{"X-Correlation-ID", "rec"}};
     ASSERT_TRUE(client()->Post(Base + "/create_offline", headers, body, "application/json"));
     ASSERT_TRUE(info(QStringLiteral("rec")));
 
-    const QList<Sandbox::RecordedRequest> requests = sandbox->requests();
+    const QList<sandbox::Sandbox::RecordedRequest> requests = sandbox->requests();
     ASSERT_EQ(requests.size(), 2);
     EXPECT_EQ(requests.at(0).method, QStringLiteral("POST"));
     EXPECT_EQ(requests.at(0).path, QStringLiteral("/merchant/create_offline"));
@@ -260,7 +261,7 @@ TEST_F(SandboxTest, RecordsEveryRequest)
 struct FaultCase
 {
     const char *name;
-    Sandbox::Fault fault;
+    sandbox::Sandbox::Fault fault;
     std::function<void(const httplib::Result &)> observe;
 };
 
@@ -273,8 +274,8 @@ TEST_P(SandboxFaultTest, CancelUnderAFaultHasNoEffect)
 {
     startSandbox();
     const QString id = QStringLiteral("f");
-    ASSERT_EQ(create(id, QLatin1String(Sandbox::CodeHold))->status, 200);
-    sandbox->setFault(Sandbox::Endpoint::Cancel, GetParam().fault);
+    ASSERT_EQ(create(id, QLatin1String(sandbox::Sandbox::CodeHold))->status, 200);
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Cancel, GetParam().fault);
 
     GetParam().observe(cancel(id, 500ms));
     EXPECT_EQ(storedStatus(id), Created);
@@ -283,7 +284,8 @@ TEST_P(SandboxFaultTest, CancelUnderAFaultHasNoEffect)
     const QJsonObject met = ledger.value(QStringLiteral("exchanges")).toArray().last().toObject();
     EXPECT_EQ(met.value(QStringLiteral("endpoint")).toString(), QStringLiteral("cancel"));
     EXPECT_EQ(met.value(QStringLiteral("orderId")).toString(), id);
-    EXPECT_EQ(met.value(QStringLiteral("fault")).toString(), Sandbox::faultName(GetParam().fault));
+    EXPECT_EQ(met.value(QStringLiteral("fault")).toString(),
+              sandbox::Sandbox::faultName(GetParam().fault));
     EXPECT_TRUE(ledger.value(QStringLiteral("orders"))
                     .toArray()
                     .first()
@@ -314,38 +316,38 @@ void answered(const httplib::Result &result, int status)
 INSTANTIATE_TEST_SUITE_P(
     Faults, SandboxFaultTest,
     testing::Values(
-        FaultCase{"Drop", Sandbox::Fault::Drop, noAnswer},
-        FaultCase{"DropMidBody", Sandbox::Fault::DropMidBody, noAnswer},
-        FaultCase{"NoAnswer", Sandbox::Fault::NoAnswer, noAnswer},
-        FaultCase{"Empty500", Sandbox::Fault::Empty500,
+        FaultCase{"Drop", sandbox::Sandbox::Fault::Drop, noAnswer},
+        FaultCase{"DropMidBody", sandbox::Sandbox::Fault::DropMidBody, noAnswer},
+        FaultCase{"NoAnswer", sandbox::Sandbox::Fault::NoAnswer, noAnswer},
+        FaultCase{"Empty500", sandbox::Sandbox::Fault::Empty500,
                   [](const httplib::Result &r) {
                       answered(r, 500);
                       EXPECT_TRUE(r->body.empty());
                   }},
-        FaultCase{"Html502", Sandbox::Fault::Html502,
+        FaultCase{"Html502", sandbox::Sandbox::Fault::Html502,
                   [](const httplib::Result &r) {
                       answered(r, 502);
                       EXPECT_EQ(r->body.rfind("<html>", 0), 0u);
                   }},
-        FaultCase{"NotJson", Sandbox::Fault::NotJson,
+        FaultCase{"NotJson", sandbox::Sandbox::Fault::NotJson,
                   [](const httplib::Result &r) {
                       answered(r, 200);
                       EXPECT_TRUE(
                           QJsonDocument::fromJson(QByteArray::fromStdString(r->body)).isNull());
                   }},
-        FaultCase{"TruncatedJson", Sandbox::Fault::TruncatedJson,
+        FaultCase{"TruncatedJson", sandbox::Sandbox::Fault::TruncatedJson,
                   [](const httplib::Result &r) {
                       answered(r, 200);
                       EXPECT_EQ(r->body.rfind("{\"order\"", 0), 0u);
                       EXPECT_TRUE(
                           QJsonDocument::fromJson(QByteArray::fromStdString(r->body)).isNull());
                   }},
-        FaultCase{"ErrorObject", Sandbox::Fault::ErrorObject,
+        FaultCase{"ErrorObject", sandbox::Sandbox::Fault::ErrorObject,
                   [](const httplib::Result &r) {
                       answered(r, 400);
                       EXPECT_EQ(errorCode(r), QStringLiteral("service_error"));
                   }},
-        FaultCase{"HugeBody", Sandbox::Fault::HugeBody,
+        FaultCase{"HugeBody", sandbox::Sandbox::Fault::HugeBody,
                   [](const httplib::Result &r) {
                       answered(r, 200);
                       EXPECT_EQ(r->body.size(), 5u * 1024 * 1024);
@@ -359,14 +361,14 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SandboxTest, DroppedCreateMakesNoOrderAndDroppedRefundReturnsNothing)
 {
     startSandbox();
-    sandbox->setFault(Sandbox::Endpoint::Create, Sandbox::Fault::Drop);
-    noAnswer(create(QStringLiteral("lost"), QLatin1String(Sandbox::CodeApprove)));
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Create, sandbox::Sandbox::Fault::Drop);
+    noAnswer(create(QStringLiteral("lost"), QLatin1String(sandbox::Sandbox::CodeApprove)));
     EXPECT_TRUE(sandbox->order(QStringLiteral("lost")).isEmpty());
     EXPECT_EQ(sandbox->requests().size(), 1);
 
     sandbox->clearFaults();
     completedOrder(QStringLiteral("paid"));
-    sandbox->setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Empty500);
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::Empty500);
     answered(
         refund(QStringLiteral("paid"), refundBody(QStringLiteral("a"), {{QStringLiteral("1"), 1}})),
         500);
@@ -378,8 +380,8 @@ TEST_F(SandboxTest, FaultedInfoDoesNotMoveTheOrderOn)
 {
     startSandbox();
     const QString id = QStringLiteral("p");
-    ASSERT_EQ(create(id, QLatin1String(Sandbox::CodeApprove))->status, 200);
-    sandbox->setFault(Sandbox::Endpoint::Info, Sandbox::Fault::Html502);
+    ASSERT_EQ(create(id, QLatin1String(sandbox::Sandbox::CodeApprove))->status, 200);
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Info, sandbox::Sandbox::Fault::Html502);
     answered(info(id), 502);
     answered(info(id), 502);
     sandbox->clearFaults();
@@ -391,7 +393,7 @@ TEST_F(SandboxTest, DelayedRefundHappensEvenWhenItsAnswerIsLost)
     startSandbox();
     const QString id = QStringLiteral("d");
     completedOrder(id);
-    sandbox->setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Delay, 3000);
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::Delay, 3000);
 
     noAnswer(refund(
         id,
@@ -400,7 +402,7 @@ TEST_F(SandboxTest, DelayedRefundHappensEvenWhenItsAnswerIsLost)
     EXPECT_TRUE(eventually([&] { return storedStatus(id) == QStringLiteral("refunded"); }));
 
     // A patient client gets the (repeated) answer once the delay is over.
-    sandbox->setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Delay, 100);
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::Delay, 100);
     const auto late = refund(id, refundBody(QStringLiteral("late"),
                                             {{QStringLiteral("1"), 3}, {QStringLiteral("2"), 2}}));
     answered(late, 200);
@@ -411,8 +413,8 @@ TEST_F(SandboxTest, TrickleSendsTheAnswerByteByByte)
 {
     startSandbox();
     const QString id = QStringLiteral("t");
-    ASSERT_EQ(create(id, QLatin1String(Sandbox::CodeApprove))->status, 200);
-    sandbox->setFault(Sandbox::Endpoint::Info, Sandbox::Fault::Trickle, 1);
+    ASSERT_EQ(create(id, QLatin1String(sandbox::Sandbox::CodeApprove))->status, 200);
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Info, sandbox::Sandbox::Fault::Trickle, 1);
 
     std::string body;
     int pieces = 0;
@@ -432,9 +434,9 @@ TEST_F(SandboxTest, HeldRequestBlocksNeitherOtherRequestsNorStop)
 {
     startSandbox();
     const QString id = QStringLiteral("h");
-    ASSERT_EQ(create(id, QLatin1String(Sandbox::CodeHold))->status, 200);
-    sandbox->setFault(Sandbox::Endpoint::Info, Sandbox::Fault::NoAnswer);
-    sandbox->setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Delay, 60000);
+    ASSERT_EQ(create(id, QLatin1String(sandbox::Sandbox::CodeHold))->status, 200);
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Info, sandbox::Sandbox::Fault::NoAnswer);
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::Delay, 60000);
     sandbox->clearRequests();
 
     httplib::Result held{nullptr, httplib::Error::Unknown};
@@ -459,7 +461,7 @@ TEST_F(SandboxTest, HeldRequestBlocksNeitherOtherRequestsNorStop)
 TEST_F(SandboxTest, HeldRequestIsReleasedWhenTheClientGivesUp)
 {
     startSandbox();
-    sandbox->setFault(Sandbox::Endpoint::Info, Sandbox::Fault::NoAnswer);
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Info, sandbox::Sandbox::Fault::NoAnswer);
     // More abandoned requests than workers: each must be released, or the last would wait.
     for (int i = 0; i < 20; ++i)
         noAnswer(client(50ms)->Get(path(QStringLiteral("any"), "info")));
@@ -474,12 +476,12 @@ TEST_F(SandboxTest, LedgerRouteShowsWhatTheServiceDidAndHealEndsChaos)
     options.controlRoutes = true;
     startSandbox();
     // Every request meets a fault until the service is healed.
-    Sandbox::Chaos chaos;
+    sandbox::Sandbox::Chaos chaos;
     chaos.percent = 100;
     chaos.delayMs = 100;
     chaos.trickleStepMs = 1;
     sandbox->setChaos(chaos);
-    create(QStringLiteral("faulted"), QLatin1String(Sandbox::CodeApprove), {});
+    create(QStringLiteral("faulted"), QLatin1String(sandbox::Sandbox::CodeApprove), {});
 
     const auto healed = client()->Post("/_soak/heal", "{}", "application/json");
     answered(healed, 200);
@@ -487,7 +489,8 @@ TEST_F(SandboxTest, LedgerRouteShowsWhatTheServiceDidAndHealEndsChaos)
     answered(refund(QStringLiteral("paid"),
                     refundBody(QStringLiteral("r1"), {{QStringLiteral("1"), 1}})),
              200);
-    ASSERT_EQ(create(QStringLiteral("held"), QLatin1String(Sandbox::CodeHold))->status, 200);
+    ASSERT_EQ(create(QStringLiteral("held"), QLatin1String(sandbox::Sandbox::CodeHold))->status,
+              200);
     answered(cancel(QStringLiteral("held")), 200);
 
     const auto served = client()->Get("/_soak/ledger");
@@ -542,7 +545,8 @@ TEST_F(SandboxTest, RestartKeepsThePortAndTheOrders)
 {
     startSandbox();
     const int port = sandbox->port();
-    ASSERT_EQ(create(QStringLiteral("kept"), QLatin1String(Sandbox::CodeApprove))->status, 200);
+    ASSERT_EQ(create(QStringLiteral("kept"), QLatin1String(sandbox::Sandbox::CodeApprove))->status,
+              200);
     sandbox->stop();
     EXPECT_FALSE(client()->Get(path(QStringLiteral("kept"), "info")));
 
@@ -550,9 +554,9 @@ TEST_F(SandboxTest, RestartKeepsThePortAndTheOrders)
     EXPECT_EQ(sandbox->port(), port);
     EXPECT_EQ(info(QStringLiteral("kept"))->status, 200);
 
-    Sandbox::Options taken = options;
+    sandbox::Sandbox::Options taken = options;
     taken.port = port;
-    Sandbox second(taken);
+    sandbox::Sandbox second(taken);
     EXPECT_FALSE(second.start());
 }
 
@@ -592,7 +596,7 @@ TEST_P(SandboxKeepAliveTest, ServesASecondRequestOnOneConnectionOnlyWithKeepAliv
 {
     options.keepAlive = GetParam();
     startSandbox();
-    ASSERT_EQ(create(QStringLiteral("k"), QLatin1String(Sandbox::CodeHold))->status, 200);
+    ASSERT_EQ(create(QStringLiteral("k"), QLatin1String(sandbox::Sandbox::CodeHold))->status, 200);
 
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     ASSERT_GE(fd, 0);
@@ -743,7 +747,7 @@ TEST_F(SandboxTest, ServesTlsWithItsOwnCertificateAndChecksClientCertificates)
         return result;
     };
     const std::string body =
-        dump(createBody(QStringLiteral("tls"), QLatin1String(Sandbox::CodeApprove)));
+        dump(createBody(QStringLiteral("tls"), QLatin1String(sandbox::Sandbox::CodeApprove)));
 
     EXPECT_FALSE(tlsClient(false)->Post(Base + "/create_offline", body, "application/json"));
     EXPECT_TRUE(sandbox->order(QStringLiteral("tls")).isEmpty());
@@ -753,7 +757,7 @@ TEST_F(SandboxTest, ServesTlsWithItsOwnCertificateAndChecksClientCertificates)
     EXPECT_EQ(created->status, 200);
 
     // Faults that drop the connection work over TLS as well.
-    sandbox->setFault(Sandbox::Endpoint::Info, Sandbox::Fault::Drop);
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Info, sandbox::Sandbox::Fault::Drop);
     EXPECT_FALSE(tlsClient(true)->Get(path(QStringLiteral("tls"), "info")));
     EXPECT_EQ(storedStatus(QStringLiteral("tls")), Created);
 }

@@ -116,7 +116,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        sandbox = std::make_unique<Sandbox>(sandboxOptions());
+        sandbox = std::make_unique<sandbox::Sandbox>(sandboxOptions());
         ASSERT_TRUE(sandbox->start());
         writeConfig(QStringLiteral("velmor.ini"), sandbox->baseUrl());
         writeReceipt(QStringLiteral("sale.json"), QStringLiteral("Чайник"), 0, 0);
@@ -129,9 +129,9 @@ protected:
             sandbox->stop();
     }
 
-    static Sandbox::Options sandboxOptions()
+    static sandbox::Sandbox::Options sandboxOptions()
     {
-        Sandbox::Options options;
+        sandbox::Sandbox::Options options;
         options.basePath = QStringLiteral("/merchant");
         options.login = Login;
         options.password = Password;
@@ -188,7 +188,7 @@ protected:
     QJsonObject interruptedSale()
     {
         return run({QStringLiteral("sale"), QStringLiteral("--amount"), QStringLiteral("200000"),
-                    QStringLiteral("--code"), QString::fromLatin1(Sandbox::CodeHold),
+                    QStringLiteral("--code"), QString::fromLatin1(sandbox::Sandbox::CodeHold),
                     QStringLiteral("--interrupt-after"), QStringLiteral("0.2")},
                    QStringLiteral("sale.json"));
     }
@@ -236,7 +236,7 @@ protected:
     }
 
     QTemporaryDir dir;
-    std::unique_ptr<Sandbox> sandbox;
+    std::unique_ptr<sandbox::Sandbox> sandbox;
     bool logToFile = true;
     QStringList outputs;
     QStringList errors;
@@ -278,21 +278,21 @@ protected:
     void play(Scenario scenario);
 
     std::unique_ptr<TestCerts> certs;
-    std::unique_ptr<Sandbox> other;
+    std::unique_ptr<sandbox::Sandbox> other;
 };
 
 void Secrets::play(Scenario scenario)
 {
     switch (scenario) {
     case Scenario::SaleCompleted:
-        EXPECT_EQ(sale(Sandbox::CodeApprove)[QLatin1String("status")].toInt(-1), 0);
+        EXPECT_EQ(sale(sandbox::Sandbox::CodeApprove)[QLatin1String("status")].toInt(-1), 0);
         break;
     case Scenario::SaleInterrupted:
         EXPECT_NE(interruptedSale()[QLatin1String("status")].toInt(0), 0);
         EXPECT_TRUE(errors.last().contains(QStringLiteral("till: the cancellation is accepted")));
         break;
     case Scenario::CancellationQueuedAndReplayed: {
-        sandbox->setFault(Sandbox::Endpoint::Cancel, Sandbox::Fault::Drop);
+        sandbox->setFault(sandbox::Sandbox::Endpoint::Cancel, sandbox::Sandbox::Fault::Drop);
         const QString rrn = interruptedSale()[QLatin1String("rrn")].toString();
         run({QStringLiteral("queue")});
         EXPECT_EQ(outputs.last().count(QLatin1Char('\n')), 1) << qPrintable(outputs.last());
@@ -305,7 +305,7 @@ void Secrets::play(Scenario scenario)
         break;
     }
     case Scenario::Refund: {
-        const QString rrn = sale(Sandbox::CodeApprove)[QStringLiteral("rrn")].toString();
+        const QString rrn = sale(sandbox::Sandbox::CodeApprove)[QStringLiteral("rrn")].toString();
         EXPECT_EQ(refund(QStringLiteral("refund"), rrn, 50000,
                          QStringLiteral("refund.json"))[QStringLiteral("status")]
                       .toInt(-1),
@@ -313,8 +313,8 @@ void Secrets::play(Scenario scenario)
         break;
     }
     case Scenario::RefundQueuedAndReplayed: {
-        const QString rrn = sale(Sandbox::CodeApprove)[QStringLiteral("rrn")].toString();
-        sandbox->setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Drop);
+        const QString rrn = sale(sandbox::Sandbox::CodeApprove)[QStringLiteral("rrn")].toString();
+        sandbox->setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::Drop);
         EXPECT_EQ(refund(QStringLiteral("refund"), rrn, 50000,
                          QStringLiteral("refund.json"))[QStringLiteral("messageKey")]
                       .toString(),
@@ -326,7 +326,7 @@ void Secrets::play(Scenario scenario)
         break;
     }
     case Scenario::CancelInSaleReceipt: {
-        const QString rrn = sale(Sandbox::CodeApprove)[QStringLiteral("rrn")].toString();
+        const QString rrn = sale(sandbox::Sandbox::CodeApprove)[QStringLiteral("rrn")].toString();
         EXPECT_EQ(refund(QStringLiteral("cancel"), rrn, 200000,
                          QStringLiteral("sale.json"))[QStringLiteral("status")]
                       .toInt(-1),
@@ -334,26 +334,26 @@ void Secrets::play(Scenario scenario)
         break;
     }
     case Scenario::ServiceDown: {
-        Sandbox down(sandboxOptions());
+        sandbox::Sandbox down(sandboxOptions());
         ASSERT_TRUE(down.start());
         writeConfig(QStringLiteral("down.ini"), down.baseUrl());
         down.stop();
-        EXPECT_NE(sale(Sandbox::CodeApprove, QStringLiteral("sale.json"),
+        EXPECT_NE(sale(sandbox::Sandbox::CodeApprove, QStringLiteral("sale.json"),
                        QStringLiteral("down.ini"))[QStringLiteral("status")]
                       .toInt(0),
                   0);
         break;
     }
     case Scenario::ServiceError:
-        sandbox->setFault(Sandbox::Endpoint::Create, Sandbox::Fault::ErrorObject);
-        EXPECT_NE(sale(Sandbox::CodeApprove)[QStringLiteral("status")].toInt(0), 0);
+        sandbox->setFault(sandbox::Sandbox::Endpoint::Create, sandbox::Sandbox::Fault::ErrorObject);
+        EXPECT_NE(sale(sandbox::Sandbox::CodeApprove)[QStringLiteral("status")].toInt(0), 0);
         break;
     case Scenario::WrongCredentials: {
         // The service knows other credentials and says so in its answer.
-        other = std::make_unique<Sandbox>();
+        other = std::make_unique<sandbox::Sandbox>();
         ASSERT_TRUE(other->start());
         writeConfig(QStringLiteral("other.ini"), other->baseUrl());
-        EXPECT_NE(sale(Sandbox::CodeApprove, QStringLiteral("sale.json"),
+        EXPECT_NE(sale(sandbox::Sandbox::CodeApprove, QStringLiteral("sale.json"),
                        QStringLiteral("other.ini"))[QStringLiteral("status")]
                       .toInt(0),
                   0);
@@ -365,7 +365,7 @@ void Secrets::play(Scenario scenario)
         url.setUserName(Login);
         url.setPassword(Password);
         writeConfig(QStringLiteral("userinfo.ini"), url.toString());
-        EXPECT_EQ(sale(Sandbox::CodeApprove, QStringLiteral("sale.json"),
+        EXPECT_EQ(sale(sandbox::Sandbox::CodeApprove, QStringLiteral("sale.json"),
                        QStringLiteral("userinfo.ini"))[QStringLiteral("status")]
                       .toInt(-1),
                   0)
@@ -384,18 +384,18 @@ void Secrets::play(Scenario scenario)
             certs->createClient(QStringLiteral("client"), QStringLiteral("ca"),
                                 right ? CertificatePassword : QStringLiteral("another-password")))
             << qPrintable(certs->errorString());
-        Sandbox::Options options = sandboxOptions();
+        sandbox::Sandbox::Options options = sandboxOptions();
         options.certificateFile = certs->certPath(QStringLiteral("server"));
         options.privateKeyFile = certs->keyPath(QStringLiteral("server"));
         options.clientCaFile = certs->certPath(QStringLiteral("ca"));
-        other = std::make_unique<Sandbox>(options);
+        other = std::make_unique<sandbox::Sandbox>(options);
         ASSERT_TRUE(other->start());
         writeConfig(QStringLiteral("tls.ini"), other->baseUrl(),
                     QStringLiteral("certificatePath=%1\n\n[Network]\ncaFile=%2\n")
                         .arg(certs->p12Path(QStringLiteral("client")),
                              certs->certPath(QStringLiteral("ca"))));
-        const QJsonObject answer =
-            sale(Sandbox::CodeApprove, QStringLiteral("sale.json"), QStringLiteral("tls.ini"));
+        const QJsonObject answer = sale(sandbox::Sandbox::CodeApprove, QStringLiteral("sale.json"),
+                                        QStringLiteral("tls.ini"));
         if (right)
             EXPECT_EQ(answer[QStringLiteral("status")].toInt(-1), 0) << qPrintable(outputs.last());
         else
@@ -412,10 +412,10 @@ TEST_P(Secrets, NeverWrittenAnywhere)
 
     QStringList forms = secretForms();
     // The header the service actually received, whatever encoding the client chose.
-    for (const Sandbox *service : {sandbox.get(), other.get()}) {
+    for (const sandbox::Sandbox *service : {sandbox.get(), other.get()}) {
         if (!service)
             continue;
-        for (const Sandbox::RecordedRequest &request : service->requests()) {
+        for (const sandbox::Sandbox::RecordedRequest &request : service->requests()) {
             const QString authorization = request.headers.value(QStringLiteral("authorization"));
             if (!authorization.isEmpty())
                 forms << authorization << authorization.section(QLatin1Char(' '), 1);
@@ -484,10 +484,10 @@ TEST_P(LogLines, GoodsNameWithLineBreakAndTabStaysInItsEvent)
     writeReceipt(QStringLiteral("odd-sale.json"), name, 0, 0);
     writeReceipt(QStringLiteral("odd-refund.json"), name, 2, 1);
     const QString rrn =
-        sale(Sandbox::CodeApprove, QStringLiteral("odd-sale.json"))[QStringLiteral("rrn")]
+        sale(sandbox::Sandbox::CodeApprove, QStringLiteral("odd-sale.json"))[QStringLiteral("rrn")]
             .toString();
     ASSERT_FALSE(rrn.isEmpty());
-    sandbox->setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Drop);
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::Drop);
     refund(QStringLiteral("refund"), rrn, 200000, QStringLiteral("odd-refund.json"));
     sandbox->clearFaults();
     run({QStringLiteral("queue")});
@@ -500,8 +500,8 @@ TEST_P(LogLines, GoodsNameWithLineBreakAndTabStaysInItsEvent)
 
 TEST_P(LogLines, ServiceErrorObjectIsOneEvent)
 {
-    sandbox->setFault(Sandbox::Endpoint::Create, Sandbox::Fault::ErrorObject);
-    EXPECT_NE(sale(Sandbox::CodeApprove)[QStringLiteral("status")].toInt(0), 0);
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Create, sandbox::Sandbox::Fault::ErrorObject);
+    EXPECT_NE(sale(sandbox::Sandbox::CodeApprove)[QStringLiteral("status")].toInt(0), 0);
     EXPECT_TRUE(logOrErrors().contains(QStringLiteral(
         "INFO velmor Сервер вернул сообщение об ошибке: Внутренняя ошибка сервиса\n")))
         << qPrintable(logOrErrors());
@@ -515,8 +515,8 @@ TEST_P(LogLines, ControlCharactersInAServiceErrorAreEscaped)
     ErrorService service(text);
     ASSERT_TRUE(service.isListening());
     writeConfig(QStringLiteral("error.ini"), service.url());
-    const QJsonObject answer =
-        sale(Sandbox::CodeApprove, QStringLiteral("sale.json"), QStringLiteral("error.ini"));
+    const QJsonObject answer = sale(sandbox::Sandbox::CodeApprove, QStringLiteral("sale.json"),
+                                    QStringLiteral("error.ini"));
     EXPECT_NE(answer[QStringLiteral("status")].toInt(0), 0);
     // The cashier gets the text itself, inside one JSON line.
     EXPECT_EQ(answer[QStringLiteral("message")].toString(), text) << qPrintable(outputs.last());

@@ -68,16 +68,16 @@ protected:
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
-    void startSandbox(const Sandbox::Options &options = Sandbox::Options())
+    void startSandbox(const sandbox::Sandbox::Options &options = sandbox::Sandbox::Options())
     {
-        m_sandbox.reset(new Sandbox(options));
+        m_sandbox.reset(new sandbox::Sandbox(options));
         ASSERT_TRUE(m_sandbox->start());
     }
 
     // @URL@, @LOGIN@ and @PASSWORD@ stand for the sandbox's.
     void writeConfig(const QString &content)
     {
-        const Sandbox::Options defaults;
+        const sandbox::Sandbox::Options defaults;
         QString text = content;
         text.replace(QStringLiteral("@URL@"), m_sandbox ? m_sandbox->baseUrl() : QString())
             .replace(QStringLiteral("@PORT@"),
@@ -98,7 +98,7 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    QScopedPointer<Sandbox> m_sandbox;
+    QScopedPointer<sandbox::Sandbox> m_sandbox;
     QString m_pluginFile = QStringLiteral(VELMOR_PLUGIN_PATH);
 };
 
@@ -223,7 +223,7 @@ class SetupCheckCredentials : public SetupCheckTest,
 
 TEST_P(SetupCheckCredentials, OneStatusRequestAndNothingElse)
 {
-    Sandbox::Options options;
+    sandbox::Sandbox::Options options;
     options.basePath = QStringLiteral("/merchant");
     startSandbox(options);
     writeConfig(QStringLiteral("[Velmor]\nurl=@URL@\nlogin=@LOGIN@\npassword=%1\n")
@@ -234,7 +234,7 @@ TEST_P(SetupCheckCredentials, OneStatusRequestAndNothingElse)
     EXPECT_EQ(result->outcome, GetParam().outcome) << result->toText().toStdString();
     EXPECT_THAT(result->detail.toStdString(), HasSubstr(GetParam().detail));
 
-    const QList<Sandbox::RecordedRequest> requests = m_sandbox->requests();
+    const QList<sandbox::Sandbox::RecordedRequest> requests = m_sandbox->requests();
     ASSERT_EQ(requests.size(), 1);
     EXPECT_EQ(requests.first().method, QStringLiteral("GET"));
     EXPECT_TRUE(requests.first().path.startsWith(QLatin1String("/merchant/")));
@@ -308,7 +308,7 @@ protected:
 
     void startTls(const QString &server)
     {
-        Sandbox::Options options;
+        sandbox::Sandbox::Options options;
         options.certificateFile = certs->certPath(server);
         options.privateKeyFile = certs->keyPath(server);
         startSandbox(options);

@@ -89,7 +89,7 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         ASSERT_TRUE(m_sandbox.start());
-        const Sandbox::Options defaults;
+        const sandbox::Sandbox::Options defaults;
         ASSERT_TRUE(writeFile(path(QStringLiteral("velmor.ini")),
                               QStringLiteral("[Velmor]\nurl=%1\nlogin=%2\npassword=%3\ntimeout=5\n"
                                              "[Velmro]\ninfoRequestInterval=1\n")
@@ -138,7 +138,7 @@ protected:
 
     // A sale of the two-position receipt; the order id it was paid under. CodePaid saves the
     // polls through the order's life.
-    QString completedSale(const char *code = Sandbox::CodeApprove)
+    QString completedSale(const char *code = sandbox::Sandbox::CodeApprove)
     {
         const Outcome sale =
             run(common() + QStringList{QStringLiteral("--receipt"),
@@ -157,7 +157,7 @@ protected:
     int requestsTo(const QString &suffix) const
     {
         int count = 0;
-        for (const Sandbox::RecordedRequest &request : m_sandbox.requests())
+        for (const sandbox::Sandbox::RecordedRequest &request : m_sandbox.requests())
             count += request.path.endsWith(suffix) ? 1 : 0;
         return count;
     }
@@ -176,7 +176,7 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    Sandbox m_sandbox;
+    sandbox::Sandbox m_sandbox;
 };
 
 // ---- Unusable command lines and files: exit 2, a clear message, nothing sent ----
@@ -564,7 +564,7 @@ TEST_F(TillTest, CompletedSalePrintsOneAnswerWithTheOrderAsRrn)
     const Outcome outcome =
         run(common() + QStringList{QStringLiteral("sale"), QStringLiteral("--amount"),
                                    QStringLiteral("200000"), QStringLiteral("--code"),
-                                   QString::fromLatin1(Sandbox::CodeApprove),
+                                   QString::fromLatin1(sandbox::Sandbox::CodeApprove),
                                    QStringLiteral("--receipt"), path(QStringLiteral("sale.json"))});
     ASSERT_TRUE(outcome.finished);
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
@@ -592,7 +592,7 @@ TEST_F(TillTest, RejectedSaleExitsWithOne)
         run(common() + QStringList{QStringLiteral("--receipt"), path(QStringLiteral("sale.json")),
                                    QStringLiteral("sale"), QStringLiteral("--amount"),
                                    QStringLiteral("200000"), QStringLiteral("--code"),
-                                   QString::fromLatin1(Sandbox::CodeReject)});
+                                   QString::fromLatin1(sandbox::Sandbox::CodeReject)});
     ASSERT_TRUE(outcome.finished);
     EXPECT_EQ(outcome.exitCode, 1);
     ASSERT_EQ(outcome.outLines().size(), 1);
@@ -633,7 +633,7 @@ TEST_P(TillLanguage, ShowsAnswersAndProgressInTheCashiersLanguage)
         common() + GetParam().option +
         QStringList{QStringLiteral("--receipt"), path(QStringLiteral("sale.json")),
                     QStringLiteral("sale"), QStringLiteral("--amount"), QStringLiteral("200000"),
-                    QStringLiteral("--code"), QString::fromLatin1(Sandbox::CodeReject)});
+                    QStringLiteral("--code"), QString::fromLatin1(sandbox::Sandbox::CodeReject)});
     ASSERT_TRUE(sale.finished);
     EXPECT_EQ(sale.exitCode, 1) << sale.err.toStdString();
     ASSERT_EQ(sale.outLines().size(), 1);
@@ -690,7 +690,7 @@ TEST_F(TillTest, InterruptAfterCancelsAHeldSale)
         run(common() + QStringList{QStringLiteral("--receipt"), path(QStringLiteral("sale.json")),
                                    QStringLiteral("sale"), QStringLiteral("--amount"),
                                    QStringLiteral("200000"), QStringLiteral("--code"),
-                                   QString::fromLatin1(Sandbox::CodeHold),
+                                   QString::fromLatin1(sandbox::Sandbox::CodeHold),
                                    QStringLiteral("--interrupt-after"), QStringLiteral("1.5")});
     ASSERT_TRUE(outcome.finished);
     EXPECT_EQ(outcome.exitCode, 1);
@@ -727,7 +727,7 @@ protected:
                                               path(QStringLiteral("sale.json")),
                                               QStringLiteral("sale"), QStringLiteral("--amount"),
                                               QStringLiteral("200000"), QStringLiteral("--code"),
-                                              QString::fromLatin1(Sandbox::CodeHold)});
+                                              QString::fromLatin1(sandbox::Sandbox::CodeHold)});
         ASSERT_TRUE(process->waitForStarted(10000));
     }
 
@@ -777,7 +777,7 @@ TEST_P(TillStopSignal, SecondSignalWaitsUntilTheCancellationIsQueuedAndReported)
 {
     // The cancellation is read and never answered: the plug-in gives up after the timeout
     // and queues it.
-    m_sandbox.setFault(Sandbox::Endpoint::Cancel, Sandbox::Fault::NoAnswer);
+    m_sandbox.setFault(sandbox::Sandbox::Endpoint::Cancel, sandbox::Sandbox::Fault::NoAnswer);
     QProcess process;
     startHeldSale(&process);
     QByteArray errors;
@@ -844,13 +844,13 @@ class TillHeldSignal : public TillTest, public testing::WithParamInterface<HeldS
 
 TEST_P(TillHeldSignal, EndsOnlyOnceTheExchangeInFlightIsAnswered)
 {
-    const QString rrn = completedSale(Sandbox::CodePaid);
-    const QString other = completedSale(Sandbox::CodePaid);
+    const QString rrn = completedSale(sandbox::Sandbox::CodePaid);
+    const QString other = completedSale(sandbox::Sandbox::CodePaid);
     ASSERT_FALSE(rrn.isEmpty());
     ASSERT_FALSE(other.isEmpty());
     ASSERT_TRUE(writeFile(path(QStringLiteral("mug.json")), MugRefundReceipt));
     if (GetParam().queued > 0) {
-        m_sandbox.setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Drop);
+        m_sandbox.setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::Drop);
         for (const QString &order : QStringList{rrn, other}.mid(0, GetParam().queued)) {
             const Outcome cancel =
                 run(common() + QStringList{QStringLiteral("--receipt"),
@@ -863,7 +863,7 @@ TEST_P(TillHeldSignal, EndsOnlyOnceTheExchangeInFlightIsAnswered)
     }
     m_sandbox.clearRequests();
     // The service carries the refund out at once and answers two seconds later.
-    m_sandbox.setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Delay, 2000);
+    m_sandbox.setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::Delay, 2000);
 
     QStringList arguments = common();
     for (const QString &argument : GetParam().arguments)
@@ -961,7 +961,7 @@ struct StatusCase
     const char *name;
     // The order asked about; empty: a sale paid and partly refunded beforehand.
     QString rrn;
-    Sandbox::Fault infoFault;
+    sandbox::Sandbox::Fault infoFault;
     bool serviceDown;
     int exitCode;
     QJsonObject expected;    // members the line must hold besides "rrn"
@@ -981,7 +981,7 @@ TEST_P(TillStatus, PrintsTheOrdersStateInOneLine)
 {
     QString rrn = GetParam().rrn;
     if (rrn.isEmpty()) {
-        rrn = completedSale(Sandbox::CodePaid);
+        rrn = completedSale(sandbox::Sandbox::CodePaid);
         ASSERT_FALSE(rrn.isEmpty());
         ASSERT_TRUE(writeFile(path(QStringLiteral("mug.json")), MugRefundReceipt));
         const Outcome refund = run(
@@ -991,7 +991,7 @@ TEST_P(TillStatus, PrintsTheOrdersStateInOneLine)
         ASSERT_EQ(refund.exitCode, 0) << refund.err.toStdString();
     }
     m_sandbox.clearRequests();
-    m_sandbox.setFault(Sandbox::Endpoint::Info, GetParam().infoFault);
+    m_sandbox.setFault(sandbox::Sandbox::Endpoint::Info, GetParam().infoFault);
     if (GetParam().serviceDown)
         m_sandbox.stop();
 
@@ -1021,14 +1021,14 @@ TEST_P(TillStatus, PrintsTheOrdersStateInOneLine)
     EXPECT_FALSE(QFile::exists(queueFile));
     if (GetParam().serviceDown)
         return;
-    const QList<Sandbox::RecordedRequest> requests = m_sandbox.requests();
+    const QList<sandbox::Sandbox::RecordedRequest> requests = m_sandbox.requests();
     ASSERT_EQ(requests.size(), 1);
-    const Sandbox::RecordedRequest &request = requests.first();
+    const sandbox::Sandbox::RecordedRequest &request = requests.first();
     EXPECT_EQ(request.method, QStringLiteral("GET"));
     const QString ending = GetParam().encodedPath ? QString::fromLatin1(GetParam().encodedPath)
                                                   : QStringLiteral("/%1/info").arg(rrn);
     EXPECT_TRUE(request.path.endsWith(ending)) << request.path.toStdString();
-    const Sandbox::Options defaults;
+    const sandbox::Sandbox::Options defaults;
     EXPECT_EQ(request.headers.value(QStringLiteral("authorization")),
               QStringLiteral("Basic ") +
                   QString::fromLatin1(QStringLiteral("%1:%2")
@@ -1043,7 +1043,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         StatusCase{"CompletedWithAPartialRefund",
                    QString(),
-                   Sandbox::Fault::None,
+                   sandbox::Sandbox::Fault::None,
                    false,
                    0,
                    {{QStringLiteral("status"), QStringLiteral("completed")},
@@ -1053,7 +1053,7 @@ INSTANTIATE_TEST_SUITE_P(
         // An id with characters a path must not carry as they are.
         StatusCase{"UnknownOrder",
                    QStringLiteral("NO/SUCH ORDER?"),
-                   Sandbox::Fault::None,
+                   sandbox::Sandbox::Fault::None,
                    false,
                    1,
                    {{QStringLiteral("error"), QStringLiteral("order_not_found")},
@@ -1062,7 +1062,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "/NO%2FSUCH%20ORDER%3F/info"},
         StatusCase{"ServiceDown",
                    QStringLiteral("ORDER-1"),
-                   Sandbox::Fault::None,
+                   sandbox::Sandbox::Fault::None,
                    true,
                    1,
                    {{QStringLiteral("error"), QStringLiteral("no answer from the service")},
@@ -1070,7 +1070,7 @@ INSTANTIATE_TEST_SUITE_P(
                    nullptr},
         StatusCase{"ServiceError",
                    QString(),
-                   Sandbox::Fault::ErrorObject,
+                   sandbox::Sandbox::Fault::ErrorObject,
                    false,
                    1,
                    {{QStringLiteral("error"), QStringLiteral("service_error")},
@@ -1078,7 +1078,7 @@ INSTANTIATE_TEST_SUITE_P(
                    nullptr},
         StatusCase{"GatewayPage",
                    QString(),
-                   Sandbox::Fault::Html502,
+                   sandbox::Sandbox::Fault::Html502,
                    false,
                    1,
                    {{QStringLiteral("error"), QStringLiteral("no usable answer from the service")},
@@ -1086,14 +1086,14 @@ INSTANTIATE_TEST_SUITE_P(
                    nullptr},
         StatusCase{"AnswerAboutAnotherOrder",
                    QString(),
-                   Sandbox::Fault::OtherOrder,
+                   sandbox::Sandbox::Fault::OtherOrder,
                    false,
                    1,
                    {{QStringLiteral("error"), QStringLiteral("no usable answer from the service")}},
                    nullptr},
         StatusCase{"EmptyObject",
                    QString(),
-                   Sandbox::Fault::Empty200,
+                   sandbox::Sandbox::Fault::Empty200,
                    false,
                    1,
                    {{QStringLiteral("error"), QStringLiteral("no usable answer from the service")},
@@ -1116,7 +1116,7 @@ TEST_F(TillTest, PartialRefundThenQueuedCancellationThenReplay)
     EXPECT_EQ(parseLine(refund.outLines().first()).value(QStringLiteral("status")).toInt(-1), 0);
 
     // The service takes the refund request and never answers: the cancellation is queued.
-    m_sandbox.setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Drop);
+    m_sandbox.setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::Drop);
     ASSERT_TRUE(writeFile(path(QStringLiteral("kettle.json")), KettleReceipt));
     const Outcome cancel =
         run(common() + QStringList{QStringLiteral("--receipt"), path(QStringLiteral("kettle.json")),
@@ -1166,14 +1166,14 @@ TEST_F(TillTest, ReplayWhileTheServiceIsDownKeepsTheMessageAndCountsTheAttempt)
 {
     const QString rrn = completedSale();
     ASSERT_FALSE(rrn.isEmpty());
-    m_sandbox.setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Drop);
+    m_sandbox.setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::Drop);
     const Outcome cancel =
         run(common() + QStringList{QStringLiteral("--receipt"), path(QStringLiteral("sale.json")),
                                    QStringLiteral("cancel"), QStringLiteral("--rrn"), rrn,
                                    QStringLiteral("--amount"), QStringLiteral("200000")});
     ASSERT_EQ(cancel.exitCode, 0) << cancel.out.toStdString();
 
-    m_sandbox.setFault(Sandbox::Endpoint::Info, Sandbox::Fault::Drop);
+    m_sandbox.setFault(sandbox::Sandbox::Endpoint::Info, sandbox::Sandbox::Fault::Drop);
     const Outcome replay = run(common() + QStringList{QStringLiteral("replay")});
     EXPECT_EQ(replay.exitCode, 1);
     ASSERT_EQ(replay.outLines().size(), 1);
@@ -1193,7 +1193,7 @@ TEST_F(TillTest, TwoReplaysAtOnceSendEachMessageOnce)
         orders << completedSale();
         ASSERT_FALSE(orders.last().isEmpty());
     }
-    m_sandbox.setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Drop);
+    m_sandbox.setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::Drop);
     for (const QString &rrn : orders) {
         const Outcome cancel = run(
             common() + QStringList{QStringLiteral("--receipt"), path(QStringLiteral("sale.json")),
@@ -1206,7 +1206,7 @@ TEST_F(TillTest, TwoReplaysAtOnceSendEachMessageOnce)
 
     // The first replay is slowed down at its first status request, so the second one starts
     // while the first is surely under way.
-    m_sandbox.setFault(Sandbox::Endpoint::Info, Sandbox::Fault::Delay, 1500);
+    m_sandbox.setFault(sandbox::Sandbox::Endpoint::Info, sandbox::Sandbox::Fault::Delay, 1500);
     QProcess first;
     first.setWorkingDirectory(m_dir.path());
     first.start(QStringLiteral(VELMOR_TILL_PATH), common() + QStringList{QStringLiteral("replay")});
@@ -1236,7 +1236,7 @@ TEST_F(TillTest, TwoReplaysAtOnceSendEachMessageOnce)
     for (const QString &rrn : orders) {
         int infos = 0;
         int refunds = 0;
-        for (const Sandbox::RecordedRequest &request : m_sandbox.requests()) {
+        for (const sandbox::Sandbox::RecordedRequest &request : m_sandbox.requests()) {
             infos += request.path.endsWith(QStringLiteral("/%1/info").arg(rrn)) ? 1 : 0;
             refunds += request.path.endsWith(QStringLiteral("/%1/refund").arg(rrn)) ? 1 : 0;
         }
@@ -1279,7 +1279,7 @@ TEST_P(TillStreams, NeverCostASaleItsAnswer)
                     QStringList{QStringLiteral("--receipt"), path(QStringLiteral("sale.json")),
                                 QStringLiteral("sale"), QStringLiteral("--amount"),
                                 QStringLiteral("200000"), QStringLiteral("--code"),
-                                QString::fromLatin1(Sandbox::CodeApprove)});
+                                QString::fromLatin1(sandbox::Sandbox::CodeApprove)});
     ASSERT_TRUE(shell.waitForStarted(10000));
     ASSERT_TRUE(shell.waitForFinished(60000));
     const QString out = QString::fromUtf8(shell.readAllStandardOutput());
@@ -1292,7 +1292,7 @@ TEST_P(TillStreams, NeverCostASaleItsAnswer)
 
     // The service completed exactly one order; its id must be reported somewhere.
     QString rrn;
-    for (const Sandbox::RecordedRequest &request : m_sandbox.requests()) {
+    for (const sandbox::Sandbox::RecordedRequest &request : m_sandbox.requests()) {
         if (request.path.endsWith(QLatin1String("/create_offline")))
             rrn = QJsonDocument::fromJson(request.body)
                       .object()

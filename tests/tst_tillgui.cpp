@@ -66,7 +66,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        sandbox = std::make_unique<Sandbox>(Sandbox::Options());
+        sandbox = std::make_unique<sandbox::Sandbox>(sandbox::Sandbox::Options());
         ASSERT_TRUE(sandbox->start());
         QFile config(dir.filePath(QStringLiteral("velmor.ini")));
         ASSERT_TRUE(config.open(QIODevice::WriteOnly));
@@ -167,7 +167,7 @@ protected:
     // Sells the whole receipt with an approving code; the order's id.
     QString paidSale()
     {
-        scan(Sandbox::CodeApprove);
+        scan(sandbox::Sandbox::CodeApprove);
         if (!answered() || window->lastAnswer().getStatus() != PaymentProcessingAnswer::Success)
             return QString();
         dialog()->accept();
@@ -199,7 +199,7 @@ protected:
 
     QTemporaryDir dir;
     QSharedPointer<Document> receipt;
-    std::unique_ptr<Sandbox> sandbox;
+    std::unique_ptr<sandbox::Sandbox> sandbox;
     std::unique_ptr<till::HostEnvironment> host;
     std::unique_ptr<tillgui::MainWindow> window;
 };
@@ -214,7 +214,7 @@ TEST_F(TillGuiTest, SaleIsApprovedThroughTheWidgets)
     EXPECT_TRUE(dialog()->scanPanel()->hasPicture());
     dialog()->reject();
 
-    scan(Sandbox::CodeApprove);
+    scan(sandbox::Sandbox::CodeApprove);
     EXPECT_EQ(dialog()->progressPanel()->titleText(), QStringLiteral("Оплата 2000.00"));
     ASSERT_TRUE(answered());
     EXPECT_GT(dialog()->progressPanel()->value(), 0);
@@ -253,7 +253,8 @@ TEST_F(TillGuiTest, KeyboardOnlySale)
     ASSERT_TRUE(waitFor([this] { return dialog()->isVisible(); }));
     ASSERT_TRUE(active(dialog()));
     ASSERT_EQ(QApplication::focusWidget(), dialog()->scanPanel()->codeField());
-    QTest::keyClicks(QApplication::focusWidget(), QString::fromLatin1(Sandbox::CodeApprove));
+    QTest::keyClicks(QApplication::focusWidget(),
+                     QString::fromLatin1(sandbox::Sandbox::CodeApprove));
     press(Qt::Key_Return);
     // The scanner's Enter starts the order at once and does not press Cancel.
     ASSERT_EQ(dialog()->page(), tillgui::SaleDialog::Page::Progress);
@@ -448,7 +449,7 @@ TEST_F(TillGuiTest, QueuedCancellationIsPendingUntilTheQueueIsReplayed)
 {
     const QString orderId = paidSale();
     ASSERT_FALSE(orderId.isEmpty());
-    sandbox->setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Drop);
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::Drop);
 
     press(Qt::Key_F4);
     tillgui::CancelDialog *cancel = window->cancelDialog();
@@ -491,7 +492,7 @@ TEST_F(TillGuiTest, QueuedCancellationIsPendingUntilTheQueueIsReplayed)
     EXPECT_TRUE(window->queueButton()->text().endsWith(QStringLiteral("Очередь (1)")))
         << qPrintable(window->queueButton()->text());
 
-    sandbox->setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::None);
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::None);
     ASSERT_TRUE(active(window.get()));
     press(Qt::Key_F5);
     tillgui::QueueDialog *queue = window->queueDialog();
@@ -515,7 +516,7 @@ TEST_F(TillGuiTest, QueuedCancellationIsPendingUntilTheQueueIsReplayed)
 
 TEST_F(TillGuiTest, CancelDuringTheWaitEndsTheSaleAfterTheNextPoll)
 {
-    scan(Sandbox::CodeHold);
+    scan(sandbox::Sandbox::CodeHold);
     ASSERT_TRUE(waiting());
     QElapsedTimer sincePressed;
     sincePressed.start();
@@ -531,7 +532,7 @@ TEST_F(TillGuiTest, CancelDuringTheWaitEndsTheSaleAfterTheNextPoll)
 
 TEST_F(TillGuiTest, EventLoopRunsWhileTheSaleWaits)
 {
-    scan(Sandbox::CodeHold);
+    scan(sandbox::Sandbox::CodeHold);
     ASSERT_TRUE(waiting());
     int ticks = 0;
     QTimer timer;
@@ -549,8 +550,8 @@ TEST_F(TillGuiTest, EventLoopRunsWhileTheSaleWaits)
 
 TEST_F(TillGuiTest, ClosingDuringTheSaleKeepsTheQueuedCancellation)
 {
-    sandbox->setFault(Sandbox::Endpoint::Cancel, Sandbox::Fault::Drop);
-    scan(Sandbox::CodeHold);
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Cancel, sandbox::Sandbox::Fault::Drop);
+    scan(sandbox::Sandbox::CodeHold);
     ASSERT_TRUE(waiting());
     // Refused at first: Cancel is pressed and the window closes once the sale has ended.
     EXPECT_FALSE(window->close());

@@ -53,7 +53,7 @@ Demo::Demo(const QString &pluginFile, const QString &logFile, const QString &con
 
 int Demo::run()
 {
-    Sandbox::Options options;
+    sandbox::Sandbox::Options options;
     int timeout = 5;
     if (!m_configFile.isEmpty()) {
         // The example configuration's credentials; the service itself is the local one.
@@ -67,7 +67,7 @@ int Demo::run()
             options.password = password;
         timeout = given.getInt(velmor::clientkeys::Timeout, timeout);
     }
-    Sandbox sandbox(options);
+    sandbox::Sandbox sandbox(options);
     if (!sandbox.start()) {
         m_error = QStringLiteral("demo: the local service cannot listen on a loopback port");
         return till::Unusable;
@@ -108,7 +108,7 @@ int Demo::run()
         {{1, KettleArticul, KettleName, 1, 0, 1500.0}, {2, MugArticul, MugName, 1, 0, 500.0}}));
     Cashier::SaleOptions sale;
     sale.amount = 200000;
-    sale.code = QString::fromLatin1(Sandbox::CodeApprove);
+    sale.code = QString::fromLatin1(sandbox::Sandbox::CodeApprove);
     PaymentProcessingAnswer answer = cashier.sale(sale);
     show(answer);
     const QString rrn = answer.getRRN();
@@ -116,13 +116,13 @@ int Demo::run()
             QStringLiteral("status 0 with the order id as rrn"));
 
     heading(QStringLiteral("a sale that the service rejects"));
-    sale.code = QString::fromLatin1(Sandbox::CodeReject);
+    sale.code = QString::fromLatin1(sandbox::Sandbox::CodeReject);
     answer = cashier.sale(sale);
     show(answer);
     verdict(answer.getStatus() == PaymentProcessingAnswer::Failure, QStringLiteral("status 1"));
 
     heading(QStringLiteral("a sale that the cashier interrupts after 2 seconds"));
-    sale.code = QString::fromLatin1(Sandbox::CodeHold);
+    sale.code = QString::fromLatin1(sandbox::Sandbox::CodeHold);
     sale.interruptAfterMs = 2000;
     bool interrupted = false;
     answer = cashier.sale(sale, &interrupted);
@@ -143,7 +143,7 @@ int Demo::run()
 
     heading(QStringLiteral("cancelling the rest of the sale while the service drops every "
                            "refund"));
-    sandbox.setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Drop);
+    sandbox.setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::Drop);
     host.setDocument(receipt({{1, KettleArticul, KettleName, 1, 0, 1500.0}}));
     answer = cashier.cancel(rrn, 150000);
     show(answer);

@@ -73,9 +73,9 @@ int ScreenshotWalk::run()
     if (!QDir().mkpath(m_directory))
         return fail(2, QStringLiteral("screenshots: %1 cannot be created").arg(m_directory));
     // Two polls per state, so that the progress display has a moment to be pictured.
-    Sandbox::Options options;
+    sandbox::Sandbox::Options options;
     options.pollsPerState = 2;
-    Sandbox sandbox(options);
+    sandbox::Sandbox sandbox(options);
     if (!sandbox.start())
         return fail(2, QStringLiteral("screenshots: the local service cannot listen on a "
                                       "loopback port"));
@@ -120,7 +120,7 @@ int ScreenshotWalk::run()
     return 0;
 }
 
-int ScreenshotWalk::walk(till::HostEnvironment &host, Sandbox &sandbox,
+int ScreenshotWalk::walk(till::HostEnvironment &host, sandbox::Sandbox &sandbox,
                          const QSharedPointer<Document> &receipt, const QString &lang)
 {
     MainWindow window(host, receipt);
@@ -135,8 +135,8 @@ int ScreenshotWalk::walk(till::HostEnvironment &host, Sandbox &sandbox,
     {
         const char *code;
         QString picture;
-    } sales[] = {{Sandbox::CodeApprove, QStringLiteral("approved")},
-                 {Sandbox::CodeReject, QStringLiteral("rejected")}};
+    } sales[] = {{sandbox::Sandbox::CodeApprove, QStringLiteral("approved")},
+                 {sandbox::Sandbox::CodeReject, QStringLiteral("rejected")}};
     QString paidOrder;
     for (const auto &sale : sales) {
         if (!window.startSale())
@@ -183,11 +183,11 @@ int ScreenshotWalk::walk(till::HostEnvironment &host, Sandbox &sandbox,
     // Another paid sale, cancelled while the service does not answer: queued.
     if (!window.startSale())
         return fail(1, QStringLiteral("screenshots: the sale did not start"));
-    emit dialog->scanPanel()->codeEntered(QString::fromLatin1(Sandbox::CodeApprove));
+    emit dialog->scanPanel()->codeEntered(QString::fromLatin1(sandbox::Sandbox::CodeApprove));
     if (!answered(dialog))
         return 1;
     dialog->accept();
-    sandbox.setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::Drop);
+    sandbox.setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::Drop);
     window.askCancel();
     CancelDialog *cancel = window.cancelDialog();
     if (!cancel || !waitFor([cancel] { return cancel->isVisible(); }, StepTimeoutMs))
@@ -198,7 +198,7 @@ int ScreenshotWalk::walk(till::HostEnvironment &host, Sandbox &sandbox,
     if (!answered(dialog) || !shoot(&window, dialog, QStringLiteral("queued-%1.png").arg(lang)))
         return 1;
     dialog->accept();
-    sandbox.setFault(Sandbox::Endpoint::Refund, Sandbox::Fault::None);
+    sandbox.setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::None);
 
     // The queue with that cancellation, then sent again so that the next walk starts empty.
     window.showQueue();

@@ -8,7 +8,9 @@
 
 class Document;
 class QWidget;
+namespace sandbox {
 class Sandbox;
+}
 
 namespace till {
 class HostEnvironment;
@@ -37,8 +39,8 @@ public:
 
 private:
     // One language's walk with a window of its own.
-    int walk(till::HostEnvironment &host, Sandbox &sandbox, const QSharedPointer<Document> &receipt,
-             const QString &lang);
+    int walk(till::HostEnvironment &host, sandbox::Sandbox &sandbox,
+             const QSharedPointer<Document> &receipt, const QString &lang);
     // Waits for the dialog's answer page; false, with the error set, when it does not come.
     bool answered(SaleDialog *dialog);
     // `window` as the screen shows it, with `dialog` (if any) over it.
