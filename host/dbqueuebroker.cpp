@@ -285,13 +285,23 @@ bool DBQueueBroker::addMessage(const QString &type, const QJsonObject &message,
 
 QList<QueuedMessage> DBQueueBroker::pendingMessages() const
 {
-    std::lock_guard<std::mutex> lock(d->mutex);
     QList<QueuedMessage> result;
+    readPendingMessages([&result](const QueuedMessage &message) {
+        result.append(message);
+        return true;
+    });
+    return result;
+}
+
+bool DBQueueBroker::readPendingMessages(
+    const std::function<bool(const QueuedMessage &)> &each) const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
     if (!d->ensureOpen())
-        return result;
+        return false;
     if (!d->hasTable) {
         d->lastError.clear();
-        return result;
+        return true;
     }
 
     SqliteStatement select;
@@ -300,7 +310,7 @@ QList<QueuedMessage> DBQueueBroker::pendingMessages() const
                            " FROM messages ORDER BY id",
                            -1, select.out(), nullptr) != SQLITE_OK) {
         d->fail(QStringLiteral("cannot prepare select"));
-        return result;
+        return false;
     }
     int rc = SQLITE_ROW;
     while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {
@@ -312,13 +322,17 @@ QList<QueuedMessage> DBQueueBroker::pendingMessages() const
         entry.added = parseTime(columnText(select.get(), 4));
         entry.attempts = sqlite3_column_int(select.get(), 5);
         entry.lastAttempt = parseTime(columnText(select.get(), 6));
-        result.append(entry);
+        if (!each(entry)) {
+            rc = SQLITE_DONE;
+            break;
+        }
     }
-    if (rc != SQLITE_DONE)
+    if (rc != SQLITE_DONE) {
         d->fail(QStringLiteral("cannot read messages"));
-    else
-        d->lastError.clear();
-    return result;
+        return false;
+    }
+    d->lastError.clear();
+    return true;
 }
 
 bool DBQueueBroker::recordAttempt(qint64 id)

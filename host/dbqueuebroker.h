@@ -8,6 +8,8 @@
 #include <QScopedPointer>
 #include <QString>
 
+#include <functional>
+
 // The host's persistent message queue on SQLite. A message is on disk (committed, WAL,
 // synchronous FULL) before addMessage returns true.
 class HOST_EXPORT DBQueueBroker
@@ -37,6 +39,10 @@ public:
 
     // Host side: pending messages, oldest first.
     QList<QueuedMessage> pendingMessages() const;
+    // The same one message at a time, as each is read, so that a long queue is never held
+    // whole; `each` returns false to stop early. It runs with the queue locked and must not
+    // call the queue. False when the queue could not be read; errorString() then says why.
+    bool readPendingMessages(const std::function<bool(const QueuedMessage &)> &each) const;
     // Both are false when no message has that id.
     bool recordAttempt(qint64 id);
     bool removeMessage(qint64 id);

@@ -181,6 +181,14 @@ TEST_F(DBQueueBrokerTest, ListsMessagesOldestFirst)
             EXPECT_LE(pending[i - 1].added, pending[i].added);
         }
     }
+
+    // One at a time in the same order, and a reader may stop early.
+    QList<qint64> seen;
+    EXPECT_TRUE(broker.readPendingMessages([&seen](const QueuedMessage &message) {
+        seen << message.id;
+        return seen.size() < 3;
+    }));
+    EXPECT_EQ(seen, ids.mid(0, 3));
 }
 
 TEST_F(DBQueueBrokerTest, ReadOnlyModeListsButChangesNothing)

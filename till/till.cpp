@@ -230,23 +230,26 @@ int Till::runStatus(HostEnvironment &host)
 
 int Till::runQueue(HostEnvironment &host)
 {
-    const QList<QueuedMessage> messages = host.queue()->pendingMessages();
+    // Each message is written as it is read, so that a queue that grew over a day offline is
+    // listed in the memory of one message.
+    const bool read =
+        host.queue()->readPendingMessages([this, &host](const QueuedMessage &message) {
+            deliver(JsonLine()
+                        .add(QStringLiteral("id"), QJsonValue(qint64(message.id)))
+                        .add(QStringLiteral("type"), message.type)
+                        .add(QStringLiteral("added"), message.added.toString(Qt::ISODateWithMs))
+                        .add(QStringLiteral("attempts"), message.attempts)
+                        .add(QStringLiteral("message"), message.message)
+                        .toString(),
+                    &host);
+            return true;
+        });
     // An unreadable queue is not an empty one.
-    if (!host.queue()->errorString().isEmpty()) {
+    if (!read) {
         StandardStreams::printError(
             QStringLiteral("till: queue %1: cannot be read: %2")
                 .arg(host.queue()->databasePath(), host.queue()->errorString()));
         return till::Refused;
-    }
-    for (const QueuedMessage &message : messages) {
-        deliver(JsonLine()
-                    .add(QStringLiteral("id"), QJsonValue(qint64(message.id)))
-                    .add(QStringLiteral("type"), message.type)
-                    .add(QStringLiteral("added"), message.added.toString(Qt::ISODateWithMs))
-                    .add(QStringLiteral("attempts"), message.attempts)
-                    .add(QStringLiteral("message"), message.message)
-                    .toString(),
-                &host);
     }
     return till::Done;
 }
