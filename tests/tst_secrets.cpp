@@ -257,6 +257,7 @@ enum class Scenario {
     CredentialsInTheUrl,
     HttpsWithClientCertificate,
     HttpsWithWrongCertificatePassword,
+    Status,
 };
 
 struct SecretsCase
@@ -310,6 +311,14 @@ void Secrets::play(Scenario scenario)
                          QStringLiteral("refund.json"))[QStringLiteral("status")]
                       .toInt(-1),
                   0);
+        break;
+    }
+    case Scenario::Status: {
+        const QString rrn = sale(sandbox::Sandbox::CodeApprove)[QStringLiteral("rrn")].toString();
+        const QJsonObject status =
+            run({QStringLiteral("status"), QStringLiteral("--rrn"), rrn}, QString());
+        EXPECT_EQ(status[QStringLiteral("status")].toString(), QStringLiteral("completed"))
+            << qPrintable(outputs.last());
         break;
     }
     case Scenario::RefundQueuedAndReplayed: {
@@ -456,7 +465,8 @@ INSTANTIATE_TEST_SUITE_P(
             SecretsCase{"CredentialsInTheUrl", Scenario::CredentialsInTheUrl},
             SecretsCase{"HttpsWithClientCertificate", Scenario::HttpsWithClientCertificate},
             SecretsCase{"HttpsWithWrongCertificatePassword",
-                        Scenario::HttpsWithWrongCertificatePassword}),
+                        Scenario::HttpsWithWrongCertificatePassword},
+            SecretsCase{"Status", Scenario::Status}),
         testing::Bool()),
     [](const testing::TestParamInfo<std::tuple<SecretsCase, bool>> &caseInfo) {
         return std::string(std::get<0>(caseInfo.param).name) +
