@@ -111,6 +111,35 @@ private:
     sqlite3_stmt *m_delete = nullptr;
 };
 
+// Fifty approved orders, each asked for its status and then cancelled by bare exchanges, each
+// exchange timed.
+struct BareExchanges
+{
+    std::vector<qint64> infoNanos;
+    std::vector<qint64> cancelNanos;
+};
+
+BareExchanges bareInfoThenCancel(BenchContext &context)
+{
+    BareHttp http;
+    BareExchanges bare;
+    const QByteArray cancelBody = QByteArrayLiteral("{\"cancellationInitiator\":\"shop\"}");
+    for (int i = 0; i < 50; ++i) {
+        const QString id = BenchContext::newId();
+        if (!context.makeOrder(id, QLatin1String(sandbox::Sandbox::CodeHold),
+                               QStringLiteral("approved")))
+            continue;
+        Clock::time_point start = Clock::now();
+        http.get(url(context, infoPath(id)), context.headers(id));
+        bare.infoNanos.push_back(nanosBetween(start, Clock::now()));
+        start = Clock::now();
+        http.post(url(context, QStringLiteral("/%1/cancel").arg(id)), cancelBody,
+                  context.headers(id));
+        bare.cancelNanos.push_back(nanosBetween(start, Clock::now()));
+    }
+    return bare;
+}
+
 } // namespace
 
 void runSaleFigure(BenchContext &context, ResultTable &table)
@@ -194,23 +223,9 @@ void runInterruptFigure(BenchContext &context, ResultTable &table)
 
     // The baseline: the interval and the two exchanges a cancellation may wait for, the
     // cancellation itself and the poll that finds it, each made bare.
-    BareHttp http;
-    std::vector<qint64> infoNanos;
-    std::vector<qint64> cancelNanos;
-    const QByteArray cancelBody = QByteArrayLiteral("{\"cancellationInitiator\":\"shop\"}");
-    for (int i = 0; i < 50; ++i) {
-        const QString id = BenchContext::newId();
-        if (!context.makeOrder(id, QLatin1String(sandbox::Sandbox::CodeHold),
-                               QStringLiteral("approved")))
-            continue;
-        Clock::time_point start = Clock::now();
-        http.get(url(context, infoPath(id)), context.headers(id));
-        infoNanos.push_back(nanosBetween(start, Clock::now()));
-        start = Clock::now();
-        http.post(url(context, QStringLiteral("/%1/cancel").arg(id)), cancelBody,
-                  context.headers(id));
-        cancelNanos.push_back(nanosBetween(start, Clock::now()));
-    }
+    const BareExchanges bare = bareInfoThenCancel(context);
+    const std::vector<qint64> &infoNanos = bare.infoNanos;
+    const std::vector<qint64> &cancelNanos = bare.cancelNanos;
     const double baseline = intervalSeconds * 1e9 + median(infoNanos) + median(cancelNanos);
 
     std::mt19937 random(20240601);
@@ -262,19 +277,7 @@ void runHungPollCancelFigure(BenchContext &context, ResultTable &table)
     sandbox::Sandbox &service = context.plain();
 
     // The baseline: the cancellation's own round trip, made bare.
-    BareHttp http;
-    std::vector<qint64> bareNanos;
-    const QByteArray cancelBody = QByteArrayLiteral("{\"cancellationInitiator\":\"shop\"}");
-    for (int i = 0; i < 50; ++i) {
-        const QString id = BenchContext::newId();
-        if (!context.makeOrder(id, QLatin1String(sandbox::Sandbox::CodeHold),
-                               QStringLiteral("approved")))
-            continue;
-        const Clock::time_point start = Clock::now();
-        http.post(url(context, QStringLiteral("/%1/cancel").arg(id)), cancelBody,
-                  context.headers(id));
-        bareNanos.push_back(nanosBetween(start, Clock::now()));
-    }
+    const std::vector<qint64> bareNanos = bareInfoThenCancel(context).cancelNanos;
     const double baseline = median(bareNanos);
 
     const PaymentProcessingRequest request =
