@@ -19,10 +19,17 @@ set(VELMOR_TILL_DATADIR "${CMAKE_INSTALL_DATADIR}/velmor-till" CACHE STRING
     "The till's data (the host's catalogue), relative to the prefix")
 set(_velmor_full_libdir "${CMAKE_INSTALL_PREFIX}/${VELMOR_TILL_LIBDIR}")
 
+# The installed till keeps its queue where Debian keeps state; the packages make the directory
+# root:velmor, setgid and group-writable, so that every till user in group velmor shares it.
+set(VELMOR_STATE_DIR "/var/lib/velmor" CACHE STRING
+    "The installed till's state directory: its queue is queue.sqlite there")
+
 target_compile_definitions(processing PRIVATE VELMOR_PAYSYSTEMS_DIR="${_velmor_paysystems}")
 if(TARGET tillcore)
     target_compile_definitions(tillcore PRIVATE
         VELMOR_INSTALLED_PLUGIN="${VELMOR_PLUGIN_INSTALL_DIR}/libvelmor.so"
+        VELMOR_INSTALLED_QUEUE="${VELMOR_STATE_DIR}/queue.sqlite"
+        VELMOR_INSTALLED_CONFIG="${_velmor_paysystems}velmor/velmor.ini"
         VELMOR_TILL_TRANSLATIONS_DIR="${CMAKE_INSTALL_PREFIX}/${VELMOR_TILL_DATADIR}/translations")
 endif()
 
