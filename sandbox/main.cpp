@@ -1,5 +1,7 @@
 #include "sandbox.h"
 
+#include <version/version.h>
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTextStream>
@@ -125,11 +127,14 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velmor-sandbox"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VELMOR_VERSION));
 
     sandbox::Sandbox::Options defaults;
     QCommandLineParser parser;
     parser.setApplicationDescription(description());
     parser.addHelpOption();
+    // --version prints "velmor-sandbox <version>" on standard output and exits with 0.
+    parser.addVersionOption();
     parser.addOptions({
         {QStringLiteral("port"), QStringLiteral("Port to listen on (0: any free port)."),
          QStringLiteral("N"), QStringLiteral("8080")},

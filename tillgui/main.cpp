@@ -8,6 +8,8 @@
 #include <till/standardstreams.h>
 #include <till/till.h>
 
+#include <version/version.h>
+
 #include <QApplication>
 
 #include <csignal>
@@ -55,6 +57,12 @@ int main(int argc, char **argv)
         qtOptions = qtOptions || (raw.last().startsWith(QLatin1Char('-')) &&
                                   !raw.last().startsWith(QLatin1String("--")) &&
                                   raw.last() != QLatin1String("-h"));
+    }
+    // Like --help, --version needs no display; it wins over every other argument.
+    if (raw.contains(QLatin1String("--version"))) {
+        return till::StandardStreams::printOut(QStringLiteral("till-gui " VELMOR_VERSION))
+                   ? till::Done
+                   : till::AnswerNotDelivered;
     }
     if (!qtOptions) {
         tillgui::GuiOptions early;
