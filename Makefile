@@ -77,16 +77,23 @@ bench: deps
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target velmor-bench
 	$(BENCH_BUILD)/bin/velmor-bench --results bench/RESULTS.md
 
-# `make package` builds the Debian packages velmor-plugin and velmor-till into
-# $(PACKAGE_BUILD)/ (installed under /usr and the host's pay-systems directory);
-# PACKAGE_RELEASE is their Debian revision. `make check-package` (root) installs, runs,
-# upgrades and purges them: scripts/check-package.sh.
+# `make package` builds the Debian packages velmor-host, velmor-plugin, velmor-sandbox and
+# velmor-till into $(PACKAGE_BUILD)/ (installed under /usr and the host's pay-systems
+# directory), compiled and linked with Debian's hardening flags (dpkg-buildflags, every
+# feature on: fortified functions, stack protector, relro and BIND_NOW; Debian's compiler makes
+# PIE by itself); PACKAGE_RELEASE is their Debian revision. `make check-package` (root) installs,
+# runs, upgrades and purges them: scripts/check-package.sh.
 PACKAGE_BUILD ?= build-package
 PACKAGE_RELEASE ?= 1
+PACKAGE_BUILDFLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
 .PHONY: package check-package
 package: deps
 	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
-		-DVELMOR_BUILD_TESTS=OFF -DVELMOR_PACKAGE_RELEASE=$(PACKAGE_RELEASE) $(CMAKE_FLAGS)
+		-DVELMOR_BUILD_TESTS=OFF -DVELMOR_PACKAGE_RELEASE=$(PACKAGE_RELEASE) \
+		-DCMAKE_CXX_FLAGS="$$($(PACKAGE_BUILDFLAGS) CPPFLAGS) $$($(PACKAGE_BUILDFLAGS) CXXFLAGS)" \
+		-DCMAKE_EXE_LINKER_FLAGS="$$($(PACKAGE_BUILDFLAGS) LDFLAGS)" \
+		-DCMAKE_SHARED_LINKER_FLAGS="$$($(PACKAGE_BUILDFLAGS) LDFLAGS)" \
+		-DCMAKE_MODULE_LINKER_FLAGS="$$($(PACKAGE_BUILDFLAGS) LDFLAGS)" $(CMAKE_FLAGS)
 	cmake --build $(PACKAGE_BUILD) -j $(JOBS)
 	cd $(PACKAGE_BUILD) && cpack
 

@@ -1,7 +1,8 @@
-# Where a till's installation puts things, in two components: `plugin` (the plug-in, its
-# catalogue and its configuration, in the host's pay-systems directory) and `till` (the
-# command-line till, the stand-alone sandbox and the host stand-in libraries they and the
-# plug-in link, in a private library folder).
+# Where a till's installation puts things, in four components: `host` (the host stand-in
+# libraries the plug-in and the tills link, in a private library folder, and the host's
+# catalogue), `plugin` (the plug-in, its catalogue and its configuration, in the host's
+# pay-systems directory), `sandbox` (the stand-alone local service) and `till` (the
+# command-line till; tillgui/ adds the cashier's screen).
 include(GNUInstallDirs)
 
 set(VELMOR_PAYSYSTEMS_DIR "/mervale/cash/paysystems/" CACHE STRING
@@ -54,7 +55,13 @@ set_property(TARGET velmor APPEND PROPERTY LINK_DEPENDS ${CMAKE_CURRENT_LIST_DIR
 file(RELATIVE_PATH _velmor_bin_to_lib "${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}" "${_velmor_full_libdir}")
 file(RELATIVE_PATH _velmor_plugin_to_lib "${VELMOR_PLUGIN_INSTALL_DIR}" "${_velmor_full_libdir}")
 if(TARGET till)
-    set_target_properties(till velmor-sandbox PROPERTIES INSTALL_RPATH "$ORIGIN/${_velmor_bin_to_lib}")
+    set_target_properties(till PROPERTIES INSTALL_RPATH "$ORIGIN/${_velmor_bin_to_lib}")
+    # The stand-alone service links none of the host's libraries; only a shared sandbox library
+    # would sit in the private folder.
+    get_target_property(_velmor_sandbox_type sandbox TYPE)
+    if(_velmor_sandbox_type STREQUAL "SHARED_LIBRARY")
+        set_target_properties(velmor-sandbox PROPERTIES INSTALL_RPATH "$ORIGIN/${_velmor_bin_to_lib}")
+    endif()
 endif()
 if(TARGET till-gui)
     set_target_properties(till-gui PROPERTIES INSTALL_RPATH "$ORIGIN/${_velmor_bin_to_lib}")
@@ -78,13 +85,14 @@ install(FILES ${CMAKE_BINARY_DIR}/packaging/link/velmor.ini DESTINATION ${_velmo
         COMPONENT plugin)
 
 if(TARGET till)
-    install(TARGETS till velmor-sandbox RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT till)
-    get_target_property(_velmor_sandbox_type sandbox TYPE)
+    install(TARGETS till RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT till)
+    install(TARGETS velmor-sandbox RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT sandbox)
     if(_velmor_sandbox_type STREQUAL "SHARED_LIBRARY")
-        install(TARGETS sandbox LIBRARY DESTINATION ${VELMOR_TILL_LIBDIR} COMPONENT till NAMELINK_SKIP)
+        install(TARGETS sandbox LIBRARY DESTINATION ${VELMOR_TILL_LIBDIR} COMPONENT sandbox
+                NAMELINK_SKIP)
     endif()
 endif()
 install(TARGETS host processing
-        LIBRARY DESTINATION ${VELMOR_TILL_LIBDIR} COMPONENT till NAMELINK_SKIP)
+        LIBRARY DESTINATION ${VELMOR_TILL_LIBDIR} COMPONENT host NAMELINK_SKIP)
 install(FILES ${VELMOR_HOST_CATALOGUES} DESTINATION ${VELMOR_TILL_DATADIR}/translations
-        COMPONENT till)
+        COMPONENT host)
