@@ -4,8 +4,11 @@
 #include <log4qt/logger.h>
 #include <log4qt/logmanager.h>
 #include <velmor/answerdecoding.h>
+#include <velmor/clientsettings.h>
+#include <velmor/configfile.h>
 #include <velmor/hostservice.h>
 #include <velmor/interface.h>
+#include <velmor/messages.h>
 #include <velmor/rounding.h>
 
 #include <QJsonObject>
@@ -35,13 +38,57 @@ void Velmor::setUp()
 void Velmor::init()
 {
     logger->info(QStringLiteral("Инициализация процессинга Velmor"));
-    velmor::hostService<Config>()->loadFile(
-        paySystemsDirectory + QStringLiteral("velmor/velmor.ini"), QString());
+    const QString fileName = velmor::ConfigFile::pathIn(paySystemsDirectory);
+    const velmor::ConfigFile file(fileName);
+    Config *config = velmor::hostService<Config>();
+    // A host may stand a file of its own in for this one (the till's --config does): the
+    // plug-in's keys are then there before this file is loaded, whatever it holds. Asked
+    // before the load, since a host's loader takes a file in another encoding as it comes.
+    const bool stoodIn = holdsAnyClientKey(*config);
+    config->loadFile(fileName, QString());
+    unusableConfigFile.clear();
+    if (file.state() != velmor::ConfigFile::State::Usable && !stoodIn) {
+        if (file.state() == velmor::ConfigFile::State::Missing) {
+            logger->warn(
+                QStringLiteral("Файл настроек %1 не найден, используются значения по умолчанию")
+                    .arg(fileName));
+        } else {
+            // Sent anyway, the buyer's code would go to the default address without
+            // credentials, and the cashier would read of a server that is down.
+            logger->error(QStringLiteral("Файл настроек %1 не годится (%2): операции Velmor "
+                                         "не выполняются, пока он не исправлен")
+                              .arg(fileName, file.problemText()));
+            unusableConfigFile = fileName;
+        }
+    }
     interface->init();
+}
+
+bool Velmor::holdsAnyClientKey(const Config &config)
+{
+    const QStringList keys = velmor::clientkeys::all();
+    for (const QString &key : keys) {
+        if (!config.getString(key, QString()).isNull())
+            return true;
+    }
+    return false;
+}
+
+PaymentProcessingAnswer Velmor::configurationRefusal() const
+{
+    logger->error(QStringLiteral("Операция не выполнена: файл настроек %1 не годится")
+                      .arg(unusableConfigFile));
+    PaymentProcessingAnswer answer;
+    answer.setSuccess(false);
+    answer.setMessage(velmor::messages::configUnusable(unusableConfigFile));
+    answer.setPaymentMethod(EPaymentMethod::Instalment);
+    return answer;
 }
 
 PaymentProcessingAnswer Velmor::payment(const PaymentProcessingRequest &request)
 {
+    if (!unusableConfigFile.isEmpty())
+        return configurationRefusal();
     velmor::RequestResult result;
     if (request.getRequestType() == PaymentProcessingRequest::Payment) {
         logger->info(
@@ -67,6 +114,8 @@ PaymentProcessingAnswer Velmor::payment(const PaymentProcessingRequest &request)
 PaymentProcessingAnswer Velmor::cancel(const PaymentProcessingRequest &request)
 {
     logger->info(QStringLiteral("Отмена оплаты в чеке продажи"));
+    if (!unusableConfigFile.isEmpty())
+        return configurationRefusal();
     const velmor::RequestResult result = interface->refund(request);
 
     PaymentProcessingAnswer answer;
@@ -87,6 +136,8 @@ PaymentProcessingAnswer Velmor::cancel(const PaymentProcessingRequest &request)
 bool Velmor::interruptPayment()
 {
     logger->info(QStringLiteral("Отмена заказа"));
+    if (!unusableConfigFile.isEmpty())
+        return false;
     return interface->cancel(false).orderStatus == velmor::Canceled;
 }
 
@@ -95,6 +146,10 @@ bool Velmor::sendEnqueuedMessage(const QMap<QString, QVariant> &message)
     logger->info(QStringLiteral("Отправка сообщения из очереди"));
     const QString orderId = message.value(QStringLiteral("orderId")).toString();
     logger->info(QStringLiteral("Заказ: %1").arg(orderId));
+    if (!unusableConfigFile.isEmpty()) {
+        configurationRefusal();
+        return false;
+    }
 
     interface->setCurrentId(orderId);
     const velmor::RequestResult orderInfo = interface->info(orderId);

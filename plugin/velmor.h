@@ -8,6 +8,8 @@ namespace velmor {
 class Interface;
 }
 
+class Config;
+
 namespace Log4Qt {
 class Logger;
 }
@@ -40,4 +42,10 @@ protected:
 
 private:
     void setUp();
+    static bool holdsAnyClientKey(const Config &config);
+    // The answer of every operation while the configuration file is unusable: nothing is sent.
+    PaymentProcessingAnswer configurationRefusal() const;
+
+    // Set by init when the configuration file is there but gives no configuration.
+    QString unusableConfigFile;
 };

@@ -1,6 +1,7 @@
 #include "faketransport.h"
 #include "hostfixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -36,6 +37,7 @@ class TestVelmor : public Velmor
 {
 public:
     explicit TestVelmor(const QSharedPointer<velmor::Interface> &client) : Velmor(client) {}
+    void setPaySystemsDirectory(const QString &directory) { paySystemsDirectory = directory; }
 };
 
 RequestResult result(bool success, int orderStatus = velmor::Undefined, const tr::Tr &message = {},
@@ -485,5 +487,97 @@ TEST_F(VelmorTest, MessageWithoutOrderIdAsksForAnEmptyId)
     EXPECT_CALL(*client, info(QString())).WillOnce(Return(unanswered));
     EXPECT_FALSE(velmor->sendEnqueuedMessage({}));
 }
+
+// ---- The configuration file the plug-in names ----
+
+enum class IniFile { Missing, Usable, NotUtf8, NoSection, Directory, UnusableButStoodIn };
+
+struct ConfigFileCase
+{
+    const char *name;
+    IniFile file;
+    bool refused;
+    const char *log; // part of a log line
+};
+
+void PrintTo(const ConfigFileCase &testCase, std::ostream *os)
+{
+    *os << testCase.name;
+}
+
+class VelmorConfigFileTest : public VelmorTest, public testing::WithParamInterface<ConfigFileCase>
+{
+};
+
+TEST_P(VelmorConfigFileTest, UnusableFileStopsEveryOperationBeforeTheClient)
+{
+    const QString fileName = tempDir.filePath(QStringLiteral("velmor/velmor.ini"));
+    ASSERT_TRUE(QDir(tempDir.path())
+                    .mkpath(GetParam().file == IniFile::Directory
+                                ? QStringLiteral("velmor/velmor.ini")
+                                : QStringLiteral("velmor")));
+    QFile ini(fileName);
+    switch (GetParam().file) {
+    case IniFile::Missing:
+    case IniFile::Directory:
+        break;
+    case IniFile::Usable:
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[Velmor]\nurl=http://127.0.0.1:9\n");
+        break;
+    case IniFile::NotUtf8:
+    case IniFile::UnusableButStoodIn:
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[Velmor]\nlogin=\xcf\xf0\xee\xe4\xe0\xe2\xe5\xf6\n"); // cp1251
+        break;
+    case IniFile::NoSection:
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("url=http://127.0.0.1:9\n");
+        break;
+    }
+    ini.close();
+    // A host that stands its own file in has the plug-in's keys loaded already.
+    if (GetParam().file == IniFile::UnusableButStoodIn)
+        Singleton<Config>::instance->setValue(QStringLiteral("Velmor:url"),
+                                              QStringLiteral("http://127.0.0.1:9"));
+
+    velmor->setPaySystemsDirectory(tempDir.path() + QLatin1Char('/'));
+    EXPECT_CALL(*client, init());
+    velmor->init();
+    EXPECT_TRUE(
+        logContains(QString::fromUtf8(GetParam().log).replace(QStringLiteral("@FILE@"), fileName)));
+
+    if (GetParam().refused) {
+        // The strict mock fails the test on any call: nothing reaches the service.
+        for (const PaymentProcessingAnswer &answer :
+             {velmor->payment(request(1, 100)), velmor->payment(request(3, 100)),
+              velmor->cancel(request(1, 100))}) {
+            EXPECT_EQ(answer.getStatus(), PaymentProcessingAnswer::Failure);
+            EXPECT_EQ(answer.getMessage().key(), QStringLiteral("velmorConfigUnusable"));
+            EXPECT_THAT(answer.getMessage().ru().toStdString(),
+                        testing::HasSubstr(fileName.toStdString()));
+        }
+        EXPECT_FALSE(velmor->interruptPayment());
+        EXPECT_FALSE(
+            velmor->sendEnqueuedMessage({{QStringLiteral("orderId"), QStringLiteral("o")}}));
+    } else {
+        EXPECT_CALL(*client, createOffline(_)).WillOnce(Return(result(true, velmor::Completed)));
+        EXPECT_EQ(velmor->payment(request(1, 100)).getStatus(), PaymentProcessingAnswer::Success);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, VelmorConfigFileTest,
+    testing::Values(
+        ConfigFileCase{"Missing", IniFile::Missing, false,
+                       "WARN Файл настроек @FILE@ не найден, используются значения по умолчанию"},
+        ConfigFileCase{"Usable", IniFile::Usable, false, "INFO Инициализация"},
+        ConfigFileCase{"NotUtf8", IniFile::NotUtf8, true,
+                       "ERROR Файл настроек @FILE@ не годится (not UTF-8"},
+        ConfigFileCase{"NoSection", IniFile::NoSection, true,
+                       "ERROR Файл настроек @FILE@ не годится (holds no [section]"},
+        ConfigFileCase{"Directory", IniFile::Directory, true, "not a regular file"},
+        ConfigFileCase{"UnusableButStoodIn", IniFile::UnusableButStoodIn, false,
+                       "INFO Инициализация"}));
 
 } // namespace

@@ -122,6 +122,10 @@ The cancellation will be carried out once the connection to the server is back</
         <source>Сервер не ответил, результат операции неизвестен. Не повторяйте её, пока не проверите заказ %1</source>
         <translation>The server did not answer; the outcome is unknown. Do not repeat the operation before you have checked order %1</translation>
     </message>
+    <message id="velmorConfigUnusable">
+        <source>Файл настроек Velmor %1 не читается, операция не выполнена. Обратитесь к администратору</source>
+        <translation>The Velmor settings file %1 cannot be read; the operation was not carried out. Call the administrator</translation>
+    </message>
     <message id="velmorNoUsefulAnswer">
         <source>Ошибка связи с сервером</source>
         <translation>Server communication error</translation>

@@ -122,6 +122,10 @@
         <source>Сервер не ответил, результат операции неизвестен. Не повторяйте её, пока не проверите заказ %1</source>
         <translation>Сервер не ответил, результат операции неизвестен. Не повторяйте её, пока не проверите заказ %1</translation>
     </message>
+    <message id="velmorConfigUnusable">
+        <source>Файл настроек Velmor %1 не читается, операция не выполнена. Обратитесь к администратору</source>
+        <translation>Файл настроек Velmor %1 не читается, операция не выполнена. Обратитесь к администратору</translation>
+    </message>
     <message id="velmorNoUsefulAnswer">
         <source>Ошибка связи с сервером</source>
         <translation>Ошибка связи с сервером</translation>

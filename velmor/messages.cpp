@@ -55,6 +55,14 @@ tr::Tr outcomeUnknown(const QString &orderId)
         .arg(tr::Tr(orderId));
 }
 
+tr::Tr configUnusable(const QString &fileName)
+{
+    return tr::Tr(QStringLiteral("velmorConfigUnusable"),
+                  QStringLiteral("Файл настроек Velmor %1 не читается, операция не выполнена. "
+                                 "Обратитесь к администратору"))
+        .arg(tr::Tr(fileName));
+}
+
 tr::Tr noUsefulAnswer()
 {
     return tr::Tr(QStringLiteral("velmorNoUsefulAnswer"),

@@ -24,6 +24,9 @@ tr::Tr orderNeverArrived();
 // A refund or cancellation that may or may not have been carried out and could not be queued:
 // the cashier must check the order `orderId` before repeating anything.
 tr::Tr outcomeUnknown(const QString &orderId);
+// The plug-in's configuration file `fileName` is there but gives no configuration: nothing is
+// sent until it is mended.
+tr::Tr configUnusable(const QString &fileName);
 // An answer that says nothing usable, or none at all.
 tr::Tr noUsefulAnswer();
 tr::Tr rejected();
