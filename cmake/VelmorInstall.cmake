@@ -30,7 +30,7 @@ if(TARGET tillcore)
     target_compile_definitions(tillcore PRIVATE
         VELMOR_INSTALLED_PLUGIN="${VELMOR_PLUGIN_INSTALL_DIR}/libvelmor.so"
         VELMOR_INSTALLED_QUEUE="${VELMOR_STATE_DIR}/queue.sqlite"
-        VELMOR_INSTALLED_CONFIG="${_velmor_paysystems}velmor/velmor.ini"
+        VELMOR_PAYSYSTEMS_DIR="${_velmor_paysystems}"
         VELMOR_TILL_TRANSLATIONS_DIR="${CMAKE_INSTALL_PREFIX}/${VELMOR_TILL_DATADIR}/translations")
 endif()
 

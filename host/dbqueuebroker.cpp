@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QUrl>
@@ -15,6 +16,10 @@
 #include <mutex>
 
 #include <sqlite3.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace queuestore;
 
@@ -69,6 +74,8 @@ public:
     // Everything below runs under `mutex`; the connection is also opened fully serialised, so a
     // stray use from another thread cannot corrupt the handle.
     bool ensureOpen();
+    // Makes an absent database file with the queue's permissions; an existing one is kept.
+    void createPrivately();
     bool openReadOnly();
     // Opens `name` with `flags` and sets the connection up; false with lastError set.
     bool openConnection(const QByteArray &name, int flags);
@@ -193,6 +200,20 @@ bool DBQueueBroker::Private::openReadOnly()
     return false;
 }
 
+void DBQueueBroker::Private::createPrivately()
+{
+    // The messages hold buyers' codes and order ids: readable by the owner and the group that
+    // shares the queue, never by everyone. SQLite would create the file 0644 (less the umask),
+    // and gives its -wal and -shm files the mode of the database, so the file is made first.
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0660);
+    if (fd < 0)
+        return;
+    // Group-writable whatever the umask, so that every till user of the group can queue.
+    ::fchmod(fd, 0660);
+    ::close(fd);
+}
+
 bool DBQueueBroker::Private::ensureOpen()
 {
     if (db)
@@ -202,6 +223,7 @@ bool DBQueueBroker::Private::ensureOpen()
 
     // A failed attempt is retried on the next call: the directory may appear or the disk may
     // come back, and the queue must not stay dead for the life of the process because of it.
+    createPrivately();
     if (!openConnection(path.toUtf8(),
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX))
         return false;
@@ -370,6 +392,11 @@ bool DBQueueBroker::removeMessage(qint64 id)
         return d->fail(QStringLiteral("cannot remove message"));
     d->lastError.clear();
     return sqlite3_changes(d->db) == 1;
+}
+
+QString DBQueueBroker::pathSetting()
+{
+    return QString::fromLatin1(PathSetting);
 }
 
 QString DBQueueBroker::databasePath() const

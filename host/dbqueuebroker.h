@@ -47,6 +47,9 @@ public:
     bool recordAttempt(qint64 id);
     bool removeMessage(qint64 id);
 
+    // The host setting that names the database: "Queue:database".
+    static QString pathSetting();
+
     // Absolute, fixed at construction.
     QString databasePath() const;
     bool isOpen() const;

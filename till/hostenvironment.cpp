@@ -9,10 +9,17 @@
 #include <log4qt/logmanager.h>
 #include <session.h>
 #include <singleton.h>
+#include <velmor/configfile.h>
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace till {
 
@@ -50,10 +57,20 @@ bool HostEnvironment::setUpLogging(const QString &fileName)
     if (fileName.isEmpty()) {
         sink = [this](const QString &line) { m_progress.printLine(line); };
     } else {
+        // The log names orders and the service's answers: not for everyone's eyes. A new file
+        // is made owner- and group-readable; an existing one keeps the mode it was given.
+        const int fd = ::open(QFile::encodeName(fileName).constData(),
+                              O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0640);
+        if (fd < 0)
+            return fail(QStringLiteral("log file %1: cannot be opened for writing: %2")
+                            .arg(fileName, QString::fromLocal8Bit(std::strerror(errno))));
         m_logFile.setFileName(fileName);
-        if (!m_logFile.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+        if (!m_logFile.open(fd, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text,
+                            QFileDevice::AutoCloseHandle)) {
+            ::close(fd);
             return fail(QStringLiteral("log file %1: cannot be opened for writing: %2")
                             .arg(fileName, m_logFile.errorString()));
+        }
         sink = [this](const QString &line) {
             m_logFile.write(line.toUtf8() + '\n');
             m_logFile.flush();
@@ -64,7 +81,7 @@ bool HostEnvironment::setUpLogging(const QString &fileName)
     return true;
 }
 
-bool HostEnvironment::setUpServices(const QString &configFile, const QString &queueFile,
+bool HostEnvironment::setUpServices(const QString &configFile, const QString &givenQueueFile,
                                     bool listOnly)
 {
     if (!setUpConfig(configFile))
@@ -74,6 +91,7 @@ bool HostEnvironment::setUpServices(const QString &configFile, const QString &qu
     m_session->setProgressView(&m_progress);
     Singleton<Session>::instance = m_session.get();
 
+    const QString queueFile = queuePath(givenQueueFile, *m_config);
     m_queue = std::make_unique<DBQueueBroker>(queueFile, listOnly && QFileInfo::exists(queueFile)
                                                              ? DBQueueBroker::OpenMode::ReadOnly
                                                              : DBQueueBroker::OpenMode::ReadWrite);
@@ -88,29 +106,15 @@ bool HostEnvironment::setUpConfig(const QString &configFile)
 {
     m_config = std::make_unique<TillConfig>(configFile);
     if (!configFile.isEmpty()) {
-        // Config::loadFile skips what it cannot read without a word; a file the cashier
-        // named must not be skipped like that.
-        const QFileInfo info(configFile);
-        if (!info.exists())
+        // Config::loadFile skips what it cannot read without a word, and takes what is no ini
+        // file at all; the plug-in would then talk to its default service with no
+        // credentials. A file the cashier named (a receipt, a binary, a file in another
+        // encoding by mistake) must stop the till instead.
+        const velmor::ConfigFile file(configFile);
+        if (file.state() == velmor::ConfigFile::State::Missing)
             return fail(QStringLiteral("config %1: no such file").arg(configFile));
-        if (!info.isFile())
-            return fail(QStringLiteral("config %1: not a regular file").arg(configFile));
-        QFile probe(configFile);
-        if (!probe.open(QIODevice::ReadOnly))
-            return fail(QStringLiteral("config %1: cannot be read: %2")
-                            .arg(configFile, probe.errorString()));
-        const QByteArray bytes = probe.readAll();
-        probe.close();
-        // Config::loadFile also takes what is no ini file at all, and then the plug-in would
-        // talk to its default service with no credentials: a wrong file named by mistake (a
-        // receipt, a binary, a file in another encoding) must stop the till instead.
-        const QString text = QString::fromUtf8(bytes.constData(), bytes.size());
-        if (text.toUtf8() != bytes)
-            return fail(
-                QStringLiteral("config %1: not UTF-8 text, not a usable ini file").arg(configFile));
-        if (!hasSection(text))
-            return fail(QStringLiteral("config %1: holds no [section], not a usable ini file")
-                            .arg(configFile));
+        if (file.state() == velmor::ConfigFile::State::Unusable)
+            return fail(QStringLiteral("config %1: %2").arg(configFile, file.problemText()));
         m_config->loadFile(configFile, QString());
     }
     Singleton<Config>::instance = m_config.get();
@@ -143,26 +147,44 @@ void HostEnvironment::setDocument(const QSharedPointer<AbstractDocument> &docume
 
 QString HostEnvironment::defaultPluginPath()
 {
-    const QString built = QDir::cleanPath(QCoreApplication::applicationDirPath() +
-                                          QStringLiteral("/../plugins/libvelmor.so"));
 #ifdef VELMOR_INSTALLED_PLUGIN
     // An installed till has no build tree beside it; it takes the installed plug-in.
-    if (!QFileInfo::exists(built))
+    if (!runsFromBuildTree())
         return QStringLiteral(VELMOR_INSTALLED_PLUGIN);
 #endif
-    return built;
+    return builtPluginPath();
 }
 
-bool HostEnvironment::hasSection(const QString &text)
+QString HostEnvironment::installedConfigPath()
 {
-    const QStringList lines = text.split(QLatin1Char('\n'));
-    for (const QString &rawLine : lines) {
-        const QString line = rawLine.trimmed();
-        if (line.size() > 2 && line.startsWith(QLatin1Char('[')) &&
-            line.endsWith(QLatin1Char(']')) && !line.mid(1, line.size() - 2).trimmed().isEmpty())
-            return true;
-    }
-    return false;
+    return velmor::ConfigFile::pathIn(QStringLiteral(VELMOR_PAYSYSTEMS_DIR));
+}
+
+QString HostEnvironment::queuePath(const QString &given, const Config &config)
+{
+    if (!given.isEmpty())
+        return given;
+    const QString configured = config.getString(DBQueueBroker::pathSetting()).trimmed();
+    if (!configured.isEmpty())
+        return configured;
+#ifdef VELMOR_INSTALLED_QUEUE
+    // One queue per till, wherever the till is started from: a cancellation queued by a till
+    // started in one directory is replayed by a till started in another.
+    if (!runsFromBuildTree())
+        return QStringLiteral(VELMOR_INSTALLED_QUEUE);
+#endif
+    return QStringLiteral("till-queue.sqlite");
+}
+
+QString HostEnvironment::builtPluginPath()
+{
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                           QStringLiteral("/../plugins/libvelmor.so"));
+}
+
+bool HostEnvironment::runsFromBuildTree()
+{
+    return QFileInfo::exists(builtPluginPath());
 }
 
 bool HostEnvironment::fail(const QString &error)

@@ -41,9 +41,9 @@ public:
     // see TillConfig) and publishes it; what a command needs that talks to the service without
     // the plug-in.
     bool setUpConfig(const QString &configFile);
-    // setUpConfig(), then Session and the queue. With
-    // `listOnly`, an existing queue file is opened read-only, so that it can be listed on a
-    // read-only file or directory; a missing one is created as usual.
+    // setUpConfig(), then Session and the queue: `queueFile`, or when empty the one
+    // queuePath() finds. With `listOnly`, an existing queue file is opened read-only, so that
+    // it can be listed on a read-only file or directory; a missing one is created as usual.
     bool setUpServices(const QString &configFile, const QString &queueFile, bool listOnly = false);
     // Loads the plug-in, finds its processing interface and calls init().
     bool loadPlugin(const QString &fileName);
@@ -60,10 +60,19 @@ public:
 
     // ../plugins/libvelmor.so next to the running binary, else the installed plug-in.
     static QString defaultPluginPath();
+    // The configuration a sale reads without --config: the plug-in's file in the host's
+    // pay-systems directory.
+    static QString installedConfigPath();
+    // The queue a command uses: `given` (--queue) when set, else the host setting
+    // Queue:database of `config`, else the installed till's state directory, else (a till run
+    // from its build tree) till-queue.sqlite in the working directory.
+    static QString queuePath(const QString &given, const Config &config);
 
 private:
-    // Whether an ini text has at least one "[Section]" line, as every file of the plug-in has.
-    static bool hasSection(const QString &text);
+    // ../plugins/libvelmor.so next to the running binary, where the build puts the plug-in.
+    static QString builtPluginPath();
+    // Whether the till runs from its build tree, with the plug-in built beside it.
+    static bool runsFromBuildTree();
     bool fail(const QString &error);
 
     ConsoleProgress m_progress;

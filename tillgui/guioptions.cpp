@@ -10,8 +10,6 @@ namespace tillgui {
 
 namespace {
 
-// The command-line till's default, so that both tills share one queue in one directory.
-const QString DefaultQueueFile = QStringLiteral("till-queue.sqlite");
 const QString LanguageOption = QStringLiteral("lang");
 const QString ScreenshotOption = QStringLiteral("screenshot");
 
@@ -116,7 +114,9 @@ QString GuiOptions::pluginFile() const
 
 QString GuiOptions::queueFile() const
 {
-    return isSet(QStringLiteral("queue")) ? value(QStringLiteral("queue")) : DefaultQueueFile;
+    // Empty: the command-line till's default (HostEnvironment::queuePath), so that both tills
+    // share one queue.
+    return value(QStringLiteral("queue"));
 }
 
 bool GuiOptions::asksForScreenshots(int argc, char **argv)
