@@ -60,6 +60,10 @@
         <source>Не удалось установить защищённое соединение с сервером</source>
         <translation>No secure connection to the server could be made</translation>
     </message>
+    <message id="restClientNotTls">
+        <source>Сервер ответил не по TLS: проверьте схему и порт в адресе сервера</source>
+        <translation>The server did not answer over TLS: check the scheme and the port of the server address</translation>
+    </message>
     <message id="restClientConnectionLost">
         <source>Соединение с сервером прервано</source>
         <translation>The connection to the server was lost</translation>

@@ -60,6 +60,10 @@
         <source>Не удалось установить защищённое соединение с сервером</source>
         <translation>Не удалось установить защищённое соединение с сервером</translation>
     </message>
+    <message id="restClientNotTls">
+        <source>Сервер ответил не по TLS: проверьте схему и порт в адресе сервера</source>
+        <translation>Сервер ответил не по TLS: проверьте схему и порт в адресе сервера</translation>
+    </message>
     <message id="restClientConnectionLost">
         <source>Соединение с сервером прервано</source>
         <translation>Соединение с сервером прервано</translation>

@@ -49,6 +49,15 @@ tr::Tr tlsVerificationMessage(long verifyResult)
     }
 }
 
+// An https address aimed at a plain-http port: OpenSSL reads the server's HTTP answer as a TLS
+// record and finds no TLS version, or a record length no TLS record has.
+bool isPlainAnswerToTls(const char *errorText)
+{
+    const QByteArray detail = QByteArray(errorText).toLower();
+    return detail.contains("wrong version number") || detail.contains("packet length too long") ||
+           detail.contains("http request");
+}
+
 } // namespace
 
 QString safeUrlText(const QUrl &url)
@@ -121,6 +130,10 @@ tr::Tr failureMessage(CURL *handle, CURLcode code, const char *errorText, bool b
                       QStringLiteral("Не удалось прочитать файл корневых сертификатов %1"))
             .arg(tr::Tr(QString::fromLocal8Bit(settings.caFile)));
     case CURLE_SSL_CONNECT_ERROR:
+        if (isPlainAnswerToTls(errorText))
+            return tr::Tr(QStringLiteral("restClientNotTls"),
+                          QStringLiteral("Сервер ответил не по TLS: проверьте схему и порт в "
+                                         "адресе сервера"));
         return tr::Tr(QStringLiteral("restClientTlsFailure"),
                       QStringLiteral("Не удалось установить защищённое соединение с сервером"));
     case CURLE_GOT_NOTHING:

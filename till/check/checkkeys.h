@@ -15,6 +15,11 @@ inline const QString MisplacedInterval = QStringLiteral("Velmor:infoRequestInter
 // The host's extra CA file, read by the transport.
 inline const QString CaFile = QStringLiteral("Network:caFile");
 
+// What the shipped velmor.ini holds until the till is set up: the login and password, and a
+// host under the domain reserved never to resolve.
+inline const QString Placeholder = QStringLiteral("CHANGE-ME");
+inline const QString PlaceholderDomain = QStringLiteral(".invalid");
+
 } // namespace CheckKeys
 
 } // namespace till

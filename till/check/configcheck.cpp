@@ -4,11 +4,9 @@
 #include "checkreport.h"
 #include "checktexts.h"
 #include <config.h>
+#include <velmor/configfile.h>
 
-#include <QFile>
-#include <QFileInfo>
 #include <QStringList>
-#include <QTextCodec>
 
 #include <arpa/inet.h>
 #include <cstring>
@@ -46,46 +44,53 @@ QString secretText(const QString &value)
 
 } // namespace
 
-ConfigCheck::ConfigCheck(const QString &fileName, Config &config, CheckReport &report)
-    : m_fileName(fileName), m_config(config), m_report(report), m_timeoutSeconds(DefaultTimeout)
+ConfigCheck::ConfigCheck(const QString &fileName, bool given, Config &config, CheckReport &report)
+    : m_fileName(fileName), m_given(given), m_config(config), m_report(report),
+      m_timeoutSeconds(DefaultTimeout)
 {}
 
 void ConfigCheck::checkFile()
 {
     const QString check = text("checkConfigFile");
-    if (m_fileName.isEmpty()) {
-        m_readable = true;
-        m_report.add(check, Outcome::Warn, text("configNone"), text("configNoneHint"));
+    // The plug-in reads the file as this does (velmor::ConfigFile): what passes here passes
+    // there, and what fails here stops every operation of the plug-in.
+    const velmor::ConfigFile file(m_fileName);
+    switch (file.problem()) {
+    case velmor::ConfigFile::Problem::None:
+        break;
+    case velmor::ConfigFile::Problem::NotAFile:
+    case velmor::ConfigFile::Problem::Unreadable:
+        m_report.add(check, Outcome::Fail,
+                     text("configUnreadable")
+                         .arg(m_fileName, file.problem() == velmor::ConfigFile::Problem::NotAFile
+                                              ? text("configNotAFile")
+                                              : file.readError()),
+                     m_given ? text("configUnreadableHint")
+                             : text("configInstalledUnreadableHint").arg(m_fileName));
         return;
-    }
-    const QFileInfo info(m_fileName);
-    if (!info.exists()) {
-        m_report.add(check, Outcome::Fail, text("configMissing").arg(m_fileName),
-                     text("configMissingHint"));
-        return;
-    }
-    QFile file(m_fileName);
-    if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
-        m_report.add(
-            check, Outcome::Fail,
-            text("configUnreadable")
-                .arg(m_fileName, info.isFile() ? file.errorString() : text("configNotAFile")),
-            text("configUnreadableHint"));
-        return;
-    }
-    const QByteArray bytes = file.readAll();
-    m_readable = true;
-    m_config.loadFile(m_fileName, QString());
-
-    // The configuration reads the file as UTF-8 whatever it holds, so a file saved in another
-    // encoding still loads, with its non-ASCII values garbled.
-    QTextCodec::ConverterState state;
-    QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
-    if (state.invalidChars > 0) {
+    case velmor::ConfigFile::Problem::NotUtf8:
         m_report.add(check, Outcome::Fail, text("configNotUtf8").arg(m_fileName),
                      text("configNotUtf8Hint"));
         return;
+    case velmor::ConfigFile::Problem::NoSection:
+        m_report.add(check, Outcome::Fail, text("configNoSection").arg(m_fileName),
+                     text("configNoSectionHint"));
+        return;
     }
+    if (file.state() == velmor::ConfigFile::State::Missing) {
+        if (m_given) {
+            m_report.add(check, Outcome::Fail, text("configMissing").arg(m_fileName),
+                         text("configMissingHint"));
+            return;
+        }
+        // The plug-in goes on with its defaults, as the check does.
+        m_readable = true;
+        m_report.add(check, Outcome::Warn, text("configNone").arg(m_fileName),
+                     text("configNoneHint").arg(m_fileName));
+        return;
+    }
+    m_readable = true;
+    m_config.loadFile(m_fileName, QString());
     m_report.add(check, Outcome::Ok, text("configOk").arg(m_fileName).arg(m_config.keys().size()));
 }
 
@@ -121,6 +126,12 @@ void ConfigCheck::checkUrl()
         m_report.add(key, Outcome::Fail, text("urlNoHost").arg(shown), text("urlHint"));
         return;
     }
+    if (m_url.host().endsWith(CheckKeys::PlaceholderDomain, Qt::CaseInsensitive)) {
+        // Reserved never to resolve: the shipped placeholder, or one like it.
+        m_report.add(key, Outcome::Fail, text("urlPlaceholder").arg(shown),
+                     text("urlPlaceholderHint"));
+        return;
+    }
     m_urlUsable = true;
     if (!m_url.userInfo().isEmpty()) {
         m_report.add(key, Outcome::Warn, text("urlUserInfo").arg(shown), text("urlUserInfoHint"));
@@ -138,8 +149,14 @@ void ConfigCheck::checkSecrets()
 {
     // Neither the login nor a password is shown: they go into the authorization of every
     // request, and the till's output ends up in tickets and chat windows.
-    for (const QString &key : {velmor::clientkeys::Login, velmor::clientkeys::Password})
-        m_report.add(key, Outcome::Ok, secretText(m_config.getString(key)));
+    for (const QString &key : {velmor::clientkeys::Login, velmor::clientkeys::Password}) {
+        const QString value = m_config.getString(key);
+        if (value == CheckKeys::Placeholder)
+            m_report.add(key, Outcome::Fail, text("secretPlaceholder"),
+                         text("secretPlaceholderHint"));
+        else
+            m_report.add(key, Outcome::Ok, secretText(value));
+    }
 }
 
 void ConfigCheck::checkTimeout()

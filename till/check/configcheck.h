@@ -9,20 +9,23 @@ namespace till {
 
 class CheckReport;
 
-// The configuration part of `till check`: the file (readable, UTF-8), every key the plug-in
+// The configuration part of `till check`: the file (readable, UTF-8, an ini file), every key
+// the plug-in
 // reads with the value it will see, and the keys under its sections that nothing reads.
 // Secrets are only ever shown as set or empty.
 class ConfigCheck
 {
 public:
-    // Loads `fileName` (empty: none) into `config`, which the later checks read.
-    ConfigCheck(const QString &fileName, Config &config, CheckReport &report);
+    // Loads `fileName` into `config`, which the later checks read. `given`: named by --config,
+    // so that its absence is a fault; otherwise it is the installed file, and without it the
+    // plug-in runs on its defaults.
+    ConfigCheck(const QString &fileName, bool given, Config &config, CheckReport &report);
 
     void checkFile();
     // Only once checkFile() has found the file readable.
     void checkKeys();
 
-    // Whether the plug-in could read a configuration (none at all counts: it has defaults).
+    // Whether the plug-in could read a configuration (none installed counts: it has defaults).
     bool isReadable() const { return m_readable; }
     // The service's URL as the plug-in will use it, once checkKeys() has found it usable.
     bool isUrlUsable() const { return m_urlUsable; }
@@ -43,6 +46,7 @@ private:
                          int *value);
 
     QString m_fileName;
+    bool m_given;
     Config &m_config;
     CheckReport &m_report;
     bool m_readable = false;

@@ -48,6 +48,7 @@ void PluginCheck::check(const QString &path)
                                 .toObject()
                                 .value(QStringLiteral("version"))
                                 .toString();
+    m_version = version;
     const int qt = meta.value(QStringLiteral("version")).toInt();
     m_report.add(
         check, Outcome::Ok,

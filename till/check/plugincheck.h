@@ -14,9 +14,12 @@ public:
     explicit PluginCheck(CheckReport &report);
 
     void check(const QString &path);
+    // The version its metadata states; empty when it states none or did not load.
+    QString version() const { return m_version; }
 
 private:
     CheckReport &m_report;
+    QString m_version;
 };
 
 } // namespace till

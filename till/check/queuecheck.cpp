@@ -4,9 +4,11 @@
 #include "checktexts.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -52,11 +54,34 @@ QString columnText(sqlite3_stmt *statement, int column)
 
 QueueCheck::QueueCheck(CheckReport &report) : m_report(report) {}
 
+bool QueueCheck::checkWritable(const QString &path)
+{
+    // A queue the till cannot write loses the cancellations and refunds that got no answer:
+    // SQLite needs the file and, for its journal, the directory.
+    const QFileInfo file(path);
+    const QString directory = file.absolutePath();
+    QString unwritable;
+    if (!QFileInfo(directory).isDir())
+        unwritable = text("queueNoDirectory").arg(directory);
+    else if (::access(QFile::encodeName(directory).constData(), W_OK | X_OK) != 0)
+        unwritable = text("queueNotWritable").arg(directory);
+    else if (file.exists() && ::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0)
+        unwritable = text("queueNotWritable").arg(path);
+    if (unwritable.isEmpty())
+        return true;
+    m_report.add(text("checkQueue"), Outcome::Fail, text("queueUnwritable").arg(path, unwritable),
+                 text("queueUnwritableHint").arg(directory));
+    return false;
+}
+
 void QueueCheck::check(const QString &queueFile)
 {
     const QString check = text("checkQueue");
     const QString path = QFileInfo(queueFile).absoluteFilePath();
+    if (!checkWritable(path))
+        return;
     if (!QFileInfo::exists(path)) {
+        m_figures.read = true;
         m_report.add(check, Outcome::Ok, text("queueNone").arg(path));
         return;
     }
@@ -90,24 +115,29 @@ void QueueCheck::check(const QString &queueFile)
         return;
     }
 
-    statement = prepare(db.get(), "SELECT COUNT(*), MIN(added) FROM messages");
+    statement = prepare(db.get(), "SELECT COUNT(*), MIN(added), MAX(attempts) FROM messages");
     if (!statement)
         return failWith(text("queueRead"));
     rc = sqlite3_step(statement.get());
     const qint64 count = rc == SQLITE_ROW ? sqlite3_column_int64(statement.get(), 0) : 0;
     const QString oldestText = rc == SQLITE_ROW ? columnText(statement.get(), 1) : QString();
+    const qint64 mostAttempts = rc == SQLITE_ROW ? sqlite3_column_int64(statement.get(), 2) : 0;
     const QDateTime oldest =
         oldestText.isNull() ? QDateTime() : QDateTime::fromString(oldestText, Qt::ISODateWithMs);
     statement.reset();
     if (rc != SQLITE_ROW)
         return failWith(text("queueRead"));
 
+    m_figures.read = true;
     if (count == 0) {
         m_report.add(check, Outcome::Ok, text("queueEmpty").arg(path));
         return;
     }
     const qint64 age =
         oldest.isValid() ? oldest.secsTo(QDateTime::currentDateTimeUtc()) : qint64(-1);
+    m_figures.messages = count;
+    m_figures.oldestAgeSeconds = qMax<qint64>(age, 0);
+    m_figures.mostAttempts = mostAttempts;
     const QString found =
         text("queuePending").arg(path).arg(count).arg(age < 0 ? text("dateUnknown") : ageText(age));
     if (age > qint64(AgeWarningHours) * 3600)

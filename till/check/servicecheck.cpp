@@ -34,6 +34,20 @@ QString millisecondsText(qint64 microseconds)
     return QString::number(double(microseconds) / 1000.0, 'f', 1);
 }
 
+// What to do about a failed exchange, told by the transport's message: `fallback` unless the
+// message names a cause with a remedy of its own.
+QString transportHint(const tr::Tr &message, const char *fallback)
+{
+    const QString key = message.key();
+    if (key == QLatin1String("restClientNotTls"))
+        return text("notTlsHint");
+    if (key == QLatin1String("restClientTlsClientRejected"))
+        return text("clientCertificateRefusedHint");
+    if (key == QLatin1String("restClientClientCertificate"))
+        return text("certificatePasswordHint");
+    return text(fallback);
+}
+
 // The transport settings a sale's client gets from the plug-in.
 void configure(RestClient &client, const Config &config, int timeoutSeconds)
 {
@@ -83,7 +97,7 @@ bool ServiceCheck::checkConnection()
     if (!probe.connected) {
         m_report.add(connectCheck, Outcome::Fail,
                      text("connectFail").arg(host).arg(port).arg(transportText(probe.errorMessage)),
-                     text("connectHint"));
+                     transportHint(probe.errorMessage, "connectHint"));
         m_report.skip(tlsCheck, text("skipNoConnection"));
         return false;
     }
@@ -101,7 +115,8 @@ bool ServiceCheck::checkConnection()
     }
     if (!probe.secured) {
         m_report.add(tlsCheck, Outcome::Fail,
-                     text("tlsFail").arg(transportText(probe.errorMessage)), text("tlsHint"));
+                     text("tlsFail").arg(transportText(probe.errorMessage)),
+                     transportHint(probe.errorMessage, "tlsHint"));
         return false;
     }
     const QString found = text("tlsOk")
@@ -115,6 +130,15 @@ bool ServiceCheck::checkConnection()
     else
         m_report.add(tlsCheck, Outcome::Ok, found);
     return true;
+}
+
+bool ServiceCheck::cutAfterHandshake(const tr::Tr &message) const
+{
+    // The connection check has verified the handshake by then. Under TLS 1.3 a service checks
+    // the client's certificate only after it, and one that refuses it may just close the
+    // connection instead of sending an alert that names the certificate.
+    return message.key() == QLatin1String("restClientConnectionLost") &&
+           m_url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
 }
 
 void ServiceCheck::checkCredentials()
@@ -138,7 +162,9 @@ void ServiceCheck::checkCredentials()
     if (response.networkError > 0) {
         m_report.add(check, Outcome::Fail,
                      text("credentialsTransport").arg(transportText(response.errorMessage)),
-                     text("connectHint"));
+                     cutAfterHandshake(response.errorMessage)
+                         ? text("connectionCutHint")
+                         : transportHint(response.errorMessage, "connectHint"));
         return;
     }
     const QJsonObject error = response.json.value(QStringLiteral("error")).toObject();

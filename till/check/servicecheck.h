@@ -5,6 +5,10 @@
 
 class Config;
 
+namespace tr {
+class Tr;
+}
+
 namespace till {
 
 class CheckReport;
@@ -26,6 +30,10 @@ public:
     void checkCredentials();
 
 private:
+    // Whether a request failed because the service closed a connection whose TLS handshake
+    // had succeeded.
+    bool cutAfterHandshake(const tr::Tr &message) const;
+
     const Config &m_config;
     QUrl m_url;
     int m_timeoutSeconds;

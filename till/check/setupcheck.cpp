@@ -5,6 +5,7 @@
 #include "checktexts.h"
 #include "configcheck.h"
 #include "plugincheck.h"
+#include "proxycheck.h"
 #include "queuecheck.h"
 #include "servicecheck.h"
 #include <config.h>
@@ -39,7 +40,7 @@ QVector<CheckResult> SetupCheck::run(const Sink &sink)
         Config *const previous;
     } inPlace(m_config.get());
 
-    ConfigCheck configuration(m_settings.configFile, *m_config, report);
+    ConfigCheck configuration(m_settings.configFile, m_settings.configGiven, *m_config, report);
     configuration.checkFile();
     if (configuration.isReadable()) {
         configuration.checkKeys();
@@ -57,9 +58,11 @@ QVector<CheckResult> SetupCheck::run(const Sink &sink)
 
     if (!configuration.isReadable() || !configuration.isUrlUsable()) {
         const QString why = configuration.isReadable() ? text("skipNoUrl") : text("skipNoConfig");
+        report.skip(text("checkProxy"), why);
         for (const QString &check : ServiceCheck::checks())
             report.skip(check, why);
     } else {
+        ProxyCheck(report).check(configuration.url());
         ServiceCheck service(*m_config, configuration.url(), configuration.timeoutSeconds(),
                              report);
         if (service.checkConnection())
@@ -68,8 +71,12 @@ QVector<CheckResult> SetupCheck::run(const Sink &sink)
             report.skip(text("checkCredentials"), text("skipNoService"));
     }
 
-    QueueCheck(report).check(m_settings.queueFile);
-    PluginCheck(report).check(m_settings.pluginFile);
+    QueueCheck queue(report);
+    queue.check(m_settings.queueFile);
+    m_queueFigures = queue.figures();
+    PluginCheck plugin(report);
+    plugin.check(m_settings.pluginFile);
+    m_pluginVersion = plugin.version();
 
     return report.results();
 }

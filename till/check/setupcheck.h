@@ -2,6 +2,7 @@
 
 #include "checkreport.h"
 #include "checkresult.h"
+#include "queuecheck.h"
 
 #include <QString>
 #include <QVector>
@@ -22,7 +23,9 @@ class SetupCheck
 public:
     struct Settings
     {
-        QString configFile; // empty: none, the plug-in sees the defaults
+        QString configFile;
+        // Named by --config; otherwise configFile is the installed one, which may be absent.
+        bool configGiven = true;
         QString queueFile;
         QString pluginFile;
     };
@@ -40,9 +43,15 @@ public:
 
     static bool anyFailed(const QVector<CheckResult> &results);
 
+    // What the last run found in the queue and the plug-in's metadata.
+    const QueueCheck::Figures &queueFigures() const { return m_queueFigures; }
+    QString pluginVersion() const { return m_pluginVersion; }
+
 private:
     Settings m_settings;
     std::unique_ptr<Config> m_config;
+    QueueCheck::Figures m_queueFigures;
+    QString m_pluginVersion;
 };
 
 } // namespace till
