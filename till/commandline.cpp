@@ -122,6 +122,22 @@ const QVector<CommandLine::Command> &CommandLine::commands()
            QStringLiteral("one JSON object per check: {\"check\", \"result\", \"detail\", "
                           "\"hint\"}"),
            false, true}}},
+        {QStringLiteral("metrics"),
+         QStringLiteral("the till's state for a fleet's monitoring"),
+         QStringLiteral(
+             "Runs the checks of \"check\" and prints the till's state in the Prometheus "
+             "text exposition\nformat: velmor_queue_messages, velmor_queue_oldest_age_seconds "
+             "and\nvelmor_queue_most_attempts (0 when no message waits), velmor_queue_readable, "
+             "one\nvelmor_check_result{check=\"...\",result=\"ok|warn|fail|skipped\"} series "
+             "per check and\noutcome (1 on the outcome it had), and velmor_plugin_info{version="
+             "\"...\"} 1. With\n--textfile the text replaces PATH at once (written beside it, "
+             "then renamed), for\nnode_exporter's textfile collector; run it from cron or a "
+             "timer. Sends what \"check\" sends\nand changes nothing else. Exit status 0 when "
+             "the text was written, whatever the checks\nfound; 1 when PATH could not be "
+             "written; 2 for unusable arguments."),
+         {{QStringLiteral("textfile"), QStringLiteral("PATH"),
+           QStringLiteral("write the text to PATH (a .prom file) instead of standard output"),
+           false}}},
         {QStringLiteral("demo"),
          QStringLiteral("walk through every operation on a local service"),
          QStringLiteral(
@@ -146,11 +162,13 @@ const QVector<CommandLine::Option> &CommandLine::globalOptions()
 {
     static const QVector<Option> Options = {
         {QStringLiteral("config"), QStringLiteral("FILE"),
-         QStringLiteral("the plug-in's ini file (url, login, password, ...)")},
+         QStringLiteral("the plug-in's ini file (url, login, password, ...; default: the "
+                        "installed one the plug-in reads)")},
         {QStringLiteral("receipt"), QStringLiteral("FILE"),
          QStringLiteral("the current receipt as JSON; without it there is none")},
         {QStringLiteral("queue"), QStringLiteral("FILE"),
-         QStringLiteral("the queue database (default: till-queue.sqlite here)")},
+         QStringLiteral("the queue database (default: Queue:database of the configuration, "
+                        "else the installed till's, else till-queue.sqlite here)")},
         {QStringLiteral("plugin"), QStringLiteral("FILE"),
          QStringLiteral("the plug-in library (default: ../plugins/libvelmor.so next to the "
                         "till, else the installed one)")},
@@ -265,7 +283,8 @@ QString CommandLine::helpText(const QString &commandName)
             text += QStringLiteral("  %1  %2\n").arg(entry.name, -width).arg(entry.summary);
         text += QStringLiteral("\nGlobal options (before or after the command):\n") +
                 formatOptions(globalOptions()) +
-                QStringLiteral("  --help          show the help of the command\n\n"
+                QStringLiteral("  --help          show the help of the command\n"
+                               "  --version       print the till's version and exit\n\n"
                                "Answers go to standard output as JSON, one object per line; "
                                "progress and\nlog lines go to standard error. Exit status: 0 "
                                "success, 1 the service said no\nor the operation failed, 2 "

@@ -4,27 +4,25 @@
 #include "catalogue.h"
 #include "demo.h"
 #include "hostenvironment.h"
+#include "metricstext.h"
 #include "receiptreader.h"
 #include "replaylock.h"
 #include "signalhold.h"
 #include "standardstreams.h"
 #include "statusquery.h"
+#include <config.h>
 #include <dbqueuebroker.h>
 #include <log4qt/logger.h>
 #include <log4qt/logmanager.h>
 #include <till/check/jsonline.h>
 #include <till/check/setupcheck.h>
+#include <version/version.h>
 
 #include <QFileInfo>
 #include <QJsonObject>
+#include <QSaveFile>
 
 namespace till {
-
-namespace {
-
-const QString DefaultQueueFile = QStringLiteral("till-queue.sqlite");
-
-} // namespace
 
 int Till::run(const QStringList &arguments)
 {
@@ -37,6 +35,11 @@ int Till::runCommand(const QStringList &arguments)
     if (arguments.isEmpty()) {
         StandardStreams::printError(CommandLine::helpText(QString()));
         return till::Unusable;
+    }
+    // Wherever it stands, as GNU programs take it: nothing else is done then.
+    if (arguments.contains(QStringLiteral("--version"))) {
+        deliver(QStringLiteral("till " VELMOR_VERSION));
+        return till::Done;
     }
     if (!m_commandLine.parse(arguments))
         return unusable(m_commandLine.errorString());
@@ -60,6 +63,8 @@ int Till::runCommand(const QStringList &arguments)
         return runDemo();
     if (command == QLatin1String("check"))
         return runCheck();
+    if (command == QLatin1String("metrics"))
+        return runMetrics();
 
     HostEnvironment host;
     if (command == QLatin1String("status"))
@@ -174,7 +179,7 @@ bool Till::preparePlugin(HostEnvironment &host)
 
 QString Till::queueFile() const
 {
-    return m_commandLine.value(QStringLiteral("queue"), DefaultQueueFile);
+    return m_commandLine.value(QStringLiteral("queue"));
 }
 
 QString Till::pluginFile() const
@@ -319,21 +324,66 @@ int Till::runDemo()
     return status;
 }
 
+SetupCheck::Settings Till::checkSettings() const
+{
+    SetupCheck::Settings settings;
+    // Without --config, the file a sale would read.
+    settings.configGiven = m_commandLine.isSet(QStringLiteral("config"));
+    settings.configFile = settings.configGiven ? m_commandLine.value(QStringLiteral("config"))
+                                               : HostEnvironment::installedConfigPath();
+    Config config;
+    config.loadFile(settings.configFile);
+    settings.queueFile = HostEnvironment::queuePath(queueFile(), config);
+    settings.pluginFile = pluginFile();
+    return settings;
+}
+
 int Till::runCheck()
 {
     const QString error = emptyFileOption({"config", "queue", "plugin"});
     if (!error.isEmpty())
         return unusable(error);
-    SetupCheck::Settings settings;
-    settings.configFile = m_commandLine.value(QStringLiteral("config"));
-    settings.queueFile = queueFile();
-    settings.pluginFile = pluginFile();
     const bool json = m_commandLine.isSet(QStringLiteral("json"));
-    SetupCheck check(settings);
+    SetupCheck check(checkSettings());
     const QVector<CheckResult> results = check.run([json](const CheckResult &result) {
         StandardStreams::printOut(json ? result.toJson() : result.toText());
     });
     return SetupCheck::anyFailed(results) ? till::Refused : till::Done;
+}
+
+int Till::runMetrics()
+{
+    const QString error = emptyFileOption({"config", "queue", "plugin", "textfile"});
+    if (!error.isEmpty())
+        return unusable(error);
+    SetupCheck check(checkSettings());
+    const QVector<CheckResult> results = check.run();
+    const QString text =
+        MetricsText::exposition(results, check.queueFigures(), check.pluginVersion());
+    if (!m_commandLine.isSet(QStringLiteral("textfile"))) {
+        // The text ends with its own line break.
+        deliver(text.left(text.size() - 1));
+        return till::Done;
+    }
+    // A collector reading while the file is written must see the old text or the new, never
+    // half of it: the text goes to a file beside PATH, which then takes PATH's place.
+    const QString path = m_commandLine.value(QStringLiteral("textfile"));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        StandardStreams::printError(QStringLiteral("till: metrics %1: cannot be written: %2")
+                                        .arg(path, file.errorString()));
+        return till::Refused;
+    }
+    // The collector runs as a user of its own: the text holds no secret and must be readable.
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                        QFileDevice::ReadOther);
+    file.write(text.toUtf8());
+    if (!file.commit()) {
+        StandardStreams::printError(QStringLiteral("till: metrics %1: cannot be written: %2")
+                                        .arg(path, file.errorString()));
+        return till::Refused;
+    }
+    return till::Done;
 }
 
 } // namespace till

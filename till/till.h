@@ -3,6 +3,7 @@
 #include "commandline.h"
 #include "exitstatus.h"
 #include "optionvalues.h"
+#include <till/check/setupcheck.h>
 
 #include <QString>
 #include <QStringList>
@@ -45,7 +46,8 @@ private:
     bool prepare(HostEnvironment &host, bool needsReceipt, bool listOnly = false);
     bool preparePlugin(HostEnvironment &host);
 
-    // The values of options that have a default.
+    // --queue as given (empty when not: see HostEnvironment::queuePath), and --plugin or its
+    // default.
     QString queueFile() const;
     QString pluginFile() const;
 
@@ -57,6 +59,9 @@ private:
     int runReplay(HostEnvironment &host);
     int runDemo();
     int runCheck();
+    int runMetrics();
+    // What check and metrics look at: the files a sale would use.
+    SetupCheck::Settings checkSettings() const;
 
     CommandLine m_commandLine;
     till::OptionValues m_values;
