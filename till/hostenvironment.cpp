@@ -121,6 +121,19 @@ bool HostEnvironment::setUpConfig(const QString &configFile)
     return true;
 }
 
+bool HostEnvironment::setUpInstalledConfig()
+{
+    const QString fileName = installedConfigPath();
+    const velmor::ConfigFile file(fileName);
+    if (file.state() == velmor::ConfigFile::State::Unusable)
+        return fail(QStringLiteral("config %1: %2").arg(fileName, file.problemText()));
+    if (!setUpConfig(QString()))
+        return false;
+    if (file.state() == velmor::ConfigFile::State::Usable)
+        m_config->loadFile(fileName, QString());
+    return true;
+}
+
 bool HostEnvironment::loadPlugin(const QString &fileName)
 {
     const QFileInfo info(fileName);

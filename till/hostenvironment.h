@@ -41,6 +41,9 @@ public:
     // see TillConfig) and publishes it; what a command needs that talks to the service without
     // the plug-in.
     bool setUpConfig(const QString &configFile);
+    // setUpConfig() with the installed file the plug-in reads, for a command that talks to
+    // the service without the plug-in: refused as the plug-in refuses it, defaults when absent.
+    bool setUpInstalledConfig();
     // setUpConfig(), then Session and the queue: `queueFile`, or when empty the one
     // queuePath() finds. With `listOnly`, an existing queue file is opened read-only, so that
     // it can be listed on a read-only file or directory; a missing one is created as usual.

@@ -224,8 +224,10 @@ int Till::runStatus(HostEnvironment &host)
     const QString error = argumentError();
     if (!error.isEmpty())
         return unusable(error);
+    // Without --config, the file the plug-in would read, read as the plug-in reads it.
+    const QString config = m_commandLine.value(QStringLiteral("config"));
     if (!host.setUpLogging(m_commandLine.value(QStringLiteral("log"))) ||
-        !host.setUpConfig(m_commandLine.value(QStringLiteral("config"))))
+        !(config.isEmpty() ? host.setUpInstalledConfig() : host.setUpConfig(config)))
         return unusable(host.errorString());
     StatusQuery query(*host.config());
     const bool answered = query.run(m_commandLine.value(QStringLiteral("rrn")));
