@@ -4,12 +4,15 @@
 #include "hookedtransport.h"
 #include "serviceprocess.h"
 
+#include <QFile>
+#include <QJsonArray>
 #include <QPluginLoader>
 #include <QUuid>
 #include <basicpaymentprocessing.h>
 #include <config.h>
 #include <dbqueuebroker.h>
 #include <document.h>
+#include <gadgetserialize.h>
 #include <log4qt/logmanager.h>
 #include <mockfactory.h>
 #include <sandbox/sandbox.h>
@@ -24,8 +27,8 @@ const QString Password = QStringLiteral("secret");
 
 } // namespace
 
-BenchContext::BenchContext(bool quick, ServiceProcess *services)
-    : m_quick(quick), m_services(services), m_certs(new TestCerts)
+BenchContext::BenchContext(bool quick, ServiceProcess *services, ChildLauncher *launcher)
+    : m_quick(quick), m_services(services), m_launcher(launcher), m_certs(new TestCerts)
 {}
 
 BenchContext::~BenchContext()
@@ -89,6 +92,16 @@ bool BenchContext::setUp(QString *error)
     Singleton<Config>::instance->setValue(QStringLiteral("Network:caFile"), caFile());
     configure(m_plain->baseUrl(), 0);
     setReceipt(3);
+
+    m_tillConfig = workPath(QStringLiteral("till.ini"));
+    QFile ini(m_tillConfig);
+    if (!ini.open(QIODevice::WriteOnly) ||
+        ini.write(QStringLiteral("[Velmor]\nurl=%1\nlogin=%2\npassword=%3\ntimeout=30\n")
+                      .arg(m_plain->baseUrl(), Login, Password)
+                      .toUtf8()) < 0) {
+        *error = QStringLiteral("cannot write %1").arg(m_tillConfig);
+        return false;
+    }
     return true;
 }
 
@@ -139,6 +152,11 @@ QString BenchContext::caFile() const
 QString BenchContext::workPath(const QString &fileName) const
 {
     return m_workDir.filePath(fileName);
+}
+
+QString BenchContext::tillConfigFile() const
+{
+    return m_tillConfig;
 }
 
 BasicPaymentProcessing *BenchContext::plugin()
@@ -220,6 +238,27 @@ QList<QByteArray> BenchContext::headers(const QString &correlationId) const
 QString BenchContext::newId()
 {
     return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+QJsonObject BenchContext::queuedRefund(const QString &orderId) const
+{
+    PaymentProcessingRequest refund = saleRequest(QLatin1String(sandbox::Sandbox::CodeApprove));
+    refund.setRequestType(PaymentProcessingRequest::Refund);
+    refund.setRrn(orderId);
+    QJsonArray items;
+    for (int i = 1; i <= 3; ++i)
+        items.append(QJsonObject{{QStringLiteral("id"), QString::number(i)},
+                                 {QStringLiteral("refundedQuantity"), double(1 + i % 3)}});
+    const QJsonObject payload{
+        {QStringLiteral("order"),
+         QJsonObject{{QStringLiteral("refund"),
+                      QJsonObject{{QStringLiteral("id"), newId()},
+                                  {QStringLiteral("initiator"), QStringLiteral("shop")},
+                                  {QStringLiteral("items"), items}}}}}};
+    return {{QStringLiteral("request"), gadgetserialize::g2j(refund, false)},
+            {QStringLiteral("orderId"), orderId},
+            {QStringLiteral("refund"), payload},
+            {QStringLiteral("valutCode"), refund.getValutCode()}};
 }
 
 bool BenchContext::makeOrder(const QString &id, const QString &code, const QString &status)

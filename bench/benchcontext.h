@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QList>
 #include <QScopedPointer>
 #include <QSharedPointer>
@@ -13,6 +14,7 @@
 #include <vector>
 
 class BasicPaymentProcessing;
+class ChildLauncher;
 class Document;
 class QPluginLoader;
 namespace sandbox {
@@ -28,7 +30,8 @@ class BenchContext
 public:
     // `services`: the child process that serves the figures whose CPU or memory must be the
     // plug-in's alone; its services are started in setUp().
-    BenchContext(bool quick, ServiceProcess *services);
+    // `launcher` runs the till and the baselines' programs as child processes.
+    BenchContext(bool quick, ServiceProcess *services, ChildLauncher *launcher);
     ~BenchContext();
 
     // The services and the host; false with a reason when they cannot be set up.
@@ -46,6 +49,7 @@ public:
     // connection after one request, for the waits that poll once a second; ports are 0 when
     // one did not start.
     ServiceProcess &services() const { return *m_services; }
+    ChildLauncher &launcher() const { return *m_launcher; }
     int remotePlain() const { return m_remotePlain; }
     int remoteSecure() const { return m_remoteSecure; }
     int remotePolledSlowly() const { return m_remotePolledSlowly; }
@@ -53,6 +57,8 @@ public:
     QString remoteUrl() const;
     QString caFile() const;
     QString workPath(const QString &fileName) const;
+    // An ini file for the till pointing at plain(), with the credentials the service takes.
+    QString tillConfigFile() const;
 
     // Loads the plug-in at first use with the hooked transport and inits it.
     BasicPaymentProcessing *plugin();
@@ -69,6 +75,8 @@ public:
     // The headers the plug-in sends, for the baselines.
     QList<QByteArray> headers(const QString &correlationId) const;
     static QString newId();
+    // A refund of the three-position receipt for `orderId`, as the client queues it.
+    QJsonObject queuedRefund(const QString &orderId) const;
 
     // Creates an order at the plain service by a bare exchange and puts it into `status`;
     // false when the service refused it.
@@ -77,6 +85,7 @@ public:
 private:
     bool m_quick;
     ServiceProcess *m_services;
+    ChildLauncher *m_launcher;
     int m_remotePlain = 0;
     int m_remoteSecure = 0;
     int m_remotePolledSlowly = 0;
@@ -89,6 +98,7 @@ private:
     QSharedPointer<Document> m_document;
     QByteArray m_createTemplate;
     QString m_templateId;
+    QString m_tillConfig;
 };
 
 // Order statistics over measured durations, in nanoseconds.

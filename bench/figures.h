@@ -8,9 +8,10 @@ class ResultTable;
 
 // 1: a whole sale through the loaded plug-in against the same exchanges by bare libcurl.
 void runSaleFigure(BenchContext &context, ResultTable &table);
-// 2: a status poll over HTTPS against the same poll over HTTP.
+// 2: the client's status poll over HTTPS against the same poll by bare libcurl.
 void runTlsPollFigure(BenchContext &context, ResultTable &table);
-// 3 and 4: the poll schedule of a wait at 1 s, and the CPU time the wait costs.
+// 3, 4 and 17: the poll schedule of a wait at 1 s, the CPU time the wait costs, and that
+// time for an hour's wait at the default interval.
 void runScheduleFigures(BenchContext &context, ResultTable &table);
 // 5: the cashier's interrupt until the payment returns.
 void runInterruptFigure(BenchContext &context, ResultTable &table);
@@ -18,7 +19,7 @@ void runInterruptFigure(BenchContext &context, ResultTable &table);
 void runHungPollCancelFigure(BenchContext &context, ResultTable &table);
 // 6: the replay of queued cancellations and refunds.
 void runReplayFigure(BenchContext &context, ResultTable &table);
-// 7 and 8: building the create body, and the durable queue insert (Google Benchmark).
+// 7, 8 and 16: building the create body, and the durable queue insert (Google Benchmark).
 void runMicroFigures(BenchContext &context, ResultTable &table);
 // 9: loading the plug-in against loading a trivial one, each in a fresh process of this
 // program started with the arguments that isLoadChild() recognises.
@@ -27,3 +28,13 @@ bool isLoadChild(int argc, char **argv);
 int runLoadChild(const QStringList &arguments);
 // 10: resident memory over many sales.
 void runMemoryFigure(BenchContext &context, ResultTable &table);
+// 12 and 13: `till queue` over a long queue, its time and its peak memory, against a bare
+// SQLite scan run the same way; the scan is this program started with the arguments that
+// isScanChild() recognises.
+void runQueueListingFigures(BenchContext &context, ResultTable &table);
+bool isScanChild(int argc, char **argv);
+int runScanChild(int argc, char **argv);
+// 14: the durable queue insert with a long queue behind it, against an empty queue.
+void runEnqueueFigure(BenchContext &context, ResultTable &table);
+// 15: `till replay` per message at the head of a long queue, against a short one.
+void runLongReplayFigure(BenchContext &context, ResultTable &table);

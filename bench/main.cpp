@@ -6,6 +6,7 @@
 // With --results the table replaces the part of FILE between the bench markers.
 
 #include "benchcontext.h"
+#include "childlauncher.h"
 #include "figures.h"
 #include "resulttable.h"
 #include "serviceprocess.h"
@@ -75,12 +76,19 @@ int main(int argc, char **argv)
         QCoreApplication app(argc, argv);
         return runLoadChild(app.arguments());
     }
+    if (isScanChild(argc, argv))
+        return runScanChild(argc, argv);
 
     // The services whose cost must not be counted as the plug-in's run in a child process,
     // forked while this process has no thread yet.
     ServiceProcess services;
     if (!services.start())
         std::fprintf(stderr, "velmor-bench: the service process did not start\n");
+    // The till and the baselines' programs are started from a process as small as this one is
+    // now, so that their peak memory is their own.
+    ChildLauncher launcher;
+    if (!launcher.start())
+        std::fprintf(stderr, "velmor-bench: the launcher process did not start\n");
 
     QCoreApplication app(argc, argv);
     QStringList arguments = app.arguments();
@@ -99,7 +107,7 @@ int main(int argc, char **argv)
     ResultTable table;
     int status = 0;
     {
-        BenchContext context(quick, &services);
+        BenchContext context(quick, &services, &launcher);
         QString error;
         if (!context.setUp(&error)) {
             std::fprintf(stderr, "velmor-bench: %s\n", qPrintable(error));
@@ -118,15 +126,23 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "velmor-bench: %s\n", qPrintable(error));
             return 1;
         }
-        if ((step(7, "figures 7 and 8: create body, durable queue insert") || wanted(8)))
+        if ((step(7, "figures 7, 8 and 16: create body, durable queue insert") || wanted(8) ||
+             wanted(16)))
             runMicroFigures(context, table);
+        if ((step(12, "figures 12 and 13: till queue over a long queue") || wanted(13)))
+            runQueueListingFigures(context, table);
+        if (step(14, "figure 14: durable queue insert behind a long queue"))
+            runEnqueueFigure(context, table);
+        if (step(15, "figure 15: till replay at the head of a long queue"))
+            runLongReplayFigure(context, table);
         if (step(1, "figure 1: sale through the plug-in"))
             runSaleFigure(context, table);
         if (step(2, "figure 2: poll over HTTPS"))
             runTlsPollFigure(context, table);
         if (step(6, "figure 6: replay of queued messages"))
             runReplayFigure(context, table);
-        if ((step(3, "figures 3 and 4: poll schedule and CPU time (real sleeps)") || wanted(4)))
+        if ((step(3, "figures 3, 4 and 17: poll schedule and CPU time (real sleeps)") ||
+             wanted(4) || wanted(17)))
             runScheduleFigures(context, table);
         if (step(5, "figure 5: interrupt (real sleeps)"))
             runInterruptFigure(context, table);

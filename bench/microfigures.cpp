@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 #include <dbqueuebroker.h>
 #include <velmor/interface.h>
 #include <velmor/requestbodies.h>
@@ -13,6 +14,7 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
+#include <iterator>
 #include <map>
 
 namespace {
@@ -177,6 +179,20 @@ void runMicroFigures(BenchContext &context, ResultTable &table)
                                     "that at 100")
                          .arg(ResultTable::micros(body[10]), ResultTable::micros(body[100]),
                               ResultTable::micros(body[1000]), ResultTable::micros(body[10000])));
+
+    // The same run at the largest receipt: its cost per position against that at 100.
+    const int largest = BodySizes[std::size(BodySizes) - 1];
+    const double largestRatio = perPosition100 > 0 ? body[largest] / largest / perPosition100 : 0.0;
+    table.add({16,
+               QStringLiteral("create body built and serialized, %1 positions")
+                   .arg(QLocale(QLocale::English).toString(largest)),
+               ResultTable::micros(body[largest]),
+               ResultTable::micros(perPosition100) + QStringLiteral(" a position at 100"),
+               ResultTable::ratioText(largestRatio),
+               QStringLiteral("per position <= 1.5x that at 100; < 20 ms"),
+               largestRatio > 0 && largestRatio <= 1.5 && body[largest] < 20e6
+                   ? ResultTable::Verdict::Met
+                   : ResultTable::Verdict::Missed});
 
     const double add = median(reporter.nanos["queue/addMessage"]);
     const double insert = median(reporter.nanos["queue/bareInsert"]);

@@ -6,28 +6,21 @@
 #include "timedclient.h"
 
 #include <sandbox/sandbox.h>
+#include <velmor/clientsettings.h>
+#include <velmor/interface.h>
 
 #include <cmath>
 #include <functional>
 
 namespace {
 
-// A service as the poll figures use it, in this process or in the child.
+// A service in the child process, as the poll figures use it.
 struct Target
 {
     QString baseUrl;
     std::function<void(const QString &id, const QString &status)> setOrderStatus;
     std::function<void()> clearRequests;
 };
-
-Target inProcess(sandbox::Sandbox &service)
-{
-    return {service.baseUrl(),
-            [&service](const QString &id, const QString &status) {
-                service.setOrderStatus(id, status);
-            },
-            [&service] { service.clearRequests(); }};
-}
 
 // Empty base URL when the service did not start in the child.
 Target inChild(BenchContext &context, int port)
@@ -56,61 +49,81 @@ bool runWait(BenchContext &context, const Target &service, int intervalSeconds, 
            client.pollNanos().size() == polls;
 }
 
-// The same polls by bare libcurl on a connection of its own: what the transport alone costs.
-double barePollNanos(BenchContext &context, const Target &service, const QByteArray &caFile,
-                     int polls)
+// A held order at `service`, made by a bare exchange and left approved, so that every poll
+// of it reads the same answer; empty when the service refused it.
+QString heldOrder(BenchContext &context, const Target &service, BareHttp &http)
 {
-    BareHttp http(caFile);
     const QString id = BenchContext::newId();
-    const QList<QByteArray> headers = context.headers(id);
     if (http.post((service.baseUrl + QStringLiteral("/create_offline")).toLatin1(),
                   context.createBody(id, QLatin1String(sandbox::Sandbox::CodeHold)),
-                  headers) != 200)
-        return 0.0;
+                  context.headers(id)) != 200)
+        return QString();
     service.setOrderStatus(id, QStringLiteral("approved"));
-    const QByteArray url = (service.baseUrl + QStringLiteral("/%1/info").arg(id)).toLatin1();
-    std::vector<qint64> nanos;
-    for (int i = 0; i < polls + 10; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        http.get(url, headers);
-        if (i >= 10)
-            nanos.push_back(nanosBetween(start, std::chrono::steady_clock::now()));
-    }
-    service.clearRequests();
-    return median(nanos);
+    return id;
 }
 
-struct TlsPoll
+struct PollPair
 {
     bool ok = false;
-    double secure = 0.0;
-    double plain = 0.0;
-    double bareSecure = 0.0;
-    double barePlain = 0.0;
+    double client = 0.0;
+    double bare = 0.0;
 };
 
-// Figure 2 against one pair of services: the plug-in's polls, then bare libcurl's.
-TlsPoll measureTlsPoll(BenchContext &context, const Target &plainService,
-                       const Target &secureService, int polls)
+// The client's status exchange (`Interface::info`, decoding included) and the same GET by
+// bare libcurl, each on a connection it keeps, interleaved poll by poll; medians.
+PollPair measurePolls(BenchContext &context, const Target &service, const QByteArray &caFile,
+                      int polls)
 {
-    TlsPoll result;
-    TimedClient plainClient;
-    TimedClient secureClient;
-    // A short wait first on each side, so that neither pays for first use (the trust store,
-    // the first connection) inside its figure.
-    bool ok = runWait(context, plainService, 0, 10, plainClient) &&
-              runWait(context, secureService, 0, 10, secureClient);
-    ok = ok && runWait(context, secureService, 0, polls, secureClient);
-    result.secure = median(
-        std::vector<qint64>(secureClient.pollNanos().begin(), secureClient.pollNanos().end()));
-    ok = ok && runWait(context, plainService, 0, polls, plainClient);
-    result.plain =
-        median(std::vector<qint64>(plainClient.pollNanos().begin(), plainClient.pollNanos().end()));
+    PollPair result;
+    BareHttp http(caFile);
+    const QString id = heldOrder(context, service, http);
+    if (id.isEmpty())
+        return result;
+    const QByteArray infoUrl = (service.baseUrl + QStringLiteral("/%1/info").arg(id)).toLatin1();
+    const QList<QByteArray> headers = context.headers(id);
+
+    context.configure(service.baseUrl, 0);
+    velmor::Interface client;
+    client.init();
+    client.setCurrentId(id);
+
+    int failures = 0;
+    std::vector<qint64> clientNanos;
+    std::vector<qint64> bareNanos;
+    const auto clientPoll = [&] {
+        const auto start = std::chrono::steady_clock::now();
+        const velmor::RequestResult answer = client.info(id);
+        clientNanos.push_back(nanosBetween(start, std::chrono::steady_clock::now()));
+        failures += answer.orderStatus != velmor::Approved;
+    };
+    const auto barePoll = [&] {
+        const auto start = std::chrono::steady_clock::now();
+        const long status = http.get(infoUrl, headers);
+        bareNanos.push_back(nanosBetween(start, std::chrono::steady_clock::now()));
+        failures += status != 200;
+    };
+    // The first polls pay for the handshake and the trust store on each side.
+    for (int i = 0; i < 20; ++i) {
+        clientPoll();
+        barePoll();
+    }
+    clientNanos.clear();
+    bareNanos.clear();
+    failures = 0;
+    for (int i = 0; i < polls; ++i) {
+        if (i % 2) {
+            clientPoll();
+            barePoll();
+        } else {
+            barePoll();
+            clientPoll();
+        }
+    }
+    service.clearRequests();
     context.configure(context.plain().baseUrl(), 0);
-    result.ok = ok;
-    result.bareSecure =
-        barePollNanos(context, secureService, context.caFile().toLocal8Bit(), polls);
-    result.barePlain = barePollNanos(context, plainService, QByteArray(), polls);
+    result.ok = failures == 0;
+    result.client = median(clientNanos);
+    result.bare = median(bareNanos);
     return result;
 }
 
@@ -118,44 +131,38 @@ TlsPoll measureTlsPoll(BenchContext &context, const Target &plainService,
 
 void runTlsPollFigure(BenchContext &context, ResultTable &table)
 {
-    const int polls = context.tries(1000, 100);
+    const int polls = context.tries(2000, 200);
     const QString name =
-        QStringLiteral("status poll over HTTPS, median of %1 in one wait").arg(polls);
+        QStringLiteral("status poll over HTTPS on a kept connection, median of %1").arg(polls);
+    const QString goal = QStringLiteral("ratio <= 1.2");
     context.setReceipt(3);
     const Target remotePlain = inChild(context, context.remotePlain());
     const Target remoteSecure = inChild(context, context.remoteSecure());
     if (remotePlain.baseUrl.isEmpty() || remoteSecure.baseUrl.isEmpty()) {
-        table.add(
-            {2, name, {}, {}, {}, QStringLiteral("ratio <= 1.5"), ResultTable::Verdict::NotRun});
+        table.add({2, name, {}, {}, {}, goal, ResultTable::Verdict::NotRun});
         table.addNote(2, QStringLiteral("the service's own process did not start"));
         return;
     }
     // The services run in the child process, as a real service runs elsewhere: in this
     // process the service's record encryption would run on the same two cores, back to back
-    // with the client's. The same figure against services in this process follows as a note.
-    const TlsPoll remote = measureTlsPoll(context, remotePlain, remoteSecure, polls);
-    const TlsPoll local =
-        measureTlsPoll(context, inProcess(context.plain()), inProcess(context.secure()), polls);
+    // with the client's.
+    const QByteArray caFile = context.caFile().toLocal8Bit();
+    const PollPair secure = measurePolls(context, remoteSecure, caFile, polls);
+    const PollPair plain = measurePolls(context, remotePlain, QByteArray(), polls);
 
-    const double ratio = remote.secure / remote.plain;
-    table.add(
-        {2, name + QStringLiteral(", service in another process"),
-         ResultTable::micros(remote.secure), ResultTable::micros(remote.plain),
-         ResultTable::ratioText(ratio), QStringLiteral("ratio <= 1.5"),
-         remote.ok && ratio <= 1.5 ? ResultTable::Verdict::Met : ResultTable::Verdict::Missed});
-    table.addNote(2, QStringLiteral("bare libcurl, same service: HTTPS %1, HTTP %2 (ratio %3)")
-                         .arg(ResultTable::micros(remote.bareSecure),
-                              ResultTable::micros(remote.barePlain),
-                              ResultTable::ratioText(remote.bareSecure / remote.barePlain)));
-    table.addNote(2, QStringLiteral("service in this process: plug-in HTTPS %1, HTTP %2 (ratio "
-                                    "%3); bare libcurl HTTPS %4, HTTP %5 (ratio %6)")
-                         .arg(ResultTable::micros(local.secure), ResultTable::micros(local.plain),
-                              ResultTable::ratioText(local.secure / local.plain),
-                              ResultTable::micros(local.bareSecure),
-                              ResultTable::micros(local.barePlain),
-                              ResultTable::ratioText(local.bareSecure / local.barePlain)));
-    if (!remote.ok || !local.ok)
-        table.addNote(2, QStringLiteral("a wait did not end as the service ended it"));
+    const double ratio = secure.bare > 0 ? secure.client / secure.bare : 0.0;
+    table.add({2, name, ResultTable::micros(secure.client),
+               ResultTable::micros(secure.bare) + QStringLiteral(" (bare libcurl HTTPS)"),
+               ResultTable::ratioText(ratio), goal,
+               secure.ok && ratio > 0 && ratio <= 1.2 ? ResultTable::Verdict::Met
+                                                      : ResultTable::Verdict::Missed});
+    table.addNote(
+        2, QStringLiteral("plain HTTP, same service and clients: %1 against bare "
+                          "libcurl %2 (ratio %3); the service runs in another process")
+               .arg(ResultTable::micros(plain.client), ResultTable::micros(plain.bare),
+                    ResultTable::ratioText(plain.bare > 0 ? plain.client / plain.bare : 0.0)));
+    if (!secure.ok || !plain.ok)
+        table.addNote(2, QStringLiteral("a poll did not read the held order as approved"));
 }
 
 void runScheduleFigures(BenchContext &context, ResultTable &table)
@@ -167,7 +174,7 @@ void runScheduleFigures(BenchContext &context, ResultTable &table)
     // and a service is never part of the till.
     const Target service = inChild(context, context.remotePolledSlowly());
     if (service.baseUrl.isEmpty()) {
-        for (int figure : {3, 4}) {
+        for (int figure : {3, 4, 17}) {
             table.add({figure,
                        QStringLiteral("poll wait at 1 s"),
                        {},
@@ -210,6 +217,31 @@ void runScheduleFigures(BenchContext &context, ResultTable &table)
     table.addNote(4, QStringLiteral("of which the waiting thread: %1 ms; the service runs in "
                                     "another process")
                          .arg(client.waitThreadCpuMicros() / 1000.0, 0, 'f', 2));
+
+    // An hour's wait at the default interval, from the same wait: each poll costs the waiting
+    // thread what a poll cost it here, and the rest of the process costs per second of waiting
+    // what it cost here, at one poll a second, which counts its share of each poll too.
+    const int hourPolls = 3600 / velmor::DefaultInfoRequestInterval;
+    const double waitSeconds = client.waitNanos() / 1e9;
+    const double perPollMicros = polls > 0 ? double(client.waitThreadCpuMicros()) / polls : 0.0;
+    const double restPerSecondMicros =
+        waitSeconds > 0
+            ? double(client.waitProcessCpuMicros() - client.waitThreadCpuMicros()) / waitSeconds
+            : 0.0;
+    const double hourMs = (hourPolls * perPollMicros + 3600 * restPerSecondMicros) / 1000.0;
+    table.add({17,
+               QStringLiteral("CPU time of a one-hour wait at %1 s, from figure 4's wait")
+                   .arg(velmor::DefaultInfoRequestInterval),
+               QString::number(hourMs, 'f', 1) + QStringLiteral(" ms"), QStringLiteral("none"),
+               QStringLiteral("-"), QStringLiteral("< 1 s per hour"),
+               ok && hourMs > 0 && hourMs < 1000.0 ? ResultTable::Verdict::Met
+                                                   : ResultTable::Verdict::Missed});
+    table.addNote(17, QStringLiteral("%1 polls at %2 µs of the waiting thread each, and %3 µs a "
+                                     "second of the process's other threads over %4 s")
+                          .arg(hourPolls)
+                          .arg(perPollMicros, 0, 'f', 1)
+                          .arg(restPerSecondMicros, 0, 'f', 1)
+                          .arg(waitSeconds, 0, 'f', 1));
     if (!ok)
         table.addNote(3, QStringLiteral("the wait did not end as the service ended it"));
 }

@@ -10,7 +10,6 @@
 #include <QJsonObject>
 #include <basicpaymentprocessing.h>
 #include <dbqueuebroker.h>
-#include <gadgetserialize.h>
 #include <sandbox/sandbox.h>
 #include <singleton.h>
 
@@ -33,19 +32,6 @@ QByteArray url(const BenchContext &context, const QString &path)
 QString infoPath(const QString &id)
 {
     return QStringLiteral("/%1/info").arg(id);
-}
-
-// The refund of the whole three-position receipt, as a queued message carries it.
-QJsonObject refundPayload(const QString &refundId)
-{
-    QJsonArray items;
-    for (int i = 1; i <= 3; ++i)
-        items.append(QJsonObject{{QStringLiteral("id"), QString::number(i)},
-                                 {QStringLiteral("refundedQuantity"), double(1 + i % 3)}});
-    const QJsonObject refund{{QStringLiteral("id"), refundId},
-                             {QStringLiteral("initiator"), QStringLiteral("shop")},
-                             {QStringLiteral("items"), items}};
-    return {{QStringLiteral("order"), QJsonObject{{QStringLiteral("refund"), refund}}}};
 }
 
 qint64 residentKib()
@@ -340,9 +326,6 @@ void runReplayFigure(BenchContext &context, ResultTable &table)
     };
     std::vector<BareMessage> bareMessages;
     int failures = 0;
-    PaymentProcessingRequest refundRequest =
-        context.saleRequest(QLatin1String(sandbox::Sandbox::CodeApprove));
-    refundRequest.setRequestType(PaymentProcessingRequest::Refund);
     for (int i = 0; i < messages; ++i) {
         // Half of the orders wait approved for a cancellation, half are paid and get refunded.
         const bool cancel = i % 2 == 0;
@@ -352,20 +335,16 @@ void runReplayFigure(BenchContext &context, ResultTable &table)
         for (int side = 0; side < 2; ++side) {
             const QString id = BenchContext::newId();
             failures += !context.makeOrder(id, code, status);
-            refundRequest.setRrn(id);
-            const QJsonObject payload = refundPayload(BenchContext::newId());
-            const QJsonObject message{
-                {QStringLiteral("request"), gadgetserialize::g2j(refundRequest, false)},
-                {QStringLiteral("orderId"), id},
-                {QStringLiteral("refund"), payload},
-                {QStringLiteral("valutCode"), refundRequest.getValutCode()}};
+            const QJsonObject message = context.queuedRefund(id);
             if (side == 0) {
                 failures += !broker->addMessage(QStringLiteral("processing"), message, QString());
             } else {
                 const QByteArray text = QJsonDocument(message).toJson(QJsonDocument::Compact);
-                bareMessages.push_back({id, cancel,
-                                        QJsonDocument(payload).toJson(QJsonDocument::Compact),
-                                        bareQueue.insert(text)});
+                bareMessages.push_back(
+                    {id, cancel,
+                     QJsonDocument(message.value(QStringLiteral("refund")).toObject())
+                         .toJson(QJsonDocument::Compact),
+                     bareQueue.insert(text)});
             }
         }
     }

@@ -49,6 +49,8 @@ velmor::RequestResult TimedClient::waitForComplete(const QString &orderId) const
     const qint64 thread = threadCpuMicros();
     m_waitStart = Clock::now();
     velmor::RequestResult result = velmor::Interface::waitForComplete(orderId);
+    m_waitNanos =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - m_waitStart).count();
     m_threadCpuMicros = threadCpuMicros() - thread;
     m_processCpuMicros = processCpuMicros() - process;
     return result;

@@ -28,6 +28,8 @@ public:
     const QVector<Clock::time_point> &pollStarts() const { return m_pollStarts; }
     const QVector<qint64> &pollNanos() const { return m_pollNanos; }
     Clock::time_point waitStart() const { return m_waitStart; }
+    // How long the last wait took, start to return.
+    qint64 waitNanos() const { return m_waitNanos; }
     // CPU time of the whole process and of the waiting thread alone, during the last wait.
     qint64 waitProcessCpuMicros() const { return m_processCpuMicros; }
     qint64 waitThreadCpuMicros() const { return m_threadCpuMicros; }
@@ -38,6 +40,7 @@ private:
     mutable QVector<Clock::time_point> m_pollStarts;
     mutable QVector<qint64> m_pollNanos;
     mutable Clock::time_point m_waitStart;
+    mutable qint64 m_waitNanos = 0;
     mutable qint64 m_processCpuMicros = 0;
     mutable qint64 m_threadCpuMicros = 0;
 };
