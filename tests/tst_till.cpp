@@ -1402,11 +1402,28 @@ TEST_F(TillTest, QueueListsAQueueItCannotWrite)
               QStringLiteral("ORDER-RO"));
 }
 
-TEST_F(TillTest, QueueDefaultsToAFileInTheWorkingDirectory)
+TEST_F(TillTest, QueueDefaultsToAFileInTheWorkingDirectoryUnlessConfigured)
 {
     const Outcome outcome = run({QStringLiteral("queue")});
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
     EXPECT_TRUE(QFile::exists(path(QStringLiteral("till-queue.sqlite"))));
+
+    // The host setting names it when --queue does not. Queue and log hold buyers' codes:
+    // neither is created readable by everyone.
+    ASSERT_TRUE(writeFile(path(QStringLiteral("queued.ini")),
+                          QStringLiteral("[Queue]\ndatabase=%1\n")
+                              .arg(path(QStringLiteral("configured.sqlite")))
+                              .toUtf8()));
+    const Outcome configured = run({QStringLiteral("--config"), path(QStringLiteral("queued.ini")),
+                                    QStringLiteral("--log"), path(QStringLiteral("private.log")),
+                                    QStringLiteral("queue")});
+    EXPECT_EQ(configured.exitCode, 0) << configured.err.toStdString();
+    for (const char *name : {"configured.sqlite", "private.log"}) {
+        const QFileInfo file(path(QLatin1String(name)));
+        ASSERT_TRUE(file.exists()) << name;
+        EXPECT_FALSE(file.permissions() & (QFileDevice::ReadOther | QFileDevice::WriteOther))
+            << name;
+    }
 }
 
 // ---- Log lines ----
