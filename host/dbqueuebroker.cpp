@@ -13,6 +13,7 @@
 #include <QUrl>
 
 #include <array>
+#include <initializer_list>
 #include <mutex>
 
 #include <sqlite3.h>
@@ -54,6 +55,10 @@ QDateTime parseTime(const QString &text)
     return time;
 }
 
+// Every column of a message, in the order Private::readRows reads them.
+const char *const SelectMessages =
+    "SELECT id, type, message, extra, added, attempts, last_attempt FROM messages";
+
 // The statements every queue operation runs, prepared once per connection: preparing costs
 // more than a small row's insert itself.
 enum class Kept { Insert, Update, Delete, Count };
@@ -87,6 +92,16 @@ public:
     // The connection's prepared statement, made on first use; null (with errorString() set) when
     // it cannot be prepared.
     sqlite3_stmt *kept(Kept which, const QString &what);
+    // Prepares `sql` (a select of SelectMessages' columns) with `numbers` bound to ?1, ?2, ...
+    // and hands out each row as it is read until `each` returns false; false with errorString()
+    // set when the queue could not be read.
+    bool readRows(const QByteArray &sql, std::initializer_list<qint64> numbers,
+                  const std::function<bool(const QueuedMessage &)> &each);
+    // The first column of the one row of `sql`, 0 when it could not be read.
+    qint64 readNumber(const char *sql, std::initializer_list<qint64> numbers);
+    // Prepares `sql` into `statement` and binds `numbers`; false with errorString() set.
+    bool prepareWith(SqliteStatement *statement, const char *sql,
+                     std::initializer_list<qint64> numbers);
 
     QString path;
     OpenMode mode = OpenMode::ReadWrite;
@@ -131,6 +146,75 @@ sqlite3_stmt *DBQueueBroker::Private::kept(Kept which, const QString &what)
         fail(what);
     }
     return statement;
+}
+
+bool DBQueueBroker::Private::prepareWith(SqliteStatement *statement, const char *sql,
+                                         std::initializer_list<qint64> numbers)
+{
+    if (sqlite3_prepare_v2(db, sql, -1, statement->out(), nullptr) != SQLITE_OK)
+        return fail(QStringLiteral("cannot prepare select"));
+    int index = 0;
+    for (const qint64 number : numbers) {
+        if (sqlite3_bind_int64(statement->get(), ++index, number) != SQLITE_OK)
+            return fail(QStringLiteral("cannot bind select"));
+    }
+    return true;
+}
+
+bool DBQueueBroker::Private::readRows(const QByteArray &sql, std::initializer_list<qint64> numbers,
+                                      const std::function<bool(const QueuedMessage &)> &each)
+{
+    if (!ensureOpen())
+        return false;
+    if (!hasTable) {
+        lastError.clear();
+        return true;
+    }
+    SqliteStatement select;
+    if (!prepareWith(&select, sql.constData(), numbers))
+        return false;
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {
+        QueuedMessage entry;
+        entry.id = sqlite3_column_int64(select.get(), 0);
+        entry.type = columnText(select.get(), 1);
+        // Parsed from SQLite's own UTF-8, which it keeps until the next step.
+        const char *const json = static_cast<const char *>(sqlite3_column_blob(select.get(), 2));
+        entry.message = QJsonDocument::fromJson(
+                            QByteArray::fromRawData(json, sqlite3_column_bytes(select.get(), 2)))
+                            .object();
+        entry.extra = columnText(select.get(), 3);
+        entry.added = parseTime(columnText(select.get(), 4));
+        entry.attempts = sqlite3_column_int(select.get(), 5);
+        entry.lastAttempt = parseTime(columnText(select.get(), 6));
+        if (!each(entry)) {
+            rc = SQLITE_DONE;
+            break;
+        }
+    }
+    if (rc != SQLITE_DONE)
+        return fail(QStringLiteral("cannot read messages"));
+    lastError.clear();
+    return true;
+}
+
+qint64 DBQueueBroker::Private::readNumber(const char *sql, std::initializer_list<qint64> numbers)
+{
+    if (!ensureOpen())
+        return 0;
+    if (!hasTable) {
+        lastError.clear();
+        return 0;
+    }
+    SqliteStatement select;
+    if (!prepareWith(&select, sql, numbers))
+        return 0;
+    if (sqlite3_step(select.get()) != SQLITE_ROW) {
+        fail(QStringLiteral("cannot read messages"));
+        return 0;
+    }
+    lastError.clear();
+    return sqlite3_column_int64(select.get(), 0);
 }
 
 void DBQueueBroker::Private::close()
@@ -319,42 +403,34 @@ bool DBQueueBroker::readPendingMessages(
     const std::function<bool(const QueuedMessage &)> &each) const
 {
     std::lock_guard<std::mutex> lock(d->mutex);
-    if (!d->ensureOpen())
-        return false;
-    if (!d->hasTable) {
-        d->lastError.clear();
-        return true;
-    }
+    return d->readRows(QByteArray(SelectMessages) + " ORDER BY id", {}, each);
+}
 
-    SqliteStatement select;
-    if (sqlite3_prepare_v2(d->db,
-                           "SELECT id, type, message, extra, added, attempts, last_attempt"
-                           " FROM messages ORDER BY id",
-                           -1, select.out(), nullptr) != SQLITE_OK) {
-        d->fail(QStringLiteral("cannot prepare select"));
-        return false;
-    }
-    int rc = SQLITE_ROW;
-    while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {
-        QueuedMessage entry;
-        entry.id = sqlite3_column_int64(select.get(), 0);
-        entry.type = columnText(select.get(), 1);
-        entry.message = QJsonDocument::fromJson(columnText(select.get(), 2).toUtf8()).object();
-        entry.extra = columnText(select.get(), 3);
-        entry.added = parseTime(columnText(select.get(), 4));
-        entry.attempts = sqlite3_column_int(select.get(), 5);
-        entry.lastAttempt = parseTime(columnText(select.get(), 6));
-        if (!each(entry)) {
-            rc = SQLITE_DONE;
-            break;
-        }
-    }
-    if (rc != SQLITE_DONE) {
-        d->fail(QStringLiteral("cannot read messages"));
-        return false;
-    }
-    d->lastError.clear();
-    return true;
+QList<QueuedMessage> DBQueueBroker::pendingMessages(qint64 afterId, qint64 lastId, int limit) const
+{
+    QList<QueuedMessage> page;
+    if (limit <= 0)
+        return page;
+    std::lock_guard<std::mutex> lock(d->mutex);
+    d->readRows(QByteArray(SelectMessages) + " WHERE id > ?1 AND id <= ?2 ORDER BY id LIMIT ?3",
+                {afterId, lastId, limit}, [&page](const QueuedMessage &message) {
+                    page.append(message);
+                    return true;
+                });
+    return page;
+}
+
+qint64 DBQueueBroker::lastMessageId() const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return d->readNumber("SELECT coalesce(max(id), 0) FROM messages", {});
+}
+
+int DBQueueBroker::pendingCount(qint64 afterId, qint64 lastId) const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return int(d->readNumber("SELECT count(*) FROM messages WHERE id > ?1 AND id <= ?2",
+                             {afterId, lastId}));
 }
 
 bool DBQueueBroker::recordAttempt(qint64 id)

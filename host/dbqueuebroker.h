@@ -43,6 +43,15 @@ public:
     // whole; `each` returns false to stop early. It runs with the queue locked and must not
     // call the queue. False when the queue could not be read; errorString() then says why.
     bool readPendingMessages(const std::function<bool(const QueuedMessage &)> &each) const;
+    // A page of them, oldest first: at most `limit` messages with ids above `afterId` and not
+    // above `lastId`. A long queue is gone through a page at a time, the queue free for changes
+    // between pages; an unreadable queue gives an empty page with errorString() set.
+    QList<QueuedMessage> pendingMessages(qint64 afterId, qint64 lastId, int limit) const;
+    // The newest message's id, 0 when the queue is empty or cannot be read: where a pass
+    // through the queue that begins now ends, whatever is added meanwhile.
+    qint64 lastMessageId() const;
+    // How many messages have ids above `afterId` and not above `lastId`.
+    int pendingCount(qint64 afterId, qint64 lastId) const;
     // Both are false when no message has that id.
     bool recordAttempt(qint64 id);
     bool removeMessage(qint64 id);

@@ -189,6 +189,16 @@ TEST_F(DBQueueBrokerTest, ListsMessagesOldestFirst)
         return seen.size() < 3;
     }));
     EXPECT_EQ(seen, ids.mid(0, 3));
+
+    // A page at a time: after an id, up to another, at most so many.
+    EXPECT_EQ(broker.lastMessageId(), ids.last());
+    QList<qint64> paged;
+    for (const QueuedMessage &message : broker.pendingMessages(ids[0], ids[3], 2))
+        paged << message.id;
+    EXPECT_EQ(paged, ids.mid(1, 2));
+    EXPECT_TRUE(broker.pendingMessages(ids[3], ids[3], 10).isEmpty());
+    EXPECT_EQ(broker.pendingCount(ids[1], ids[3]), 2);
+    EXPECT_EQ(broker.pendingCount(0, ids.last()), 5);
 }
 
 TEST_F(DBQueueBrokerTest, ReadOnlyModeListsButChangesNothing)

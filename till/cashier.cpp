@@ -75,31 +75,42 @@ QVector<Cashier::ReplayResult>
 Cashier::replay(DBQueueBroker *queue, const std::function<void(const ReplayResult &)> &each,
                 const std::function<bool()> &stop, int *notOffered)
 {
+    // A page at a time, so that a queue that grew over a long time offline is never held whole;
+    // the messages added after the replay began wait for the next one.
+    const int PageSize = 100;
     QVector<ReplayResult> results;
-    const QList<QueuedMessage> messages = queue->pendingMessages();
     if (notOffered)
         *notOffered = 0;
-    for (const QueuedMessage &message : messages) {
-        if (stop && stop()) {
-            if (notOffered)
-                *notOffered = messages.size() - results.size();
+    const qint64 lastId = queue->lastMessageId();
+    qint64 offeredUpTo = 0;
+    for (;;) {
+        const QList<QueuedMessage> page = queue->pendingMessages(offeredUpTo, lastId, PageSize);
+        if (page.isEmpty())
             break;
+        for (const QueuedMessage &message : page) {
+            if (stop && stop()) {
+                if (notOffered)
+                    *notOffered = queue->pendingCount(offeredUpTo, lastId);
+                return results;
+            }
+            ReplayResult result;
+            result.id = message.id;
+            result.orderId = message.message.value(QStringLiteral("orderId")).toString();
+            result.finished = m_processing->sendEnqueuedMessage(message.message.toVariantMap());
+            result.recorded = result.finished ? queue->removeMessage(message.id)
+                                              : queue->recordAttempt(message.id);
+            if (!result.recorded)
+                note(QStringLiteral("till: queue message %1 could not be %2: %3")
+                         .arg(message.id)
+                         .arg(result.finished ? QStringLiteral("removed")
+                                              : QStringLiteral("updated"))
+                         .arg(queue->errorString()));
+            offeredUpTo = message.id;
+            endProgress();
+            results.append(result);
+            if (each)
+                each(result);
         }
-        ReplayResult result;
-        result.id = message.id;
-        result.orderId = message.message.value(QStringLiteral("orderId")).toString();
-        result.finished = m_processing->sendEnqueuedMessage(message.message.toVariantMap());
-        result.recorded =
-            result.finished ? queue->removeMessage(message.id) : queue->recordAttempt(message.id);
-        if (!result.recorded)
-            note(QStringLiteral("till: queue message %1 could not be %2: %3")
-                     .arg(message.id)
-                     .arg(result.finished ? QStringLiteral("removed") : QStringLiteral("updated"))
-                     .arg(queue->errorString()));
-        endProgress();
-        results.append(result);
-        if (each)
-            each(result);
     }
     return results;
 }

@@ -44,9 +44,9 @@ public:
     PaymentProcessingAnswer sale(const SaleOptions &options, bool *interrupted = nullptr);
     PaymentProcessingAnswer refund(const QString &rrn, int amount);
     PaymentProcessingAnswer cancel(const QString &rrn, int amount);
-    // Offers every pending message, oldest first; `each` sees each outcome as it comes. When
-    // `stop` (asked before each message) says so, the rest are not offered and stay as they
-    // are; `notOffered` then receives how many.
+    // Offers every message pending when it begins, oldest first, reading the queue a page at a
+    // time; `each` sees each outcome as it comes. When `stop` (asked before each message) says
+    // so, the rest are not offered and stay as they are; `notOffered` then receives how many.
     QVector<ReplayResult> replay(DBQueueBroker *queue,
                                  const std::function<void(const ReplayResult &)> &each,
                                  const std::function<bool()> &stop = nullptr,
