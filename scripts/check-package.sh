@@ -248,6 +248,14 @@ queue=$STATE_DIR/queue.sqlite
     fail "the log has mode $(stat -c %a "$user_dir/till.log"): others may read it"
 as_user "$till" queue >"$work/queue.out" 2>"$work/queue.err" || { cat "$work/queue.err"; fail "the user's till queue"; }
 grep -q "\"orderId\":\"$rrn\"" "$work/queue.out" || { cat "$work/queue.out"; fail "the queue does not hold the cancellation"; }
+# What a fleet's monitoring sees of this till: the set-up checked as a sale uses it, and the
+# queued cancellation.
+as_user "$till" check >"$work/user-check.out" 2>&1 || { cat "$work/user-check.out"; fail "the user's till check"; }
+grep -q "^ok      queue: $queue: 1 messages waiting" "$work/user-check.out" ||
+    { cat "$work/user-check.out"; fail "the user's till check does not look at $queue"; }
+as_user "$till" metrics --textfile "$user_dir/velmor.prom" || fail "the user's till metrics"
+grep -qx 'velmor_queue_messages 1' "$user_dir/velmor.prom" ||
+    { cat "$user_dir/velmor.prom"; fail "till metrics does not count the queued cancellation"; }
 
 step "upgrading to revision 2 keeps an edited velmor.ini"
 echo "; edited on this till" >>"$config"
@@ -272,6 +280,12 @@ chmod 0640 "$config"
 [ "$status" -eq 1 ] || { cat "$work/unusable.out" "$work/unusable.err"; fail "the sale with an unreadable configuration ended with $status, not 1"; }
 grep -q '"messageKey": "velmorConfigUnusable"' "$work/unusable.out" ||
     { cat "$work/unusable.out"; fail "the sale with an unreadable configuration did not answer velmorConfigUnusable"; }
+chmod 0600 "$config"
+status=0
+as_user "$till" check >"$work/unusable-check.out" 2>&1 || status=$?
+chmod 0640 "$config"
+[ "$status" -eq 1 ] && grep -q '^fail    configuration file: .* -> add the till.s user to group velmor' "$work/unusable-check.out" ||
+    { cat "$work/unusable-check.out"; fail "till check does not say how to mend an unreadable installed configuration"; }
 kill "$sandbox_pid"
 wait "$sandbox_pid" 2>/dev/null || true
 sandbox_pid=""

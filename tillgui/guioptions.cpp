@@ -102,7 +102,8 @@ QString GuiOptions::helpText()
         "  --screenshot DIR   walk a sale against a local service and write the screen's\n"
         "                     pictures to DIR (scan-ru.png, progress-ru.png, ...); runs on\n"
         "                     Qt's offscreen platform unless one is chosen\n"
-        "  --help             show this help\n");
+        "  --help             show this help\n"
+        "  --version          print till-gui's version and exit\n");
     return text;
 }
 
