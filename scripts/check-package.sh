@@ -253,6 +253,10 @@ grep -q "\"orderId\":\"$rrn\"" "$work/queue.out" || { cat "$work/queue.out"; fai
 as_user "$till" check >"$work/user-check.out" 2>&1 || { cat "$work/user-check.out"; fail "the user's till check"; }
 grep -q "^ok      queue: $queue: 1 messages waiting" "$work/user-check.out" ||
     { cat "$work/user-check.out"; fail "the user's till check does not look at $queue"; }
+status=0
+as_user "$till" --queue "$(dirname "$config")/queue.sqlite" check >"$work/unwritable-check.out" 2>&1 || status=$?
+[ "$status" -eq 1 ] && grep -q "^fail    queue: .*the till's user cannot write" "$work/unwritable-check.out" ||
+    { cat "$work/unwritable-check.out"; fail "till check passes a queue directory the till user cannot write"; }
 as_user "$till" metrics --textfile "$user_dir/velmor.prom" || fail "the user's till metrics"
 grep -qx 'velmor_queue_messages 1' "$user_dir/velmor.prom" ||
     { cat "$user_dir/velmor.prom"; fail "till metrics does not count the queued cancellation"; }
