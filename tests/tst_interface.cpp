@@ -11,6 +11,7 @@
 #include <session.h>
 #include <singleton.h>
 #include <velmor/interface.h>
+#include <velmor/requestbodies.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -317,6 +318,24 @@ TEST(InterfaceStatic, TranslationKeysOfServiceErrors)
     EXPECT_EQ(velmor::Interface::getTrId(QStringLiteral("__a__b_")), QStringLiteral("velmorAB"));
     EXPECT_EQ(velmor::Interface::getTrId(QStringLiteral("NOT_found")),
               QStringLiteral("velmorNOTFound"));
+}
+
+// The refusal goes by the body's exact compact size, however far its cheap bound is above it:
+// a body of escapes and non-ASCII text whose bound passes the limit still goes out when its
+// text fits.
+TEST(InterfaceStatic, OversizedCreateBodyGoesByTheExactSize)
+{
+    const qint64 limit = RestClient::MaxBodySize / 4;
+    // {"s":"..."}: eight bytes around the text.
+    const auto bodyOf = [](const QString &text) {
+        return QJsonObject{{QStringLiteral("s"), text}};
+    };
+    EXPECT_EQ(velmor::oversizedCreateBody(bodyOf(QString(100, QChar(0x0416)))), 0);
+    // Two bytes a unit: the bound (six a unit) is over the limit, the text is not.
+    const int fitting = int((limit - 8) / 2);
+    EXPECT_EQ(velmor::oversizedCreateBody(bodyOf(QString(fitting, QChar(0x0416)))), 0);
+    EXPECT_EQ(velmor::oversizedCreateBody(bodyOf(QString(fitting + 1, QChar(0x0416)))),
+              2 * (fitting + 1) + 8);
 }
 
 TEST_F(InterfaceTest, StatusTextsMapExactly)
