@@ -97,6 +97,9 @@ public:
     // set when the queue could not be read.
     bool readRows(const QByteArray &sql, std::initializer_list<qint64> numbers,
                   const std::function<bool(const QueuedMessage &)> &each);
+    // The same for any select: hands `row` the statement on each row.
+    bool readStatement(const QByteArray &sql, std::initializer_list<qint64> numbers,
+                       const std::function<bool(sqlite3_stmt *)> &row);
     // The first column of the one row of `sql`, 0 when it could not be read.
     qint64 readNumber(const char *sql, std::initializer_list<qint64> numbers);
     // Prepares `sql` into `statement` and binds `numbers`; false with errorString() set.
@@ -164,6 +167,27 @@ bool DBQueueBroker::Private::prepareWith(SqliteStatement *statement, const char 
 bool DBQueueBroker::Private::readRows(const QByteArray &sql, std::initializer_list<qint64> numbers,
                                       const std::function<bool(const QueuedMessage &)> &each)
 {
+    return readStatement(sql, numbers, [&each](sqlite3_stmt *select) {
+        QueuedMessage entry;
+        entry.id = sqlite3_column_int64(select, 0);
+        entry.type = columnText(select, 1);
+        // Parsed from SQLite's own UTF-8, which it keeps until the next step.
+        const char *const json = static_cast<const char *>(sqlite3_column_blob(select, 2));
+        entry.message =
+            QJsonDocument::fromJson(QByteArray::fromRawData(json, sqlite3_column_bytes(select, 2)))
+                .object();
+        entry.extra = columnText(select, 3);
+        entry.added = parseTime(columnText(select, 4));
+        entry.attempts = sqlite3_column_int(select, 5);
+        entry.lastAttempt = parseTime(columnText(select, 6));
+        return each(entry);
+    });
+}
+
+bool DBQueueBroker::Private::readStatement(const QByteArray &sql,
+                                           std::initializer_list<qint64> numbers,
+                                           const std::function<bool(sqlite3_stmt *)> &row)
+{
     if (!ensureOpen())
         return false;
     if (!hasTable) {
@@ -175,19 +199,7 @@ bool DBQueueBroker::Private::readRows(const QByteArray &sql, std::initializer_li
         return false;
     int rc = SQLITE_ROW;
     while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {
-        QueuedMessage entry;
-        entry.id = sqlite3_column_int64(select.get(), 0);
-        entry.type = columnText(select.get(), 1);
-        // Parsed from SQLite's own UTF-8, which it keeps until the next step.
-        const char *const json = static_cast<const char *>(sqlite3_column_blob(select.get(), 2));
-        entry.message = QJsonDocument::fromJson(
-                            QByteArray::fromRawData(json, sqlite3_column_bytes(select.get(), 2)))
-                            .object();
-        entry.extra = columnText(select.get(), 3);
-        entry.added = parseTime(columnText(select.get(), 4));
-        entry.attempts = sqlite3_column_int(select.get(), 5);
-        entry.lastAttempt = parseTime(columnText(select.get(), 6));
-        if (!each(entry)) {
+        if (!row(select.get())) {
             rc = SQLITE_DONE;
             break;
         }
@@ -404,6 +416,34 @@ bool DBQueueBroker::readPendingMessages(
 {
     std::lock_guard<std::mutex> lock(d->mutex);
     return d->readRows(QByteArray(SelectMessages) + " ORDER BY id", {}, each);
+}
+
+bool DBQueueBroker::readStoredMessages(const std::function<bool(const StoredMessage &)> &each) const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    // SQLite checks the text in C, much faster than a parse into Qt's objects; a row that is
+    // not compact JSON of an object (another writer's, a damaged one) is parsed and written
+    // again, or stands as "{}", so that it cannot become a line that is no JSON object.
+    const char *const sql =
+        "SELECT id, type, message, json_valid(message), added, attempts FROM messages ORDER BY id";
+    return d->readStatement(sql, {}, [&each](sqlite3_stmt *select) {
+        StoredMessage entry;
+        entry.id = sqlite3_column_int64(select, 0);
+        entry.type = columnText(select, 1);
+        const auto bytes = [select](int column) {
+            return QByteArray(static_cast<const char *>(sqlite3_column_blob(select, column)),
+                              sqlite3_column_bytes(select, column));
+        };
+        const QByteArray stored = bytes(2);
+        const bool compactObject = sqlite3_column_int(select, 3) == 1 && stored.startsWith('{') &&
+                                   !stored.contains('\n') && !stored.contains('\r');
+        entry.messageJson = compactObject ? stored
+                                          : QJsonDocument(QJsonDocument::fromJson(stored).object())
+                                                .toJson(QJsonDocument::Compact);
+        entry.added = bytes(4);
+        entry.attempts = sqlite3_column_int(select, 5);
+        return each(entry);
+    });
 }
 
 QList<QueuedMessage> DBQueueBroker::pendingMessages(qint64 afterId, qint64 lastId, int limit) const

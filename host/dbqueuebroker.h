@@ -3,6 +3,7 @@
 #include "hostexport.h"
 #include "queuedmessage.h"
 
+#include <QByteArray>
 #include <QJsonObject>
 #include <QList>
 #include <QScopedPointer>
@@ -43,6 +44,18 @@ public:
     // whole; `each` returns false to stop early. It runs with the queue locked and must not
     // call the queue. False when the queue could not be read; errorString() then says why.
     bool readPendingMessages(const std::function<bool(const QueuedMessage &)> &each) const;
+    // A message as stored, for a listing that writes it out: the message as compact JSON of
+    // an object ("{}" when the stored text is none), the time added as the text stored.
+    struct StoredMessage
+    {
+        qint64 id = 0;
+        QString type;
+        QByteArray messageJson;
+        QByteArray added;
+        int attempts = 0;
+    };
+    // readPendingMessages() without parsing what it writes out again.
+    bool readStoredMessages(const std::function<bool(const StoredMessage &)> &each) const;
     // A page of them, oldest first: at most `limit` messages with ids above `afterId` and not
     // above `lastId`. A long queue is gone through a page at a time, the queue free for changes
     // between pages; an unreadable queue gives an empty page with errorString() set.

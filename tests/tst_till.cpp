@@ -25,6 +25,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <sqlite3.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -1352,6 +1354,67 @@ TEST_F(TillTest, ReplayOnAnEmptyQueueSucceedsAndSendsNothing)
     EXPECT_TRUE(m_sandbox.requests().isEmpty());
 }
 
+// `till queue` writes the stored text as it is when it is compact JSON of an object; a row of
+// another writer, or a damaged one, still gives a line that is one JSON object.
+TEST_F(TillTest, QueueLinesAreJsonWhateverARowHolds)
+{
+    const QString queueFile = path(QStringLiteral("queue.sqlite"));
+    {
+        DBQueueBroker queue(queueFile);
+        ASSERT_TRUE(
+            queue.addMessage(QStringLiteral("processing"),
+                             QJsonObject{{QStringLiteral("orderId"), QStringLiteral("A")},
+                                         {QStringLiteral("note"), QStringLiteral("«\"\n»")}},
+                             QString()));
+    }
+    const struct
+    {
+        const char *type;
+        const char *message;
+        const char *added;
+        QJsonObject shown;
+        const char *shownAdded;
+    } rows[] = {
+        {"proc\"essing", "{ \"orderId\": \"B\",\n  \"n\": 1 }", "2026-12-09T13:00:00.000+03:00",
+         QJsonObject{{QStringLiteral("orderId"), QStringLiteral("B")}, {QStringLiteral("n"), 1}},
+         "2026-12-09T10:00:00.000Z"},
+        {"processing", "{\"orderId\":", "not a time", QJsonObject(), ""},
+        {"processing", "[1, 2]", "2026-12-09T10:00:00.000Z", QJsonObject(),
+         "2026-12-09T10:00:00.000Z"},
+    };
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(queueFile).constData(), &db), SQLITE_OK);
+    for (const auto &row : rows) {
+        sqlite3_stmt *insert = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(
+                      db, "INSERT INTO messages (type, message, added) VALUES (?1, ?2, ?3)", -1,
+                      &insert, nullptr),
+                  SQLITE_OK);
+        sqlite3_bind_text(insert, 1, row.type, -1, SQLITE_STATIC);
+        sqlite3_bind_text(insert, 2, row.message, -1, SQLITE_STATIC);
+        sqlite3_bind_text(insert, 3, row.added, -1, SQLITE_STATIC);
+        EXPECT_EQ(sqlite3_step(insert), SQLITE_DONE);
+        sqlite3_finalize(insert);
+    }
+    sqlite3_close(db);
+
+    const Outcome outcome = run(common() + QStringList{QStringLiteral("queue")});
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+    const QStringList lines = outcome.outLines();
+    ASSERT_EQ(lines.size(), 4) << outcome.out.toStdString();
+    EXPECT_EQ(parseLine(lines.at(0)).value(QStringLiteral("message")).toObject(),
+              (QJsonObject{{QStringLiteral("orderId"), QStringLiteral("A")},
+                           {QStringLiteral("note"), QStringLiteral("«\"\n»")}}));
+    for (int i = 0; i < 3; ++i) {
+        const QJsonObject line = parseLine(lines.at(i + 1));
+        EXPECT_EQ(line.value(QStringLiteral("type")).toString(), QString::fromUtf8(rows[i].type));
+        EXPECT_EQ(line.value(QStringLiteral("message")).toObject(), rows[i].shown) << i;
+        EXPECT_EQ(line.value(QStringLiteral("added")).toString(),
+                  QString::fromUtf8(rows[i].shownAdded));
+        EXPECT_EQ(line.value(QStringLiteral("id")).toInt(), i + 2);
+    }
+}
+
 TEST_F(TillTest, QueueListsAQueueItCannotWrite)
 {
     // A queue file left read-only in a read-only directory: listing it must neither write to
@@ -1519,6 +1582,21 @@ TEST(JsonLine, KeepsTheMembersInTheOrderGiven)
                              .toString();
     EXPECT_EQ(line, QStringLiteral("{\"status\": 0, \"message\": \"a \\\"b\\\"\\n\", "
                                    "\"finished\": true}"));
+
+    // Every kind of value reads back as it was given.
+    const QJsonObject values{{QStringLiteral("half"), 0.5},
+                             {QStringLiteral("negative"), -3},
+                             {QStringLiteral("huge"), 1e300},
+                             {QStringLiteral("id"), qint64(9007199254740991)},
+                             {QStringLiteral("control"), QStringLiteral("\x01\t\\/")},
+                             {QStringLiteral("text"), QStringLiteral("Сумма «1»")},
+                             {QStringLiteral("none"), QJsonValue::Null},
+                             {QStringLiteral("list"), QJsonArray{1, QStringLiteral("x")}},
+                             {QStringLiteral("object"), QJsonObject{{QStringLiteral("a"), 1}}}};
+    till::JsonLine all;
+    for (auto it = values.begin(); it != values.end(); ++it)
+        all.add(it.key(), it.value());
+    EXPECT_EQ(parseLine(all.toString()), values) << all.toString().toStdString();
 }
 
 TEST(CommandLine, TakesGlobalOptionsBeforeAndAfterTheCommand)

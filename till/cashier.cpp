@@ -82,11 +82,27 @@ Cashier::replay(DBQueueBroker *queue, const std::function<void(const ReplayResul
     if (notOffered)
         *notOffered = 0;
     const qint64 lastId = queue->lastMessageId();
+    if (lastId == 0 && !queue->errorString().isEmpty()) {
+        note(QStringLiteral("till: queue %1 could not be read: %2")
+                 .arg(queue->databasePath(), queue->errorString()));
+        if (notOffered)
+            *notOffered = 1;
+        return results;
+    }
     qint64 offeredUpTo = 0;
     for (;;) {
         const QList<QueuedMessage> page = queue->pendingMessages(offeredUpTo, lastId, PageSize);
-        if (page.isEmpty())
+        if (page.isEmpty()) {
+            // An unreadable page is not the end of the queue: the messages after it were not
+            // offered, and the replay must not end as if they had been.
+            if (!queue->errorString().isEmpty()) {
+                note(QStringLiteral("till: queue %1 could not be read: %2")
+                         .arg(queue->databasePath(), queue->errorString()));
+                if (notOffered)
+                    *notOffered = qMax(1, queue->pendingCount(offeredUpTo, lastId));
+            }
             break;
+        }
         for (const QueuedMessage &message : page) {
             if (stop && stop()) {
                 if (notOffered)

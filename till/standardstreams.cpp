@@ -26,6 +26,11 @@ QByteArray withLineEnd(const QString &line)
 
 bool printOut(const QString &line, QString *error)
 {
+    return printOut(withLineEnd(line), error);
+}
+
+bool printOut(const QByteArray &line, QString *error)
+{
     const auto fail = [error](const QString &why) {
         if (error)
             *error = why;
@@ -33,7 +38,7 @@ bool printOut(const QString &line, QString *error)
     };
     if (stdoutWasClosed)
         return fail(QStringLiteral("standard output is closed"));
-    const QByteArray bytes = withLineEnd(line);
+    const QByteArray bytes = line.endsWith('\n') ? line : line + '\n';
     errno = 0;
     const size_t written = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
     if (written != size_t(bytes.size())) {

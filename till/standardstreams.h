@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace till {
@@ -16,6 +17,8 @@ void guard();
 // False when the line did not reach standard output whole (closed, full, a broken pipe, a
 // short write or a failed flush), with `error` saying why.
 bool printOut(const QString &line, QString *error = nullptr);
+// The same for text that is UTF-8 already.
+bool printOut(const QByteArray &line, QString *error = nullptr);
 
 // Failures are ignored: there is nowhere left to report them.
 void printError(const QString &line);

@@ -18,6 +18,7 @@
 #include <till/check/setupcheck.h>
 #include <version/version.h>
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QSaveFile>
@@ -89,9 +90,15 @@ int Till::runCommand(const QStringList &arguments)
 
 void Till::deliver(const QString &line, const HostEnvironment *host)
 {
+    deliver(line.toUtf8(), host);
+}
+
+void Till::deliver(const QByteArray &lines, const HostEnvironment *host)
+{
     QString why;
-    if (StandardStreams::printOut(line, &why))
+    if (StandardStreams::printOut(lines, &why))
         return;
+    const QString line = QString::fromUtf8(lines);
     m_answerLost = true;
     StandardStreams::printError(
         QStringLiteral("till: the answer could not be written to standard output (%1); "
@@ -235,22 +242,46 @@ int Till::runStatus(HostEnvironment &host)
     return answered ? till::Done : till::Refused;
 }
 
+QString Till::addedText(const QByteArray &stored)
+{
+    // The queue stores UTC with milliseconds, "2026-12-09T10:00:00.000Z", which is what the line
+    // shows; anything else is read as a time and written so, or empty when it is none.
+    if (stored.size() == 24 && stored.at(10) == 'T' && stored.endsWith('Z'))
+        return QString::fromLatin1(stored);
+    const QDateTime time = QDateTime::fromString(QString::fromUtf8(stored), Qt::ISODateWithMs);
+    return time.isValid() ? time.toUTC().toString(Qt::ISODateWithMs) : QString();
+}
+
 int Till::runQueue(HostEnvironment &host)
 {
     // Each message is written as it is read, so that a queue that grew over a day offline is
-    // listed in the memory of one message.
-    const bool read =
-        host.queue()->readPendingMessages([this, &host](const QueuedMessage &message) {
-            deliver(JsonLine()
-                        .add(QStringLiteral("id"), QJsonValue(qint64(message.id)))
-                        .add(QStringLiteral("type"), message.type)
-                        .add(QStringLiteral("added"), message.added.toString(Qt::ISODateWithMs))
-                        .add(QStringLiteral("attempts"), message.attempts)
-                        .add(QStringLiteral("message"), message.message)
-                        .toString(),
-                    &host);
+    // listed in the memory of one message. Lines go out some 64 KiB at a time: a write and a
+    // flush per line cost more than reading the queue.
+    const int ChunkSize = 64 * 1024;
+    QByteArray chunk;
+    chunk.reserve(ChunkSize + 4096);
+    const bool read = host.queue()->readStoredMessages(
+        [this, &host, &chunk](const DBQueueBroker::StoredMessage &message) {
+            // JsonLine's line, written in UTF-8 piece by piece: the message is JSON already.
+            chunk += "{\"id\": ";
+            chunk += QByteArray::number(message.id);
+            chunk += ", \"type\": ";
+            chunk += JsonLine::quoted(message.type).toUtf8();
+            chunk += ", \"added\": ";
+            chunk += JsonLine::quoted(addedText(message.added)).toUtf8();
+            chunk += ", \"attempts\": ";
+            chunk += QByteArray::number(message.attempts);
+            chunk += ", \"message\": ";
+            chunk += message.messageJson;
+            chunk += "}\n";
+            if (chunk.size() >= ChunkSize) {
+                deliver(chunk, &host);
+                chunk.clear();
+            }
             return true;
         });
+    if (!chunk.isEmpty())
+        deliver(chunk, &host);
     // An unreadable queue is not an empty one.
     if (!read) {
         StandardStreams::printError(

@@ -34,6 +34,8 @@ private:
     // error and to the log file (if there is one) instead, and the till will exit with
     // AnswerNotDelivered: an approved sale's reference must never be lost without a word.
     void deliver(const QString &line, const HostEnvironment *host = nullptr);
+    // The same for lines that are UTF-8 already.
+    void deliver(const QByteArray &lines, const HostEnvironment *host = nullptr);
     // Delivers the plug-in's answer; Done when the host would treat it as done, else Refused.
     int deliverAnswer(const PaymentProcessingAnswer &answer, const HostEnvironment &host);
     int unusable(const QString &error);
@@ -58,6 +60,8 @@ private:
     int runQueue(HostEnvironment &host);
     int runReplay(HostEnvironment &host);
     int runDemo();
+    // The time a queue message was added, as `till queue` shows it.
+    static QString addedText(const QByteArray &stored);
     int runCheck();
     int runMetrics();
     // What check and metrics look at: the files a sale would use.

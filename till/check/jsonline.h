@@ -15,6 +15,8 @@ class JsonLine
 public:
     JsonLine &add(const QString &key, const QJsonValue &value);
     QString toString() const;
+    // `text` as a JSON string, quotes and escapes included.
+    static QString quoted(const QString &text);
 
 private:
     QVector<QPair<QString, QJsonValue>> m_members;
