@@ -1,5 +1,7 @@
 #include "childlauncher.h"
 
+#include "pipeio.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -15,6 +17,9 @@
 
 namespace {
 
+using pipeio::readLine;
+using pipeio::writeAll;
+
 const char Separator = '\t';
 // A child that says nothing for this long is taken as hung and killed.
 const int QuietLimitMs = 120000;
@@ -24,36 +29,6 @@ qint64 nowNanos()
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
-
-bool readLine(int fd, QByteArray *line)
-{
-    line->clear();
-    char byte;
-    for (;;) {
-        const ssize_t got = read(fd, &byte, 1);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        if (byte == '\n')
-            return true;
-        line->append(byte);
-    }
-}
-
-bool writeAll(int fd, const QByteArray &data)
-{
-    int done = 0;
-    while (done < data.size()) {
-        const ssize_t wrote = write(fd, data.constData() + done, size_t(data.size() - done));
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        if (wrote <= 0)
-            return false;
-        done += wrote;
-    }
-    return true;
 }
 
 // The launcher's side of one run: the answer line's fields.

@@ -1,5 +1,7 @@
 #include "serviceprocess.h"
 
+#include "pipeio.h"
+
 #include <cerrno>
 #include <map>
 #include <memory>
@@ -11,38 +13,10 @@
 
 namespace {
 
+using pipeio::readLine;
+using pipeio::writeAll;
+
 const char Separator = '\t';
-
-// Reads one line without its newline; false at the end of the stream.
-bool readLine(int fd, QByteArray *line)
-{
-    line->clear();
-    char byte;
-    for (;;) {
-        const ssize_t got = read(fd, &byte, 1);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        if (byte == '\n')
-            return true;
-        line->append(byte);
-    }
-}
-
-bool writeAll(int fd, const QByteArray &data)
-{
-    int done = 0;
-    while (done < data.size()) {
-        const ssize_t wrote = write(fd, data.constData() + done, size_t(data.size() - done));
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        if (wrote <= 0)
-            return false;
-        done += wrote;
-    }
-    return true;
-}
 
 QString field(const QList<QByteArray> &fields, int index)
 {
