@@ -1,6 +1,6 @@
 #include "childlauncher.h"
 
-#include "pipeio.h"
+#include "pipedchild.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -17,8 +17,8 @@
 
 namespace {
 
-using pipeio::readLine;
-using pipeio::writeAll;
+const auto readLine = &PipedChild::readLine;
+const auto writeAll = &PipedChild::writeAll;
 
 const char Separator = '\t';
 // A child that says nothing for this long is taken as hung and killed.
@@ -102,7 +102,7 @@ QByteArray runChild(const QList<QByteArray> &arguments, qint64 stopAfterLines)
            QByteArray::number(qint64(usage.ru_maxrss));
 }
 
-[[noreturn]] void serve(int commands, int answers)
+void serve(int commands, int answers)
 {
     QByteArray line;
     while (readLine(commands, &line)) {
@@ -114,53 +114,13 @@ QByteArray runChild(const QList<QByteArray> &arguments, qint64 stopAfterLines)
         if (!writeAll(answers, runChild(fields, stopAfterLines) + '\n'))
             break;
     }
-    _exit(0);
 }
 
 } // namespace
 
-ChildLauncher::~ChildLauncher()
-{
-    if (m_commands < 0)
-        return;
-    close(m_commands);
-    close(m_answers);
-    waitpid(m_child, nullptr, 0);
-}
-
 bool ChildLauncher::start()
 {
-    int commandPipe[2];
-    int answerPipe[2];
-    if (pipe2(commandPipe, O_CLOEXEC) != 0)
-        return false;
-    if (pipe2(answerPipe, O_CLOEXEC) != 0) {
-        close(commandPipe[0]);
-        close(commandPipe[1]);
-        return false;
-    }
-    m_child = fork();
-    if (m_child < 0) {
-        for (int fd : {commandPipe[0], commandPipe[1], answerPipe[0], answerPipe[1]})
-            close(fd);
-        return false;
-    }
-    if (m_child == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        // Nothing else of this process's may stay open here: a pipe end held by the launcher
-        // would keep another child from seeing its end of file.
-        const int limit = int(std::min<long>(sysconf(_SC_OPEN_MAX), 4096));
-        for (int fd = 3; fd < limit; ++fd) {
-            if (fd != commandPipe[0] && fd != answerPipe[1])
-                close(fd);
-        }
-        serve(commandPipe[0], answerPipe[1]);
-    }
-    close(commandPipe[0]);
-    close(answerPipe[1]);
-    m_commands = commandPipe[1];
-    m_answers = answerPipe[0];
-    return true;
+    return m_child.start(serve);
 }
 
 ChildLauncher::Run ChildLauncher::run(const QList<QByteArray> &arguments, qint64 stopAfterLines)
@@ -168,14 +128,10 @@ ChildLauncher::Run ChildLauncher::run(const QList<QByteArray> &arguments, qint64
     QByteArray line = QByteArray::number(stopAfterLines);
     for (const QByteArray &argument : arguments)
         line += Separator + argument.toPercentEncoding();
-    line += '\n';
     Run result;
     QByteArray answer;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_commands < 0 || !writeAll(m_commands, line) || !readLine(m_answers, &answer))
-            return result;
-    }
+    if (!m_child.exchange(line, &answer))
+        return result;
     const QList<QByteArray> fields = answer.split(Separator);
     if (fields.size() < 7 || fields.at(0) != "1")
         return result;

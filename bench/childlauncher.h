@@ -3,9 +3,7 @@
 #include <QByteArray>
 #include <QList>
 
-#include <mutex>
-
-#include <sys/types.h>
+#include "pipedchild.h"
 
 // Runs programs as child processes of a small process of its own, forked at the start while
 // this process is still small and has no thread. A child's peak resident memory
@@ -30,12 +28,6 @@ public:
         qint64 maxRssKib = 0;
     };
 
-    ChildLauncher() = default;
-    ~ChildLauncher();
-
-    ChildLauncher(const ChildLauncher &) = delete;
-    ChildLauncher &operator=(const ChildLauncher &) = delete;
-
     // Forks the launcher; call before any thread exists. False when it could not be started.
     bool start();
 
@@ -45,8 +37,5 @@ public:
     Run run(const QList<QByteArray> &arguments, qint64 stopAfterLines = 0);
 
 private:
-    std::mutex m_mutex;
-    int m_commands = -1;
-    int m_answers = -1;
-    pid_t m_child = -1;
+    PipedChild m_child;
 };

@@ -1,6 +1,6 @@
 #include "serviceprocess.h"
 
-#include "pipeio.h"
+#include "pipedchild.h"
 
 #include <cerrno>
 #include <map>
@@ -13,8 +13,8 @@
 
 namespace {
 
-using pipeio::readLine;
-using pipeio::writeAll;
+const auto readLine = &PipedChild::readLine;
+const auto writeAll = &PipedChild::writeAll;
 
 const char Separator = '\t';
 
@@ -24,7 +24,7 @@ QString field(const QList<QByteArray> &fields, int index)
 }
 
 // The child's side: carries out commands until the parent closes the pipe.
-[[noreturn]] void serve(int commands, int answers)
+void serve(int commands, int answers)
 {
     std::map<int, std::unique_ptr<sandbox::Sandbox>> services;
     QByteArray line;
@@ -61,48 +61,13 @@ QString field(const QList<QByteArray> &fields, int index)
     }
     for (auto &service : services)
         service.second->stop();
-    _exit(0);
 }
 
 } // namespace
 
-ServiceProcess::~ServiceProcess()
-{
-    if (m_commands < 0)
-        return;
-    close(m_commands);
-    close(m_answers);
-    waitpid(m_child, nullptr, 0);
-}
-
 bool ServiceProcess::start()
 {
-    int commandPipe[2];
-    int answerPipe[2];
-    if (pipe(commandPipe) != 0)
-        return false;
-    if (pipe(answerPipe) != 0) {
-        close(commandPipe[0]);
-        close(commandPipe[1]);
-        return false;
-    }
-    m_child = fork();
-    if (m_child < 0) {
-        for (int fd : {commandPipe[0], commandPipe[1], answerPipe[0], answerPipe[1]})
-            close(fd);
-        return false;
-    }
-    if (m_child == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        close(commandPipe[1]);
-        close(answerPipe[0]);
-        serve(commandPipe[0], answerPipe[1]);
-    }
-    close(commandPipe[0]);
-    close(answerPipe[1]);
-    m_commands = commandPipe[1];
-    m_answers = answerPipe[0];
-    return true;
+    return m_child.start(serve);
 }
 
 int ServiceProcess::startService(const sandbox::Sandbox::Options &options)
@@ -146,10 +111,8 @@ QByteArray ServiceProcess::exchange(const QList<QByteArray> &fields)
             line += Separator;
         line += value.toPercentEncoding();
     }
-    line += '\n';
-    std::lock_guard<std::mutex> lock(m_mutex);
     QByteArray answer;
-    if (m_commands < 0 || !writeAll(m_commands, line) || !readLine(m_answers, &answer))
+    if (!m_child.exchange(line, &answer))
         return QByteArray();
     return answer;
 }

@@ -5,9 +5,9 @@
 #include <QString>
 #include <sandbox/sandbox.h>
 
-#include <mutex>
+#include "pipedchild.h"
 
-#include <sys/types.h>
+#include <mutex>
 
 // Sandbox services in a child process of their own, so that what they cost in CPU and memory
 // is not counted as the plug-in's. The child is forked before this process has any thread and
@@ -17,15 +17,9 @@
 class ServiceProcess
 {
 public:
-    ServiceProcess() = default;
-    ~ServiceProcess();
-
-    ServiceProcess(const ServiceProcess &) = delete;
-    ServiceProcess &operator=(const ServiceProcess &) = delete;
-
     // Forks the child; call before any thread exists. False when it could not be started.
     bool start();
-    bool isRunning() const { return m_commands >= 0; }
+    bool isRunning() const { return m_child.isRunning(); }
 
     // Starts a sandbox in the child with these options (host and port are the child's
     // choice); its port, or 0 when it did not start.
@@ -42,9 +36,8 @@ private:
     // One command line out, one answer line back; empty when the child is gone.
     QByteArray exchange(const QList<QByteArray> &fields);
 
+    PipedChild m_child;
+    // Guards m_baseUrls.
     mutable std::mutex m_mutex;
-    int m_commands = -1;
-    int m_answers = -1;
-    pid_t m_child = -1;
     QMap<int, QString> m_baseUrls;
 };
