@@ -1,5 +1,6 @@
 #include "dbqueuebroker.h"
 
+#include "compactjson.h"
 #include "config.h"
 #include "queue/keptstatementuse.h"
 #include "queue/sqlitestatement.h"
@@ -421,27 +422,30 @@ bool DBQueueBroker::readPendingMessages(
 bool DBQueueBroker::readStoredMessages(const std::function<bool(const StoredMessage &)> &each) const
 {
     std::lock_guard<std::mutex> lock(d->mutex);
-    // SQLite checks the text in C, much faster than a parse into Qt's objects; a row that is
-    // not compact JSON of an object (another writer's, a damaged one) is parsed and written
-    // again, or stands as "{}", so that it cannot become a line that is no JSON object.
-    const char *const sql =
-        "SELECT id, type, message, json_valid(message), added, attempts FROM messages ORDER BY id";
+    const char *const sql = "SELECT id, type, message, added, attempts FROM messages ORDER BY id";
     return d->readStatement(sql, {}, [&each](sqlite3_stmt *select) {
+        const auto text = [select](int column) {
+            // Blob, not text: SQLite hands out the stored UTF-8 without a conversion.
+            return std::string_view(static_cast<const char *>(sqlite3_column_blob(select, column)),
+                                    size_t(sqlite3_column_bytes(select, column)));
+        };
         StoredMessage entry;
         entry.id = sqlite3_column_int64(select, 0);
-        entry.type = columnText(select, 1);
-        const auto bytes = [select](int column) {
-            return QByteArray(static_cast<const char *>(sqlite3_column_blob(select, column)),
-                              sqlite3_column_bytes(select, column));
-        };
-        const QByteArray stored = bytes(2);
-        const bool compactObject = sqlite3_column_int(select, 3) == 1 && stored.startsWith('{') &&
-                                   !stored.contains('\n') && !stored.contains('\r');
-        entry.messageJson = compactObject ? stored
-                                          : QJsonDocument(QJsonDocument::fromJson(stored).object())
-                                                .toJson(QJsonDocument::Compact);
-        entry.added = bytes(4);
-        entry.attempts = sqlite3_column_int(select, 5);
+        entry.type = text(1);
+        entry.messageJson = text(2);
+        // A row of another writer, or a damaged one, is parsed and written again, so that it
+        // cannot become a line that is no JSON object.
+        QByteArray rewritten;
+        if (!CompactJson::isObject(entry.messageJson.data(), entry.messageJson.size())) {
+            rewritten =
+                QJsonDocument(QJsonDocument::fromJson(QByteArray(entry.messageJson.data(),
+                                                                 int(entry.messageJson.size())))
+                                  .object())
+                    .toJson(QJsonDocument::Compact);
+            entry.messageJson = std::string_view(rewritten.constData(), size_t(rewritten.size()));
+        }
+        entry.added = text(3);
+        entry.attempts = sqlite3_column_int(select, 4);
         return each(entry);
     });
 }

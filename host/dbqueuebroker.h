@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <functional>
+#include <string_view>
 
 // The host's persistent message queue on SQLite. A message is on disk (committed, WAL,
 // synchronous FULL) before addMessage returns true.
@@ -44,14 +45,16 @@ public:
     // whole; `each` returns false to stop early. It runs with the queue locked and must not
     // call the queue. False when the queue could not be read; errorString() then says why.
     bool readPendingMessages(const std::function<bool(const QueuedMessage &)> &each) const;
-    // A message as stored, for a listing that writes it out: the message as compact JSON of
-    // an object ("{}" when the stored text is none), the time added as the text stored.
+    // A message as stored, for a listing that writes it out. The texts are the row's own UTF-8,
+    // valid only during the call: the message as one line of JSON of an object (written again
+    // when the stored text is not that, "{}" when it is no object at all), the time added as
+    // stored.
     struct StoredMessage
     {
         qint64 id = 0;
-        QString type;
-        QByteArray messageJson;
-        QByteArray added;
+        std::string_view type;
+        std::string_view messageJson;
+        std::string_view added;
         int attempts = 0;
     };
     // readPendingMessages() without parsing what it writes out again.

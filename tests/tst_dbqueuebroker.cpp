@@ -1,3 +1,4 @@
+#include "compactjson.h"
 #include "config.h"
 #include "dbqueuebroker.h"
 #include "singleton.h"
@@ -21,6 +22,7 @@
 #include <sqlite3.h>
 
 #include <random>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -538,6 +540,76 @@ INSTANTIATE_TEST_SUITE_P(Places, DBQueueBrokerBadPathTest,
                          ::testing::Values(BadPlace::ParentIsAFile, BadPlace::ParentMissing,
                                            BadPlace::PathIsADirectory, BadPlace::NotADatabase),
                          badPlaceName);
+
+// --- the check that lets a listing write a stored message as it is ---
+
+struct CompactCase
+{
+    const char *name;
+    std::string text;
+    bool taken;
+};
+
+class CompactJsonTest : public ::testing::TestWithParam<CompactCase>
+{
+};
+
+TEST_P(CompactJsonTest, TakesOnlyOneLineOfJsonOfAnObject)
+{
+    const CompactCase &row = GetParam();
+    EXPECT_EQ(CompactJson::isObject(row.text.data(), row.text.size()), row.taken) << row.text;
+    // A check that read past the text's end would take its prefix by what follows it.
+    if (row.taken) {
+        EXPECT_FALSE(CompactJson::isObject(row.text.data(), row.text.size() - 1)) << row.text;
+    }
+}
+
+std::string nested(int depth)
+{
+    return "{\"a\":" + std::string(size_t(depth - 1), '[') + std::string(size_t(depth - 1), ']') +
+           "}";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, CompactJsonTest,
+    ::testing::Values(
+        CompactCase{"Empty", "{}", true},
+        CompactCase{"EveryKindOfValue",
+                    "{\"s\":\"x\",\"n\":-0.5e+3,\"i\":0,\"t\":true,\"f\":false,\"z\":null,"
+                    "\"a\":[1,[],{}],\"o\":{\"k\":[\"v\"]}}",
+                    true},
+        // Long enough for the many-bytes-at-a-time scan, the quote in its middle.
+        CompactCase{"EscapesInALongString",
+                    "{\"k\":\"0123456789abcdef\\\"\\\\\\/\\b\\f\\n\\r\\t\\u00e9\\uD83D\\ude00"
+                    "0123456789abcdef\"}",
+                    true},
+        CompactCase{"Utf8OfEveryLength",
+                    "{\"k\":\"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80 0123456789abcdef\"}", true},
+        CompactCase{"NestedAsDeepAsAllowed", nested(CompactJson::MaxDepth), true},
+        CompactCase{"NestedTooDeep", nested(CompactJson::MaxDepth + 1), false},
+        CompactCase{"NoText", "", false}, CompactCase{"AnArray", "[1]", false},
+        CompactCase{"AString", "\"{}\"", false}, CompactCase{"WhiteSpace", "{\"a\": 1}", false},
+        CompactCase{"LineBreakAfter", "{}\n", false},
+        CompactCase{"LineBreakInAString", "{\"a\":\"0123456789abcdef\n\"}", false},
+        CompactCase{"TabInAString", "{\"a\":\"x\ty\"}", false},
+        CompactCase{"SecondValue", "{}{}", false},
+        CompactCase{"TrailingComma", "{\"a\":[1,],\"b\":2}", false},
+        CompactCase{"KeyWithoutValue", "{\"a\"}", false},
+        CompactCase{"KeyNotAString", "{a:1}", false},
+        CompactCase{"ClosedByTheWrongBracket", "{\"a\":[1}]", false},
+        CompactCase{"LeadingZero", "{\"a\":01}", false},
+        CompactCase{"BareFraction", "{\"a\":1.}", false},
+        CompactCase{"BadEscape", "{\"a\":\"\\x\"}", false},
+        CompactCase{"ShortUnicodeEscape", "{\"a\":\"\\u12\"}", false},
+        CompactCase{"OverlongUtf8", "{\"a\":\"\xc0\xaf\"}", false},
+        CompactCase{"Utf8Surrogate", "{\"a\":\"\xed\xa0\x80\"}", false},
+        CompactCase{"Utf8AboveUnicode", "{\"a\":\"\xf4\x90\x80\x80\"}", false},
+        CompactCase{"Utf8CutShort", "{\"a\":\"\xe2\x82\"}", false},
+        CompactCase{"Latin1", "{\"a\":\"caf\xe9 0123456789abcdef\"}", false},
+        CompactCase{"NulByte", std::string("{\"a\":\"\0\"}", 8), false}),
+    [](const ::testing::TestParamInfo<CompactCase> &caseInfo) {
+        return std::string(caseInfo.param.name);
+    });
 
 // --- crashes of a writing process ---
 

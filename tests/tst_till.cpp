@@ -1381,6 +1381,13 @@ TEST_F(TillTest, QueueLinesAreJsonWhateverARowHolds)
         {"processing", "{\"orderId\":", "not a time", QJsonObject(), ""},
         {"processing", "[1, 2]", "2026-12-09T10:00:00.000Z", QJsonObject(),
          "2026-12-09T10:00:00.000Z"},
+        // A raw tab in a string, which Qt's parser takes and writes escaped, and a time of the
+        // stored length with a quote in it.
+        {"processing", "{\"orderId\":\"C\td\"}", "2026-12-09T10:00:00.00\"Z",
+         QJsonObject{{QStringLiteral("orderId"), QStringLiteral("C\td")}}, ""},
+        // Latin-1 where UTF-8 belongs: no parser takes it, so nothing of it is shown.
+        {"\xd0\xbf\x1b", "{\"orderId\":\"caf\xe9\"}", "2026-12-09T10:00:00.000Z", QJsonObject(),
+         "2026-12-09T10:00:00.000Z"},
     };
     sqlite3 *db = nullptr;
     ASSERT_EQ(sqlite3_open(QFile::encodeName(queueFile).constData(), &db), SQLITE_OK);
@@ -1401,11 +1408,11 @@ TEST_F(TillTest, QueueLinesAreJsonWhateverARowHolds)
     const Outcome outcome = run(common() + QStringList{QStringLiteral("queue")});
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
     const QStringList lines = outcome.outLines();
-    ASSERT_EQ(lines.size(), 4) << outcome.out.toStdString();
+    ASSERT_EQ(lines.size(), 6) << outcome.out.toStdString();
     EXPECT_EQ(parseLine(lines.at(0)).value(QStringLiteral("message")).toObject(),
               (QJsonObject{{QStringLiteral("orderId"), QStringLiteral("A")},
                            {QStringLiteral("note"), QStringLiteral("«\"\n»")}}));
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 5; ++i) {
         const QJsonObject line = parseLine(lines.at(i + 1));
         EXPECT_EQ(line.value(QStringLiteral("type")).toString(), QString::fromUtf8(rows[i].type));
         EXPECT_EQ(line.value(QStringLiteral("message")).toObject(), rows[i].shown) << i;

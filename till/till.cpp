@@ -23,6 +23,10 @@
 #include <QJsonObject>
 #include <QSaveFile>
 
+#include <charconv>
+#include <cstring>
+#include <iterator>
+
 namespace till {
 
 int Till::run(const QStringList &arguments)
@@ -242,13 +246,60 @@ int Till::runStatus(HostEnvironment &host)
     return answered ? till::Done : till::Refused;
 }
 
-QString Till::addedText(const QByteArray &stored)
+namespace {
+
+// The queue stores UTC with milliseconds, "2026-12-09T10:00:00.000Z", which is what the line
+// shows; a text of that form, digits where digits go, needs no escaping.
+bool isStoredUtcTime(std::string_view stored)
 {
-    // The queue stores UTC with milliseconds, "2026-12-09T10:00:00.000Z", which is what the line
-    // shows; anything else is read as a time and written so, or empty when it is none.
-    if (stored.size() == 24 && stored.at(10) == 'T' && stored.endsWith('Z'))
-        return QString::fromLatin1(stored);
-    const QDateTime time = QDateTime::fromString(QString::fromUtf8(stored), Qt::ISODateWithMs);
+    const char *const form = "dddd-dd-ddTdd:dd:dd.dddZ";
+    if (stored.size() != std::strlen(form))
+        return false;
+    for (size_t i = 0; i < stored.size(); ++i) {
+        if (form[i] == 'd' ? stored[i] < '0' || stored[i] > '9' : stored[i] != form[i])
+            return false;
+    }
+    return true;
+}
+
+// A text of printable ASCII without a quote or a backslash: the quoted line text is the text
+// itself in quotes.
+bool isPlainAscii(std::string_view text)
+{
+    for (const char byte : text) {
+        if (byte < 0x20 || byte > 0x7E || byte == '"' || byte == '\\')
+            return false;
+    }
+    return true;
+}
+
+void appendQuoted(QByteArray &line, std::string_view text)
+{
+    if (isPlainAscii(text)) {
+        line += '"';
+        line.append(text.data(), int(text.size()));
+        line += '"';
+    } else {
+        line += JsonLine::quoted(QString::fromUtf8(text.data(), int(text.size()))).toUtf8();
+    }
+}
+
+void appendNumber(QByteArray &line, qint64 number)
+{
+    char digits[24];
+    const auto written = std::to_chars(std::begin(digits), std::end(digits), number);
+    line.append(digits, int(written.ptr - digits));
+}
+
+} // namespace
+
+QString Till::addedText(std::string_view stored)
+{
+    // Anything but the stored form is read as a time and written so, or empty when it is none.
+    const QString text = QString::fromUtf8(stored.data(), int(stored.size()));
+    if (isStoredUtcTime(stored))
+        return text;
+    const QDateTime time = QDateTime::fromString(text, Qt::ISODateWithMs);
     return time.isValid() ? time.toUTC().toString(Qt::ISODateWithMs) : QString();
 }
 
@@ -262,21 +313,26 @@ int Till::runQueue(HostEnvironment &host)
     chunk.reserve(ChunkSize + 4096);
     const bool read = host.queue()->readStoredMessages(
         [this, &host, &chunk](const DBQueueBroker::StoredMessage &message) {
-            // JsonLine's line, written in UTF-8 piece by piece: the message is JSON already.
+            // JsonLine's line, written in UTF-8 piece by piece from the row's own text: the
+            // message is JSON already.
             chunk += "{\"id\": ";
-            chunk += QByteArray::number(message.id);
+            appendNumber(chunk, message.id);
             chunk += ", \"type\": ";
-            chunk += JsonLine::quoted(message.type).toUtf8();
+            appendQuoted(chunk, message.type);
             chunk += ", \"added\": ";
-            chunk += JsonLine::quoted(addedText(message.added)).toUtf8();
+            if (isStoredUtcTime(message.added))
+                appendQuoted(chunk, message.added);
+            else
+                chunk += JsonLine::quoted(addedText(message.added)).toUtf8();
             chunk += ", \"attempts\": ";
-            chunk += QByteArray::number(message.attempts);
+            appendNumber(chunk, message.attempts);
             chunk += ", \"message\": ";
-            chunk += message.messageJson;
+            chunk.append(message.messageJson.data(), int(message.messageJson.size()));
             chunk += "}\n";
             if (chunk.size() >= ChunkSize) {
                 deliver(chunk, &host);
-                chunk.clear();
+                // Keeps the reserved buffer, where clear() would give it back.
+                chunk.resize(0);
             }
             return true;
         });

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <initializer_list>
+#include <string_view>
 
 class PaymentProcessingAnswer;
 
@@ -61,7 +62,7 @@ private:
     int runReplay(HostEnvironment &host);
     int runDemo();
     // The time a queue message was added, as `till queue` shows it.
-    static QString addedText(const QByteArray &stored);
+    static QString addedText(std::string_view stored);
     int runCheck();
     int runMetrics();
     // What check and metrics look at: the files a sale would use.
