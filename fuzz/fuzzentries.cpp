@@ -6,6 +6,7 @@
 #include <plugin/velmor.h>
 #include <till/receiptreader.h>
 
+#include <compactjson.h>
 #include <config.h>
 #include <dbqueuebroker.h>
 #include <document.h>
@@ -23,9 +24,13 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QVariantMap>
 
+#include <cerrno>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 
 using namespace fuzzexpectations;
@@ -394,5 +399,47 @@ int fuzzConfig(const uint8_t *data, size_t size)
     client->setCurrentId(QStringLiteral("order/1"));
     client->info(QStringLiteral("order/1"));
     check(transport->exchanges().size() == 1, "the configured client sends its request");
+    return 0;
+}
+
+int fuzzCompactJson(const uint8_t *data, size_t size)
+{
+    const QByteArray text = bytes(data, size);
+    const bool accepted = CompactJson::isObject(text.constData(), size_t(text.size()));
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(text, &error);
+    if (accepted) {
+        // Qt's parser refuses numbers out of a double's range, which JSON allows: each one it
+        // names must be a number by the grammar, and the text a JSON object without them.
+        QByteArray inRange = text;
+        QJsonParseError rangeError = error;
+        QJsonDocument parsed = document;
+        for (int i = 0; i < text.size() && rangeError.error == QJsonParseError::IllegalNumber;
+             ++i) {
+            int start = rangeError.offset;
+            while (start > 0 && inRange.at(start - 1) != '\0' &&
+                   std::strchr("0123456789+-.eE", inRange.at(start - 1)))
+                --start;
+            const QByteArray number = inRange.mid(start, rangeError.offset - start);
+            static const QRegularExpression grammar(
+                QStringLiteral("^-?(0|[1-9][0-9]*)(\\.[0-9]+)?([eE][+-]?[0-9]+)?$"));
+            errno = 0;
+            const double value = std::strtod(number.constData(), nullptr);
+            check(grammar.match(QString::fromLatin1(number)).hasMatch() &&
+                      (errno == ERANGE || std::isinf(value)),
+                  "a number Qt refuses is out of range, not malformed");
+            inRange.replace(start, number.size(), "0");
+            parsed = QJsonDocument::fromJson(inRange, &rangeError);
+        }
+        check(rangeError.error == QJsonParseError::NoError && parsed.isObject(),
+              "text taken as it is stored is a JSON object");
+        check(!text.contains('\n') && !text.contains('\r'), "text taken as it is is one line");
+    }
+    // What the queue itself stores is always taken as it is.
+    if (error.error == QJsonParseError::NoError && document.isObject()) {
+        const QByteArray compact = document.toJson(QJsonDocument::Compact);
+        check(CompactJson::isObject(compact.constData(), size_t(compact.size())),
+              "a compact object as the queue writes it is taken as it is");
+    }
     return 0;
 }

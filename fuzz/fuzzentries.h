@@ -32,3 +32,6 @@ int fuzzReceipt(const uint8_t *data, size_t size);
 
 // Config::loadFile on the input as an ini file, then the client configured from it.
 int fuzzConfig(const uint8_t *data, size_t size);
+
+// The queue's check of a stored message as one line of JSON of an object, against Qt's parser.
+int fuzzCompactJson(const uint8_t *data, size_t size);

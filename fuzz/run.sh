@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 build=${FUZZ_BUILD:-build-fuzz}
 seconds=${FUZZ_SECONDS:-60}
 out=${FUZZ_OUT:-fuzz-out}
-targets=${FUZZ_TARGETS:-"fuzz_decode fuzz_extract fuzz_trid fuzz_replay fuzz_receipt fuzz_config"}
+targets=${FUZZ_TARGETS:-"fuzz_decode fuzz_extract fuzz_trid fuzz_replay fuzz_receipt fuzz_config fuzz_compactjson"}
 
 mkdir -p "$out"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \

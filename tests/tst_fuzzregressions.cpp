@@ -25,8 +25,13 @@ struct Target
 };
 
 const Target Targets[] = {
-    {"fuzz_decode", fuzzDecode}, {"fuzz_extract", fuzzExtract}, {"fuzz_trid", fuzzTrId},
-    {"fuzz_replay", fuzzReplay}, {"fuzz_receipt", fuzzReceipt}, {"fuzz_config", fuzzConfig},
+    {"fuzz_decode", fuzzDecode},
+    {"fuzz_extract", fuzzExtract},
+    {"fuzz_trid", fuzzTrId},
+    {"fuzz_replay", fuzzReplay},
+    {"fuzz_receipt", fuzzReceipt},
+    {"fuzz_config", fuzzConfig},
+    {"fuzz_compactjson", fuzzCompactJson},
 };
 
 struct Input
