@@ -306,9 +306,10 @@ QString Till::addedText(std::string_view stored)
 int Till::runQueue(HostEnvironment &host)
 {
     // Each message is written as it is read, so that a queue that grew over a day offline is
-    // listed in the memory of one message. Lines go out some 64 KiB at a time: a write and a
-    // flush per line cost more than reading the queue.
-    const int ChunkSize = 64 * 1024;
+    // listed in the memory of one message. Lines go out some 16 KiB at a time: a write and a
+    // flush per line cost more than reading the queue, and a write as large as a pipe's
+    // buffer (64 KiB) waits each time until the reader has emptied it.
+    const int ChunkSize = 16 * 1024;
     QByteArray chunk;
     chunk.reserve(ChunkSize + 4096);
     const bool read = host.queue()->readStoredMessages(
