@@ -26,6 +26,7 @@
 #include <charconv>
 #include <cstring>
 #include <iterator>
+#include <string_view>
 
 namespace till {
 
@@ -262,28 +263,6 @@ bool isStoredUtcTime(std::string_view stored)
     return true;
 }
 
-// A text of printable ASCII without a quote or a backslash: the quoted line text is the text
-// itself in quotes.
-bool isPlainAscii(std::string_view text)
-{
-    for (const char byte : text) {
-        if (byte < 0x20 || byte > 0x7E || byte == '"' || byte == '\\')
-            return false;
-    }
-    return true;
-}
-
-void appendQuoted(QByteArray &line, std::string_view text)
-{
-    if (isPlainAscii(text)) {
-        line += '"';
-        line.append(text.data(), int(text.size()));
-        line += '"';
-    } else {
-        line += JsonLine::quoted(QString::fromUtf8(text.data(), int(text.size()))).toUtf8();
-    }
-}
-
 void appendNumber(QByteArray &line, qint64 number)
 {
     char digits[24];
@@ -291,17 +270,16 @@ void appendNumber(QByteArray &line, qint64 number)
     line.append(digits, int(written.ptr - digits));
 }
 
-} // namespace
-
-QString Till::addedText(std::string_view stored)
+// A stored time not in the stored form, read as a time and written so, or empty when it is
+// none.
+QString rewrittenTime(std::string_view stored)
 {
-    // Anything but the stored form is read as a time and written so, or empty when it is none.
-    const QString text = QString::fromUtf8(stored.data(), int(stored.size()));
-    if (isStoredUtcTime(stored))
-        return text;
-    const QDateTime time = QDateTime::fromString(text, Qt::ISODateWithMs);
+    const QDateTime time = QDateTime::fromString(
+        QString::fromUtf8(stored.data(), int(stored.size())), Qt::ISODateWithMs);
     return time.isValid() ? time.toUTC().toString(Qt::ISODateWithMs) : QString();
 }
+
+} // namespace
 
 int Till::runQueue(HostEnvironment &host)
 {
@@ -319,12 +297,12 @@ int Till::runQueue(HostEnvironment &host)
             chunk += "{\"id\": ";
             appendNumber(chunk, message.id);
             chunk += ", \"type\": ";
-            appendQuoted(chunk, message.type);
+            JsonLine::appendQuoted(chunk, message.type);
             chunk += ", \"added\": ";
             if (isStoredUtcTime(message.added))
-                appendQuoted(chunk, message.added);
+                JsonLine::appendQuoted(chunk, message.added);
             else
-                chunk += JsonLine::quoted(addedText(message.added)).toUtf8();
+                chunk += JsonLine::quoted(rewrittenTime(message.added)).toUtf8();
             chunk += ", \"attempts\": ";
             appendNumber(chunk, message.attempts);
             chunk += ", \"message\": ";

@@ -9,7 +9,6 @@
 #include <QStringList>
 
 #include <initializer_list>
-#include <string_view>
 
 class PaymentProcessingAnswer;
 
@@ -61,8 +60,6 @@ private:
     int runQueue(HostEnvironment &host);
     int runReplay(HostEnvironment &host);
     int runDemo();
-    // The time a queue message was added, as `till queue` shows it.
-    static QString addedText(std::string_view stored);
     int runCheck();
     int runMetrics();
     // What check and metrics look at: the files a sale would use.

@@ -87,6 +87,19 @@ QString JsonLine::quoted(const QString &text)
     return result;
 }
 
+void JsonLine::appendQuoted(QByteArray &line, std::string_view text)
+{
+    for (const char byte : text) {
+        if (byte < 0x20 || byte > 0x7E || byte == '"' || byte == '\\') {
+            line += quoted(QString::fromUtf8(text.data(), int(text.size()))).toUtf8();
+            return;
+        }
+    }
+    line += '"';
+    line.append(text.data(), int(text.size()));
+    line += '"';
+}
+
 JsonLine &JsonLine::add(const QString &key, const QJsonValue &value)
 {
     m_members.append(qMakePair(key, value));

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QByteArray>
 #include <QJsonValue>
 #include <QPair>
 #include <QString>
 #include <QVector>
+
+#include <string_view>
 
 namespace till {
 
@@ -17,6 +20,9 @@ public:
     QString toString() const;
     // `text` as a JSON string, quotes and escapes included.
     static QString quoted(const QString &text);
+    // The same for UTF-8 `text`, appended to `line` in UTF-8; printable ASCII that needs no
+    // escape goes in as it is, without a conversion.
+    static void appendQuoted(QByteArray &line, std::string_view text);
 
 private:
     QVector<QPair<QString, QJsonValue>> m_members;
