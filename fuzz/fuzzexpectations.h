@@ -19,8 +19,12 @@ QJsonObject parseBody(const QByteArray &body);
 // A transport failure when `networkError` is set, otherwise the answer `httpCode` with `json`.
 RestResponse failedOrAnswered(int httpCode, int networkError, const QJsonObject &json);
 
+// The service's refusal: a 4xx with an "error" object whose "code" is text, and no transport
+// failure. Nothing else proves a request was not carried out.
+bool isRefusal(const RestResponse &response);
+
 // What the decoding must make of `response`, written out independently of it: only a 200
-// answer or a service error says anything.
+// answer without "error", or the service's refusal, says anything.
 bool expectNoResponse(const RestResponse &response);
 
 // Whether the answer names another order than `orderId` in "order"."id": the client takes it

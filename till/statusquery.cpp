@@ -83,7 +83,7 @@ bool StatusQuery::run(const QString &orderId)
     velmor::discardIfAboutAnotherOrder(&result, orderId, logger);
 
     const QString message = Catalogue::shown().text(result.message);
-    if (result.json.contains(QStringLiteral("error"))) {
+    if (result.delivery == velmor::Delivery::ServiceError) {
         m_line = failureLine(orderId,
                              result.errorCode.isEmpty() ? QStringLiteral("service error without "
                                                                          "a code")
