@@ -6,7 +6,8 @@
 
 namespace velmor {
 class Interface;
-}
+struct RequestResult;
+} // namespace velmor
 
 class Config;
 
@@ -43,6 +44,12 @@ protected:
 private:
     void setUp();
     static bool holdsAnyClientKey(const Config &config);
+    // The replay of a paid order's queued refund or cancellation, once the service has shown
+    // the order completed or partly refunded in `orderInfo`.
+    bool finishRefund(const QString &orderId, const QMap<QString, QVariant> &message,
+                      const velmor::RequestResult &orderInfo);
+    // The replay of a message whose order the service says it does not know.
+    bool finishUnknownOrder(const QString &orderId, const QMap<QString, QVariant> &message);
     // The answer of every operation while the configuration file is unusable: nothing is sent.
     PaymentProcessingAnswer configurationRefusal() const;
 

@@ -440,32 +440,33 @@ constexpr Expected paidAfterPolling{0, true, false};
 INSTANTIATE_TEST_SUITE_P(
     Create, FaultMatrixTest,
     testing::Values(Cell{Endpoint::Create, Fault::Refused, failed},
-                    // No answer in time: the order is looked for under its id; this one never
-                    // arrived, so only the cashier ends the wait.
-                    Cell{Endpoint::Create, Fault::NoAnswer, interruptedWhilePolling},
+                    // No answer in time: the order is looked for under its id; this one has not
+                    // arrived, so only the cashier ends the wait, and the cancellation waits in
+                    // the queue in case the create still turns up.
+                    Cell{Endpoint::Create, Fault::NoAnswer, queuedCancellation},
                     // The status line said 200: the order was taken, whatever became of the
                     // body, and its state is polled.
-                    Cell{Endpoint::Create, Fault::DropMidBody, interruptedWhilePolling},
+                    Cell{Endpoint::Create, Fault::DropMidBody, queuedCancellation},
                     // Anything but a 200 or the service's error may come from a gateway after
                     // the service took the order: it is looked for like a lost answer.
-                    Cell{Endpoint::Create, Fault::Empty500, interruptedWhilePolling},
-                    Cell{Endpoint::Create, Fault::Html502, interruptedWhilePolling},
-                    Cell{Endpoint::Create, Fault::Gateway504, interruptedWhilePolling},
-                    Cell{Endpoint::Create, Fault::Json500, interruptedWhilePolling},
+                    Cell{Endpoint::Create, Fault::Empty500, queuedCancellation},
+                    Cell{Endpoint::Create, Fault::Html502, queuedCancellation},
+                    Cell{Endpoint::Create, Fault::Gateway504, queuedCancellation},
+                    Cell{Endpoint::Create, Fault::Json500, queuedCancellation},
                     Cell{Endpoint::Create, Fault::Html502After, paidAfterPolling},
                     // HTTP 200 counts as accepted whatever its body.
-                    Cell{Endpoint::Create, Fault::NotJson, interruptedWhilePolling},
-                    Cell{Endpoint::Create, Fault::TruncatedJson, interruptedWhilePolling},
-                    Cell{Endpoint::Create, Fault::Empty200, interruptedWhilePolling},
-                    Cell{Endpoint::Create, Fault::Accepted200, interruptedWhilePolling},
+                    Cell{Endpoint::Create, Fault::NotJson, queuedCancellation},
+                    Cell{Endpoint::Create, Fault::TruncatedJson, queuedCancellation},
+                    Cell{Endpoint::Create, Fault::Empty200, queuedCancellation},
+                    Cell{Endpoint::Create, Fault::Accepted200, queuedCancellation},
                     Cell{Endpoint::Create, Fault::Empty200After, paidAfterPolling},
                     Cell{Endpoint::Create, Fault::ErrorObject, failed},
-                    Cell{Endpoint::Create, Fault::HugeBody, interruptedWhilePolling},
+                    Cell{Endpoint::Create, Fault::HugeBody, queuedCancellation},
                     // The order was made; its answer came too slowly; polling finds it paid.
                     Cell{Endpoint::Create, Fault::Trickle, paidAfterPolling},
                     // An answer about another order says nothing of this one, which is polled
                     // and never found.
-                    Cell{Endpoint::Create, Fault::OtherOrder, interruptedWhilePolling},
+                    Cell{Endpoint::Create, Fault::OtherOrder, queuedCancellation},
                     // The order was made and its answer lost on the way: polling finds it paid.
                     Cell{Endpoint::Create, Fault::Lost, paidAfterPolling}),
     cellName);

@@ -5,12 +5,20 @@
 #include <config.h>
 #include <log4qt/logger.h>
 
+#include <algorithm>
+
 namespace velmor {
 
 QStringList clientkeys::all()
 {
-    return {
-        Url, Login, Password, Timeout, InfoRequestInterval, CertificatePath, CertificatePassword};
+    return {Url,
+            Login,
+            Password,
+            Timeout,
+            InfoRequestInterval,
+            CertificatePath,
+            CertificatePassword,
+            UnknownOrderTimeout};
 }
 
 int usableTimeout(int configured)
@@ -21,6 +29,11 @@ int usableTimeout(int configured)
 int usableInfoRequestInterval(int configured)
 {
     return configured >= ShortestInfoRequestInterval ? configured : ShortestInfoRequestInterval;
+}
+
+int usableUnknownOrderTimeout(int configured)
+{
+    return std::max(configured, ShortestUnknownOrderTimeout);
 }
 
 ClientSettings readClientSettings(const Config &config, Log4Qt::Logger *logger)
@@ -55,6 +68,15 @@ ClientSettings readClientSettings(const Config &config, Log4Qt::Logger *logger)
                 .arg(settings.infoRequestInterval));
     logger->debug(QStringLiteral("Установка интервала запроса статуса заказа: %1 с.")
                       .arg(settings.infoRequestInterval));
+
+    const int configuredUnknownOrderTimeout =
+        config.getInt(clientkeys::UnknownOrderTimeout, DefaultUnknownOrderTimeout);
+    settings.unknownOrderTimeout = usableUnknownOrderTimeout(configuredUnknownOrderTimeout);
+    if (settings.unknownOrderTimeout != configuredUnknownOrderTimeout)
+        logger->warn(QStringLiteral("Недопустимое время ожидания неизвестного заказа %1 с., "
+                                    "используется %2 с.")
+                         .arg(configuredUnknownOrderTimeout)
+                         .arg(settings.unknownOrderTimeout));
 
     settings.certificatePath = config.getString(clientkeys::CertificatePath);
     settings.certificatePassword = config.getString(clientkeys::CertificatePassword);

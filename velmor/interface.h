@@ -71,15 +71,18 @@ public:
     void setCurrentId(const QString &id);
     double getOrderAmount(const QJsonObject &json) const;
     double getTotalRefundedAmount(const QJsonObject &json) const;
-    // True only for an info answer that carries the order's amount and whose refunds add up
-    // to it exactly.
+    // True only for an info answer that carries the order's amount, above nothing, and whose
+    // refunds add up to it exactly.
     bool checkRefundAmount(const QJsonObject &json) const;
+    // Seconds after its sale that an order the service does not know may still turn up.
+    int getUnknownOrderTimeout() const;
 
 protected:
     std::atomic_bool orderCanceled{false};
     QUrl url;
     int timeout = 60;
     int infoRequestInterval = 10;
+    int unknownOrderTimeout = 3600;
     QString credentials;
     QString currentId;
     PaymentProcessingRequest request;
