@@ -1,5 +1,8 @@
 #include "velmor.h"
 
+#include "orderstatusanswer.h"
+#include "slip.h"
+
 #include <config.h>
 #include <log4qt/logger.h>
 #include <log4qt/logmanager.h>
@@ -111,7 +114,22 @@ PaymentProcessingAnswer Velmor::payment(const PaymentProcessingRequest &request)
     answer.setMessage(result.message);
     answer.setRRN(result.id);
     answer.setPaymentMethod(EPaymentMethod::Instalment);
+    const bool sale = request.getRequestType() == PaymentProcessingRequest::Payment;
+    addSlip(&answer, request, int(sale ? Slip::Operation::Sale : Slip::Operation::Refund),
+            sale ? result.id : request.getRrn());
     return answer;
+}
+
+void Velmor::addSlip(PaymentProcessingAnswer *answer, const PaymentProcessingRequest &request,
+                     int operation, const QString &orderId)
+{
+    const bool queued = answer->getMessage().key() == QLatin1String("velmorCancelQueued");
+    if (answer->getStatus() != PaymentProcessingAnswer::Success && !queued)
+        return;
+    const QDateTime when =
+        request.getDateTime().isValid() ? request.getDateTime() : QDateTime::currentDateTime();
+    const Slip slip(Slip::Operation(operation), request.getAmount(), orderId, when, queued);
+    answer->setPrintImages(slip.lines(request.getPrintWidth()));
 }
 
 PaymentProcessingAnswer Velmor::cancel(const PaymentProcessingRequest &request)
@@ -133,6 +151,7 @@ PaymentProcessingAnswer Velmor::cancel(const PaymentProcessingRequest &request)
         answer.setStatus(PaymentProcessingAnswer::SuccessWithMessage);
     answer.setMessage(result.message);
     answer.setPaymentMethod(EPaymentMethod::Instalment);
+    addSlip(&answer, request, int(Slip::Operation::Cancellation), request.getRrn());
     return answer;
 }
 
@@ -268,6 +287,32 @@ bool Velmor::finishUnknownOrder(const QString &orderId, const QMap<QString, QVar
                      .arg(orderId)
                      .arg(waited));
     return true;
+}
+
+PaymentProcessingAnswer Velmor::testConnection()
+{
+    logger->info(QStringLiteral("Проверка связи с сервером"));
+    if (!unusableConfigFile.isEmpty())
+        return configurationRefusal();
+    const velmor::Reachability reach = interface->testConnection();
+    PaymentProcessingAnswer answer;
+    answer.setSuccess(reach.isReachable());
+    answer.setMessage(reach.message);
+    answer.setPaymentMethod(EPaymentMethod::Instalment);
+    return answer;
+}
+
+PaymentProcessingAnswer Velmor::getPaymentByQRCodeStatus(const QString &orderId)
+{
+    logger->info(QStringLiteral("Запрос состояния заказа %1").arg(orderId));
+    if (!unusableConfigFile.isEmpty()) {
+        PaymentProcessingAnswer refusal = configurationRefusal();
+        refusal.setRRN(orderId);
+        return refusal;
+    }
+    // The order asked about is the correlation id, as in the replay's status requests.
+    interface->setCurrentId(orderId);
+    return orderStatusAnswer(orderId, interface->info(orderId));
 }
 
 QMap<EPaymentProcessingInfo::MessageType, tr::Tr> Velmor::getMessageInfo() const

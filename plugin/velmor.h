@@ -33,6 +33,11 @@ public:
     bool interruptPayment() override;
     bool sendEnqueuedMessage(const QMap<QString, QVariant> &message) override;
     QMap<EPaymentProcessingInfo::MessageType, tr::Tr> getMessageInfo() const override;
+    // One status request for an order nobody has made: success when the service is reachable
+    // and accepts the credentials, otherwise a failure that says which of those it is not.
+    PaymentProcessingAnswer testConnection() override;
+    // The order's state at the service, as orderstatusanswer.h describes the answer.
+    PaymentProcessingAnswer getPaymentByQRCodeStatus(const QString &orderId) override;
 
 protected:
     // For tests that stand a prepared client in.
@@ -52,6 +57,10 @@ private:
     bool finishUnknownOrder(const QString &orderId, const QMap<QString, QVariant> &message);
     // The answer of every operation while the configuration file is unusable: nothing is sent.
     PaymentProcessingAnswer configurationRefusal() const;
+    // Adds the slip the host prints for an operation that went through (or waits in the
+    // queue) to `answer`.
+    static void addSlip(PaymentProcessingAnswer *answer, const PaymentProcessingRequest &request,
+                        int operation, const QString &orderId);
 
     // Set by init when the configuration file is there but gives no configuration.
     QString unusableConfigFile;

@@ -538,6 +538,23 @@ void Interface::changeProgress(const tr::Tr &message, int percent) const
         view->setProgressText(message);
 }
 
+Reachability Interface::testConnection() const
+{
+    const QString probe = probeOrderId();
+    RestClient *transport = exchangeTransport();
+    std::unique_lock<std::mutex> lock(m_exchangeMutex, std::defer_lock);
+    if (transport == restClient.data())
+        lock.lock();
+    transport->get(getUrl(orderPath(probe, QStringLiteral("info"))),
+                   requestHeaders(credentials, probe));
+    const Reachability reach = judgeReachability(transport->getResponse());
+    if (reach.isReachable())
+        logger->info(QStringLiteral("Проверка связи: сервер доступен"));
+    else
+        logger->warn(QStringLiteral("Проверка связи не пройдена: %1").arg(reach.message.ru()));
+    return reach;
+}
+
 QHash<QString, QString> Interface::getHeaders() const
 {
     return requestHeaders(credentials, currentOrderId());

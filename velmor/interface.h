@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cancellationgate.h"
+#include "reachability.h"
 #include "requestresult.h"
 
 #include <paymentprocessingrequest.h>
@@ -64,6 +65,10 @@ public:
     // Returns whether the message was stored.
     virtual bool sendMessageToQueue(const QString &orderId) const;
     virtual void changeProgress(const tr::Tr &message, int percent) const;
+    // One status request for an order nobody has made, with the configured address,
+    // credentials, TLS and timeout: whether the service can be reached and lets us in.
+    // Nothing is created, cancelled or queued.
+    virtual Reachability testConnection() const;
 
     QHash<QString, QString> getHeaders() const;
     QUrl getUrl(const QString &path) const;
