@@ -477,7 +477,8 @@ INSTANTIATE_TEST_SUITE_P(
         PaidOrderFaultCase{"Error502After", sandbox::Sandbox::Endpoint::Refund,
                            sandbox::Sandbox::Fault::Error502After, true, 502, QString(),
                            [](const QJsonObject &body, const std::string &) {
-                               EXPECT_EQ(sandboxbodies::errorCode(body), QStringLiteral("bad_gateway"));
+                               EXPECT_EQ(sandboxbodies::errorCode(body),
+                                         QStringLiteral("bad_gateway"));
                            }},
         PaidOrderFaultCase{"Error500After", sandbox::Sandbox::Endpoint::Refund,
                            sandbox::Sandbox::Fault::Error500After, true, 500, QString(),
@@ -559,12 +560,12 @@ TEST_F(SandboxTest, LateCreateIsCarriedOutAfterTheClientGaveUp)
 {
     startSandbox();
     sandbox->setFault(sandbox::Sandbox::Endpoint::Create, sandbox::Sandbox::Fault::LateCreate,
-                      1500);
+                      3000);
     noAnswer(post(Base + "/create_offline",
                   createBody(QStringLiteral("late"), QLatin1String(sandbox::Sandbox::CodeApprove)),
                   300ms));
     EXPECT_TRUE(sandbox->order(QStringLiteral("late")).isEmpty());
-    EXPECT_TRUE(eventually([&] { return storedStatus(QStringLiteral("late")) == Created; }));
+    EXPECT_TRUE(eventually([&] { return storedStatus(QStringLiteral("late")) == Created; }, 10s));
 
     // Healing the service lets a create still held back arrive at once.
     sandbox->setFault(sandbox::Sandbox::Endpoint::Create, sandbox::Sandbox::Fault::LateCreate,
@@ -582,7 +583,7 @@ TEST_F(SandboxTest, NotFoundLagHidesAnOrderAlreadySeenForAWhile)
     startSandbox();
     const QString id = QStringLiteral("lagging");
     completedOrder(id);
-    sandbox->setFault(sandbox::Sandbox::Endpoint::Info, sandbox::Sandbox::Fault::NotFoundLag, 1000);
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Info, sandbox::Sandbox::Fault::NotFoundLag, 3000);
     answered(info(id), 404);
     sandbox->clearFaults();
     // The spell covers every endpoint about the order, and nothing is carried out in it.
@@ -592,7 +593,7 @@ TEST_F(SandboxTest, NotFoundLagHidesAnOrderAlreadySeenForAWhile)
     EXPECT_TRUE(sandbox->order(id).value(QStringLiteral("refund")).toArray().isEmpty());
     EXPECT_EQ(sandbox->requests().last().fault, QStringLiteral("not-found-lag"));
     // The spell ends by itself.
-    EXPECT_TRUE(eventually([&] { return info(id)->status == 200; }, 3s));
+    EXPECT_TRUE(eventually([&] { return info(id)->status == 200; }, 10s));
 }
 
 TEST_F(SandboxTest, FaultedInfoDoesNotMoveTheOrderOn)
