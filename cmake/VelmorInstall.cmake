@@ -26,6 +26,9 @@ set(VELMOR_STATE_DIR "/var/lib/velmor" CACHE STRING
     "The installed till's state directory: its queue is queue.sqlite there")
 
 target_compile_definitions(processing PRIVATE VELMOR_PAYSYSTEMS_DIR="${_velmor_paysystems}")
+if(TARGET testsupport)
+    target_compile_definitions(testsupport PRIVATE VELMOR_PAYSYSTEMS_DIR="${_velmor_paysystems}")
+endif()
 if(TARGET tillcore)
     target_compile_definitions(tillcore PRIVATE
         VELMOR_INSTALLED_PLUGIN="${VELMOR_PLUGIN_INSTALL_DIR}/libvelmor.so"
