@@ -170,8 +170,15 @@ bool answerInstead(Sandbox::Fault fault, Sandbox::Endpoint endpoint, const QStri
         return true;
     case Sandbox::Fault::Error502:
     case Sandbox::Fault::Error502After:
-        send(res, OrderBook::errorReply(502, QStringLiteral("bad_gateway"),
-                                        QStringLiteral("The upstream service did not answer")));
+        // A gateway's error object, shaped like the service's own: not one of the service's
+        // refusals, so the plug-in's catalogue has no text for it.
+        send(res, OrderBook::Reply{
+                      502, QJsonObject{
+                               {QStringLiteral("error"),
+                                QJsonObject{{QStringLiteral("code"), QStringLiteral("bad_gateway")},
+                                            {QStringLiteral("text"),
+                                             QStringLiteral("The upstream service did not "
+                                                            "answer")}}}}});
         return true;
     case Sandbox::Fault::Error500:
     case Sandbox::Fault::Error500After:
