@@ -103,8 +103,8 @@ const QVector<CommandLine::Command> &CommandLine::commands()
                         "attempt recorded. Prints\n{\"id\": N, \"orderId\": \"...\", "
                         "\"finished\": true|false} per message. Exit status 0 when\nevery "
                         "message finished, 1 otherwise. One replay of a queue runs at a time "
-                        "(it holds\nQUEUE.lock): a second one sends nothing, says so and exits "
-                        "with 1. Ctrl-C, SIGTERM or\nSIGHUP let the message in flight finish "
+                        "(it locks\nthe queue file): a second one sends nothing, says so and "
+                        "exits with 1. Ctrl-C, SIGTERM or\nSIGHUP let the message in flight finish "
                         "and print its line, then stop the replay:\nthe messages not offered "
                         "stay in the queue, and the exit status is 1."),
          {}},

@@ -337,9 +337,9 @@ int Till::runReplay(HostEnvironment &host)
         break;
     case ReplayLock::Busy:
         StandardStreams::printError(
-            QStringLiteral("till: queue %1 is being replayed by another till (%2 is "
-                           "locked); nothing was sent, replay again once it is done")
-                .arg(host.queue()->databasePath(), lock.lockPath()));
+            QStringLiteral("till: queue %1 is being replayed by another till (it holds the "
+                           "queue's lock); nothing was sent, replay again once it is done")
+                .arg(host.queue()->databasePath()));
         return till::Refused;
     case ReplayLock::Failed:
         return unusable(lock.errorString());
