@@ -3,6 +3,7 @@
 #include "jsonutils.h"
 #include "messages.h"
 #include "rounding.h"
+#include "secretmask.h"
 
 #include <log4qt/logger.h>
 #include <restresponse.h>
@@ -67,8 +68,9 @@ RequestResult decodeResponse(const RestResponse &response, const QString &curren
         const QJsonValue code = error.value(QStringLiteral("code"));
         const QJsonValue text = error.value(QStringLiteral("text"));
         const QString codeText = code.isString() ? code.toString() : QString();
-        const QString messageText = text.isString() ? text.toString() : QString();
-        result.message = tr::Tr(trId(codeText), messageText);
+        const QString messageText =
+            maskRememberedSecrets(text.isString() ? text.toString() : QString());
+        result.message = tr::Tr(trId(maskRememberedSecrets(codeText)), messageText);
         if (logger)
             logger->info(
                 QStringLiteral("Сервер вернул сообщение об ошибке: %1").arg(result.message.ru()));
