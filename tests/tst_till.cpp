@@ -1395,6 +1395,72 @@ TEST_F(TillTest, ReplayLockIsTheQueueFileItselfAndLeavesTheQueueToSales)
               QStringLiteral("refunded"));
 }
 
+TEST_F(TillTest, AnotherMemberOfTheQueuesGroupTakesTheReplayLock)
+{
+    // The installed till's users share the queue through its group; here "nobody" in group
+    // "nogroup" (65534) is that other member.
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "switching to another user needs root";
+    const auto asMember = [this](const QStringList &arguments) {
+        QProcess process;
+        process.setWorkingDirectory(m_dir.path());
+        process.start(QStringLiteral("setpriv"),
+                      QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                  QStringLiteral("--clear-groups"),
+                                  QStringLiteral(VELMOR_TILL_PATH)} +
+                          arguments);
+        Outcome outcome;
+        outcome.finished = process.waitForStarted(10000) && process.waitForFinished(60000);
+        outcome.exitCode = process.exitCode();
+        outcome.out = QString::fromUtf8(process.readAllStandardOutput());
+        outcome.err = QString::fromUtf8(process.readAllStandardError());
+        return outcome;
+    };
+    const QStringList member{QStringLiteral("--config"), path(QStringLiteral("velmor.ini")),
+                             QStringLiteral("--queue"), path(QStringLiteral("queue.sqlite"))};
+    if (asMember({QStringLiteral("--version")}).exitCode != 0)
+        GTEST_SKIP() << "the build tree cannot be reached by another user";
+
+    const QString rrn = completedSale();
+    ASSERT_FALSE(rrn.isEmpty());
+    m_sandbox.setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::Drop);
+    const Outcome cancel =
+        run(common() + QStringList{QStringLiteral("--receipt"), path(QStringLiteral("sale.json")),
+                                   QStringLiteral("cancel"), QStringLiteral("--rrn"), rrn,
+                                   QStringLiteral("--amount"), QStringLiteral("200000")});
+    ASSERT_EQ(cancel.exitCode, 0) << cancel.err.toStdString();
+    m_sandbox.clearFaults();
+    m_sandbox.clearRequests();
+    // The directory and the files as the packages set them up: the group may read and write
+    // the queue, and what is made in the directory belongs to the group.
+    for (const char *name : {"", "queue.sqlite", "velmor.ini"}) {
+        const QByteArray file = QFile::encodeName(path(QLatin1String(name)));
+        ASSERT_EQ(::chown(file.constData(), 0, 65534), 0) << name;
+    }
+    ASSERT_EQ(::chmod(QFile::encodeName(m_dir.path()).constData(), 02770), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(path(QStringLiteral("velmor.ini"))).constData(), 0640), 0);
+
+    // A replay by root holds the lock: the member is told so and sends nothing (rather than
+    // failing to open a lock file root made).
+    const int held = ::open(QFile::encodeName(path(QStringLiteral("queue.sqlite"))).constData(),
+                            O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    const Outcome refused = asMember(member + QStringList{QStringLiteral("replay")});
+    EXPECT_EQ(refused.exitCode, 1) << refused.err.toStdString();
+    EXPECT_THAT(refused.err.toStdString(), HasSubstr("is being replayed by another till"));
+    EXPECT_TRUE(m_sandbox.requests().isEmpty());
+    ASSERT_EQ(::close(held), 0);
+
+    // Free again, the member takes it and replays.
+    const Outcome replay = asMember(member + QStringList{QStringLiteral("replay")});
+    EXPECT_EQ(replay.exitCode, 0) << replay.err.toStdString();
+    ASSERT_EQ(replay.outLines().size(), 1) << replay.err.toStdString();
+    EXPECT_TRUE(parseLine(replay.outLines().first()).value(QStringLiteral("finished")).toBool());
+    EXPECT_EQ(m_sandbox.order(rrn).value(QStringLiteral("status")).toString(),
+              QStringLiteral("refunded"));
+}
+
 // ---- Closed, full or broken standard streams ----
 
 struct StreamCase
