@@ -118,10 +118,7 @@ int fuzzDecode(const uint8_t *data, size_t size)
 
     const bool aboutAnotherOrder = namesAnotherOrder(response.json, orderId);
     if (operation == 3) {
-        const bool confirmed =
-            !aboutAnotherOrder && response.httpCode == 200 &&
-            response.json.value(QStringLiteral("status")).toString() == QLatin1String("CANCELLED");
-        if (confirmed)
+        if (confirmsCancellation(response, orderId))
             check(result.orderStatus == velmor::Canceled, "a confirmed cancellation");
         else
             check(!result.success, "an unconfirmed cancellation is no success");

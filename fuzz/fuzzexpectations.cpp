@@ -69,6 +69,13 @@ bool namesAnotherOrder(const QJsonObject &json, const QString &orderId)
            !(id.isString() && id.toString().compare(orderId, Qt::CaseInsensitive) == 0);
 }
 
+bool confirmsCancellation(const RestResponse &response, const QString &orderId)
+{
+    return response.networkError <= 0 && response.httpCode == 200 &&
+           !namesAnotherOrder(response.json, orderId) &&
+           response.json.value(QStringLiteral("status")).toString() == QLatin1String("CANCELLED");
+}
+
 // The fields the decoding sets, alike in both results.
 bool sameDecoding(const velmor::RequestResult &a, const velmor::RequestResult &b)
 {

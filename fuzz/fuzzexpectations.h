@@ -31,6 +31,11 @@ bool expectNoResponse(const RestResponse &response);
 // as no answer about the order it asked about.
 bool namesAnotherOrder(const QJsonObject &json, const QString &orderId);
 
+// Whether `response` confirms the cancellation of order `orderId`: an answer that came (no
+// transport failure, whatever body arrived with one), 200, about this order, with the
+// cancelled state.
+bool confirmsCancellation(const RestResponse &response, const QString &orderId);
+
 // The fields the decoding sets, alike in both results.
 bool sameDecoding(const velmor::RequestResult &a, const velmor::RequestResult &b);
 

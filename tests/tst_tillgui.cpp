@@ -35,6 +35,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
 #include <gmock/gmock.h>
 #include <memory>
 
@@ -548,16 +549,57 @@ TEST_F(TillGuiTest, EventLoopRunsWhileTheSaleWaits)
     EXPECT_FALSE(window->startSale());
 }
 
-TEST_F(TillGuiTest, ClosingDuringTheSaleKeepsTheQueuedCancellation)
+// How the screen is asked to end during a sale: the cashier closes the window, a service
+// manager, a closed session or Ctrl-C sends a stop signal, or the display goes away (the toolkit
+// then ends the program from its event loop, and main() finishes the window before exit).
+enum class EndOfScreen { Closed, Signalled, DisplayLost };
+
+struct EndingCase
+{
+    const char *name;
+    EndOfScreen how;
+    int signal;
+};
+
+void PrintTo(const EndingCase &ending, std::ostream *out)
+{
+    *out << ending.name;
+}
+
+class TillGuiEndingTest : public TillGuiTest, public testing::WithParamInterface<EndingCase>
+{
+};
+
+TEST_P(TillGuiEndingTest, EndingDuringTheSaleKeepsTheQueuedCancellation)
 {
     sandbox->setFault(sandbox::Sandbox::Endpoint::Cancel, sandbox::Sandbox::Fault::Drop);
     scan(sandbox::Sandbox::CodeHold);
     ASSERT_TRUE(waiting());
-    // Refused at first: Cancel is pressed and the window closes once the sale has ended.
-    EXPECT_FALSE(window->close());
-    EXPECT_TRUE(window->isVisible());
+    switch (GetParam().how) {
+    case EndOfScreen::Closed:
+        // Refused at first: Cancel is pressed and the window closes once the sale has ended.
+        EXPECT_FALSE(window->close());
+        break;
+    case EndOfScreen::Signalled:
+        // Noted by the handler; the window hears of it from its loop, and the test goes on
+        // living rather than ending with the signal.
+        ASSERT_EQ(::raise(GetParam().signal), 0);
+        break;
+    case EndOfScreen::DisplayLost:
+        // No event is delivered any more: the call itself waits for the sale's end.
+        window->finishBeforeExit();
+        EXPECT_FALSE(dialog()->progressPanel()->cancelButton()->isEnabled());
+        // What remains to be seen of the sale comes through the loop of this test.
+        ASSERT_TRUE(answered());
+        window->close();
+        break;
+    }
+    if (GetParam().how == EndOfScreen::Closed) {
+        EXPECT_TRUE(window->isVisible());
+    }
     ASSERT_TRUE(waitFor([this] { return !window->isVisible(); }));
     EXPECT_TRUE(window->runner()->isIdle());
+    EXPECT_NE(window->lastAnswer().getStatus(), PaymentProcessingAnswer::Success);
     const QString orderId = window->lastAnswer().getRRN();
     ASSERT_FALSE(orderId.isEmpty());
 
@@ -568,6 +610,16 @@ TEST_F(TillGuiTest, ClosingDuringTheSaleKeepsTheQueuedCancellation)
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages.first().message.value(QStringLiteral("orderId")).toString(), orderId);
 }
+
+INSTANTIATE_TEST_SUITE_P(Endings, TillGuiEndingTest,
+                         testing::Values(EndingCase{"WindowClosed", EndOfScreen::Closed, 0},
+                                         EndingCase{"Terminate", EndOfScreen::Signalled, SIGTERM},
+                                         EndingCase{"HangUp", EndOfScreen::Signalled, SIGHUP},
+                                         EndingCase{"Interrupt", EndOfScreen::Signalled, SIGINT},
+                                         EndingCase{"DisplayLost", EndOfScreen::DisplayLost, 0}),
+                         [](const testing::TestParamInfo<EndingCase> &caseInfo) {
+                             return caseInfo.param.name;
+                         });
 
 struct OutcomeCase
 {

@@ -49,13 +49,18 @@ const QVector<CommandLine::Command> &CommandLine::commands()
     static const QVector<Command> Commands = {
         {QStringLiteral("sale"),
          QStringLiteral("pay the current receipt by instalments"),
-         QStringLiteral("Sends a sale (request type 1) of AMOUNT kopecks with the buyer's scanned "
-                        "code through\nthe plug-in's payment and waits for its outcome. Progress "
-                        "goes to standard error.\nCtrl-C, SIGTERM or SIGHUP during the sale "
-                        "interrupts it as the cashier's cancel button\nwould. The till then "
-                        "ends with the sale, once the cancellation is confirmed or\nqueued and "
-                        "the answer is printed; further signals do not stop it earlier (after "
-                        "an\nunconfirmed cancellation they try it again)."),
+         QStringLiteral(
+             "Sends a sale (request type 1) of AMOUNT kopecks with the buyer's scanned code "
+             "through\n"
+             "the plug-in's payment and waits for its outcome. Progress goes to standard error.\n"
+             "A stop signal (Ctrl-C, Ctrl-\\, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2, SIGALRM) during "
+             "the\n"
+             "sale interrupts it as the cashier's cancel button would. The till then ends with "
+             "the\n"
+             "sale, once the cancellation is confirmed or queued and the answer is printed; "
+             "further\n"
+             "signals do not stop it earlier (after an unconfirmed cancellation they try it "
+             "again)."),
          {AmountOption,
           {QStringLiteral("code"), QStringLiteral("TEXT"),
            QStringLiteral("the scanned QR code of the buyer"), true},
@@ -63,17 +68,22 @@ const QVector<CommandLine::Command> &CommandLine::commands()
            QStringLiteral("interrupt the sale after this many seconds"), false}}},
         {QStringLiteral("refund"),
          QStringLiteral("refund a paid sale with a refund receipt"),
-         QStringLiteral("Sends a refund receipt (request type 3) for the sale with reference ID "
-                        "through the\nplug-in's payment. The positions returned come from "
-                        "--receipt (their \"bquant\").\nCtrl-C, SIGTERM or SIGHUP do not cut "
-                        "the refund short: the till ends once its answer\nis printed."),
+         QStringLiteral(
+             "Sends a refund receipt (request type 3) for the sale with reference ID through the\n"
+             "plug-in's payment. The positions returned come from --receipt (their \"bquant\").\n"
+             "Stop signals (Ctrl-C, Ctrl-\\, SIGTERM, ...) do not cut the refund short: the till "
+             "ends\n"
+             "once its answer is printed."),
          {RrnOption, AmountOption}},
         {QStringLiteral("cancel"),
          QStringLiteral("cancel a payment inside its sale receipt"),
-         QStringLiteral("Cancels the sale with reference ID (request type 1) through the "
-                        "plug-in's cancel. When\nthe service does not answer, the cancellation "
-                        "is queued and finished by \"replay\". Ctrl-C, SIGTERM or SIGHUP do "
-                        "not cut it short:\nthe till ends once its answer is printed."),
+         QStringLiteral(
+             "Cancels the sale with reference ID (request type 1) through the plug-in's cancel. "
+             "When\n"
+             "the service does not answer, the cancellation is queued and finished by \"replay\". "
+             "Stop\n"
+             "signals (Ctrl-C, Ctrl-\\, SIGTERM, ...) do not cut it short: the till ends once its\n"
+             "answer is printed."),
          {RrnOption, AmountOption}},
         {QStringLiteral("status"),
          QStringLiteral("ask the service about a sale's order"),
@@ -98,15 +108,19 @@ const QVector<CommandLine::Command> &CommandLine::commands()
          {}},
         {QStringLiteral("replay"),
          QStringLiteral("hand the queued messages back to the plug-in"),
-         QStringLiteral("Offers every pending queue message, oldest first, to the plug-in. A "
-                        "message the\nplug-in reports finished is removed; the others get an "
-                        "attempt recorded. Prints\n{\"id\": N, \"orderId\": \"...\", "
-                        "\"finished\": true|false} per message. Exit status 0 when\nevery "
-                        "message finished, 1 otherwise. One replay of a queue runs at a time "
-                        "(it holds\nQUEUE.lock): a second one sends nothing, says so and exits "
-                        "with 1. Ctrl-C, SIGTERM or\nSIGHUP let the message in flight finish "
-                        "and print its line, then stop the replay:\nthe messages not offered "
-                        "stay in the queue, and the exit status is 1."),
+         QStringLiteral(
+             "Offers every pending queue message, oldest first, to the plug-in. A message the\n"
+             "plug-in reports finished is removed; the others get an attempt recorded. Prints\n"
+             "{\"id\": N, \"orderId\": \"...\", \"finished\": true|false} per message. Exit status "
+             "0 when\n"
+             "every message finished, 1 otherwise. One replay of a queue runs at a time (it locks\n"
+             "the queue file): a second one sends nothing, says so and exits with 1. A stop "
+             "signal\n"
+             "(Ctrl-C, Ctrl-\\, SIGTERM, ...) lets the message in flight finish and print its "
+             "line,\n"
+             "then stops the replay: the messages not offered stay in the queue, and the exit "
+             "status\n"
+             "is 1."),
          {}},
         {QStringLiteral("check"),
          QStringLiteral("find what is wrong with the till's set-up"),

@@ -32,8 +32,22 @@ namespace till {
 
 int Till::run(const QStringList &arguments)
 {
+    // main() holds the stop signals from the start; only an operation keeps them held.
+    if (!asksForOperation(arguments))
+        SignalHold::release();
     const int status = runCommand(arguments);
     return m_answerLost ? till::AnswerNotDelivered : status;
+}
+
+bool Till::asksForOperation(const QStringList &arguments)
+{
+    CommandLine commandLine;
+    if (arguments.contains(QStringLiteral("--version")) || !commandLine.parse(arguments) ||
+        commandLine.helpRequested())
+        return false;
+    const QString command = commandLine.command();
+    return command == QLatin1String("sale") || command == QLatin1String("refund") ||
+           command == QLatin1String("cancel") || command == QLatin1String("replay");
 }
 
 int Till::runCommand(const QStringList &arguments)
@@ -207,25 +221,31 @@ int Till::runSale(HostEnvironment &host)
     options.interruptAfterMs = m_values.interruptAfterMs;
     options.interruptOnSignal = true;
 
-    // Released once the answer is out; see SignalHold.
-    const SignalHold hold;
+    // The signals stay held until the answer is out (see SignalHold); while the sale runs they
+    // press its cancel button.
     Cashier cashier(host.processing(), &host.progress());
-    return deliverAnswer(cashier.sale(options), host);
+    const int status = deliverAnswer(cashier.sale(options), host);
+    if (SignalHold::wasSignalled())
+        StandardStreams::printError(
+            QStringLiteral("till: %1 came as the sale ended, which was finished and its answer "
+                           "printed; stopping")
+                .arg(QLatin1String(SignalHold::name(SignalHold::signal()))));
+    return status;
 }
 
 int Till::runOnSale(HostEnvironment &host, SaleOperation operation, const char *what)
 {
     // A refund the service made must reach the cashier's screen: a till ended in between
-    // leaves no answer, the cashier refunds again, and the buyer gets the money twice.
-    const SignalHold hold;
+    // leaves no answer, the cashier refunds again, and the buyer gets the money twice. The
+    // signals have been held since the till started (SignalHold).
     Cashier cashier(host.processing(), &host.progress());
     const int status = deliverAnswer(
         (cashier.*operation)(m_commandLine.value(QStringLiteral("rrn")), m_values.amount), host);
-    if (hold.wasSignalled())
+    if (SignalHold::wasSignalled())
         StandardStreams::printError(
             QStringLiteral("till: %1 came during the %2, which was "
                            "finished and its answer printed; stopping")
-                .arg(QLatin1String(SignalHold::name(hold.signal())), QLatin1String(what)));
+                .arg(QLatin1String(SignalHold::name(SignalHold::signal())), QLatin1String(what)));
     return status;
 }
 
@@ -337,16 +357,16 @@ int Till::runReplay(HostEnvironment &host)
         break;
     case ReplayLock::Busy:
         StandardStreams::printError(
-            QStringLiteral("till: queue %1 is being replayed by another till (%2 is "
-                           "locked); nothing was sent, replay again once it is done")
-                .arg(host.queue()->databasePath(), lock.lockPath()));
+            QStringLiteral("till: queue %1 is being replayed by another till (it holds the "
+                           "queue's lock); nothing was sent, replay again once it is done")
+                .arg(host.queue()->databasePath()));
         return till::Refused;
     case ReplayLock::Failed:
         return unusable(lock.errorString());
     }
     // Each message is a cancellation or a refund: the one in flight is finished and its line
-    // printed, and a stop signal only keeps the rest from being offered.
-    const SignalHold hold;
+    // printed, and a stop signal (held since the till started) only keeps the rest from being
+    // offered.
     Cashier cashier(host.processing(), &host.progress());
     bool allDone = true;
     int notOffered = 0;
@@ -356,9 +376,9 @@ int Till::runReplay(HostEnvironment &host)
             deliver(Cashier::replayLine(result), &host);
             allDone = allDone && result.finished && result.recorded;
         },
-        [&hold] { return hold.wasSignalled(); }, &notOffered);
-    if (hold.wasSignalled()) {
-        const QString signal = QLatin1String(SignalHold::name(hold.signal()));
+        [] { return SignalHold::wasSignalled(); }, &notOffered);
+    if (SignalHold::wasSignalled()) {
+        const QString signal = QLatin1String(SignalHold::name(SignalHold::signal()));
         if (notOffered > 0)
             StandardStreams::printError(
                 QStringLiteral("till: replay stopped on %1: %2 queued message(s) not "

@@ -9,6 +9,7 @@
 #include "roubleamount.h"
 #include "saledialog.h"
 #include "scanpanel.h"
+#include "stopsignalwatcher.h"
 
 #include <basicpaymentprocessing.h>
 #include <dbqueuebroker.h>
@@ -16,6 +17,7 @@
 #include <singleton.h>
 #include <till/cashier.h>
 #include <till/hostenvironment.h>
+#include <till/standardstreams.h>
 #include <velmor/rounding.h>
 
 #include <QCloseEvent>
@@ -136,6 +138,9 @@ MainWindow::MainWindow(till::HostEnvironment &host, const QSharedPointer<Documen
             &MainWindow::onInterruptFinished);
     connect(m_runner.get(), &OperationRunner::idle, this, &MainWindow::onIdle);
     connect(m_queueDialog, &QueueDialog::replayed, this, &MainWindow::updateButtons);
+    // Owned by the window: the signals are taken over only while there is a window to close.
+    auto *stopSignals = new StopSignalWatcher(this);
+    connect(stopSignals, &StopSignalWatcher::stopRequested, this, &MainWindow::onStopSignal);
 
     // The plug-in finds the progress display through the host's session.
     Singleton<Session>::instance->setProgressView(m_dialog->progressPanel());
@@ -234,6 +239,23 @@ void MainWindow::pressCancel()
         return;
     m_dialog->progressPanel()->setCancelEnabled(false);
     m_dialog->progressPanel()->setNote(guitext::text("Cancelling the order..."));
+}
+
+void MainWindow::onStopSignal(int signal)
+{
+    if (!m_runner->isIdle())
+        till::StandardStreams::printError(
+            QStringLiteral("till-gui: %1 came; closing once the operation under way has ended")
+                .arg(QLatin1String(StopSignalWatcher::name(signal))));
+    close();
+}
+
+void MainWindow::finishBeforeExit()
+{
+    if (m_runner->isIdle())
+        return;
+    pressCancel();
+    m_runner->waitForEnd();
 }
 
 void MainWindow::showQueue()

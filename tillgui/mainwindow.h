@@ -38,7 +38,8 @@ class SaleDialog;
 // presses it. Every processing call runs on the operation runner's worker thread; the window
 // stays live while the plug-in waits. Closing the window during a sale presses Cancel first
 // and closes once the sale has ended, so that no order is left behind unanswered and no
-// cancellation is lost on its way to the queue.
+// cancellation is lost on its way to the queue; a stop signal (SIGTERM, SIGHUP, SIGINT) closes
+// it the same way while it exists.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -64,6 +65,10 @@ public:
     void askCancel();
     // The cashier's Cancel during a sale's wait.
     void pressCancel();
+    // For a program that ends with no event loop left to run (the display went away): what
+    // closing the window does, waited for here. Cancel is pressed during a sale, and both the
+    // operation and the cancellation are waited for.
+    void finishBeforeExit();
     void showQueue();
 
     SaleDialog *saleDialog() const { return m_dialog; }
@@ -88,6 +93,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // SIGTERM, SIGHUP or SIGINT: what closing the window does.
+    void onStopSignal(int signal);
     struct Running
     {
         Outcome::Operation operation = Outcome::Operation::Sale;

@@ -3,6 +3,7 @@
 #include "jsonutils.h"
 #include "messages.h"
 #include "rounding.h"
+#include "secretmask.h"
 
 #include <log4qt/logger.h>
 #include <restresponse.h>
@@ -71,8 +72,9 @@ RequestResult decodeResponse(const RestResponse &response, const QString &curren
         const QJsonObject error = result.json.value(QStringLiteral("error")).toObject();
         const QJsonValue text = error.value(QStringLiteral("text"));
         const QString codeText = error.value(QStringLiteral("code")).toString();
-        const QString messageText = text.isString() ? text.toString() : QString();
-        result.message = tr::Tr(trId(codeText), messageText);
+        const QString messageText =
+            maskRememberedSecrets(text.isString() ? text.toString() : QString());
+        result.message = tr::Tr(trId(maskRememberedSecrets(codeText)), messageText);
         if (logger)
             logger->info(
                 QStringLiteral("Сервер вернул сообщение об ошибке: %1").arg(result.message.ru()));

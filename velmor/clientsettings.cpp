@@ -1,6 +1,7 @@
 #include "clientsettings.h"
 
 #include "requestaddress.h"
+#include "secretmask.h"
 
 #include <config.h>
 #include <log4qt/logger.h>
@@ -39,8 +40,11 @@ int usableUnknownOrderTimeout(int configured)
 ClientSettings readClientSettings(const Config &config, Log4Qt::Logger *logger)
 {
     ClientSettings settings;
-    settings.credentials = basicCredentials(config.getString(clientkeys::Login),
-                                            config.getString(clientkeys::Password));
+    const QString login = config.getString(clientkeys::Login);
+    const QString password = config.getString(clientkeys::Password);
+    settings.credentials = basicCredentials(login, password);
+    // Every service text the client decodes is masked with them.
+    rememberCredentials(login, password);
 
     settings.url = QUrl(config.getString(clientkeys::Url, DefaultUrl), QUrl::TolerantMode);
     // Credentials written into the URL itself are kept out of the log, the login included, as
