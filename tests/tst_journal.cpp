@@ -20,8 +20,10 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <csignal>
 #include <sys/stat.h>
+#include <thread>
 
 using testing::HasSubstr;
 using velmor::Journal;
@@ -565,6 +567,77 @@ TEST_F(JournalTest, EntryLeftOpenByAProcessThatEndedNormallyIsDead)
     EXPECT_EQ(idsOf(journal.deadEntries()), QList<qint64>{entry});
     // Its lock file went with it: the owners' directory holds only ours.
     EXPECT_EQ(QDir(path() + QStringLiteral(".owners")).entryList(QDir::Files).size(), 1);
+}
+
+TEST_F(JournalTest, ResolutionsAtOnceHandEachDeadEntryOverOnce)
+{
+    // Ten sales left open by a process that ended, and one refund answered unknown.
+    const int Dead = 10;
+    {
+        Writer writer(path(), QStringLiteral("first"), QStringLiteral("close"));
+        ASSERT_GT(writer.waitForEntry(), 0);
+        ASSERT_TRUE(writer.waitForEnd());
+    }
+    {
+        // Written as the writer would have: under an owner whose lock nobody holds.
+        ASSERT_TRUE(execOn(path(), "INSERT INTO entries (kind, order_id, amount, owner, state,"
+                                   " recorded, queue_message) WITH RECURSIVE n(value) AS"
+                                   " (SELECT 2 UNION ALL SELECT value + 1 FROM n WHERE value <"
+                                   " 10) SELECT 'sale', 'o' || value, 100, 'abc', 'open',"
+                                   " '2026-12-01T00:00:00.000Z', '{}' FROM n"));
+        Journal journal;
+        ASSERT_TRUE(journal.open(path()));
+        const qint64 refund = journal.recordRefund(QStringLiteral("r"), QStringLiteral("r-1"), 1,
+                                                   refundBodyOf("r-1"), cancellationOf("r"));
+        ASSERT_TRUE(journal.markAnswered(refund, Journal::Outcome::Unknown, 6, QString()));
+    }
+    std::atomic<int> handedOver{0};
+    std::atomic<int> failures{0};
+    const auto resolver = [&] {
+        Journal journal;
+        if (!journal.open(path())) {
+            ++failures;
+            return;
+        }
+        const int count = journal.resolve([&handedOver](const Journal::Entry &) {
+            ++handedOver;
+            return true;
+        });
+        if (count < 0)
+            ++failures;
+    };
+    std::thread first(resolver);
+    std::thread second(resolver);
+    first.join();
+    second.join();
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(handedOver, Dead + 1);
+
+    Journal journal;
+    ASSERT_TRUE(journal.open(path()));
+    Journal::Figures figures;
+    ASSERT_TRUE(journal.figures(&figures));
+    EXPECT_EQ(figures.open, 0);
+    EXPECT_EQ(figures.reversalsQueued, Dead + 1);
+}
+
+TEST_F(JournalTest, EntryTheQueueDidNotTakeStaysForTheNextResolution)
+{
+    Journal journal;
+    ASSERT_TRUE(journal.open(path()));
+    const qint64 refund = journal.recordRefund(QStringLiteral("o"), QStringLiteral("r-1"), 1,
+                                               refundBodyOf("r-1"), cancellationOf("o"));
+    ASSERT_TRUE(journal.markAnswered(refund, Journal::Outcome::Unknown, 6, QString()));
+    EXPECT_EQ(journal.resolve([](const Journal::Entry &) { return false; }), 0);
+    EXPECT_EQ(idsOf(journal.deadEntries()), QList<qint64>{refund});
+    QList<qint64> handed;
+    EXPECT_EQ(journal.resolve([&handed](const Journal::Entry &entry) {
+        handed.append(entry.id);
+        return true;
+    }),
+              1);
+    EXPECT_EQ(handed, QList<qint64>{refund});
+    EXPECT_TRUE(journal.deadEntries().isEmpty());
 }
 
 // --- where it lives and how long ---

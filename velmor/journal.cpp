@@ -683,6 +683,34 @@ QList<Journal::Entry> Journal::deadEntries()
     return dead;
 }
 
+int Journal::resolve(const std::function<bool(const Entry &)> &handOver)
+{
+    if (!d->ensureOpen())
+        return -1;
+    // IMMEDIATE takes the write lock at once: a second resolver waits here, then finds the
+    // entries handed over already.
+    if (!d->exec("BEGIN IMMEDIATE"))
+        return -1;
+    const QList<Entry> dead = deadEntries();
+    bool ok = d->error.isEmpty();
+    int handedOver = 0;
+    for (const Entry &entry : dead) {
+        if (!ok)
+            break;
+        if (!handOver(entry))
+            continue;
+        ok = markReversedQueued(entry.id);
+        if (ok)
+            ++handedOver;
+    }
+    if (ok && d->exec("COMMIT"))
+        return handedOver;
+    const QString error = d->error;
+    d->exec("ROLLBACK");
+    d->error = error;
+    return -1;
+}
+
 bool Journal::markReversedQueued(qint64 entry)
 {
     const int changed = d->change(

@@ -6,6 +6,8 @@
 #include <QScopedPointer>
 #include <QString>
 
+#include <functional>
+
 class Config;
 
 namespace velmor {
@@ -118,6 +120,13 @@ public:
     // cancellations answered Unknown. Oldest first. Read-only too, for a check that only
     // reports them. Empty with errorString() set when the journal cannot be read.
     QList<Entry> deadEntries();
+    // deadEntries() handed one by one to `handOver` (which puts the entry's message in the
+    // queue and says whether it did), those it took marked reversal-queued, all under the
+    // journal's write lock: two processes resolving at once never hand one entry over twice.
+    // A process killed in between leaves the entries open, to be handed over again (the replay
+    // recognises a cancellation or a refund it has already made). The number handed over, -1
+    // with errorString() set when the journal could not be read or written.
+    int resolve(const std::function<bool(const Entry &)> &handOver);
     // After the entry's message is in the queue. False when the entry no longer waits for it
     // (another process resolved it meanwhile).
     bool markReversedQueued(qint64 entry);
