@@ -659,7 +659,8 @@ QList<Journal::Entry> Journal::deadEntries()
         int rc = SQLITE_ROW;
         while ((rc = owners.step()) == SQLITE_ROW) {
             const QString token = owners.text(0);
-            if (token != d->owner.token() && JournalOwner::hasEnded(d->ownersDirectory(), token))
+            if (token != d->owner.token() &&
+                JournalOwner::hasEnded(d->ownersDirectory(), token, d->mode == OpenMode::ReadWrite))
                 ended.append(token);
         }
         if (rc != SQLITE_DONE) {

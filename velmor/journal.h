@@ -118,7 +118,8 @@ public:
 
     // Entries to hand to the queue now: open ones whose process has ended, and refunds and
     // cancellations answered Unknown. Oldest first. Read-only too, for a check that only
-    // reports them. Empty with errorString() set when the journal cannot be read.
+    // reports them and changes nothing. Empty with errorString() set when the journal cannot be
+    // read.
     QList<Entry> deadEntries();
     // deadEntries() handed one by one to `handOver` (which puts the entry's message in the
     // queue and says whether it did), those it took marked reversal-queued, all under the

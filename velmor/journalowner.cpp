@@ -81,7 +81,7 @@ void JournalOwner::release()
     m_token.clear();
 }
 
-bool JournalOwner::hasEnded(const QString &directory, const QString &token)
+bool JournalOwner::hasEnded(const QString &directory, const QString &token, bool removeEnded)
 {
     if (!isTokenName(token))
         return true;
@@ -93,7 +93,7 @@ bool JournalOwner::hasEnded(const QString &directory, const QString &token)
     const bool ended = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
     // Its owner is gone for good: the file only costs a look-up the next time. Unwritable
     // directories keep it, which changes nothing.
-    if (ended)
+    if (ended && removeEnded)
         ::unlink(path.constData());
     ::close(fd);
     return ended;

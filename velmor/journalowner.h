@@ -30,9 +30,10 @@ public:
     QString errorString() const { return m_error; }
 
     // Whether the owner `token` in `directory` has ended: its lock file is gone or its lock can
-    // be taken. The file of an ended owner is removed on the way. A token that is no file name
-    // of ours (empty, with a slash) reads as ended, since no running journal can hold it.
-    static bool hasEnded(const QString &directory, const QString &token);
+    // be taken. With `removeEnded`, the file of an ended owner is removed on the way. A token
+    // that is no file name of ours (empty, with a slash) reads as ended, since no running
+    // journal can hold it.
+    static bool hasEnded(const QString &directory, const QString &token, bool removeEnded);
 
 private:
     int m_fd = -1;
