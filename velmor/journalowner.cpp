@@ -16,10 +16,11 @@ namespace velmor {
 
 namespace {
 
-// 128 random bits: two processes, on one host or two, never draw the same token.
+// 64 random bits from the system's generator: two processes, on one host or two, never draw the
+// same token in the life of a journal. Stored in every entry, so kept short.
 QString freshToken()
 {
-    quint32 words[4];
+    quint32 words[2];
     QRandomGenerator::system()->fillRange(words);
     return QString::fromLatin1(
         QByteArray(reinterpret_cast<const char *>(words), sizeof words).toHex());
