@@ -274,7 +274,9 @@ TEST_F(JournalTest, NewFileIsSharedWithTheGroupOnly)
     };
     ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0660u);
-    EXPECT_TRUE(QFileInfo(path() + QStringLiteral(".owners")).isDir());
+    // The owners' lock file too: every till user of the group takes its lock there.
+    ASSERT_EQ(::stat(QFile::encodeName(path() + QStringLiteral(".owners")).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0660u);
 }
 
 // --- damaged files and places that cannot hold a journal ---
@@ -411,7 +413,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   // The owners' locks cannot be made: the journal could not tell
                                   // its entries from a dead process's, so it is refused.
                                   const QString path = dir + QStringLiteral("/journal.sqlite");
-                                  return writeFile(path + QStringLiteral(".owners"), "x")
+                                  return QDir().mkpath(path + QStringLiteral(".owners"))
                                              ? path
                                              : QString();
                               }}),
@@ -565,8 +567,13 @@ TEST_F(JournalTest, EntryLeftOpenByAProcessThatEndedNormallyIsDead)
     Journal journal;
     ASSERT_TRUE(journal.open(path()));
     EXPECT_EQ(idsOf(journal.deadEntries()), QList<qint64>{entry});
-    // Its lock file went with it: the owners' directory holds only ours.
-    EXPECT_EQ(QDir(path() + QStringLiteral(".owners")).entryList(QDir::Files).size(), 1);
+    // Without the owners' lock file, no owner can run: an entry of any is dead.
+    journal.close();
+    ASSERT_TRUE(QFile::remove(path() + QStringLiteral(".owners")));
+    Journal reader;
+    ASSERT_TRUE(reader.open(path(), Journal::OpenMode::ReadOnly));
+    EXPECT_EQ(idsOf(reader.deadEntries()), QList<qint64>{entry});
+    EXPECT_FALSE(QFile::exists(path() + QStringLiteral(".owners")));
 }
 
 TEST_F(JournalTest, ResolutionsAtOnceHandEachDeadEntryOverOnce)

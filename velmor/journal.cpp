@@ -210,7 +210,7 @@ public:
     qint64 record(Kind kind, const QString &orderId, const QString &refundId, qint64 amount,
                   const QJsonObject &refundBody, const QJsonObject &queueMessage);
 
-    QString ownersDirectory() const { return path + QStringLiteral(".owners"); }
+    QString ownersFile() const { return path + QStringLiteral(".owners"); }
 
     QString path;
     OpenMode mode = OpenMode::ReadWrite;
@@ -299,7 +299,7 @@ bool Journal::Private::connect(bool *damaged)
     // Made first, so that SQLite does not create it 0644; its -wal and -shm files take the
     // database's mode.
     QString createError;
-    if (statefile::createShared(path, false, &createError) < 0 && !createError.isEmpty()) {
+    if (!statefile::createShared(path, &createError)) {
         error = QStringLiteral("journal %1: %2").arg(path, createError);
         return false;
     }
@@ -588,7 +588,7 @@ bool Journal::open(const QString &path, OpenMode mode, int retentionDays)
             return false;
         }
     }
-    if (!d->owner.take(d->ownersDirectory())) {
+    if (!d->owner.take(d->ownersFile())) {
         d->error = QStringLiteral("journal %1: %2").arg(d->path, d->owner.errorString());
         logger()->error(QStringLiteral("Journal unusable: %1").arg(d->error));
         d->closeDatabase();
@@ -674,27 +674,27 @@ QList<Journal::Entry> Journal::deadEntries()
     if (!d->ensureOpen())
         return dead;
     // The owners first, each asked once: a till that died with many entries open costs one
-    // lock attempt.
-    QStringList ended;
+    // question.
+    QStringList owners;
     {
-        Statement owners(d->db, "SELECT DISTINCT owner FROM entries WHERE " VELMOR_UNSETTLED
+        Statement select(d->db, "SELECT DISTINCT owner FROM entries WHERE " VELMOR_UNSETTLED
                                 " AND state = 'open'");
-        if (!owners) {
+        if (!select) {
             d->fail(QStringLiteral("cannot read journal %1").arg(d->path));
             return dead;
         }
         int rc = SQLITE_ROW;
-        while ((rc = owners.step()) == SQLITE_ROW) {
-            const QString token = owners.text(0);
-            if (token != d->owner.token() &&
-                JournalOwner::hasEnded(d->ownersDirectory(), token, d->mode == OpenMode::ReadWrite))
-                ended.append(token);
+        while ((rc = select.step()) == SQLITE_ROW) {
+            const QString token = select.text(0);
+            if (token != d->owner.token())
+                owners.append(token);
         }
         if (rc != SQLITE_DONE) {
             d->fail(QStringLiteral("cannot read journal %1").arg(d->path));
             return dead;
         }
     }
+    const QStringList ended = JournalOwner::ended(d->ownersFile(), owners);
     // The ended owners go in as one JSON array, whatever their number.
     QJsonArray tokens;
     for (const QString &token : qAsConst(ended))

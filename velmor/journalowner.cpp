@@ -2,39 +2,41 @@
 
 #include "statefile.h"
 
-#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 namespace velmor {
 
 namespace {
 
-// 64 random bits from the system's generator: two processes, on one host or two, never draw the
-// same token in the life of a journal. Stored in every entry, so kept short.
-QString freshToken()
+// Offsets below 2^62: far inside what a lock may name, and 62 random bits make two processes,
+// on one host or two, never draw the same one in the life of a journal.
+constexpr quint64 TokenRange = quint64(1) << 62;
+
+struct flock byteAt(qint64 offset, short type)
 {
-    quint32 words[2];
-    QRandomGenerator::system()->fillRange(words);
-    return QString::fromLatin1(
-        QByteArray(reinterpret_cast<const char *>(words), sizeof words).toHex());
+    struct flock lock
+    {
+    };
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = offset;
+    lock.l_len = 1;
+    // An open file description's lock: l_pid must be 0.
+    lock.l_pid = 0;
+    return lock;
 }
 
-bool isTokenName(const QString &token)
+qint64 tokenOffset(const QString &token)
 {
-    if (token.isEmpty())
-        return false;
-    for (const QChar c : token) {
-        if (!c.isDigit() && (c < QLatin1Char('a') || c > QLatin1Char('f')))
-            return false;
-    }
-    return true;
+    bool ok = false;
+    const qint64 offset = token.toLongLong(&ok);
+    return ok && offset > 0 && quint64(offset) < TokenRange ? offset : -1;
 }
 
 } // namespace
@@ -44,60 +46,72 @@ JournalOwner::~JournalOwner()
     release();
 }
 
-bool JournalOwner::take(const QString &directory)
+bool JournalOwner::take(const QString &lockFile)
 {
     release();
-    if (!statefile::createSharedDirectory(directory, &m_error))
+    m_error.clear();
+    // Made with the journal's permissions when absent; every journal of the file shares it.
+    if (!statefile::createShared(lockFile, &m_error))
         return false;
-    const QString token = freshToken();
-    const QString path = QDir(directory).filePath(token);
-    const int fd = statefile::createShared(path, true, &m_error);
-    if (fd < 0)
-        return false;
-    // Taken before the token is handed out: no entry names an owner whose lock is not held.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        m_error = QStringLiteral("cannot lock %1: %2")
-                      .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
-        ::close(fd);
-        ::unlink(QFile::encodeName(path).constData());
+    const int opened = ::open(QFile::encodeName(lockFile).constData(), O_RDWR | O_CLOEXEC);
+    if (opened < 0) {
+        m_error = QStringLiteral("cannot open %1: %2")
+                      .arg(lockFile, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
-    m_fd = fd;
-    m_path = path;
-    m_token = token;
-    m_error.clear();
-    return true;
+    // A byte some other journal holds is drawn again; with 62 bits that never happens twice.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const quint64 drawn = QRandomGenerator::system()->generate64() & (TokenRange - 1);
+        const qint64 offset = qint64(drawn == 0 ? 1 : drawn);
+        struct flock lock = byteAt(offset, F_WRLCK);
+        if (::fcntl(opened, F_OFD_SETLK, &lock) == 0) {
+            m_fd = opened;
+            m_token = QString::number(offset);
+            m_error.clear();
+            return true;
+        }
+        if (errno != EAGAIN && errno != EACCES)
+            break;
+    }
+    m_error = QStringLiteral("cannot lock %1: %2")
+                  .arg(lockFile, QString::fromLocal8Bit(std::strerror(errno)));
+    ::close(opened);
+    return false;
 }
 
 void JournalOwner::release()
 {
     if (m_fd < 0)
         return;
-    // Removed while still locked, so that a process that opens the file in between finds the
-    // lock held or no file at all, and never takes a running owner for an ended one.
-    ::unlink(QFile::encodeName(m_path).constData());
+    // Closing the only descriptor of the description drops its lock.
     ::close(m_fd);
     m_fd = -1;
-    m_path.clear();
     m_token.clear();
 }
 
-bool JournalOwner::hasEnded(const QString &directory, const QString &token, bool removeEnded)
+QStringList JournalOwner::ended(const QString &lockFile, const QStringList &tokens)
 {
-    if (!isTokenName(token))
-        return true;
-    const QByteArray path = QFile::encodeName(QDir(directory).filePath(token));
-    // Read-only is enough for flock(), so that a reader without write access can tell too.
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT;
-    const bool ended = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-    // Its owner is gone for good: the file only costs a look-up the next time. Unwritable
-    // directories keep it, which changes nothing.
-    if (ended && removeEnded)
-        ::unlink(path.constData());
+    QStringList gone;
+    if (tokens.isEmpty())
+        return gone;
+    // Read-only is enough to ask who holds a byte.
+    const int fd = ::open(QFile::encodeName(lockFile).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        // No lock file: no journal has ever held a lock in it, so no owner runs.
+        return errno == ENOENT ? tokens : gone;
+    }
+    for (const QString &token : tokens) {
+        const qint64 offset = tokenOffset(token);
+        if (offset < 0) {
+            gone.append(token);
+            continue;
+        }
+        struct flock lock = byteAt(offset, F_WRLCK);
+        if (::fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type == F_UNLCK)
+            gone.append(token);
+    }
     ::close(fd);
-    return ended;
+    return gone;
 }
 
 } // namespace velmor

@@ -1,15 +1,18 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace velmor {
 
-// Which process wrote a journal entry, and whether that process still runs. Each open journal
-// holds an exclusive flock() on a file of its own, `<journal>.owners/<token>`, for as long as it
-// is open; the kernel drops the lock when the process ends, however it ends (SIGKILL, a power
-// cut wipes the lock with everything else). An owner is gone exactly when its lock can be taken:
-// no guess from times or pids, which are reused and which two hosts sharing one state directory
-// would not see alike.
+// Which process wrote a journal entry, and whether that process still runs. Every open journal
+// holds a write lock on one byte of a lock file shared by all of them, `<journal>.owners`, at an
+// offset drawn at random: its token, stored in each entry it writes. The lock belongs to the
+// open file description (an OFD lock), so the kernel drops it when the process ends, however it
+// ends (SIGKILL; a power cut takes every lock with it). An owner is gone exactly when nobody
+// holds its byte: no guess from times or pids, which are reused and which two hosts sharing one
+// state directory would not see alike. Asking costs one fcntl() per owner, and nothing is
+// created or removed per process.
 class JournalOwner
 {
 public:
@@ -19,25 +22,25 @@ public:
     JournalOwner(const JournalOwner &) = delete;
     JournalOwner &operator=(const JournalOwner &) = delete;
 
-    // Makes a fresh token and takes its lock in `directory` (created 02770 when absent). False
-    // with errorString() set when the lock cannot be made or taken.
-    bool take(const QString &directory);
-    // Gives the lock up and removes its file.
+    // Draws a fresh token and locks its byte in `lockFile` (created 0660 when absent). False
+    // with errorString() set when the file cannot be opened or the lock taken.
+    bool take(const QString &lockFile);
+    // Gives the lock up.
     void release();
 
     bool isHeld() const { return m_fd >= 0; }
     QString token() const { return m_token; }
     QString errorString() const { return m_error; }
 
-    // Whether the owner `token` in `directory` has ended: its lock file is gone or its lock can
-    // be taken. With `removeEnded`, the file of an ended owner is removed on the way. A token
-    // that is no file name of ours (empty, with a slash) reads as ended, since no running
-    // journal can hold it.
-    static bool hasEnded(const QString &directory, const QString &token, bool removeEnded);
+    // Those of `tokens` whose owners have ended: nobody holds their byte in `lockFile`, or the
+    // file is not there at all. Reads the file only, so a reader without write access can tell
+    // too. A token that is no number of ours reads as ended, since no running journal can hold
+    // it. When the file is there but cannot be opened, none is taken for ended: an entry of a
+    // running till must never be reversed.
+    static QStringList ended(const QString &lockFile, const QStringList &tokens);
 
 private:
     int m_fd = -1;
-    QString m_path;
     QString m_token;
     QString m_error;
 };

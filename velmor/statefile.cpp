@@ -31,42 +31,21 @@ void giveToGroup(int fd)
 
 } // namespace
 
-int createShared(const QString &path, bool keepOpen, QString *error)
+bool createShared(const QString &path, QString *error)
 {
     const QByteArray name = QFile::encodeName(path);
     const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0660);
     if (fd < 0) {
-        if (errno == EEXIST && !keepOpen)
-            return -1;
+        if (errno == EEXIST)
+            return true;
         if (error)
             *error = systemError(QStringLiteral("cannot create"), path);
-        return -1;
+        return false;
     }
     giveToGroup(fd);
     // Group-writable whatever the umask, so that every till user of the group can write it.
     ::fchmod(fd, 0660);
-    if (keepOpen)
-        return fd;
     ::close(fd);
-    return -1;
-}
-
-bool createSharedDirectory(const QString &path, QString *error)
-{
-    const QByteArray name = QFile::encodeName(path);
-    if (::mkdir(name.constData(), 0770) != 0) {
-        if (errno == EEXIST)
-            return true;
-        if (error)
-            *error = systemError(QStringLiteral("cannot create directory"), path);
-        return false;
-    }
-    const int fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        giveToGroup(fd);
-        ::fchmod(fd, 02770);
-        ::close(fd);
-    }
     return true;
 }
 

@@ -14,13 +14,9 @@ namespace statefile {
 // The group the files are shared with.
 inline const char *const Group = "velmor";
 
-// Creates `path` 0660 when it does not exist; an existing file is left as it is. The open
-// descriptor (O_RDWR, close-on-exec) is returned when `keepOpen`, else closed; -1 with `error`
-// set when the file could not be made (an existing file is no error and gives -1 when not
-// kept open).
-int createShared(const QString &path, bool keepOpen, QString *error);
-// Creates the directory `path` 02770 when absent, so that what is made in it takes its group.
-bool createSharedDirectory(const QString &path, QString *error);
+// Creates `path` 0660 when it does not exist; an existing file is left as it is, and is no
+// error. False with `error` set when the file could not be made.
+bool createShared(const QString &path, QString *error);
 
 } // namespace statefile
 
