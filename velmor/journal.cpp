@@ -196,7 +196,6 @@ public:
     // false when it could not be told (an I/O failure, a lock), with `error` set.
     enum class Shape { Journal, Empty, Damaged };
     bool inspect(Shape *shape);
-    bool setUp();
     bool setAside();
     void closeDatabase();
     bool fail(const QString &what);
