@@ -4,7 +4,7 @@
 
 namespace velmor {
 
-// The files the plug-in keeps beside the host's queue hold order ids and buyers' amounts: they
+// The files the plug-in keeps in the state directory hold order ids and amounts: they
 // are made readable and writable by the owner and the till users' group only, never by
 // everyone, whatever the umask. Where the group "velmor" exists (an installed till), a new file
 // is given to it, so that every till user of the group can write it; elsewhere the file keeps the
