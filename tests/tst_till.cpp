@@ -11,6 +11,7 @@
 #include <till/logwriter.h>
 #include <till/receiptreader.h>
 #include <till/tillconfig.h>
+#include <velmor/journal.h>
 
 #include <gmock/gmock.h>
 
@@ -365,6 +366,14 @@ INSTANTIATE_TEST_SUITE_P(
                      saleWith({QStringLiteral("--amount"), QStringLiteral("100"),
                                QStringLiteral("--lang"), QStringLiteral("xx")}),
                      "--lang xx: no catalogue velmor_xx.qm"},
+        UnusableCase{"JournalSinceNoDate",
+                     {QStringLiteral("--config"), QStringLiteral("@DIR@/velmor.ini"),
+                      QStringLiteral("journal"), QStringLiteral("--since"),
+                      QStringLiteral("yesterday")},
+                     "--since takes a date (2026-12-01) or an ISO time, not 'yesterday'"},
+        UnusableCase{"JournalOpenWithAValue",
+                     {QStringLiteral("journal"), QStringLiteral("--open=yes")},
+                     "--open takes no value"},
         UnusableCase{"LanguageThatIsNoCode",
                      {QStringLiteral("queue"), QStringLiteral("--lang=../en")},
                      "--lang '../en' is not a language code"}),
@@ -541,8 +550,8 @@ TEST_P(TillHelp, ShowsTheCommandsUsage)
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, TillHelp,
-                         testing::Values("sale", "refund", "cancel", "status", "queue", "replay",
-                                         "demo"));
+                         testing::Values("sale", "refund", "cancel", "status", "queue", "journal",
+                                         "replay", "demo"));
 
 TEST_F(TillTest, OverviewListsEveryCommand)
 {
@@ -1563,6 +1572,146 @@ TEST_F(TillTest, ReplayOnAnEmptyQueueSucceedsAndSendsNothing)
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
     EXPECT_THAT(outcome.out.toStdString(), IsEmpty());
     EXPECT_TRUE(m_sandbox.requests().isEmpty());
+}
+
+// ---- The journal ----
+
+struct JournalCase
+{
+    const char *name;
+    QStringList arguments;
+    // Whether the configuration names the journal (Velmor:journal); else it is the one in the
+    // working directory, where a till run from the build tree keeps it.
+    bool named;
+    const char *orders; // the order ids listed, in order, between spaces
+};
+
+void PrintTo(const JournalCase &testCase, std::ostream *os)
+{
+    *os << testCase.name;
+}
+
+class TillJournal : public TillTest, public testing::WithParamInterface<JournalCase>
+{
+};
+
+TEST_P(TillJournal, ListsOneLinePerEntry)
+{
+    const JournalCase &row = GetParam();
+    QString journalPath = path(QStringLiteral("journal.sqlite"));
+    QStringList arguments = common();
+    if (row.named) {
+        journalPath = path(QStringLiteral("named-journal.sqlite"));
+        QFile config(path(QStringLiteral("velmor.ini")));
+        ASSERT_TRUE(config.open(QIODevice::Append));
+        config.write(QStringLiteral("[Velmor]\njournal=%1\n").arg(journalPath).toUtf8());
+    }
+    velmor::Journal journal;
+    ASSERT_TRUE(journal.open(journalPath));
+    const qint64 answered = journal.recordSale(QStringLiteral("old-sale"), 150050,
+                                               QJsonObject{{QStringLiteral("orderId"), 1}});
+    ASSERT_TRUE(journal.markAnswered(answered, velmor::Journal::Outcome::Done, 0,
+                                     QStringLiteral("old-sale")));
+    ASSERT_GT(journal.recordSale(QStringLiteral("open-sale"), 200000,
+                                 QJsonObject{{QStringLiteral("orderId"), 2}}),
+              0);
+    const qint64 refund = journal.recordRefund(QStringLiteral("old-sale"), QStringLiteral("r-1"),
+                                               50000, QJsonObject{{QStringLiteral("refundId"), 1}},
+                                               QJsonObject{{QStringLiteral("orderId"), 1}});
+    ASSERT_TRUE(journal.markAnswered(refund, velmor::Journal::Outcome::Unknown, 6, QString()));
+    {
+        sqlite3 *db = nullptr;
+        ASSERT_EQ(sqlite3_open(journalPath.toUtf8().constData(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db,
+                               "UPDATE entries SET recorded = '2026-01-01T08:00:00.000Z' WHERE "
+                               "order_id = 'old-sale' AND kind = 'sale'",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+    }
+
+    const Outcome outcome = run(arguments + QStringList{QStringLiteral("journal")} + row.arguments);
+    ASSERT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+    QStringList orders;
+    QList<QJsonObject> lines;
+    for (const QString &line : outcome.outLines()) {
+        lines.append(parseLine(line));
+        orders.append(lines.last().value(QStringLiteral("orderId")).toString());
+    }
+    EXPECT_EQ(orders, QString::fromLatin1(row.orders).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        << outcome.out.toStdString();
+    for (const QJsonObject &line : lines) {
+        // Members in the order the help gives them.
+        EXPECT_EQ(line.keys().size(), 10) << outcome.out.toStdString();
+        if (line.value(QStringLiteral("orderId")) == QStringLiteral("old-sale") &&
+            line.value(QStringLiteral("kind")) == QStringLiteral("sale")) {
+            EXPECT_EQ(line.value(QStringLiteral("amount")).toDouble(), 1500.5);
+            EXPECT_EQ(line.value(QStringLiteral("state")).toString(), QStringLiteral("answered"));
+            EXPECT_EQ(line.value(QStringLiteral("outcome")).toString(), QStringLiteral("done"));
+            EXPECT_EQ(line.value(QStringLiteral("recorded")).toString(),
+                      QStringLiteral("2026-01-01T08:00:00.000Z"));
+        }
+        if (line.value(QStringLiteral("kind")) == QStringLiteral("refund")) {
+            EXPECT_EQ(line.value(QStringLiteral("refundId")).toString(), QStringLiteral("r-1"));
+            EXPECT_EQ(line.value(QStringLiteral("amount")).toDouble(), 500.0);
+            EXPECT_EQ(line.value(QStringLiteral("state")).toString(), QStringLiteral("unknown"));
+        }
+        if (line.value(QStringLiteral("orderId")) == QStringLiteral("open-sale")) {
+            EXPECT_EQ(line.value(QStringLiteral("state")).toString(), QStringLiteral("open"));
+            EXPECT_EQ(line.value(QStringLiteral("answered")).toString(), QString());
+        }
+    }
+    if (!outcome.out.isEmpty()) {
+        EXPECT_TRUE(outcome.out.startsWith(QLatin1String("{\"id\": ")))
+            << outcome.out.toStdString();
+    }
+    // A listing never sends, and never makes a queue.
+    EXPECT_TRUE(m_sandbox.requests().isEmpty());
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("queue.sqlite"))));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Listings, TillJournal,
+    testing::Values(JournalCase{"All", {}, false, "old-sale open-sale old-sale"},
+                    JournalCase{"Named", {}, true, "old-sale open-sale old-sale"},
+                    JournalCase{
+                        "OpenOnly", {QStringLiteral("--open")}, false, "open-sale old-sale"},
+                    JournalCase{"SinceADay",
+                                {QStringLiteral("--since"), QStringLiteral("2026-06-01")},
+                                true,
+                                "open-sale old-sale"},
+                    JournalCase{"SinceBeforeEverything",
+                                {QStringLiteral("--since=2025-12-31T23:00:00Z")},
+                                false,
+                                "old-sale open-sale old-sale"},
+                    JournalCase{"SinceTheFuture",
+                                {QStringLiteral("--open"), QStringLiteral("--since"),
+                                 QStringLiteral("2999-01-01")},
+                                false,
+                                {}}),
+    [](const testing::TestParamInfo<JournalCase> &caseInfo) { return caseInfo.param.name; });
+
+TEST_F(TillTest, JournalWithoutAFileListsNothingAndADamagedOneFails)
+{
+    Outcome outcome = run(common() + QStringList{QStringLiteral("journal")});
+    ASSERT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+    EXPECT_THAT(outcome.out.toStdString(), IsEmpty());
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("journal.sqlite"))));
+
+    ASSERT_TRUE(writeFile(path(QStringLiteral("journal.sqlite")), QByteArray(4096, 'x')));
+    outcome = run(common() + QStringList{QStringLiteral("journal")});
+    ASSERT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_THAT(outcome.err.toStdString(),
+                HasSubstr(QStringLiteral("till: journal %1: cannot be read")
+                              .arg(path(QStringLiteral("journal.sqlite")))
+                              .toStdString()));
+    // Only the plug-in sets a damaged journal aside; a listing leaves it as it is.
+    QFile file(path(QStringLiteral("journal.sqlite")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray(4096, 'x'));
 }
 
 // `till queue` writes the stored text as it is when it is compact JSON of an object; a row of

@@ -106,6 +106,28 @@ const QVector<CommandLine::Command> &CommandLine::commands()
                         "first:\n{\"id\": N, \"type\": \"processing\", \"added\": \"<ISO "
                         "time>\", \"attempts\": N, \"message\": {...}}"),
          {}},
+        {QStringLiteral("journal"),
+         QStringLiteral("list the plug-in's journal of sales and refunds"),
+         QStringLiteral(
+             "Prints each entry of the plug-in's journal (Velmor:journal of the configuration, "
+             "else\njournal.sqlite in the state directory) as one JSON object per line, oldest "
+             "first:\n{\"id\": N, \"kind\": \"sale|refund\", \"orderId\": \"...\", "
+             "\"refundId\": \"...\", \"amount\": N, \"state\": \"...\",\n\"outcome\": "
+             "\"...\", \"recorded\": \"<ISO time>\", \"answered\": \"...\", \"resolved\": "
+             "\"...\"}, the amount in\nroubles, the state open (no answer yet), answered, unknown "
+             "(a refund whose outcome is\nnot known), reversal-queued (handed to the queue by a "
+             "start after its till ended) or\nfinished (the replay finished it); times in UTC, "
+             "empty when not reached. The journal is\nopened read-only. Exit status 0 when it "
+             "was read (a till without a journal yet lists\nnothing), 1 when it cannot be read, "
+             "2 for unusable arguments."),
+         {{QStringLiteral("since"), QStringLiteral("DATE"),
+           QStringLiteral("only entries recorded since DATE (2026-12-01, midnight UTC, or an ISO "
+                          "time)"),
+           false},
+          {QStringLiteral("open"), QString(),
+           QStringLiteral("only entries whose outcome is not known: open, unknown, "
+                          "reversal-queued"),
+           false, true}}},
         {QStringLiteral("replay"),
          QStringLiteral("hand the queued messages back to the plug-in"),
          QStringLiteral(
@@ -128,7 +150,8 @@ const QVector<CommandLine::Command> &CommandLine::commands()
              "Checks, in order: the configuration file and every key the plug-in reads, "
              "the client\ncertificate and Network:caFile, the service's host name, "
              "connection and TLS handshake,\nthe credentials (one status request for an "
-             "order that does not exist), the queue\n(opened read-only) and the plug-in. "
+             "order that does not exist), the queue\nand the journal (opened read-only; "
+             "entries left by a till that ended are a warning)\nand the plug-in. "
              "Prints one line per check: ok, warn, fail or\nskipped, what it found, and for "
              "warn and fail what to do. Changes nothing. Exit status\n0 when no check "
              "failed, 1 otherwise, 2 for unusable arguments."),
@@ -142,8 +165,10 @@ const QVector<CommandLine::Command> &CommandLine::commands()
              "Runs the checks of \"check\" and prints the till's state in the Prometheus "
              "text exposition\nformat: velmor_queue_messages, velmor_queue_oldest_age_seconds "
              "and\nvelmor_queue_most_attempts (0 when no message waits), velmor_queue_readable, "
-             "one\nvelmor_check_result{check=\"...\",result=\"ok|warn|fail|skipped\"} series "
-             "per check and\noutcome (1 on the outcome it had), and velmor_plugin_info{version="
+             "the journal's\nvelmor_journal_open_entries, velmor_journal_reversals_queued, "
+             "velmor_journal_oldest_reversal_age_seconds\nand velmor_journal_readable, one "
+             "velmor_check_result{check=\"...\",result=\"ok|warn|fail|skipped\"}\nseries "
+             "per check and outcome (1 on the outcome it had), and velmor_plugin_info{version="
              "\"...\"} 1. With\n--textfile the text replaces PATH at once (written beside it, "
              "then renamed), for\nnode_exporter's textfile collector; run it from cron or a "
              "timer. Sends what \"check\" sends\nand changes nothing else. Exit status 0 when "

@@ -16,6 +16,8 @@
 #include <log4qt/logmanager.h>
 #include <till/check/jsonline.h>
 #include <till/check/setupcheck.h>
+#include <velmor/journal.h>
+#include <velmor/rounding.h>
 #include <version/version.h>
 
 #include <QDateTime>
@@ -89,6 +91,8 @@ int Till::runCommand(const QStringList &arguments)
     HostEnvironment host;
     if (command == QLatin1String("status"))
         return runStatus(host);
+    if (command == QLatin1String("journal"))
+        return runJournal(host);
     if (command == QLatin1String("queue")) {
         if (!prepare(host, false, true))
             return till::Unusable;
@@ -347,6 +351,63 @@ int Till::runQueue(HostEnvironment &host)
     return till::Done;
 }
 
+int Till::runJournal(HostEnvironment &host)
+{
+    const QString error = argumentError();
+    if (!error.isEmpty())
+        return unusable(error);
+    QDateTime since;
+    if (m_commandLine.isSet(QStringLiteral("since"))) {
+        const QString text = m_commandLine.value(QStringLiteral("since")).trimmed();
+        const QDate day = QDate::fromString(text, Qt::ISODate);
+        since = day.isValid() ? QDateTime(day, QTime(0, 0), Qt::UTC)
+                              : QDateTime::fromString(text, Qt::ISODateWithMs);
+        if (!since.isValid())
+            return unusable(
+                QStringLiteral("--since takes a date (2026-12-01) or an ISO time, not '%1'")
+                    .arg(text));
+    }
+    // Only the configuration, for the key that may name the journal: the listing needs no
+    // receipt, no queue and no plug-in, and creates none of their files.
+    const QString config = m_commandLine.value(QStringLiteral("config"));
+    if (!host.setUpLogging(m_commandLine.value(QStringLiteral("log"))) ||
+        !(config.isEmpty() ? host.setUpInstalledConfig() : host.setUpConfig(config)))
+        return unusable(host.errorString());
+    const QString path = velmor::Journal::defaultPath(host.config());
+    // A till that never recorded anything has no journal yet: nothing to list.
+    if (!QFileInfo::exists(path))
+        return till::Done;
+    velmor::Journal journal;
+    QList<velmor::Journal::Entry> entries;
+    if (!journal.open(path, velmor::Journal::OpenMode::ReadOnly) ||
+        !journal.readEntries(since, m_commandLine.isSet(QStringLiteral("open")), &entries)) {
+        StandardStreams::printError(QStringLiteral("till: journal %1: cannot be read: %2")
+                                        .arg(path, journal.errorString()));
+        return till::Refused;
+    }
+    const auto timeText = [](const QDateTime &time) {
+        return time.isValid() ? time.toUTC().toString(Qt::ISODateWithMs) : QString();
+    };
+    QByteArray lines;
+    for (const velmor::Journal::Entry &entry : qAsConst(entries)) {
+        JsonLine line;
+        line.add(QStringLiteral("id"), double(entry.id))
+            .add(QStringLiteral("kind"), velmor::Journal::kindName(entry.kind))
+            .add(QStringLiteral("orderId"), entry.orderId)
+            .add(QStringLiteral("refundId"), entry.refundId)
+            .add(QStringLiteral("amount"), velmor::roublesOf(entry.amountKopecks))
+            .add(QStringLiteral("state"), velmor::Journal::stateName(entry.state))
+            .add(QStringLiteral("outcome"), velmor::Journal::outcomeName(entry.outcome))
+            .add(QStringLiteral("recorded"), timeText(entry.recorded))
+            .add(QStringLiteral("answered"), timeText(entry.answered))
+            .add(QStringLiteral("resolved"), timeText(entry.resolved));
+        lines += line.toString().toUtf8() + '\n';
+    }
+    if (!lines.isEmpty())
+        deliver(lines, &host);
+    return till::Done;
+}
+
 int Till::runReplay(HostEnvironment &host)
 {
     // Two replays at once would both send every pending message; the second one says so and
@@ -422,6 +483,7 @@ SetupCheck::Settings Till::checkSettings() const
     Config config;
     config.loadFile(settings.configFile);
     settings.queueFile = HostEnvironment::queuePath(queueFile(), config);
+    settings.journalFile = velmor::Journal::defaultPath(&config);
     settings.pluginFile = pluginFile();
     return settings;
 }
@@ -446,8 +508,8 @@ int Till::runMetrics()
         return unusable(error);
     SetupCheck check(checkSettings());
     const QVector<CheckResult> results = check.run();
-    const QString text =
-        MetricsText::exposition(results, check.queueFigures(), check.pluginVersion());
+    const QString text = MetricsText::exposition(results, check.queueFigures(),
+                                                 check.journalFigures(), check.pluginVersion());
     if (!m_commandLine.isSet(QStringLiteral("textfile"))) {
         // The text ends with its own line break.
         deliver(text.left(text.size() - 1));

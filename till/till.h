@@ -61,6 +61,7 @@ private:
     int runOnSale(HostEnvironment &host, SaleOperation operation, const char *what);
     int runStatus(HostEnvironment &host);
     int runQueue(HostEnvironment &host);
+    int runJournal(HostEnvironment &host);
     int runReplay(HostEnvironment &host);
     int runDemo();
     int runCheck();
