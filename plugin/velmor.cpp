@@ -1,5 +1,6 @@
 #include "velmor.h"
 
+#include "journalkeeper.h"
 #include "orderstatusanswer.h"
 #include "slip.h"
 
@@ -22,7 +23,8 @@
 Velmor::Velmor() : Velmor(QSharedPointer<velmor::Interface>(new velmor::Interface)) {}
 
 Velmor::Velmor(const QSharedPointer<velmor::Interface> &client)
-    : interface(client), logger(Log4Qt::LogManager::logger(QStringLiteral("velmor"), QString()))
+    : interface(client), logger(Log4Qt::LogManager::logger(QStringLiteral("velmor"), QString())),
+      journalKeeper(std::make_unique<JournalKeeper>(logger))
 {
     setUp();
 }
@@ -68,6 +70,36 @@ void Velmor::init()
         }
     }
     interface->init();
+    // Sent nowhere: what a till that died left is handed to the queue, whose replay asks.
+    if (unusableConfigFile.isEmpty())
+        journalKeeper->open(*config);
+    interface->setJournal(journalKeeper->journal());
+}
+
+PaymentProcessingAnswer Velmor::journalRefusal() const
+{
+    logger->error(QStringLiteral("Операция не выполнена: журнал операций %1 недоступен")
+                      .arg(journalKeeper->unusablePath()));
+    PaymentProcessingAnswer answer;
+    answer.setSuccess(false);
+    answer.setMessage(velmor::messages::journalUnusable(journalKeeper->unusablePath()));
+    answer.setPaymentMethod(EPaymentMethod::Instalment);
+    return answer;
+}
+
+void Velmor::journalAnswer(const PaymentProcessingAnswer &answer)
+{
+    using Outcome = velmor::Journal::Outcome;
+    const QString key = answer.getMessage().key();
+    Outcome outcome = Outcome::Failed;
+    if (key == QLatin1String("velmorCancelQueued"))
+        outcome = Outcome::Queued;
+    else if (key == QLatin1String("velmorOutcomeUnknown"))
+        outcome = Outcome::Unknown;
+    else if (answer.getStatus() == PaymentProcessingAnswer::Success ||
+             answer.getStatus() == PaymentProcessingAnswer::SuccessWithMessage)
+        outcome = Outcome::Done;
+    interface->journalAnswer(outcome, int(answer.getStatus()), answer.getRRN());
 }
 
 bool Velmor::holdsAnyClientKey(const Config &config)
@@ -95,6 +127,8 @@ PaymentProcessingAnswer Velmor::payment(const PaymentProcessingRequest &request)
 {
     if (!unusableConfigFile.isEmpty())
         return configurationRefusal();
+    if (!journalKeeper->unusablePath().isEmpty())
+        return journalRefusal();
     velmor::RequestResult result;
     if (request.getRequestType() == PaymentProcessingRequest::Payment) {
         logger->info(
@@ -117,6 +151,8 @@ PaymentProcessingAnswer Velmor::payment(const PaymentProcessingRequest &request)
     const bool sale = request.getRequestType() == PaymentProcessingRequest::Payment;
     addSlip(&answer, request, int(sale ? Slip::Operation::Sale : Slip::Operation::Refund),
             sale ? result.id : request.getRrn());
+    // A sale the host received is never reversed: marked before the host has the answer.
+    journalAnswer(answer);
     return answer;
 }
 
@@ -137,6 +173,8 @@ PaymentProcessingAnswer Velmor::cancel(const PaymentProcessingRequest &request)
     logger->info(QStringLiteral("Отмена оплаты в чеке продажи"));
     if (!unusableConfigFile.isEmpty())
         return configurationRefusal();
+    if (!journalKeeper->unusablePath().isEmpty())
+        return journalRefusal();
     const velmor::RequestResult result = interface->refund(request);
 
     PaymentProcessingAnswer answer;
@@ -152,6 +190,7 @@ PaymentProcessingAnswer Velmor::cancel(const PaymentProcessingRequest &request)
     answer.setMessage(result.message);
     answer.setPaymentMethod(EPaymentMethod::Instalment);
     addSlip(&answer, request, int(Slip::Operation::Cancellation), request.getRrn());
+    journalAnswer(answer);
     return answer;
 }
 
@@ -173,6 +212,27 @@ bool Velmor::sendEnqueuedMessage(const QMap<QString, QVariant> &message)
         return false;
     }
 
+    journalKeeper->resolve(false);
+    if (!replayMessage(orderId, message))
+        return false;
+    // The sale's reversal, or the refund under its stored id, is settled: a cashier may refund
+    // the order again.
+    const bool ofSale = message.value(QStringLiteral("request"))
+                            .toMap()
+                            .value(QStringLiteral("rrn"))
+                            .toString()
+                            .isEmpty();
+    const QString refundId =
+        jsonutils::extract(
+            QJsonObject::fromVariantMap(message.value(QStringLiteral("refund")).toMap()),
+            {QStringLiteral("order"), QStringLiteral("refund"), QStringLiteral("id")})
+            .toString();
+    journalKeeper->finished(orderId, ofSale ? QString() : refundId);
+    return true;
+}
+
+bool Velmor::replayMessage(const QString &orderId, const QMap<QString, QVariant> &message)
+{
     interface->setCurrentId(orderId);
     const velmor::RequestResult orderInfo = interface->info(orderId);
     if (velmor::isUnknownOrder(orderInfo))

@@ -4,6 +4,10 @@
 #include <QSharedPointer>
 #include <basicpaymentprocessing.h>
 
+#include <memory>
+
+class JournalKeeper;
+
 namespace velmor {
 class Interface;
 struct RequestResult;
@@ -49,6 +53,12 @@ protected:
 private:
     void setUp();
     static bool holdsAnyClientKey(const Config &config);
+    // The answer of a sale or refund while the journal cannot be used: nothing is sent.
+    PaymentProcessingAnswer journalRefusal() const;
+    // Marks the sale or refund in hand answered with `answer` in the journal.
+    void journalAnswer(const PaymentProcessingAnswer &answer);
+    // The decision on one queued message, which sendEnqueuedMessage notes in the journal.
+    bool replayMessage(const QString &orderId, const QMap<QString, QVariant> &message);
     // The replay of a paid order's queued refund or cancellation, once the service has shown
     // the order completed or partly refunded in `orderInfo`.
     bool finishRefund(const QString &orderId, const QMap<QString, QVariant> &message,
@@ -64,4 +74,7 @@ private:
 
     // Set by init when the configuration file is there but gives no configuration.
     QString unusableConfigFile;
+    // The journal of sales and refunds, held for the object's life: it holds this process's
+    // lock, which tells other processes that its open entries are not a dead till's.
+    std::unique_ptr<JournalKeeper> journalKeeper;
 };

@@ -30,6 +30,9 @@ void HostFixture::SetUp()
     if (!Singleton<Config>::instance)
         Singleton<Config>::instance = new FixtureConfig;
     Singleton<Config>::instance->clear();
+    // Each test's journal of its own: one shared by the suites that run side by side would
+    // hand a crashed one's open entries to another's queue.
+    setConfig(QStringLiteral("Velmor:journal"), tempDir.filePath(QStringLiteral("journal.sqlite")));
     if (!Singleton<Session>::instance)
         Singleton<Session>::instance = new Session;
     document = QSharedPointer<Document>::create();

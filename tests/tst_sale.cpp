@@ -350,6 +350,25 @@ TEST_F(SaleTest, ExactBodyWithPrepaidAmountAndRounding)
     EXPECT_EQ(create.body, expected);
 }
 
+// A sale or a refund whose till could die without a trace is not made: a journal that cannot be
+// written refuses them before anything is sent.
+TEST_F(SaleTest, UnusableJournalRefusesSalesAndRefundsSendingNothing)
+{
+    const QString journal = tempDir.filePath(QStringLiteral("missing/journal.sqlite"));
+    setConfig(QStringLiteral("Velmor:journal"), journal);
+    processing()->init();
+    const PaymentProcessingAnswer sale =
+        processing()->payment(saleRequest(200000, sandbox::Sandbox::CodeApprove));
+    EXPECT_EQ(sale.getStatus(), PaymentProcessingAnswer::Failure);
+    EXPECT_EQ(sale.getMessage().key(), QStringLiteral("velmorJournalUnusable"));
+    EXPECT_TRUE(sale.getMessage().ru().contains(journal));
+    const PaymentProcessingAnswer refund =
+        processing()->payment(refundRequest(QStringLiteral("o"), 100));
+    EXPECT_EQ(refund.getMessage().key(), QStringLiteral("velmorJournalUnusable"));
+    EXPECT_TRUE(sandbox->requests().isEmpty());
+    EXPECT_TRUE(logContains(QStringLiteral("ERROR Журнал операций ") + journal));
+}
+
 TEST_F(SaleTest, SaleWithoutReceiptSendsNothing)
 {
     removeReceipt();

@@ -72,10 +72,11 @@ protected:
         QFile config(dir.filePath(QStringLiteral("velmor.ini")));
         ASSERT_TRUE(config.open(QIODevice::WriteOnly));
         config.write(QStringLiteral("[Velmor]\nurl=%1\nlogin=merchant\npassword=secret\n"
-                                    "timeout=%2\n[Velmro]\ninfoRequestInterval=%3\n")
+                                    "timeout=%2\njournal=%4\n[Velmro]\ninfoRequestInterval=%3\n")
                          .arg(sandbox->baseUrl())
                          .arg(TimeoutMs / 1000)
                          .arg(IntervalMs / 1000)
+                         .arg(dir.filePath(QStringLiteral("journal.sqlite")))
                          .toUtf8());
         config.close();
         host = std::make_unique<till::HostEnvironment>();

@@ -286,5 +286,13 @@ The cancellation will be carried out once the connection to the server is back</
         <source>Отмена оплаты</source>
         <translation>Payment cancellation</translation>
     </message>
+    <message id="velmorJournalUnusable">
+        <source>Журнал операций Velmor %1 недоступен, операция не выполнена. Обратитесь к администратору</source>
+        <translation>The Velmor operations journal %1 cannot be used; the operation was not carried out. Call the administrator</translation>
+    </message>
+    <message id="velmorEarlierRefundOpen">
+        <source>Результат прежнего возврата по заказу %1 (%2, %3 руб.) еще неизвестен, новый возврат не выполнен. Проверьте заказ (till status --rrn) и очередь (till queue)</source>
+        <translation>The outcome of an earlier refund of order %1 (%2, %3 RUB) is not known yet; the new refund was not made. Check the order (till status --rrn) and the queue (till queue)</translation>
+    </message>
 </context>
 </TS>

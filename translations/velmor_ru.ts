@@ -286,5 +286,13 @@
         <source>Отмена оплаты</source>
         <translation>Отмена оплаты</translation>
     </message>
+    <message id="velmorJournalUnusable">
+        <source>Журнал операций Velmor %1 недоступен, операция не выполнена. Обратитесь к администратору</source>
+        <translation>Журнал операций Velmor %1 недоступен, операция не выполнена. Обратитесь к администратору</translation>
+    </message>
+    <message id="velmorEarlierRefundOpen">
+        <source>Результат прежнего возврата по заказу %1 (%2, %3 руб.) еще неизвестен, новый возврат не выполнен. Проверьте заказ (till status --rrn) и очередь (till queue)</source>
+        <translation>Результат прежнего возврата по заказу %1 (%2, %3 руб.) еще неизвестен, новый возврат не выполнен. Проверьте заказ (till status --rrn) и очередь (till queue)</translation>
+    </message>
 </context>
 </TS>

@@ -111,6 +111,7 @@ RequestResult Interface::createOffline(const PaymentProcessingRequest &sale)
         return notSent(messages::noDocument());
     }
 
+    m_journalEntry = 0;
     orderCanceled.store(false);
     m_cancellation.reset();
     // A cancellation waits for the create's answer, whichever way the create ends.
@@ -141,6 +142,18 @@ RequestResult Interface::createOffline(const PaymentProcessingRequest &sale)
                           .arg(bodySize)
                           .arg(RestClient::MaxBodySize));
         return notSent(messages::receiptTooLarge(), orderId);
+    }
+
+    // Written down before the create leaves, with the cancellation that reverses it: a till that
+    // dies from here on leaves an entry that its next start hands to the queue.
+    if (m_journal) {
+        m_journalEntry = m_journal->recordSale(orderId, sale.getAmount(),
+                                               queuedMessage(orderId, getRefundPayload()));
+        if (!m_journalEntry) {
+            logger->error(QStringLiteral("Заказ не создан: журнал операций %1 не записан: %2")
+                              .arg(m_journal->path(), m_journal->errorString()));
+            return notSent(messages::journalUnusable(m_journal->path()), orderId);
+        }
     }
 
     changeProgress(messages::creatingOrder(), 45);
@@ -292,6 +305,23 @@ RequestResult Interface::refund(const PaymentProcessingRequest &refundRequest)
         return notSent(messages::noDocument());
     }
 
+    m_journalEntry = 0;
+    // A refund of this order whose outcome nobody knows yet (its till died, or it could be
+    // neither confirmed nor queued) may have been made: another one could return the money
+    // twice. It waits until the replay, or the service's answer, settles the earlier one.
+    Journal::Entry earlier;
+    if (m_journal && m_journal->openRefundFor(refundRequest.getRrn(), &earlier)) {
+        logger->error(QStringLiteral("Возврат по заказу %1 не выполнен: результат возврата %2 "
+                                     "от %3 еще неизвестен")
+                          .arg(refundRequest.getRrn(), earlier.refundId,
+                               earlier.recorded.toString(Qt::ISODate)));
+        return notSent(messages::earlierRefundOpen(refundRequest.getRrn(),
+                                                   earlier.recorded.toLocalTime().toString(
+                                                       QStringLiteral("dd.MM.yyyy HH:mm")),
+                                                   roublesText(earlier.amountKopecks)),
+                       refundRequest.getRrn());
+    }
+
     // The refund in hand decides the quantities, online and queued alike; the body is built
     // after the exchange id is renewed, so its "id" is the exchange's own.
     {
@@ -341,7 +371,21 @@ RequestResult Interface::refund(const QString &orderId, const QJsonObject &paylo
 {
     setCurrentId(createId());
     const QString path = orderPath(orderId, QStringLiteral("refund"));
-    RequestResult result = sendPostRequest(path, payload.isEmpty() ? getRefundPayload() : payload);
+    const QJsonObject body = payload.isEmpty() ? getRefundPayload() : payload;
+    // A refund of the receipt in hand is written down before it leaves, under the id and with
+    // the body it goes with, so that a till that dies meanwhile has it replayed exactly once. A
+    // stored body is the queue's already.
+    if (m_journal && payload.isEmpty()) {
+        const QString refundId = currentOrderId();
+        m_journalEntry = m_journal->recordRefund(orderId, refundId, storedRequest().getAmount(),
+                                                 body, queuedMessage(orderId, body));
+        if (!m_journalEntry) {
+            logger->error(QStringLiteral("Возврат не выполнен: журнал операций %1 не записан: %2")
+                              .arg(m_journal->path(), m_journal->errorString()));
+            return notSent(messages::journalUnusable(m_journal->path()), orderId);
+        }
+    }
+    RequestResult result = sendPostRequest(path, body);
     discardIfAboutAnotherOrder(&result, orderId, logger);
     return result;
 }
@@ -512,12 +556,7 @@ bool Interface::sendMessageToQueue(const QString &orderId) const
 {
     logger->info(QStringLiteral("Отмена заказа через очередь"));
 
-    PaymentProcessingRequest stored = storedRequest();
-    // The replay weighs how long an order the service does not know has been missing from the
-    // sale's time; a host that gives none gets the moment the message is stored.
-    if (!stored.getDateTime().isValid())
-        stored.setDateTime(QDateTime::currentDateTime());
-    const QJsonObject message = queueMessage(stored, orderId, getRefundPayload());
+    const QJsonObject message = queuedMessage(orderId, getRefundPayload());
     DBQueueBroker *broker = hostService<DBQueueBroker>();
     if (broker->addMessage(QStringLiteral("processing"), message, QStringLiteral("")))
         return true;
@@ -595,6 +634,31 @@ bool Interface::checkRefundAmount(const QJsonObject &json) const
 {
     return carriesOrderAmount(json) &&
            sameKopecks(getTotalRefundedAmount(json), getOrderAmount(json));
+}
+
+QJsonObject Interface::queuedMessage(const QString &orderId, const QJsonObject &refundBody) const
+{
+    PaymentProcessingRequest stored = storedRequest();
+    // The replay weighs how long an order the service does not know has been missing from the
+    // sale's time; a host that gives none gets the moment the message is made.
+    if (!stored.getDateTime().isValid())
+        stored.setDateTime(QDateTime::currentDateTime());
+    return queueMessage(stored, orderId, refundBody);
+}
+
+void Interface::setJournal(const QSharedPointer<Journal> &journal)
+{
+    m_journal = journal;
+}
+
+void Interface::journalAnswer(Journal::Outcome outcome, int status, const QString &rrn)
+{
+    if (!m_journal || !m_journalEntry)
+        return;
+    if (!m_journal->markAnswered(m_journalEntry, outcome, status, rrn))
+        logger->error(QStringLiteral("Ответ операции не отмечен в журнале %1: %2")
+                          .arg(m_journal->path(), m_journal->errorString()));
+    m_journalEntry = 0;
 }
 
 QString Interface::currentOrderId() const

@@ -209,9 +209,14 @@ void LedgerChecker::checkOrders()
             continue;
         if (outcome == Outcome::Done && status == Completed)
             continue;
-        // The till died before it could tell: the host finds the order by its log.
+        // The till died before it could tell: its journal's next start queues the order's
+        // reversal, so an order still live or paid was left to the host.
         if (outcome == Outcome::Killed) {
             m_leftToHost.append(LeftToHost{op, it.key(), status});
+            add(QStringLiteral("killed-sale-not-reversed"), op, it.key(),
+                QStringLiteral("the till was killed during the sale and the order is still "
+                               "\"%1\" at the service after its till started again and replayed")
+                    .arg(status));
             continue;
         }
         if (open)
