@@ -83,7 +83,7 @@ int main(int argc, char *argv[])
          QStringLiteral("S")},
         {QStringLiteral("sigquit"),
          QStringLiteral("Draw SIGQUIT beside SIGINT and SIGTERM as a stop signal (1: on, "
-                        "default 0); the till must hold it like SIGINT."),
+                        "the default; 0: off); the till holds it like SIGINT."),
          QStringLiteral("0|1")},
         {QStringLiteral("work-dir"),
          QStringLiteral("Where the tills' files, the record and the ledger go."),
@@ -128,7 +128,7 @@ int main(int argc, char *argv[])
         setting(parser, "lock-percent", "SOAK_LOCK_PERCENT", QString::number(settings.lockPercent)),
         0));
     settings.quitSignal =
-        number(setting(parser, "sigquit", "SOAK_SIGQUIT", QStringLiteral("0")), 0) != 0;
+        number(setting(parser, "sigquit", "SOAK_SIGQUIT", QStringLiteral("1")), 1) != 0;
     settings.maxSeconds = int(number(
         setting(parser, "max-seconds", "SOAK_MAX_SECONDS", QString::number(settings.maxSeconds)),
         1));

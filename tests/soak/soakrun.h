@@ -40,7 +40,7 @@ public:
         // The run stops issuing operations after this long and goes on to the checks.
         int maxSeconds = 4 * 3600;
         // SIGQUIT (Ctrl-\\) drawn beside SIGINT and SIGTERM as a stop signal the till holds.
-        bool quitSignal = false;
+        bool quitSignal = true;
         QString workDir;
         QString tillPath;
         QString pluginPath;
