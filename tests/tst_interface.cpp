@@ -19,6 +19,7 @@
 
 #include <curl/curl.h>
 
+#include <future>
 #include <memory>
 
 using velmor::RequestResult;
@@ -990,6 +991,26 @@ TEST_F(InterfaceTest, InterruptedWaitEndsWhenTheServiceKnowsNoSuchOrder)
     EXPECT_EQ(result.orderStatus, velmor::Canceled);
     EXPECT_EQ(transport->exchanges().size(), 1);
     EXPECT_EQ(Singleton<DBQueueBroker>::instance->pendingMessages().size(), 1);
+}
+
+// The create's own answer showed the order completed; the polls after it got nothing, and the
+// cashier's cancellation gets no answer either: the sale is paid, and nothing is queued to
+// refund it behind the cashier's back.
+TEST_F(InterfaceTest, CancelAfterACreateAnsweredCompletedEndsPaid)
+{
+    setReceipt(10);
+    transport->enqueueJson(200, R"({"order":{"status":"completed","amount":10}})");
+    transport->enqueueFailure(CURLE_OPERATION_TIMEDOUT, true);
+    std::future<RequestResult> sale = std::async(
+        std::launch::async, [this] { return client->createOffline(PaymentProcessingRequest()); });
+    QElapsedTimer waited;
+    waited.start();
+    while (transport->exchanges().size() < 2 && waited.elapsed() < 10000)
+        QThread::msleep(10);
+    EXPECT_NE(client->cancel(false).orderStatus, velmor::Canceled);
+    ASSERT_EQ(sale.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_EQ(sale.get().orderStatus, velmor::Completed);
+    EXPECT_TRUE(Singleton<DBQueueBroker>::instance->pendingMessages().isEmpty());
 }
 
 // "Never arrived" only for an order the service has never shown: a create answered 200, or a

@@ -87,10 +87,12 @@ void CancellationGate::pollDone(const RequestResult *shown)
     m_changed.notify_all();
 }
 
-void CancellationGate::orderShown()
+void CancellationGate::orderShown(const RequestResult &createAnswer)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_shown = true;
+    m_completedShown = m_completedShown || (createAnswer.delivery == Delivery::Answered &&
+                                            createAnswer.orderStatus == Completed);
 }
 
 bool CancellationGate::wasOrderShown() const

@@ -41,9 +41,10 @@ public:
     bool startPoll();
     void pollDone(const RequestResult *shown = nullptr);
 
-    // The service has shown the order: its create was answered 200, or a poll answered about
-    // it. Such an order never counts as one whose create never arrived.
-    void orderShown();
+    // The service has shown the order: its create was answered 200 (`createAnswer`, whose
+    // state counts when it is the service's own answer about this order), or a poll answered
+    // about it. Such an order never counts as one whose create never arrived.
+    void orderShown(const RequestResult &createAnswer);
     bool wasOrderShown() const;
     // For the cashier's cancellation that got no decisive answer: waits for a poll still out
     // (bounded by the transport's timeout), then says whether any answer showed the order

@@ -162,7 +162,10 @@ RequestResult Interface::createOffline(const PaymentProcessingRequest &sale)
     m_cancellation.createDone();
 
     if (result.httpCode == 200) {
-        m_cancellation.orderShown();
+        // Its state counts only when the answer is about this order.
+        RequestResult shown = result;
+        discardIfAboutAnotherOrder(&shown, orderId, nullptr);
+        m_cancellation.orderShown(shown);
         logger->info(QStringLiteral("Заявка одобрена"));
         changeProgress(messages::approved(), 70);
         return waitForComplete(orderId);
