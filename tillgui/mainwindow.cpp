@@ -12,15 +12,18 @@
 
 #include <basicpaymentprocessing.h>
 #include <dbqueuebroker.h>
+#include <paymentprocessingrequest.h>
 #include <session.h>
 #include <singleton.h>
 #include <till/cashier.h>
 #include <till/hostenvironment.h>
 #include <velmor/rounding.h>
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QJsonObject>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -135,7 +138,13 @@ MainWindow::MainWindow(till::HostEnvironment &host, const QSharedPointer<Documen
     connect(m_runner.get(), &OperationRunner::interruptFinished, this,
             &MainWindow::onInterruptFinished);
     connect(m_runner.get(), &OperationRunner::idle, this, &MainWindow::onIdle);
-    connect(m_queueDialog, &QueueDialog::replayed, this, &MainWindow::updateButtons);
+    connect(m_queueDialog, &QueueDialog::replayed, this, [this](const QString &summary) {
+        updateButtons();
+        // The status line follows what the replay found.
+        m_statusLine->setText(summary);
+    });
+    connect(m_dialog, &QDialog::finished, this, &MainWindow::takeKeysBack);
+    connect(m_queueDialog, &QDialog::finished, this, &MainWindow::takeKeysBack);
 
     // The plug-in finds the progress display through the host's session.
     Singleton<Session>::instance->setProgressView(m_dialog->progressPanel());
@@ -159,13 +168,17 @@ bool MainWindow::startSale()
 {
     if (refusedWhileBusy())
         return false;
+    const qint64 left = leftToPay();
+    if (left == 0) {
+        setNotice(guitext::text("The receipt is paid: nothing is left to pay"));
+        return false;
+    }
     int amount = 0;
     QString error;
     if (!RoubleAmount::parse(m_amount->text(), &amount, &error)) {
         setNotice(error);
         return false;
     }
-    const qint64 left = leftToPay();
     if (left >= 0 && amount > left) {
         setNotice(guitext::text("The amount %1 is more than the %2 left to pay on the receipt")
                       .arg(velmor::roublesText(amount), velmor::roublesText(left)));
@@ -176,7 +189,8 @@ bool MainWindow::startSale()
     const auto messages = m_processing->getMessageInfo();
     m_dialog->showScan(guitext::of(messages.value(EPaymentProcessingInfo::ScanTitle)),
                        guitext::of(messages.value(EPaymentProcessingInfo::ScanMessage)),
-                       m_processing->getDialogImagePath());
+                       m_processing->getDialogImagePath(),
+                       Outcome::title(Outcome::Operation::Sale, amount));
     m_dialog->open();
     m_dialog->scanPanel()->codeField()->setFocus();
     return true;
@@ -232,6 +246,7 @@ void MainWindow::pressCancel()
 {
     if (m_dialog->page() != SaleDialog::Page::Progress || !m_runner->interrupt())
         return;
+    m_cashierCancelled = true;
     m_dialog->progressPanel()->setCancelEnabled(false);
     m_dialog->progressPanel()->setNote(guitext::text("Cancelling the order..."));
 }
@@ -270,9 +285,14 @@ void MainWindow::askRefund()
 {
     if (refusedWhileBusy() || m_refundDialog)
         return;
-    m_refundDialog = new RefundDialog(m_receipt, this);
+    // The last paid sale is the one most often brought back, as for a cancellation.
+    m_refundDialog = new RefundDialog(m_receipt, m_lastSaleId, this);
     m_refundDialog->setAttribute(Qt::WA_DeleteOnClose);
     RefundDialog *dialog = m_refundDialog;
+    dialog->setQueuedCheck([this](const QString &orderId, int amount) {
+        return alreadyQueued(orderId, true, amount);
+    });
+    connect(dialog, &QDialog::rejected, this, &MainWindow::takeKeysBack);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         startRefund(dialog->rrn(), dialog->refundReceipt(), dialog->amount());
     });
@@ -292,6 +312,9 @@ void MainWindow::askCancel()
     m_cancelDialog = new CancelDialog(m_lastSaleId, amount, maximum, this);
     m_cancelDialog->setAttribute(Qt::WA_DeleteOnClose);
     CancelDialog *dialog = m_cancelDialog;
+    dialog->setQueuedCheck(
+        [this](const QString &orderId) { return alreadyQueued(orderId, false, 0); });
+    connect(dialog, &QDialog::rejected, this, &MainWindow::takeKeysBack);
     connect(dialog, &QDialog::accepted, this,
             [this, dialog] { startCancel(dialog->rrn(), dialog->amount()); });
     dialog->open();
@@ -307,6 +330,7 @@ bool MainWindow::runOperation(const std::function<PaymentProcessingAnswer()> &op
         setNotice(guitext::text("Another operation is running"));
         return false;
     }
+    m_cashierCancelled = false;
     // A sale keeps the scan dialog's title.
     if (running.operation == Outcome::Operation::Refund)
         m_dialog->setWindowTitle(guitext::text("Refund of a sale"));
@@ -322,11 +346,28 @@ void MainWindow::finish(const Running &running, const PaymentProcessingAnswer &a
 {
     m_lastAnswer = answer;
     m_host.setDocument(m_receipt);
-    const Outcome outcome(running.operation, running.amount, running.orderId, answer);
+    const Outcome outcome(running.operation, running.amount, running.orderId, answer,
+                          m_cashierCancelled);
     if (running.operation == Outcome::Operation::Sale && outcome.tone() == Outcome::Tone::Done) {
         m_lastSaleId = answer.getRRN();
         m_lastSaleAmount = running.amount;
+        // Paid: the amount field no longer offers it, so that a second Enter pays nothing twice.
+        m_paidOrders[m_lastSaleId] += running.amount;
+        m_paid += running.amount;
+    } else if (running.operation == Outcome::Operation::Cancellation &&
+               outcome.tone() == Outcome::Tone::Done && m_paidOrders.contains(running.orderId)) {
+        // The payment went back: the receipt is to pay again.
+        const qint64 back = qMin<qint64>(running.amount, m_paidOrders.value(running.orderId));
+        m_paid -= back;
+        m_paidOrders[running.orderId] -= back;
+        if (m_paidOrders.value(running.orderId) <= 0)
+            m_paidOrders.remove(running.orderId);
+        if (m_lastSaleId == running.orderId) {
+            m_lastSaleId.clear();
+            m_lastSaleAmount = 0;
+        }
     }
+    showReceipt();
     m_dialog->showAnswer(outcome);
     m_statusLine->setText(outcome.statusLine());
     emit operationFinished(answer);
@@ -383,18 +424,23 @@ void MainWindow::showReceipt()
         return;
     }
     const qint64 left = leftToPay();
-    m_totals->setText(guitext::text("Total %1, prepaid %2, to pay %3")
-                          .arg(velmor::roublesText(velmor::kopecksOf(m_receipt->getTotalSum())),
-                               velmor::roublesText(velmor::kopecksOf(m_receipt->getPrepaidSum())),
-                               velmor::roublesText(left)));
-    if (left > 0)
-        m_amount->setText(velmor::roublesText(left));
+    const QString total = guitext::roubles(velmor::kopecksOf(m_receipt->getTotalSum()));
+    const QString prepaid = guitext::roubles(velmor::kopecksOf(m_receipt->getPrepaidSum()));
+    m_totals->setText(m_paid > 0
+                          ? guitext::text("Total %1, prepaid %2, paid here %3, to pay %4")
+                                .arg(total, prepaid, guitext::roubles(m_paid),
+                                     guitext::roubles(qMax<qint64>(left, 0)))
+                          : guitext::text("Total %1, prepaid %2, to pay %3")
+                                .arg(total, prepaid, guitext::roubles(qMax<qint64>(left, 0))));
+    // What is left, and 0.00 once the receipt is paid: never the amount just paid.
+    m_amount->setText(velmor::roublesText(qMax<qint64>(left, 0)));
+    m_amount->selectAll();
 }
 
 void MainWindow::updateButtons()
 {
     const bool idle = m_runner->isIdle();
-    for (QPushButton *button : {m_saleButton, m_refundButton, m_cancelButton})
+    for (QPushButton *button : {m_saleButton, m_refundButton, m_cancelButton, m_queueButton})
         button->setEnabled(idle);
     const int pending = m_queue->pendingMessages().size();
     m_queueButton->setText(keyed(QueueKey, guitext::text("Queue (%1)").arg(pending)));
@@ -405,7 +451,33 @@ qint64 MainWindow::leftToPay() const
     if (!m_receipt)
         return -1;
     return velmor::kopecksOf(m_receipt->getTotalSum()) -
-           velmor::kopecksOf(m_receipt->getPrepaidSum());
+           velmor::kopecksOf(m_receipt->getPrepaidSum()) - m_paid;
+}
+
+bool MainWindow::alreadyQueued(const QString &orderId, bool refund, int amount) const
+{
+    for (const QueuedMessage &message : m_queue->pendingMessages()) {
+        if (message.message.value(QStringLiteral("orderId")).toString() != orderId)
+            continue;
+        const QJsonObject request = message.message.value(QStringLiteral("request")).toObject();
+        const bool queuedRefund = request.value(QStringLiteral("requestType")).toInt() ==
+                                  PaymentProcessingRequest::Refund;
+        if (queuedRefund != refund)
+            continue;
+        if (!refund || request.value(QStringLiteral("amount")).toInt() == amount)
+            return true;
+    }
+    return false;
+}
+
+void MainWindow::takeKeysBack()
+{
+    // A dialog still open keeps the keys.
+    if (QApplication::activeModalWidget())
+        return;
+    activateWindow();
+    if (!focusWidget() || !focusWidget()->isEnabled() || !focusWidget()->isVisible())
+        m_amount->setFocus();
 }
 
 void MainWindow::setNotice(const QString &notice)

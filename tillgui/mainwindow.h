@@ -5,6 +5,7 @@
 #include <document.h>
 #include <paymentprocessinganswer.h>
 
+#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 #include <QSharedPointer>
@@ -53,13 +54,14 @@ public:
                QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // Opens the scan dialog; false (with a sentence beside the amount) when the amount is
-    // unusable, more than the receipt leaves to pay, or an operation runs.
+    // Opens the scan dialog; false (with a sentence beside the amount) when the receipt is paid,
+    // the amount is unusable or more than the receipt leaves to pay, or an operation runs.
     bool startSale();
     // `amount` in kopecks.
     bool startRefund(const QString &rrn, const QSharedPointer<Document> &refundReceipt, int amount);
     bool startCancel(const QString &rrn, int amount);
-    // Open the refund and the cancellation dialogs; their OK starts the operation.
+    // Open the refund and the cancellation dialogs; the operation starts once the cashier has
+    // confirmed what goes back with the confirming key (see ConfirmDialog).
     void askRefund();
     void askCancel();
     // The cashier's Cancel during a sale's wait.
@@ -80,6 +82,9 @@ public:
     QString noticeText() const;
     QString statusText() const;
     PaymentProcessingAnswer lastAnswer() const { return m_lastAnswer; }
+    // What the receipt leaves to pay, in kopecks: its total less the prepaid sum and the sales
+    // paid here; negative without a receipt.
+    qint64 leftToPay() const;
 
 signals:
     void operationFinished(const PaymentProcessingAnswer &answer);
@@ -105,9 +110,13 @@ private:
     void onIdle();
     void showReceipt();
     void updateButtons();
-    // What the receipt leaves to pay, in kopecks; negative without a receipt.
-    qint64 leftToPay() const;
     void setNotice(const QString &notice);
+    // Whether a queued message already asks the same of order `orderId`: a refund of `amount`
+    // kopecks (`refund`) or a cancellation.
+    bool alreadyQueued(const QString &orderId, bool refund, int amount) const;
+    // Gives the keys back to the window once a dialog has closed: without a window manager
+    // nothing else does, and the F-keys would be dead.
+    void takeKeysBack();
 
     till::HostEnvironment &m_host;
     BasicPaymentProcessing *m_processing;
@@ -133,6 +142,12 @@ private:
     // The last paid sale, offered to the cancellation dialog.
     QString m_lastSaleId;
     int m_lastSaleAmount = 0;
+    // The sales paid on this receipt here, by order, in kopecks; a cancellation done takes its
+    // order's back out.
+    QHash<QString, qint64> m_paidOrders;
+    qint64 m_paid = 0;
+    // The cashier pressed Cancel during the operation under way.
+    bool m_cashierCancelled = false;
     bool m_closeWhenIdle = false;
     PaymentProcessingAnswer m_lastAnswer;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <paymentprocessinganswer.h>
 #include <till/cashier.h>
 
 #include <QDialog>
@@ -17,7 +18,10 @@ class OperationRunner;
 
 // The messages waiting in the host's queue, oldest first, and the button that hands them
 // back to the plug-in. The replay runs on the till's worker like every other operation, and
-// holds the queue's replay lock as the command-line till does.
+// holds the queue's replay lock as the command-line till does. Its outcome is shown message by
+// message: one that stays in the queue says so, and for one that left it the order's state as
+// the service now gives it, so that a refusal the plug-in only logged is seen too. Enter
+// replays, Escape closes.
 class QueueDialog : public QDialog
 {
     Q_OBJECT
@@ -36,10 +40,22 @@ public:
     QTableWidget *table() const { return m_table; }
 
 signals:
-    void replayed();
+    // `summary`: what the replay found, in one line for the window's status line.
+    void replayed(const QString &summary);
+
+public:
+    // One message's outcome as the replay found it.
+    struct Finding
+    {
+        till::Cashier::ReplayResult result;
+        // "Refund" or "Cancellation", in the screen's words.
+        QString type;
+        // The order's state after the replay, for a message that left the queue.
+        PaymentProcessingAnswer state;
+    };
 
 private:
-    void finishReplay(const QVector<till::Cashier::ReplayResult> &results);
+    void finishReplay(const QVector<Finding> &findings);
 
     DBQueueBroker *m_queue;
     OperationRunner *m_runner;
@@ -47,6 +63,7 @@ private:
     QTableWidget *m_table;
     QLabel *m_status;
     QPushButton *m_replay;
+    QPushButton *m_close;
 };
 
 } // namespace tillgui

@@ -1,6 +1,7 @@
 #include "screenshotwalk.h"
 
 #include "canceldialog.h"
+#include "confirmdialog.h"
 #include "guitext.h"
 #include "mainwindow.h"
 #include "operationrunner.h"
@@ -138,6 +139,9 @@ int ScreenshotWalk::walk(till::HostEnvironment &host, sandbox::Sandbox &sandbox,
     } sales[] = {{sandbox::Sandbox::CodeApprove, QStringLiteral("approved")},
                  {sandbox::Sandbox::CodeReject, QStringLiteral("rejected")}};
     QString paidOrder;
+    // Part of the receipt, so that a second sale is left for the rejection and another for
+    // the cancellation: a paid receipt takes no further sale.
+    window.amountField()->setText(QStringLiteral("1500.00"));
     for (const auto &sale : sales) {
         if (!window.startSale())
             return fail(1, QStringLiteral("screenshots: the sale did not start"));
@@ -176,6 +180,10 @@ int ScreenshotWalk::walk(till::HostEnvironment &host, sandbox::Sandbox &sandbox,
     if (!shoot(&window, refund, QStringLiteral("refund-%1.png").arg(lang)))
         return 1;
     refund->accept();
+    if (!refund->confirmation() ||
+        !shoot(&window, refund->confirmation(), QStringLiteral("confirm-%1.png").arg(lang)))
+        return fail(1, QStringLiteral("screenshots: the refund was not offered for confirmation"));
+    refund->confirmation()->accept();
     if (!answered(dialog) || !shoot(&window, dialog, QStringLiteral("refunded-%1.png").arg(lang)))
         return 1;
     dialog->accept();
@@ -195,6 +203,10 @@ int ScreenshotWalk::walk(till::HostEnvironment &host, sandbox::Sandbox &sandbox,
     if (!shoot(&window, cancel, QStringLiteral("cancel-%1.png").arg(lang)))
         return 1;
     cancel->accept();
+    if (!cancel->confirmation())
+        return fail(1, QStringLiteral("screenshots: the cancellation was not offered for "
+                                      "confirmation"));
+    cancel->confirmation()->accept();
     if (!answered(dialog) || !shoot(&window, dialog, QStringLiteral("queued-%1.png").arg(lang)))
         return 1;
     dialog->accept();
