@@ -38,6 +38,7 @@
 
 #include <gmock/gmock.h>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -439,6 +440,9 @@ TEST_F(TillGuiTest, RefundReturnsThePositionsChosenInTheDialog)
     press(tillgui::ConfirmDialog::ConfirmKey);
     ASSERT_TRUE(waitFor([this] { return dialog()->isVisible(); }));
     EXPECT_EQ(dialog()->progressPanel()->titleText(), QStringLiteral("Возврат 500.00 руб."));
+    // What the refund waits for, and how long at most.
+    EXPECT_EQ(dialog()->progressPanel()->noteText(),
+              QStringLiteral("Ожидание ответа сервиса; каждый запрос может занять до 1 с"));
     EXPECT_EQ(dialog()->progressPanel()->orderText(), QStringLiteral("Заказ ") + orderId);
     ASSERT_TRUE(answered());
     EXPECT_EQ(window->lastAnswer().getStatus(), PaymentProcessingAnswer::Success)
@@ -960,6 +964,47 @@ INSTANTIATE_TEST_SUITE_P(
                     PaymentProcessingAnswer::Failure, Exceeding, false, "Отмена не выполнена",
                     "Cancellation not made", Tone::Failed}),
     [](const testing::TestParamInfo<OutcomeCase> &param) { return std::string(param.param.name); });
+
+struct ProgressCase
+{
+    const char *name;
+    std::vector<tr::Tr> texts;
+    const char *state; // "" for none
+};
+
+// "Approved" right after the order is created is the service's acceptance, not the lender's
+// decision; beside it the panel says which one the cashier is looking at.
+TEST(TillGuiProgressTest, ApprovalIsToldFromAcceptance)
+{
+    const char *const scoring = "Состояние заказа: принят, кредитор ещё решает; не говорите "
+                                "покупателю, что заявка одобрена";
+    const char *const approved =
+        "Состояние заказа: одобрен кредитором, ожидается первый платёж покупателя";
+    const ProgressCase cases[] = {
+        {"created", {velmor::messages::creatingOrder()}, ""},
+        {"accepted", {velmor::messages::creatingOrder(), velmor::messages::approved()}, scoring},
+        {"pollApproved",
+         {velmor::messages::creatingOrder(), velmor::messages::approved(),
+          velmor::messages::approved()},
+         approved},
+        // The creation's answer was lost: the approval comes from a status request.
+        {"lostCreate",
+         {velmor::messages::creatingOrder(), velmor::messages::readingStatus(),
+          velmor::messages::approved()},
+         approved},
+    };
+    for (const ProgressCase &c : cases) {
+        tillgui::ProgressPanel panel;
+        for (const tr::Tr &text : c.texts)
+            panel.setProgressText(text);
+        // The texts arrive as queued calls, as from the plug-in's thread.
+        ASSERT_TRUE(waitFor([&panel, &c] { return panel.text() == c.texts.back().ru(); }))
+            << c.name;
+        EXPECT_EQ(panel.stateText(), QString::fromUtf8(c.state)) << c.name;
+        panel.reset();
+        EXPECT_TRUE(panel.stateText().isEmpty()) << c.name;
+    }
+}
 
 // Qt's own texts (standard buttons) follow the screen's language.
 TEST(TillGuiQtTextsTest, StandardButtonsFollowTheLanguage)

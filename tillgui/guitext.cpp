@@ -187,6 +187,17 @@ const QHash<QString, QString> &russian()
          QStringLiteral("не отправлено, осталось в очереди")},
         {QStringLiteral("sent, but the queue could not record it"),
          QStringLiteral("отправлено, но очередь не смогла это записать")},
+        {QStringLiteral(
+             "Order state: accepted, the lender is deciding; do not tell the buyer it is "
+             "approved yet"),
+         QStringLiteral("Состояние заказа: принят, кредитор ещё решает; не говорите покупателю, "
+                        "что заявка одобрена")},
+        {QStringLiteral(
+             "Order state: approved by the lender, waiting for the buyer's first payment"),
+         QStringLiteral(
+             "Состояние заказа: одобрен кредитором, ожидается первый платёж покупателя")},
+        {QStringLiteral("Waiting for the service's answer; each request may take up to %1 s"),
+         QStringLiteral("Ожидание ответа сервиса; каждый запрос может занять до %1 с")},
     };
     return texts;
 }

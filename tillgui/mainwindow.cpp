@@ -11,12 +11,14 @@
 #include "scanpanel.h"
 
 #include <basicpaymentprocessing.h>
+#include <config.h>
 #include <dbqueuebroker.h>
 #include <paymentprocessingrequest.h>
 #include <session.h>
 #include <singleton.h>
 #include <till/cashier.h>
 #include <till/hostenvironment.h>
+#include <velmor/clientsettings.h>
 #include <velmor/rounding.h>
 
 #include <QApplication>
@@ -338,6 +340,17 @@ bool MainWindow::runOperation(const std::function<PaymentProcessingAnswer()> &op
         m_dialog->setWindowTitle(guitext::text("Cancellation of a payment"));
     m_dialog->showProgress(cancellable, Outcome::title(running.operation, running.amount),
                            running.orderId);
+    if (running.operation != Outcome::Operation::Sale) {
+        // A refund or cancellation shows no progress of its own until its exchange ends; the
+        // cashier sees what it waits for and for how long at most.
+        const Config *config = m_host.config();
+        const int timeout = velmor::usableTimeout(
+            config ? config->getInt(velmor::clientkeys::Timeout, velmor::DefaultTimeout)
+                   : velmor::DefaultTimeout);
+        m_dialog->progressPanel()->setNote(
+            guitext::text("Waiting for the service's answer; each request may take up to %1 s")
+                .arg(timeout));
+    }
     m_dialog->open();
     return true;
 }

@@ -24,8 +24,8 @@ class SaleDialog;
 // service started in-process, as the till's demo does, and writes what the cashier sees at
 // 1024 x 768 as PNG pictures, per language: the receipt (main-LANG.png), an approved sale
 // (scan-, progress-, approved-LANG.png), a rejected one (rejected-), a refund of one position
-// (refund-, its confirmation confirm-, refunded-), a cancellation while the service does not answer (cancel-, queued-)
-// and the queue that holds it (queue-LANG.png).
+// (refund-, its confirmation confirm-, refunded-), a cancellation while the service does not answer
+// (cancel-, queued-) and the queue that holds it (queue-LANG.png).
 class ScreenshotWalk
 {
 public:
