@@ -333,6 +333,16 @@ TEST_F(TillGuiTest, UnusableAmountsAreRefusedOnTheScreen)
         EXPECT_FALSE(dialog()->isVisible()) << c.typed;
         EXPECT_EQ(window->noticeText(), QString::fromUtf8(c.sentence)) << c.typed;
     }
+    // A code scanned before F2, digits and all: the amount stays, nothing starts.
+    window->amountField()->setText(QStringLiteral("2000.00"));
+    window->amountField()->selectAll();
+    QTest::keyClicks(window->amountField(), QStringLiteral("VELMOR-1234"));
+    QTest::keyClick(window->amountField(), Qt::Key_Return);
+    EXPECT_FALSE(dialog()->isVisible());
+    EXPECT_EQ(window->amountField()->text(), QStringLiteral("2000.00"));
+    EXPECT_EQ(
+        window->noticeText(),
+        QStringLiteral("Код отсканирован до начала продажи: нажмите F2, затем сканируйте код"));
     window->amountField()->setText(QStringLiteral("2000"));
     EXPECT_TRUE(window->startSale());
     EXPECT_TRUE(window->noticeText().isEmpty());
@@ -568,9 +578,10 @@ TEST_F(TillGuiTest, QueuedCancellationIsPendingUntilTheQueueIsReplayed)
     EXPECT_EQ(dialog()->answerPanel()->adviceText(),
               QStringLiteral("Деньги вернутся покупателю после отправки очереди (F5); не "
                              "повторяйте отмену"));
-    // The plug-in's own words beneath.
-    EXPECT_TRUE(dialog()->answerPanel()->messageText().endsWith(
-        QStringLiteral("Отмена будет выполнена после восстановления связи с сервером")))
+    // Why it was queued beneath, not the plug-in's sentence that repeats the headline.
+    EXPECT_FALSE(dialog()->answerPanel()->messageText().isEmpty());
+    EXPECT_FALSE(dialog()->answerPanel()->messageText().contains(
+        QStringLiteral("после восстановления связи")))
         << qPrintable(dialog()->answerPanel()->messageText());
     EXPECT_EQ(window->statusText(),
               QStringLiteral("Отмена в очереди, сумма 2000.00 руб., заказ ") + orderId);
@@ -727,6 +738,9 @@ TEST_F(TillGuiTest, RepeatedRefundIsWarnedOfAndTheReplaySaysWhatHappened)
         EXPECT_EQ(dialog()->answerPanel()->statusText(),
                   QStringLiteral("Возврат 500.00 руб. будет выполнен после восстановления связи"));
         EXPECT_EQ(dialog()->answerPanel()->tone(), tillgui::Outcome::Tone::Pending);
+        // Nothing under the refund's headline calls it a cancellation.
+        EXPECT_FALSE(dialog()->answerPanel()->messageText().contains(QStringLiteral("Отмена")))
+            << qPrintable(dialog()->answerPanel()->messageText());
         QTest::qWait(ReadingMs);
         press(Qt::Key_Return);
         ASSERT_TRUE(
@@ -854,7 +868,10 @@ TEST_P(TillGuiOutcomeTest, SaysWhatHappenedToWhat)
         panel.showOutcome(outcome);
         EXPECT_EQ(panel.statusText(), QString::fromUtf8(language == 0 ? c.headline : c.english));
         EXPECT_EQ(panel.tone(), c.tone);
-        EXPECT_EQ(panel.messageText(), c.message.ru());
+        // A queued operation's reason alone: the headline says what will be done.
+        EXPECT_EQ(panel.messageText(), c.message.key() == QLatin1String("velmorCancelQueued")
+                                           ? c.message.args().first().ru()
+                                           : c.message.ru());
         EXPECT_FALSE(panel.adviceText().isEmpty());
         advice[language] = panel.adviceText();
         EXPECT_TRUE(panel.rrnText().contains(SampleOrderId)) << qPrintable(panel.rrnText());

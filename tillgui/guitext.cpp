@@ -198,6 +198,8 @@ const QHash<QString, QString> &russian()
              "Состояние заказа: одобрен кредитором, ожидается первый платёж покупателя")},
         {QStringLiteral("Waiting for the service's answer; each request may take up to %1 s"),
          QStringLiteral("Ожидание ответа сервиса; каждый запрос может занять до %1 с")},
+        {QStringLiteral("A code was scanned before the sale: press F2, then scan it"),
+         QStringLiteral("Код отсканирован до начала продажи: нажмите F2, затем сканируйте код")},
     };
     return texts;
 }

@@ -30,9 +30,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace tillgui {
@@ -128,8 +130,13 @@ MainWindow::MainWindow(till::HostEnvironment &host, const QSharedPointer<Documen
         });
     }
 
-    connect(m_amount, &QLineEdit::returnPressed, this, &MainWindow::startSale);
-    connect(m_amount, &QLineEdit::textEdited, this, [this] { setNotice(QString()); });
+    m_codeKeys = new QTimer(this);
+    m_codeKeys->setSingleShot(true);
+    // Longer than the pause between a scanner's keys, shorter than a cashier's reaction.
+    m_codeKeys->setInterval(300);
+    connect(m_codeKeys, &QTimer::timeout, this, [this] { m_codeInAmount = false; });
+    connect(m_amount, &QLineEdit::returnPressed, this, &MainWindow::amountEntered);
+    connect(m_amount, &QLineEdit::textEdited, this, &MainWindow::amountEdited);
     connect(m_saleButton, &QPushButton::clicked, this, &MainWindow::startSale);
     connect(m_refundButton, &QPushButton::clicked, this, &MainWindow::askRefund);
     connect(m_cancelButton, &QPushButton::clicked, this, &MainWindow::askCancel);
@@ -196,6 +203,34 @@ bool MainWindow::startSale()
     m_dialog->open();
     m_dialog->scanPanel()->codeField()->setFocus();
     return true;
+}
+
+void MainWindow::amountEdited(const QString &text)
+{
+    static const QRegularExpression amountKeys(QStringLiteral("^[0-9 .,]*$"));
+    if (!m_codeInAmount && amountKeys.match(text).hasMatch()) {
+        m_amountKept = text;
+        setNotice(QString());
+        return;
+    }
+    // A key no amount has: a code is being scanned. Its keys, digits included, go nowhere
+    // until Enter or a pause ends it.
+    m_codeInAmount = true;
+    m_codeKeys->start();
+    m_amount->setText(m_amountKept);
+}
+
+void MainWindow::amountEntered()
+{
+    if (!m_codeInAmount) {
+        startSale();
+        return;
+    }
+    m_codeInAmount = false;
+    m_codeKeys->stop();
+    m_amount->setText(m_amountKept);
+    m_amount->selectAll();
+    setNotice(guitext::text("A code was scanned before the sale: press F2, then scan it"));
 }
 
 void MainWindow::sell(const QString &code)
@@ -448,6 +483,7 @@ void MainWindow::showReceipt()
     // What is left, and 0.00 once the receipt is paid: never the amount just paid.
     m_amount->setText(velmor::roublesText(qMax<qint64>(left, 0)));
     m_amount->selectAll();
+    m_amountKept = m_amount->text();
 }
 
 void MainWindow::updateButtons()

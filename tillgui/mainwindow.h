@@ -20,6 +20,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
+class QTimer;
 
 namespace till {
 class HostEnvironment;
@@ -117,6 +118,10 @@ private:
     // Gives the keys back to the window once a dialog has closed: without a window manager
     // nothing else does, and the F-keys would be dead.
     void takeKeysBack();
+    // A scanner's keys that land in the amount (a code scanned before F2) leave the amount as
+    // it was and start nothing; the cashier is told to press F2 first.
+    void amountEdited(const QString &text);
+    void amountEntered();
 
     till::HostEnvironment &m_host;
     BasicPaymentProcessing *m_processing;
@@ -148,6 +153,10 @@ private:
     qint64 m_paid = 0;
     // The cashier pressed Cancel during the operation under way.
     bool m_cashierCancelled = false;
+    // The amount as it stood before a code's keys arrived, and whether they are arriving.
+    QString m_amountKept;
+    bool m_codeInAmount = false;
+    QTimer *m_codeKeys;
     bool m_closeWhenIdle = false;
     PaymentProcessingAnswer m_lastAnswer;
 };

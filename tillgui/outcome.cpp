@@ -137,7 +137,13 @@ QString Outcome::headline() const
 
 QString Outcome::message() const
 {
-    return guitext::of(m_answer.getMessage());
+    const tr::Tr &message = m_answer.getMessage();
+    // A queued operation's message is the reason and then "the cancellation will be carried
+    // out...": the headline already says what will be done (a refund's too, which that wording
+    // would call a cancellation), so only the reason is shown beneath it.
+    if (message.key() == QueuedKey && !message.args().isEmpty())
+        return guitext::of(message.args().first());
+    return guitext::of(message);
 }
 
 QString Outcome::statusLine() const

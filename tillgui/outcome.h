@@ -32,7 +32,8 @@ public:
     Tone tone() const { return m_tone; }
     // What became of the buyer's money and what the cashier does next.
     QString advice() const { return m_advice; }
-    // The plug-in's message in the screen's language.
+    // The plug-in's message in the screen's language; for a queued operation, why it was
+    // queued.
     QString message() const;
     // The order the operation was about; for a sale, the order the plug-in created.
     QString orderId() const { return m_orderId; }

@@ -105,6 +105,8 @@ RefundDialog::RefundDialog(const QSharedPointer<Document> &receipt, const QStrin
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     buttons->button(QDialogButtonBox::Ok)->setText(guitext::text("Refund"));
+    // One word for backing out on every dialog of the screen.
+    buttons->button(QDialogButtonBox::Cancel)->setText(guitext::text("Back"));
     connect(buttons, &QDialogButtonBox::accepted, this, &RefundDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
