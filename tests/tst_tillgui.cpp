@@ -642,6 +642,15 @@ TEST_F(TillGuiTest, QueuedCancellationIsPendingUntilTheQueueIsReplayed)
     EXPECT_EQ(window->statusText(), lines.at(0));
     EXPECT_FALSE(queue->replayButton()->isEnabled());
     EXPECT_TRUE(window->queueButton()->text().endsWith(QStringLiteral("Очередь (0)")));
+    // Opened again, it shows the queue as it is, not the last replay's findings.
+    ASSERT_TRUE(active(queue));
+    press(Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([queue] { return !queue->isVisible(); }));
+    ASSERT_TRUE(active(window.get()));
+    press(Qt::Key_F5);
+    ASSERT_TRUE(waitFor([queue] { return queue->isVisible(); }));
+    EXPECT_EQ(queue->rowCount(), 0);
+    EXPECT_TRUE(queue->statusText().isEmpty()) << qPrintable(queue->statusText());
     EXPECT_NE(sandbox->order(orderId).value(QStringLiteral("status")).toString(),
               QStringLiteral("completed"));
 }

@@ -115,6 +115,14 @@ void QueueDialog::refresh()
         m_close->setFocus();
 }
 
+void QueueDialog::showEvent(QShowEvent *event)
+{
+    if (m_runner->isIdle())
+        m_status->clear();
+    refresh();
+    QDialog::showEvent(event);
+}
+
 bool QueueDialog::replay()
 {
     if (!m_runner->isIdle()) {

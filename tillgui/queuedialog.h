@@ -10,6 +10,7 @@ class BasicPaymentProcessing;
 class DBQueueBroker;
 class QLabel;
 class QPushButton;
+class QShowEvent;
 class QTableWidget;
 
 namespace tillgui {
@@ -38,6 +39,10 @@ public:
     QString statusText() const;
     QPushButton *replayButton() const { return m_replay; }
     QTableWidget *table() const { return m_table; }
+
+protected:
+    // Every opening shows the queue as it is now, without the last replay's findings.
+    void showEvent(QShowEvent *event) override;
 
 signals:
     // `summary`: what the replay found, in one line for the window's status line.
