@@ -136,12 +136,10 @@ int ScreenshotWalk::walk(till::HostEnvironment &host, sandbox::Sandbox &sandbox,
     {
         const char *code;
         QString picture;
-    } sales[] = {{sandbox::Sandbox::CodeApprove, QStringLiteral("approved")},
-                 {sandbox::Sandbox::CodeReject, QStringLiteral("rejected")}};
+    } sales[] = {{sandbox::Sandbox::CodeReject, QStringLiteral("rejected")},
+                 {sandbox::Sandbox::CodeApprove, QStringLiteral("approved")}};
     QString paidOrder;
-    // Part of the receipt, so that a second sale is left for the rejection and another for
-    // the cancellation: a paid receipt takes no further sale.
-    window.amountField()->setText(QStringLiteral("1500.00"));
+    // The rejection first: once the receipt is paid it takes no further sale.
     for (const auto &sale : sales) {
         if (!window.startSale())
             return fail(1, QStringLiteral("screenshots: the sale did not start"));
@@ -188,7 +186,20 @@ int ScreenshotWalk::walk(till::HostEnvironment &host, sandbox::Sandbox &sandbox,
         return 1;
     dialog->accept();
 
-    // Another paid sale, cancelled while the service does not answer: queued.
+    window.hide();
+    return cancellationWalk(host, sandbox, receipt, lang);
+}
+
+int ScreenshotWalk::cancellationWalk(till::HostEnvironment &host, sandbox::Sandbox &sandbox,
+                                     const QSharedPointer<Document> &receipt, const QString &lang)
+{
+    // The same receipt at another till's window, paid there and cancelled while the service
+    // does not answer: queued.
+    MainWindow window(host, receipt);
+    window.resize(ScreenSize);
+    window.show();
+    SaleDialog *dialog = window.saleDialog();
+    waitFor([&window] { return window.isVisible(); }, StepTimeoutMs);
     if (!window.startSale())
         return fail(1, QStringLiteral("screenshots: the sale did not start"));
     emit dialog->scanPanel()->codeEntered(QString::fromLatin1(sandbox::Sandbox::CodeApprove));

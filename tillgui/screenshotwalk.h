@@ -41,6 +41,10 @@ private:
     // One language's walk with a window of its own.
     int walk(till::HostEnvironment &host, sandbox::Sandbox &sandbox,
              const QSharedPointer<Document> &receipt, const QString &lang);
+    // The cancellation and the queue, at a window of their own: the first one's receipt is
+    // paid by then.
+    int cancellationWalk(till::HostEnvironment &host, sandbox::Sandbox &sandbox,
+                         const QSharedPointer<Document> &receipt, const QString &lang);
     // Waits for the dialog's answer page; false, with the error set, when it does not come.
     bool answered(SaleDialog *dialog);
     // `window` as the screen shows it, with `dialog` (if any) over it.
