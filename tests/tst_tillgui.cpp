@@ -809,6 +809,8 @@ TEST_F(TillGuiTest, EventLoopRunsWhileTheSaleWaits)
     // A second sale cannot start meanwhile.
     EXPECT_FALSE(window->saleButton()->isEnabled());
     EXPECT_FALSE(window->startSale());
+    // Nor a replay of the queue.
+    EXPECT_FALSE(window->queueButton()->isEnabled());
 }
 
 TEST_F(TillGuiTest, ClosingDuringTheSaleKeepsTheQueuedCancellation)
