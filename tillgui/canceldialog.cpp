@@ -128,6 +128,8 @@ void CancelDialog::confirm(int amount)
         m_rrn->setFocus();
     });
     m_confirmation->open();
+    // Without a window manager nobody else gives it the keys, F9 included.
+    m_confirmation->activateWindow();
 }
 
 } // namespace tillgui

@@ -220,6 +220,8 @@ void RefundDialog::confirm()
         m_rrn->setFocus();
     });
     m_confirmation->open();
+    // Without a window manager nobody else gives it the keys, F9 included.
+    m_confirmation->activateWindow();
 }
 
 void RefundDialog::updateAmount()
