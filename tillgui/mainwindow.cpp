@@ -416,6 +416,8 @@ void MainWindow::finish(const Running &running, const PaymentProcessingAnswer &a
         }
     }
     showReceipt();
+    // A sentence about the amount from before the operation no longer holds.
+    setNotice(QString());
     m_dialog->showAnswer(outcome);
     m_statusLine->setText(outcome.statusLine());
     emit operationFinished(answer);
