@@ -640,6 +640,8 @@ TEST_F(TillGuiTest, QueuedCancellationIsPendingUntilTheQueueIsReplayed)
                                            .arg(orderId)))
         << qPrintable(lines.at(1));
     EXPECT_EQ(window->statusText(), lines.at(0));
+    // The order shows the payment gone back: the receipt is to pay again.
+    EXPECT_EQ(window->amountField()->text(), QStringLiteral("2000.00"));
     EXPECT_FALSE(queue->replayButton()->isEnabled());
     EXPECT_TRUE(window->queueButton()->text().endsWith(QStringLiteral("Очередь (0)")));
     // Opened again, it shows the queue as it is, not the last replay's findings.
@@ -791,6 +793,8 @@ TEST_F(TillGuiTest, RepeatedRefundIsWarnedOfAndTheReplaySaysWhatHappened)
     // The service refunded the mugs once: the order says so, whatever the replay counted.
     EXPECT_TRUE(lines.at(2).endsWith(QStringLiteral("возвращено 500.00 руб.")))
         << qPrintable(lines.at(2));
+    // A refund of part of it leaves the receipt paid.
+    EXPECT_EQ(window->amountField()->text(), QStringLiteral("0.00"));
 }
 
 TEST_F(TillGuiTest, EventLoopRunsWhileTheSaleWaits)

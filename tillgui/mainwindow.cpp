@@ -147,11 +147,13 @@ MainWindow::MainWindow(till::HostEnvironment &host, const QSharedPointer<Documen
     connect(m_runner.get(), &OperationRunner::interruptFinished, this,
             &MainWindow::onInterruptFinished);
     connect(m_runner.get(), &OperationRunner::idle, this, &MainWindow::onIdle);
-    connect(m_queueDialog, &QueueDialog::replayed, this, [this](const QString &summary) {
-        updateButtons();
-        // The status line follows what the replay found.
-        m_statusLine->setText(summary);
-    });
+    connect(m_queueDialog, &QueueDialog::replayed, this,
+            [this](const QString &summary, const QVector<QueueDialog::Finding> &findings) {
+                updateButtons();
+                // The status line follows what the replay found.
+                m_statusLine->setText(summary);
+                takeBackCancelled(findings);
+            });
     connect(m_dialog, &QDialog::finished, this, &MainWindow::takeKeysBack);
     connect(m_queueDialog, &QDialog::finished, this, &MainWindow::takeKeysBack);
 
@@ -519,6 +521,32 @@ bool MainWindow::alreadyQueued(const QString &orderId, bool refund, int amount) 
             return true;
     }
     return false;
+}
+
+void MainWindow::takeBackCancelled(const QVector<QueueDialog::Finding> &findings)
+{
+    bool changed = false;
+    for (const QueueDialog::Finding &finding : findings) {
+        const QString &orderId = finding.result.orderId;
+        if (!finding.result.finished || !m_paidOrders.contains(orderId) ||
+            finding.state.getStatus() != PaymentProcessingAnswer::Success)
+            continue;
+        // Only the order's state counts: cancelled, or refunded as much as was paid here.
+        const QMap<QString, QVariant> state = finding.state.getAdditionalData();
+        const qint64 refunded =
+            velmor::kopecksOf(state.value(QStringLiteral("refunded")).toDouble());
+        if (state.value(QStringLiteral("status")).toString() != QLatin1String("canceled") &&
+            refunded < m_paidOrders.value(orderId))
+            continue;
+        m_paid -= m_paidOrders.take(orderId);
+        if (m_lastSaleId == orderId) {
+            m_lastSaleId.clear();
+            m_lastSaleAmount = 0;
+        }
+        changed = true;
+    }
+    if (changed)
+        showReceipt();
 }
 
 void MainWindow::takeKeysBack()

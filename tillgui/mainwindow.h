@@ -1,6 +1,7 @@
 #pragma once
 
 #include "outcome.h"
+#include "queuedialog.h"
 
 #include <document.h>
 #include <paymentprocessinganswer.h>
@@ -30,7 +31,6 @@ namespace tillgui {
 
 class CancelDialog;
 class OperationRunner;
-class QueueDialog;
 class RefundDialog;
 class SaleDialog;
 
@@ -118,6 +118,9 @@ private:
     // Gives the keys back to the window once a dialog has closed: without a window manager
     // nothing else does, and the F-keys would be dead.
     void takeKeysBack();
+    // A sale paid here whose order the replay shows cancelled, or refunded in full, is to be
+    // paid again.
+    void takeBackCancelled(const QVector<QueueDialog::Finding> &findings);
     // A scanner's keys that land in the amount (a code scanned before F2) leave the amount as
     // it was and start nothing; the cashier is told to press F2 first.
     void amountEdited(const QString &text);

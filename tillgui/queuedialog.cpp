@@ -213,7 +213,7 @@ void QueueDialog::finishReplay(const QVector<Finding> &findings)
         summary += guitext::text(", %1 stay in the queue").arg(stayed);
     lines.prepend(summary);
     m_status->setText(lines.join(QLatin1Char('\n')));
-    emit replayed(summary);
+    emit replayed(summary, findings);
 }
 
 int QueueDialog::rowCount() const

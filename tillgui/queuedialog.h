@@ -44,10 +44,6 @@ protected:
     // Every opening shows the queue as it is now, without the last replay's findings.
     void showEvent(QShowEvent *event) override;
 
-signals:
-    // `summary`: what the replay found, in one line for the window's status line.
-    void replayed(const QString &summary);
-
 public:
     // One message's outcome as the replay found it.
     struct Finding
@@ -58,6 +54,11 @@ public:
         // The order's state after the replay, for a message that left the queue.
         PaymentProcessingAnswer state;
     };
+
+signals:
+    // `summary`: what the replay found, in one line for the window's status line;
+    // `findings`: message by message.
+    void replayed(const QString &summary, const QVector<QueueDialog::Finding> &findings);
 
 private:
     void finishReplay(const QVector<Finding> &findings);
