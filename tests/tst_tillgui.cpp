@@ -321,8 +321,8 @@ TEST_F(TillGuiTest, UnusableAmountsAreRefusedOnTheScreen)
     const RefusedAmount cases[] = {
         {"0", "Сумма должна быть больше нуля"},
         {"0.00", "Сумма должна быть больше нуля"},
-        {"2000.01", "Сумма 2000.01 больше, чем осталось оплатить по чеку: 2000.00"},
-        {"200000", "Сумма 200000.00 больше, чем осталось оплатить по чеку: 2000.00"},
+        {"2000.01", "Сумма 2000.01 руб. больше, чем осталось оплатить по чеку: 2000.00 руб."},
+        {"200000", "Сумма 200000.00 руб. больше, чем осталось оплатить по чеку: 2000.00 руб."},
         {"12.345", "Введите сумму в рублях, например 1500.00"},
         {"-5", "Введите сумму в рублях, например 1500.00"},
         {"", "Введите сумму в рублях, например 1500.00"},
@@ -533,7 +533,8 @@ TEST_F(TillGuiTest, QueuedCancellationIsPendingUntilTheQueueIsReplayed)
     press(Qt::Key_Return);
     EXPECT_TRUE(cancel->isVisible());
     EXPECT_EQ(cancel->confirmation(), nullptr);
-    EXPECT_EQ(cancel->noticeText(), QStringLiteral("Сумма 2500.00 больше суммы чека 2000.00"));
+    EXPECT_EQ(cancel->noticeText(),
+              QStringLiteral("Сумма 2500.00 руб. больше суммы чека 2000.00 руб."));
     cancel->amountField()->setText(QStringLiteral("2000"));
     // A buyer's code scanned into the reference is not an order.
     cancel->rrnField()->setText(QString::fromLatin1(sandbox::Sandbox::CodeApprove));

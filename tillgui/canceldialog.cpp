@@ -96,7 +96,7 @@ void CancelDialog::accept()
     }
     if (m_maximum >= 0 && amount > m_maximum) {
         m_notice->setText(guitext::text("The amount %1 is more than the receipt's total %2")
-                              .arg(velmor::roublesText(amount), velmor::roublesText(m_maximum)));
+                              .arg(guitext::roubles(amount), guitext::roubles(m_maximum)));
         m_amount->setFocus();
         return;
     }

@@ -192,7 +192,7 @@ bool MainWindow::startSale()
     }
     if (left >= 0 && amount > left) {
         setNotice(guitext::text("The amount %1 is more than the %2 left to pay on the receipt")
-                      .arg(velmor::roublesText(amount), velmor::roublesText(left)));
+                      .arg(guitext::roubles(amount), guitext::roubles(left)));
         return false;
     }
     setNotice(QString());
