@@ -147,7 +147,7 @@ const Entry Entries[] = {
 
     {"credentialsTransport", "the status request failed: %1"},
     {"credentialsOk", "accepted: the service answered HTTP %1 order_not_found for a made-up order"},
-    {"credentialsRefused", "refused with HTTP 401: %1"},
+    {"credentialsRefused", "refused with HTTP %1: %2"},
     {"credentialsHint", "check Velmor:login and Velmor:password."},
     {"credentialsUnexpected", "the service answered HTTP %1: %2"},
     {"credentialsUnexpectedHint",

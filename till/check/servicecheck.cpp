@@ -6,6 +6,7 @@
 #include "checktexts.h"
 #include <config.h>
 #include <restclient.h>
+#include <velmor/reachability.h>
 #include <velmor/requestaddress.h>
 #include <velmor/secretmask.h>
 
@@ -14,7 +15,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
-#include <QUuid>
 
 namespace till {
 
@@ -146,8 +146,8 @@ void ServiceCheck::checkCredentials()
 {
     const QString check = text("checkCredentials");
     // An order id nobody has used: the service can only say it does not know it, and only
-    // after it has accepted the credentials.
-    const QString orderId = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    // after it has accepted the credentials. The verdict is the plug-in's connection test's.
+    const QString orderId = velmor::probeOrderId();
     // The request is built as the plug-in builds its own, so that what passes here passes there.
     const QString login = m_config.getString(velmor::clientkeys::Login);
     const QString password = m_config.getString(velmor::clientkeys::Password);
@@ -159,6 +159,7 @@ void ServiceCheck::checkCredentials()
     client.get(velmor::requestUrl(m_url, velmor::orderPath(orderId, QStringLiteral("info"))),
                headers);
     const RestResponse response = client.getResponse();
+    const velmor::Reachability reach = velmor::judgeReachability(response);
 
     if (response.networkError > 0) {
         m_report.add(check, Outcome::Fail,
@@ -170,7 +171,7 @@ void ServiceCheck::checkCredentials()
     }
     const QJsonObject error = response.json.value(QStringLiteral("error")).toObject();
     const QString code = error.value(QStringLiteral("code")).toString();
-    if (code == QLatin1String("order_not_found")) {
+    if (reach.isReachable()) {
         m_report.add(check, Outcome::Ok, text("credentialsOk").arg(response.httpCode));
         return;
     }
@@ -189,8 +190,9 @@ void ServiceCheck::checkCredentials()
                      .left(300);
     else
         answer = text("credentialsNoJson");
-    if (response.httpCode == 401)
-        m_report.add(check, Outcome::Fail, text("credentialsRefused").arg(answer),
+    if (reach.verdict == velmor::Reachability::Verdict::CredentialsRefused)
+        m_report.add(check, Outcome::Fail,
+                     text("credentialsRefused").arg(response.httpCode).arg(answer),
                      text("credentialsHint"));
     else
         m_report.add(check, Outcome::Fail,
