@@ -403,6 +403,7 @@ SetupCheck::Settings Till::checkSettings() const
     config.loadFile(settings.configFile);
     settings.queueFile = HostEnvironment::queuePath(queueFile(), config);
     settings.pluginFile = pluginFile();
+    settings.messageText = [](const tr::Tr &message) { return Catalogue::shown().text(message); };
     return settings;
 }
 

@@ -64,7 +64,7 @@ QVector<CheckResult> SetupCheck::run(const Sink &sink)
     } else {
         ProxyCheck(report).check(configuration.url());
         ServiceCheck service(*m_config, configuration.url(), configuration.timeoutSeconds(),
-                             report);
+                             configuration.editFile(), m_settings.messageText, report);
         if (service.checkConnection())
             service.checkCredentials();
         else

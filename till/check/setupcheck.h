@@ -3,6 +3,7 @@
 #include "checkreport.h"
 #include "checkresult.h"
 #include "queuecheck.h"
+#include "servicecheck.h"
 
 #include <QString>
 #include <QVector>
@@ -28,6 +29,8 @@ public:
         bool configGiven = true;
         QString queueFile;
         QString pluginFile;
+        // The transport's messages in the till's language; Russian when empty.
+        ServiceCheck::MessageText messageText;
     };
 
     using Sink = CheckReport::Sink;
