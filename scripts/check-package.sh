@@ -96,11 +96,13 @@ apt_install() {
 }
 
 # The tools the checks use beyond the build's: promtool (Debian's prometheus) for the alert
-# rules and the metrics, node_exporter for the textfile it serves, systemd-analyze for the units.
+# rules and the metrics, node_exporter for the textfile it serves, systemd-analyze for the units,
+# man for the manual pages.
 tools=()
 command -v promtool >/dev/null || tools+=(prometheus)
 command -v prometheus-node-exporter >/dev/null || tools+=(prometheus-node-exporter)
 command -v systemd-analyze >/dev/null || tools+=(systemd)
+command -v man >/dev/null || tools+=(man-db)
 if [ ${#tools[@]} -gt 0 ]; then
     step "installing ${tools[*]}"
     $SUDO apt-get install -y --no-install-recommends "${tools[@]}" >/dev/null </dev/null ||
