@@ -601,6 +601,7 @@ struct FileCase
     const char *check;
     Outcome outcome;
     const char *detail;
+    const char *hint = ""; // part of the hint; @FILE@: the configuration file
 };
 
 void PrintTo(const FileCase &testCase, std::ostream *os)
@@ -624,6 +625,10 @@ TEST_P(SetupCheckFiles, OpensWhatIsConfigured)
     ASSERT_TRUE(result);
     EXPECT_EQ(result->outcome, GetParam().outcome) << result->toText().toStdString();
     EXPECT_THAT(result->detail.toStdString(), HasSubstr(GetParam().detail));
+    EXPECT_THAT(result->hint.toStdString(),
+                HasSubstr(QString::fromUtf8(GetParam().hint)
+                              .replace(QStringLiteral("@FILE@"), path(QStringLiteral("velmor.ini")))
+                              .toStdString()));
     EXPECT_THAT(everything(results).toStdString(), Not(HasSubstr("p12-pass")));
 }
 
@@ -639,17 +644,22 @@ INSTANTIATE_TEST_SUITE_P(
                  "client certificate", Outcome::Warn, "expires within 30 days"},
         FileCase{"ClientWrongPassword",
                  "[Velmor]\ncertificatePath=@CERTS@/client.p12\ncertificatePassword=wrong\n",
-                 "client certificate", Outcome::Fail, "does not open"},
+                 "client certificate", Outcome::Fail, "does not open",
+                 "check Velmor:certificatePassword and that the file is the till's certificate. "
+                 "The file to edit: @FILE@."},
         FileCase{"ClientNotPkcs12", "[Velmor]\ncertificatePath=@DIR@/garbage.p12\n",
-                 "client certificate", Outcome::Fail, "not a PKCS#12 file"},
+                 "client certificate", Outcome::Fail, "not a PKCS#12 file",
+                 "The file to edit: @FILE@."},
         FileCase{"ClientMissing", "[Velmor]\ncertificatePath=@DIR@/missing.p12\n",
                  "client certificate", Outcome::Fail, "cannot be read"},
         FileCase{"CaGood", "[Network]\ncaFile=@CERTS@/main.crt\n", "CA file", Outcome::Ok,
                  "1 certificates"},
         FileCase{"CaEmpty", "[Network]\ncaFile=@DIR@/empty.pem\n", "CA file", Outcome::Fail,
-                 "holds no PEM certificate"},
+                 "holds no PEM certificate", "The file to edit: @FILE@."},
         FileCase{"CaMissing", "[Network]\ncaFile=@DIR@/missing.pem\n", "CA file", Outcome::Fail,
-                 "cannot be read"}));
+                 "cannot be read",
+                 "point Network:caFile at a readable PEM file with the "
+                 "service's CA. The file to edit: @FILE@."}));
 
 // ---- The queue, opened read-only ----
 

@@ -44,7 +44,7 @@ QVector<CheckResult> SetupCheck::run(const Sink &sink)
     configuration.checkFile();
     if (configuration.isReadable()) {
         configuration.checkKeys();
-        CertificateCheck certificates(*m_config, report);
+        CertificateCheck certificates(*m_config, configuration.editFile(), report);
         certificates.checkClientCertificate();
         certificates.checkCaFile();
     } else {
