@@ -110,13 +110,14 @@ if [ ${#tools[@]} -gt 0 ]; then
 fi
 
 # Every file the packages named (from dpkg -L before the purge) that is still there; a
-# directory of the system (/usr/bin) stays, one of ours would be empty now.
+# directory of the system (/usr/bin, /lib) stays, one of ours would be empty now.
 left_after_purge() {
     local files=$1 left="" path
     while IFS= read -r path; do
         [ -n "$path" ] || continue
-        if [ -d "$path" ] && [ ! -L "$path" ]; then
-            [ -n "$(ls -A "$path")" ] || left+=" $path"
+        if [ -d "$path" ]; then
+            # A link to a directory is the system's (/lib on a merged /usr), never ours.
+            [ -L "$path" ] || [ -n "$(ls -A "$path")" ] || left+=" $path"
         elif [ -e "$path" ] || [ -L "$path" ]; then
             left+=" $path"
         fi
