@@ -8,8 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonValue>
 #include <QVector>
-
-#include <cstdio>
+#include <QtGlobal>
 
 #include <algorithm>
 #include <cmath>
@@ -187,7 +186,7 @@ public:
     void keep(const Order &order)
     {
         if (m_store && !m_store->save(order))
-            std::fprintf(stderr, "velmor-sandbox: %s\n", qPrintable(m_store->errorString()));
+            qWarning("velmor-sandbox: %s", qPrintable(m_store->errorString()));
     }
 
     const int m_pollsPerState;

@@ -112,6 +112,7 @@ chmod 0755 "$root/usr/sbin/policy-rc.d"
 
 # A clean clone of HEAD, made here: the chroot has no git yet, and needs none.
 step clone git clone --quiet --no-local "$source_dir" "$root/root/velmor"
+commit=$(git -C "$root/root/velmor" rev-parse --short HEAD)
 git -C "$root/root/velmor" log --oneline -1
 
 steps=" ${STEPS:-make-demo make-check check-package} "
@@ -127,8 +128,8 @@ run_step make-check './scripts/install-deps.sh && make check'
 run_step check-package 'make check-package'
 
 if [ "$failed" -eq 0 ]; then
-    echo "check-release $release: OK ($(git -C "$source_dir" rev-parse --short HEAD))"
+    echo "check-release $release: OK ($commit)"
 else
-    echo "check-release $release: FAILED; logs in $log_dir"
+    echo "check-release $release: FAILED ($commit); logs in $log_dir"
 fi
 exit "$failed"
