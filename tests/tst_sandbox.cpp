@@ -6,11 +6,12 @@
 
 #include <gmock/gmock.h>
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QTemporaryDir>
 #include <QUrl>
+
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <atomic>
 #include <chrono>
