@@ -151,7 +151,8 @@ public:
 };
 
 Sandbox::Private::Private(const Options &options)
-    : m_options(options), m_basePath(options.basePath.trimmed()), m_book(options.pollsPerState, options.stateFile)
+    : m_options(options), m_basePath(options.basePath.trimmed()),
+      m_book(options.pollsPerState, options.stateFile)
 {
     while (m_basePath.endsWith(QLatin1Char('/')))
         m_basePath.chop(1);
