@@ -3,7 +3,8 @@
 # the README promises. Debootstraps RELEASE into a chroot, clones this repository's HEAD into
 # it (a clean clone: nothing of this checkout's build, nothing uncommitted), and runs there, as
 # root, the README's two commands, `./scripts/install-deps.sh && make demo` and
-# `./scripts/install-deps.sh && make check`, then `make check-package`. Each step's time and
+# `./scripts/install-deps.sh && make check`, then `make check-package` (after install-deps too,
+# so that it runs on its own under STEPS). Each step's time and
 # outcome go to standard output, its output to a log beside the chroot. Not part of CI's every
 # run (it downloads and builds everything, which takes long on a small machine): run it before
 # a release and write the result into the README's table of supported releases.
@@ -125,7 +126,7 @@ run_step() {
 }
 run_step make-demo './scripts/install-deps.sh && make demo'
 run_step make-check './scripts/install-deps.sh && make check'
-run_step check-package 'make check-package'
+run_step check-package './scripts/install-deps.sh && make check-package'
 
 if [ "$failed" -eq 0 ]; then
     echo "check-release $release: OK ($commit)"
