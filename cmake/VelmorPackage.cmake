@@ -89,9 +89,19 @@ install(FILES ${_velmor_packaging}/template/velmor.ini DESTINATION ${VELMOR_SHAR
 # where Debian's prometheus-node-exporter reads text files, and the alert rules on what they write.
 # Where the release's systemd wants packaged units (/lib/systemd/system on Debian 12,
 # /usr/lib/systemd/system on Debian 13); systemd reads both on either.
+# Without systemd's pkg-config file (systemd-dev on Debian 13), the release decides: Debian 12
+# and older keep units under /lib, later ones under /usr/lib (lintian's aliased-location).
 pkg_get_variable(_velmor_unit_dir systemd systemdsystemunitdir)
 if(NOT _velmor_unit_dir)
-    set(_velmor_unit_dir "/lib/systemd/system")
+    set(_velmor_unit_dir "/usr/lib/systemd/system")
+    if(EXISTS /etc/os-release)
+        file(STRINGS /etc/os-release _velmor_os_version REGEX "^VERSION_ID=")
+        string(REGEX REPLACE "^VERSION_ID=\"?([0-9]+).*" "\\1" _velmor_os_version
+                             "${_velmor_os_version}")
+        if(_velmor_os_version MATCHES "^[0-9]+$" AND _velmor_os_version LESS_EQUAL 12)
+            set(_velmor_unit_dir "/lib/systemd/system")
+        endif()
+    endif()
 endif()
 set(VELMOR_SYSTEMD_UNIT_DIR "${_velmor_unit_dir}" CACHE STRING
     "Where the packages' systemd units go")
