@@ -54,10 +54,11 @@ clean:
 # against velmor-sandbox with chaos on, then the ledger checks (README, Reliability).
 # SOAK_SEED (printed first; default: from the clock), SOAK_OPS (200), SOAK_TILLS (4),
 # SOAK_CHAOS (percent of exchanges faulted, 25), SOAK_LOCK_PERCENT (percent of till processes
-# whose queue is locked, 10), SOAK_MAX_SECONDS (no new operation after that long, 4 hours);
+# whose queue is locked, 10), SOAK_MAX_SECONDS (no new operation after that long, 4 hours),
+# SOAK_SIGQUIT (1, the default: SIGQUIT drawn beside SIGINT and SIGTERM; 0: not);
 # exit status 1 on a discrepancy.
 SOAK_BUILD ?= build-soak
-export SOAK_SEED SOAK_OPS SOAK_TILLS SOAK_CHAOS SOAK_LOCK_PERCENT SOAK_MAX_SECONDS
+export SOAK_SEED SOAK_OPS SOAK_TILLS SOAK_CHAOS SOAK_LOCK_PERCENT SOAK_MAX_SECONDS SOAK_SIGQUIT
 soak: deps
 	cmake -S . -B $(SOAK_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
 	cmake --build $(SOAK_BUILD) -j $(JOBS) --target velmor-soak

@@ -38,3 +38,6 @@ int runScanChild(int argc, char **argv);
 void runEnqueueFigure(BenchContext &context, ResultTable &table);
 // 15: `till replay` per message at the head of a long queue, against a short one.
 void runLongReplayFigure(BenchContext &context, ResultTable &table);
+// 18 and 19: the journal's file after many sales, and the time to find the entries that
+// tills which ended left open.
+void runJournalFigures(BenchContext &context, ResultTable &table);

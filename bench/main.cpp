@@ -135,6 +135,8 @@ int main(int argc, char **argv)
             runEnqueueFigure(context, table);
         if (step(15, "figure 15: till replay at the head of a long queue"))
             runLongReplayFigure(context, table);
+        if ((step(18, "figures 18 and 19: journal size, dead entries found") || wanted(19)))
+            runJournalFigures(context, table);
         if (step(1, "figure 1: sale through the plug-in"))
             runSaleFigure(context, table);
         if (step(2, "figure 2: poll over HTTPS"))

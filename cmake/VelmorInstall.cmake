@@ -24,8 +24,13 @@ set(_velmor_full_libdir "${CMAKE_INSTALL_PREFIX}/${VELMOR_TILL_LIBDIR}")
 # root:velmor, setgid and group-writable, so that every till user in group velmor shares it.
 set(VELMOR_STATE_DIR "/var/lib/velmor" CACHE STRING
     "The installed till's state directory: its queue is queue.sqlite there")
+# The plug-in's journal lives there too when installed (velmor::Journal::defaultPath).
+target_compile_definitions(velmorclient PRIVATE VELMOR_STATE_DIR="${VELMOR_STATE_DIR}")
 
 target_compile_definitions(processing PRIVATE VELMOR_PAYSYSTEMS_DIR="${_velmor_paysystems}")
+if(TARGET testsupport)
+    target_compile_definitions(testsupport PRIVATE VELMOR_PAYSYSTEMS_DIR="${_velmor_paysystems}")
+endif()
 if(TARGET tillcore)
     target_compile_definitions(tillcore PRIVATE
         VELMOR_INSTALLED_PLUGIN="${VELMOR_PLUGIN_INSTALL_DIR}/libvelmor.so"

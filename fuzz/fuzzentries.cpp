@@ -27,6 +27,7 @@
 #include <QRegularExpression>
 #include <QVariantMap>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -117,10 +118,7 @@ int fuzzDecode(const uint8_t *data, size_t size)
 
     const bool aboutAnotherOrder = namesAnotherOrder(response.json, orderId);
     if (operation == 3) {
-        const bool confirmed =
-            !aboutAnotherOrder && response.httpCode == 200 &&
-            response.json.value(QStringLiteral("status")).toString() == QLatin1String("CANCELLED");
-        if (confirmed)
+        if (confirmsCancellation(response, orderId))
             check(result.orderStatus == velmor::Canceled, "a confirmed cancellation");
         else
             check(!result.success, "an unconfirmed cancellation is no success");
@@ -235,7 +233,7 @@ int fuzzReplay(const uint8_t *data, size_t size)
 
     const QString orderId = queued.value(QStringLiteral("orderId")).toString();
     const QList<FakeTransport::Exchange> exchanges = transport->exchanges();
-    check(exchanges.size() == 1 || exchanges.size() == 2, "one or two exchanges per replay");
+    check(exchanges.size() >= 1 && exchanges.size() <= 3, "one to three exchanges per replay");
     const FakeTransport::Exchange &info = exchanges.first();
     check(info.method == QLatin1String("GET"), "the replay reads the order first");
     checkOrderPath(info.url, orderId, QStringLiteral("info"));
@@ -249,9 +247,9 @@ int fuzzReplay(const uint8_t *data, size_t size)
         check(!done, "without an answer the message stays queued");
         check(exchanges.size() == 1, "without an answer nothing else is sent");
     }
-    // The order's state, which only a 200 answer reports, decides. A closed order (and, before
-    // its state is looked at, a fully refunded one) is done with one request; a state that is
-    // neither closed nor ready for a cancellation or a refund leaves the message queued without
+    // The order's state, which only the service's answer reports, decides. A closed order (and,
+    // before its state is looked at, a fully refunded one) is done with one request; a state that
+    // is neither closed nor ready for a cancellation or a refund leaves the message queued without
     // sending anything.
     const QString status = first.httpCode != 200 ? QString()
                                                  : first.json.value(QStringLiteral("order"))
@@ -271,7 +269,7 @@ int fuzzReplay(const uint8_t *data, size_t size)
         else if (!cancellable && !refundable)
             check(exchanges.size() == 1, "an order in another state is left alone");
     }
-    if (exchanges.size() == 2) {
+    if (exchanges.size() >= 2) {
         const FakeTransport::Exchange &second = exchanges.at(1);
         check(second.url.path().endsWith(QLatin1String(cancellable ? "/cancel" : "/refund")),
               "an order not paid yet is cancelled, a paid one refunded");
@@ -285,6 +283,21 @@ int fuzzReplay(const uint8_t *data, size_t size)
         if (operation == QLatin1String("refund") && !stored.isEmpty())
             check(QJsonDocument::fromJson(second.body).object() == stored,
                   "the stored refund body goes out unchanged");
+    }
+    if (exchanges.size() == 3) {
+        // Only the whole payment's cancellation refused as exceeding returns what is left.
+        // The transport repeats its last scripted answer.
+        const RestResponse refusal =
+            script.isEmpty() ? RestResponse() : script.value(std::min(1, int(script.size()) - 1));
+        check(isRefusal(refusal) &&
+                  refusal.json.value(QStringLiteral("error"))
+                          .toObject()
+                          .value(QStringLiteral("code"))
+                          .toString() == QLatin1String("exceeding_refunded_amount"),
+              "what is left goes back only after the stored refund was refused as exceeding");
+        const FakeTransport::Exchange &third = exchanges.at(2);
+        check(third.method == QLatin1String("POST"), "what is left goes back in a POST");
+        checkOrderPath(third.url, orderId, QStringLiteral("refund"));
     }
     check(Singleton<DBQueueBroker>::instance->pendingMessages().isEmpty(),
           "a replay never queues again");

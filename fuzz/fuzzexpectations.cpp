@@ -36,13 +36,24 @@ RestResponse failedOrAnswered(int httpCode, int networkError, const QJsonObject 
     return response;
 }
 
+// The service's refusal: an answer (no transport failure) with a 4xx status and an "error"
+// object whose "code" is text.
+bool isRefusal(const RestResponse &response)
+{
+    if (response.networkError > 0 || response.httpCode < 400 || response.httpCode >= 500)
+        return false;
+    const QJsonValue error = response.json.value(QStringLiteral("error"));
+    return error.isObject() && error.toObject().value(QStringLiteral("code")).isString();
+}
+
 // What the decoding must make of `response`, written out independently of it: only a 200
-// answer or a service error says anything.
+// answer without "error", or the service's refusal, says anything.
 bool expectNoResponse(const RestResponse &response)
 {
-    if (response.json.contains(QStringLiteral("error")))
+    if (isRefusal(response))
         return false;
-    return response.networkError > 0 || response.httpCode != 200;
+    return response.networkError > 0 || response.httpCode != 200 ||
+           response.json.contains(QStringLiteral("error"));
 }
 
 // Whether the answer names another order than `orderId` in "order"."id": the client takes it
@@ -53,7 +64,16 @@ bool namesAnotherOrder(const QJsonObject &json, const QString &orderId)
     if (!order.isObject())
         return false;
     const QJsonValue id = order.toObject().value(QStringLiteral("id"));
-    return !id.isUndefined() && !(id.isString() && id.toString() == orderId);
+    // Ids are UUIDs, which a service may write in either case.
+    return !id.isUndefined() &&
+           !(id.isString() && id.toString().compare(orderId, Qt::CaseInsensitive) == 0);
+}
+
+bool confirmsCancellation(const RestResponse &response, const QString &orderId)
+{
+    return response.networkError <= 0 && response.httpCode == 200 &&
+           !namesAnotherOrder(response.json, orderId) &&
+           response.json.value(QStringLiteral("status")).toString() == QLatin1String("CANCELLED");
 }
 
 // The fields the decoding sets, alike in both results.
@@ -73,7 +93,7 @@ void checkDecoded(const velmor::RequestResult &result, const RestResponse &respo
     check(result.orderStatus >= velmor::Undefined && result.orderStatus <= velmor::Processed,
           "the order status is one of the known values");
 
-    const bool serviceError = response.json.contains(QStringLiteral("error"));
+    const bool serviceError = isRefusal(response);
     check(result.noResponse == expectNoResponse(response), "no answer exactly when none came");
     if (result.noResponse)
         check(!result.success, "no answer is never a success");
@@ -86,6 +106,11 @@ void checkDecoded(const velmor::RequestResult &result, const RestResponse &respo
     } else {
         check(result.errorCode.isEmpty(), "an error code only comes with a service error");
     }
+    const bool answered = response.networkError == 0 && response.httpCode == 200 &&
+                          !response.json.isEmpty() &&
+                          !response.json.contains(QStringLiteral("error"));
+    if (!answered)
+        check(result.orderStatus == velmor::Undefined, "only the service's answer shows a state");
     if (result.orderStatus == velmor::Rejected) {
         check(!result.success, "a rejected order is never a success");
         check(result.message.key() == QLatin1String("velmorRejected"), "a rejected order says so");

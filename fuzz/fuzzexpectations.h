@@ -19,13 +19,22 @@ QJsonObject parseBody(const QByteArray &body);
 // A transport failure when `networkError` is set, otherwise the answer `httpCode` with `json`.
 RestResponse failedOrAnswered(int httpCode, int networkError, const QJsonObject &json);
 
+// The service's refusal: a 4xx with an "error" object whose "code" is text, and no transport
+// failure. Nothing else proves a request was not carried out.
+bool isRefusal(const RestResponse &response);
+
 // What the decoding must make of `response`, written out independently of it: only a 200
-// answer or a service error says anything.
+// answer without "error", or the service's refusal, says anything.
 bool expectNoResponse(const RestResponse &response);
 
 // Whether the answer names another order than `orderId` in "order"."id": the client takes it
 // as no answer about the order it asked about.
 bool namesAnotherOrder(const QJsonObject &json, const QString &orderId);
+
+// Whether `response` confirms the cancellation of order `orderId`: an answer that came (no
+// transport failure, whatever body arrived with one), 200, about this order, with the
+// cancelled state.
+bool confirmsCancellation(const RestResponse &response, const QString &orderId);
 
 // The fields the decoding sets, alike in both results.
 bool sameDecoding(const velmor::RequestResult &a, const velmor::RequestResult &b);

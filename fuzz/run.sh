@@ -37,11 +37,15 @@ for target in $targets; do
     *) max_len=4096 ;;
     esac
     mkdir -p "$out/$target/corpus" "$out/$target/findings"
+    # The inputs that once failed are run first, with the seeds.
+    regressions=
+    [ -d "fuzz/regressions/$target" ] && regressions="fuzz/regressions/$target"
     echo "fuzzing $target for $seconds s"
+    # shellcheck disable=SC2086
     if "$build/bin/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
         -max_len="$max_len" -dict="$dict" -print_final_stats=1 \
         -artifact_prefix="$out/$target/findings/" \
-        "$out/$target/corpus" "fuzz/corpus/$target" >"$out/$target/log" 2>&1; then
+        "$out/$target/corpus" "fuzz/corpus/$target" $regressions >"$out/$target/log" 2>&1; then
         passed=$((passed + 1))
         grep -E '^stat::number_of_executed_units' "$out/$target/log" | sed "s/^/  $target /"
     else

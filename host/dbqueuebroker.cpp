@@ -106,6 +106,17 @@ public:
     // Prepares `sql` into `statement` and binds `numbers`; false with errorString() set.
     bool prepareWith(SqliteStatement *statement, const char *sql,
                      std::initializer_list<qint64> numbers);
+    // Whether the open database is no longer the file that `path` names: renamed aside or
+    // removed, with or without a fresh file at the path.
+    bool hasMoved();
+    // Stores one message on the open connection; false with lastError set.
+    bool insert(const QString &type, const QByteArray &json, const QString &extra,
+                const QString &added, qint64 *id);
+    // Leaves the open database for the file the path names now (made afresh when there is
+    // none), its ids continuing above those of the file left, so that an id read from that one
+    // never names another message here. The file left is closed without a checkpoint: its
+    // write-ahead log still has the path's name and may be the new file's log by now.
+    bool reopenAtPath();
 
     QString path;
     OpenMode mode = OpenMode::ReadWrite;
@@ -228,6 +239,51 @@ qint64 DBQueueBroker::Private::readNumber(const char *sql, std::initializer_list
     }
     lastError.clear();
     return sqlite3_column_int64(select.get(), 0);
+}
+
+bool DBQueueBroker::Private::hasMoved()
+{
+    int moved = 0;
+    return db && sqlite3_file_control(db, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK &&
+           moved != 0;
+}
+
+bool DBQueueBroker::Private::insert(const QString &type, const QByteArray &json,
+                                    const QString &extra, const QString &added, qint64 *id)
+{
+    sqlite3_stmt *const statement = kept(Kept::Insert, QStringLiteral("cannot prepare insert"));
+    if (!statement)
+        return false;
+    const KeptStatementUse use(statement);
+    if (!bindText(use.get(), 1, type) || !bindUtf8(use.get(), 2, json) ||
+        !bindText(use.get(), 3, extra) || !bindText(use.get(), 4, added))
+        return fail(QStringLiteral("cannot bind message"));
+    // One statement in autocommit mode is one transaction: when step reports DONE the row is
+    // committed and, with synchronous FULL, synced to the WAL file.
+    if (sqlite3_step(use.get()) != SQLITE_DONE)
+        return fail(QStringLiteral("cannot store message"));
+    *id = sqlite3_last_insert_rowid(db);
+    return true;
+}
+
+bool DBQueueBroker::Private::reopenAtPath()
+{
+    const qint64 lastId = readNumber("SELECT coalesce(max(seq), 0) FROM sqlite_sequence", {});
+    sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    close();
+    if (!ensureOpen())
+        return false;
+    SqliteStatement raise;
+    if (sqlite3_prepare_v2(db,
+                           "INSERT OR REPLACE INTO sqlite_sequence (rowid, name, seq) SELECT "
+                           "(SELECT rowid FROM sqlite_sequence WHERE name = 'messages'), "
+                           "'messages', max(?1, coalesce((SELECT seq FROM sqlite_sequence WHERE "
+                           "name = 'messages'), 0))",
+                           -1, raise.out(), nullptr) != SQLITE_OK ||
+        sqlite3_bind_int64(raise.get(), 1, lastId) != SQLITE_OK ||
+        sqlite3_step(raise.get()) != SQLITE_DONE)
+        return fail(QStringLiteral("cannot carry the message ids over to %1").arg(path));
+    return true;
 }
 
 void DBQueueBroker::Private::close()
@@ -382,22 +438,28 @@ bool DBQueueBroker::addMessage(const QString &type, const QJsonObject &message,
     if (!d->ensureOpen())
         return false;
 
-    sqlite3_stmt *const statement = d->kept(Kept::Insert, QStringLiteral("cannot prepare insert"));
-    if (!statement)
-        return false;
-    const KeptStatementUse insert(statement);
-
+    // The queue is the file its path names, the one the next replay reads: a file renamed
+    // aside (an administrator clearing the queue) and a fresh one made at the path must not
+    // swallow a message reported stored. Checked again once the row is in, since the file may
+    // be moved meanwhile; the row is then stored at the path as well. The copy in the file left
+    // stays: writing there again could reach the log the path's file now uses.
     const QByteArray json = QJsonDocument(message).toJson(QJsonDocument::Compact);
-    if (!bindText(insert.get(), 1, type) || !bindUtf8(insert.get(), 2, json) ||
-        !bindText(insert.get(), 3, extra) || !bindText(insert.get(), 4, nowText()))
-        return d->fail(QStringLiteral("cannot bind message"));
-
-    // One statement in autocommit mode is one transaction: when step reports DONE the row is
-    // committed and, with synchronous FULL, synced to the WAL file.
-    if (sqlite3_step(insert.get()) != SQLITE_DONE)
-        return d->fail(QStringLiteral("cannot store message"));
+    const QString added = nowText();
+    qint64 rowId = 0;
+    for (int tries = 1;; ++tries) {
+        if (d->hasMoved() && !d->reopenAtPath())
+            return false;
+        if (!d->insert(type, json, extra, added, &rowId))
+            return false;
+        if (!d->hasMoved())
+            break;
+        if (tries == 3)
+            return d->fail(QStringLiteral("cannot store message: queue database %1 keeps "
+                                          "being replaced")
+                               .arg(d->path));
+    }
     if (id)
-        *id = sqlite3_last_insert_rowid(d->db);
+        *id = rowId;
     d->lastError.clear();
     return true;
 }

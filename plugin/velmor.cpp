@@ -1,5 +1,9 @@
 #include "velmor.h"
 
+#include "journalkeeper.h"
+#include "orderstatusanswer.h"
+#include "slip.h"
+
 #include <config.h>
 #include <log4qt/logger.h>
 #include <log4qt/logmanager.h>
@@ -8,15 +12,19 @@
 #include <velmor/configfile.h>
 #include <velmor/hostservice.h>
 #include <velmor/interface.h>
+#include <velmor/jsonutils.h>
 #include <velmor/messages.h>
+#include <velmor/requestbodies.h>
 #include <velmor/rounding.h>
 
+#include <QDateTime>
 #include <QJsonObject>
 
 Velmor::Velmor() : Velmor(QSharedPointer<velmor::Interface>(new velmor::Interface)) {}
 
 Velmor::Velmor(const QSharedPointer<velmor::Interface> &client)
-    : interface(client), logger(Log4Qt::LogManager::logger(QStringLiteral("velmor"), QString()))
+    : interface(client), logger(Log4Qt::LogManager::logger(QStringLiteral("velmor"), QString())),
+      journalKeeper(std::make_unique<JournalKeeper>(logger))
 {
     setUp();
 }
@@ -62,6 +70,36 @@ void Velmor::init()
         }
     }
     interface->init();
+    // Sent nowhere: what a till that died left is handed to the queue, whose replay asks.
+    if (unusableConfigFile.isEmpty())
+        journalKeeper->open(*config);
+    interface->setJournal(journalKeeper->journal());
+}
+
+PaymentProcessingAnswer Velmor::journalRefusal() const
+{
+    logger->error(QStringLiteral("Операция не выполнена: журнал операций %1 недоступен")
+                      .arg(journalKeeper->unusablePath()));
+    PaymentProcessingAnswer answer;
+    answer.setSuccess(false);
+    answer.setMessage(velmor::messages::journalUnusable(journalKeeper->unusablePath()));
+    answer.setPaymentMethod(EPaymentMethod::Instalment);
+    return answer;
+}
+
+void Velmor::journalAnswer(const PaymentProcessingAnswer &answer)
+{
+    using Outcome = velmor::Journal::Outcome;
+    const QString key = answer.getMessage().key();
+    Outcome outcome = Outcome::Failed;
+    if (key == QLatin1String("velmorCancelQueued"))
+        outcome = Outcome::Queued;
+    else if (key == QLatin1String("velmorOutcomeUnknown"))
+        outcome = Outcome::Unknown;
+    else if (answer.getStatus() == PaymentProcessingAnswer::Success ||
+             answer.getStatus() == PaymentProcessingAnswer::SuccessWithMessage)
+        outcome = Outcome::Done;
+    interface->journalAnswer(outcome, int(answer.getStatus()), answer.getRRN());
 }
 
 bool Velmor::holdsAnyClientKey(const Config &config)
@@ -89,6 +127,8 @@ PaymentProcessingAnswer Velmor::payment(const PaymentProcessingRequest &request)
 {
     if (!unusableConfigFile.isEmpty())
         return configurationRefusal();
+    if (!journalKeeper->unusablePath().isEmpty())
+        return journalRefusal();
     velmor::RequestResult result;
     if (request.getRequestType() == PaymentProcessingRequest::Payment) {
         logger->info(
@@ -108,7 +148,24 @@ PaymentProcessingAnswer Velmor::payment(const PaymentProcessingRequest &request)
     answer.setMessage(result.message);
     answer.setRRN(result.id);
     answer.setPaymentMethod(EPaymentMethod::Instalment);
+    const bool sale = request.getRequestType() == PaymentProcessingRequest::Payment;
+    addSlip(&answer, request, int(sale ? Slip::Operation::Sale : Slip::Operation::Refund),
+            sale ? result.id : request.getRrn());
+    // A sale the host received is never reversed: marked before the host has the answer.
+    journalAnswer(answer);
     return answer;
+}
+
+void Velmor::addSlip(PaymentProcessingAnswer *answer, const PaymentProcessingRequest &request,
+                     int operation, const QString &orderId)
+{
+    const bool queued = answer->getMessage().key() == QLatin1String("velmorCancelQueued");
+    if (answer->getStatus() != PaymentProcessingAnswer::Success && !queued)
+        return;
+    const QDateTime when =
+        request.getDateTime().isValid() ? request.getDateTime() : QDateTime::currentDateTime();
+    const Slip slip(Slip::Operation(operation), request.getAmount(), orderId, when, queued);
+    answer->setPrintImages(slip.lines(request.getPrintWidth()));
 }
 
 PaymentProcessingAnswer Velmor::cancel(const PaymentProcessingRequest &request)
@@ -116,6 +173,8 @@ PaymentProcessingAnswer Velmor::cancel(const PaymentProcessingRequest &request)
     logger->info(QStringLiteral("Отмена оплаты в чеке продажи"));
     if (!unusableConfigFile.isEmpty())
         return configurationRefusal();
+    if (!journalKeeper->unusablePath().isEmpty())
+        return journalRefusal();
     const velmor::RequestResult result = interface->refund(request);
 
     PaymentProcessingAnswer answer;
@@ -130,6 +189,8 @@ PaymentProcessingAnswer Velmor::cancel(const PaymentProcessingRequest &request)
         answer.setStatus(PaymentProcessingAnswer::SuccessWithMessage);
     answer.setMessage(result.message);
     answer.setPaymentMethod(EPaymentMethod::Instalment);
+    addSlip(&answer, request, int(Slip::Operation::Cancellation), request.getRrn());
+    journalAnswer(answer);
     return answer;
 }
 
@@ -151,25 +212,43 @@ bool Velmor::sendEnqueuedMessage(const QMap<QString, QVariant> &message)
         return false;
     }
 
+    journalKeeper->resolve(false);
+    if (!replayMessage(orderId, message))
+        return false;
+    // The sale's reversal, or the refund under its stored id, is settled: a cashier may refund
+    // the order again.
+    const bool ofSale = message.value(QStringLiteral("request"))
+                            .toMap()
+                            .value(QStringLiteral("rrn"))
+                            .toString()
+                            .isEmpty();
+    const QString refundId =
+        jsonutils::extract(
+            QJsonObject::fromVariantMap(message.value(QStringLiteral("refund")).toMap()),
+            {QStringLiteral("order"), QStringLiteral("refund"), QStringLiteral("id")})
+            .toString();
+    journalKeeper->finished(orderId, ofSale ? QString() : refundId);
+    return true;
+}
+
+bool Velmor::replayMessage(const QString &orderId, const QMap<QString, QVariant> &message)
+{
     interface->setCurrentId(orderId);
     const velmor::RequestResult orderInfo = interface->info(orderId);
-    if (velmor::isUnknownOrder(orderInfo)) {
-        // The create never reached the service: there is nothing to cancel or refund.
-        logger->info(QStringLiteral("Заказ %1 не найден на сервере, сообщение из очереди выполнено")
-                         .arg(orderId));
-        return true;
-    }
+    if (velmor::isUnknownOrder(orderInfo))
+        return finishUnknownOrder(orderId, message);
     // Only the service's own answer about the order decides; anything else is asked again.
     if (orderInfo.delivery != velmor::Delivery::Answered)
         return false;
 
-    // Only a readable order proves a full refund; an error object would "match" at 0 = 0.
+    // Only a readable order of something proves a full refund; an error object or an order
+    // of nothing would "match" at 0 = 0.
     if (orderInfo.success && interface->checkRefundAmount(orderInfo.json)) {
         logger->info(QStringLiteral("Возврат выполнен"));
         return true;
     }
 
-    switch (orderInfo.orderStatus) {
+    switch (velmor::OrderStatus(orderInfo.orderStatus)) {
     case velmor::Rejected:
     case velmor::Canceled:
         return true;
@@ -179,31 +258,121 @@ bool Velmor::sendEnqueuedMessage(const QMap<QString, QVariant> &message)
         // Not paid yet: the cashier's cancellation is still wanted.
         return interface->cancel(true).success;
     case velmor::Completed:
-    case velmor::Refunded: {
-        // A refunded order whose refunds do not add up to its amount may still lack this
-        // refund: the stored body goes again under its stored id, which the service knows.
-        const QJsonObject payload =
-            QJsonObject::fromVariantMap(message.value(QStringLiteral("refund")).toMap());
-        const velmor::RequestResult result = interface->refund(orderId, payload);
-        // A partial refund leaves the order completed; once the service has shown it,
-        // offering it again would only repeat it.
-        if (velmor::isRefundConfirmed(result))
-            return true;
-        // The service says the stored refund is more than the order has left (another refund
-        // came first): this message can never be carried out as stored, and offering it again
-        // would keep the queue from ever emptying. What is left is for the cashier to see.
-        if (result.errorCode == QLatin1String("exceeding_refunded_amount")) {
-            logger->warn(QStringLiteral("Заказ %1: сохраненный возврат превышает остаток заказа, "
-                                        "сообщение из очереди снято; проверьте заказ")
-                             .arg(orderId));
-            return true;
-        }
+    case velmor::Refunded:
+        return finishRefund(orderId, message, orderInfo);
+    case velmor::Undefined:
+    case velmor::Processed:
+        break;
+    }
+    logger->warn(QStringLiteral("Некорректный статус заказа"));
+    return false;
+}
+
+bool Velmor::finishRefund(const QString &orderId, const QMap<QString, QVariant> &message,
+                          const velmor::RequestResult &orderInfo)
+{
+    const QJsonObject payload =
+        QJsonObject::fromVariantMap(message.value(QStringLiteral("refund")).toMap());
+    const QString refundId =
+        jsonutils::extract(
+            payload, {QStringLiteral("order"), QStringLiteral("refund"), QStringLiteral("id")})
+            .toString();
+    // The service lists the stored refund: an earlier replay made it and lost the answer.
+    if (velmor::listsRefund(orderInfo.json, refundId)) {
+        logger->info(QStringLiteral("Возврат %1 по заказу %2 уже выполнен").arg(refundId, orderId));
+        return true;
+    }
+
+    // A refunded order whose refunds do not add up to its amount may still lack this refund:
+    // the stored body goes again under its stored id, which the service knows.
+    const velmor::RequestResult result = interface->refund(orderId, payload);
+    // A partial refund leaves the order completed; once the service has shown it, offering
+    // it again would only repeat it.
+    if (velmor::isRefundConfirmed(result, refundId))
+        return true;
+    if (result.delivery != velmor::Delivery::ServiceError ||
+        result.errorCode != QLatin1String("exceeding_refunded_amount"))
+        return false;
+
+    const QVariantMap request = message.value(QStringLiteral("request")).toMap();
+    if (request.value(QStringLiteral("requestType")).toInt() == PaymentProcessingRequest::Refund) {
+        // A refund of some positions that more than what is left of them: other refunds came
+        // first, and this one can never be carried out as stored. What is left is for the
+        // cashier to see.
+        logger->warn(QStringLiteral("Заказ %1: сохраненный возврат превышает остаток заказа, "
+                                    "сообщение из очереди снято; проверьте заказ")
+                         .arg(orderId));
+        return true;
+    }
+
+    // The whole payment's cancellation after a part of it was refunded: what is left of each
+    // position goes back, under the stored id, until the order is refunded in full.
+    const QJsonObject remainder = velmor::remainderPayload(orderInfo.json, refundId);
+    if (remainder.isEmpty()) {
+        logger->error(QStringLiteral("Заказ %1: отмена оплаты превышает остаток заказа, а "
+                                     "возвраты по позициям сервер не показал; сообщение "
+                                     "оставлено в очереди, проверьте заказ")
+                          .arg(orderId));
         return false;
     }
-    default:
-        logger->warn(QStringLiteral("Некорректный статус заказа"));
+    logger->warn(
+        QStringLiteral("Заказ %1: частично возвращен, возврат остатка позиций").arg(orderId));
+    return velmor::isRefundConfirmed(interface->refund(orderId, remainder), refundId);
+}
+
+bool Velmor::finishUnknownOrder(const QString &orderId, const QMap<QString, QVariant> &message)
+{
+    const QVariantMap request = message.value(QStringLiteral("request")).toMap();
+    if (!request.value(QStringLiteral("rrn")).toString().isEmpty()) {
+        // A paid order's refund or cancellation: the service that took the payment must know
+        // it, so this one is another service (a wrong address) or has lost it. Dropping the
+        // refund would lose the buyer's money.
+        logger->error(QStringLiteral("Заказ %1 не найден на сервере, хотя оплачен; возврат "
+                                     "оставлен в очереди. Проверьте адрес сервера")
+                          .arg(orderId));
         return false;
     }
+    // The cancellation of a sale whose create never arrived: it may still arrive late (a slow
+    // gateway), so the cancellation waits until the order has been unknown long enough.
+    const QDateTime sold = request.value(QStringLiteral("dateTime")).toDateTime();
+    const qint64 waited = sold.isValid() ? sold.secsTo(QDateTime::currentDateTime()) : 0;
+    if (waited < interface->getUnknownOrderTimeout()) {
+        logger->info(QStringLiteral("Заказ %1 пока не найден на сервере, отмена остается в "
+                                    "очереди")
+                         .arg(orderId));
+        return false;
+    }
+    logger->warn(QStringLiteral("Заказ %1 не найден на сервере спустя %2 с. после продажи, "
+                                "отмена из очереди снята")
+                     .arg(orderId)
+                     .arg(waited));
+    return true;
+}
+
+PaymentProcessingAnswer Velmor::testConnection()
+{
+    logger->info(QStringLiteral("Проверка связи с сервером"));
+    if (!unusableConfigFile.isEmpty())
+        return configurationRefusal();
+    const velmor::Reachability reach = interface->testConnection();
+    PaymentProcessingAnswer answer;
+    answer.setSuccess(reach.isReachable());
+    answer.setMessage(reach.message);
+    answer.setPaymentMethod(EPaymentMethod::Instalment);
+    return answer;
+}
+
+PaymentProcessingAnswer Velmor::getPaymentByQRCodeStatus(const QString &orderId)
+{
+    logger->info(QStringLiteral("Запрос состояния заказа %1").arg(orderId));
+    if (!unusableConfigFile.isEmpty()) {
+        PaymentProcessingAnswer refusal = configurationRefusal();
+        refusal.setRRN(orderId);
+        return refusal;
+    }
+    // The order asked about is the correlation id, as in the replay's status requests.
+    interface->setCurrentId(orderId);
+    return orderStatusAnswer(orderId, interface->info(orderId));
 }
 
 QMap<EPaymentProcessingInfo::MessageType, tr::Tr> Velmor::getMessageInfo() const

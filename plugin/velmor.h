@@ -4,9 +4,14 @@
 #include <QSharedPointer>
 #include <basicpaymentprocessing.h>
 
+#include <memory>
+
+class JournalKeeper;
+
 namespace velmor {
 class Interface;
-}
+struct RequestResult;
+} // namespace velmor
 
 class Config;
 
@@ -32,6 +37,11 @@ public:
     bool interruptPayment() override;
     bool sendEnqueuedMessage(const QMap<QString, QVariant> &message) override;
     QMap<EPaymentProcessingInfo::MessageType, tr::Tr> getMessageInfo() const override;
+    // One status request for an order nobody has made: success when the service is reachable
+    // and accepts the credentials, otherwise a failure that says which of those it is not.
+    PaymentProcessingAnswer testConnection() override;
+    // The order's state at the service, as orderstatusanswer.h describes the answer.
+    PaymentProcessingAnswer getPaymentByQRCodeStatus(const QString &orderId) override;
 
 protected:
     // For tests that stand a prepared client in.
@@ -43,9 +53,28 @@ protected:
 private:
     void setUp();
     static bool holdsAnyClientKey(const Config &config);
+    // The answer of a sale or refund while the journal cannot be used: nothing is sent.
+    PaymentProcessingAnswer journalRefusal() const;
+    // Marks the sale or refund in hand answered with `answer` in the journal.
+    void journalAnswer(const PaymentProcessingAnswer &answer);
+    // The decision on one queued message, which sendEnqueuedMessage notes in the journal.
+    bool replayMessage(const QString &orderId, const QMap<QString, QVariant> &message);
+    // The replay of a paid order's queued refund or cancellation, once the service has shown
+    // the order completed or partly refunded in `orderInfo`.
+    bool finishRefund(const QString &orderId, const QMap<QString, QVariant> &message,
+                      const velmor::RequestResult &orderInfo);
+    // The replay of a message whose order the service says it does not know.
+    bool finishUnknownOrder(const QString &orderId, const QMap<QString, QVariant> &message);
     // The answer of every operation while the configuration file is unusable: nothing is sent.
     PaymentProcessingAnswer configurationRefusal() const;
+    // Adds the slip the host prints for an operation that went through (or waits in the
+    // queue) to `answer`.
+    static void addSlip(PaymentProcessingAnswer *answer, const PaymentProcessingRequest &request,
+                        int operation, const QString &orderId);
 
     // Set by init when the configuration file is there but gives no configuration.
     QString unusableConfigFile;
+    // The journal of sales and refunds, held for the object's life: it holds this process's
+    // lock, which tells other processes that its open entries are not a dead till's.
+    std::unique_ptr<JournalKeeper> journalKeeper;
 };

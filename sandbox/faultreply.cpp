@@ -64,6 +64,68 @@ QJsonObject confirmingAnswer(Sandbox::Endpoint endpoint, const QString &orderId)
     return {};
 }
 
+// The order as a client sees it in an answer: {"id", "status", "amount"}.
+QJsonObject slimOrder(const QJsonObject &order)
+{
+    return {{QStringLiteral("id"), order.value(QStringLiteral("id"))},
+            {QStringLiteral("status"), order.value(QStringLiteral("status"))},
+            {QStringLiteral("amount"), order.value(QStringLiteral("amount"))}};
+}
+
+// Text as a JSON string literal, quotes included.
+std::string quoted(const QString &text)
+{
+    const std::string array =
+        QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact).toStdString();
+    return array.substr(1, array.size() - 2);
+}
+
+// The order's info answer with "amount" twice, the last one 0: a parser that keeps the first
+// reads the amount, one that keeps the last reads nothing refunded of nothing.
+std::string duplicateAmount(const QJsonObject &order)
+{
+    const double amount = order.value(QStringLiteral("amount")).toDouble();
+    return "{\"order\":{\"id\":" + quoted(order.value(QStringLiteral("id")).toString()) +
+           ",\"status\":" + quoted(order.value(QStringLiteral("status")).toString()) +
+           ",\"amount\":" +
+           QJsonDocument(QJsonArray{amount})
+               .toJson(QJsonDocument::Compact)
+               .mid(1)
+               .chopped(1)
+               .toStdString() +
+           ",\"amount\":0},\"refund\":[]}";
+}
+
+// An answer the faults that show an order unchanged give: the order as it stood before.
+QJsonObject unchangedAnswer(Sandbox::Fault fault, Sandbox::Endpoint endpoint,
+                            const QJsonObject &before)
+{
+    QJsonObject body{{QStringLiteral("order"), slimOrder(before)}};
+    switch (fault) {
+    case Sandbox::Fault::Unchanged:
+    case Sandbox::Fault::UnchangedAfter:
+        if (endpoint == Sandbox::Endpoint::Refund)
+            body.insert(QStringLiteral("refund"), QJsonArray());
+        break;
+    case Sandbox::Fault::OtherRefund:
+    case Sandbox::Fault::OtherRefundAfter:
+        body.insert(QStringLiteral("refund"),
+                    QJsonObject{{QStringLiteral("id"), QStringLiteral("another-refund")},
+                                {QStringLiteral("totalRefundedAmount"), 1.0}});
+        break;
+    case Sandbox::Fault::InfoZeroAmount: {
+        QJsonObject order = slimOrder(before);
+        order.insert(QStringLiteral("amount"), 0);
+        body =
+            QJsonObject{{QStringLiteral("order"), order}, {QStringLiteral("refund"), QJsonArray()}};
+        break;
+    }
+    default:
+        break;
+    }
+    return body;
+}
+
 void halfBody(httplib::Response &res, const QString &orderId)
 {
     auto body = std::make_shared<std::string>(
@@ -98,9 +160,50 @@ void send(httplib::Response &res, const OrderBook::Reply &reply)
 }
 
 bool answerInstead(Sandbox::Fault fault, Sandbox::Endpoint endpoint, const QString &orderId,
-                   httplib::Response &res)
+                   const QJsonObject &before, httplib::Response &res)
 {
     switch (fault) {
+    case Sandbox::Fault::Error504:
+    case Sandbox::Fault::Error504After:
+        send(res, OrderBook::Reply{504, QJsonObject{{QStringLiteral("error"),
+                                                     QStringLiteral("Gateway Timeout")}}});
+        return true;
+    case Sandbox::Fault::Error502:
+    case Sandbox::Fault::Error502After:
+        // A gateway's error object, shaped like the service's own: not one of the service's
+        // refusals, so the plug-in's catalogue has no text for it.
+        send(res, OrderBook::Reply{
+                      502, QJsonObject{
+                               {QStringLiteral("error"),
+                                QJsonObject{{QStringLiteral("code"), QStringLiteral("bad_gateway")},
+                                            {QStringLiteral("text"),
+                                             QStringLiteral("The upstream service did not "
+                                                            "answer")}}}}});
+        return true;
+    case Sandbox::Fault::Error500:
+    case Sandbox::Fault::Error500After:
+        send(res, OrderBook::Reply{
+                      500, QJsonObject{{QStringLiteral("error"),
+                                        QJsonObject{{QStringLiteral("message"),
+                                                     QStringLiteral("Internal server error")}}}}});
+        return true;
+    case Sandbox::Fault::Unchanged:
+    case Sandbox::Fault::UnchangedAfter:
+    case Sandbox::Fault::OtherRefund:
+    case Sandbox::Fault::OtherRefundAfter:
+    case Sandbox::Fault::InfoZeroAmount:
+    case Sandbox::Fault::DuplicateAmount:
+    case Sandbox::Fault::NotFoundLag:
+        // About an order the service does not hold, the truth is all there is to say.
+        if (before.isEmpty() || fault == Sandbox::Fault::NotFoundLag)
+            send(res, OrderBook::errorReply(404, QStringLiteral("order_not_found"),
+                                            QStringLiteral("Заказ не найден")));
+        else if (fault == Sandbox::Fault::DuplicateAmount) {
+            res.status = 200;
+            res.set_content(duplicateAmount(before), JsonContentType);
+        } else
+            send(res, OrderBook::Reply{200, unchangedAnswer(fault, endpoint, before)});
+        return true;
     case Sandbox::Fault::DropMidBody:
         halfBody(res, orderId);
         return true;
@@ -158,9 +261,40 @@ bool answerInstead(Sandbox::Fault fault, Sandbox::Endpoint endpoint, const QStri
     case Sandbox::Fault::Lost:
     case Sandbox::Fault::Drop:
     case Sandbox::Fault::NoAnswer:
+    case Sandbox::Fault::UpperCaseId:
+    case Sandbox::Fault::LateCreate:
         break;
     }
     return false;
+}
+
+OrderBook::Reply withUpperCaseId(OrderBook::Reply reply, const QString &orderId)
+{
+    const QString upper = orderId.toUpper();
+    const auto raise = [&orderId, &upper](QJsonObject *object) {
+        if (object->value(QStringLiteral("id")).toString() == orderId)
+            object->insert(QStringLiteral("id"), upper);
+    };
+    raise(&reply.body);
+    QJsonObject order = reply.body.value(QStringLiteral("order")).toObject();
+    if (!order.isEmpty()) {
+        raise(&order);
+        reply.body.insert(QStringLiteral("order"), order);
+    }
+    return reply;
+}
+
+QString shownStatus(int status, const std::string &body, const QString &orderId)
+{
+    if (status != 200 || orderId.isEmpty())
+        return QString();
+    const QJsonObject order = QJsonDocument::fromJson(QByteArray::fromStdString(body))
+                                  .object()
+                                  .value(QStringLiteral("order"))
+                                  .toObject();
+    if (order.value(QStringLiteral("id")).toString().compare(orderId, Qt::CaseInsensitive) != 0)
+        return QString();
+    return order.value(QStringLiteral("status")).toString();
 }
 
 void trickle(httplib::Response &res, const OrderBook::Reply &reply, int stepMs,

@@ -27,10 +27,19 @@ void send(httplib::Response &res, const OrderBook::Reply &reply);
 
 // Writes the answer `fault` gives in the service's place, about the order the request names,
 // and returns true; false, with nothing written, for the faults that are not such an answer
-// (none, Delay, Trickle and Lost carry the request out; Drop and NoAnswer give no answer).
-// The caller carries the request out first for the faults that take effect.
+// (none, Delay, Trickle, Lost, UpperCaseId and LateCreate carry the request out; Drop and
+// NoAnswer give no answer). `before` is the order as it stood before the request
+// (OrderBook::order(), empty when unknown), which the faults that show an order unchanged
+// answer with. The caller carries the request out first for the faults that take effect.
 bool answerInstead(Sandbox::Fault fault, Sandbox::Endpoint endpoint, const QString &orderId,
-                   httplib::Response &res);
+                   const QJsonObject &before, httplib::Response &res);
+
+// The service's reply with `orderId` in upper case wherever it names the order.
+OrderBook::Reply withUpperCaseId(OrderBook::Reply reply, const QString &orderId);
+
+// The order status a 200 answer's body shows about `orderId` (compared without regard to
+// case, as UUIDs are); empty when it shows none.
+QString shownStatus(int status, const std::string &body, const QString &orderId);
 
 // The reply a byte at a time, each after `pause(stepMs)`; the answer breaks off where a pause
 // returns false.

@@ -42,16 +42,18 @@ QString description()
         << "  " << sandbox::Sandbox::CodeError << "           create refused: \"client_rejected\"\n"
         << "  " << sandbox::Sandbox::CodePaid << "            completed from the start\n\n"
         << "Faults (--fault ENDPOINT=FAULT[:MS], ENDPOINT one of create, info, cancel, refund;\n"
-        << "only delay, trickle, lost and the -after ones let the request take effect):\n";
+        << "only delay, trickle, lost, upper-case-id, late-create and the -after ones let the\n"
+        << "request take effect; one meant for other endpoints leaves the request alone):\n";
     for (const sandbox::Sandbox::FaultName &fault : sandbox::Sandbox::faultNames())
-        out << "  " << QString::fromLatin1(fault.name).leftJustified(16) << fault.meaning << "\n";
+        out << "  " << QString::fromLatin1(fault.name).leftJustified(20) << fault.meaning << "\n";
     out << "\n--chaos SEED:PERCENT[:DOWN] draws a fault for PERCENT of the requests, from a\n"
-        << "generator seeded with SEED, among all of them but no-answer (delay waits\n"
+        << "generator seeded with SEED, among all of them but no-answer that mean\n"
+        << "something for the request's endpoint (delay waits\n"
         << "--chaos-delay-ms), and goes down (every request dropped) for 200 to 800 ms at\n"
         << "DOWN requests in a thousand (default " << DefaultDownPerMille << "). "
         << "It turns on the control routes:\n"
         << "  GET  /_soak/ledger   orders, refunds, cancellations, every exchange and its fault\n"
-        << "  POST /_soak/heal     chaos off\n";
+        << "  POST /_soak/heal     chaos off, late creates arrive, lagging orders seen again\n";
     return text;
 }
 

@@ -280,7 +280,7 @@ OrderBook::Reply OrderBook::info(const QString &orderId)
     if (!order)
         return orderNotFound();
     Reply reply{200, QJsonObject{{QStringLiteral("order"), order->view(true)},
-                                 {QStringLiteral("refund"), order->refundsView(false)}}};
+                                 {QStringLiteral("refund"), order->refundsView(true)}}};
     order->advance(m_d->m_pollsPerState);
     m_d->keep(*order);
     return reply;

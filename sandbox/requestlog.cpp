@@ -39,7 +39,7 @@ quint64 RequestLog::record(const httplib::Request &req)
     return seq;
 }
 
-void RequestLog::noteOutcome(quint64 seq, const QString &fault, int status)
+void RequestLog::noteOutcome(quint64 seq, const QString &fault, int status, const QString &shown)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     // Requests are kept in arrival order, and the one served now is seldom far from the end.
@@ -48,6 +48,7 @@ void RequestLog::noteOutcome(quint64 seq, const QString &fault, int status)
         if (request.seq == seq) {
             request.fault = fault;
             request.status = status;
+            request.shown = shown;
             return;
         }
         if (request.seq < seq)
@@ -67,6 +68,8 @@ QJsonArray RequestLog::journal(
                           {QStringLiteral("path"), request.path},
                           {QStringLiteral("fault"), request.fault},
                           {QStringLiteral("status"), request.status}};
+        if (!request.shown.isEmpty())
+            entry.insert(QStringLiteral("shown"), request.shown);
         if (describe)
             describe(request, &entry);
         entries.append(entry);

@@ -24,12 +24,15 @@ public:
     // ones joined with ", "), the body and the time it arrived; returns its number, which
     // counts on across clear().
     quint64 record(const httplib::Request &req);
-    // The fault request `seq` met and the status it was answered with (0: none), once it is
-    // served; nothing when it was cleared meanwhile.
-    void noteOutcome(quint64 seq, const QString &fault, int status);
+    // The fault request `seq` met, the status it was answered with (0: none) and the order
+    // status its answer showed (empty: none), once it is served; nothing when it was cleared
+    // meanwhile.
+    void noteOutcome(quint64 seq, const QString &fault, int status,
+                     const QString &shown = QString());
     QList<Sandbox::RecordedRequest> requests() const;
     // Every request kept, without headers and bodies: [{"seq", "at", "method", "path",
-    // "fault", "status"}], plus what `describe` adds to each (say, the endpoint and the order).
+    // "fault", "status", "shown" (when there is one)}], plus what `describe` adds to each (say, the
+    // endpoint and the order).
     QJsonArray journal(
         const std::function<void(const Sandbox::RecordedRequest &, QJsonObject *)> &describe) const;
     void clear();

@@ -107,6 +107,12 @@ public:
     // Serves a request to one of the endpoints under `fault`; false when it got no answer.
     bool serve(const Route &found, const FaultSetting &fault, const httplib::Request &req,
                httplib::Response &res);
+    // LateCreate: holds the request until its client gives up, drops it, and carries it out
+    // `lateMs` after it arrived, or at once when the service is healed or stopped.
+    void serveLate(const Route &found, int lateMs, const httplib::Request &req,
+                   httplib::Response &res);
+    // Whether an order is in a NotFoundLag spell; starts one of `ms` when `startMs` > 0.
+    bool lagging(const QString &orderId, int startMs);
     Reply process(const Route &route, const httplib::Request &req);
     // Waits up to `ms` unless the service stops first; false when it stopped.
     bool pause(int ms);
@@ -134,11 +140,16 @@ public:
     std::mt19937 m_generator;
     std::chrono::steady_clock::time_point m_downUntil{};
     std::map<QString, int> m_drawn;
+    // Orders answered "order_not_found" until then (NotFoundLag), and how often heal() ran,
+    // so that a late create held back learns of it.
+    std::map<QString, std::chrono::steady_clock::time_point> m_lagUntil;
+    quint64 m_heals = 0;
 
     // Guards the ledger's own records: the orders in the order made and the cancellations
     // carried out per order.
     mutable std::mutex m_ledgerMutex;
     std::vector<QString> m_orderIds;
+    std::map<QString, qint64> m_createdAt;
     std::map<QString, QJsonArray> m_cancels;
 
     // Guards starting and stopping; never taken by the serving threads, so stop() may wait for
@@ -294,18 +305,56 @@ void Sandbox::Private::handle(const httplib::Request &req, httplib::Response &re
 
     FaultSetting fault;
     QString faultName = Sandbox::faultName(Fault::None);
-    if (found.kind == Route::Found)
+    if (found.kind == Route::Found) {
         fault = faultFor(found.endpoint, &faultName);
+        if (fault.fault == Fault::NotFoundLag)
+            lagging(found.orderId, fault.delayMs);
+        else if (found.endpoint != Endpoint::Create && lagging(found.orderId, 0)) {
+            // The spell outlasts the request that began it; a drop stays a drop.
+            if (fault.fault != Fault::Drop) {
+                fault = FaultSetting{Fault::NotFoundLag, 0};
+                faultName = Sandbox::faultName(Fault::NotFoundLag);
+            }
+        }
+    }
     // Noted before it is served, as a held request may outlast a reader's wait.
     m_log.noteOutcome(seq, faultName, NoReply);
     const bool answered = serve(found, fault, req, res);
-    m_log.noteOutcome(seq, faultName, answered ? res.status : NoReply);
+    // What the answer showed counts only when it went out whole at once.
+    const bool prompt = fault.fault != Fault::Delay && fault.fault != Fault::Trickle &&
+                        fault.fault != Fault::DuplicateAmount && fault.fault != Fault::HugeBody;
+    const QString shown =
+        answered && prompt && found.kind == Route::Found
+            ? faultreply::shownStatus(res.status, res.body, orderIdOf(found, req.body))
+            : QString();
+    m_log.noteOutcome(seq, faultName, answered ? res.status : NoReply, shown);
+}
+
+bool Sandbox::Private::lagging(const QString &orderId, int startMs)
+{
+    const auto now = std::chrono::steady_clock::now();
+    // Only an order already seen can lag behind.
+    if (startMs > 0 && !m_book.order(orderId).isEmpty()) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_lagUntil[orderId] = now + std::chrono::milliseconds(startMs);
+        return true;
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto found = m_lagUntil.find(orderId);
+    if (found == m_lagUntil.end())
+        return false;
+    if (now < found->second)
+        return true;
+    m_lagUntil.erase(found);
+    return false;
 }
 
 Sandbox::Private::FaultSetting Sandbox::Private::faultFor(Endpoint endpoint, QString *name)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    const FaultSetting set = m_faults[static_cast<size_t>(endpoint)];
+    FaultSetting set = m_faults[static_cast<size_t>(endpoint)];
+    if (!appliesTo(set.fault, endpoint))
+        set = FaultSetting{};
     if (set.fault != Fault::None || !m_chaosOn) {
         *name = Sandbox::faultName(set.fault);
         return set;
@@ -328,21 +377,35 @@ Sandbox::Private::FaultSetting Sandbox::Private::faultFor(Endpoint endpoint, QSt
         *name = Sandbox::faultName(Fault::None);
         return FaultSetting{};
     }
-    // Every fault that ends an exchange by itself: NoAnswer would hold a request until the
-    // client gives up, which Delay already stands for.
-    static const std::vector<Fault> Drawable = [] {
-        std::vector<Fault> faults;
-        for (const FaultName &entry : Sandbox::faultNames()) {
-            if (entry.fault != Fault::NoAnswer)
-                faults.push_back(entry.fault);
+    // Every fault that ends an exchange by itself and means something for the endpoint:
+    // NoAnswer would hold a request until the client gives up, which Delay already stands for.
+    static const std::array<std::vector<Fault>, 4> Drawable = [] {
+        std::array<std::vector<Fault>, 4> faults;
+        for (const Endpoint each :
+             {Endpoint::Create, Endpoint::Info, Endpoint::Cancel, Endpoint::Refund}) {
+            for (const FaultName &entry : Sandbox::faultNames()) {
+                if (entry.fault != Fault::NoAnswer && appliesTo(entry.fault, each))
+                    faults[static_cast<size_t>(each)].push_back(entry.fault);
+            }
         }
         return faults;
     }();
-    const Fault drawn = Drawable.at(static_cast<size_t>(
-        std::uniform_int_distribution<int>(0, int(Drawable.size()) - 1)(m_generator)));
+    const std::vector<Fault> &drawable = Drawable[static_cast<size_t>(endpoint)];
+    const Fault drawn = drawable.at(static_cast<size_t>(
+        std::uniform_int_distribution<int>(0, int(drawable.size()) - 1)(m_generator)));
     *name = Sandbox::faultName(drawn);
     ++m_drawn[*name];
-    const int delayMs = drawn == Fault::Trickle ? m_chaos.trickleStepMs : m_chaos.delayMs;
+    int delayMs = m_chaos.delayMs;
+    if (drawn == Fault::Trickle)
+        delayMs = m_chaos.trickleStepMs;
+    else if (drawn == Fault::LateCreate)
+        delayMs = std::uniform_int_distribution<int>(
+            m_chaos.lateCreateMinMs,
+            std::max(m_chaos.lateCreateMinMs, m_chaos.lateCreateMaxMs))(m_generator);
+    else if (drawn == Fault::NotFoundLag)
+        delayMs = std::uniform_int_distribution<int>(
+            m_chaos.notFoundLagMinMs,
+            std::max(m_chaos.notFoundLagMinMs, m_chaos.notFoundLagMaxMs))(m_generator);
     return FaultSetting{drawn, delayMs};
 }
 
@@ -358,13 +421,25 @@ bool Sandbox::Private::serve(const Route &found, const FaultSetting &fault,
         drop(fd, res);
         return false;
     }
+    if (fault.fault == Fault::LateCreate) {
+        serveLate(found, fault.delayMs, req, res);
+        return false;
+    }
     const bool carriedOut = takesEffect(fault.fault);
-    if (!carriedOut && faultreply::answerInstead(fault.fault, found.endpoint, found.orderId, res))
+    // The faults that show the order as it stood need it from before the request.
+    const QJsonObject before = fault.fault != Fault::None && found.kind == Route::Found &&
+                                       found.endpoint != Endpoint::Create
+                                   ? m_book.order(found.orderId)
+                                   : QJsonObject();
+    if (!carriedOut &&
+        faultreply::answerInstead(fault.fault, found.endpoint, found.orderId, before, res))
         return true;
 
-    const Reply reply = process(found, req);
+    Reply reply = process(found, req);
+    if (fault.fault == Fault::UpperCaseId)
+        reply = faultreply::withUpperCaseId(reply, orderIdOf(found, req.body));
     if (fault.fault != Fault::None && reply.status != NoReply &&
-        faultreply::answerInstead(fault.fault, found.endpoint, found.orderId, res))
+        faultreply::answerInstead(fault.fault, found.endpoint, found.orderId, before, res))
         return true;
     if (reply.status == NoReply || fault.fault == Fault::Lost ||
         (fault.fault == Fault::Delay && fault.delayMs > 0 && !pause(fault.delayMs))) {
@@ -377,6 +452,31 @@ bool Sandbox::Private::serve(const Route &found, const FaultSetting &fault,
     else
         faultreply::send(res, reply);
     return true;
+}
+
+void Sandbox::Private::serveLate(const Route &found, int lateMs, const httplib::Request &req,
+                                 httplib::Response &res)
+{
+    const auto due = std::chrono::steady_clock::now() + std::chrono::milliseconds(lateMs);
+    quint64 heals = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        heals = m_heals;
+    }
+    // Until the moment comes, the service stops or is healed.
+    const auto waiting = [this, due, heals](int ms) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        const auto until =
+            std::min(due, std::chrono::steady_clock::now() + std::chrono::milliseconds(ms));
+        m_wake.wait_until(lock, until, [this, heals] { return m_stopping || m_heals != heals; });
+        return !m_stopping && m_heals == heals && std::chrono::steady_clock::now() < due;
+    };
+    const int fd = socketscan::findConnectionSocket(req);
+    socketscan::holdUntilGone(fd, waiting);
+    drop(fd, res);
+    while (waiting(1000)) {
+    }
+    process(found, req);
 }
 
 Reply Sandbox::Private::process(const Route &found, const httplib::Request &req)
@@ -400,6 +500,7 @@ Reply Sandbox::Private::process(const Route &found, const httplib::Request &req)
         if (!orderId.isEmpty()) {
             std::lock_guard<std::mutex> lock(m_ledgerMutex);
             m_orderIds.push_back(orderId);
+            m_createdAt[orderId] = QDateTime::currentMSecsSinceEpoch();
         }
         if (!late || m_options.slowCreateMs <= 0)
             return reply;
@@ -437,31 +538,67 @@ bool Sandbox::takesEffect(Fault fault)
     case Fault::Lost:
     case Fault::Html502After:
     case Fault::Empty200After:
+    case Fault::Error504After:
+    case Fault::Error502After:
+    case Fault::Error500After:
+    case Fault::UpperCaseId:
+    case Fault::UnchangedAfter:
+    case Fault::OtherRefundAfter:
+    case Fault::LateCreate:
         return true;
     default:
         return false;
     }
 }
 
+bool Sandbox::appliesTo(Fault fault, Endpoint endpoint)
+{
+    switch (fault) {
+    case Fault::Unchanged:
+    case Fault::UnchangedAfter:
+        return endpoint == Endpoint::Cancel || endpoint == Endpoint::Refund;
+    case Fault::OtherRefund:
+    case Fault::OtherRefundAfter:
+        return endpoint == Endpoint::Refund;
+    case Fault::InfoZeroAmount:
+    case Fault::DuplicateAmount:
+        return endpoint == Endpoint::Info;
+    case Fault::LateCreate:
+        return endpoint == Endpoint::Create;
+    case Fault::NotFoundLag:
+        return endpoint != Endpoint::Create;
+    default:
+        return true;
+    }
+}
+
 void Sandbox::Private::heal()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_chaosOn = false;
-    m_downUntil = {};
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_chaosOn = false;
+        m_downUntil = {};
+        m_lagUntil.clear();
+        ++m_heals;
+    }
+    m_wake.notify_all();
 }
 
 QJsonObject Sandbox::Private::ledger() const
 {
     std::vector<QString> ids;
+    std::map<QString, qint64> createdAt;
     std::map<QString, QJsonArray> cancels;
     {
         std::lock_guard<std::mutex> lock(m_ledgerMutex);
         ids = m_orderIds;
+        createdAt = m_createdAt;
         cancels = m_cancels;
     }
     QJsonArray orders;
     for (const QString &id : ids) {
         QJsonObject order = m_book.order(id);
+        order.insert(QStringLiteral("createdAt"), createdAt[id]);
         const auto found = cancels.find(id);
         order.insert(QStringLiteral("cancels"),
                      found == cancels.end() ? QJsonArray() : found->second);
@@ -518,6 +655,26 @@ const QVector<Sandbox::FaultName> &Sandbox::faultNames()
         {"accepted200", Fault::Accepted200, "200 with {\"result\": \"accepted\"}"},
         {"html502-after", Fault::Html502After, "carry the request out, then 502 HTML"},
         {"empty200-after", Fault::Empty200After, "carry the request out, then 200 {}"},
+        {"error504", Fault::Error504, "504 {\"error\": \"Gateway Timeout\"}"},
+        {"error504-after", Fault::Error504After, "carry the request out, then error504's"},
+        {"error502", Fault::Error502, "502 with the error object \"bad_gateway\""},
+        {"error502-after", Fault::Error502After, "carry the request out, then error502's"},
+        {"error500", Fault::Error500, "500 {\"error\": {\"message\": ...}}"},
+        {"error500-after", Fault::Error500After, "carry the request out, then error500's"},
+        {"upper-case-id", Fault::UpperCaseId,
+         "carry the request out, answer with the order id in upper case"},
+        {"unchanged", Fault::Unchanged, "cancel, refund: 200 with the order as it stands"},
+        {"unchanged-after", Fault::UnchangedAfter,
+         "cancel, refund: carry it out, then 200 with the order as it stood"},
+        {"other-refund", Fault::OtherRefund, "refund: 200 with another refund's id"},
+        {"other-refund-after", Fault::OtherRefundAfter,
+         "refund: carry it out, then 200 with the order as it stood and another refund's id"},
+        {"info-zero-amount", Fault::InfoZeroAmount, "info: 200 with amount 0 and no refunds"},
+        {"duplicate-amount", Fault::DuplicateAmount, "info: 200 with \"amount\" twice, the last 0"},
+        {"late-create", Fault::LateCreate,
+         "create: held until the client gives up, carried out MS after it arrived"},
+        {"not-found-lag", Fault::NotFoundLag,
+         "info, cancel, refund: \"order_not_found\" about the order for MS"},
     };
     return Names;
 }

@@ -21,10 +21,11 @@ namespace sandbox {
 // The create answer itself does not count as a poll.
 //
 // Faults: with Delay and Trickle the request is carried out and only its answer comes late;
-// with Lost it is carried out and no answer ever comes; with Html502After and Empty200After it
-// is carried out and a gateway's page or an empty object comes back instead of its answer;
-// with every other fault the request has no effect (no order made, no state change, no poll
-// counted, nothing cancelled or refunded).
+// with Lost it is carried out and no answer ever comes; with the faults named ...After it is
+// carried out and something else comes back instead of its answer; with UpperCaseId it is
+// carried out and answered with the order id in upper case; with LateCreate it is carried out
+// long after its client gave up; with every other fault the request has no effect (no order
+// made, no state change, no poll counted, nothing cancelled or refunded).
 class Sandbox
 {
 public:
@@ -52,10 +53,40 @@ public:
         // A gateway's or a broken service's answer after the request was carried out.
         Html502After,  // carry the request out, then 502 with an HTML page
         Empty200After, // carry the request out, then 200 with {}
+        // A gateway's or an upstream's error with an "error" member: a string or an object.
+        Error504,      // 504 {"error": "Gateway Timeout"}
+        Error504After, // carry the request out, then Error504's answer
+        Error502,      // 502 {"error": {"code": "bad_gateway", "text": ...}}
+        Error502After, // carry the request out, then Error502's answer
+        Error500,      // 500 {"error": {"message": ...}}
+        Error500After, // carry the request out, then Error500's answer
+        // The service's own answer with the order id in upper case (ids are UUIDs, whose case
+        // does not matter).
+        UpperCaseId,
+        // Cancel and refund: 200 with the order as it stands ("refund": [] for a refund).
+        Unchanged,
+        UnchangedAfter, // carry the request out, then the order as it stood before
+        // Refund: 200 with the order as it stands and a refund under another id.
+        OtherRefund,
+        OtherRefundAfter, // carry the refund out, then the order as it stood, another id
+        // Info: 200 with the order's state, "amount" 0 and no refunds; no poll counted.
+        InfoZeroAmount,
+        // Info: the order's answer with "amount" twice, the last one 0; no poll counted.
+        DuplicateAmount,
+        // Create: held unanswered until the client gives up, carried out `delayMs` after it
+        // arrived (at once when the service is healed or stopped), as from a slow gateway.
+        LateCreate,
+        // Info, cancel and refund of an order the service holds: "order_not_found" to this
+        // request and every other about the order for `delayMs`, as from a lagging replica.
+        NotFoundLag,
     };
 
     // Whether the request takes effect at the service under `fault`.
     static bool takesEffect(Fault fault);
+    // Whether `fault` means anything for requests to `endpoint`: a fault that does not (a
+    // refund's own faults on an info, say) leaves the request alone, and chaos never draws it
+    // there.
+    static bool appliesTo(Fault fault, Endpoint endpoint);
 
     // Every fault with its command-line and ledger name ("drop", "html502-after", ...) and
     // what it answers, in the order of the enumeration.
@@ -127,6 +158,12 @@ public:
         // Delay's wait, past a client's timeout; Trickle's step between two bytes.
         int delayMs = 2500;
         int trickleStepMs = 30;
+        // LateCreate: how late the create is carried out, drawn between the two.
+        int lateCreateMinMs = 5000;
+        int lateCreateMaxMs = 60000;
+        // NotFoundLag: how long the order stays unknown, drawn between the two.
+        int notFoundLagMinMs = 5000;
+        int notFoundLagMaxMs = 40000;
     };
 
     struct RecordedRequest
@@ -136,12 +173,13 @@ public:
         QMap<QString, QString> headers; // names lower-cased
         QByteArray body;
         // Filled in as the request is served: when it arrived (ms since the epoch), its number
-        // since the service was made, the fault it met ("none" when none) and the HTTP status
-        // answered (0: no answer).
+        // since the service was made, the fault it met ("none" when none), the HTTP status
+        // answered (0: no answer) and the order status the answer showed (see ledger()).
         qint64 receivedAtMs = 0;
         quint64 seq = 0;
         QString fault;
         int status = 0;
+        QString shown;
     };
 
     // Two constructors rather than a defaulted argument: a default argument cannot use the
@@ -166,17 +204,21 @@ public:
     void setFault(Endpoint endpoint, Fault fault, int delayMs = 0);
     void clearFaults();
 
-    // Starts drawing faults (percent 0 draws none); heal() stops drawing and ends a down
-    // window, as POST "/_soak/heal" does. The generator restarts from the seed.
+    // Starts drawing faults (percent 0 draws none); heal() stops drawing, ends a down window
+    // and a lagging order's unknown spell, and carries the late creates out at once, as
+    // POST "/_soak/heal" does. The generator restarts from the seed.
     void setChaos(const Chaos &chaos);
     void heal();
 
     // What the service really did, for a checker to hold against what the clients reported:
-    // {"orders": [order(id) of every order made, in the order made, each with "cancels":
-    // the cancellations carried out, [{"at", "from"}]], "exchanges": [one per request:
-    // {"seq", "at", "method", "path", "endpoint", "orderId", "fault", "status"}], "faults":
-    // {fault name: times drawn, "down": windows}, "chaos": {"seed", "percent", "on"}}.
-    // "at" is milliseconds since the epoch; "status" is the HTTP status answered, 0 for none.
+    // {"orders": [order(id) of every order made, in the order made, each with "createdAt"
+    // and "cancels": the cancellations carried out, [{"at", "from"}]], "exchanges": [one per
+    // request, in the order they arrived: {"seq", "at", "method", "path", "endpoint",
+    // "orderId", "fault", "status", "shown"}], "faults": {fault name: times drawn, "down":
+    // windows}, "chaos": {"seed", "percent", "on"}}. "at" is milliseconds since the epoch;
+    // "status" is the HTTP status answered, 0 for none; "shown" is the order status a 200
+    // answer showed about the exchange's own order (its id in any case), present only when
+    // that answer went out whole at once (not under Delay or Trickle, nor with duplicate keys).
     QJsonObject ledger() const;
 
     // Every request as it arrived, before any fault or authorization check; `path` is the

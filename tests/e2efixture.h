@@ -27,7 +27,7 @@ protected:
     static QPluginLoader &loader();
     BasicPaymentProcessing *processing() const { return m_processing; }
 
-    // A completed sale of the current receipt; returns its order id.
+    // A completed sale of the current receipt, paid at its first poll; returns its order id.
     QString completedSale(int kopecks);
     PaymentProcessingRequest saleRequest(int kopecks, const char *code) const;
     PaymentProcessingRequest refundRequest(const QString &orderId, int kopecks, int type = 3) const;

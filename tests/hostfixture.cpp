@@ -7,12 +7,32 @@
 #include <session.h>
 #include <singleton.h>
 
+namespace {
+
+// The tests' keys stand in for the plug-in's configuration file, as a till's --config does: a
+// plug-in installed on the machine that runs them would otherwise hand them its own service
+// and credentials from the host's pay-systems directory.
+class FixtureConfig : public Config
+{
+public:
+    void loadFile(const QString &fileName, const QString &extra) override
+    {
+        if (!fileName.startsWith(QStringLiteral(VELMOR_PAYSYSTEMS_DIR)))
+            Config::loadFile(fileName, extra);
+    }
+};
+
+} // namespace
+
 void HostFixture::SetUp()
 {
     ASSERT_TRUE(tempDir.isValid());
     if (!Singleton<Config>::instance)
-        Singleton<Config>::instance = new Config;
+        Singleton<Config>::instance = new FixtureConfig;
     Singleton<Config>::instance->clear();
+    // Each test's journal of its own: one shared by the suites that run side by side would
+    // hand a crashed one's open entries to another's queue.
+    setConfig(QStringLiteral("Velmor:journal"), tempDir.filePath(QStringLiteral("journal.sqlite")));
     if (!Singleton<Session>::instance)
         Singleton<Session>::instance = new Session;
     document = QSharedPointer<Document>::create();

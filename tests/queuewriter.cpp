@@ -1,6 +1,7 @@
-// Adds queue messages in a loop until it is killed, reporting on stdout each message that the
-// broker said it stored: "<id>\t<compact JSON>\n", one flushed line per message. The crash
-// test kills it at random moments and checks the database against these lines.
+// Adds queue messages in a loop until it is killed (or COUNT of them, when given), reporting on
+// stdout each message that the broker said it stored: "<id>\t<compact JSON>\n", one flushed
+// line per message. The crash test kills it at random moments and checks the database against
+// these lines; another till queueing a message is one given a COUNT.
 
 #include "dbqueuebroker.h"
 
@@ -46,14 +47,15 @@ QJsonObject makeMessage(int seq)
 int main(int argc, char **argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s DATABASE\n", argv[0]);
+        std::fprintf(stderr, "usage: %s DATABASE [COUNT]\n", argv[0]);
         return 2;
     }
+    const int count = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : kMaxMessages;
     DBQueueBroker broker(QString::fromLocal8Bit(argv[1]));
 
     QElapsedTimer clock;
     clock.start();
-    for (int seq = 1; seq <= kMaxMessages && clock.elapsed() < kMaxRunMs; ++seq) {
+    for (int seq = 1; seq <= qMin(count, kMaxMessages) && clock.elapsed() < kMaxRunMs; ++seq) {
         const QJsonObject message = makeMessage(seq);
         qint64 id = 0;
         if (!broker.addMessage(QStringLiteral("processing"), message, QStringLiteral("w"), &id))

@@ -1,7 +1,9 @@
-// The till killed (SIGKILL) at the worst moments: while a sale waits for the buyer, while an
-// interrupted sale is putting its cancellation into the queue, and while the queue is being
-// replayed. Afterwards `till replay` must finish the queue, every order must end as the
-// cashier was told, the queue database must be sound, and no refund may happen twice.
+// The till killed (SIGKILL) at the worst moments: while a sale's create is on its way, while a
+// sale waits for the buyer, while an interrupted sale is putting its cancellation into the
+// queue, while a refund's answer is awaited, and while the queue is being replayed. Afterwards
+// `till replay` (whose start hands what the dead till's journal left to the queue) must finish
+// the queue, every order must end as the cashier was told or be reversed when he was told
+// nothing, the queue database must be sound, and no refund may happen twice.
 
 #include "tillchild.h"
 
@@ -244,12 +246,12 @@ protected:
         EXPECT_EQ(integrityOf(queuePath()), QStringLiteral("ok")) << when;
     }
 
-    // What the host does after a crash: replays until nothing is left, a bounded number of
-    // times.
+    // What the host does after a crash: starts again (which queues what the dead till's journal
+    // left) and replays until nothing is left, a bounded number of times.
     void replayUntilEmpty()
     {
         for (int round = 0; round < MaxReplayRounds; ++round) {
-            if (pendingIn(queuePath()).isEmpty())
+            if (round > 0 && pendingIn(queuePath()).isEmpty())
                 break;
             const auto child =
                 till(QStringLiteral("fast.ini"), QString(), {QStringLiteral("replay")});
@@ -289,9 +291,10 @@ class KillDuringSaleWait : public CrashTest, public testing::WithParamInterface<
 {
 };
 
-TEST_P(KillDuringSaleWait, LeavesNothingQueuedAndASoundQueue)
+TEST_P(KillDuringSaleWait, IsReversedAtTheNextStart)
 {
     const int rounds = 3;
+    QStringList killed;
     for (int round = 0; round < rounds; ++round) {
         SCOPED_TRACE(round);
         sandbox->clearRequests();
@@ -307,17 +310,94 @@ TEST_P(KillDuringSaleWait, LeavesNothingQueuedAndASoundQueue)
 
         const QString orderId = createdOrderId();
         ASSERT_FALSE(orderId.isEmpty());
+        killed << orderId;
         const QJsonObject order = sandbox->order(orderId);
         EXPECT_NE(order.value(QStringLiteral("status")).toString(), QStringLiteral("canceled"));
         EXPECT_TRUE(order.value(QStringLiteral("refund")).toArray().isEmpty());
         expectSoundQueue("after a kill in the wait");
-        EXPECT_TRUE(pendingIn(queuePath()).isEmpty());
+        // Each sale's start queued the reversals of the sales killed before it.
+        EXPECT_EQ(pendingIn(queuePath()).size(), round);
     }
 
-    const auto replay = till(QStringLiteral("fast.ini"), QString(), {QStringLiteral("replay")});
-    ASSERT_TRUE(replay->runToEnd(TillTimeoutMs));
-    EXPECT_EQ(replay->exitCode(), 0) << qPrintable(replay->errors());
-    EXPECT_TRUE(replay->outputLines().isEmpty());
+    // The next start finds the dead till's sales in its journal and queues their reversal:
+    // nothing is left live, and nothing paid without a receipt.
+    replayUntilEmpty();
+    for (const QString &orderId : killed) {
+        const QString status = statusOf(orderId);
+        EXPECT_TRUE(status == QLatin1String("canceled") || status == QLatin1String("refunded"))
+            << qPrintable(orderId) << " " << qPrintable(status);
+        if (status == QLatin1String("refunded"))
+            expectRefundedOnce(orderId, SaleKopecks / 100.0);
+    }
+}
+
+// A create on its way when the till dies (held by a slow gateway, carried out after): the
+// order turns up at the service later, and the next start's replay cancels it.
+TEST_F(CrashTest, KillWhileTheCreateIsOnItsWayReversesTheLateOrder)
+{
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Create, sandbox::Sandbox::Fault::LateCreate, 500);
+    const auto child = sale(QStringLiteral("slow.ini"), sandbox::Sandbox::CodeHold);
+    ASSERT_TRUE(child->start()) << qPrintable(child->errorString());
+    ASSERT_TRUE(waitForRequest(isCreate, EventTimeoutMs));
+    child->kill();
+    EXPECT_TRUE(child->outputLines().isEmpty());
+    const QString orderId = createdOrderId();
+    QElapsedTimer timer;
+    timer.start();
+    while (statusOf(orderId).isEmpty() && timer.elapsed() < EventTimeoutMs)
+        QThread::msleep(50);
+    ASSERT_FALSE(statusOf(orderId).isEmpty()) << "the late create never landed";
+    sandbox->clearFaults();
+
+    replayUntilEmpty();
+    EXPECT_EQ(statusOf(orderId), QStringLiteral("canceled"));
+}
+
+// A refund carried out whose answer the killed till never saw: the cashier who repeats it is
+// told of the earlier one and nothing is sent; the next replay finishes the earlier refund
+// without sending it again, and only then may the order be refunded again.
+TEST_F(CrashTest, KillDuringARefundStopsTheRepeatUntilTheReplayFinishesIt)
+{
+    const QString orderId = completedSale();
+    ASSERT_FALSE(orderId.isEmpty());
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::Delay, 3000);
+    sandbox->clearRequests();
+    const QStringList refund{QStringLiteral("refund"), QStringLiteral("--rrn"), orderId,
+                             QStringLiteral("--amount"), QString::number(SaleKopecks)};
+    const auto child = till(QStringLiteral("fast.ini"), QStringLiteral("refund-all.json"), refund);
+    ASSERT_TRUE(child->start()) << qPrintable(child->errorString());
+    ASSERT_TRUE(waitForRequest(
+        [](const sandbox::Sandbox::RecordedRequest &request) {
+            return request.path.endsWith(QLatin1String("/refund"));
+        },
+        EventTimeoutMs));
+    child->kill();
+    EXPECT_TRUE(child->outputLines().isEmpty());
+    EXPECT_TRUE(pendingIn(queuePath()).isEmpty());
+    sandbox->clearFaults();
+
+    sandbox->clearRequests();
+    const auto repeat = till(QStringLiteral("fast.ini"), QStringLiteral("refund-all.json"), refund);
+    ASSERT_TRUE(repeat->runToEnd(TillTimeoutMs)) << qPrintable(repeat->errors());
+    EXPECT_EQ(repeat->exitCode(), 1);
+    EXPECT_EQ(parseObject(repeat->outputLines().value(0)).value(QStringLiteral("messageKey")),
+              QStringLiteral("velmorEarlierRefundOpen"))
+        << qPrintable(repeat->output());
+    for (const sandbox::Sandbox::RecordedRequest &request : sandbox->requests())
+        EXPECT_FALSE(request.path.endsWith(QLatin1String("/refund"))) << "sent blind";
+    // Its start handed the dead till's refund to the queue.
+    ASSERT_EQ(pendingIn(queuePath()).size(), 1);
+
+    replayUntilEmpty();
+    expectRefundedOnce(orderId, SaleKopecks / 100.0);
+
+    // Settled: the order is refunded in full, which a repeat now hears.
+    const auto again = till(QStringLiteral("fast.ini"), QStringLiteral("refund-all.json"), refund);
+    ASSERT_TRUE(again->runToEnd(TillTimeoutMs)) << qPrintable(again->errors());
+    EXPECT_NE(parseObject(again->outputLines().value(0)).value(QStringLiteral("messageKey")),
+              QStringLiteral("velmorEarlierRefundOpen"))
+        << qPrintable(again->output());
+    expectRefundedOnce(orderId, SaleKopecks / 100.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, KillDuringSaleWait,
@@ -385,28 +465,23 @@ TEST_P(KillWhileQueueingCancellation, EveryReportedInterruptionEndsCancelled)
         QHash<QString, int> perOrder;
         for (const QueuedMessage &message : pendingIn(queuePath()))
             ++perOrder[message.message.value(QStringLiteral("orderId")).toString()];
+        // A till killed after it queued its cancellation but before the sale's answer leaves its
+        // journal entry open, and the next start queues the same cancellation again: the same
+        // message, whose refund id is the order's own, which the replay finishes once.
         for (auto it = perOrder.cbegin(); it != perOrder.cend(); ++it)
-            EXPECT_EQ(it.value(), 1) << "order " << qPrintable(it.key()) << " queued twice";
+            EXPECT_LE(it.value(), 2) << "order " << qPrintable(it.key()) << " queued again";
         if (result.told) {
-            EXPECT_EQ(perOrder.value(result.orderId), 1) << "told, but nothing was queued";
+            EXPECT_GE(perOrder.value(result.orderId), 1) << "told, but nothing was queued";
         }
     }
 
     sandbox->clearFaults();
     replayUntilEmpty();
 
-    for (const Round &round : rounds) {
-        const QString status = statusOf(round.orderId);
-        if (round.told) {
-            EXPECT_EQ(status, QStringLiteral("canceled")) << qPrintable(round.orderId);
-        } else {
-            // Killed before anything was stored: the order is where the sale left it.
-            const QStringList live{QStringLiteral("created"), QStringLiteral("scoring"),
-                                   QStringLiteral("approved"), QStringLiteral("canceled")};
-            EXPECT_TRUE(live.contains(status))
-                << qPrintable(round.orderId) << " " << qPrintable(status);
-        }
-    }
+    // Told or not, every order ends cancelled: killed before anything was stored, the sale's
+    // journal entry had its reversal queued at the next start.
+    for (const Round &round : rounds)
+        EXPECT_EQ(statusOf(round.orderId), QStringLiteral("canceled")) << qPrintable(round.orderId);
     EXPECT_TRUE(rounds.last().told);
 }
 

@@ -770,4 +770,117 @@ TEST_F(DBQueueBrokerTest, TwoWriterProcessesShareTheFile)
     expectIntactAndComplete(dbPath(), reported);
 }
 
+// --- a queue file moved while a till holds it open ---
+
+// What happens to the queue's file between a till opening it and queueing a message, the way an
+// administrator clears a queue.
+enum class Move { RenamedAsideFreshMadeByAnotherTill, RenamedAsideWithItsLog, Removed };
+
+struct MoveCase
+{
+    const char *name;
+    Move move;
+};
+
+void PrintTo(const MoveCase &moveCase, std::ostream *out)
+{
+    *out << moveCase.name;
+}
+
+class DBQueueBrokerMovedTest : public ::testing::TestWithParam<MoveCase>
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
+
+    QString path(const char *name) const { return m_dir.filePath(QLatin1String(name)); }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_P(DBQueueBrokerMovedTest, MessageIsStoredInTheFileThePathNamesNow)
+{
+    const QString queue = path("queue.sqlite");
+    const QString aside = path("queue.sqlite.old");
+    // Messages stored earlier, by a till long gone; their ids must not come again.
+    qint64 earlier = 0;
+    {
+        DBQueueBroker before(queue);
+        for (int i = 0; i < 3; ++i)
+            ASSERT_TRUE(before.addMessage(QStringLiteral("processing"),
+                                          QJsonObject{{QStringLiteral("orderId"), i}}, QString(),
+                                          &earlier));
+    }
+
+    // The sale's till opened the queue when it started.
+    DBQueueBroker till(queue);
+    ASSERT_TRUE(till.isOpen());
+
+    switch (GetParam().move) {
+    case Move::RenamedAsideFreshMadeByAnotherTill: {
+        ASSERT_TRUE(QFile::rename(queue, aside));
+        QProcess other;
+        other.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        other.start(writerPath(), {queue, QStringLiteral("1")});
+        ASSERT_TRUE(other.waitForFinished(30000));
+        ASSERT_EQ(other.exitCode(), 0);
+        ASSERT_EQ(other.readAllStandardOutput().count('\n'), 1);
+        break;
+    }
+    case Move::RenamedAsideWithItsLog:
+        for (const char *suffix : {"", "-wal", "-shm"}) {
+            if (QFile::exists(queue + QLatin1String(suffix))) {
+                ASSERT_TRUE(
+                    QFile::rename(queue + QLatin1String(suffix), aside + QLatin1String(suffix)));
+            }
+        }
+        break;
+    case Move::Removed:
+        ASSERT_TRUE(QFile::remove(queue));
+        break;
+    }
+
+    const QJsonObject cancellation{{QStringLiteral("orderId"), QStringLiteral("отмена-1")}};
+    qint64 id = 0;
+    ASSERT_TRUE(till.addMessage(QStringLiteral("processing"), cancellation, QString(), &id))
+        << till.errorString().toStdString();
+    EXPECT_GT(id, earlier) << "an id of the file left would name another message here";
+
+    // The next replay reads the file at the path: the message is there, under its id.
+    const QStringList atPath =
+        RawDatabase(queue).query("SELECT id, message FROM messages WHERE message LIKE "
+                                 "'%отмена-1%'");
+    EXPECT_EQ(atPath, QStringList{QStringLiteral("%1|%2").arg(id).arg(QString::fromUtf8(
+                          QJsonDocument(cancellation).toJson(QJsonDocument::Compact)))});
+    QStringList seen;
+    for (const QueuedMessage &message : till.pendingMessages())
+        seen << message.message.value(QStringLiteral("orderId")).toVariant().toString();
+    EXPECT_TRUE(seen.contains(QStringLiteral("отмена-1")))
+        << seen.join(QLatin1Char(',')).toStdString();
+    if (GetParam().move != Move::Removed) {
+        // The file set aside keeps what it had and gets no copy.
+        EXPECT_EQ(RawDatabase(aside).query("SELECT count(*) FROM messages WHERE message LIKE "
+                                           "'%отмена-1%'"),
+                  QStringList{QStringLiteral("0")});
+        EXPECT_EQ(RawDatabase(aside).query("SELECT count(*) FROM messages"),
+                  QStringList{QStringLiteral("3")});
+    }
+    // Messages after it go on to the same file.
+    ASSERT_TRUE(till.addMessage(
+        QStringLiteral("processing"),
+        QJsonObject{{QStringLiteral("orderId"), QStringLiteral("отмена-2")}}, QString()));
+    EXPECT_EQ(RawDatabase(queue).query("SELECT count(*) FROM messages WHERE message LIKE "
+                                       "'%отмена-%'"),
+              QStringList{QStringLiteral("2")});
+}
+
+INSTANTIATE_TEST_SUITE_P(Moves, DBQueueBrokerMovedTest,
+                         ::testing::Values(MoveCase{"RenamedAsideFreshMadeByAnotherTill",
+                                                    Move::RenamedAsideFreshMadeByAnotherTill},
+                                           MoveCase{"RenamedAsideWithItsLog",
+                                                    Move::RenamedAsideWithItsLog},
+                                           MoveCase{"Removed", Move::Removed}),
+                         [](const ::testing::TestParamInfo<MoveCase> &caseInfo) {
+                             return std::string(caseInfo.param.name);
+                         });
+
 } // namespace

@@ -42,6 +42,19 @@ enum class Fault {
     Accepted200,
     Html502After,
     Empty200After,
+    Error504,
+    Error504After,
+    Error502,
+    Error502After,
+    Error500,
+    Error500After,
+    UpperCaseId,
+    Unchanged,
+    UnchangedAfter,
+    OtherRefund,
+    OtherRefundAfter,
+    InfoZeroAmount,
+    DuplicateAmount,
 };
 
 const char *name(Endpoint endpoint)
@@ -98,6 +111,32 @@ const char *name(Fault fault)
         return "done, then 502";
     case Fault::Empty200After:
         return "done, then 200 {}";
+    case Fault::Error504:
+        return "504 error text";
+    case Fault::Error504After:
+        return "done, then 504 error";
+    case Fault::Error502:
+        return "502 error object";
+    case Fault::Error502After:
+        return "done, then 502 error";
+    case Fault::Error500:
+        return "500 error message";
+    case Fault::Error500After:
+        return "done, then 500 error";
+    case Fault::UpperCaseId:
+        return "id in capitals";
+    case Fault::Unchanged:
+        return "200 order unchanged";
+    case Fault::UnchangedAfter:
+        return "done, then unchanged";
+    case Fault::OtherRefund:
+        return "200 other refund";
+    case Fault::OtherRefundAfter:
+        return "done, other refund";
+    case Fault::InfoZeroAmount:
+        return "200 amount 0";
+    case Fault::DuplicateAmount:
+        return "amount twice";
     }
     return "?";
 }
@@ -141,6 +180,32 @@ sandbox::Sandbox::Fault sandboxFault(Fault fault)
         return sandbox::Sandbox::Fault::Html502After;
     case Fault::Empty200After:
         return sandbox::Sandbox::Fault::Empty200After;
+    case Fault::Error504:
+        return sandbox::Sandbox::Fault::Error504;
+    case Fault::Error504After:
+        return sandbox::Sandbox::Fault::Error504After;
+    case Fault::Error502:
+        return sandbox::Sandbox::Fault::Error502;
+    case Fault::Error502After:
+        return sandbox::Sandbox::Fault::Error502After;
+    case Fault::Error500:
+        return sandbox::Sandbox::Fault::Error500;
+    case Fault::Error500After:
+        return sandbox::Sandbox::Fault::Error500After;
+    case Fault::UpperCaseId:
+        return sandbox::Sandbox::Fault::UpperCaseId;
+    case Fault::Unchanged:
+        return sandbox::Sandbox::Fault::Unchanged;
+    case Fault::UnchangedAfter:
+        return sandbox::Sandbox::Fault::UnchangedAfter;
+    case Fault::OtherRefund:
+        return sandbox::Sandbox::Fault::OtherRefund;
+    case Fault::OtherRefundAfter:
+        return sandbox::Sandbox::Fault::OtherRefundAfter;
+    case Fault::InfoZeroAmount:
+        return sandbox::Sandbox::Fault::InfoZeroAmount;
+    case Fault::DuplicateAmount:
+        return sandbox::Sandbox::Fault::DuplicateAmount;
     }
     return sandbox::Sandbox::Fault::None;
 }
@@ -421,6 +486,7 @@ constexpr Expected failed{1, false, false};
 constexpr Expected interruptedWhilePolling{2, true, false};
 constexpr Expected queuedCancellation{2, true, true};
 constexpr Expected queuedRefund{0, false, true};
+constexpr Expected refunded{0, false, false};
 
 // A test name of the words: anything but letters and digits becomes "_".
 std::string testName(std::string text)
@@ -440,34 +506,43 @@ constexpr Expected paidAfterPolling{0, true, false};
 INSTANTIATE_TEST_SUITE_P(
     Create, FaultMatrixTest,
     testing::Values(Cell{Endpoint::Create, Fault::Refused, failed},
-                    // No answer in time: the order is looked for under its id; this one never
-                    // arrived, so only the cashier ends the wait.
-                    Cell{Endpoint::Create, Fault::NoAnswer, interruptedWhilePolling},
+                    // No answer in time: the order is looked for under its id; this one has not
+                    // arrived, so only the cashier ends the wait, and the cancellation waits in
+                    // the queue in case the create still turns up.
+                    Cell{Endpoint::Create, Fault::NoAnswer, queuedCancellation},
                     // The status line said 200: the order was taken, whatever became of the
                     // body, and its state is polled.
-                    Cell{Endpoint::Create, Fault::DropMidBody, interruptedWhilePolling},
+                    Cell{Endpoint::Create, Fault::DropMidBody, queuedCancellation},
                     // Anything but a 200 or the service's error may come from a gateway after
                     // the service took the order: it is looked for like a lost answer.
-                    Cell{Endpoint::Create, Fault::Empty500, interruptedWhilePolling},
-                    Cell{Endpoint::Create, Fault::Html502, interruptedWhilePolling},
-                    Cell{Endpoint::Create, Fault::Gateway504, interruptedWhilePolling},
-                    Cell{Endpoint::Create, Fault::Json500, interruptedWhilePolling},
+                    Cell{Endpoint::Create, Fault::Empty500, queuedCancellation},
+                    Cell{Endpoint::Create, Fault::Html502, queuedCancellation},
+                    Cell{Endpoint::Create, Fault::Gateway504, queuedCancellation},
+                    Cell{Endpoint::Create, Fault::Json500, queuedCancellation},
                     Cell{Endpoint::Create, Fault::Html502After, paidAfterPolling},
                     // HTTP 200 counts as accepted whatever its body.
-                    Cell{Endpoint::Create, Fault::NotJson, interruptedWhilePolling},
-                    Cell{Endpoint::Create, Fault::TruncatedJson, interruptedWhilePolling},
-                    Cell{Endpoint::Create, Fault::Empty200, interruptedWhilePolling},
-                    Cell{Endpoint::Create, Fault::Accepted200, interruptedWhilePolling},
+                    Cell{Endpoint::Create, Fault::NotJson, queuedCancellation},
+                    Cell{Endpoint::Create, Fault::TruncatedJson, queuedCancellation},
+                    Cell{Endpoint::Create, Fault::Empty200, queuedCancellation},
+                    Cell{Endpoint::Create, Fault::Accepted200, queuedCancellation},
                     Cell{Endpoint::Create, Fault::Empty200After, paidAfterPolling},
                     Cell{Endpoint::Create, Fault::ErrorObject, failed},
-                    Cell{Endpoint::Create, Fault::HugeBody, interruptedWhilePolling},
+                    Cell{Endpoint::Create, Fault::HugeBody, queuedCancellation},
                     // The order was made; its answer came too slowly; polling finds it paid.
                     Cell{Endpoint::Create, Fault::Trickle, paidAfterPolling},
                     // An answer about another order says nothing of this one, which is polled
                     // and never found.
-                    Cell{Endpoint::Create, Fault::OtherOrder, interruptedWhilePolling},
+                    Cell{Endpoint::Create, Fault::OtherOrder, queuedCancellation},
                     // The order was made and its answer lost on the way: polling finds it paid.
-                    Cell{Endpoint::Create, Fault::Lost, paidAfterPolling}),
+                    Cell{Endpoint::Create, Fault::Lost, paidAfterPolling},
+                    // A 5xx proves nothing, whatever its "error" says: the order is looked for.
+                    Cell{Endpoint::Create, Fault::Error504, queuedCancellation},
+                    Cell{Endpoint::Create, Fault::Error502, queuedCancellation},
+                    Cell{Endpoint::Create, Fault::Error500, queuedCancellation},
+                    Cell{Endpoint::Create, Fault::Error504After, paidAfterPolling},
+                    Cell{Endpoint::Create, Fault::Error502After, paidAfterPolling},
+                    Cell{Endpoint::Create, Fault::Error500After, paidAfterPolling},
+                    Cell{Endpoint::Create, Fault::UpperCaseId, paidAfterPolling}),
     cellName);
 
 INSTANTIATE_TEST_SUITE_P(
@@ -490,7 +565,13 @@ INSTANTIATE_TEST_SUITE_P(
                     Cell{Endpoint::Info, Fault::Empty200, interruptedWhilePolling},
                     Cell{Endpoint::Info, Fault::Accepted200, interruptedWhilePolling},
                     Cell{Endpoint::Info, Fault::Html502After, interruptedWhilePolling},
-                    Cell{Endpoint::Info, Fault::Empty200After, interruptedWhilePolling}),
+                    Cell{Endpoint::Info, Fault::Empty200After, interruptedWhilePolling},
+                    Cell{Endpoint::Info, Fault::Error504, interruptedWhilePolling},
+                    Cell{Endpoint::Info, Fault::Error502, interruptedWhilePolling},
+                    Cell{Endpoint::Info, Fault::Error500, interruptedWhilePolling},
+                    Cell{Endpoint::Info, Fault::UpperCaseId, interruptedWhilePolling},
+                    Cell{Endpoint::Info, Fault::InfoZeroAmount, interruptedWhilePolling},
+                    Cell{Endpoint::Info, Fault::DuplicateAmount, interruptedWhilePolling}),
     cellName);
 
 INSTANTIATE_TEST_SUITE_P(
@@ -516,30 +597,53 @@ INSTANTIATE_TEST_SUITE_P(
                     Cell{Endpoint::Cancel, Fault::Empty200, queuedCancellation},
                     Cell{Endpoint::Cancel, Fault::Accepted200, queuedCancellation},
                     Cell{Endpoint::Cancel, Fault::Html502After, queuedCancellation},
-                    Cell{Endpoint::Cancel, Fault::Empty200After, queuedCancellation}),
+                    Cell{Endpoint::Cancel, Fault::Empty200After, queuedCancellation},
+                    // Carried out or not, a 5xx or the order unchanged confirms nothing.
+                    Cell{Endpoint::Cancel, Fault::Error504, queuedCancellation},
+                    Cell{Endpoint::Cancel, Fault::Error502, queuedCancellation},
+                    Cell{Endpoint::Cancel, Fault::Error500, queuedCancellation},
+                    Cell{Endpoint::Cancel, Fault::Error504After, queuedCancellation},
+                    Cell{Endpoint::Cancel, Fault::Error502After, queuedCancellation},
+                    Cell{Endpoint::Cancel, Fault::Error500After, queuedCancellation},
+                    Cell{Endpoint::Cancel, Fault::Unchanged, queuedCancellation},
+                    Cell{Endpoint::Cancel, Fault::UnchangedAfter, queuedCancellation},
+                    // The service's own confirmation, the id in capitals: the same order.
+                    Cell{Endpoint::Cancel, Fault::UpperCaseId, interruptedWhilePolling}),
     cellName);
 
-INSTANTIATE_TEST_SUITE_P(Refund, FaultMatrixTest,
-                         testing::Values(Cell{Endpoint::Refund, Fault::Refused, queuedRefund},
-                                         Cell{Endpoint::Refund, Fault::NoAnswer, queuedRefund},
-                                         Cell{Endpoint::Refund, Fault::DropMidBody, queuedRefund},
-                                         Cell{Endpoint::Refund, Fault::Empty500, queuedRefund},
-                                         Cell{Endpoint::Refund, Fault::Html502, queuedRefund},
-                                         Cell{Endpoint::Refund, Fault::NotJson, queuedRefund},
-                                         Cell{Endpoint::Refund, Fault::TruncatedJson, queuedRefund},
-                                         Cell{Endpoint::Refund, Fault::ErrorObject, failed},
-                                         Cell{Endpoint::Refund, Fault::HugeBody, queuedRefund},
-                                         Cell{Endpoint::Refund, Fault::Trickle, queuedRefund},
-                                         Cell{Endpoint::Refund, Fault::Json500, queuedRefund},
-                                         Cell{Endpoint::Refund, Fault::OtherOrder, queuedRefund},
-                                         Cell{Endpoint::Refund, Fault::Lost, queuedRefund},
-                                         Cell{Endpoint::Refund, Fault::Gateway504, queuedRefund},
-                                         Cell{Endpoint::Refund, Fault::Empty200, queuedRefund},
-                                         Cell{Endpoint::Refund, Fault::Accepted200, queuedRefund},
-                                         Cell{Endpoint::Refund, Fault::Html502After, queuedRefund},
-                                         Cell{Endpoint::Refund, Fault::Empty200After,
-                                              queuedRefund}),
-                         cellName);
+INSTANTIATE_TEST_SUITE_P(
+    Refund, FaultMatrixTest,
+    testing::Values(Cell{Endpoint::Refund, Fault::Refused, queuedRefund},
+                    Cell{Endpoint::Refund, Fault::NoAnswer, queuedRefund},
+                    Cell{Endpoint::Refund, Fault::DropMidBody, queuedRefund},
+                    Cell{Endpoint::Refund, Fault::Empty500, queuedRefund},
+                    Cell{Endpoint::Refund, Fault::Html502, queuedRefund},
+                    Cell{Endpoint::Refund, Fault::NotJson, queuedRefund},
+                    Cell{Endpoint::Refund, Fault::TruncatedJson, queuedRefund},
+                    Cell{Endpoint::Refund, Fault::ErrorObject, failed},
+                    Cell{Endpoint::Refund, Fault::HugeBody, queuedRefund},
+                    Cell{Endpoint::Refund, Fault::Trickle, queuedRefund},
+                    Cell{Endpoint::Refund, Fault::Json500, queuedRefund},
+                    Cell{Endpoint::Refund, Fault::OtherOrder, queuedRefund},
+                    Cell{Endpoint::Refund, Fault::Lost, queuedRefund},
+                    Cell{Endpoint::Refund, Fault::Gateway504, queuedRefund},
+                    Cell{Endpoint::Refund, Fault::Empty200, queuedRefund},
+                    Cell{Endpoint::Refund, Fault::Accepted200, queuedRefund},
+                    Cell{Endpoint::Refund, Fault::Html502After, queuedRefund},
+                    Cell{Endpoint::Refund, Fault::Empty200After, queuedRefund},
+                    Cell{Endpoint::Refund, Fault::Error504, queuedRefund},
+                    Cell{Endpoint::Refund, Fault::Error502, queuedRefund},
+                    Cell{Endpoint::Refund, Fault::Error500, queuedRefund},
+                    Cell{Endpoint::Refund, Fault::Error504After, queuedRefund},
+                    Cell{Endpoint::Refund, Fault::Error502After, queuedRefund},
+                    Cell{Endpoint::Refund, Fault::Error500After, queuedRefund},
+                    // Only this refund's own effect confirms it.
+                    Cell{Endpoint::Refund, Fault::Unchanged, queuedRefund},
+                    Cell{Endpoint::Refund, Fault::UnchangedAfter, queuedRefund},
+                    Cell{Endpoint::Refund, Fault::OtherRefund, queuedRefund},
+                    Cell{Endpoint::Refund, Fault::OtherRefundAfter, queuedRefund},
+                    Cell{Endpoint::Refund, Fault::UpperCaseId, refunded}),
+    cellName);
 
 // A queued refund replayed while the service answers without showing the refund: the message
 // stays until an answer or the order's state shows the refund, which is then made exactly once.
@@ -579,7 +683,9 @@ TEST_P(ReplayFaultTest, QueuedRefundFinishesOnlyWhenShown)
 
 INSTANTIATE_TEST_SUITE_P(Meaningless, ReplayFaultTest,
                          testing::Values(Fault::Empty200, Fault::Accepted200, Fault::Empty200After,
-                                         Fault::TruncatedJson, Fault::Html502After),
+                                         Fault::TruncatedJson, Fault::Html502After,
+                                         Fault::Error502After, Fault::Unchanged,
+                                         Fault::UnchangedAfter, Fault::OtherRefundAfter),
                          [](const testing::TestParamInfo<Fault> &caseInfo) {
                              return testName(name(caseInfo.param));
                          });

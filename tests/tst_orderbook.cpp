@@ -467,6 +467,26 @@ INSTANTIATE_TEST_SUITE_P(
              {QStringLiteral("b"), {{QStringLiteral("1"), 1}}, 200, nullptr, 66.67, Completed},
              {QStringLiteral("c"), {{QStringLiteral("1"), 1}}, 200, nullptr, 66.66, Refunded}},
             200},
+        // A refund of part, then the whole payment's cancellation: the positions already back
+        // are refused per position, and what is left of each comes back on its own.
+        RefundCase{
+            "PartThenTheWholePayment",
+            kettlesAndAMug(),
+            2000,
+            {{QStringLiteral("k1"), {{QStringLiteral("1"), 1}}, 200, nullptr, 500, Completed},
+             {QStringLiteral("whole"),
+              {{QStringLiteral("1"), 2}, {QStringLiteral("2"), 1}},
+              400,
+              "exceeding_refunded_amount",
+              0,
+              Completed},
+             {QStringLiteral("rest"),
+              {{QStringLiteral("1"), 1}, {QStringLiteral("2"), 1}},
+              200,
+              nullptr,
+              1500,
+              Refunded}},
+            2000},
         // Positions that add up to less than the amount all go back at their prices.
         RefundCase{
             "PositionsBelowTheAmount",

@@ -206,6 +206,28 @@ TEST_F(RefundTest, RefundWhoseAnswerWasLostIsRefundedOnce)
     EXPECT_EQ(sandbox->order(orderId).value(QStringLiteral("refund")).toArray().size(), 1);
 }
 
+// Offline, a part of the sale is refunded and then the whole payment is cancelled: the replay
+// makes the partial refund, and the cancellation returns what is left of each position rather
+// than being dropped as "exceeding".
+TEST_F(RefundTest, QueuedWholeCancellationAfterAPartialRefundReturnsTheRest)
+{
+    sandbox->stop();
+    refundReceipt(1, 0);
+    ASSERT_EQ(processing()->payment(refundRequest(orderId, 50000)).getMessage().key(),
+              QStringLiteral("velmorCancelQueued"));
+    ASSERT_EQ(processing()->cancel(refundRequest(orderId, 200000, 1)).getStatus(),
+              PaymentProcessingAnswer::SuccessWithMessage);
+    ASSERT_EQ(queued().size(), 2);
+    ASSERT_TRUE(sandbox->start());
+
+    EXPECT_EQ(replayQueue(), 2);
+    EXPECT_TRUE(queued().isEmpty());
+    EXPECT_EQ(statusOf(*sandbox, orderId), QStringLiteral("refunded"));
+    EXPECT_EQ(refundedTotal(*sandbox, orderId), 2000.0);
+    // Once refunded in full, a replay of the same cancellation finds nothing left to do.
+    EXPECT_EQ(sandbox->order(orderId).value(QStringLiteral("refund")).toArray().size(), 2);
+}
+
 struct UnstoredCase
 {
     const char *name;
@@ -387,8 +409,9 @@ INSTANTIATE_TEST_SUITE_P(
                     ReplayRow{"Scoring", "scoring", true, true, "canceled"},
                     // Refunded, but not by this refund: it goes again under its stored id.
                     ReplayRow{"RefundedShort", "refunded", true, true, "refunded"},
-                    // The create never reached the service: nothing is left to do.
-                    ReplayRow{"UnknownOrder", "", true, true, ""}),
+                    // The create has not reached the service (yet): the cancellation waits
+                    // for it.
+                    ReplayRow{"UnknownOrder", "", true, false, ""}),
     [](const testing::TestParamInfo<ReplayRow> &caseInfo) {
         return std::string(caseInfo.param.name);
     });

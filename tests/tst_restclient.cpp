@@ -289,6 +289,16 @@ void addRoutes(httplib::Server &server, std::atomic<int> *hits = nullptr)
     server.Get("/text", [](const httplib::Request &, httplib::Response &res) {
         res.set_content("hello, not json", "text/plain");
     });
+    // One key twice, deep inside: which value a reader keeps is anybody's guess.
+    server.Get("/duplicate", [](const httplib::Request &, httplib::Response &res) {
+        res.set_content(R"({"order":{"amount":300, "status":"completed","amount" :0},"refund":[]})",
+                        "application/json");
+    });
+    // The same key in two objects, and key-like text inside strings, are no duplicates.
+    server.Get("/keys", [](const httplib::Request &, httplib::Response &res) {
+        res.set_content(R"({"a":{"id":"x"},"b":{"id":"\":y","c":"id\":"},"l":[{"id":1},{"id":2}]})",
+                        "application/json");
+    });
     server.Get("/empty",
                [](const httplib::Request &, httplib::Response &res) { res.status = 200; });
     server.Get("/server-error",
@@ -429,6 +439,10 @@ INSTANTIATE_TEST_SUITE_P(
                                  R"({"error":{"code":"not_found"}})"},
                     DecodingCase{"arrayBody", "/array", 200, ""},
                     DecodingCase{"notJson", "/text", 200, ""},
+                    DecodingCase{"duplicateKey", "/duplicate", 200, ""},
+                    DecodingCase{"sameKeyInOtherObjects", "/keys", 200,
+                                 R"({"a":{"id":"x"},"b":{"id":"\":y","c":"id\":"},)"
+                                 R"("l":[{"id":1},{"id":2}]})"},
                     DecodingCase{"emptyBody", "/empty", 200, ""},
                     DecodingCase{"serverErrorNoBody", "/server-error", 500, ""}),
     [](const testing::TestParamInfo<DecodingCase> &caseInfo) { return caseInfo.param.name; });

@@ -8,6 +8,8 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QSet>
+#include <QStringList>
 #include <QUrl>
 
 #include <QFile>
@@ -356,6 +358,39 @@ INSTANTIATE_TEST_SUITE_P(
                       EXPECT_EQ(r->body.size(), 5u * 1024 * 1024);
                       EXPECT_TRUE(
                           QJsonDocument::fromJson(QByteArray::fromStdString(r->body)).isObject());
+                  }},
+        FaultCase{"Error504", sandbox::Sandbox::Fault::Error504,
+                  [](const httplib::Result &r) {
+                      answered(r, 504);
+                      EXPECT_EQ(r->body, R"({"error":"Gateway Timeout"})");
+                  }},
+        FaultCase{"Error502", sandbox::Sandbox::Fault::Error502,
+                  [](const httplib::Result &r) {
+                      answered(r, 502);
+                      EXPECT_EQ(errorCode(r), QStringLiteral("bad_gateway"));
+                  }},
+        FaultCase{"Error500", sandbox::Sandbox::Fault::Error500,
+                  [](const httplib::Result &r) {
+                      answered(r, 500);
+                      EXPECT_FALSE(parse(r->body)
+                                       .value(QStringLiteral("error"))
+                                       .toObject()
+                                       .value(QStringLiteral("message"))
+                                       .toString()
+                                       .isEmpty());
+                  }},
+        // 200 with the order as it stands and no word of the cancellation.
+        FaultCase{"Unchanged", sandbox::Sandbox::Fault::Unchanged,
+                  [](const httplib::Result &r) {
+                      answered(r, 200);
+                      EXPECT_EQ(orderStatus(parse(r->body)), Created);
+                      EXPECT_FALSE(parse(r->body).contains(QStringLiteral("status")));
+                  }},
+        // Set without a spell's length, only this request meets it.
+        FaultCase{"NotFoundLag", sandbox::Sandbox::Fault::NotFoundLag,
+                  [](const httplib::Result &r) {
+                      answered(r, 404);
+                      EXPECT_EQ(errorCode(r), QStringLiteral("order_not_found"));
                   }}),
     [](const testing::TestParamInfo<FaultCase> &caseInfo) {
         return std::string(caseInfo.param.name);
@@ -377,6 +412,191 @@ TEST_F(SandboxTest, DroppedCreateMakesNoOrderAndDroppedRefundReturnsNothing)
         500);
     EXPECT_TRUE(
         sandbox->order(QStringLiteral("paid")).value(QStringLiteral("refund")).toArray().isEmpty());
+}
+
+// A fault on a refund or an info of a paid order (standardItems(), 120.99): whether a refund
+// went through and what came back, with what the ledger says the answer showed.
+struct PaidOrderFaultCase
+{
+    const char *name;
+    sandbox::Sandbox::Endpoint endpoint;
+    sandbox::Sandbox::Fault fault;
+    bool carriedOut;
+    int status;
+    QString shown; // the ledger's "shown" for the exchange
+    std::function<void(const QJsonObject &body, const std::string &raw)> observe;
+};
+
+class SandboxPaidOrderFaultTest : public SandboxTest,
+                                  public testing::WithParamInterface<PaidOrderFaultCase>
+{
+};
+
+TEST_P(SandboxPaidOrderFaultTest, AnswersAsTheFaultSaysAndRefundsOnlyWhenCarriedOut)
+{
+    options.controlRoutes = true;
+    startSandbox();
+    const QString id = QStringLiteral("0a1b2c3d-paid");
+    completedOrder(id);
+    sandbox->setFault(GetParam().endpoint, GetParam().fault);
+
+    const httplib::Result result =
+        GetParam().endpoint == sandbox::Sandbox::Endpoint::Refund
+            ? refund(id, refundBody(QStringLiteral("mine"), {{QStringLiteral("1"), 1}}))
+            : info(id);
+    answered(result, GetParam().status);
+    GetParam().observe(parse(result->body), result->body);
+    EXPECT_EQ(sandbox->order(id).value(QStringLiteral("refund")).toArray().size(),
+              GetParam().carriedOut ? 1 : 0);
+    const QJsonObject met =
+        sandbox->ledger().value(QStringLiteral("exchanges")).toArray().last().toObject();
+    EXPECT_EQ(met.value(QStringLiteral("fault")).toString(),
+              sandbox::Sandbox::appliesTo(GetParam().fault, GetParam().endpoint)
+                  ? sandbox::Sandbox::faultName(GetParam().fault)
+                  : QStringLiteral("none"));
+    EXPECT_EQ(met.value(QStringLiteral("shown")).toString(), GetParam().shown);
+}
+
+void refundIdIs(const QJsonObject &body, const QString &id)
+{
+    EXPECT_EQ(
+        body.value(QStringLiteral("refund")).toObject().value(QStringLiteral("id")).toString(), id);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, SandboxPaidOrderFaultTest,
+    testing::Values(
+        PaidOrderFaultCase{"Plain", sandbox::Sandbox::Endpoint::Refund,
+                           sandbox::Sandbox::Fault::None, true, 200, Completed,
+                           [](const QJsonObject &body, const std::string &) {
+                               refundIdIs(body, QStringLiteral("mine"));
+                           }},
+        PaidOrderFaultCase{"Error504After", sandbox::Sandbox::Endpoint::Refund,
+                           sandbox::Sandbox::Fault::Error504After, true, 504, QString(),
+                           [](const QJsonObject &body, const std::string &) {
+                               EXPECT_EQ(body.value(QStringLiteral("error")).toString(),
+                                         QStringLiteral("Gateway Timeout"));
+                           }},
+        PaidOrderFaultCase{"Error502After", sandbox::Sandbox::Endpoint::Refund,
+                           sandbox::Sandbox::Fault::Error502After, true, 502, QString(),
+                           [](const QJsonObject &body, const std::string &) {
+                               EXPECT_EQ(sandboxbodies::errorCode(body),
+                                         QStringLiteral("bad_gateway"));
+                           }},
+        PaidOrderFaultCase{"Error500After", sandbox::Sandbox::Endpoint::Refund,
+                           sandbox::Sandbox::Fault::Error500After, true, 500, QString(),
+                           [](const QJsonObject &body, const std::string &) {
+                               EXPECT_TRUE(body.value(QStringLiteral("error")).isObject());
+                           }},
+        // The id in upper case still names the order the request was about.
+        PaidOrderFaultCase{"UpperCaseIdRefund", sandbox::Sandbox::Endpoint::Refund,
+                           sandbox::Sandbox::Fault::UpperCaseId, true, 200, Completed,
+                           [](const QJsonObject &body, const std::string &) {
+                               EXPECT_EQ(body.value(QStringLiteral("order"))
+                                             .toObject()
+                                             .value(QStringLiteral("id"))
+                                             .toString(),
+                                         QStringLiteral("0A1B2C3D-PAID"));
+                               refundIdIs(body, QStringLiteral("mine"));
+                           }},
+        PaidOrderFaultCase{"UpperCaseIdInfo", sandbox::Sandbox::Endpoint::Info,
+                           sandbox::Sandbox::Fault::UpperCaseId, false, 200, Completed,
+                           [](const QJsonObject &body, const std::string &) {
+                               EXPECT_EQ(body.value(QStringLiteral("order"))
+                                             .toObject()
+                                             .value(QStringLiteral("id"))
+                                             .toString(),
+                                         QStringLiteral("0A1B2C3D-PAID"));
+                           }},
+        PaidOrderFaultCase{"Unchanged", sandbox::Sandbox::Endpoint::Refund,
+                           sandbox::Sandbox::Fault::Unchanged, false, 200, Completed,
+                           [](const QJsonObject &body, const std::string &) {
+                               EXPECT_EQ(body.value(QStringLiteral("refund")).toArray().size(), 0);
+                           }},
+        PaidOrderFaultCase{"UnchangedAfter", sandbox::Sandbox::Endpoint::Refund,
+                           sandbox::Sandbox::Fault::UnchangedAfter, true, 200, Completed,
+                           [](const QJsonObject &body, const std::string &) {
+                               EXPECT_EQ(orderStatus(body), Completed);
+                               EXPECT_EQ(body.value(QStringLiteral("refund")).toArray().size(), 0);
+                           }},
+        PaidOrderFaultCase{"OtherRefund", sandbox::Sandbox::Endpoint::Refund,
+                           sandbox::Sandbox::Fault::OtherRefund, false, 200, Completed,
+                           [](const QJsonObject &body, const std::string &) {
+                               refundIdIs(body, QStringLiteral("another-refund"));
+                           }},
+        PaidOrderFaultCase{"OtherRefundAfter", sandbox::Sandbox::Endpoint::Refund,
+                           sandbox::Sandbox::Fault::OtherRefundAfter, true, 200, Completed,
+                           [](const QJsonObject &body, const std::string &) {
+                               refundIdIs(body, QStringLiteral("another-refund"));
+                           }},
+        PaidOrderFaultCase{"InfoZeroAmount", sandbox::Sandbox::Endpoint::Info,
+                           sandbox::Sandbox::Fault::InfoZeroAmount, false, 200, Completed,
+                           [](const QJsonObject &body, const std::string &) {
+                               const QJsonObject order =
+                                   body.value(QStringLiteral("order")).toObject();
+                               EXPECT_EQ(order.value(QStringLiteral("amount")).toDouble(-1), 0.0);
+                               EXPECT_EQ(body.value(QStringLiteral("refund")).toArray().size(), 0);
+                           }},
+        // Both amounts in the text, the last one 0; not counted as shown, since a careful
+        // client reads no usable answer in it.
+        PaidOrderFaultCase{
+            "DuplicateAmount", sandbox::Sandbox::Endpoint::Info,
+            sandbox::Sandbox::Fault::DuplicateAmount, false, 200, QString(),
+            [](const QJsonObject &, const std::string &raw) {
+                EXPECT_NE(raw.find(R"("amount":120.99,"amount":0})"), std::string::npos) << raw;
+            }},
+        // A fault for the refund alone leaves an info alone.
+        PaidOrderFaultCase{"OtherRefundOnInfo", sandbox::Sandbox::Endpoint::Info,
+                           sandbox::Sandbox::Fault::OtherRefund, false, 200, Completed,
+                           [](const QJsonObject &body, const std::string &) {
+                               EXPECT_EQ(body.value(QStringLiteral("order"))
+                                             .toObject()
+                                             .value(QStringLiteral("amount"))
+                                             .toDouble(),
+                                         120.99);
+                           }}),
+    [](const testing::TestParamInfo<PaidOrderFaultCase> &caseInfo) {
+        return std::string(caseInfo.param.name);
+    });
+
+TEST_F(SandboxTest, LateCreateIsCarriedOutAfterTheClientGaveUp)
+{
+    startSandbox();
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Create, sandbox::Sandbox::Fault::LateCreate,
+                      3000);
+    noAnswer(post(Base + "/create_offline",
+                  createBody(QStringLiteral("late"), QLatin1String(sandbox::Sandbox::CodeApprove)),
+                  300ms));
+    EXPECT_TRUE(sandbox->order(QStringLiteral("late")).isEmpty());
+    EXPECT_TRUE(eventually([&] { return storedStatus(QStringLiteral("late")) == Created; }, 10s));
+
+    // Healing the service lets a create still held back arrive at once.
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Create, sandbox::Sandbox::Fault::LateCreate,
+                      600000);
+    noAnswer(post(Base + "/create_offline",
+                  createBody(QStringLiteral("later"), QLatin1String(sandbox::Sandbox::CodeApprove)),
+                  300ms));
+    EXPECT_TRUE(sandbox->order(QStringLiteral("later")).isEmpty());
+    sandbox->heal();
+    EXPECT_TRUE(eventually([&] { return storedStatus(QStringLiteral("later")) == Created; }, 3s));
+}
+
+TEST_F(SandboxTest, NotFoundLagHidesAnOrderAlreadySeenForAWhile)
+{
+    startSandbox();
+    const QString id = QStringLiteral("lagging");
+    completedOrder(id);
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Info, sandbox::Sandbox::Fault::NotFoundLag, 3000);
+    answered(info(id), 404);
+    sandbox->clearFaults();
+    // The spell covers every endpoint about the order, and nothing is carried out in it.
+    const auto refused = refund(id, refundBody(QStringLiteral("r"), {{QStringLiteral("1"), 1}}));
+    answered(refused, 404);
+    EXPECT_EQ(errorCode(refused), QStringLiteral("order_not_found"));
+    EXPECT_TRUE(sandbox->order(id).value(QStringLiteral("refund")).toArray().isEmpty());
+    EXPECT_EQ(sandbox->requests().last().fault, QStringLiteral("not-found-lag"));
+    // The spell ends by itself.
+    EXPECT_TRUE(eventually([&] { return info(id)->status == 200; }, 10s));
 }
 
 TEST_F(SandboxTest, FaultedInfoDoesNotMoveTheOrderOn)
@@ -530,6 +750,43 @@ TEST_F(SandboxTest, LedgerRouteShowsWhatTheServiceDidAndHealEndsChaos)
                   QStringLiteral("none"));
     EXPECT_FALSE(
         ledger.value(QStringLiteral("chaos")).toObject().value(QStringLiteral("on")).toBool());
+    // What the answers showed about their own orders, in the order they went out.
+    QStringList shown;
+    for (const QJsonValue &value : exchanges) {
+        const QJsonObject exchange = value.toObject();
+        const QString orderId = exchange.value(QStringLiteral("orderId")).toString();
+        if (!orderId.isEmpty() && orderId != QLatin1String("faulted"))
+            shown << exchange.value(QStringLiteral("shown")).toString();
+    }
+    EXPECT_EQ(shown.join(QLatin1Char(' ')), QStringLiteral("created completed created canceled"));
+}
+
+TEST_F(SandboxTest, ChaosDrawsOnlyFaultsThatMeanSomethingForTheEndpoint)
+{
+    options.controlRoutes = true;
+    startSandbox();
+    completedOrder(QStringLiteral("paid"));
+    sandbox::Sandbox::Chaos chaos;
+    chaos.percent = 100;
+    chaos.delayMs = 1;
+    chaos.trickleStepMs = 1;
+    chaos.notFoundLagMinMs = chaos.notFoundLagMaxMs = 1;
+    sandbox->setChaos(chaos);
+    for (int i = 0; i < 60; ++i)
+        info(QStringLiteral("paid"));
+    sandbox->heal();
+    QSet<QString> drawn;
+    for (const QJsonValue &value : sandbox->ledger().value(QStringLiteral("exchanges")).toArray()) {
+        const QJsonObject exchange = value.toObject();
+        if (exchange.value(QStringLiteral("endpoint")).toString() == QLatin1String("info"))
+            drawn.insert(exchange.value(QStringLiteral("fault")).toString());
+    }
+    EXPECT_GE(drawn.size(), 10);
+    for (const sandbox::Sandbox::FaultName &entry : sandbox::Sandbox::faultNames()) {
+        if (!sandbox::Sandbox::appliesTo(entry.fault, sandbox::Sandbox::Endpoint::Info)) {
+            EXPECT_FALSE(drawn.contains(QLatin1String(entry.name))) << entry.name;
+        }
+    }
 }
 
 TEST_F(SandboxTest, ControlRoutesAreUnknownUnlessSwitchedOn)

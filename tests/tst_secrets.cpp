@@ -70,20 +70,33 @@ const QRegularExpression EventLine(QStringLiteral(
 // What else the till writes to standard error: progress lines and its own notes.
 const QRegularExpression ConsoleLine(QStringLiteral("^(\\[ *\\d+%\\] .*|till: .*)$"));
 
-// A service that answers every request with an error object whose text is `text`.
+// A service that answers every request with an error object whose text is `text`. One that
+// echoes the credentials, as a proxy quoting the request's Authorization header does, adds the
+// header and the login and password it carries to the text.
 class ErrorService
 {
 public:
-    explicit ErrorService(const QString &text)
+    explicit ErrorService(const QString &text, bool echoCredentials = false)
     {
-        const std::string body =
-            QJsonDocument(
-                QJsonObject{{QStringLiteral("error"),
-                             QJsonObject{{QStringLiteral("code"), QStringLiteral("service_error")},
-                                         {QStringLiteral("text"), text}}}})
-                .toJson(QJsonDocument::Compact)
-                .toStdString();
-        const auto answer = [body](const httplib::Request &, httplib::Response &res) {
+        const auto answer = [text, echoCredentials](const httplib::Request &req,
+                                                    httplib::Response &res) {
+            QString said = text;
+            if (echoCredentials) {
+                const QString header =
+                    QString::fromStdString(req.get_header_value("Authorization"));
+                const QString pair = QString::fromUtf8(
+                    QByteArray::fromBase64(header.section(QLatin1Char(' '), 1).toLatin1()));
+                said += QStringLiteral(" (Authorization: %1; user %2, password \"%3\")")
+                            .arg(header, pair.section(QLatin1Char(':'), 0, 0),
+                                 pair.section(QLatin1Char(':'), 1));
+            }
+            const std::string body =
+                QJsonDocument(QJsonObject{{QStringLiteral("error"),
+                                           QJsonObject{{QStringLiteral("code"),
+                                                        QStringLiteral("service_error")},
+                                                       {QStringLiteral("text"), said}}}})
+                    .toJson(QJsonDocument::Compact)
+                    .toStdString();
             res.status = 400;
             res.set_content(body, "application/json");
         };
@@ -258,6 +271,7 @@ enum class Scenario {
     HttpsWithClientCertificate,
     HttpsWithWrongCertificatePassword,
     Status,
+    ServiceEchoesCredentials,
 };
 
 struct SecretsCase
@@ -280,6 +294,7 @@ protected:
 
     std::unique_ptr<TestCerts> certs;
     std::unique_ptr<sandbox::Sandbox> other;
+    std::unique_ptr<ErrorService> echo;
 };
 
 void Secrets::play(Scenario scenario)
@@ -318,6 +333,35 @@ void Secrets::play(Scenario scenario)
         const QJsonObject status =
             run({QStringLiteral("status"), QStringLiteral("--rrn"), rrn}, QString());
         EXPECT_EQ(status[QStringLiteral("status")].toString(), QStringLiteral("completed"))
+            << qPrintable(outputs.last());
+        break;
+    }
+    case Scenario::ServiceEchoesCredentials: {
+        // A sale made, then every command that shows a service text meets a proxy that
+        // repeats the credentials in its error: the sale, the refund, the look-up and the check.
+        const QString rrn = sale(sandbox::Sandbox::CodeApprove)[QStringLiteral("rrn")].toString();
+        echo = std::make_unique<ErrorService>(QStringLiteral("Proxy refused"), true);
+        ASSERT_TRUE(echo->isListening());
+        writeConfig(QStringLiteral("echo.ini"), echo->url());
+        const QJsonObject refused = sale(sandbox::Sandbox::CodeApprove, QStringLiteral("sale.json"),
+                                         QStringLiteral("echo.ini"));
+        EXPECT_NE(refused[QStringLiteral("status")].toInt(0), 0);
+        // The text is there, without what it gave away.
+        EXPECT_TRUE(refused[QStringLiteral("message")].toString().contains(
+            QStringLiteral("Proxy refused (Authorization: Basic ***; user ***, password \"***\")")))
+            << qPrintable(outputs.last());
+        const QString echoConfig = QStringLiteral("echo.ini");
+        const QJsonObject refund = run({QStringLiteral("refund"), QStringLiteral("--rrn"), rrn,
+                                        QStringLiteral("--amount"), QStringLiteral("50000")},
+                                       QStringLiteral("refund.json"), echoConfig);
+        EXPECT_NE(refund[QStringLiteral("status")].toInt(0), 0) << qPrintable(outputs.last());
+        EXPECT_TRUE(outputs.last().contains(QStringLiteral("Proxy refused")))
+            << qPrintable(outputs.last());
+        run({QStringLiteral("status"), QStringLiteral("--rrn"), rrn}, QString(), echoConfig);
+        EXPECT_TRUE(outputs.last().contains(QStringLiteral("Proxy refused")))
+            << qPrintable(outputs.last());
+        run({QStringLiteral("check"), QStringLiteral("--json")}, QString(), echoConfig);
+        EXPECT_TRUE(outputs.last().contains(QStringLiteral("Proxy refused")))
             << qPrintable(outputs.last());
         break;
     }
@@ -466,7 +510,8 @@ INSTANTIATE_TEST_SUITE_P(
             SecretsCase{"HttpsWithClientCertificate", Scenario::HttpsWithClientCertificate},
             SecretsCase{"HttpsWithWrongCertificatePassword",
                         Scenario::HttpsWithWrongCertificatePassword},
-            SecretsCase{"Status", Scenario::Status}),
+            SecretsCase{"Status", Scenario::Status},
+            SecretsCase{"ServiceEchoesCredentials", Scenario::ServiceEchoesCredentials}),
         testing::Bool()),
     [](const testing::TestParamInfo<std::tuple<SecretsCase, bool>> &caseInfo) {
         return std::string(std::get<0>(caseInfo.param).name) +

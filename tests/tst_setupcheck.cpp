@@ -9,6 +9,7 @@
 #include <till/check/setupcheck.h>
 #include <till/commandline.h>
 #include <till/hostenvironment.h>
+#include <velmor/journal.h>
 #include <version/version.h>
 
 #include "testcerts.h"
@@ -109,6 +110,8 @@ protected:
         settings.configFile = configFile.isNull() ? path(QStringLiteral("velmor.ini")) : configFile;
         settings.queueFile =
             m_queueFile.isEmpty() ? path(QStringLiteral("queue.sqlite")) : m_queueFile;
+        settings.journalFile =
+            m_journalFile.isEmpty() ? path(QStringLiteral("journal.sqlite")) : m_journalFile;
         settings.pluginFile = m_pluginFile;
         return till::SetupCheck(settings).run();
     }
@@ -117,6 +120,7 @@ protected:
     QScopedPointer<sandbox::Sandbox> m_sandbox;
     QString m_pluginFile = QStringLiteral(VELMOR_PLUGIN_PATH);
     QString m_queueFile;
+    QString m_journalFile;
 };
 
 // ---- One row per configuration fault ----
@@ -753,6 +757,87 @@ INSTANTIATE_TEST_SUITE_P(
                     QueueCase{"NotAQueue", QueueState::NotAQueue, Outcome::Fail, "no such table",
                               "copy"}));
 
+// ---- The journal, opened read-only ----
+
+// An entry written by a till whose process has ended: its owner holds no lock.
+const char *const DeadSale = "INSERT INTO entries (kind, order_id, amount, owner, state, recorded,"
+                             " queue_message) VALUES ('sale', 'dead-order', 150000, 'abc', 'open',"
+                             " '2026-12-01T10:00:00.000Z', '{}')";
+
+enum class JournalState { Missing, NoDirectory, Live, Dead, NotADatabase };
+
+struct JournalCase
+{
+    const char *name;
+    JournalState state;
+    Outcome outcome;
+    const char *detail;
+    const char *hint;
+};
+
+void PrintTo(const JournalCase &testCase, std::ostream *os)
+{
+    *os << testCase.name;
+}
+
+class SetupCheckJournal : public SetupCheckTest, public testing::WithParamInterface<JournalCase>
+{
+};
+
+TEST_P(SetupCheckJournal, ReadsWithoutChanging)
+{
+    const JournalState state = GetParam().state;
+    m_journalFile = path(state == JournalState::NoDirectory ? QStringLiteral("gone/journal.sqlite")
+                                                            : QStringLiteral("journal.sqlite"));
+    // A till that runs while the check looks: its open sale is in flight, not dead.
+    velmor::Journal running;
+    if (state == JournalState::Live || state == JournalState::Dead) {
+        ASSERT_TRUE(running.open(m_journalFile));
+        ASSERT_GT(running.recordSale(QStringLiteral("live-order"), 100,
+                                     QJsonObject{{QStringLiteral("orderId"), 1}}),
+                  0);
+    }
+    if (state == JournalState::Dead) {
+        sqlite3 *db = nullptr;
+        ASSERT_EQ(sqlite3_open(m_journalFile.toUtf8().constData(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db, DeadSale, nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+    }
+    if (state == JournalState::NotADatabase) {
+        ASSERT_TRUE(writeFile(m_journalFile, QByteArray(4096, 'x')));
+    }
+    const QByteArray before = fileHash(m_journalFile);
+    const QByteArray ownersBefore = fileHash(m_journalFile + QStringLiteral(".owners"));
+
+    writeConfig(QStringLiteral("[Velmor]\nurl=http:///\n"));
+    const QVector<till::CheckResult> results = runCheck();
+    const till::CheckResult *result = find(results, QStringLiteral("journal"));
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->outcome, GetParam().outcome) << result->toText().toStdString();
+    EXPECT_THAT(result->detail.toStdString(), HasSubstr(GetParam().detail));
+    EXPECT_THAT(result->hint.toStdString(), HasSubstr(GetParam().hint));
+    EXPECT_THAT(result->detail.toStdString(), Not(HasSubstr("live-order")));
+    EXPECT_EQ(QFile::exists(m_journalFile),
+              state != JournalState::Missing && state != JournalState::NoDirectory);
+    EXPECT_EQ(fileHash(m_journalFile), before);
+    EXPECT_EQ(fileHash(m_journalFile + QStringLiteral(".owners")), ownersBefore);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SetupCheckJournal,
+    testing::Values(
+        JournalCase{"Missing", JournalState::Missing, Outcome::Ok, "no journal yet", ""},
+        JournalCase{"NoDirectory", JournalState::NoDirectory, Outcome::Fail,
+                    "does not exist, so the plug-in refuses every sale and refund",
+                    "writable for the till's user"},
+        JournalCase{"Live", JournalState::Live, Outcome::Ok, "1 entries without an outcome", ""},
+        JournalCase{"Dead", JournalState::Dead, Outcome::Warn,
+                    "1 entries left without an outcome by a till or host that ended, the oldest "
+                    "from 2026-12-01 10:00 UTC: sale dead-order",
+                    "till replay"},
+        JournalCase{"NotADatabase", JournalState::NotADatabase, Outcome::Fail, "damaged",
+                    "sets a damaged journal aside"}));
+
 // ---- The plug-in ----
 
 struct PluginCase
@@ -1069,6 +1154,23 @@ TEST_F(SetupCheckCommand, MetricsAreExpositionTextWrittenWhole)
                                       QJsonObject{{QStringLiteral("orderId"), 2}}, QString()));
         ASSERT_TRUE(broker.recordAttempt(id) && broker.recordAttempt(id));
     }
+    {
+        // The till's journal in its working directory: a sale left open by a till that ended,
+        // and one handed to the queue.
+        velmor::Journal journal;
+        ASSERT_TRUE(journal.open(path(QStringLiteral("journal.sqlite"))));
+        const qint64 refund = journal.recordRefund(QStringLiteral("o-2"), QStringLiteral("r-1"),
+                                                   100, QJsonObject(), QJsonObject());
+        ASSERT_TRUE(journal.markAnswered(refund, velmor::Journal::Outcome::Unknown, 6, QString()));
+        ASSERT_TRUE(journal.markReversedQueued(refund));
+    }
+    {
+        sqlite3 *db = nullptr;
+        ASSERT_EQ(sqlite3_open(path(QStringLiteral("journal.sqlite")).toUtf8().constData(), &db),
+                  SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db, DeadSale, nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+    }
     const QString textFile = path(QStringLiteral("velmor.prom"));
     const TillRun run =
         till({QStringLiteral("--config"), path(QStringLiteral("velmor.ini")),
@@ -1088,6 +1190,13 @@ TEST_F(SetupCheckCommand, MetricsAreExpositionTextWrittenWhole)
     EXPECT_EQ(samples.value(QStringLiteral("velmor_queue_most_attempts"), -1), 2);
     EXPECT_EQ(samples.value(QStringLiteral("velmor_queue_readable"), -1), 1);
     EXPECT_GE(samples.value(QStringLiteral("velmor_queue_oldest_age_seconds"), -1), 0);
+    EXPECT_EQ(samples.value(QStringLiteral("velmor_journal_readable"), -1), 1);
+    EXPECT_EQ(samples.value(QStringLiteral("velmor_journal_open_entries"), -1), 1);
+    EXPECT_EQ(samples.value(QStringLiteral("velmor_journal_reversals_queued"), -1), 1);
+    EXPECT_GE(samples.value(QStringLiteral("velmor_journal_oldest_reversal_age_seconds"), -1), 0);
+    EXPECT_EQ(
+        samples.value(QStringLiteral("velmor_check_result{check=\"journal\",result=\"warn\"}"), -1),
+        1);
     EXPECT_EQ(samples.value(
                   QStringLiteral("velmor_check_result{check=\"credentials\",result=\"ok\"}"), -1),
               1);

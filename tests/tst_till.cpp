@@ -11,6 +11,7 @@
 #include <till/logwriter.h>
 #include <till/receiptreader.h>
 #include <till/tillconfig.h>
+#include <velmor/journal.h>
 
 #include <gmock/gmock.h>
 
@@ -30,6 +31,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -363,6 +366,14 @@ INSTANTIATE_TEST_SUITE_P(
                      saleWith({QStringLiteral("--amount"), QStringLiteral("100"),
                                QStringLiteral("--lang"), QStringLiteral("xx")}),
                      "--lang xx: no catalogue velmor_xx.qm"},
+        UnusableCase{"JournalSinceNoDate",
+                     {QStringLiteral("--config"), QStringLiteral("@DIR@/velmor.ini"),
+                      QStringLiteral("journal"), QStringLiteral("--since"),
+                      QStringLiteral("yesterday")},
+                     "--since takes a date (2026-12-01) or an ISO time, not 'yesterday'"},
+        UnusableCase{"JournalOpenWithAValue",
+                     {QStringLiteral("journal"), QStringLiteral("--open=yes")},
+                     "--open takes no value"},
         UnusableCase{"LanguageThatIsNoCode",
                      {QStringLiteral("queue"), QStringLiteral("--lang=../en")},
                      "--lang '../en' is not a language code"}),
@@ -539,8 +550,8 @@ TEST_P(TillHelp, ShowsTheCommandsUsage)
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, TillHelp,
-                         testing::Values("sale", "refund", "cancel", "status", "queue", "replay",
-                                         "demo"));
+                         testing::Values("sale", "refund", "cancel", "status", "queue", "journal",
+                                         "replay", "demo"));
 
 TEST_F(TillTest, OverviewListsEveryCommand)
 {
@@ -704,8 +715,9 @@ TEST_F(TillTest, InterruptAfterCancelsAHeldSale)
               QStringLiteral("canceled"));
 }
 
-// SIGINT is Ctrl-C; SIGTERM is what a service manager or `kill` sends, SIGHUP a closed
-// terminal. Each presses the cashier's cancel button during a sale.
+// SIGINT is Ctrl-C, SIGQUIT Ctrl-\; SIGTERM is what a service manager or `kill` sends, SIGHUP a
+// closed terminal; SIGUSR1, SIGUSR2 and SIGALRM end a program that does not take them. Each
+// presses the cashier's cancel button during a sale.
 struct StopSignalCase
 {
     const char *name;
@@ -813,7 +825,10 @@ TEST_P(TillStopSignal, SecondSignalWaitsUntilTheCancellationIsQueuedAndReported)
 INSTANTIATE_TEST_SUITE_P(Signals, TillStopSignal,
                          testing::Values(StopSignalCase{"Interrupt", SIGINT, SIGINT},
                                          StopSignalCase{"Terminate", SIGTERM, SIGTERM},
-                                         StopSignalCase{"HangUp", SIGHUP, SIGINT}),
+                                         StopSignalCase{"HangUp", SIGHUP, SIGINT},
+                                         StopSignalCase{"Quit", SIGQUIT, SIGQUIT},
+                                         StopSignalCase{"UserSignals", SIGUSR1, SIGUSR2},
+                                         StopSignalCase{"Alarm", SIGALRM, SIGQUIT}),
                          [](const testing::TestParamInfo<StopSignalCase> &caseInfo) {
                              return caseInfo.param.name;
                          });
@@ -833,7 +848,29 @@ struct HeldSignalCase
     int second; // sent while the exchange is still under way
     int exitCode;
     const char *notice; // on standard error once the answer is out
+    // Both signals come while the till is still starting, before the plug-in is loaded.
+    bool whileStarting = false;
 };
+
+// Whether process `pid` has a handler of its own for `signal` (its SigCgt mask says so).
+bool catchesSignal(qint64 pid, int signal)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("SigCgt:"))
+            return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (signal - 1)) & 1U;
+    }
+    return false;
+}
+
+// Whether process `pid` has mapped a file whose name holds `name`.
+bool hasMapped(qint64 pid, const QByteArray &name)
+{
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains(name);
+}
 
 void PrintTo(const HeldSignalCase &testCase, std::ostream *os)
 {
@@ -877,9 +914,27 @@ TEST_P(TillHeldSignal, EndsOnlyOnceTheExchangeInFlightIsAnswered)
     till.start(QStringLiteral(VELMOR_TILL_PATH), arguments);
     ASSERT_TRUE(till.waitForStarted(10000));
     const QString refundPath = QStringLiteral("/%1/refund").arg(rrn);
-    ASSERT_TRUE(waitForRequestTo(refundPath)) << till.readAllStandardError().toStdString();
-    ASSERT_EQ(::kill(pid_t(till.processId()), GetParam().first), 0);
-    ASSERT_EQ(::kill(pid_t(till.processId()), GetParam().second), 0);
+    const pid_t pid = pid_t(till.processId());
+    if (GetParam().whileStarting) {
+        // The till is caught as soon as its handlers are in place and held there: the signals
+        // then come before it has loaded the plug-in, let alone sent anything.
+        QElapsedTimer timer;
+        timer.start();
+        while (!catchesSignal(pid, GetParam().first) && timer.elapsed() < 10000) {
+        }
+        ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+        EXPECT_TRUE(catchesSignal(pid, GetParam().first) && catchesSignal(pid, GetParam().second));
+        EXPECT_FALSE(hasMapped(pid, "libvelmor.so")) << "the signals are held only once the "
+                                                        "plug-in is loaded";
+        EXPECT_EQ(requestsTo(refundPath), 0);
+    } else {
+        ASSERT_TRUE(waitForRequestTo(refundPath)) << till.readAllStandardError().toStdString();
+    }
+    ASSERT_EQ(::kill(pid, GetParam().first), 0);
+    ASSERT_EQ(::kill(pid, GetParam().second), 0);
+    if (GetParam().whileStarting) {
+        ASSERT_EQ(::kill(pid, SIGCONT), 0);
+    }
 
     ASSERT_TRUE(till.waitForFinished(30000));
     const QString out = QString::fromUtf8(till.readAllStandardOutput());
@@ -953,7 +1008,55 @@ INSTANTIATE_TEST_SUITE_P(
                        SIGINT,
                        SIGINT,
                        0,
-                       "till: SIGINT came during the replay's last message"}),
+                       "till: SIGINT came during the replay's last message"},
+        HeldSignalCase{"RefundOnQuitAndUserSignal",
+                       {QStringLiteral("--receipt"), QStringLiteral("@DIR@/mug.json"),
+                        QStringLiteral("refund"), QStringLiteral("--rrn"), QStringLiteral("@RRN@"),
+                        QStringLiteral("--amount"), QStringLiteral("50000")},
+                       0,
+                       SIGQUIT,
+                       SIGUSR1,
+                       0,
+                       // Either may be taken first.
+                       " came during the refund, which was finished and its answer printed"},
+        HeldSignalCase{"CancelOnAlarmAndUserSignal",
+                       {QStringLiteral("--receipt"), QStringLiteral("@DIR@/sale.json"),
+                        QStringLiteral("cancel"), QStringLiteral("--rrn"), QStringLiteral("@RRN@"),
+                        QStringLiteral("--amount"), QStringLiteral("200000")},
+                       0,
+                       SIGALRM,
+                       SIGUSR2,
+                       0,
+                       " came during the cancellation, which was finished and its answer "
+                       "printed"},
+        HeldSignalCase{"ReplayOnQuit",
+                       {QStringLiteral("replay")},
+                       2,
+                       SIGQUIT,
+                       SIGALRM,
+                       1,
+                       " queued message(s) not offered"},
+        HeldSignalCase{"RefundSignalledWhileStarting",
+                       {QStringLiteral("--receipt"), QStringLiteral("@DIR@/mug.json"),
+                        QStringLiteral("refund"), QStringLiteral("--rrn"), QStringLiteral("@RRN@"),
+                        QStringLiteral("--amount"), QStringLiteral("50000")},
+                       0,
+                       SIGTERM,
+                       SIGQUIT,
+                       0,
+                       " came during the refund, which was finished and its answer printed",
+                       true},
+        HeldSignalCase{"CancelSignalledWhileStarting",
+                       {QStringLiteral("--receipt"), QStringLiteral("@DIR@/sale.json"),
+                        QStringLiteral("cancel"), QStringLiteral("--rrn"), QStringLiteral("@RRN@"),
+                        QStringLiteral("--amount"), QStringLiteral("200000")},
+                       0,
+                       SIGINT,
+                       SIGUSR2,
+                       0,
+                       " came during the cancellation, which was finished and its answer "
+                       "printed",
+                       true}),
     [](const testing::TestParamInfo<HeldSignalCase> &caseInfo) { return caseInfo.param.name; });
 
 // ---- An order looked up at the service ----
@@ -1215,17 +1318,31 @@ TEST_F(TillTest, TwoReplaysAtOnceSendEachMessageOnce)
     ASSERT_TRUE(first.waitForStarted(10000));
     ASSERT_TRUE(m_sandbox.waitForRequests(1, 30000));
 
-    // The second till names the queue through a symbolic link: still the same queue.
+    // Other tills name the queue through a symbolic link and through a hard link: still the
+    // same queue, and the same lock.
     ASSERT_TRUE(
         QFile::link(path(QStringLiteral("queue.sqlite")), path(QStringLiteral("link.sqlite"))));
-    QStringList throughLink = common();
-    throughLink[throughLink.indexOf(path(QStringLiteral("queue.sqlite")))] =
-        path(QStringLiteral("link.sqlite"));
-    const Outcome second = run(throughLink + QStringList{QStringLiteral("replay")});
-    EXPECT_EQ(second.exitCode, 1);
-    EXPECT_THAT(second.out.toStdString(), IsEmpty());
-    EXPECT_THAT(second.err.toStdString(), HasSubstr("is being replayed by another till"));
-    EXPECT_THAT(second.err.toStdString(), HasSubstr("nothing was sent"));
+    ASSERT_EQ(::link(QFile::encodeName(path(QStringLiteral("queue.sqlite"))).constData(),
+                     QFile::encodeName(path(QStringLiteral("hard.sqlite"))).constData()),
+              0);
+    for (const char *name : {"link.sqlite", "hard.sqlite"}) {
+        QStringList throughLink = common();
+        throughLink[throughLink.indexOf(path(QStringLiteral("queue.sqlite")))] =
+            path(QLatin1String(name));
+        const Outcome second = run(throughLink + QStringList{QStringLiteral("replay")});
+        EXPECT_EQ(second.exitCode, 1) << name;
+        EXPECT_THAT(second.out.toStdString(), IsEmpty()) << name;
+        EXPECT_THAT(second.err.toStdString(), HasSubstr("is being replayed by another till"))
+            << name;
+        EXPECT_THAT(second.err.toStdString(), HasSubstr("nothing was sent")) << name;
+    }
+    // The lock is the queue file's own: nothing was made beside it that another user of the
+    // queue might not open.
+    EXPECT_THAT(QDir(m_dir.path())
+                    .entryList({QStringLiteral("*.lock")}, QDir::Files)
+                    .join(QLatin1Char(','))
+                    .toStdString(),
+                IsEmpty());
 
     ASSERT_TRUE(first.waitForFinished(60000));
     EXPECT_EQ(first.exitCode(), 0) << first.readAllStandardError().toStdString();
@@ -1248,6 +1365,109 @@ TEST_F(TillTest, TwoReplaysAtOnceSendEachMessageOnce)
                   QStringLiteral("refunded"));
     }
     EXPECT_THAT(run(common() + QStringList{QStringLiteral("queue")}).out.toStdString(), IsEmpty());
+}
+
+TEST_F(TillTest, ReplayLockIsTheQueueFileItselfAndLeavesTheQueueToSales)
+{
+    const QString rrn = completedSale();
+    ASSERT_FALSE(rrn.isEmpty());
+    // Another till of the group holds the replay lock: a read-only descriptor of the queue file
+    // itself, which is all a user who may read the queue can open.
+    const int held = ::open(QFile::encodeName(path(QStringLiteral("queue.sqlite"))).constData(),
+                            O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+
+    // The lock does not stand in SQLite's way: a cancellation that gets no answer is queued.
+    m_sandbox.setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::Drop);
+    const Outcome cancel =
+        run(common() + QStringList{QStringLiteral("--receipt"), path(QStringLiteral("sale.json")),
+                                   QStringLiteral("cancel"), QStringLiteral("--rrn"), rrn,
+                                   QStringLiteral("--amount"), QStringLiteral("200000")});
+    ASSERT_EQ(cancel.exitCode, 0) << cancel.err.toStdString();
+    m_sandbox.clearFaults();
+    m_sandbox.clearRequests();
+
+    const Outcome refused = run(common() + QStringList{QStringLiteral("replay")});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_THAT(refused.out.toStdString(), IsEmpty());
+    EXPECT_THAT(refused.err.toStdString(), HasSubstr("is being replayed by another till"));
+    EXPECT_TRUE(m_sandbox.requests().isEmpty());
+
+    // Once it is let go, the replay takes the lock and sends the message.
+    ASSERT_EQ(::close(held), 0);
+    const Outcome replay = run(common() + QStringList{QStringLiteral("replay")});
+    EXPECT_EQ(replay.exitCode, 0) << replay.err.toStdString();
+    ASSERT_EQ(replay.outLines().size(), 1);
+    EXPECT_TRUE(parseLine(replay.outLines().first()).value(QStringLiteral("finished")).toBool());
+    EXPECT_EQ(m_sandbox.order(rrn).value(QStringLiteral("status")).toString(),
+              QStringLiteral("refunded"));
+}
+
+TEST_F(TillTest, AnotherMemberOfTheQueuesGroupTakesTheReplayLock)
+{
+    // The installed till's users share the queue through its group; here "nobody" in group
+    // "nogroup" (65534) is that other member.
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "switching to another user needs root";
+    const auto asMember = [this](const QStringList &arguments) {
+        QProcess process;
+        process.setWorkingDirectory(m_dir.path());
+        process.start(QStringLiteral("setpriv"),
+                      QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                  QStringLiteral("--clear-groups"),
+                                  QStringLiteral(VELMOR_TILL_PATH)} +
+                          arguments);
+        Outcome outcome;
+        outcome.finished = process.waitForStarted(10000) && process.waitForFinished(60000);
+        outcome.exitCode = process.exitCode();
+        outcome.out = QString::fromUtf8(process.readAllStandardOutput());
+        outcome.err = QString::fromUtf8(process.readAllStandardError());
+        return outcome;
+    };
+    const QStringList member{QStringLiteral("--config"), path(QStringLiteral("velmor.ini")),
+                             QStringLiteral("--queue"), path(QStringLiteral("queue.sqlite"))};
+    if (asMember({QStringLiteral("--version")}).exitCode != 0)
+        GTEST_SKIP() << "the build tree cannot be reached by another user";
+
+    const QString rrn = completedSale();
+    ASSERT_FALSE(rrn.isEmpty());
+    m_sandbox.setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::Drop);
+    const Outcome cancel =
+        run(common() + QStringList{QStringLiteral("--receipt"), path(QStringLiteral("sale.json")),
+                                   QStringLiteral("cancel"), QStringLiteral("--rrn"), rrn,
+                                   QStringLiteral("--amount"), QStringLiteral("200000")});
+    ASSERT_EQ(cancel.exitCode, 0) << cancel.err.toStdString();
+    m_sandbox.clearFaults();
+    m_sandbox.clearRequests();
+    // The directory and the files as the packages set them up: the group may read and write
+    // the queue, and what is made in the directory belongs to the group.
+    for (const char *name : {"", "queue.sqlite", "velmor.ini"}) {
+        const QByteArray file = QFile::encodeName(path(QLatin1String(name)));
+        ASSERT_EQ(::chown(file.constData(), 0, 65534), 0) << name;
+    }
+    ASSERT_EQ(::chmod(QFile::encodeName(m_dir.path()).constData(), 02770), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(path(QStringLiteral("velmor.ini"))).constData(), 0640), 0);
+
+    // A replay by root holds the lock: the member is told so and sends nothing (rather than
+    // failing to open a lock file root made).
+    const int held = ::open(QFile::encodeName(path(QStringLiteral("queue.sqlite"))).constData(),
+                            O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    const Outcome refused = asMember(member + QStringList{QStringLiteral("replay")});
+    EXPECT_EQ(refused.exitCode, 1) << refused.err.toStdString();
+    EXPECT_THAT(refused.err.toStdString(), HasSubstr("is being replayed by another till"));
+    EXPECT_TRUE(m_sandbox.requests().isEmpty());
+    ASSERT_EQ(::close(held), 0);
+
+    // Free again, the member takes it and replays.
+    const Outcome replay = asMember(member + QStringList{QStringLiteral("replay")});
+    EXPECT_EQ(replay.exitCode, 0) << replay.err.toStdString();
+    ASSERT_EQ(replay.outLines().size(), 1) << replay.err.toStdString();
+    EXPECT_TRUE(parseLine(replay.outLines().first()).value(QStringLiteral("finished")).toBool());
+    EXPECT_EQ(m_sandbox.order(rrn).value(QStringLiteral("status")).toString(),
+              QStringLiteral("refunded"));
 }
 
 // ---- Closed, full or broken standard streams ----
@@ -1352,6 +1572,146 @@ TEST_F(TillTest, ReplayOnAnEmptyQueueSucceedsAndSendsNothing)
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
     EXPECT_THAT(outcome.out.toStdString(), IsEmpty());
     EXPECT_TRUE(m_sandbox.requests().isEmpty());
+}
+
+// ---- The journal ----
+
+struct JournalCase
+{
+    const char *name;
+    QStringList arguments;
+    // Whether the configuration names the journal (Velmor:journal); else it is the one in the
+    // working directory, where a till run from the build tree keeps it.
+    bool named;
+    const char *orders; // the order ids listed, in order, between spaces
+};
+
+void PrintTo(const JournalCase &testCase, std::ostream *os)
+{
+    *os << testCase.name;
+}
+
+class TillJournal : public TillTest, public testing::WithParamInterface<JournalCase>
+{
+};
+
+TEST_P(TillJournal, ListsOneLinePerEntry)
+{
+    const JournalCase &row = GetParam();
+    QString journalPath = path(QStringLiteral("journal.sqlite"));
+    QStringList arguments = common();
+    if (row.named) {
+        journalPath = path(QStringLiteral("named-journal.sqlite"));
+        QFile config(path(QStringLiteral("velmor.ini")));
+        ASSERT_TRUE(config.open(QIODevice::Append));
+        config.write(QStringLiteral("[Velmor]\njournal=%1\n").arg(journalPath).toUtf8());
+    }
+    velmor::Journal journal;
+    ASSERT_TRUE(journal.open(journalPath));
+    const qint64 answered = journal.recordSale(QStringLiteral("old-sale"), 150050,
+                                               QJsonObject{{QStringLiteral("orderId"), 1}});
+    ASSERT_TRUE(journal.markAnswered(answered, velmor::Journal::Outcome::Done, 0,
+                                     QStringLiteral("old-sale")));
+    ASSERT_GT(journal.recordSale(QStringLiteral("open-sale"), 200000,
+                                 QJsonObject{{QStringLiteral("orderId"), 2}}),
+              0);
+    const qint64 refund = journal.recordRefund(QStringLiteral("old-sale"), QStringLiteral("r-1"),
+                                               50000, QJsonObject{{QStringLiteral("refundId"), 1}},
+                                               QJsonObject{{QStringLiteral("orderId"), 1}});
+    ASSERT_TRUE(journal.markAnswered(refund, velmor::Journal::Outcome::Unknown, 6, QString()));
+    {
+        sqlite3 *db = nullptr;
+        ASSERT_EQ(sqlite3_open(journalPath.toUtf8().constData(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db,
+                               "UPDATE entries SET recorded = '2026-01-01T08:00:00.000Z' WHERE "
+                               "order_id = 'old-sale' AND kind = 'sale'",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+    }
+
+    const Outcome outcome = run(arguments + QStringList{QStringLiteral("journal")} + row.arguments);
+    ASSERT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+    QStringList orders;
+    QList<QJsonObject> lines;
+    for (const QString &line : outcome.outLines()) {
+        lines.append(parseLine(line));
+        orders.append(lines.last().value(QStringLiteral("orderId")).toString());
+    }
+    EXPECT_EQ(orders, QString::fromLatin1(row.orders).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        << outcome.out.toStdString();
+    for (const QJsonObject &line : lines) {
+        // Members in the order the help gives them.
+        EXPECT_EQ(line.keys().size(), 10) << outcome.out.toStdString();
+        if (line.value(QStringLiteral("orderId")) == QStringLiteral("old-sale") &&
+            line.value(QStringLiteral("kind")) == QStringLiteral("sale")) {
+            EXPECT_EQ(line.value(QStringLiteral("amount")).toDouble(), 1500.5);
+            EXPECT_EQ(line.value(QStringLiteral("state")).toString(), QStringLiteral("answered"));
+            EXPECT_EQ(line.value(QStringLiteral("outcome")).toString(), QStringLiteral("done"));
+            EXPECT_EQ(line.value(QStringLiteral("recorded")).toString(),
+                      QStringLiteral("2026-01-01T08:00:00.000Z"));
+        }
+        if (line.value(QStringLiteral("kind")) == QStringLiteral("refund")) {
+            EXPECT_EQ(line.value(QStringLiteral("refundId")).toString(), QStringLiteral("r-1"));
+            EXPECT_EQ(line.value(QStringLiteral("amount")).toDouble(), 500.0);
+            EXPECT_EQ(line.value(QStringLiteral("state")).toString(), QStringLiteral("unknown"));
+        }
+        if (line.value(QStringLiteral("orderId")) == QStringLiteral("open-sale")) {
+            EXPECT_EQ(line.value(QStringLiteral("state")).toString(), QStringLiteral("open"));
+            EXPECT_EQ(line.value(QStringLiteral("answered")).toString(), QString());
+        }
+    }
+    if (!outcome.out.isEmpty()) {
+        EXPECT_TRUE(outcome.out.startsWith(QLatin1String("{\"id\": ")))
+            << outcome.out.toStdString();
+    }
+    // A listing never sends, and never makes a queue.
+    EXPECT_TRUE(m_sandbox.requests().isEmpty());
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("queue.sqlite"))));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Listings, TillJournal,
+    testing::Values(JournalCase{"All", {}, false, "old-sale open-sale old-sale"},
+                    JournalCase{"Named", {}, true, "old-sale open-sale old-sale"},
+                    JournalCase{
+                        "OpenOnly", {QStringLiteral("--open")}, false, "open-sale old-sale"},
+                    JournalCase{"SinceADay",
+                                {QStringLiteral("--since"), QStringLiteral("2026-06-01")},
+                                true,
+                                "open-sale old-sale"},
+                    JournalCase{"SinceBeforeEverything",
+                                {QStringLiteral("--since=2025-12-31T23:00:00Z")},
+                                false,
+                                "old-sale open-sale old-sale"},
+                    JournalCase{"SinceTheFuture",
+                                {QStringLiteral("--open"), QStringLiteral("--since"),
+                                 QStringLiteral("2999-01-01")},
+                                false,
+                                {}}),
+    [](const testing::TestParamInfo<JournalCase> &caseInfo) { return caseInfo.param.name; });
+
+TEST_F(TillTest, JournalWithoutAFileListsNothingAndADamagedOneFails)
+{
+    Outcome outcome = run(common() + QStringList{QStringLiteral("journal")});
+    ASSERT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+    EXPECT_THAT(outcome.out.toStdString(), IsEmpty());
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("journal.sqlite"))));
+
+    ASSERT_TRUE(writeFile(path(QStringLiteral("journal.sqlite")), QByteArray(4096, 'x')));
+    outcome = run(common() + QStringList{QStringLiteral("journal")});
+    ASSERT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_THAT(outcome.err.toStdString(),
+                HasSubstr(QStringLiteral("till: journal %1: cannot be read")
+                              .arg(path(QStringLiteral("journal.sqlite")))
+                              .toStdString()));
+    // Only the plug-in sets a damaged journal aside; a listing leaves it as it is.
+    QFile file(path(QStringLiteral("journal.sqlite")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray(4096, 'x'));
 }
 
 // `till queue` writes the stored text as it is when it is compact JSON of an object; a row of

@@ -2,6 +2,7 @@
 // offscreen platform.
 #include <tillgui/answerpanel.h>
 #include <tillgui/canceldialog.h>
+#include <tillgui/confirmdialog.h>
 #include <tillgui/guitext.h>
 #include <tillgui/mainwindow.h>
 #include <tillgui/operationrunner.h>
@@ -35,8 +36,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
 #include <gmock/gmock.h>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -71,10 +74,11 @@ protected:
         QFile config(dir.filePath(QStringLiteral("velmor.ini")));
         ASSERT_TRUE(config.open(QIODevice::WriteOnly));
         config.write(QStringLiteral("[Velmor]\nurl=%1\nlogin=merchant\npassword=secret\n"
-                                    "timeout=%2\n[Velmro]\ninfoRequestInterval=%3\n")
+                                    "timeout=%2\njournal=%4\n[Velmro]\ninfoRequestInterval=%3\n")
                          .arg(sandbox->baseUrl())
                          .arg(TimeoutMs / 1000)
                          .arg(IntervalMs / 1000)
+                         .arg(dir.filePath(QStringLiteral("journal.sqlite")))
                          .toUtf8());
         config.close();
         host = std::make_unique<till::HostEnvironment>();
@@ -212,22 +216,26 @@ TEST_F(TillGuiTest, SaleIsApprovedThroughTheWidgets)
     EXPECT_EQ(dialog()->scanPanel()->message(), QStringLiteral("Отсканируйте QR-код VELMOR"));
     // ":/velmor/scan_token.png" from the loaded plug-in's resources.
     EXPECT_TRUE(dialog()->scanPanel()->hasPicture());
+    // What the code pays for.
+    EXPECT_EQ(dialog()->scanPanel()->paymentText(), QStringLiteral("Оплата 2000.00 руб."));
     dialog()->reject();
 
     scan(sandbox::Sandbox::CodeApprove);
-    EXPECT_EQ(dialog()->progressPanel()->titleText(), QStringLiteral("Оплата 2000.00"));
+    EXPECT_EQ(dialog()->progressPanel()->titleText(), QStringLiteral("Оплата 2000.00 руб."));
     ASSERT_TRUE(answered());
     EXPECT_GT(dialog()->progressPanel()->value(), 0);
     EXPECT_EQ(window->lastAnswer().getStatus(), PaymentProcessingAnswer::Success)
         << qPrintable(window->lastAnswer().getMessage().ru());
     const QString orderId = window->lastAnswer().getRRN();
     EXPECT_FALSE(orderId.isEmpty());
-    EXPECT_EQ(dialog()->answerPanel()->statusText(), QStringLiteral("Оплачено 2000.00"));
+    EXPECT_EQ(dialog()->answerPanel()->statusText(), QStringLiteral("Оплачено 2000.00 руб."));
     EXPECT_EQ(dialog()->answerPanel()->tone(), tillgui::Outcome::Tone::Done);
+    EXPECT_EQ(dialog()->answerPanel()->adviceText(), QStringLiteral("Оплата принята, чек оплачен"));
     EXPECT_THAT(dialog()->answerPanel()->rrnText().toStdString(),
                 testing::HasSubstr(orderId.toStdString()));
     // A plain line, not the answer's JSON.
-    EXPECT_EQ(window->statusText(), QStringLiteral("Оплачено, сумма 2000.00, заказ ") + orderId);
+    EXPECT_EQ(window->statusText(),
+              QStringLiteral("Оплачено, сумма 2000.00 руб., заказ ") + orderId);
 }
 
 // The cashier's keys alone: the amount, F2, the scanner's code and Enter, Enter to close.
@@ -258,19 +266,24 @@ TEST_F(TillGuiTest, KeyboardOnlySale)
     press(Qt::Key_Return);
     // The scanner's Enter starts the order at once and does not press Cancel.
     ASSERT_EQ(dialog()->page(), tillgui::SaleDialog::Page::Progress);
-    EXPECT_EQ(dialog()->progressPanel()->titleText(), QStringLiteral("Оплата 1500.50"));
+    EXPECT_EQ(dialog()->progressPanel()->titleText(), QStringLiteral("Оплата 1500.50 руб."));
     ASSERT_TRUE(answered());
     EXPECT_EQ(window->lastAnswer().getStatus(), PaymentProcessingAnswer::Success)
         << qPrintable(window->lastAnswer().getMessage().ru());
-    EXPECT_EQ(dialog()->answerPanel()->statusText(), QStringLiteral("Оплачено 1500.50"));
+    EXPECT_EQ(dialog()->answerPanel()->statusText(), QStringLiteral("Оплачено 1500.50 руб."));
 
     QTest::qWait(ReadingMs);
     press(Qt::Key_Return);
     EXPECT_TRUE(waitFor([this] { return !dialog()->isVisible(); }));
     // The status line was there from the start: the buttons stay where they were.
     EXPECT_EQ(window->saleButton()->geometry(), buttonsBefore);
-    EXPECT_TRUE(window->statusText().startsWith(QStringLiteral("Оплачено, сумма 1500.50")))
+    EXPECT_TRUE(window->statusText().startsWith(QStringLiteral("Оплачено, сумма 1500.50 руб.")))
         << qPrintable(window->statusText());
+    // The keys are the window's again, with no window manager to give them back, and the
+    // amount offers what is left, not what was just paid.
+    EXPECT_TRUE(waitFor([this] { return QApplication::activeWindow() == window.get(); }));
+    EXPECT_EQ(QApplication::focusWidget(), window->amountField());
+    EXPECT_EQ(window->amountField()->text(), QStringLiteral("499.50"));
 
     // Enter in the amount starts a sale too; Escape backs out of the scan dialog.
     ASSERT_TRUE(active(window.get()));
@@ -310,8 +323,8 @@ TEST_F(TillGuiTest, UnusableAmountsAreRefusedOnTheScreen)
     const RefusedAmount cases[] = {
         {"0", "Сумма должна быть больше нуля"},
         {"0.00", "Сумма должна быть больше нуля"},
-        {"2000.01", "Сумма 2000.01 больше, чем осталось оплатить по чеку: 2000.00"},
-        {"200000", "Сумма 200000.00 больше, чем осталось оплатить по чеку: 2000.00"},
+        {"2000.01", "Сумма 2000.01 руб. больше, чем осталось оплатить по чеку: 2000.00 руб."},
+        {"200000", "Сумма 200000.00 руб. больше, чем осталось оплатить по чеку: 2000.00 руб."},
         {"12.345", "Введите сумму в рублях, например 1500.00"},
         {"-5", "Введите сумму в рублях, например 1500.00"},
         {"", "Введите сумму в рублях, например 1500.00"},
@@ -322,6 +335,16 @@ TEST_F(TillGuiTest, UnusableAmountsAreRefusedOnTheScreen)
         EXPECT_FALSE(dialog()->isVisible()) << c.typed;
         EXPECT_EQ(window->noticeText(), QString::fromUtf8(c.sentence)) << c.typed;
     }
+    // A code scanned before F2, digits and all: the amount stays, nothing starts.
+    window->amountField()->setText(QStringLiteral("2000.00"));
+    window->amountField()->selectAll();
+    QTest::keyClicks(window->amountField(), QStringLiteral("VELMOR-1234"));
+    QTest::keyClick(window->amountField(), Qt::Key_Return);
+    EXPECT_FALSE(dialog()->isVisible());
+    EXPECT_EQ(window->amountField()->text(), QStringLiteral("2000.00"));
+    EXPECT_EQ(
+        window->noticeText(),
+        QStringLiteral("Код отсканирован до начала продажи: нажмите F2, затем сканируйте код"));
     window->amountField()->setText(QStringLiteral("2000"));
     EXPECT_TRUE(window->startSale());
     EXPECT_TRUE(window->noticeText().isEmpty());
@@ -372,31 +395,75 @@ TEST_F(TillGuiTest, RefundReturnsThePositionsChosenInTheDialog)
     tillgui::RefundDialog *refund = window->refundDialog();
     ASSERT_NE(refund, nullptr);
     ASSERT_TRUE(waitFor([refund] { return refund->isVisible(); }));
+    ASSERT_TRUE(active(refund));
+    // The last paid sale is offered, and its quantities as bought.
+    EXPECT_EQ(refund->rrn(), orderId);
+    EXPECT_EQ(refund->table()->item(0, 2)->text(), QStringLiteral("1"));
+    EXPECT_EQ(refund->returnedField(1)->text(), QStringLiteral("2"));
     EXPECT_EQ(refund->amount(), 200000);
     // Nothing returned: refused in the dialog, which stays.
     refund->returnedField(0)->setValue(0);
     refund->returnedField(1)->setValue(0);
-    QTest::keyClicks(refund->rrnField(), orderId);
-    QTest::keyClick(refund->rrnField(), Qt::Key_Return);
+    press(Qt::Key_Return);
     EXPECT_TRUE(refund->isVisible());
+    EXPECT_EQ(refund->confirmation(), nullptr);
     EXPECT_EQ(refund->noticeText(), QStringLiteral("Выберите хотя бы одну позицию для возврата"));
     EXPECT_TRUE(window->runner()->isIdle());
 
-    // The mugs come back.
+    // The mugs come back. Enter shows what goes back; Enter again (a scanner's, or a key
+    // pressed once too often) backs out of it, and nothing is sent.
     refund->returnedField(1)->setValue(2);
-    EXPECT_EQ(refund->rrn(), orderId);
     EXPECT_EQ(refund->amount(), 50000);
-    QTest::keyClick(refund->rrnField(), Qt::Key_Return);
+    refund->rrnField()->setFocus();
+    press(Qt::Key_Return);
+    tillgui::ConfirmDialog *confirmation = refund->confirmation();
+    ASSERT_NE(confirmation, nullptr);
+    ASSERT_TRUE(waitFor([confirmation] { return confirmation->isVisible(); }));
+    ASSERT_TRUE(active(confirmation));
+    EXPECT_TRUE(fits(confirmation, tillgui::MainWindow::MinimumSize));
+    EXPECT_EQ(confirmation->summaryText(),
+              QStringLiteral("Вернуть покупателю 500.00 руб. по заказу %1\n"
+                             "Кружка  \u00d7 2   500.00 руб.")
+                  .arg(orderId));
+    EXPECT_TRUE(confirmation->warningText().isEmpty());
+    EXPECT_FALSE(confirmation->confirmButton()->hasFocus());
+    press(Qt::Key_Return);
+    EXPECT_TRUE(waitFor([refund] { return refund->confirmation() == nullptr; }));
+    EXPECT_TRUE(refund->isVisible());
+    EXPECT_FALSE(dialog()->isVisible());
+    EXPECT_TRUE(window->runner()->isIdle());
+    // Space presses what has the focus: Back, never the confirming button.
+    ASSERT_TRUE(active(refund));
+    press(Qt::Key_Return);
+    confirmation = refund->confirmation();
+    ASSERT_NE(confirmation, nullptr);
+    ASSERT_TRUE(active(confirmation));
+    press(Qt::Key_Space);
+    EXPECT_TRUE(waitFor([refund] { return refund->confirmation() == nullptr; }));
+    EXPECT_TRUE(window->runner()->isIdle());
+    EXPECT_EQ(sandbox->order(orderId).value(QStringLiteral("refund")).toArray().size(), 0);
+
+    // The confirming key sends it.
+    ASSERT_TRUE(active(refund));
+    press(Qt::Key_Return);
+    confirmation = refund->confirmation();
+    ASSERT_NE(confirmation, nullptr);
+    ASSERT_TRUE(active(confirmation));
+    press(tillgui::ConfirmDialog::ConfirmKey);
     ASSERT_TRUE(waitFor([this] { return dialog()->isVisible(); }));
-    EXPECT_EQ(dialog()->progressPanel()->titleText(), QStringLiteral("Возврат 500.00"));
+    EXPECT_EQ(dialog()->progressPanel()->titleText(), QStringLiteral("Возврат 500.00 руб."));
+    // What the refund waits for, and how long at most.
+    EXPECT_EQ(dialog()->progressPanel()->noteText(),
+              QStringLiteral("Ожидание ответа сервиса; каждый запрос может занять до 1 с"));
     EXPECT_EQ(dialog()->progressPanel()->orderText(), QStringLiteral("Заказ ") + orderId);
     ASSERT_TRUE(answered());
     EXPECT_EQ(window->lastAnswer().getStatus(), PaymentProcessingAnswer::Success)
         << qPrintable(window->lastAnswer().getMessage().ru());
-    EXPECT_EQ(dialog()->answerPanel()->statusText(), QStringLiteral("Возврат 500.00 выполнен"));
+    EXPECT_EQ(dialog()->answerPanel()->statusText(),
+              QStringLiteral("Возврат 500.00 руб. выполнен"));
     EXPECT_EQ(dialog()->answerPanel()->tone(), tillgui::Outcome::Tone::Done);
     EXPECT_EQ(window->statusText(),
-              QStringLiteral("Возврат выполнен, сумма 500.00, заказ ") + orderId);
+              QStringLiteral("Возврат выполнен, сумма 500.00 руб., заказ ") + orderId);
     EXPECT_EQ(sandbox->order(orderId).value(QStringLiteral("refund")).toArray().size(), 1);
 }
 
@@ -467,30 +534,85 @@ TEST_F(TillGuiTest, QueuedCancellationIsPendingUntilTheQueueIsReplayed)
     cancel->amountField()->setText(QStringLiteral("2500"));
     press(Qt::Key_Return);
     EXPECT_TRUE(cancel->isVisible());
-    EXPECT_EQ(cancel->noticeText(), QStringLiteral("Сумма 2500.00 больше суммы чека 2000.00"));
+    EXPECT_EQ(cancel->confirmation(), nullptr);
+    EXPECT_EQ(cancel->noticeText(),
+              QStringLiteral("Сумма 2500.00 руб. больше суммы чека 2000.00 руб."));
     cancel->amountField()->setText(QStringLiteral("2000"));
+    // A buyer's code scanned into the reference is not an order.
+    cancel->rrnField()->setText(QString::fromLatin1(sandbox::Sandbox::CodeApprove));
     press(Qt::Key_Return);
+    EXPECT_EQ(cancel->confirmation(), nullptr);
+    EXPECT_EQ(
+        cancel->noticeText(),
+        QStringLiteral("VELMOR-APPROVE — не номер заказа: введите или вставьте заказ продажи"));
+    cancel->rrnField()->setText(orderId);
+
+    // Enter shows what goes back; the next Enter backs out of it and cancels nothing.
+    press(Qt::Key_Return);
+    tillgui::ConfirmDialog *confirmation = cancel->confirmation();
+    ASSERT_NE(confirmation, nullptr);
+    ASSERT_TRUE(active(confirmation));
+    EXPECT_EQ(
+        confirmation->summaryText(),
+        QStringLiteral("Отменить оплату 2000.00 руб. по заказу %1: деньги вернутся покупателю")
+            .arg(orderId));
+    EXPECT_TRUE(confirmation->warningText().isEmpty());
+    press(Qt::Key_Return);
+    EXPECT_TRUE(waitFor([cancel] { return cancel->confirmation() == nullptr; }));
+    EXPECT_TRUE(cancel->isVisible());
+    EXPECT_TRUE(window->runner()->isIdle());
+    EXPECT_FALSE(dialog()->isVisible());
+    ASSERT_TRUE(active(cancel));
+    press(Qt::Key_Return);
+    confirmation = cancel->confirmation();
+    ASSERT_NE(confirmation, nullptr);
+    ASSERT_TRUE(active(confirmation));
+    press(tillgui::ConfirmDialog::ConfirmKey);
 
     ASSERT_TRUE(waitFor([this] { return dialog()->isVisible(); }));
     ASSERT_TRUE(active(dialog()));
-    EXPECT_EQ(dialog()->progressPanel()->titleText(), QStringLiteral("Отмена оплаты 2000.00"));
+    EXPECT_EQ(dialog()->progressPanel()->titleText(), QStringLiteral("Отмена оплаты 2000.00 руб."));
     EXPECT_EQ(dialog()->progressPanel()->orderText(), QStringLiteral("Заказ ") + orderId);
     ASSERT_TRUE(answered());
     EXPECT_EQ(window->lastAnswer().getMessage().key(), QStringLiteral("velmorCancelQueued"));
     EXPECT_EQ(dialog()->answerPanel()->statusText(),
-              QStringLiteral("Отмена будет выполнена после восстановления связи"));
+              QStringLiteral("Отмена 2000.00 руб. будет выполнена после восстановления связи"));
     EXPECT_EQ(dialog()->answerPanel()->tone(), tillgui::Outcome::Tone::Pending);
-    // The plug-in's own words beneath.
-    EXPECT_TRUE(dialog()->answerPanel()->messageText().endsWith(
-        QStringLiteral("Отмена будет выполнена после восстановления связи с сервером")))
+    EXPECT_EQ(dialog()->answerPanel()->adviceText(),
+              QStringLiteral("Деньги вернутся покупателю после отправки очереди (F5); не "
+                             "повторяйте отмену"));
+    // Why it was queued beneath, not the plug-in's sentence that repeats the headline.
+    EXPECT_FALSE(dialog()->answerPanel()->messageText().isEmpty());
+    EXPECT_FALSE(dialog()->answerPanel()->messageText().contains(
+        QStringLiteral("после восстановления связи")))
         << qPrintable(dialog()->answerPanel()->messageText());
     EXPECT_EQ(window->statusText(),
-              QStringLiteral("Отмена в очереди, сумма 2000.00, заказ ") + orderId);
+              QStringLiteral("Отмена в очереди, сумма 2000.00 руб., заказ ") + orderId);
     QTest::qWait(ReadingMs);
     press(Qt::Key_Return);
     ASSERT_TRUE(waitFor([this] { return !dialog()->isVisible() && window->runner()->isIdle(); }));
     EXPECT_TRUE(window->queueButton()->text().endsWith(QStringLiteral("Очередь (1)")))
         << qPrintable(window->queueButton()->text());
+    // The receipt stays paid until the cancellation is done.
+    EXPECT_EQ(window->amountField()->text(), QStringLiteral("0.00"));
+
+    // The same cancellation again: its confirmation says that one already waits.
+    ASSERT_TRUE(active(window.get()));
+    press(Qt::Key_F4);
+    cancel = window->cancelDialog();
+    ASSERT_NE(cancel, nullptr);
+    ASSERT_TRUE(active(cancel));
+    press(Qt::Key_Return);
+    confirmation = cancel->confirmation();
+    ASSERT_NE(confirmation, nullptr);
+    EXPECT_EQ(confirmation->warningText(),
+              QStringLiteral("Отмена этого заказа уже ждёт в очереди"));
+    ASSERT_TRUE(active(confirmation));
+    press(Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([cancel] { return cancel->confirmation() == nullptr; }));
+    ASSERT_TRUE(active(cancel));
+    press(Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([this] { return window->cancelDialog() == nullptr; }));
 
     sandbox->setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::None);
     ASSERT_TRUE(active(window.get()));
@@ -503,13 +625,37 @@ TEST_F(TillGuiTest, QueuedCancellationIsPendingUntilTheQueueIsReplayed)
     // The whole order id.
     EXPECT_LT(queue->table()->fontMetrics().horizontalAdvance(orderId),
               queue->table()->columnWidth(2));
+    // What the message asks, in words.
+    EXPECT_EQ(queue->table()->item(0, 0)->text(), QStringLiteral("Отмена"));
+    EXPECT_EQ(queue->table()->item(0, 1)->text(), QStringLiteral("2000.00 руб."));
     ASSERT_TRUE(queue->replayButton()->isEnabled());
-    QTest::mouseClick(queue->replayButton(), Qt::LeftButton);
+    // Enter replays.
+    ASSERT_TRUE(active(queue));
+    press(Qt::Key_Return);
     ASSERT_TRUE(
         waitFor([this, queue] { return window->runner()->isIdle() && queue->rowCount() == 0; }));
-    EXPECT_EQ(queue->statusText(), QStringLiteral("Завершено сообщений: 1 из 1"));
+    // Each message's outcome, with the order's state as the service now gives it.
+    const QStringList lines = queue->statusText().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 2) << qPrintable(queue->statusText());
+    EXPECT_EQ(lines.at(0), QStringLiteral("Очередь: завершено сообщений: 1 из 1"));
+    EXPECT_TRUE(lines.at(1).startsWith(QStringLiteral("Отмена, заказ %1: ушло из очереди; заказ "
+                                                      "сейчас: ")
+                                           .arg(orderId)))
+        << qPrintable(lines.at(1));
+    EXPECT_EQ(window->statusText(), lines.at(0));
+    // The order shows the payment gone back: the receipt is to pay again.
+    EXPECT_EQ(window->amountField()->text(), QStringLiteral("2000.00"));
     EXPECT_FALSE(queue->replayButton()->isEnabled());
     EXPECT_TRUE(window->queueButton()->text().endsWith(QStringLiteral("Очередь (0)")));
+    // Opened again, it shows the queue as it is, not the last replay's findings.
+    ASSERT_TRUE(active(queue));
+    press(Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([queue] { return !queue->isVisible(); }));
+    ASSERT_TRUE(active(window.get()));
+    press(Qt::Key_F5);
+    ASSERT_TRUE(waitFor([queue] { return queue->isVisible(); }));
+    EXPECT_EQ(queue->rowCount(), 0);
+    EXPECT_TRUE(queue->statusText().isEmpty()) << qPrintable(queue->statusText());
     EXPECT_NE(sandbox->order(orderId).value(QStringLiteral("status")).toString(),
               QStringLiteral("completed"));
 }
@@ -527,7 +673,131 @@ TEST_F(TillGuiTest, CancelDuringTheWaitEndsTheSaleAfterTheNextPoll)
     EXPECT_LT(sincePressed.elapsed(), IntervalMs + TimeoutMs + 1500);
     EXPECT_EQ(window->lastAnswer().getStatus(), PaymentProcessingAnswer::OrderCanceled)
         << qPrintable(window->lastAnswer().getMessage().ru());
+    // Who cancelled, how much, and the buyer's money untouched.
+    EXPECT_EQ(dialog()->answerPanel()->statusText(),
+              QStringLiteral("Продажа 2000.00 руб. отменена кассиром"));
+    EXPECT_EQ(dialog()->answerPanel()->adviceText(),
+              QStringLiteral("Деньги покупателя не списаны"));
+    EXPECT_EQ(dialog()->answerPanel()->tone(), tillgui::Outcome::Tone::Retry);
     EXPECT_TRUE(waitFor([this] { return window->runner()->isIdle(); }));
+    // Not paid: the whole receipt is still to pay.
+    EXPECT_EQ(window->amountField()->text(), QStringLiteral("2000.00"));
+}
+
+// Once the receipt is paid nothing is left to pay: neither the amount's Enter nor F2 opens a
+// second payment, and the screen says why, in either language.
+TEST_F(TillGuiTest, PaidReceiptTakesNoSecondPayment)
+{
+    const QString orderId = paidSale();
+    ASSERT_FALSE(orderId.isEmpty());
+    EXPECT_EQ(window->leftToPay(), 0);
+    EXPECT_EQ(window->amountField()->text(), QStringLiteral("0.00"));
+    EXPECT_EQ(QApplication::focusWidget(), window->amountField());
+    // The cashier's Enter that closed the answer, and one more.
+    press(Qt::Key_Return);
+    EXPECT_FALSE(dialog()->isVisible());
+    EXPECT_EQ(window->noticeText(), QStringLiteral("Чек оплачен: к оплате ничего не осталось"));
+    window->amountField()->setText(QStringLiteral("2000.00"));
+    press(Qt::Key_F2);
+    EXPECT_FALSE(dialog()->isVisible());
+    EXPECT_EQ(window->noticeText(), QStringLiteral("Чек оплачен: к оплате ничего не осталось"));
+
+    tillgui::guitext::setLanguage(QStringLiteral("en"));
+    const bool started = window->startSale();
+    const QString english = window->noticeText();
+    tillgui::guitext::setLanguage(QStringLiteral("ru"));
+    EXPECT_FALSE(started);
+    EXPECT_EQ(english, QStringLiteral("The receipt is paid: nothing is left to pay"));
+    EXPECT_FALSE(dialog()->isVisible());
+
+    // A cancellation of that sale, confirmed, gives the receipt back to pay.
+    press(Qt::Key_F4);
+    tillgui::CancelDialog *cancel = window->cancelDialog();
+    ASSERT_NE(cancel, nullptr);
+    ASSERT_TRUE(active(cancel));
+    press(Qt::Key_Return);
+    ASSERT_NE(cancel->confirmation(), nullptr);
+    ASSERT_TRUE(active(cancel->confirmation()));
+    press(tillgui::ConfirmDialog::ConfirmKey);
+    ASSERT_TRUE(answered());
+    EXPECT_EQ(dialog()->answerPanel()->statusText(),
+              QStringLiteral("Оплата 2000.00 руб. отменена"));
+    EXPECT_EQ(dialog()->answerPanel()->tone(), tillgui::Outcome::Tone::Done);
+    EXPECT_EQ(window->leftToPay(), 200000);
+    EXPECT_EQ(window->amountField()->text(), QStringLiteral("2000.00"));
+}
+
+// Offline, a refund is queued; the same refund again is warned of before it is queued twice,
+// and the replay says what became of each message.
+TEST_F(TillGuiTest, RepeatedRefundIsWarnedOfAndTheReplaySaysWhatHappened)
+{
+    const QString orderId = paidSale();
+    ASSERT_FALSE(orderId.isEmpty());
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::Drop);
+    const auto refundMugs = [this](const char *warning) {
+        press(Qt::Key_F3);
+        tillgui::RefundDialog *refund = window->refundDialog();
+        ASSERT_NE(refund, nullptr);
+        ASSERT_TRUE(active(refund));
+        refund->returnedField(0)->setValue(0);
+        refund->rrnField()->setFocus();
+        press(Qt::Key_Return);
+        tillgui::ConfirmDialog *confirmation = refund->confirmation();
+        ASSERT_NE(confirmation, nullptr);
+        EXPECT_EQ(confirmation->warningText(), QString::fromUtf8(warning));
+        ASSERT_TRUE(active(confirmation));
+        press(tillgui::ConfirmDialog::ConfirmKey);
+        ASSERT_TRUE(answered());
+        EXPECT_EQ(window->lastAnswer().getMessage().key(), QStringLiteral("velmorCancelQueued"));
+        EXPECT_EQ(dialog()->answerPanel()->statusText(),
+                  QStringLiteral("Возврат 500.00 руб. будет выполнен после восстановления связи"));
+        EXPECT_EQ(dialog()->answerPanel()->tone(), tillgui::Outcome::Tone::Pending);
+        // Nothing under the refund's headline calls it a cancellation.
+        EXPECT_FALSE(dialog()->answerPanel()->messageText().contains(QStringLiteral("Отмена")))
+            << qPrintable(dialog()->answerPanel()->messageText());
+        QTest::qWait(ReadingMs);
+        press(Qt::Key_Return);
+        ASSERT_TRUE(
+            waitFor([this] { return !dialog()->isVisible() && window->runner()->isIdle(); }));
+        ASSERT_TRUE(active(window.get()));
+    };
+    refundMugs("");
+    refundMugs("Возврат 500.00 руб. по этому заказу уже ждёт в очереди: подтверждение поставит "
+               "тот же возврат второй раз");
+
+    // The replay while the service still does not answer says so.
+    press(Qt::Key_F5);
+    tillgui::QueueDialog *queue = window->queueDialog();
+    ASSERT_TRUE(active(queue));
+    ASSERT_EQ(queue->rowCount(), 2);
+    EXPECT_EQ(queue->table()->item(0, 0)->text(), QStringLiteral("Возврат"));
+    press(Qt::Key_Return);
+    ASSERT_TRUE(waitFor([this] { return window->runner()->isIdle(); }, 30000));
+    EXPECT_EQ(queue->rowCount(), 2);
+    EXPECT_EQ(window->statusText(),
+              QStringLiteral("Очередь: ничего не отправлено, сообщений в очереди: 2, до ответа "
+                             "сервиса"));
+    EXPECT_TRUE(queue->statusText().contains(
+        QStringLiteral("Возврат, заказ %1: не отправлено, осталось в очереди").arg(orderId)))
+        << qPrintable(queue->statusText());
+
+    // Back online: both leave the queue, and each line shows what the order now holds.
+    sandbox->setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::None);
+    ASSERT_TRUE(waitFor([queue] { return queue->replayButton()->isEnabled(); }));
+    QTest::mouseClick(queue->replayButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([this] { return window->runner()->isIdle(); }, 30000));
+    const QStringList lines = queue->statusText().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 3) << qPrintable(queue->statusText());
+    EXPECT_EQ(lines.at(0), QStringLiteral("Очередь: завершено сообщений: 2 из 2"));
+    for (int line = 1; line < 3; ++line)
+        EXPECT_TRUE(lines.at(line).startsWith(
+            QStringLiteral("Возврат, заказ %1: ушло из очереди; заказ сейчас: ").arg(orderId)))
+            << qPrintable(lines.at(line));
+    // The service refunded the mugs once: the order says so, whatever the replay counted.
+    EXPECT_TRUE(lines.at(2).endsWith(QStringLiteral("возвращено 500.00 руб.")))
+        << qPrintable(lines.at(2));
+    // A refund of part of it leaves the receipt paid.
+    EXPECT_EQ(window->amountField()->text(), QStringLiteral("0.00"));
 }
 
 TEST_F(TillGuiTest, EventLoopRunsWhileTheSaleWaits)
@@ -546,18 +816,61 @@ TEST_F(TillGuiTest, EventLoopRunsWhileTheSaleWaits)
     // A second sale cannot start meanwhile.
     EXPECT_FALSE(window->saleButton()->isEnabled());
     EXPECT_FALSE(window->startSale());
+    // Nor a replay of the queue.
+    EXPECT_FALSE(window->queueButton()->isEnabled());
 }
 
-TEST_F(TillGuiTest, ClosingDuringTheSaleKeepsTheQueuedCancellation)
+// How the screen is asked to end during a sale: the cashier closes the window, a service
+// manager, a closed session or Ctrl-C sends a stop signal, or the display goes away (the toolkit
+// then ends the program from its event loop, and main() finishes the window before exit).
+enum class EndOfScreen { Closed, Signalled, DisplayLost };
+
+struct EndingCase
+{
+    const char *name;
+    EndOfScreen how;
+    int signal;
+};
+
+void PrintTo(const EndingCase &ending, std::ostream *out)
+{
+    *out << ending.name;
+}
+
+class TillGuiEndingTest : public TillGuiTest, public testing::WithParamInterface<EndingCase>
+{
+};
+
+TEST_P(TillGuiEndingTest, EndingDuringTheSaleKeepsTheQueuedCancellation)
 {
     sandbox->setFault(sandbox::Sandbox::Endpoint::Cancel, sandbox::Sandbox::Fault::Drop);
     scan(sandbox::Sandbox::CodeHold);
     ASSERT_TRUE(waiting());
-    // Refused at first: Cancel is pressed and the window closes once the sale has ended.
-    EXPECT_FALSE(window->close());
-    EXPECT_TRUE(window->isVisible());
+    switch (GetParam().how) {
+    case EndOfScreen::Closed:
+        // Refused at first: Cancel is pressed and the window closes once the sale has ended.
+        EXPECT_FALSE(window->close());
+        break;
+    case EndOfScreen::Signalled:
+        // Noted by the handler; the window hears of it from its loop, and the test goes on
+        // living rather than ending with the signal.
+        ASSERT_EQ(::raise(GetParam().signal), 0);
+        break;
+    case EndOfScreen::DisplayLost:
+        // No event is delivered any more: the call itself waits for the sale's end.
+        window->finishBeforeExit();
+        EXPECT_FALSE(dialog()->progressPanel()->cancelButton()->isEnabled());
+        // What remains to be seen of the sale comes through the loop of this test.
+        ASSERT_TRUE(answered());
+        window->close();
+        break;
+    }
+    if (GetParam().how == EndOfScreen::Closed) {
+        EXPECT_TRUE(window->isVisible());
+    }
     ASSERT_TRUE(waitFor([this] { return !window->isVisible(); }));
     EXPECT_TRUE(window->runner()->isIdle());
+    EXPECT_NE(window->lastAnswer().getStatus(), PaymentProcessingAnswer::Success);
     const QString orderId = window->lastAnswer().getRRN();
     ASSERT_FALSE(orderId.isEmpty());
 
@@ -569,13 +882,25 @@ TEST_F(TillGuiTest, ClosingDuringTheSaleKeepsTheQueuedCancellation)
     EXPECT_EQ(messages.first().message.value(QStringLiteral("orderId")).toString(), orderId);
 }
 
+INSTANTIATE_TEST_SUITE_P(Endings, TillGuiEndingTest,
+                         testing::Values(EndingCase{"WindowClosed", EndOfScreen::Closed, 0},
+                                         EndingCase{"Terminate", EndOfScreen::Signalled, SIGTERM},
+                                         EndingCase{"HangUp", EndOfScreen::Signalled, SIGHUP},
+                                         EndingCase{"Interrupt", EndOfScreen::Signalled, SIGINT},
+                                         EndingCase{"DisplayLost", EndOfScreen::DisplayLost, 0}),
+                         [](const testing::TestParamInfo<EndingCase> &caseInfo) {
+                             return caseInfo.param.name;
+                         });
+
 struct OutcomeCase
 {
     const char *name;
     tillgui::Outcome::Operation operation;
     PaymentProcessingAnswer::Status status;
     tr::Tr message;
+    bool cashierCancelled;
     const char *headline;
+    const char *english;
     tillgui::Outcome::Tone tone;
 };
 
@@ -586,9 +911,12 @@ void PrintTo(const OutcomeCase &c, std::ostream *os)
 
 class TillGuiOutcomeTest : public testing::TestWithParam<OutcomeCase>
 {
+protected:
+    void TearDown() override { tillgui::guitext::setLanguage(QStringLiteral("ru")); }
 };
 
-// What the answer page says of each operation's outcome, in its colour.
+// What the answer page says of each operation's outcome, in its colour, in both languages,
+// with a line on the buyer's money and what to do next.
 TEST_P(TillGuiOutcomeTest, SaysWhatHappenedToWhat)
 {
     const OutcomeCase &c = GetParam();
@@ -598,78 +926,171 @@ TEST_P(TillGuiOutcomeTest, SaysWhatHappenedToWhat)
     const bool knownOrder = c.operation != tillgui::Outcome::Operation::Sale;
     if (!knownOrder)
         answer.setRRN(SampleOrderId);
-    const tillgui::Outcome outcome(c.operation, 50000, knownOrder ? SampleOrderId : QString(),
-                                   answer);
-    tillgui::AnswerPanel panel;
-    panel.showOutcome(outcome);
-    EXPECT_EQ(panel.statusText(), QString::fromUtf8(c.headline));
-    EXPECT_EQ(panel.tone(), c.tone);
-    EXPECT_EQ(panel.messageText(), c.message.ru());
-    EXPECT_TRUE(panel.rrnText().contains(SampleOrderId)) << qPrintable(panel.rrnText());
-    EXPECT_TRUE(outcome.statusLine().contains(QStringLiteral("500.00")));
-    EXPECT_TRUE(outcome.statusLine().endsWith(SampleOrderId));
+    QString advice[2];
+    const char *const languages[] = {"ru", "en"};
+    for (int language = 0; language < 2; ++language) {
+        SCOPED_TRACE(languages[language]);
+        tillgui::guitext::setLanguage(QString::fromLatin1(languages[language]));
+        const tillgui::Outcome outcome(c.operation, 50000, knownOrder ? SampleOrderId : QString(),
+                                       answer, c.cashierCancelled);
+        tillgui::AnswerPanel panel;
+        panel.showOutcome(outcome);
+        EXPECT_EQ(panel.statusText(), QString::fromUtf8(language == 0 ? c.headline : c.english));
+        EXPECT_EQ(panel.tone(), c.tone);
+        // A queued operation's reason alone: the headline says what will be done.
+        EXPECT_EQ(panel.messageText(), c.message.key() == QLatin1String("velmorCancelQueued")
+                                           ? c.message.args().first().ru()
+                                           : c.message.ru());
+        EXPECT_FALSE(panel.adviceText().isEmpty());
+        advice[language] = panel.adviceText();
+        EXPECT_TRUE(panel.rrnText().contains(SampleOrderId)) << qPrintable(panel.rrnText());
+        EXPECT_TRUE(outcome.statusLine().contains(QStringLiteral("500.00")));
+        EXPECT_TRUE(outcome.statusLine().endsWith(SampleOrderId));
+    }
+    // Both languages have their own words for it.
+    EXPECT_NE(advice[0], advice[1]);
 }
 
 const tr::Tr NoAnswer(QStringLiteral("restClientConnectionRefused"),
                       QStringLiteral("Соединение отклонено"));
+const tr::Tr Exceeding(QStringLiteral("velmorServiceError"),
+                       QStringLiteral("Сумма возврата больше суммы заказа"));
+
+using Operation = tillgui::Outcome::Operation;
+using Tone = tillgui::Outcome::Tone;
 
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, TillGuiOutcomeTest,
     testing::Values(
         OutcomeCase{"SalePaid",
-                    tillgui::Outcome::Operation::Sale,
+                    Operation::Sale,
                     PaymentProcessingAnswer::Success,
                     {},
-                    "Оплачено 500.00",
-                    tillgui::Outcome::Tone::Done},
-        OutcomeCase{"SaleRejected", tillgui::Outcome::Operation::Sale,
-                    PaymentProcessingAnswer::Failure, velmor::messages::rejected(), "Отклонено",
-                    tillgui::Outcome::Tone::Failed},
-        OutcomeCase{"SaleCancelled",
-                    tillgui::Outcome::Operation::Sale,
+                    false,
+                    "Оплачено 500.00 руб.",
+                    "Paid 500.00 roubles",
+                    Tone::Done},
+        // The lender refused the buyer; red.
+        OutcomeCase{"SaleRejected", Operation::Sale, PaymentProcessingAnswer::Failure,
+                    velmor::messages::rejected(), false, "Отклонено", "Rejected", Tone::Failed},
+        // Nobody refused anybody: the service was not reached. Not the rejection's words or
+        // colour.
+        OutcomeCase{"SaleServiceUnreachable", Operation::Sale, PaymentProcessingAnswer::Failure,
+                    NoAnswer, false, "Сервис не ответил", "No answer from the service",
+                    Tone::Retry},
+        OutcomeCase{"SaleNoUsefulAnswer", Operation::Sale, PaymentProcessingAnswer::Failure,
+                    velmor::messages::noUsefulAnswer(), false, "Сервис не ответил",
+                    "No answer from the service", Tone::Retry},
+        OutcomeCase{"SaleNeverArrived", Operation::Sale, PaymentProcessingAnswer::Failure,
+                    velmor::messages::orderNeverArrived(), false, "Оплата не выполнена",
+                    "Payment not made", Tone::Retry},
+        OutcomeCase{"SaleCancelledByTheCashier",
+                    Operation::Sale,
                     PaymentProcessingAnswer::OrderCanceled,
                     {},
-                    "Отменено",
-                    tillgui::Outcome::Tone::Failed},
-        OutcomeCase{
-            "SaleCancellationQueued", tillgui::Outcome::Operation::Sale,
-            PaymentProcessingAnswer::OrderCanceled, velmor::messages::cancelQueued(NoAnswer),
-            "Отмена будет выполнена после восстановления связи", tillgui::Outcome::Tone::Pending},
+                    true,
+                    "Продажа 500.00 руб. отменена кассиром",
+                    "Sale of 500.00 roubles cancelled by the cashier",
+                    Tone::Retry},
+        OutcomeCase{"SaleCancelledByTheService",
+                    Operation::Sale,
+                    PaymentProcessingAnswer::OrderCanceled,
+                    {},
+                    false,
+                    "Продажа 500.00 руб. отменена сервисом",
+                    "Sale of 500.00 roubles cancelled by the service",
+                    Tone::Failed},
+        // The sale's cancellation queued: not paid, and it says so.
+        OutcomeCase{"SaleCancellationQueued", Operation::Sale,
+                    PaymentProcessingAnswer::OrderCanceled,
+                    velmor::messages::cancelQueued(NoAnswer), true,
+                    "Не оплачено: отмена заказа будет отправлена после восстановления связи",
+                    "Not paid: the order's cancellation will be sent once the connection is back",
+                    Tone::Pending},
         OutcomeCase{"RefundDone",
-                    tillgui::Outcome::Operation::Refund,
+                    Operation::Refund,
                     PaymentProcessingAnswer::Success,
                     {},
-                    "Возврат 500.00 выполнен",
-                    tillgui::Outcome::Tone::Done},
-        OutcomeCase{"RefundQueued", tillgui::Outcome::Operation::Refund,
-                    PaymentProcessingAnswer::Success, velmor::messages::cancelQueued(NoAnswer),
-                    "Возврат 500.00 будет выполнен после восстановления связи",
-                    tillgui::Outcome::Tone::Pending},
-        OutcomeCase{"RefundUnknown", tillgui::Outcome::Operation::Refund,
-                    PaymentProcessingAnswer::Failure,
-                    velmor::messages::outcomeUnknown(SampleOrderId), "Результат неизвестен",
-                    tillgui::Outcome::Tone::Pending},
-        OutcomeCase{"RefundRefused", tillgui::Outcome::Operation::Refund,
-                    PaymentProcessingAnswer::Failure, NoAnswer, "Возврат не выполнен",
-                    tillgui::Outcome::Tone::Failed},
+                    false,
+                    "Возврат 500.00 руб. выполнен",
+                    "Refund of 500.00 roubles done",
+                    Tone::Done},
+        OutcomeCase{"RefundQueued", Operation::Refund, PaymentProcessingAnswer::Success,
+                    velmor::messages::cancelQueued(NoAnswer), false,
+                    "Возврат 500.00 руб. будет выполнен после восстановления связи",
+                    "Refund of 500.00 roubles will be carried out once the connection is back",
+                    Tone::Pending},
+        OutcomeCase{"RefundUnknown", Operation::Refund, PaymentProcessingAnswer::Failure,
+                    velmor::messages::outcomeUnknown(SampleOrderId), false, "Результат неизвестен",
+                    "Outcome unknown", Tone::Pending},
+        OutcomeCase{"RefundUnreachable", Operation::Refund, PaymentProcessingAnswer::Failure,
+                    NoAnswer, false, "Возврат не выполнен", "Refund not made", Tone::Retry},
+        OutcomeCase{"RefundRefused", Operation::Refund, PaymentProcessingAnswer::Failure, Exceeding,
+                    false, "Возврат не выполнен", "Refund not made", Tone::Failed},
         OutcomeCase{"CancellationDone",
-                    tillgui::Outcome::Operation::Cancellation,
+                    Operation::Cancellation,
                     PaymentProcessingAnswer::Success,
                     {},
-                    "Отменено",
-                    tillgui::Outcome::Tone::Done},
-        OutcomeCase{
-            "CancellationQueued", tillgui::Outcome::Operation::Cancellation,
-            PaymentProcessingAnswer::SuccessWithMessage, velmor::messages::cancelQueued(NoAnswer),
-            "Отмена будет выполнена после восстановления связи", tillgui::Outcome::Tone::Pending},
-        OutcomeCase{"CancellationUnknown", tillgui::Outcome::Operation::Cancellation,
+                    false,
+                    "Оплата 500.00 руб. отменена",
+                    "Payment of 500.00 roubles cancelled",
+                    Tone::Done},
+        OutcomeCase{"CancellationQueued", Operation::Cancellation,
+                    PaymentProcessingAnswer::SuccessWithMessage,
+                    velmor::messages::cancelQueued(NoAnswer), false,
+                    "Отмена 500.00 руб. будет выполнена после восстановления связи",
+                    "Cancellation of 500.00 roubles will be carried out once the connection is "
+                    "back",
+                    Tone::Pending},
+        OutcomeCase{"CancellationUnknown", Operation::Cancellation,
                     PaymentProcessingAnswer::Failure,
-                    velmor::messages::outcomeUnknown(SampleOrderId), "Результат неизвестен",
-                    tillgui::Outcome::Tone::Pending},
-        OutcomeCase{"CancellationRefused", tillgui::Outcome::Operation::Cancellation,
-                    PaymentProcessingAnswer::Failure, NoAnswer, "Отмена не выполнена",
-                    tillgui::Outcome::Tone::Failed}),
+                    velmor::messages::outcomeUnknown(SampleOrderId), false, "Результат неизвестен",
+                    "Outcome unknown", Tone::Pending},
+        OutcomeCase{"CancellationRefused", Operation::Cancellation,
+                    PaymentProcessingAnswer::Failure, Exceeding, false, "Отмена не выполнена",
+                    "Cancellation not made", Tone::Failed}),
     [](const testing::TestParamInfo<OutcomeCase> &param) { return std::string(param.param.name); });
+
+struct ProgressCase
+{
+    const char *name;
+    std::vector<tr::Tr> texts;
+    const char *state; // "" for none
+};
+
+// "Approved" right after the order is created is the service's acceptance, not the lender's
+// decision; beside it the panel says which one the cashier is looking at.
+TEST(TillGuiProgressTest, ApprovalIsToldFromAcceptance)
+{
+    const char *const scoring = "Состояние заказа: принят, кредитор ещё решает; не говорите "
+                                "покупателю, что заявка одобрена";
+    const char *const approved =
+        "Состояние заказа: одобрен кредитором, ожидается первый платёж покупателя";
+    const ProgressCase cases[] = {
+        {"created", {velmor::messages::creatingOrder()}, ""},
+        {"accepted", {velmor::messages::creatingOrder(), velmor::messages::approved()}, scoring},
+        {"pollApproved",
+         {velmor::messages::creatingOrder(), velmor::messages::approved(),
+          velmor::messages::approved()},
+         approved},
+        // The creation's answer was lost: the approval comes from a status request.
+        {"lostCreate",
+         {velmor::messages::creatingOrder(), velmor::messages::readingStatus(),
+          velmor::messages::approved()},
+         approved},
+    };
+    for (const ProgressCase &c : cases) {
+        tillgui::ProgressPanel panel;
+        for (const tr::Tr &text : c.texts)
+            panel.setProgressText(text);
+        // The texts arrive as queued calls, as from the plug-in's thread.
+        ASSERT_TRUE(waitFor([&panel, &c] { return panel.text() == c.texts.back().ru(); }))
+            << c.name;
+        EXPECT_EQ(panel.stateText(), QString::fromUtf8(c.state)) << c.name;
+        panel.reset();
+        EXPECT_TRUE(panel.stateText().isEmpty()) << c.name;
+    }
+}
 
 // Qt's own texts (standard buttons) follow the screen's language.
 TEST(TillGuiQtTextsTest, StandardButtonsFollowTheLanguage)

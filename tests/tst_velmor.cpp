@@ -1,6 +1,7 @@
 #include "faketransport.h"
 #include "hostfixture.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -293,6 +294,10 @@ TEST_F(VelmorTest, InterruptionReportsOnlyACanceledOrder)
 
 enum class Then { Nothing, Cancel, Refund };
 
+// What the queued message's request says: a sale's cancellation (no RRN) of some age, or a
+// paid order's refund receipt or cancellation.
+enum class Queued { Refund, WholeCancellation, SaleCancellation, OldSaleCancellation };
+
 struct ReplayCase
 {
     const char *name;
@@ -303,6 +308,7 @@ struct ReplayCase
     RequestResult thenResult;
     bool answer;
     const char *logLine;
+    Queued queued = Queued::Refund;
 };
 
 RequestResult refunded()
@@ -323,6 +329,15 @@ RequestResult meaninglessAnswer()
     RequestResult r = result(true);
     r.httpCode = 200;
     r.delivery = velmor::Delivery::NoUse;
+    return r;
+}
+
+// A refund answer that lists the stored refund by its id.
+RequestResult listingTheStoredRefund()
+{
+    RequestResult r = result(true, velmor::Completed);
+    r.httpCode = 200;
+    r.json = QJsonDocument::fromJson(R"({"refund":{"id":"R-1","totalRefundedAmount":5}})").object();
     return r;
 }
 
@@ -364,6 +379,16 @@ TEST_P(ReplayTest, OrderStateDecides)
     QMap<QString, QVariant> message;
     message.insert(QStringLiteral("orderId"), QStringLiteral("o-5"));
     message.insert(QStringLiteral("refund"), stored.toVariantMap());
+    QVariantMap queuedRequest;
+    const bool ofSale =
+        c.queued == Queued::SaleCancellation || c.queued == Queued::OldSaleCancellation;
+    queuedRequest.insert(QStringLiteral("requestType"), c.queued == Queued::Refund ? 3 : 1);
+    queuedRequest.insert(QStringLiteral("rrn"), ofSale ? QString() : QStringLiteral("o-5"));
+    // The oldest sale is just past the hour an unknown order may take to turn up.
+    queuedRequest.insert(QStringLiteral("dateTime"),
+                         QDateTime::currentDateTime().addSecs(
+                             c.queued == Queued::OldSaleCancellation ? -3601 : -60));
+    message.insert(QStringLiteral("request"), queuedRequest);
 
     EXPECT_CALL(*client, info(QStringLiteral("o-5"))).WillOnce(Return(orderInfo));
     if (c.then == Then::Cancel)
@@ -399,15 +424,44 @@ INSTANTIATE_TEST_SUITE_P(
                    {},
                    false,
                    ""},
-        // The create never reached the service: nothing is left to do, now or later.
-        ReplayCase{"UnknownOrderFinishes",
+        // A paid order the service does not know is another service or a lost order: its
+        // refund is never dropped.
+        ReplayCase{"UnknownPaidOrderKeeps",
+                   false,
+                   false,
+                   R"({"error":{"code":"order_not_found","text":"y"}})",
+                   Then::Nothing,
+                   {},
+                   false,
+                   "ERROR Заказ o-5 не найден на сервере, хотя оплачен"},
+        ReplayCase{"UnknownOrderOfAWholeCancellationKeeps",
+                   false,
+                   false,
+                   R"({"error":{"code":"order_not_found","text":"y"}})",
+                   Then::Nothing,
+                   {},
+                   false,
+                   "ERROR Заказ o-5 не найден на сервере, хотя оплачен",
+                   Queued::WholeCancellation},
+        // A sale's create may still be on its way: its cancellation waits an hour for it.
+        ReplayCase{"UnknownOrderOfARecentSaleKeeps",
+                   false,
+                   false,
+                   R"({"error":{"code":"order_not_found","text":"y"}})",
+                   Then::Nothing,
+                   {},
+                   false,
+                   "INFO Заказ o-5 пока не найден на сервере",
+                   Queued::SaleCancellation},
+        ReplayCase{"UnknownOrderOfAnOldSaleFinishes",
                    false,
                    false,
                    R"({"error":{"code":"order_not_found","text":"y"}})",
                    Then::Nothing,
                    {},
                    true,
-                   "INFO Заказ o-5 не найден на сервере, сообщение из очереди выполнено"},
+                   "WARN Заказ o-5 не найден на сервере спустя",
+                   Queued::OldSaleCancellation},
         ReplayCase{"Rejected",
                    false,
                    false,
@@ -433,9 +487,33 @@ INSTANTIATE_TEST_SUITE_P(
         ReplayCase{"CompletedIsRefunded", false, true,
                    R"({"order":{"status":"completed","amount":10},"refund":[]})", Then::Refund,
                    refunded(), true, ""},
-        ReplayCase{"CompletedPartialRefundAccepted", false, true,
+        // The order unchanged shows nothing of this refund; its own id does.
+        ReplayCase{"CompletedOrderUnchangedKeeps", false, true,
                    R"({"order":{"status":"completed","amount":10}})", Then::Refund,
-                   acceptedPartialRefund(), true, ""},
+                   acceptedPartialRefund(), false, ""},
+        ReplayCase{"CompletedRefundListingItsIdFinishes", false, true,
+                   R"({"order":{"status":"completed","amount":10}})", Then::Refund,
+                   listingTheStoredRefund(), true, ""},
+        // An earlier replay made it and lost the answer: nothing is sent again.
+        ReplayCase{"StoredRefundAlreadyListedFinishes",
+                   false,
+                   true,
+                   R"({"order":{"status":"completed","amount":10},"refund":[{"id":"r-1"}]})",
+                   Then::Nothing,
+                   {},
+                   true,
+                   "INFO Возврат r-1 по заказу o-5 уже выполнен"},
+        // An order of nothing is not refunded in full.
+        ReplayCase{"OrderOfNothingIsNotRefundedInFull", false, true,
+                   R"({"order":{"status":"completed","amount":0},"refund":[]})", Then::Refund,
+                   meaninglessAnswer(), false, ""},
+        // The whole payment's cancellation is finished only when the order is refunded in
+        // full: without the refunds' positions, what is left cannot be known.
+        ReplayCase{"WholeCancellationExceedingKeeps", false, true,
+                   R"({"order":{"status":"completed","amount":10},"refund":[{"id":"x"}]})",
+                   Then::Refund, refusedAsExceeding(), false,
+                   "ERROR Заказ o-5: отмена оплаты превышает остаток заказа",
+                   Queued::WholeCancellation},
         ReplayCase{"CompletedRefundFails", false, true,
                    R"({"order":{"status":"completed","amount":10}})", Then::Refund, result(false),
                    false, ""},

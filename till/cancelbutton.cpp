@@ -1,5 +1,7 @@
 #include "cancelbutton.h"
 
+#include "signalhold.h"
+
 #include <QtGlobal>
 
 #include <cerrno>
@@ -58,6 +60,10 @@ bool CancelButton::arm(const Action &action, int afterMs, bool catchSignals, con
     }
     m_armed = true;
     m_watcher = std::thread(&CancelButton::watch, this, afterMs);
+    // A signal that came while the till only held the signals (starting up, loading the
+    // plug-in) asked for the sale to be cancelled: it presses the button now.
+    if (catchSignals && SignalHold::takeSignal() != 0)
+        onSignal(0);
     return true;
 }
 

@@ -9,8 +9,10 @@
 namespace till {
 
 // The cashier's cancel button for a sale in progress: pressed by a timer, by a stop signal
-// (SIGINT, SIGTERM, SIGHUP), or both. While it is armed, none of these signals ends the till:
-// the first presses the button, and the till then ends with the sale, once the plug-in's
+// (StopSignals: Ctrl-C, Ctrl-\, a service manager's or a closed terminal's signal, the user
+// signals and an alarm), or both. A stop signal the till held before the button was armed (see
+// SignalHold) presses it as soon as it is armed. While it is armed, none of these signals ends the
+// till: the first presses the button, and the till then ends with the sale, once the plug-in's
 // payment has returned and its answer (with the order id) is printed.
 //
 // A stop signal never ends the till while the cancellation is under way: the sale's order
@@ -47,8 +49,9 @@ public:
     bool wasPressed() const { return m_pressed.load(); }
 
     // The signals a pressed button takes instead of ending the till.
-    static constexpr int StopSignals[] = {SIGINT, SIGTERM, SIGHUP};
-    static constexpr int StopSignalCount = 3;
+    static constexpr int StopSignals[] = {SIGINT,  SIGTERM, SIGHUP, SIGQUIT,
+                                          SIGUSR1, SIGUSR2, SIGALRM};
+    static constexpr int StopSignalCount = 7;
 
 private:
     void watch(int afterMs);

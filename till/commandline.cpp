@@ -49,13 +49,18 @@ const QVector<CommandLine::Command> &CommandLine::commands()
     static const QVector<Command> Commands = {
         {QStringLiteral("sale"),
          QStringLiteral("pay the current receipt by instalments"),
-         QStringLiteral("Sends a sale (request type 1) of AMOUNT kopecks with the buyer's scanned "
-                        "code through\nthe plug-in's payment and waits for its outcome. Progress "
-                        "goes to standard error.\nCtrl-C, SIGTERM or SIGHUP during the sale "
-                        "interrupts it as the cashier's cancel button\nwould. The till then "
-                        "ends with the sale, once the cancellation is confirmed or\nqueued and "
-                        "the answer is printed; further signals do not stop it earlier (after "
-                        "an\nunconfirmed cancellation they try it again)."),
+         QStringLiteral(
+             "Sends a sale (request type 1) of AMOUNT kopecks with the buyer's scanned code "
+             "through\n"
+             "the plug-in's payment and waits for its outcome. Progress goes to standard error.\n"
+             "A stop signal (Ctrl-C, Ctrl-\\, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2, SIGALRM) during "
+             "the\n"
+             "sale interrupts it as the cashier's cancel button would. The till then ends with "
+             "the\n"
+             "sale, once the cancellation is confirmed or queued and the answer is printed; "
+             "further\n"
+             "signals do not stop it earlier (after an unconfirmed cancellation they try it "
+             "again)."),
          {AmountOption,
           {QStringLiteral("code"), QStringLiteral("TEXT"),
            QStringLiteral("the scanned QR code of the buyer"), true},
@@ -63,17 +68,22 @@ const QVector<CommandLine::Command> &CommandLine::commands()
            QStringLiteral("interrupt the sale after this many seconds"), false}}},
         {QStringLiteral("refund"),
          QStringLiteral("refund a paid sale with a refund receipt"),
-         QStringLiteral("Sends a refund receipt (request type 3) for the sale with reference ID "
-                        "through the\nplug-in's payment. The positions returned come from "
-                        "--receipt (their \"bquant\").\nCtrl-C, SIGTERM or SIGHUP do not cut "
-                        "the refund short: the till ends once its answer\nis printed."),
+         QStringLiteral(
+             "Sends a refund receipt (request type 3) for the sale with reference ID through the\n"
+             "plug-in's payment. The positions returned come from --receipt (their \"bquant\").\n"
+             "Stop signals (Ctrl-C, Ctrl-\\, SIGTERM, ...) do not cut the refund short: the till "
+             "ends\n"
+             "once its answer is printed."),
          {RrnOption, AmountOption}},
         {QStringLiteral("cancel"),
          QStringLiteral("cancel a payment inside its sale receipt"),
-         QStringLiteral("Cancels the sale with reference ID (request type 1) through the "
-                        "plug-in's cancel. When\nthe service does not answer, the cancellation "
-                        "is queued and finished by \"replay\". Ctrl-C, SIGTERM or SIGHUP do "
-                        "not cut it short:\nthe till ends once its answer is printed."),
+         QStringLiteral(
+             "Cancels the sale with reference ID (request type 1) through the plug-in's cancel. "
+             "When\n"
+             "the service does not answer, the cancellation is queued and finished by \"replay\". "
+             "Stop\n"
+             "signals (Ctrl-C, Ctrl-\\, SIGTERM, ...) do not cut it short: the till ends once its\n"
+             "answer is printed."),
          {RrnOption, AmountOption}},
         {QStringLiteral("status"),
          QStringLiteral("ask the service about a sale's order"),
@@ -96,17 +106,43 @@ const QVector<CommandLine::Command> &CommandLine::commands()
                         "first:\n{\"id\": N, \"type\": \"processing\", \"added\": \"<ISO "
                         "time>\", \"attempts\": N, \"message\": {...}}"),
          {}},
+        {QStringLiteral("journal"),
+         QStringLiteral("list the plug-in's journal of sales and refunds"),
+         QStringLiteral(
+             "Prints each entry of the plug-in's journal (Velmor:journal of the configuration, "
+             "else\njournal.sqlite in the state directory) as one JSON object per line, oldest "
+             "first:\n{\"id\": N, \"kind\": \"sale|refund\", \"orderId\": \"...\", "
+             "\"refundId\": \"...\", \"amount\": N, \"state\": \"...\",\n\"outcome\": "
+             "\"...\", \"recorded\": \"<ISO time>\", \"answered\": \"...\", \"resolved\": "
+             "\"...\"}, the amount in\nroubles, the state open (no answer yet), answered, unknown "
+             "(a refund whose outcome is\nnot known), reversal-queued (handed to the queue by a "
+             "start after its till ended) or\nfinished (the replay finished it); times in UTC, "
+             "empty when not reached. The journal is\nopened read-only. Exit status 0 when it "
+             "was read (a till without a journal yet lists\nnothing), 1 when it cannot be read, "
+             "2 for unusable arguments."),
+         {{QStringLiteral("since"), QStringLiteral("DATE"),
+           QStringLiteral("only entries recorded since DATE (2026-12-01, midnight UTC, or an ISO "
+                          "time)"),
+           false},
+          {QStringLiteral("open"), QString(),
+           QStringLiteral("only entries whose outcome is not known: open, unknown, "
+                          "reversal-queued"),
+           false, true}}},
         {QStringLiteral("replay"),
          QStringLiteral("hand the queued messages back to the plug-in"),
-         QStringLiteral("Offers every pending queue message, oldest first, to the plug-in. A "
-                        "message the\nplug-in reports finished is removed; the others get an "
-                        "attempt recorded. Prints\n{\"id\": N, \"orderId\": \"...\", "
-                        "\"finished\": true|false} per message. Exit status 0 when\nevery "
-                        "message finished, 1 otherwise. One replay of a queue runs at a time "
-                        "(it holds\nQUEUE.lock): a second one sends nothing, says so and exits "
-                        "with 1. Ctrl-C, SIGTERM or\nSIGHUP let the message in flight finish "
-                        "and print its line, then stop the replay:\nthe messages not offered "
-                        "stay in the queue, and the exit status is 1."),
+         QStringLiteral(
+             "Offers every pending queue message, oldest first, to the plug-in. A message the\n"
+             "plug-in reports finished is removed; the others get an attempt recorded. Prints\n"
+             "{\"id\": N, \"orderId\": \"...\", \"finished\": true|false} per message. Exit status "
+             "0 when\n"
+             "every message finished, 1 otherwise. One replay of a queue runs at a time (it locks\n"
+             "the queue file): a second one sends nothing, says so and exits with 1. A stop "
+             "signal\n"
+             "(Ctrl-C, Ctrl-\\, SIGTERM, ...) lets the message in flight finish and print its "
+             "line,\n"
+             "then stops the replay: the messages not offered stay in the queue, and the exit "
+             "status\n"
+             "is 1."),
          {}},
         {QStringLiteral("check"),
          QStringLiteral("find what is wrong with the till's set-up"),
@@ -114,7 +150,8 @@ const QVector<CommandLine::Command> &CommandLine::commands()
              "Checks, in order: the configuration file and every key the plug-in reads, "
              "the client\ncertificate and Network:caFile, the service's host name, "
              "connection and TLS handshake,\nthe credentials (one status request for an "
-             "order that does not exist), the queue\n(opened read-only) and the plug-in. "
+             "order that does not exist), the queue\nand the journal (opened read-only; "
+             "entries left by a till that ended are a warning)\nand the plug-in. "
              "Prints one line per check: ok, warn, fail or\nskipped, what it found, and for "
              "warn and fail what to do. Changes nothing. Exit status\n0 when no check "
              "failed, 1 otherwise, 2 for unusable arguments."),
@@ -128,8 +165,10 @@ const QVector<CommandLine::Command> &CommandLine::commands()
              "Runs the checks of \"check\" and prints the till's state in the Prometheus "
              "text exposition\nformat: velmor_queue_messages, velmor_queue_oldest_age_seconds "
              "and\nvelmor_queue_most_attempts (0 when no message waits), velmor_queue_readable, "
-             "one\nvelmor_check_result{check=\"...\",result=\"ok|warn|fail|skipped\"} series "
-             "per check and\noutcome (1 on the outcome it had), and velmor_plugin_info{version="
+             "the journal's\nvelmor_journal_open_entries, velmor_journal_reversals_queued, "
+             "velmor_journal_oldest_reversal_age_seconds\nand velmor_journal_readable, one "
+             "velmor_check_result{check=\"...\",result=\"ok|warn|fail|skipped\"}\nseries "
+             "per check and outcome (1 on the outcome it had), and velmor_plugin_info{version="
              "\"...\"} 1. With\n--textfile the text replaces PATH at once (written beside it, "
              "then renamed), for\nnode_exporter's textfile collector; run it from cron or a "
              "timer. Sends what \"check\" sends\nand changes nothing else. Exit status 0 when "

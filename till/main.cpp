@@ -1,3 +1,4 @@
+#include "signalhold.h"
 #include "standardstreams.h"
 #include "till.h"
 
@@ -8,6 +9,9 @@
 
 int main(int argc, char **argv)
 {
+    // First of all: a run asked for an operation prints its answer line whenever a stop signal
+    // comes. A command that is no operation gives the signals back (Till::run).
+    till::SignalHold::begin();
     // Before anything opens a file, so that no log or database lands on a closed standard
     // stream's descriptor and receives what is printed there.
     till::StandardStreams::guard();

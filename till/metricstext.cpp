@@ -28,7 +28,8 @@ QString MetricsText::labelValue(const QString &value)
 }
 
 QString MetricsText::exposition(const QVector<CheckResult> &results,
-                                const QueueCheck::Figures &queue, const QString &pluginVersion)
+                                const QueueCheck::Figures &queue,
+                                const JournalCheck::Figures &journal, const QString &pluginVersion)
 {
     QString text;
     gauge(text, "velmor_queue_readable", "1 when the till's queue could be read, else 0.",
@@ -41,6 +42,19 @@ QString MetricsText::exposition(const QVector<CheckResult> &results,
     gauge(text, "velmor_queue_most_attempts",
           "Replays offered to the most tried message waiting in the queue; 0 when none waits.",
           queue.mostAttempts);
+    gauge(text, "velmor_journal_readable",
+          "1 when the plug-in's journal could be read or is not there yet, else 0.",
+          journal.read ? 1 : 0);
+    gauge(text, "velmor_journal_open_entries",
+          "Sales and refunds in the journal without a known outcome: in flight, left by a till "
+          "that ended, or answered unknown.",
+          journal.openEntries);
+    gauge(text, "velmor_journal_reversals_queued",
+          "Journal entries handed to the queue at a start and not finished by a replay yet.",
+          journal.reversalsQueued);
+    gauge(text, "velmor_journal_oldest_reversal_age_seconds",
+          "Time since the oldest of them was handed to the queue; 0 when none waits.",
+          journal.oldestReversalAgeSeconds);
 
     family(text, "velmor_check_result",
            "Outcome of each till check: 1 on the result it had, 0 on the others.");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <till/check/checkresult.h>
+#include <till/check/journalcheck.h>
 #include <till/check/queuecheck.h>
 
 #include <QString>
@@ -15,10 +16,10 @@ namespace till {
 class MetricsText
 {
 public:
-    // The queue's figures, every check's result (one series per outcome, 1 on the one it had)
-    // and the plug-in's version as an info metric. Ends with a line break.
+    // The queue's and the journal's figures, every check's result (one series per outcome, 1 on
+    // the one it had) and the plug-in's version as an info metric. Ends with a line break.
     static QString exposition(const QVector<CheckResult> &results, const QueueCheck::Figures &queue,
-                              const QString &pluginVersion);
+                              const JournalCheck::Figures &journal, const QString &pluginVersion);
 
     // A label value with \, " and line breaks escaped as the format wants.
     static QString labelValue(const QString &value);

@@ -1,63 +1,88 @@
 #include "replaylock.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/file.h>
-#include <unistd.h>
+#include <sys/stat.h>
+#include <vector>
 
 namespace till {
 
 namespace {
 
-// One queue is one lock whatever path names it: through a symbolic link, a relative path or
-// ".." two replays would otherwise lock two files and both send.
-QString resolvedPath(const QString &path)
+// Descriptors of queue files whose lock was released, kept open until the process ends (see
+// ReplayLock); a later lock of the same file takes its descriptor back rather than opening
+// another.
+std::mutex keptMutex;
+std::vector<int> keptDescriptors;
+
+// A kept descriptor of the file at `path`, taken out of the kept ones; -1 when none is.
+int takeKept(const QByteArray &path)
 {
-    const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    if (!canonical.isEmpty())
-        return canonical;
-    const QString directory = info.absoluteDir().canonicalPath();
-    return directory.isEmpty() ? info.absoluteFilePath()
-                               : directory + QLatin1Char('/') + info.fileName();
+    struct stat named = {};
+    if (stat(path.constData(), &named) != 0)
+        return -1;
+    const std::lock_guard<std::mutex> guard(keptMutex);
+    for (auto kept = keptDescriptors.begin(); kept != keptDescriptors.end(); ++kept) {
+        struct stat held = {};
+        if (fstat(*kept, &held) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino) {
+            const int fd = *kept;
+            keptDescriptors.erase(kept);
+            return fd;
+        }
+    }
+    return -1;
+}
+
+QString systemError()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
 }
 
 } // namespace
 
-ReplayLock::ReplayLock(const QString &queuePath)
-    : m_path(resolvedPath(queuePath) + QStringLiteral(".lock"))
-{}
+ReplayLock::ReplayLock(const QString &queuePath) : m_path(queuePath) {}
 
 ReplayLock::~ReplayLock()
 {
-    if (m_fd >= 0)
-        close(m_fd); // releases the lock
+    if (m_fd < 0)
+        return;
+    if (m_taken)
+        flock(m_fd, LOCK_UN);
+    const std::lock_guard<std::mutex> guard(keptMutex);
+    keptDescriptors.push_back(m_fd);
 }
 
 ReplayLock::Result ReplayLock::take()
 {
+    if (m_taken)
+        return Taken;
     if (m_fd < 0) {
-        m_fd = open(QFile::encodeName(m_path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        const QByteArray path = QFile::encodeName(m_path);
+        m_fd = takeKept(path);
+        if (m_fd < 0)
+            m_fd = open(path.constData(), O_RDONLY | O_CLOEXEC);
         if (m_fd < 0) {
-            m_error = QStringLiteral("lock file %1: cannot be opened: %2")
-                          .arg(m_path, QString::fromLocal8Bit(std::strerror(errno)));
+            m_error = QStringLiteral("queue %1: cannot be opened to lock it: %2")
+                          .arg(m_path, systemError());
             return Failed;
         }
     }
     int rc = 0;
     while ((rc = flock(m_fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
     }
-    if (rc == 0)
+    if (rc == 0) {
+        m_taken = true;
         return Taken;
+    }
     if (errno == EWOULDBLOCK)
         return Busy;
-    m_error = QStringLiteral("lock file %1: cannot be locked: %2")
-                  .arg(m_path, QString::fromLocal8Bit(std::strerror(errno)));
+    m_error = QStringLiteral("queue %1: cannot be locked: %2").arg(m_path, systemError());
     return Failed;
 }
 

@@ -5,11 +5,18 @@
 namespace till {
 
 // Keeps two replays of one queue from running at once: each would read the same pending
-// messages and send every one of them. An exclusive flock() on "<queue>.lock" beside the
-// queue database (its path resolved, symbolic links followed), held until the lock object goes or
-// the process ends (a killed replay leaves no stale lock behind). A separate file rather than the
-// database itself, because where flock() is emulated with fcntl() locks they would collide with
-// SQLite's own.
+// messages and send every one of them. An exclusive flock() on the queue database itself,
+// through a descriptor opened read-only, held until the lock object goes or the process ends (a
+// killed replay leaves no stale lock behind). The lock belongs to the file, not to a name: a
+// symbolic link, a hard link or another relative path reaches the same lock, and any user who
+// may read the queue (every member of its group) can take it, with no side file to create.
+//
+// flock() locks and the fcntl() record locks SQLite takes are independent of each other on
+// Linux, so the lock keeps neither this process nor another till from using the queue. But
+// closing any descriptor of the database drops every fcntl() lock this process holds on it,
+// SQLite's shared lock of an open WAL connection included, so the descriptor is never closed
+// while the process runs: a released lock keeps it, unlocked, for the next lock of the same
+// file.
 class ReplayLock
 {
 public:
@@ -21,17 +28,18 @@ public:
     ReplayLock(const ReplayLock &) = delete;
     ReplayLock &operator=(const ReplayLock &) = delete;
 
-    // Does not wait: Busy when another process holds the lock, Failed (errorString() says
-    // why) when the lock file cannot be opened.
+    // Does not wait: Busy when another process (or another lock in this one) holds the lock,
+    // Failed (errorString() says why) when the queue cannot be opened or locked.
     Result take();
 
-    QString lockPath() const { return m_path; }
+    QString queuePath() const { return m_path; }
     QString errorString() const { return m_error; }
 
 private:
     QString m_path;
     QString m_error;
     int m_fd = -1;
+    bool m_taken = false;
 };
 
 } // namespace till

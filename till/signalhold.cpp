@@ -6,17 +6,19 @@
 
 namespace till {
 
-static_assert(CancelButton::StopSignalCount == 3, "SignalHold holds every stop signal");
-
 namespace {
 
 // Written by the signal handler, so a lock-free atomic and nothing else.
 std::atomic_int firstSignal{0};
 static_assert(ATOMIC_INT_LOCK_FREE == 2, "the signal handler may only touch lock-free atomics");
 
+// The handlers the process started with, put back by release().
+struct sigaction previous[CancelButton::StopSignalCount] = {};
+bool held[CancelButton::StopSignalCount] = {};
+
 } // namespace
 
-SignalHold::SignalHold()
+void SignalHold::begin()
 {
     firstSignal = 0;
     struct sigaction handler = {};
@@ -25,21 +27,32 @@ SignalHold::SignalHold()
     // Restarting keeps the plug-in's blocking calls and the answer's write from failing with
     // EINTR.
     handler.sa_flags = SA_RESTART;
-    for (int i = 0; i < Count; ++i)
-        m_held[i] = sigaction(CancelButton::StopSignals[i], &handler, &m_previous[i]) == 0;
-}
-
-SignalHold::~SignalHold()
-{
-    for (int i = 0; i < Count; ++i) {
-        if (m_held[i])
-            sigaction(CancelButton::StopSignals[i], &m_previous[i], nullptr);
+    for (int i = 0; i < CancelButton::StopSignalCount; ++i) {
+        if (!held[i])
+            held[i] = sigaction(CancelButton::StopSignals[i], &handler, &previous[i]) == 0;
     }
 }
 
-int SignalHold::signal() const
+void SignalHold::release()
+{
+    for (int i = 0; i < CancelButton::StopSignalCount; ++i) {
+        if (held[i])
+            sigaction(CancelButton::StopSignals[i], &previous[i], nullptr);
+        held[i] = false;
+    }
+    const int noted = takeSignal();
+    if (noted != 0)
+        raise(noted);
+}
+
+int SignalHold::signal()
 {
     return firstSignal.load();
+}
+
+int SignalHold::takeSignal()
+{
+    return firstSignal.exchange(0);
 }
 
 const char *SignalHold::name(int signal)
@@ -51,6 +64,14 @@ const char *SignalHold::name(int signal)
         return "SIGTERM";
     case SIGHUP:
         return "SIGHUP";
+    case SIGQUIT:
+        return "SIGQUIT";
+    case SIGUSR1:
+        return "SIGUSR1";
+    case SIGUSR2:
+        return "SIGUSR2";
+    case SIGALRM:
+        return "SIGALRM";
     default:
         return "a signal";
     }

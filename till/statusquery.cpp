@@ -9,6 +9,7 @@
 #include <velmor/clientsettings.h>
 #include <velmor/requestaddress.h>
 #include <velmor/rounding.h>
+#include <velmor/secretmask.h>
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -83,11 +84,11 @@ bool StatusQuery::run(const QString &orderId)
     velmor::discardIfAboutAnotherOrder(&result, orderId, logger);
 
     const QString message = Catalogue::shown().text(result.message);
-    if (result.json.contains(QStringLiteral("error"))) {
+    if (result.delivery == velmor::Delivery::ServiceError) {
         m_line = failureLine(orderId,
-                             result.errorCode.isEmpty() ? QStringLiteral("service error without "
-                                                                         "a code")
-                                                        : result.errorCode,
+                             result.errorCode.isEmpty()
+                                 ? QStringLiteral("service error without a code")
+                                 : velmor::maskRememberedSecrets(result.errorCode),
                              message, result.httpCode);
         return false;
     }
@@ -106,7 +107,11 @@ bool StatusQuery::run(const QString &orderId)
     m_line =
         JsonLine()
             .add(QStringLiteral("rrn"), orderId)
-            .add(QStringLiteral("status"), order.value(QStringLiteral("status")))
+            .add(QStringLiteral("status"),
+                 order.value(QStringLiteral("status")).isString()
+                     ? QJsonValue(velmor::maskRememberedSecrets(
+                           order.value(QStringLiteral("status")).toString()))
+                     : order.value(QStringLiteral("status")))
             .add(QStringLiteral("amount"), velmor::roundAmount(velmor::orderAmount(result.json)))
             .add(QStringLiteral("refunded"),
                  velmor::roundAmount(velmor::totalRefundedAmount(result.json)))

@@ -16,6 +16,8 @@
 #include <log4qt/logmanager.h>
 #include <till/check/jsonline.h>
 #include <till/check/setupcheck.h>
+#include <velmor/journal.h>
+#include <velmor/rounding.h>
 #include <version/version.h>
 
 #include <QDateTime>
@@ -32,8 +34,22 @@ namespace till {
 
 int Till::run(const QStringList &arguments)
 {
+    // main() holds the stop signals from the start; only an operation keeps them held.
+    if (!asksForOperation(arguments))
+        SignalHold::release();
     const int status = runCommand(arguments);
     return m_answerLost ? till::AnswerNotDelivered : status;
+}
+
+bool Till::asksForOperation(const QStringList &arguments)
+{
+    CommandLine commandLine;
+    if (arguments.contains(QStringLiteral("--version")) || !commandLine.parse(arguments) ||
+        commandLine.helpRequested())
+        return false;
+    const QString command = commandLine.command();
+    return command == QLatin1String("sale") || command == QLatin1String("refund") ||
+           command == QLatin1String("cancel") || command == QLatin1String("replay");
 }
 
 int Till::runCommand(const QStringList &arguments)
@@ -75,6 +91,8 @@ int Till::runCommand(const QStringList &arguments)
     HostEnvironment host;
     if (command == QLatin1String("status"))
         return runStatus(host);
+    if (command == QLatin1String("journal"))
+        return runJournal(host);
     if (command == QLatin1String("queue")) {
         if (!prepare(host, false, true))
             return till::Unusable;
@@ -207,25 +225,31 @@ int Till::runSale(HostEnvironment &host)
     options.interruptAfterMs = m_values.interruptAfterMs;
     options.interruptOnSignal = true;
 
-    // Released once the answer is out; see SignalHold.
-    const SignalHold hold;
+    // The signals stay held until the answer is out (see SignalHold); while the sale runs they
+    // press its cancel button.
     Cashier cashier(host.processing(), &host.progress());
-    return deliverAnswer(cashier.sale(options), host);
+    const int status = deliverAnswer(cashier.sale(options), host);
+    if (SignalHold::wasSignalled())
+        StandardStreams::printError(
+            QStringLiteral("till: %1 came as the sale ended, which was finished and its answer "
+                           "printed; stopping")
+                .arg(QLatin1String(SignalHold::name(SignalHold::signal()))));
+    return status;
 }
 
 int Till::runOnSale(HostEnvironment &host, SaleOperation operation, const char *what)
 {
     // A refund the service made must reach the cashier's screen: a till ended in between
-    // leaves no answer, the cashier refunds again, and the buyer gets the money twice.
-    const SignalHold hold;
+    // leaves no answer, the cashier refunds again, and the buyer gets the money twice. The
+    // signals have been held since the till started (SignalHold).
     Cashier cashier(host.processing(), &host.progress());
     const int status = deliverAnswer(
         (cashier.*operation)(m_commandLine.value(QStringLiteral("rrn")), m_values.amount), host);
-    if (hold.wasSignalled())
+    if (SignalHold::wasSignalled())
         StandardStreams::printError(
             QStringLiteral("till: %1 came during the %2, which was "
                            "finished and its answer printed; stopping")
-                .arg(QLatin1String(SignalHold::name(hold.signal())), QLatin1String(what)));
+                .arg(QLatin1String(SignalHold::name(SignalHold::signal())), QLatin1String(what)));
     return status;
 }
 
@@ -327,6 +351,63 @@ int Till::runQueue(HostEnvironment &host)
     return till::Done;
 }
 
+int Till::runJournal(HostEnvironment &host)
+{
+    const QString error = argumentError();
+    if (!error.isEmpty())
+        return unusable(error);
+    QDateTime since;
+    if (m_commandLine.isSet(QStringLiteral("since"))) {
+        const QString text = m_commandLine.value(QStringLiteral("since")).trimmed();
+        const QDate day = QDate::fromString(text, Qt::ISODate);
+        since = day.isValid() ? QDateTime(day, QTime(0, 0), Qt::UTC)
+                              : QDateTime::fromString(text, Qt::ISODateWithMs);
+        if (!since.isValid())
+            return unusable(
+                QStringLiteral("--since takes a date (2026-12-01) or an ISO time, not '%1'")
+                    .arg(text));
+    }
+    // Only the configuration, for the key that may name the journal: the listing needs no
+    // receipt, no queue and no plug-in, and creates none of their files.
+    const QString config = m_commandLine.value(QStringLiteral("config"));
+    if (!host.setUpLogging(m_commandLine.value(QStringLiteral("log"))) ||
+        !(config.isEmpty() ? host.setUpInstalledConfig() : host.setUpConfig(config)))
+        return unusable(host.errorString());
+    const QString path = velmor::Journal::defaultPath(host.config());
+    // A till that never recorded anything has no journal yet: nothing to list.
+    if (!QFileInfo::exists(path))
+        return till::Done;
+    velmor::Journal journal;
+    QList<velmor::Journal::Entry> entries;
+    if (!journal.open(path, velmor::Journal::OpenMode::ReadOnly) ||
+        !journal.readEntries(since, m_commandLine.isSet(QStringLiteral("open")), &entries)) {
+        StandardStreams::printError(QStringLiteral("till: journal %1: cannot be read: %2")
+                                        .arg(path, journal.errorString()));
+        return till::Refused;
+    }
+    const auto timeText = [](const QDateTime &time) {
+        return time.isValid() ? time.toUTC().toString(Qt::ISODateWithMs) : QString();
+    };
+    QByteArray lines;
+    for (const velmor::Journal::Entry &entry : qAsConst(entries)) {
+        JsonLine line;
+        line.add(QStringLiteral("id"), double(entry.id))
+            .add(QStringLiteral("kind"), velmor::Journal::kindName(entry.kind))
+            .add(QStringLiteral("orderId"), entry.orderId)
+            .add(QStringLiteral("refundId"), entry.refundId)
+            .add(QStringLiteral("amount"), velmor::roublesOf(entry.amountKopecks))
+            .add(QStringLiteral("state"), velmor::Journal::stateName(entry.state))
+            .add(QStringLiteral("outcome"), velmor::Journal::outcomeName(entry.outcome))
+            .add(QStringLiteral("recorded"), timeText(entry.recorded))
+            .add(QStringLiteral("answered"), timeText(entry.answered))
+            .add(QStringLiteral("resolved"), timeText(entry.resolved));
+        lines += line.toString().toUtf8() + '\n';
+    }
+    if (!lines.isEmpty())
+        deliver(lines, &host);
+    return till::Done;
+}
+
 int Till::runReplay(HostEnvironment &host)
 {
     // Two replays at once would both send every pending message; the second one says so and
@@ -337,16 +418,16 @@ int Till::runReplay(HostEnvironment &host)
         break;
     case ReplayLock::Busy:
         StandardStreams::printError(
-            QStringLiteral("till: queue %1 is being replayed by another till (%2 is "
-                           "locked); nothing was sent, replay again once it is done")
-                .arg(host.queue()->databasePath(), lock.lockPath()));
+            QStringLiteral("till: queue %1 is being replayed by another till (it holds the "
+                           "queue's lock); nothing was sent, replay again once it is done")
+                .arg(host.queue()->databasePath()));
         return till::Refused;
     case ReplayLock::Failed:
         return unusable(lock.errorString());
     }
     // Each message is a cancellation or a refund: the one in flight is finished and its line
-    // printed, and a stop signal only keeps the rest from being offered.
-    const SignalHold hold;
+    // printed, and a stop signal (held since the till started) only keeps the rest from being
+    // offered.
     Cashier cashier(host.processing(), &host.progress());
     bool allDone = true;
     int notOffered = 0;
@@ -356,9 +437,9 @@ int Till::runReplay(HostEnvironment &host)
             deliver(Cashier::replayLine(result), &host);
             allDone = allDone && result.finished && result.recorded;
         },
-        [&hold] { return hold.wasSignalled(); }, &notOffered);
-    if (hold.wasSignalled()) {
-        const QString signal = QLatin1String(SignalHold::name(hold.signal()));
+        [] { return SignalHold::wasSignalled(); }, &notOffered);
+    if (SignalHold::wasSignalled()) {
+        const QString signal = QLatin1String(SignalHold::name(SignalHold::signal()));
         if (notOffered > 0)
             StandardStreams::printError(
                 QStringLiteral("till: replay stopped on %1: %2 queued message(s) not "
@@ -402,6 +483,7 @@ SetupCheck::Settings Till::checkSettings() const
     Config config;
     config.loadFile(settings.configFile);
     settings.queueFile = HostEnvironment::queuePath(queueFile(), config);
+    settings.journalFile = velmor::Journal::defaultPath(&config);
     settings.pluginFile = pluginFile();
     settings.messageText = [](const tr::Tr &message) { return Catalogue::shown().text(message); };
     return settings;
@@ -427,8 +509,8 @@ int Till::runMetrics()
         return unusable(error);
     SetupCheck check(checkSettings());
     const QVector<CheckResult> results = check.run();
-    const QString text =
-        MetricsText::exposition(results, check.queueFigures(), check.pluginVersion());
+    const QString text = MetricsText::exposition(results, check.queueFigures(),
+                                                 check.journalFigures(), check.pluginVersion());
     if (!m_commandLine.isSet(QStringLiteral("textfile"))) {
         // The text ends with its own line break.
         deliver(text.left(text.size() - 1));

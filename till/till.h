@@ -29,6 +29,9 @@ private:
     // What a refund or a cancellation asks of the cashier: the sale's rrn and an amount.
     using SaleOperation = PaymentProcessingAnswer (Cashier::*)(const QString &, int);
 
+    // Whether `arguments` ask for an operation with the service (a sale, a refund, a
+    // cancellation or a replay), for which the stop signals stay held.
+    static bool asksForOperation(const QStringList &arguments);
     int runCommand(const QStringList &arguments);
     // Prints an answer line on standard output. When that fails, the line goes to standard
     // error and to the log file (if there is one) instead, and the till will exit with
@@ -58,6 +61,7 @@ private:
     int runOnSale(HostEnvironment &host, SaleOperation operation, const char *what);
     int runStatus(HostEnvironment &host);
     int runQueue(HostEnvironment &host);
+    int runJournal(HostEnvironment &host);
     int runReplay(HostEnvironment &host);
     int runDemo();
     int runCheck();

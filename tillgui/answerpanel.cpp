@@ -17,6 +17,9 @@ QString colour(Outcome::Tone tone)
         return QStringLiteral("#1b7f2a");
     case Outcome::Tone::Pending:
         return QStringLiteral("#a35a00");
+    case Outcome::Tone::Retry:
+        // Neither the green of money taken nor the red of a refused buyer.
+        return QStringLiteral("#1f4e9c");
     case Outcome::Tone::Failed:
         break;
     }
@@ -26,8 +29,8 @@ QString colour(Outcome::Tone tone)
 } // namespace
 
 AnswerPanel::AnswerPanel(QWidget *parent)
-    : QWidget(parent), m_status(new QLabel), m_message(new QLabel), m_rrn(new QLabel),
-      m_done(new QPushButton(guitext::text("Done")))
+    : QWidget(parent), m_status(new QLabel), m_advice(new QLabel), m_message(new QLabel),
+      m_rrn(new QLabel), m_done(new QPushButton(guitext::text("Done")))
 {
     QFont font = m_status->font();
     font.setBold(true);
@@ -35,6 +38,11 @@ AnswerPanel::AnswerPanel(QWidget *parent)
     m_status->setFont(font);
     m_status->setAlignment(Qt::AlignCenter);
     m_status->setWordWrap(true);
+    QFont adviceFont = m_advice->font();
+    adviceFont.setPointSizeF(adviceFont.pointSizeF() * 1.2);
+    m_advice->setFont(adviceFont);
+    m_advice->setAlignment(Qt::AlignCenter);
+    m_advice->setWordWrap(true);
     m_message->setAlignment(Qt::AlignCenter);
     m_message->setWordWrap(true);
     m_rrn->setAlignment(Qt::AlignCenter);
@@ -45,6 +53,7 @@ AnswerPanel::AnswerPanel(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addStretch();
     layout->addWidget(m_status);
+    layout->addWidget(m_advice);
     layout->addWidget(m_message);
     layout->addWidget(m_rrn);
     layout->addStretch();
@@ -57,6 +66,7 @@ void AnswerPanel::showOutcome(const Outcome &outcome)
     m_tone = outcome.tone();
     m_status->setText(outcome.headline());
     m_status->setStyleSheet(QStringLiteral("color: %1").arg(colour(m_tone)));
+    m_advice->setText(outcome.advice());
     m_message->setText(outcome.message());
     QStringList lines;
     if (!outcome.orderId().isEmpty())
@@ -69,6 +79,11 @@ void AnswerPanel::showOutcome(const Outcome &outcome)
 QString AnswerPanel::statusText() const
 {
     return m_status->text();
+}
+
+QString AnswerPanel::adviceText() const
+{
+    return m_advice->text();
 }
 
 QString AnswerPanel::messageText() const

@@ -10,8 +10,9 @@ class QPushButton;
 namespace tillgui {
 
 // The end of one operation: what happened to what, in green (done), amber (pending: queued,
-// or an outcome nobody knows yet) or red (not done), the plug-in's message beneath, the order
-// and the reference handed back.
+// or an outcome nobody knows yet), red (refused, not done) or blue (not done, to be tried
+// again), what became of the buyer's money and what to do next, the plug-in's message beneath,
+// the order and the reference handed back.
 class AnswerPanel : public QWidget
 {
     Q_OBJECT
@@ -23,6 +24,7 @@ public:
 
     QString statusText() const;
     Outcome::Tone tone() const { return m_tone; }
+    QString adviceText() const;
     QString messageText() const;
     QString rrnText() const;
     QPushButton *doneButton() const { return m_done; }
@@ -32,6 +34,7 @@ signals:
 
 private:
     QLabel *m_status;
+    QLabel *m_advice;
     QLabel *m_message;
     QLabel *m_rrn;
     QPushButton *m_done;

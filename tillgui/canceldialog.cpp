@@ -1,5 +1,6 @@
 #include "canceldialog.h"
 
+#include "confirmdialog.h"
 #include "guitext.h"
 #include "orderidfield.h"
 #include "roubleamount.h"
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QVBoxLayout>
 
 namespace tillgui {
@@ -44,9 +46,26 @@ CancelDialog::CancelDialog(const QString &orderId, int amount, qint64 maximum, Q
     m_rrn->selectAll();
 }
 
+namespace {
+
+// The service's order ids are UUIDs; a buyer's code scanned here by mistake is not one.
+bool isOrderId(const QString &text)
+{
+    static const QRegularExpression uuid(QStringLiteral(
+        "^[0-9a-fA-F]{8}-[0-9a-fA-F]{4}-[0-9a-fA-F]{4}-[0-9a-fA-F]{4}-[0-9a-fA-F]{12}$"));
+    return uuid.match(text).hasMatch();
+}
+
+} // namespace
+
 QString CancelDialog::rrn() const
 {
     return m_rrn->orderId();
+}
+
+ConfirmDialog *CancelDialog::confirmation() const
+{
+    return m_confirmation;
 }
 
 QString CancelDialog::noticeText() const
@@ -61,6 +80,13 @@ void CancelDialog::accept()
         m_rrn->setFocus();
         return;
     }
+    if (!isOrderId(rrn())) {
+        m_notice->setText(
+            guitext::text("%1 is not an order id: type or paste the order of the sale").arg(rrn()));
+        m_rrn->setFocus();
+        m_rrn->selectAll();
+        return;
+    }
     int amount = 0;
     QString error;
     if (!RoubleAmount::parse(m_amount->text(), &amount, &error)) {
@@ -70,12 +96,40 @@ void CancelDialog::accept()
     }
     if (m_maximum >= 0 && amount > m_maximum) {
         m_notice->setText(guitext::text("The amount %1 is more than the receipt's total %2")
-                              .arg(velmor::roublesText(amount), velmor::roublesText(m_maximum)));
+                              .arg(guitext::roubles(amount), guitext::roubles(m_maximum)));
         m_amount->setFocus();
         return;
     }
-    m_accepted = amount;
-    QDialog::accept();
+    m_notice->clear();
+    confirm(amount);
+}
+
+void CancelDialog::confirm(int amount)
+{
+    if (m_confirmation)
+        return;
+    const QString warning =
+        m_queuedCheck && m_queuedCheck(rrn())
+            ? guitext::text("A cancellation of this order already waits in the queue")
+            : QString();
+    m_confirmation = new ConfirmDialog(
+        guitext::text("Confirm the cancellation"),
+        guitext::text("Cancel the payment of %1 for order %2: the buyer's money goes back")
+            .arg(guitext::roubles(amount), rrn()),
+        warning, guitext::text("Cancel the payment"), this);
+    m_confirmation->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_confirmation, &QDialog::accepted, this, [this, amount] {
+        m_accepted = amount;
+        QDialog::accept();
+    });
+    connect(m_confirmation, &QDialog::rejected, this, [this] {
+        // Without a window manager nobody hands the keys back to this dialog.
+        activateWindow();
+        m_rrn->setFocus();
+    });
+    m_confirmation->open();
+    // Without a window manager nobody else gives it the keys, F9 included.
+    m_confirmation->activateWindow();
 }
 
 } // namespace tillgui

@@ -27,6 +27,8 @@ bool loadQtTexts(const QString &language, QString *error);
 
 // One of the screen's own labels, by its English text.
 QString text(const char *english);
+// An amount of `kopecks` with its currency: "2000.00 руб.", "2000.00 roubles".
+QString roubles(qint64 kopecks);
 // A message of the plug-in.
 QString of(const tr::Tr &message);
 

@@ -13,8 +13,21 @@
 #include <QApplication>
 
 #include <csignal>
+#include <cstdlib>
 
 namespace {
+
+// The window on the screen, for finishOnExit().
+tillgui::MainWindow *shownWindow = nullptr;
+
+// The toolkit ends the program from its event loop when it loses its display (the X server
+// died, the session was closed): a sale under way then gets what closing the window would give
+// it, its cancellation sent or queued, before the program goes.
+void finishOnExit()
+{
+    if (shownWindow)
+        shownWindow->finishBeforeExit();
+}
 
 int unusable(const QString &error)
 {
@@ -38,8 +51,12 @@ int runScreen(const tillgui::GuiOptions &options)
         return unusable(host.errorString());
     host.setDocument(receipt);
     tillgui::MainWindow window(host, receipt);
+    shownWindow = &window;
+    std::atexit(finishOnExit);
     window.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    shownWindow = nullptr;
+    return status;
 }
 
 } // namespace
@@ -104,8 +121,7 @@ int main(int argc, char **argv)
         for (const QString &file : walk.written())
             till::StandardStreams::printOut(file);
         if (status != 0)
-            till::StandardStreams::printError(QStringLiteral("till-gui: ") +
-                                                       walk.errorString());
+            till::StandardStreams::printError(QStringLiteral("till-gui: ") + walk.errorString());
         return status;
     }
     return runScreen(options);

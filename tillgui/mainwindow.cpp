@@ -9,25 +9,34 @@
 #include "roubleamount.h"
 #include "saledialog.h"
 #include "scanpanel.h"
+#include "stopsignalwatcher.h"
 
 #include <basicpaymentprocessing.h>
+#include <config.h>
 #include <dbqueuebroker.h>
+#include <paymentprocessingrequest.h>
 #include <session.h>
 #include <singleton.h>
 #include <till/cashier.h>
 #include <till/hostenvironment.h>
+#include <till/standardstreams.h>
+#include <velmor/clientsettings.h>
 #include <velmor/rounding.h>
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QJsonObject>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace tillgui {
@@ -123,8 +132,13 @@ MainWindow::MainWindow(till::HostEnvironment &host, const QSharedPointer<Documen
         });
     }
 
-    connect(m_amount, &QLineEdit::returnPressed, this, &MainWindow::startSale);
-    connect(m_amount, &QLineEdit::textEdited, this, [this] { setNotice(QString()); });
+    m_codeKeys = new QTimer(this);
+    m_codeKeys->setSingleShot(true);
+    // Longer than the pause between a scanner's keys, shorter than a cashier's reaction.
+    m_codeKeys->setInterval(300);
+    connect(m_codeKeys, &QTimer::timeout, this, [this] { m_codeInAmount = false; });
+    connect(m_amount, &QLineEdit::returnPressed, this, &MainWindow::amountEntered);
+    connect(m_amount, &QLineEdit::textEdited, this, &MainWindow::amountEdited);
     connect(m_saleButton, &QPushButton::clicked, this, &MainWindow::startSale);
     connect(m_refundButton, &QPushButton::clicked, this, &MainWindow::askRefund);
     connect(m_cancelButton, &QPushButton::clicked, this, &MainWindow::askCancel);
@@ -135,7 +149,18 @@ MainWindow::MainWindow(till::HostEnvironment &host, const QSharedPointer<Documen
     connect(m_runner.get(), &OperationRunner::interruptFinished, this,
             &MainWindow::onInterruptFinished);
     connect(m_runner.get(), &OperationRunner::idle, this, &MainWindow::onIdle);
-    connect(m_queueDialog, &QueueDialog::replayed, this, &MainWindow::updateButtons);
+    // Owned by the window: the signals are taken over only while there is a window to close.
+    auto *stopSignals = new StopSignalWatcher(this);
+    connect(stopSignals, &StopSignalWatcher::stopRequested, this, &MainWindow::onStopSignal);
+    connect(m_queueDialog, &QueueDialog::replayed, this,
+            [this](const QString &summary, const QVector<QueueDialog::Finding> &findings) {
+                updateButtons();
+                // The status line follows what the replay found.
+                m_statusLine->setText(summary);
+                takeBackCancelled(findings);
+            });
+    connect(m_dialog, &QDialog::finished, this, &MainWindow::takeKeysBack);
+    connect(m_queueDialog, &QDialog::finished, this, &MainWindow::takeKeysBack);
 
     // The plug-in finds the progress display through the host's session.
     Singleton<Session>::instance->setProgressView(m_dialog->progressPanel());
@@ -159,16 +184,20 @@ bool MainWindow::startSale()
 {
     if (refusedWhileBusy())
         return false;
+    const qint64 left = leftToPay();
+    if (left == 0) {
+        setNotice(guitext::text("The receipt is paid: nothing is left to pay"));
+        return false;
+    }
     int amount = 0;
     QString error;
     if (!RoubleAmount::parse(m_amount->text(), &amount, &error)) {
         setNotice(error);
         return false;
     }
-    const qint64 left = leftToPay();
     if (left >= 0 && amount > left) {
         setNotice(guitext::text("The amount %1 is more than the %2 left to pay on the receipt")
-                      .arg(velmor::roublesText(amount), velmor::roublesText(left)));
+                      .arg(guitext::roubles(amount), guitext::roubles(left)));
         return false;
     }
     setNotice(QString());
@@ -176,10 +205,39 @@ bool MainWindow::startSale()
     const auto messages = m_processing->getMessageInfo();
     m_dialog->showScan(guitext::of(messages.value(EPaymentProcessingInfo::ScanTitle)),
                        guitext::of(messages.value(EPaymentProcessingInfo::ScanMessage)),
-                       m_processing->getDialogImagePath());
+                       m_processing->getDialogImagePath(),
+                       Outcome::title(Outcome::Operation::Sale, amount));
     m_dialog->open();
     m_dialog->scanPanel()->codeField()->setFocus();
     return true;
+}
+
+void MainWindow::amountEdited(const QString &text)
+{
+    static const QRegularExpression amountKeys(QStringLiteral("^[0-9 .,]*$"));
+    if (!m_codeInAmount && amountKeys.match(text).hasMatch()) {
+        m_amountKept = text;
+        setNotice(QString());
+        return;
+    }
+    // A key no amount has: a code is being scanned. Its keys, digits included, go nowhere
+    // until Enter or a pause ends it.
+    m_codeInAmount = true;
+    m_codeKeys->start();
+    m_amount->setText(m_amountKept);
+}
+
+void MainWindow::amountEntered()
+{
+    if (!m_codeInAmount) {
+        startSale();
+        return;
+    }
+    m_codeInAmount = false;
+    m_codeKeys->stop();
+    m_amount->setText(m_amountKept);
+    m_amount->selectAll();
+    setNotice(guitext::text("A code was scanned before the sale: press F2, then scan it"));
 }
 
 void MainWindow::sell(const QString &code)
@@ -232,8 +290,26 @@ void MainWindow::pressCancel()
 {
     if (m_dialog->page() != SaleDialog::Page::Progress || !m_runner->interrupt())
         return;
+    m_cashierCancelled = true;
     m_dialog->progressPanel()->setCancelEnabled(false);
     m_dialog->progressPanel()->setNote(guitext::text("Cancelling the order..."));
+}
+
+void MainWindow::onStopSignal(int signal)
+{
+    if (!m_runner->isIdle())
+        till::StandardStreams::printError(
+            QStringLiteral("till-gui: %1 came; closing once the operation under way has ended")
+                .arg(QLatin1String(StopSignalWatcher::name(signal))));
+    close();
+}
+
+void MainWindow::finishBeforeExit()
+{
+    if (m_runner->isIdle())
+        return;
+    pressCancel();
+    m_runner->waitForEnd();
 }
 
 void MainWindow::showQueue()
@@ -270,9 +346,14 @@ void MainWindow::askRefund()
 {
     if (refusedWhileBusy() || m_refundDialog)
         return;
-    m_refundDialog = new RefundDialog(m_receipt, this);
+    // The last paid sale is the one most often brought back, as for a cancellation.
+    m_refundDialog = new RefundDialog(m_receipt, m_lastSaleId, this);
     m_refundDialog->setAttribute(Qt::WA_DeleteOnClose);
     RefundDialog *dialog = m_refundDialog;
+    dialog->setQueuedCheck([this](const QString &orderId, int amount) {
+        return alreadyQueued(orderId, true, amount);
+    });
+    connect(dialog, &QDialog::rejected, this, &MainWindow::takeKeysBack);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         startRefund(dialog->rrn(), dialog->refundReceipt(), dialog->amount());
     });
@@ -292,6 +373,9 @@ void MainWindow::askCancel()
     m_cancelDialog = new CancelDialog(m_lastSaleId, amount, maximum, this);
     m_cancelDialog->setAttribute(Qt::WA_DeleteOnClose);
     CancelDialog *dialog = m_cancelDialog;
+    dialog->setQueuedCheck(
+        [this](const QString &orderId) { return alreadyQueued(orderId, false, 0); });
+    connect(dialog, &QDialog::rejected, this, &MainWindow::takeKeysBack);
     connect(dialog, &QDialog::accepted, this,
             [this, dialog] { startCancel(dialog->rrn(), dialog->amount()); });
     dialog->open();
@@ -307,6 +391,7 @@ bool MainWindow::runOperation(const std::function<PaymentProcessingAnswer()> &op
         setNotice(guitext::text("Another operation is running"));
         return false;
     }
+    m_cashierCancelled = false;
     // A sale keeps the scan dialog's title.
     if (running.operation == Outcome::Operation::Refund)
         m_dialog->setWindowTitle(guitext::text("Refund of a sale"));
@@ -314,6 +399,17 @@ bool MainWindow::runOperation(const std::function<PaymentProcessingAnswer()> &op
         m_dialog->setWindowTitle(guitext::text("Cancellation of a payment"));
     m_dialog->showProgress(cancellable, Outcome::title(running.operation, running.amount),
                            running.orderId);
+    if (running.operation != Outcome::Operation::Sale) {
+        // A refund or cancellation shows no progress of its own until its exchange ends; the
+        // cashier sees what it waits for and for how long at most.
+        const Config *config = m_host.config();
+        const int timeout = velmor::usableTimeout(
+            config ? config->getInt(velmor::clientkeys::Timeout, velmor::DefaultTimeout)
+                   : velmor::DefaultTimeout);
+        m_dialog->progressPanel()->setNote(
+            guitext::text("Waiting for the service's answer; each request may take up to %1 s")
+                .arg(timeout));
+    }
     m_dialog->open();
     return true;
 }
@@ -322,11 +418,30 @@ void MainWindow::finish(const Running &running, const PaymentProcessingAnswer &a
 {
     m_lastAnswer = answer;
     m_host.setDocument(m_receipt);
-    const Outcome outcome(running.operation, running.amount, running.orderId, answer);
+    const Outcome outcome(running.operation, running.amount, running.orderId, answer,
+                          m_cashierCancelled);
     if (running.operation == Outcome::Operation::Sale && outcome.tone() == Outcome::Tone::Done) {
         m_lastSaleId = answer.getRRN();
         m_lastSaleAmount = running.amount;
+        // Paid: the amount field no longer offers it, so that a second Enter pays nothing twice.
+        m_paidOrders[m_lastSaleId] += running.amount;
+        m_paid += running.amount;
+    } else if (running.operation == Outcome::Operation::Cancellation &&
+               outcome.tone() == Outcome::Tone::Done && m_paidOrders.contains(running.orderId)) {
+        // The payment went back: the receipt is to pay again.
+        const qint64 back = qMin<qint64>(running.amount, m_paidOrders.value(running.orderId));
+        m_paid -= back;
+        m_paidOrders[running.orderId] -= back;
+        if (m_paidOrders.value(running.orderId) <= 0)
+            m_paidOrders.remove(running.orderId);
+        if (m_lastSaleId == running.orderId) {
+            m_lastSaleId.clear();
+            m_lastSaleAmount = 0;
+        }
     }
+    showReceipt();
+    // A sentence about the amount from before the operation no longer holds.
+    setNotice(QString());
     m_dialog->showAnswer(outcome);
     m_statusLine->setText(outcome.statusLine());
     emit operationFinished(answer);
@@ -383,18 +498,24 @@ void MainWindow::showReceipt()
         return;
     }
     const qint64 left = leftToPay();
-    m_totals->setText(guitext::text("Total %1, prepaid %2, to pay %3")
-                          .arg(velmor::roublesText(velmor::kopecksOf(m_receipt->getTotalSum())),
-                               velmor::roublesText(velmor::kopecksOf(m_receipt->getPrepaidSum())),
-                               velmor::roublesText(left)));
-    if (left > 0)
-        m_amount->setText(velmor::roublesText(left));
+    const QString total = guitext::roubles(velmor::kopecksOf(m_receipt->getTotalSum()));
+    const QString prepaid = guitext::roubles(velmor::kopecksOf(m_receipt->getPrepaidSum()));
+    m_totals->setText(m_paid > 0
+                          ? guitext::text("Total %1, prepaid %2, paid here %3, to pay %4")
+                                .arg(total, prepaid, guitext::roubles(m_paid),
+                                     guitext::roubles(qMax<qint64>(left, 0)))
+                          : guitext::text("Total %1, prepaid %2, to pay %3")
+                                .arg(total, prepaid, guitext::roubles(qMax<qint64>(left, 0))));
+    // What is left, and 0.00 once the receipt is paid: never the amount just paid.
+    m_amount->setText(velmor::roublesText(qMax<qint64>(left, 0)));
+    m_amount->selectAll();
+    m_amountKept = m_amount->text();
 }
 
 void MainWindow::updateButtons()
 {
     const bool idle = m_runner->isIdle();
-    for (QPushButton *button : {m_saleButton, m_refundButton, m_cancelButton})
+    for (QPushButton *button : {m_saleButton, m_refundButton, m_cancelButton, m_queueButton})
         button->setEnabled(idle);
     const int pending = m_queue->pendingMessages().size();
     m_queueButton->setText(keyed(QueueKey, guitext::text("Queue (%1)").arg(pending)));
@@ -405,7 +526,59 @@ qint64 MainWindow::leftToPay() const
     if (!m_receipt)
         return -1;
     return velmor::kopecksOf(m_receipt->getTotalSum()) -
-           velmor::kopecksOf(m_receipt->getPrepaidSum());
+           velmor::kopecksOf(m_receipt->getPrepaidSum()) - m_paid;
+}
+
+bool MainWindow::alreadyQueued(const QString &orderId, bool refund, int amount) const
+{
+    for (const QueuedMessage &message : m_queue->pendingMessages()) {
+        if (message.message.value(QStringLiteral("orderId")).toString() != orderId)
+            continue;
+        const QJsonObject request = message.message.value(QStringLiteral("request")).toObject();
+        const bool queuedRefund = request.value(QStringLiteral("requestType")).toInt() ==
+                                  PaymentProcessingRequest::Refund;
+        if (queuedRefund != refund)
+            continue;
+        if (!refund || request.value(QStringLiteral("amount")).toInt() == amount)
+            return true;
+    }
+    return false;
+}
+
+void MainWindow::takeBackCancelled(const QVector<QueueDialog::Finding> &findings)
+{
+    bool changed = false;
+    for (const QueueDialog::Finding &finding : findings) {
+        const QString &orderId = finding.result.orderId;
+        if (!finding.result.finished || !m_paidOrders.contains(orderId) ||
+            finding.state.getStatus() != PaymentProcessingAnswer::Success)
+            continue;
+        // Only the order's state counts: cancelled, or refunded as much as was paid here.
+        const QMap<QString, QVariant> state = finding.state.getAdditionalData();
+        const qint64 refunded =
+            velmor::kopecksOf(state.value(QStringLiteral("refunded")).toDouble());
+        if (state.value(QStringLiteral("status")).toString() != QLatin1String("canceled") &&
+            refunded < m_paidOrders.value(orderId))
+            continue;
+        m_paid -= m_paidOrders.take(orderId);
+        if (m_lastSaleId == orderId) {
+            m_lastSaleId.clear();
+            m_lastSaleAmount = 0;
+        }
+        changed = true;
+    }
+    if (changed)
+        showReceipt();
+}
+
+void MainWindow::takeKeysBack()
+{
+    // A dialog still open keeps the keys.
+    if (QApplication::activeModalWidget())
+        return;
+    activateWindow();
+    if (!focusWidget() || !focusWidget()->isEnabled() || !focusWidget()->isVisible())
+        m_amount->setFocus();
 }
 
 void MainWindow::setNotice(const QString &notice)

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "outcome.h"
+#include "queuedialog.h"
 
 #include <document.h>
 #include <paymentprocessinganswer.h>
 
+#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 #include <QSharedPointer>
@@ -19,6 +21,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
+class QTimer;
 
 namespace till {
 class HostEnvironment;
@@ -28,7 +31,6 @@ namespace tillgui {
 
 class CancelDialog;
 class OperationRunner;
-class QueueDialog;
 class RefundDialog;
 class SaleDialog;
 
@@ -38,7 +40,8 @@ class SaleDialog;
 // presses it. Every processing call runs on the operation runner's worker thread; the window
 // stays live while the plug-in waits. Closing the window during a sale presses Cancel first
 // and closes once the sale has ended, so that no order is left behind unanswered and no
-// cancellation is lost on its way to the queue.
+// cancellation is lost on its way to the queue; a stop signal (SIGTERM, SIGHUP, SIGINT) closes
+// it the same way while it exists.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -53,17 +56,22 @@ public:
                QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // Opens the scan dialog; false (with a sentence beside the amount) when the amount is
-    // unusable, more than the receipt leaves to pay, or an operation runs.
+    // Opens the scan dialog; false (with a sentence beside the amount) when the receipt is paid,
+    // the amount is unusable or more than the receipt leaves to pay, or an operation runs.
     bool startSale();
     // `amount` in kopecks.
     bool startRefund(const QString &rrn, const QSharedPointer<Document> &refundReceipt, int amount);
     bool startCancel(const QString &rrn, int amount);
-    // Open the refund and the cancellation dialogs; their OK starts the operation.
+    // Open the refund and the cancellation dialogs; the operation starts once the cashier has
+    // confirmed what goes back with the confirming key (see ConfirmDialog).
     void askRefund();
     void askCancel();
     // The cashier's Cancel during a sale's wait.
     void pressCancel();
+    // For a program that ends with no event loop left to run (the display went away): what
+    // closing the window does, waited for here. Cancel is pressed during a sale, and both the
+    // operation and the cancellation are waited for.
+    void finishBeforeExit();
     void showQueue();
 
     SaleDialog *saleDialog() const { return m_dialog; }
@@ -80,6 +88,9 @@ public:
     QString noticeText() const;
     QString statusText() const;
     PaymentProcessingAnswer lastAnswer() const { return m_lastAnswer; }
+    // What the receipt leaves to pay, in kopecks: its total less the prepaid sum and the sales
+    // paid here; negative without a receipt.
+    qint64 leftToPay() const;
 
 signals:
     void operationFinished(const PaymentProcessingAnswer &answer);
@@ -88,6 +99,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // SIGTERM, SIGHUP or SIGINT: what closing the window does.
+    void onStopSignal(int signal);
     struct Running
     {
         Outcome::Operation operation = Outcome::Operation::Sale;
@@ -105,9 +118,20 @@ private:
     void onIdle();
     void showReceipt();
     void updateButtons();
-    // What the receipt leaves to pay, in kopecks; negative without a receipt.
-    qint64 leftToPay() const;
     void setNotice(const QString &notice);
+    // Whether a queued message already asks the same of order `orderId`: a refund of `amount`
+    // kopecks (`refund`) or a cancellation.
+    bool alreadyQueued(const QString &orderId, bool refund, int amount) const;
+    // Gives the keys back to the window once a dialog has closed: without a window manager
+    // nothing else does, and the F-keys would be dead.
+    void takeKeysBack();
+    // A sale paid here whose order the replay shows cancelled, or refunded in full, is to be
+    // paid again.
+    void takeBackCancelled(const QVector<QueueDialog::Finding> &findings);
+    // A scanner's keys that land in the amount (a code scanned before F2) leave the amount as
+    // it was and start nothing; the cashier is told to press F2 first.
+    void amountEdited(const QString &text);
+    void amountEntered();
 
     till::HostEnvironment &m_host;
     BasicPaymentProcessing *m_processing;
@@ -133,6 +157,16 @@ private:
     // The last paid sale, offered to the cancellation dialog.
     QString m_lastSaleId;
     int m_lastSaleAmount = 0;
+    // The sales paid on this receipt here, by order, in kopecks; a cancellation done takes its
+    // order's back out.
+    QHash<QString, qint64> m_paidOrders;
+    qint64 m_paid = 0;
+    // The cashier pressed Cancel during the operation under way.
+    bool m_cashierCancelled = false;
+    // The amount as it stood before a code's keys arrived, and whether they are arriving.
+    QString m_amountKept;
+    bool m_codeInAmount = false;
+    QTimer *m_codeKeys;
     bool m_closeWhenIdle = false;
     PaymentProcessingAnswer m_lastAnswer;
 };

@@ -10,7 +10,7 @@ OperationRunner::OperationRunner(BasicPaymentProcessing *processing, QObject *pa
 
 OperationRunner::~OperationRunner()
 {
-    join();
+    waitForEnd();
 }
 
 bool OperationRunner::run(const std::function<void()> &work, const std::function<void()> &done)
@@ -65,7 +65,7 @@ bool OperationRunner::interrupt()
     return true;
 }
 
-void OperationRunner::join()
+void OperationRunner::waitForEnd()
 {
     if (m_interrupter.joinable())
         m_interrupter.join();

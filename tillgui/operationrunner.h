@@ -31,6 +31,10 @@ public:
     // cancellation is already being sent.
     bool interrupt();
 
+    // Blocks until the operation and the cancellation under way have ended, without the event
+    // loop: their end calls are then never delivered.
+    void waitForEnd();
+
     bool isBusy() const { return m_busy; }
     bool isInterrupting() const { return m_interrupting; }
     // Neither an operation nor a cancellation is under way.
@@ -43,8 +47,6 @@ signals:
     void idle();
 
 private:
-    void join();
-
     BasicPaymentProcessing *m_processing;
     std::thread m_worker;
     std::thread m_interrupter;

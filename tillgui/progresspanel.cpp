@@ -9,9 +9,19 @@
 
 namespace tillgui {
 
+namespace {
+
+// The plug-in's progress texts, by key.
+const QString CreatingKey = QStringLiteral("velmorProgressCreateMessage");
+const QString ApprovedKey = QStringLiteral("velmorProgressApprovedMessage");
+const QString ReadingStatusKey = QStringLiteral("velmorProgressInfoMessage");
+
+} // namespace
+
 ProgressPanel::ProgressPanel(QWidget *parent)
     : QWidget(parent), m_title(new QLabel), m_order(new QLabel), m_bar(new QProgressBar),
-      m_text(new QLabel), m_note(new QLabel), m_cancel(new QPushButton(guitext::text("Cancel")))
+      m_text(new QLabel), m_state(new QLabel), m_note(new QLabel),
+      m_cancel(new QPushButton(guitext::text("Cancel")))
 {
     QFont titleFont = m_title->font();
     titleFont.setBold(true);
@@ -26,6 +36,8 @@ ProgressPanel::ProgressPanel(QWidget *parent)
     QFont font = m_text->font();
     font.setPointSizeF(font.pointSizeF() * 1.2);
     m_text->setFont(font);
+    m_state->setWordWrap(true);
+    m_state->setAlignment(Qt::AlignCenter);
     m_note->setWordWrap(true);
     m_note->setAlignment(Qt::AlignCenter);
     // The scanner's Enter that started the sale reaches the dialog after the code field; as
@@ -38,6 +50,7 @@ ProgressPanel::ProgressPanel(QWidget *parent)
     layout->addWidget(m_order);
     layout->addSpacing(m_text->fontMetrics().height());
     layout->addWidget(m_text);
+    layout->addWidget(m_state);
     layout->addWidget(m_bar);
     layout->addWidget(m_note);
     layout->addStretch();
@@ -55,14 +68,34 @@ void ProgressPanel::setProgressValue(int value)
 void ProgressPanel::setProgressText(const tr::Tr &message)
 {
     const QString text = guitext::of(message);
+    const QString key = message.key();
     QMetaObject::invokeMethod(
-        this, [this, text] { m_text->setText(text); }, Qt::QueuedConnection);
+        this, [this, key, text] { showText(key, text); }, Qt::QueuedConnection);
+}
+
+void ProgressPanel::showText(const QString &key, const QString &text)
+{
+    m_text->setText(text);
+    if (key == CreatingKey) {
+        m_creating = true;
+    } else if (key == ReadingStatusKey) {
+        m_creating = false;
+    } else if (key == ApprovedKey) {
+        m_state->setText(m_creating ? guitext::text("Order state: accepted, the lender is "
+                                                    "deciding; do not tell the buyer it is "
+                                                    "approved yet")
+                                    : guitext::text("Order state: approved by the lender, "
+                                                    "waiting for the buyer's first payment"));
+        m_creating = false;
+    }
 }
 
 void ProgressPanel::reset()
 {
     m_bar->setValue(0);
     m_text->clear();
+    m_state->clear();
+    m_creating = false;
     m_note->clear();
     m_cancel->setEnabled(true);
 }
@@ -96,6 +129,16 @@ QString ProgressPanel::text() const
 QString ProgressPanel::titleText() const
 {
     return m_title->text();
+}
+
+QString ProgressPanel::noteText() const
+{
+    return m_note->text();
+}
+
+QString ProgressPanel::stateText() const
+{
+    return m_state->text();
 }
 
 QString ProgressPanel::orderText() const

@@ -13,6 +13,11 @@ namespace tillgui {
 // The host's progress display on the cashier's screen: a bar, the plug-in's text and the
 // Cancel button. The plug-in reports from the thread it runs on, so every change reaches the
 // widgets as a queued call on the window's thread.
+//
+// The plug-in says "approved" as soon as the service has accepted the order, while the lender
+// is still scoring it, and again each time a status request finds the order approved. Beside
+// that text the panel says which of the two it is, so that nobody tells a buyer "approved"
+// before the lender has decided.
 class ProgressPanel : public QWidget, public ProgressView
 {
     Q_OBJECT
@@ -36,18 +41,27 @@ public:
     QString text() const;
     QString titleText() const;
     QString orderText() const;
+    // The order's state as the plug-in's reports show it, empty before there is one.
+    QString stateText() const;
+    QString noteText() const;
     QPushButton *cancelButton() const { return m_cancel; }
 
 signals:
     void cancelPressed();
 
 private:
+    void showText(const QString &key, const QString &text);
+
     QLabel *m_title;
     QLabel *m_order;
     QProgressBar *m_bar;
     QLabel *m_text;
+    QLabel *m_state;
     QLabel *m_note;
     QPushButton *m_cancel;
+    // The order is being created: the next "approved" is the creation's answer, not the
+    // lender's decision.
+    bool m_creating = false;
 };
 
 } // namespace tillgui

@@ -1,5 +1,6 @@
 #include "refunddialog.h"
 
+#include "confirmdialog.h"
 #include "guitext.h"
 #include "orderidfield.h"
 #include "roubleamount.h"
@@ -22,6 +23,17 @@ namespace {
 
 enum Column { Number, Name, Quantity, Sum, Returned, Columns };
 
+// A quantity as bought: "1" for a whole one, "0.250" for a weighed one.
+int decimalsOf(double quantity)
+{
+    return qFuzzyCompare(quantity + 1.0, double(qRound64(quantity)) + 1.0) ? 0 : 3;
+}
+
+QString quantityText(double quantity)
+{
+    return QString::number(quantity, 'f', decimalsOf(quantity));
+}
+
 QTableWidgetItem *numberCell(const QString &text)
 {
     auto *cell = new QTableWidgetItem(text);
@@ -31,8 +43,9 @@ QTableWidgetItem *numberCell(const QString &text)
 
 } // namespace
 
-RefundDialog::RefundDialog(const QSharedPointer<Document> &receipt, QWidget *parent)
-    : QDialog(parent), m_receipt(receipt), m_rrn(new OrderIdField), m_amount(new QLabel),
+RefundDialog::RefundDialog(const QSharedPointer<Document> &receipt, const QString &orderId,
+                           QWidget *parent)
+    : QDialog(parent), m_receipt(receipt), m_rrn(new OrderIdField(orderId)), m_amount(new QLabel),
       m_notice(new QLabel)
 {
     setWindowTitle(guitext::text("Refund of a sale"));
@@ -64,11 +77,11 @@ RefundDialog::RefundDialog(const QSharedPointer<Document> &receipt, QWidget *par
             const auto &item = items.at(row);
             m_table->setItem(row, Number, numberCell(QString::number(item->getPosnum())));
             m_table->setItem(row, Name, new QTableWidgetItem(item->getName()));
-            m_table->setItem(row, Quantity, numberCell(QString::number(item->getQuantity())));
+            m_table->setItem(row, Quantity, numberCell(quantityText(item->getQuantity())));
             m_table->setItem(row, Sum,
                              numberCell(velmor::roublesText(velmor::kopecksOf(item->getSumb()))));
             auto *returned = new QDoubleSpinBox;
-            returned->setDecimals(3);
+            returned->setDecimals(decimalsOf(item->getQuantity()));
             returned->setRange(0, item->getQuantity());
             returned->setValue(item->getBquant() > 0 ? item->getBquant() : item->getQuantity());
             returned->setAlignment(Qt::AlignRight);
@@ -92,12 +105,15 @@ RefundDialog::RefundDialog(const QSharedPointer<Document> &receipt, QWidget *par
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     buttons->button(QDialogButtonBox::Ok)->setText(guitext::text("Refund"));
+    // One word for backing out on every dialog of the screen.
+    buttons->button(QDialogButtonBox::Cancel)->setText(guitext::text("Back"));
     connect(buttons, &QDialogButtonBox::accepted, this, &RefundDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
     // Within the till window's smallest size (800 x 600), and so within its screen.
     resize(760, m_receipt ? 520 : sizeHint().height());
     m_rrn->setFocus();
+    m_rrn->selectAll();
     updateAmount();
 }
 
@@ -137,6 +153,11 @@ int RefundDialog::amount() const
     return refund ? int(velmor::kopecksOf(refund->getTotalSum())) : 0;
 }
 
+ConfirmDialog *RefundDialog::confirmation() const
+{
+    return m_confirmation;
+}
+
 QString RefundDialog::noticeText() const
 {
     return m_notice->text();
@@ -162,12 +183,50 @@ void RefundDialog::accept()
         m_notice->setText(guitext::text("Choose at least one position to return"));
         return;
     }
-    QDialog::accept();
+    m_notice->clear();
+    confirm();
+}
+
+void RefundDialog::confirm()
+{
+    if (m_confirmation)
+        return;
+    const int sum = amount();
+    QStringList lines{
+        guitext::text("Return %1 to the buyer for order %2").arg(guitext::roubles(sum), rrn())};
+    if (const QSharedPointer<Document> refund = refundReceipt()) {
+        for (const auto &item : refund->getGoodsItems()) {
+            const double share =
+                item->getQuantity() > 0 ? item->getBquant() / item->getQuantity() : 0.0;
+            lines.append(QStringLiteral("%1  \u00d7 %2   %3")
+                             .arg(item->getName(), quantityText(item->getBquant()),
+                                  guitext::roubles(velmor::kopecksOf(item->getSumb() * share))));
+        }
+    }
+    const QString warning =
+        m_queuedCheck && m_queuedCheck(rrn(), sum)
+            ? guitext::text("A refund of %1 for this order already waits in the queue: "
+                            "confirming queues the same refund a second time")
+                  .arg(guitext::roubles(sum))
+            : QString();
+    m_confirmation =
+        new ConfirmDialog(guitext::text("Confirm the refund"), lines.join(QLatin1Char('\n')),
+                          warning, guitext::text("Return %1").arg(guitext::roubles(sum)), this);
+    m_confirmation->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_confirmation, &QDialog::accepted, this, [this] { QDialog::accept(); });
+    connect(m_confirmation, &QDialog::rejected, this, [this] {
+        // Without a window manager nobody hands the keys back to this dialog.
+        activateWindow();
+        m_rrn->setFocus();
+    });
+    m_confirmation->open();
+    // Without a window manager nobody else gives it the keys, F9 included.
+    m_confirmation->activateWindow();
 }
 
 void RefundDialog::updateAmount()
 {
-    m_amount->setText(guitext::text("Amount to return: %1").arg(velmor::roublesText(amount())));
+    m_amount->setText(guitext::text("Amount to return: %1").arg(guitext::roubles(amount())));
 }
 
 } // namespace tillgui

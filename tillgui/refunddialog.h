@@ -3,8 +3,11 @@
 #include <document.h>
 
 #include <QDialog>
+#include <QPointer>
 #include <QSharedPointer>
 #include <QVector>
+
+#include <functional>
 
 class QDoubleSpinBox;
 class QLabel;
@@ -14,20 +17,29 @@ class QTableWidget;
 
 namespace tillgui {
 
+class ConfirmDialog;
 class OrderIdField;
 
 // Asks what a refund returns: the sale's reference (RRN) and, per position of the current
 // receipt, the quantity brought back. The refund receipt the plug-in then reads holds the
 // returned positions with that quantity as "bquant". Every column fits the dialog, which fits
-// the till's screen; Enter refunds once the reference is there and something is returned,
-// otherwise the dialog says what is missing and stays.
+// the till's screen. Enter, once the reference is there and something is returned, shows
+// what goes back in a confirmation that Enter cannot pass (see ConfirmDialog); otherwise the
+// dialog says what is missing and stays. The dialog is accepted only once that is confirmed.
 class RefundDialog : public QDialog
 {
     Q_OBJECT
 
 public:
+    // Whether a refund of `amount` kopecks for order `orderId` already waits in the queue.
+    using QueuedCheck = std::function<bool(const QString &orderId, int amount)>;
+
     // `receipt` may be null: then the dialog asks the reference and the amount in roubles.
-    explicit RefundDialog(const QSharedPointer<Document> &receipt, QWidget *parent = nullptr);
+    // `orderId` fills the reference, e.g. with the last paid sale's order.
+    explicit RefundDialog(const QSharedPointer<Document> &receipt,
+                          const QString &orderId = QString(), QWidget *parent = nullptr);
+
+    void setQueuedCheck(const QueuedCheck &check) { m_queuedCheck = check; }
 
     QString rrn() const;
     // The returned positions; null without a receipt.
@@ -41,12 +53,15 @@ public:
     QTableWidget *table() const { return m_table; }
     QDoubleSpinBox *returnedField(int row) const { return m_returned.value(row); }
     QString noticeText() const;
+    // The confirmation on screen, null when none is.
+    ConfirmDialog *confirmation() const;
 
 public slots:
     void accept() override;
 
 private:
     void updateAmount();
+    void confirm();
 
     QSharedPointer<Document> m_receipt;
     OrderIdField *m_rrn;
@@ -55,6 +70,8 @@ private:
     QVector<QDoubleSpinBox *> m_returned;
     QLabel *m_amount;
     QLabel *m_notice;
+    QueuedCheck m_queuedCheck;
+    QPointer<ConfirmDialog> m_confirmation;
 };
 
 } // namespace tillgui

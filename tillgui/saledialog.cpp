@@ -33,10 +33,11 @@ SaleDialog::SaleDialog(QWidget *parent)
     connect(m_answer, &AnswerPanel::donePressed, this, &QDialog::accept);
 }
 
-void SaleDialog::showScan(const QString &title, const QString &message, const QString &picturePath)
+void SaleDialog::showScan(const QString &title, const QString &message, const QString &picturePath,
+                          const QString &payment)
 {
     setWindowTitle(title);
-    m_scan->prepare(title, message, picturePath);
+    m_scan->prepare(title, message, picturePath, payment);
     m_pages->setCurrentWidget(m_scan);
 }
 

@@ -28,7 +28,9 @@ public:
 
     explicit SaleDialog(QWidget *parent = nullptr);
 
-    void showScan(const QString &title, const QString &message, const QString &picturePath);
+    // `payment` says what the code pays for.
+    void showScan(const QString &title, const QString &message, const QString &picturePath,
+                  const QString &payment);
     // `cancellable`: whether Cancel is offered (a sale's wait) or the operation must run out.
     // `title` says what runs and for how much, `orderId` the order when known beforehand.
     void showProgress(bool cancellable, const QString &title, const QString &orderId);

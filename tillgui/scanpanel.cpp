@@ -13,14 +13,16 @@
 namespace tillgui {
 
 ScanPanel::ScanPanel(QWidget *parent)
-    : QWidget(parent), m_title(new QLabel), m_message(new QLabel), m_picture(new QLabel),
-      m_code(new QLineEdit), m_back(new QPushButton(guitext::text("Back")))
+    : QWidget(parent), m_title(new QLabel), m_message(new QLabel), m_payment(new QLabel),
+      m_picture(new QLabel), m_code(new QLineEdit), m_back(new QPushButton(guitext::text("Back")))
 {
     QFont font = m_title->font();
     font.setBold(true);
     font.setPointSizeF(font.pointSizeF() * 1.4);
     m_title->setFont(font);
     m_title->setAlignment(Qt::AlignCenter);
+    m_payment->setFont(font);
+    m_payment->setAlignment(Qt::AlignCenter);
     m_message->setAlignment(Qt::AlignCenter);
     m_message->setWordWrap(true);
     m_picture->setAlignment(Qt::AlignCenter);
@@ -35,6 +37,7 @@ ScanPanel::ScanPanel(QWidget *parent)
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_title);
+    layout->addWidget(m_payment);
     layout->addWidget(m_picture, 1);
     layout->addWidget(m_message);
     layout->addLayout(codeRow);
@@ -44,9 +47,11 @@ ScanPanel::ScanPanel(QWidget *parent)
     connect(m_back, &QPushButton::clicked, this, &ScanPanel::backPressed);
 }
 
-void ScanPanel::prepare(const QString &title, const QString &message, const QString &picturePath)
+void ScanPanel::prepare(const QString &title, const QString &message, const QString &picturePath,
+                        const QString &payment)
 {
     m_title->setText(title);
+    m_payment->setText(payment);
     m_message->setText(message);
     // The plug-in's picture lives in its compiled-in resources, there once it is loaded.
     const QPixmap picture(picturePath);
@@ -60,6 +65,11 @@ void ScanPanel::prepare(const QString &title, const QString &message, const QStr
 QString ScanPanel::title() const
 {
     return m_title->text();
+}
+
+QString ScanPanel::paymentText() const
+{
+    return m_payment->text();
 }
 
 QString ScanPanel::message() const

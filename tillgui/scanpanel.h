@@ -17,11 +17,14 @@ class ScanPanel : public QWidget
 public:
     explicit ScanPanel(QWidget *parent = nullptr);
 
-    // An empty picture path, or one that does not load, leaves the picture out.
-    void prepare(const QString &title, const QString &message, const QString &picturePath);
+    // An empty picture path, or one that does not load, leaves the picture out. `payment` says
+    // what the code pays for ("Оплата 2000.00 руб.").
+    void prepare(const QString &title, const QString &message, const QString &picturePath,
+                 const QString &payment);
 
     QString title() const;
     QString message() const;
+    QString paymentText() const;
     bool hasPicture() const;
     QLineEdit *codeField() const { return m_code; }
 
@@ -34,6 +37,7 @@ private:
 
     QLabel *m_title;
     QLabel *m_message;
+    QLabel *m_payment;
     QLabel *m_picture;
     QLineEdit *m_code;
     QPushButton *m_back;

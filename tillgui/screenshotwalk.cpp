@@ -1,6 +1,7 @@
 #include "screenshotwalk.h"
 
 #include "canceldialog.h"
+#include "confirmdialog.h"
 #include "guitext.h"
 #include "mainwindow.h"
 #include "operationrunner.h"
@@ -135,9 +136,10 @@ int ScreenshotWalk::walk(till::HostEnvironment &host, sandbox::Sandbox &sandbox,
     {
         const char *code;
         QString picture;
-    } sales[] = {{sandbox::Sandbox::CodeApprove, QStringLiteral("approved")},
-                 {sandbox::Sandbox::CodeReject, QStringLiteral("rejected")}};
+    } sales[] = {{sandbox::Sandbox::CodeReject, QStringLiteral("rejected")},
+                 {sandbox::Sandbox::CodeApprove, QStringLiteral("approved")}};
     QString paidOrder;
+    // The rejection first: once the receipt is paid it takes no further sale.
     for (const auto &sale : sales) {
         if (!window.startSale())
             return fail(1, QStringLiteral("screenshots: the sale did not start"));
@@ -176,11 +178,28 @@ int ScreenshotWalk::walk(till::HostEnvironment &host, sandbox::Sandbox &sandbox,
     if (!shoot(&window, refund, QStringLiteral("refund-%1.png").arg(lang)))
         return 1;
     refund->accept();
+    if (!refund->confirmation() ||
+        !shoot(&window, refund->confirmation(), QStringLiteral("confirm-%1.png").arg(lang)))
+        return fail(1, QStringLiteral("screenshots: the refund was not offered for confirmation"));
+    refund->confirmation()->accept();
     if (!answered(dialog) || !shoot(&window, dialog, QStringLiteral("refunded-%1.png").arg(lang)))
         return 1;
     dialog->accept();
 
-    // Another paid sale, cancelled while the service does not answer: queued.
+    window.hide();
+    return cancellationWalk(host, sandbox, receipt, lang);
+}
+
+int ScreenshotWalk::cancellationWalk(till::HostEnvironment &host, sandbox::Sandbox &sandbox,
+                                     const QSharedPointer<Document> &receipt, const QString &lang)
+{
+    // The same receipt at another till's window, paid there and cancelled while the service
+    // does not answer: queued.
+    MainWindow window(host, receipt);
+    window.resize(ScreenSize);
+    window.show();
+    SaleDialog *dialog = window.saleDialog();
+    waitFor([&window] { return window.isVisible(); }, StepTimeoutMs);
     if (!window.startSale())
         return fail(1, QStringLiteral("screenshots: the sale did not start"));
     emit dialog->scanPanel()->codeEntered(QString::fromLatin1(sandbox::Sandbox::CodeApprove));
@@ -195,6 +214,10 @@ int ScreenshotWalk::walk(till::HostEnvironment &host, sandbox::Sandbox &sandbox,
     if (!shoot(&window, cancel, QStringLiteral("cancel-%1.png").arg(lang)))
         return 1;
     cancel->accept();
+    if (!cancel->confirmation())
+        return fail(1, QStringLiteral("screenshots: the cancellation was not offered for "
+                                      "confirmation"));
+    cancel->confirmation()->accept();
     if (!answered(dialog) || !shoot(&window, dialog, QStringLiteral("queued-%1.png").arg(lang)))
         return 1;
     dialog->accept();

@@ -24,8 +24,8 @@ class SaleDialog;
 // service started in-process, as the till's demo does, and writes what the cashier sees at
 // 1024 x 768 as PNG pictures, per language: the receipt (main-LANG.png), an approved sale
 // (scan-, progress-, approved-LANG.png), a rejected one (rejected-), a refund of one position
-// (refund-, refunded-), a cancellation while the service does not answer (cancel-, queued-)
-// and the queue that holds it (queue-LANG.png).
+// (refund-, its confirmation confirm-, refunded-), a cancellation while the service does not answer
+// (cancel-, queued-) and the queue that holds it (queue-LANG.png).
 class ScreenshotWalk
 {
 public:
@@ -41,6 +41,10 @@ private:
     // One language's walk with a window of its own.
     int walk(till::HostEnvironment &host, sandbox::Sandbox &sandbox,
              const QSharedPointer<Document> &receipt, const QString &lang);
+    // The cancellation and the queue, at a window of their own: the first one's receipt is
+    // paid by then.
+    int cancellationWalk(till::HostEnvironment &host, sandbox::Sandbox &sandbox,
+                         const QSharedPointer<Document> &receipt, const QString &lang);
     // Waits for the dialog's answer page; false, with the error set, when it does not come.
     bool answered(SaleDialog *dialog);
     // `window` as the screen shows it, with `dialog` (if any) over it.

@@ -186,5 +186,113 @@ The cancellation will be carried out once the connection to the server is back</
         <source>Сумма возврата превышает сумму заказа</source>
         <translation>The refund amount exceeds the order amount</translation>
     </message>
+    <message id="velmorConnectionOk">
+        <source>Связь с сервером Velmor есть, логин и пароль приняты</source>
+        <translation>The Velmor server is reachable and accepted the login and password</translation>
+    </message>
+    <message id="velmorConnectionUnreachable">
+        <source>Сервер Velmor недоступен: %1</source>
+        <translation>The Velmor server cannot be reached: %1</translation>
+    </message>
+    <message id="velmorConnectionTls">
+        <source>Защищенное соединение с сервером Velmor не установлено: %1</source>
+        <translation>No secure connection to the Velmor server could be made: %1</translation>
+    </message>
+    <message id="velmorConnectionTimedOut">
+        <source>Сервер Velmor не ответил вовремя: %1</source>
+        <translation>The Velmor server did not answer in time: %1</translation>
+    </message>
+    <message id="velmorConnectionCredentialsRefused">
+        <source>Сервер Velmor не принял логин и пароль (HTTP %1)</source>
+        <translation>The Velmor server refused the login and password (HTTP %1)</translation>
+    </message>
+    <message id="velmorConnectionMeaningless">
+        <source>Ответ на адресе сервера Velmor не похож на ответ сервиса (HTTP %1): проверьте адрес</source>
+        <translation>What answers at the Velmor server's address is not the service (HTTP %1): check the address</translation>
+    </message>
+    <message id="velmorStateCreated">
+        <source>Заказ создан</source>
+        <translation>Order created</translation>
+    </message>
+    <message id="velmorStateScoring">
+        <source>Заявка на рассмотрении</source>
+        <translation>Application under review</translation>
+    </message>
+    <message id="velmorStateRejected">
+        <source>Заявка отклонена</source>
+        <translation>Application rejected</translation>
+    </message>
+    <message id="velmorStateApproved">
+        <source>Заявка одобрена, первый платеж еще не внесен</source>
+        <translation>Application approved, first instalment not paid yet</translation>
+    </message>
+    <message id="velmorStateCanceled">
+        <source>Заказ отменен</source>
+        <translation>Order cancelled</translation>
+    </message>
+    <message id="velmorStateRefunded">
+        <source>Заказ возвращен полностью</source>
+        <translation>Order refunded in full</translation>
+    </message>
+    <message id="velmorStateCompleted">
+        <source>Заказ оплачен</source>
+        <translation>Order paid</translation>
+    </message>
+    <message id="velmorStateProcessed">
+        <source>Заказ обработан</source>
+        <translation>Order processed</translation>
+    </message>
+    <message id="velmorStateUnknown">
+        <source>Состояние заказа, неизвестное плагину: %1</source>
+        <translation>Order state the plug-in does not know: %1</translation>
+    </message>
+    <message id="velmorStatusIncomplete">
+        <source>В ответе сервера нет %1</source>
+        <translation>The server's answer holds no %1</translation>
+    </message>
+    <message id="velmorSlipCopy">
+        <source>КОПИЯ</source>
+        <translation>COPY</translation>
+    </message>
+    <message id="velmorSlipService">
+        <source>VELMOR: оплата в рассрочку</source>
+        <translation>VELMOR: instalment payment</translation>
+    </message>
+    <message id="velmorSlipAmount">
+        <source>Сумма</source>
+        <translation>Amount</translation>
+    </message>
+    <message id="velmorSlipRoubles">
+        <source>руб.</source>
+        <translation>RUB</translation>
+    </message>
+    <message id="velmorSlipOrder">
+        <source>Заказ</source>
+        <translation>Order</translation>
+    </message>
+    <message id="velmorSlipQueued">
+        <source>Операция будет завершена после восстановления связи с сервером</source>
+        <translation>The operation will be completed once the server can be reached</translation>
+    </message>
+    <message id="velmorSlipSale">
+        <source>Оплата</source>
+        <translation>Payment</translation>
+    </message>
+    <message id="velmorSlipRefund">
+        <source>Возврат</source>
+        <translation>Refund</translation>
+    </message>
+    <message id="velmorSlipCancellation">
+        <source>Отмена оплаты</source>
+        <translation>Payment cancellation</translation>
+    </message>
+    <message id="velmorJournalUnusable">
+        <source>Журнал операций Velmor %1 недоступен, операция не выполнена. Обратитесь к администратору</source>
+        <translation>The Velmor operations journal %1 cannot be used; the operation was not carried out. Call the administrator</translation>
+    </message>
+    <message id="velmorEarlierRefundOpen">
+        <source>Результат прежнего возврата по заказу %1 (%2, %3 руб.) еще неизвестен, новый возврат не выполнен. Проверьте заказ (till status --rrn) и очередь (till queue)</source>
+        <translation>The outcome of an earlier refund of order %1 (%2, %3 RUB) is not known yet; the new refund was not made. Check the order (till status --rrn) and the queue (till queue)</translation>
+    </message>
 </context>
 </TS>

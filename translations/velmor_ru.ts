@@ -186,5 +186,113 @@
         <source>Сумма возврата превышает сумму заказа</source>
         <translation>Сумма возврата превышает сумму заказа</translation>
     </message>
+    <message id="velmorConnectionOk">
+        <source>Связь с сервером Velmor есть, логин и пароль приняты</source>
+        <translation>Связь с сервером Velmor есть, логин и пароль приняты</translation>
+    </message>
+    <message id="velmorConnectionUnreachable">
+        <source>Сервер Velmor недоступен: %1</source>
+        <translation>Сервер Velmor недоступен: %1</translation>
+    </message>
+    <message id="velmorConnectionTls">
+        <source>Защищенное соединение с сервером Velmor не установлено: %1</source>
+        <translation>Защищенное соединение с сервером Velmor не установлено: %1</translation>
+    </message>
+    <message id="velmorConnectionTimedOut">
+        <source>Сервер Velmor не ответил вовремя: %1</source>
+        <translation>Сервер Velmor не ответил вовремя: %1</translation>
+    </message>
+    <message id="velmorConnectionCredentialsRefused">
+        <source>Сервер Velmor не принял логин и пароль (HTTP %1)</source>
+        <translation>Сервер Velmor не принял логин и пароль (HTTP %1)</translation>
+    </message>
+    <message id="velmorConnectionMeaningless">
+        <source>Ответ на адресе сервера Velmor не похож на ответ сервиса (HTTP %1): проверьте адрес</source>
+        <translation>Ответ на адресе сервера Velmor не похож на ответ сервиса (HTTP %1): проверьте адрес</translation>
+    </message>
+    <message id="velmorStateCreated">
+        <source>Заказ создан</source>
+        <translation>Заказ создан</translation>
+    </message>
+    <message id="velmorStateScoring">
+        <source>Заявка на рассмотрении</source>
+        <translation>Заявка на рассмотрении</translation>
+    </message>
+    <message id="velmorStateRejected">
+        <source>Заявка отклонена</source>
+        <translation>Заявка отклонена</translation>
+    </message>
+    <message id="velmorStateApproved">
+        <source>Заявка одобрена, первый платеж еще не внесен</source>
+        <translation>Заявка одобрена, первый платеж еще не внесен</translation>
+    </message>
+    <message id="velmorStateCanceled">
+        <source>Заказ отменен</source>
+        <translation>Заказ отменен</translation>
+    </message>
+    <message id="velmorStateRefunded">
+        <source>Заказ возвращен полностью</source>
+        <translation>Заказ возвращен полностью</translation>
+    </message>
+    <message id="velmorStateCompleted">
+        <source>Заказ оплачен</source>
+        <translation>Заказ оплачен</translation>
+    </message>
+    <message id="velmorStateProcessed">
+        <source>Заказ обработан</source>
+        <translation>Заказ обработан</translation>
+    </message>
+    <message id="velmorStateUnknown">
+        <source>Состояние заказа, неизвестное плагину: %1</source>
+        <translation>Состояние заказа, неизвестное плагину: %1</translation>
+    </message>
+    <message id="velmorStatusIncomplete">
+        <source>В ответе сервера нет %1</source>
+        <translation>В ответе сервера нет %1</translation>
+    </message>
+    <message id="velmorSlipCopy">
+        <source>КОПИЯ</source>
+        <translation>КОПИЯ</translation>
+    </message>
+    <message id="velmorSlipService">
+        <source>VELMOR: оплата в рассрочку</source>
+        <translation>VELMOR: оплата в рассрочку</translation>
+    </message>
+    <message id="velmorSlipAmount">
+        <source>Сумма</source>
+        <translation>Сумма</translation>
+    </message>
+    <message id="velmorSlipRoubles">
+        <source>руб.</source>
+        <translation>руб.</translation>
+    </message>
+    <message id="velmorSlipOrder">
+        <source>Заказ</source>
+        <translation>Заказ</translation>
+    </message>
+    <message id="velmorSlipQueued">
+        <source>Операция будет завершена после восстановления связи с сервером</source>
+        <translation>Операция будет завершена после восстановления связи с сервером</translation>
+    </message>
+    <message id="velmorSlipSale">
+        <source>Оплата</source>
+        <translation>Оплата</translation>
+    </message>
+    <message id="velmorSlipRefund">
+        <source>Возврат</source>
+        <translation>Возврат</translation>
+    </message>
+    <message id="velmorSlipCancellation">
+        <source>Отмена оплаты</source>
+        <translation>Отмена оплаты</translation>
+    </message>
+    <message id="velmorJournalUnusable">
+        <source>Журнал операций Velmor %1 недоступен, операция не выполнена. Обратитесь к администратору</source>
+        <translation>Журнал операций Velmor %1 недоступен, операция не выполнена. Обратитесь к администратору</translation>
+    </message>
+    <message id="velmorEarlierRefundOpen">
+        <source>Результат прежнего возврата по заказу %1 (%2, %3 руб.) еще неизвестен, новый возврат не выполнен. Проверьте заказ (till status --rrn) и очередь (till queue)</source>
+        <translation>Результат прежнего возврата по заказу %1 (%2, %3 руб.) еще неизвестен, новый возврат не выполнен. Проверьте заказ (till status --rrn) и очередь (till queue)</translation>
+    </message>
 </context>
 </TS>

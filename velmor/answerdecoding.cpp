@@ -3,6 +3,7 @@
 #include "jsonutils.h"
 #include "messages.h"
 #include "rounding.h"
+#include "secretmask.h"
 
 #include <log4qt/logger.h>
 #include <restresponse.h>
@@ -62,41 +63,49 @@ RequestResult decodeResponse(const RestResponse &response, const QString &curren
     result.json = response.json;
     result.httpCode = response.httpCode;
 
-    if (result.json.contains(QStringLiteral("error"))) {
+    if (response.networkError > 0) {
+        result.success = false;
+        result.noResponse = true;
+        result.message = response.errorMessage;
+        result.delivery = failureDelivery(response.networkError);
+    } else if (isServiceRefusal(response)) {
         const QJsonObject error = result.json.value(QStringLiteral("error")).toObject();
-        const QJsonValue code = error.value(QStringLiteral("code"));
         const QJsonValue text = error.value(QStringLiteral("text"));
-        const QString codeText = code.isString() ? code.toString() : QString();
-        const QString messageText = text.isString() ? text.toString() : QString();
-        result.message = tr::Tr(trId(codeText), messageText);
+        const QString codeText = error.value(QStringLiteral("code")).toString();
+        const QString messageText =
+            maskRememberedSecrets(text.isString() ? text.toString() : QString());
+        result.message = tr::Tr(trId(maskRememberedSecrets(codeText)), messageText);
         if (logger)
             logger->info(
                 QStringLiteral("Сервер вернул сообщение об ошибке: %1").arg(result.message.ru()));
         result.errorCode = codeText;
         result.success = false;
         result.delivery = Delivery::ServiceError;
-    } else if (response.networkError > 0) {
-        result.success = false;
-        result.noResponse = true;
-        result.message = response.errorMessage;
-        result.delivery = failureDelivery(response.networkError);
     } else if (result.httpCode != 200) {
-        // Only a 200 answer or a service error says anything: a proxy's or a failing server's
-        // page, JSON or not, is no answer from the service.
+        // Only a 200 answer or the service's refusal says anything. A 5xx may come from a
+        // gateway or an upstream that timed out after the work was done, whatever its body
+        // says, and a redirect or another 2xx tells nothing either.
         if (logger && !result.json.isEmpty())
-            logger->warn(QStringLiteral("Ответ сервера с кодом %1 без описания ошибки не принят")
+            logger->warn(QStringLiteral("Ответ сервера с кодом %1 не принят: он не говорит, "
+                                        "выполнен ли запрос")
                              .arg(result.httpCode));
         result.success = false;
         result.noResponse = true;
         result.message = messages::noUsefulAnswer();
         result.delivery = Delivery::NoUse;
-    } else if (result.json.isEmpty()) {
-        // A 200 whose body is empty or not a JSON object: something answered, and the request
-        // may have been carried out, but nothing says what became of it.
+    } else if (result.json.isEmpty() || result.json.contains(QStringLiteral("error"))) {
+        // A 200 whose body is empty, not a JSON object, or an error that no refusal status
+        // backs: something answered, and the request may have been carried out, but nothing
+        // says what became of it.
         result.delivery = Delivery::NoUse;
+        if (!result.json.isEmpty()) {
+            result.success = false;
+            result.noResponse = true;
+            result.message = messages::noUsefulAnswer();
+        }
     }
 
-    if (result.httpCode == 200 && result.json.contains(QStringLiteral("order"))) {
+    if (result.delivery == Delivery::Answered && result.json.contains(QStringLiteral("order"))) {
         const QJsonObject order = result.json.value(QStringLiteral("order")).toObject();
         result.orderStatus =
             orderStatus(order.value(QStringLiteral("status")).toString().toLower());
@@ -107,6 +116,22 @@ RequestResult decodeResponse(const RestResponse &response, const QString &curren
         result.success = false;
     }
     return result;
+}
+
+bool isServiceRefusal(const RestResponse &response)
+{
+    // The service refuses with a 4xx and its error object, whose "code" is text; 429 among
+    // them says "not now". Anything else carrying an "error" may be a gateway's word.
+    if (response.httpCode < 400 || response.httpCode > 499)
+        return false;
+    const QJsonValue error = response.json.value(QStringLiteral("error"));
+    return error.isObject() && error.toObject().value(QStringLiteral("code")).isString();
+}
+
+bool sameOrderId(const QString &first, const QString &second)
+{
+    // Order ids are UUIDs, which a service may write in either case.
+    return first.compare(second, Qt::CaseInsensitive) == 0;
 }
 
 Delivery failureDelivery(int networkError)
@@ -143,15 +168,28 @@ bool isCancellationConfirmed(const RequestResult &result)
            result.json.value(QStringLiteral("status")).toString() == QLatin1String("CANCELLED");
 }
 
-bool isRefundConfirmed(const RequestResult &result)
+bool isRefundConfirmed(const RequestResult &result, const QString &refundId)
 {
-    // Only an answer that shows the order's state or the refund itself confirms it; "{}" or
-    // {"result": "accepted"} from a gateway or a half-broken service says nothing.
+    // Only an answer that shows this refund's own effect confirms it: the order refunded, or
+    // a refund list that holds this refund's id. "{}", {"result": "accepted"}, the order
+    // still completed or another refund's id say nothing about this one.
     if (result.delivery != Delivery::Answered || !result.success)
         return false;
-    return result.orderStatus != Undefined ||
-           result.json.value(QStringLiteral("refund")).isObject() ||
-           !result.json.value(QStringLiteral("refund")).toArray().isEmpty();
+    return result.orderStatus == Refunded || listsRefund(result.json, refundId);
+}
+
+bool listsRefund(const QJsonObject &json, const QString &refundId)
+{
+    if (refundId.isEmpty())
+        return false;
+    const QJsonValue refunds = json.value(QStringLiteral("refund"));
+    const QJsonArray list = refunds.isObject() ? QJsonArray{refunds} : refunds.toArray();
+    for (const QJsonValue &refund : list) {
+        const QJsonValue id = refund.toObject().value(QStringLiteral("id"));
+        if (id.isString() && sameOrderId(id.toString(), refundId))
+            return true;
+    }
+    return false;
 }
 
 bool isUnknownOrder(const RequestResult &result)
@@ -169,7 +207,7 @@ void discardIfAboutAnotherOrder(RequestResult *result, const QString &orderId,
     if (!order.isObject())
         return;
     const QJsonValue id = order.toObject().value(QStringLiteral("id"));
-    if (id.isUndefined() || (id.isString() && id.toString() == orderId))
+    if (id.isUndefined() || (id.isString() && sameOrderId(id.toString(), orderId)))
         return;
     if (logger)
         logger->warn(
@@ -201,10 +239,11 @@ double totalRefundedAmount(const QJsonObject &json)
 bool carriesOrderAmount(const QJsonObject &json)
 {
     // An error object or an answer without the order's amount proves nothing: both sides of a
-    // comparison with the refunds would read 0 and "match".
+    // comparison with the refunds would read 0 and "match". Nor does an order of nothing.
     if (json.isEmpty() || json.contains(QStringLiteral("error")))
         return false;
-    return orderAmountValue(json).isDouble();
+    const QJsonValue amount = orderAmountValue(json);
+    return amount.isDouble() && kopecksOf(amount.toDouble()) > 0;
 }
 
 bool sameKopecks(double first, double second)

@@ -33,14 +33,24 @@ using OrderStatusReader = std::function<OrderStatus(const QString &status)>;
 RequestResult decodeResponse(const RestResponse &response, const QString &currentId,
                              const OrderStatusReader &orderStatus, Log4Qt::Logger *logger);
 
+// Whether an answer is the service's refusal: a 4xx with its error object, whose "code" is
+// text. Only that proves a request was not carried out.
+bool isServiceRefusal(const RestResponse &response);
+
+// Two order or refund ids compared as the service means them: without regard to case.
+bool sameOrderId(const QString &first, const QString &second);
+
 // What a transport failure (libcurl's code) says about whether the request reached the
 // service.
 Delivery failureDelivery(int networkError);
 
 // A cancellation is confirmed only by a 200 answer whose top-level "status" is "CANCELLED".
 bool isCancellationConfirmed(const RequestResult &result);
-// A refund is confirmed only by an answer that shows the order's state or the refund.
-bool isRefundConfirmed(const RequestResult &result);
+// A refund is confirmed only by an answer that shows its own effect: the order "refunded", or
+// a refund list that holds `refundId`.
+bool isRefundConfirmed(const RequestResult &result, const QString &refundId);
+// Whether an answer's "refund" (a list, or one refund) holds a refund with this id.
+bool listsRefund(const QJsonObject &json, const QString &refundId);
 // The service answered that it holds no such order.
 bool isUnknownOrder(const RequestResult &result);
 
@@ -55,8 +65,8 @@ double orderAmount(const QJsonObject &json);
 // The sum of every "refund" element's "totalRefundedAmount" of an order's answer.
 double totalRefundedAmount(const QJsonObject &json);
 
-// Whether an order's answer carries the order's amount, so that its refunds can be weighed
-// against it.
+// Whether an order's answer carries the order's amount, above nothing, so that its refunds
+// can be weighed against it.
 bool carriesOrderAmount(const QJsonObject &json);
 
 // Two sums of roubles compared in whole kopecks.

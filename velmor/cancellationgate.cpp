@@ -9,6 +9,8 @@ void CancellationGate::reset()
     m_createPending = true;
     m_pollOut = false;
     m_decided = false;
+    m_shown = false;
+    m_completedShown = false;
     m_decision = RequestResult();
 }
 
@@ -72,10 +74,38 @@ bool CancellationGate::startPoll()
     return true;
 }
 
-void CancellationGate::pollDone()
+void CancellationGate::pollDone(const RequestResult *shown)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_pollOut = false;
+        if (shown && shown->delivery == Delivery::Answered) {
+            m_shown = true;
+            m_completedShown = m_completedShown || shown->orderStatus == Completed;
+        }
+    }
+    m_changed.notify_all();
+}
+
+void CancellationGate::orderShown(const RequestResult &createAnswer)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_pollOut = false;
+    m_shown = true;
+    m_completedShown = m_completedShown || (createAnswer.delivery == Delivery::Answered &&
+                                            createAnswer.orderStatus == Completed);
+}
+
+bool CancellationGate::wasOrderShown() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_shown;
+}
+
+bool CancellationGate::paidAfterPolls()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [this] { return !m_pollOut; });
+    return m_completedShown;
 }
 
 void CancellationGate::sleepUntil(std::chrono::steady_clock::time_point nextPoll,

@@ -37,9 +37,19 @@ public:
     bool decision(RequestResult *result) const;
 
     // A poll may go out unless a cancellation is in flight or decided; pollDone() once it
-    // returned.
+    // returned, with what the poll showed of the order (a null result: nothing).
     bool startPoll();
-    void pollDone();
+    void pollDone(const RequestResult *shown = nullptr);
+
+    // The service has shown the order: its create was answered 200 (`createAnswer`, whose
+    // state counts when it is the service's own answer about this order), or a poll answered
+    // about it. Such an order never counts as one whose create never arrived.
+    void orderShown(const RequestResult &createAnswer);
+    bool wasOrderShown() const;
+    // For the cashier's cancellation that got no decisive answer: waits for a poll still out
+    // (bounded by the transport's timeout), then says whether any answer showed the order
+    // completed, in which case the sale is paid and nothing may be cancelled.
+    bool paidAfterPolls();
 
     // Blocks until `nextPoll`, returning early once `orderCanceled` is set or the sale is
     // decided, and waiting on while a cancellation is in flight.
@@ -54,6 +64,8 @@ private:
     bool m_pollOut = false;
     bool m_inFlight = false;
     bool m_decided = false;
+    bool m_shown = false;
+    bool m_completedShown = false;
     RequestResult m_decision;
 };
 

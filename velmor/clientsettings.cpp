@@ -1,16 +1,25 @@
 #include "clientsettings.h"
 
 #include "requestaddress.h"
+#include "secretmask.h"
 
 #include <config.h>
 #include <log4qt/logger.h>
+
+#include <algorithm>
 
 namespace velmor {
 
 QStringList clientkeys::all()
 {
-    return {
-        Url, Login, Password, Timeout, InfoRequestInterval, CertificatePath, CertificatePassword};
+    return {Url,
+            Login,
+            Password,
+            Timeout,
+            InfoRequestInterval,
+            CertificatePath,
+            CertificatePassword,
+            UnknownOrderTimeout};
 }
 
 int usableTimeout(int configured)
@@ -23,11 +32,19 @@ int usableInfoRequestInterval(int configured)
     return configured >= ShortestInfoRequestInterval ? configured : ShortestInfoRequestInterval;
 }
 
+int usableUnknownOrderTimeout(int configured)
+{
+    return std::max(configured, ShortestUnknownOrderTimeout);
+}
+
 ClientSettings readClientSettings(const Config &config, Log4Qt::Logger *logger)
 {
     ClientSettings settings;
-    settings.credentials = basicCredentials(config.getString(clientkeys::Login),
-                                            config.getString(clientkeys::Password));
+    const QString login = config.getString(clientkeys::Login);
+    const QString password = config.getString(clientkeys::Password);
+    settings.credentials = basicCredentials(login, password);
+    // Every service text the client decodes is masked with them.
+    rememberCredentials(login, password);
 
     settings.url = QUrl(config.getString(clientkeys::Url, DefaultUrl), QUrl::TolerantMode);
     // Credentials written into the URL itself are kept out of the log, the login included, as
@@ -55,6 +72,15 @@ ClientSettings readClientSettings(const Config &config, Log4Qt::Logger *logger)
                 .arg(settings.infoRequestInterval));
     logger->debug(QStringLiteral("Установка интервала запроса статуса заказа: %1 с.")
                       .arg(settings.infoRequestInterval));
+
+    const int configuredUnknownOrderTimeout =
+        config.getInt(clientkeys::UnknownOrderTimeout, DefaultUnknownOrderTimeout);
+    settings.unknownOrderTimeout = usableUnknownOrderTimeout(configuredUnknownOrderTimeout);
+    if (settings.unknownOrderTimeout != configuredUnknownOrderTimeout)
+        logger->warn(QStringLiteral("Недопустимое время ожидания неизвестного заказа %1 с., "
+                                    "используется %2 с.")
+                         .arg(configuredUnknownOrderTimeout)
+                         .arg(settings.unknownOrderTimeout));
 
     settings.certificatePath = config.getString(clientkeys::CertificatePath);
     settings.certificatePassword = config.getString(clientkeys::CertificatePassword);

@@ -18,6 +18,7 @@
 #include <session.h>
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QJsonDocument>
 #include <QUuid>
 
@@ -81,6 +82,7 @@ void Interface::init()
     url = settings.url;
     timeout = settings.timeout;
     infoRequestInterval = settings.infoRequestInterval;
+    unknownOrderTimeout = settings.unknownOrderTimeout;
     m_certificatePath = settings.certificatePath;
     m_certificatePassword = settings.certificatePassword;
     configureTransport(*restClient);
@@ -109,6 +111,7 @@ RequestResult Interface::createOffline(const PaymentProcessingRequest &sale)
         return notSent(messages::noDocument());
     }
 
+    m_journalEntry = 0;
     orderCanceled.store(false);
     m_cancellation.reset();
     // A cancellation waits for the create's answer, whichever way the create ends.
@@ -141,12 +144,28 @@ RequestResult Interface::createOffline(const PaymentProcessingRequest &sale)
         return notSent(messages::receiptTooLarge(), orderId);
     }
 
+    // Written down before the create leaves, with the cancellation that reverses it: a till that
+    // dies from here on leaves an entry that its next start hands to the queue.
+    if (m_journal) {
+        m_journalEntry = m_journal->recordSale(orderId, sale.getAmount(),
+                                               queuedMessage(orderId, getRefundPayload()));
+        if (!m_journalEntry) {
+            logger->error(QStringLiteral("Заказ не создан: журнал операций %1 не записан: %2")
+                              .arg(m_journal->path(), m_journal->errorString()));
+            return notSent(messages::journalUnusable(m_journal->path()), orderId);
+        }
+    }
+
     changeProgress(messages::creatingOrder(), 45);
 
     const RequestResult result = sendPostRequest(QStringLiteral("/create_offline"), body);
     m_cancellation.createDone();
 
     if (result.httpCode == 200) {
+        // Its state counts only when the answer is about this order.
+        RequestResult shown = result;
+        discardIfAboutAnotherOrder(&shown, orderId, nullptr);
+        m_cancellation.orderShown(shown);
         logger->info(QStringLiteral("Заявка одобрена"));
         changeProgress(messages::approved(), 70);
         return waitForComplete(orderId);
@@ -210,56 +229,74 @@ RequestResult Interface::cancelSale(const QString &orderId)
 
     if (isCancellationConfirmed(result)) {
         markCanceled();
-    } else if (isUnknownOrder(result)) {
-        // The service holds no such order (its creation never arrived): nothing is left to
-        // cancel, now or later.
-        logger->info(QStringLiteral("Заказ не найден на сервере, отменять нечего"));
-        markCanceled();
-    } else {
-        // Whatever else came back did not cancel the order.
-        result.success = false;
-        bool decided = false;
-        if (result.delivery == Delivery::ServiceError) {
-            // A refusal ("order_cannot_be_cancelled") may mean that the buyer has just paid, or
-            // that the order has ended otherwise: the order's state decides what the sale is.
-            logger->warn(QStringLiteral("Сервер отказал в отмене заказа, запрос статуса заказа"));
-            RequestResult state = info(orderId);
-            switch (state.orderStatus) {
-            case Completed:
-                logger->info(QStringLiteral("Заказ уже оплачен, отмена не выполнена"));
-                m_cancellation.decide(state);
-                decided = true;
-                break;
-            case Rejected:
-                m_cancellation.decide(state);
-                decided = true;
-                break;
-            case Canceled:
-                result = state;
-                markCanceled();
-                decided = true;
-                break;
-            default:
-                break;
-            }
-        }
-        if (!decided) {
-            if (result.isOutcomeUnknown() || result.delivery == Delivery::NeverSent)
-                logger->error(QStringLiteral(
-                    "Не удалось получить ответ от сервера, будет выполнена отмена через очередь"));
-            else
-                logger->error(QStringLiteral(
-                    "Сервер не подтвердил отмену заказа, будет выполнена отмена через очередь"));
-            // The cashier's cancellation is carried out even so: the replay asks the order's
-            // state and cancels or refunds it. Only a stored cancellation may be reported as
-            // done; otherwise the sale goes on and the cashier may cancel again.
-            if (sendMessageToQueue(orderId)) {
-                result.message = messages::cancelQueued(result.message);
-                markCanceled();
-            }
+        m_cancellation.finish();
+        return result;
+    }
+
+    // Whatever else came back did not cancel the order.
+    result.success = false;
+    if (result.delivery == Delivery::ServiceError && !isUnknownOrder(result)) {
+        // A refusal ("order_cannot_be_cancelled") may mean that the buyer has just paid, or
+        // that the order has ended otherwise: the order's state decides what the sale is.
+        logger->warn(QStringLiteral("Сервер отказал в отмене заказа, запрос статуса заказа"));
+        const RequestResult state = info(orderId);
+        switch (OrderStatus(state.orderStatus)) {
+        case Completed:
+            logger->info(QStringLiteral("Заказ уже оплачен, отмена не выполнена"));
+            m_cancellation.decide(state);
+            m_cancellation.finish();
+            return result;
+        case Rejected:
+            m_cancellation.decide(state);
+            m_cancellation.finish();
+            return result;
+        case Canceled:
+            result = state;
+            markCanceled();
+            m_cancellation.finish();
+            return result;
+        case Undefined:
+        case Created:
+        case Scoring:
+        case Approved:
+        case Refunded:
+        case Processed:
+            break;
         }
     }
 
+    // A poll still out may be the one that shows the buyer has paid: once any answer has
+    // shown the order completed, the sale is paid, and cancelling it would refund the buyer
+    // behind the cashier's back.
+    if (m_cancellation.paidAfterPolls()) {
+        logger->info(QStringLiteral("Заказ уже оплачен, отмена не выполнена"));
+        RequestResult paid = result;
+        paid.success = true;
+        paid.orderStatus = Completed;
+        paid.message = tr::Tr();
+        m_cancellation.decide(paid);
+        m_cancellation.finish();
+        return paid;
+    }
+
+    if (isUnknownOrder(result))
+        // The create may still be on its way (a slow gateway): the replay keeps asking until
+        // the order turns up or has been unknown long enough.
+        logger->error(QStringLiteral("Заказ не найден на сервере, будет выполнена отмена через "
+                                     "очередь на случай, если он будет создан позже"));
+    else if (result.isOutcomeUnknown() || result.delivery == Delivery::NeverSent)
+        logger->error(QStringLiteral(
+            "Не удалось получить ответ от сервера, будет выполнена отмена через очередь"));
+    else
+        logger->error(QStringLiteral(
+            "Сервер не подтвердил отмену заказа, будет выполнена отмена через очередь"));
+    // The cashier's cancellation is carried out even so: the replay asks the order's state
+    // and cancels or refunds it. Only a stored cancellation may be reported as done;
+    // otherwise the sale goes on and the cashier may cancel again.
+    if (sendMessageToQueue(orderId)) {
+        result.message = messages::cancelQueued(result.message);
+        markCanceled();
+    }
     m_cancellation.finish();
     return result;
 }
@@ -271,6 +308,23 @@ RequestResult Interface::refund(const PaymentProcessingRequest &refundRequest)
         return notSent(messages::noDocument());
     }
 
+    m_journalEntry = 0;
+    // A refund of this order whose outcome nobody knows yet (its till died, or it could be
+    // neither confirmed nor queued) may have been made: another one could return the money
+    // twice. It waits until the replay, or the service's answer, settles the earlier one.
+    Journal::Entry earlier;
+    if (m_journal && m_journal->openRefundFor(refundRequest.getRrn(), &earlier)) {
+        logger->error(QStringLiteral("Возврат по заказу %1 не выполнен: результат возврата %2 "
+                                     "от %3 еще неизвестен")
+                          .arg(refundRequest.getRrn(), earlier.refundId,
+                               earlier.recorded.toString(Qt::ISODate)));
+        return notSent(messages::earlierRefundOpen(refundRequest.getRrn(),
+                                                   earlier.recorded.toLocalTime().toString(
+                                                       QStringLiteral("dd.MM.yyyy HH:mm")),
+                                                   roublesText(earlier.amountKopecks)),
+                       refundRequest.getRrn());
+    }
+
     // The refund in hand decides the quantities, online and queued alike; the body is built
     // after the exchange id is renewed, so its "id" is the exchange's own.
     {
@@ -279,16 +333,21 @@ RequestResult Interface::refund(const PaymentProcessingRequest &refundRequest)
     }
 
     RequestResult result = refund(refundRequest.getRrn(), QJsonObject());
+    // The exchange's own id, which only an answer that shows this refund carries.
+    const QString refundId = currentOrderId();
 
-    if (result.errorCode == QLatin1String("exceeding_refunded_amount")) {
+    if (result.delivery == Delivery::ServiceError &&
+        result.errorCode == QLatin1String("exceeding_refunded_amount")) {
         logger->warn(QStringLiteral("Проверка суммы выполненных возвратов"));
         const RequestResult orderInfo = info(refundRequest.getRrn());
-        // Only a readable order can prove that it is refunded in full.
-        result.success = orderInfo.success && checkRefundAmount(orderInfo.json);
+        // Only the service's own answer about this order can prove that it is refunded in
+        // full.
+        result.success = orderInfo.delivery == Delivery::Answered && orderInfo.success &&
+                         checkRefundAmount(orderInfo.json);
         return result;
     }
 
-    if (result.delivery == Delivery::ServiceError || isRefundConfirmed(result))
+    if (result.delivery == Delivery::ServiceError || isRefundConfirmed(result, refundId))
         return result;
 
     // No answer, or one that does not show the refund: the queue's replay asks the order's
@@ -315,7 +374,21 @@ RequestResult Interface::refund(const QString &orderId, const QJsonObject &paylo
 {
     setCurrentId(createId());
     const QString path = orderPath(orderId, QStringLiteral("refund"));
-    RequestResult result = sendPostRequest(path, payload.isEmpty() ? getRefundPayload() : payload);
+    const QJsonObject body = payload.isEmpty() ? getRefundPayload() : payload;
+    // A refund of the receipt in hand is written down before it leaves, under the id and with
+    // the body it goes with, so that a till that dies meanwhile has it replayed exactly once. A
+    // stored body is the queue's already.
+    if (m_journal && payload.isEmpty()) {
+        const QString refundId = currentOrderId();
+        m_journalEntry = m_journal->recordRefund(orderId, refundId, storedRequest().getAmount(),
+                                                 body, queuedMessage(orderId, body));
+        if (!m_journalEntry) {
+            logger->error(QStringLiteral("Возврат не выполнен: журнал операций %1 не записан: %2")
+                              .arg(m_journal->path(), m_journal->errorString()));
+            return notSent(messages::journalUnusable(m_journal->path()), orderId);
+        }
+    }
+    RequestResult result = sendPostRequest(path, body);
     discardIfAboutAnotherOrder(&result, orderId, logger);
     return result;
 }
@@ -375,7 +448,7 @@ RequestResult Interface::waitForComplete(const QString &orderId) const
         if (!orderCanceled.load() && m_cancellation.startPoll()) {
             nextPoll = Clock::now() + std::chrono::seconds(std::max(1, infoRequestInterval));
             result = info(orderId);
-            m_cancellation.pollDone();
+            m_cancellation.pollDone(&result);
             polled = true;
         }
         if (m_cancellation.decision(&result)) {
@@ -386,18 +459,17 @@ RequestResult Interface::waitForComplete(const QString &orderId) const
             // A cancellation is in flight: wait for its decision.
             continue;
         } else if (isUnknownOrder(result)) {
-            // The cashier asked to stop and the service knows no such order (its create never
-            // arrived): nothing is left to cancel, and polling on would never end.
-            if (m_cancellation.isRequested())
-                result.orderStatus = Canceled;
-            else if (++unknownOrderPolls >= UnknownOrderPolls &&
-                     Clock::now() - started >= unknownOrderLimit)
+            // An order the service has shown before (its create answered 200, or a poll) is
+            // only lagging somewhere: it is polled on, and the cashier's cancel queues. One it
+            // has never shown ends the sale once it has stayed unknown long enough.
+            if (!m_cancellation.wasOrderShown() && ++unknownOrderPolls >= UnknownOrderPolls &&
+                Clock::now() - started >= unknownOrderLimit)
                 return endUnknownOrder(orderId, result);
         } else if (result.delivery == Delivery::Answered) {
             unknownOrderPolls = 0;
         }
 
-        switch (result.orderStatus) {
+        switch (OrderStatus(result.orderStatus)) {
         case Rejected:
             logger->warn(QStringLiteral("Заявка отклонена"));
             return result;
@@ -411,7 +483,11 @@ RequestResult Interface::waitForComplete(const QString &orderId) const
             changeProgress(messages::approved(), 70);
             logger->info(QStringLiteral("Заявка одобрена, ожидание первого платежа"));
             break;
-        default:
+        case Undefined:
+        case Created:
+        case Scoring:
+        case Refunded:
+        case Processed:
             break;
         }
         if (result.noResponse)
@@ -483,8 +559,7 @@ bool Interface::sendMessageToQueue(const QString &orderId) const
 {
     logger->info(QStringLiteral("Отмена заказа через очередь"));
 
-    const PaymentProcessingRequest stored = storedRequest();
-    const QJsonObject message = queueMessage(stored, orderId, getRefundPayload());
+    const QJsonObject message = queuedMessage(orderId, getRefundPayload());
     DBQueueBroker *broker = hostService<DBQueueBroker>();
     if (broker->addMessage(QStringLiteral("processing"), message, QStringLiteral("")))
         return true;
@@ -503,6 +578,23 @@ void Interface::changeProgress(const tr::Tr &message, int percent) const
     }
     if (ProgressView *view = session->getProgressView())
         view->setProgressText(message);
+}
+
+Reachability Interface::testConnection() const
+{
+    const QString probe = probeOrderId();
+    RestClient *transport = exchangeTransport();
+    std::unique_lock<std::mutex> lock(m_exchangeMutex, std::defer_lock);
+    if (transport == restClient.data())
+        lock.lock();
+    transport->get(getUrl(orderPath(probe, QStringLiteral("info"))),
+                   requestHeaders(credentials, probe));
+    const Reachability reach = judgeReachability(transport->getResponse());
+    if (reach.isReachable())
+        logger->info(QStringLiteral("Проверка связи: сервер доступен"));
+    else
+        logger->warn(QStringLiteral("Проверка связи не пройдена: %1").arg(reach.message.ru()));
+    return reach;
 }
 
 QHash<QString, QString> Interface::getHeaders() const
@@ -536,10 +628,40 @@ double Interface::getTotalRefundedAmount(const QJsonObject &json) const
     return totalRefundedAmount(json);
 }
 
+int Interface::getUnknownOrderTimeout() const
+{
+    return unknownOrderTimeout;
+}
+
 bool Interface::checkRefundAmount(const QJsonObject &json) const
 {
     return carriesOrderAmount(json) &&
            sameKopecks(getTotalRefundedAmount(json), getOrderAmount(json));
+}
+
+QJsonObject Interface::queuedMessage(const QString &orderId, const QJsonObject &refundBody) const
+{
+    PaymentProcessingRequest stored = storedRequest();
+    // The replay weighs how long an order the service does not know has been missing from the
+    // sale's time; a host that gives none gets the moment the message is made.
+    if (!stored.getDateTime().isValid())
+        stored.setDateTime(QDateTime::currentDateTime());
+    return queueMessage(stored, orderId, refundBody);
+}
+
+void Interface::setJournal(const QSharedPointer<Journal> &journal)
+{
+    m_journal = journal;
+}
+
+void Interface::journalAnswer(Journal::Outcome outcome, int status, const QString &rrn)
+{
+    if (!m_journal || !m_journalEntry)
+        return;
+    if (!m_journal->markAnswered(m_journalEntry, outcome, status, rrn))
+        logger->error(QStringLiteral("Ответ операции не отмечен в журнале %1: %2")
+                          .arg(m_journal->path(), m_journal->errorString()));
+    m_journalEntry = 0;
 }
 
 QString Interface::currentOrderId() const

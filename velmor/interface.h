@@ -1,6 +1,8 @@
 #pragma once
 
 #include "cancellationgate.h"
+#include "journal.h"
+#include "reachability.h"
 #include "requestresult.h"
 
 #include <paymentprocessingrequest.h>
@@ -64,6 +66,10 @@ public:
     // Returns whether the message was stored.
     virtual bool sendMessageToQueue(const QString &orderId) const;
     virtual void changeProgress(const tr::Tr &message, int percent) const;
+    // One status request for an order nobody has made, with the configured address,
+    // credentials, TLS and timeout: whether the service can be reached and lets us in.
+    // Nothing is created, cancelled or queued.
+    virtual Reachability testConnection() const;
 
     QHash<QString, QString> getHeaders() const;
     QUrl getUrl(const QString &path) const;
@@ -71,15 +77,25 @@ public:
     void setCurrentId(const QString &id);
     double getOrderAmount(const QJsonObject &json) const;
     double getTotalRefundedAmount(const QJsonObject &json) const;
-    // True only for an info answer that carries the order's amount and whose refunds add up
-    // to it exactly.
+    // True only for an info answer that carries the order's amount, above nothing, and whose
+    // refunds add up to it exactly.
     bool checkRefundAmount(const QJsonObject &json) const;
+    // Seconds after its sale that an order the service does not know may still turn up.
+    int getUnknownOrderTimeout() const;
+
+    // The journal a sale or a refund is written into before its request leaves (none: nothing
+    // is written, as for a client that is not the plug-in's).
+    void setJournal(const QSharedPointer<Journal> &journal);
+    // Marks the sale or refund in hand as answered with `outcome`, before the host gets its
+    // answer; nothing when it wrote no entry.
+    void journalAnswer(Journal::Outcome outcome, int status, const QString &rrn);
 
 protected:
     std::atomic_bool orderCanceled{false};
     QUrl url;
     int timeout = 60;
     int infoRequestInterval = 10;
+    int unknownOrderTimeout = 3600;
     QString credentials;
     QString currentId;
     PaymentProcessingRequest request;
@@ -105,6 +121,9 @@ private:
     // The service kept saying it holds no such order: the sale fails, and a cancellation is
     // sent (or queued) in case the create turns up later.
     RequestResult endUnknownOrder(const QString &orderId, const RequestResult &lastPoll) const;
+    // What the queue holds for a cancellation or refund of `orderId` without answer: the
+    // request in hand (its time set when the host gave none) and the refund body.
+    QJsonObject queuedMessage(const QString &orderId, const QJsonObject &refundBody) const;
     // The order in hand as another thread may read it while a sale writes it.
     QString currentOrderId() const;
     PaymentProcessingRequest storedRequest() const;
@@ -125,6 +144,10 @@ private:
     mutable std::mutex m_stateMutex;
     // Holds the sale's polls back while the cashier's cancellation is in flight.
     mutable CancellationGate m_cancellation;
+    // The journal, and the entry of the sale or refund in hand (0: none). Written by the
+    // thread that runs the operation only.
+    QSharedPointer<Journal> m_journal;
+    qint64 m_journalEntry = 0;
 };
 
 } // namespace velmor

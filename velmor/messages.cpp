@@ -47,6 +47,25 @@ tr::Tr orderNeverArrived()
                   QStringLiteral("Сервер не получил заказ, оплата не выполнена"));
 }
 
+tr::Tr journalUnusable(const QString &fileName)
+{
+    return tr::Tr(QStringLiteral("velmorJournalUnusable"),
+                  QStringLiteral("Журнал операций Velmor %1 недоступен, операция не выполнена. "
+                                 "Обратитесь к администратору"))
+        .arg(tr::Tr(fileName));
+}
+
+tr::Tr earlierRefundOpen(const QString &orderId, const QString &recorded, const QString &amount)
+{
+    return tr::Tr(QStringLiteral("velmorEarlierRefundOpen"),
+                  QStringLiteral("Результат прежнего возврата по заказу %1 (%2, %3 руб.) еще "
+                                 "неизвестен, новый возврат не выполнен. Проверьте заказ "
+                                 "(till status --rrn) и очередь (till queue)"))
+        .arg(tr::Tr(orderId))
+        .arg(tr::Tr(recorded))
+        .arg(tr::Tr(amount));
+}
+
 tr::Tr outcomeUnknown(const QString &orderId)
 {
     return tr::Tr(QStringLiteral("velmorOutcomeUnknown"),

@@ -27,6 +27,12 @@ tr::Tr outcomeUnknown(const QString &orderId);
 // The plug-in's configuration file `fileName` is there but gives no configuration: nothing is
 // sent until it is mended.
 tr::Tr configUnusable(const QString &fileName);
+// The journal `fileName` of sales and refunds cannot be opened or written: nothing is sent, since
+// an operation whose till died could not be reversed.
+tr::Tr journalUnusable(const QString &fileName);
+// An earlier refund of order `orderId` (recorded at `recorded`, `amount` in roubles) has no
+// known outcome yet: a new one could return the money twice.
+tr::Tr earlierRefundOpen(const QString &orderId, const QString &recorded, const QString &amount);
 // An answer that says nothing usable, or none at all.
 tr::Tr noUsefulAnswer();
 tr::Tr rejected();

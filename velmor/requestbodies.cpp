@@ -9,9 +9,11 @@
 
 #include <QJsonDocument>
 #include <QJsonValue>
+#include <QMap>
 #include <QStringList>
 
 #include <algorithm>
+#include <cmath>
 
 namespace velmor {
 
@@ -165,6 +167,48 @@ QJsonObject refundPayload(const QString &refundId, const QJsonArray &items)
     QJsonObject payload;
     payload.insert(QStringLiteral("order"), order);
     return payload;
+}
+
+QJsonObject remainderPayload(const QJsonObject &orderInfo, const QString &refundId)
+{
+    const QJsonValue sold =
+        orderInfo.value(QStringLiteral("order")).toObject().value(QStringLiteral("items"));
+    const QJsonValue refunds = orderInfo.value(QStringLiteral("refund"));
+    if (!sold.isArray() || !(refunds.isArray() || refunds.isUndefined()))
+        return QJsonObject();
+
+    // Quantities in thousandths, as they are sent, so that sums of weighed goods add up.
+    const auto thousandths = [](double quantity) { return qint64(std::llround(quantity * 1000)); };
+    QMap<QString, qint64> refunded;
+    const QJsonArray refundList = refunds.toArray();
+    for (const QJsonValue &refund : refundList) {
+        const QJsonValue items = refund.toObject().value(QStringLiteral("items"));
+        // A refund whose positions are not shown could have returned any of them.
+        if (!items.isArray())
+            return QJsonObject();
+        const QJsonArray itemList = items.toArray();
+        for (const QJsonValue &item : itemList) {
+            const QJsonObject position = item.toObject();
+            refunded[position.value(QStringLiteral("id")).toString()] +=
+                thousandths(position.value(QStringLiteral("refundedQuantity")).toDouble());
+        }
+    }
+
+    QJsonArray left;
+    bool anythingLeft = false;
+    const QJsonArray soldList = sold.toArray();
+    for (const QJsonValue &item : soldList) {
+        const QJsonObject position = item.toObject();
+        const QString id = position.value(QStringLiteral("id")).toString();
+        const qint64 remaining =
+            thousandths(position.value(QStringLiteral("quantity")).toDouble()) - refunded.value(id);
+        if (id.isEmpty() || remaining < 0)
+            return QJsonObject();
+        anythingLeft = anythingLeft || remaining > 0;
+        left.append(QJsonObject{{QStringLiteral("id"), id},
+                                {QStringLiteral("refundedQuantity"), double(remaining) / 1000}});
+    }
+    return anythingLeft ? refundPayload(refundId, left) : QJsonObject();
 }
 
 QJsonObject queueMessage(const PaymentProcessingRequest &request, const QString &orderId,

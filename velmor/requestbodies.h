@@ -36,6 +36,11 @@ QJsonArray refundItems(const AbstractDocument &document, bool useBquant);
 // The body of "/{id}/refund": the refund exchange's id and the positions to return.
 QJsonObject refundPayload(const QString &refundId, const QJsonArray &items);
 
+// A refund of what is left of each position of an order, as its status answer `orderInfo`
+// shows the order's positions and every refund's; empty when that answer does not show them
+// all, or nothing is left.
+QJsonObject remainderPayload(const QJsonObject &orderInfo, const QString &refundId);
+
 // What the host's queue keeps for a cancellation or refund that got no answer; the replay
 // reads "orderId" and "refund" back.
 QJsonObject queueMessage(const PaymentProcessingRequest &request, const QString &orderId,

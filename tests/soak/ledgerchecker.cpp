@@ -82,6 +82,7 @@ void LedgerChecker::check()
     checkSales();
     checkOrders();
     checkRefunds();
+    checkShownCompleted();
     checkQueues();
 }
 
@@ -106,7 +107,7 @@ LedgerChecker::Outcome LedgerChecker::outcomeOf(const QJsonObject &operation) co
 bool LedgerChecker::isEarlyStop(const QJsonObject &operation)
 {
     const int signal = operation.value(QStringLiteral("exitSignal")).toInt();
-    if (signal != SIGINT && signal != SIGTERM && signal != SIGHUP)
+    if (signal != SIGINT && signal != SIGTERM && signal != SIGHUP && signal != SIGQUIT)
         return false;
     if (text(operation, "kind") == QLatin1String("sale"))
         return text(operation, "orderId").isEmpty();
@@ -208,9 +209,14 @@ void LedgerChecker::checkOrders()
             continue;
         if (outcome == Outcome::Done && status == Completed)
             continue;
-        // The till died before it could tell: the host finds the order by its log.
+        // The till died before it could tell: its journal's next start queues the order's
+        // reversal, so an order still live or paid was left to the host.
         if (outcome == Outcome::Killed) {
             m_leftToHost.append(LeftToHost{op, it.key(), status});
+            add(QStringLiteral("killed-sale-not-reversed"), op, it.key(),
+                QStringLiteral("the till was killed during the sale and the order is still "
+                               "\"%1\" at the service after its till started again and replayed")
+                    .arg(status));
             continue;
         }
         if (open)
@@ -248,6 +254,31 @@ void LedgerChecker::checkRefunds()
                                    "in full")
                         .arg(carried.size())
                         .arg(total));
+            continue;
+        }
+
+        // A cancellation of the whole payment reported done refunds whatever is left, so the
+        // refunds before it may be split otherwise than reported: the order ends refunded in
+        // full, and the service's own checks keep it from more.
+        int doneCancel = 0;
+        for (const QJsonValue &value : reported) {
+            if (text(value.toObject(), "kind") == QLatin1String("cancel") &&
+                outcomeOf(value.toObject()) == Outcome::Done)
+                doneCancel = value.toObject().value(QStringLiteral("op")).toInt();
+        }
+        if (doneCancel) {
+            qint64 total = 0;
+            for (const QJsonValue &refund : carried)
+                total += kopecks(
+                    refund.toObject().value(QStringLiteral("totalRefundedAmount")).toDouble());
+            const qint64 amount = kopecks(order.value(QStringLiteral("amount")).toDouble());
+            if (total != amount || text(order, "status") != Refunded)
+                add(QStringLiteral("cancel-not-refunded-in-full"), doneCancel, it.key(),
+                    QStringLiteral("the till reported the payment cancelled; the service refunded "
+                                   "%1 of %2 kopecks and holds the order as \"%3\"")
+                        .arg(total)
+                        .arg(amount)
+                        .arg(text(order, "status")));
             continue;
         }
 
@@ -320,12 +351,69 @@ void LedgerChecker::checkRefunds()
     }
 }
 
+QJsonObject LedgerChecker::shownCompleted(const QString &orderId, qint64 untilMs) const
+{
+    for (const QJsonValue &value : m_ledger.value(QStringLiteral("exchanges")).toArray()) {
+        const QJsonObject exchange = value.toObject();
+        if (exchange.value(QStringLiteral("at")).toVariant().toLongLong() > untilMs)
+            break;
+        if (text(exchange, "orderId") == orderId && text(exchange, "shown") == Completed)
+            return exchange;
+    }
+    return {};
+}
+
+void LedgerChecker::checkShownCompleted()
+{
+    for (auto it = m_sales.constBegin(); it != m_sales.constEnd(); ++it) {
+        const QJsonObject &sale = it.value();
+        const Outcome outcome = outcomeOf(sale);
+        // A paid sale is what the answer asked for; a killed till could not tell.
+        if (outcome == Outcome::Done || outcome == Outcome::Killed)
+            continue;
+        const QJsonObject order = m_orders.value(it.key());
+        const bool refunded = !order.value(QStringLiteral("refund")).toArray().isEmpty();
+        const bool cancelled = !order.value(QStringLiteral("cancels")).toArray().isEmpty();
+        if (!refunded && !cancelled)
+            continue;
+        const QJsonObject shown = shownCompleted(
+            it.key(), sale.value(QStringLiteral("endedAt")).toVariant().toLongLong());
+        if (shown.isEmpty())
+            continue;
+        add(QStringLiteral("cancelled-after-shown-completed"),
+            sale.value(QStringLiteral("op")).toInt(), it.key(),
+            QStringLiteral("exchange #%1 (%2, fault %3) showed the till the order completed while "
+                           "the sale ran; the sale did not end paid and the order was %4")
+                .arg(shown.value(QStringLiteral("seq")).toInt())
+                .arg(text(shown, "endpoint"), text(shown, "fault"))
+                .arg(cancelled ? QStringLiteral("cancelled") : QStringLiteral("refunded")));
+    }
+}
+
 void LedgerChecker::checkQueues()
 {
+    m_leftQueued.clear();
     for (const QJsonValue &value : m_record.value(QStringLiteral("queues")).toArray()) {
         const QJsonObject queue = value.toObject();
         const int till = queue.value(QStringLiteral("till")).toInt();
-        const int pending = queue.value(QStringLiteral("pending")).toInt(-1);
+        int pending = queue.value(QStringLiteral("pending")).toInt(-1);
+        // A cancellation of an order the service never held waits in the queue until the order
+        // has been unknown long enough, far longer than a soak: it may stay.
+        int waiting = 0;
+        for (const QJsonValue &line : queue.value(QStringLiteral("messages")).toArray()) {
+            const QString message = line.toString();
+            for (auto sale = m_sales.constBegin(); sale != m_sales.constEnd(); ++sale) {
+                if (!m_orders.contains(sale.key()) && message.contains(sale.key())) {
+                    m_leftQueued << sale.key();
+                    ++waiting;
+                    break;
+                }
+            }
+        }
+        if (pending > 0 && waiting == pending)
+            continue;
+        if (pending > 0)
+            pending -= waiting;
         if (pending != 0)
             add(QStringLiteral("queue-not-empty"), 0, QString(),
                 QStringLiteral("till %1's queue holds %2 message(s) after %3 replay round(s)")

@@ -13,15 +13,20 @@
 // "refundKopecks", "perturbations", "killed" (ended by the SIGKILL drawn for it), "hung"
 // (ended by the driver's time limit), "exitCode", "exitSignal", "answer" ({"status",
 // "messageKey", "rrn"}; absent when none was printed), "startedAt", "endedAt" (ms since the
-// epoch), "stdout", "stderr", "log"}; a queue is {"till", "pending", "replayExit", "rounds"}
-// after the final replays. The ledger is the sandbox's (Sandbox::ledger()).
+// epoch), "stdout", "stderr", "log"}; a queue is {"till", "pending", "replayExit", "rounds",
+// "messages" (the lines `till queue` listed)} after the final replays. The ledger is the
+// sandbox's (Sandbox::ledger()).
 //
 // What must hold: a sale reported paid is completed at the service, or refunded by reported
 // refunds; a completed order was reported paid; every refund or cancellation reported done or
 // queued was carried out exactly once, and none the till reported failed was, unless the
-// message key says the outcome is unknown; no order is left created, scoring or approved; every
-// queue is empty and its replay succeeds. An order whose sale was killed with SIGKILL is left to
-// the host: counted, not a discrepancy.
+// message key says the outcome is unknown, and none twice; a sale whose order an answer to the
+// till showed completed while it ran ends paid: its order is neither cancelled nor refunded by
+// the replay of a cancellation; a cancellation reported done leaves the order refunded in full;
+// no order is left created, scoring or approved; every queue is empty and its replay succeeds,
+// but for cancellations of orders the service never held, which stay queued until the order has
+// been unknown long enough (counted, not a discrepancy). An order whose sale was killed with
+// SIGKILL is left to the host: counted, not a discrepancy.
 class LedgerChecker
 {
 public:
@@ -46,6 +51,8 @@ public:
 
     const QVector<Finding> &discrepancies() const { return m_findings; }
     const QVector<LeftToHost> &leftToHost() const { return m_leftToHost; }
+    // Queued messages about orders the service never held, by the order they name.
+    const QStringList &leftQueued() const { return m_leftQueued; }
     // A discrepancy with all there is to know about it: the seed, the operation and its
     // perturbations, the exchanges of its order and the faults they met, what the till printed
     // and its log.
@@ -57,14 +64,17 @@ private:
 
     Outcome outcomeOf(const QJsonObject &operation) const;
     static bool isDone(const QJsonObject &operation);
-    // A till ended by a stop signal (SIGINT, SIGTERM, SIGHUP) before it did anything: a sale
-    // before it made an order, another operation before it reached the plug-in.
+    // A till ended by a stop signal (SIGINT, SIGTERM, SIGHUP, SIGQUIT) before it did anything: a
+    // sale before it made an order, another operation before it reached the plug-in.
     static bool isEarlyStop(const QJsonObject &operation);
     void checkTills();
     void checkSales();
     void checkOrders();
     void checkRefunds();
+    void checkShownCompleted();
     void checkQueues();
+    // The first exchange of the order's that showed it completed by `untilMs`; empty if none.
+    QJsonObject shownCompleted(const QString &orderId, qint64 untilMs) const;
     void add(const QString &kind, int op, const QString &orderId, const QString &text);
     QJsonObject operation(int op) const;
     QString exchangesOf(const QString &orderId, const QJsonObject &operation) const;
@@ -76,4 +86,5 @@ private:
     QMap<QString, QJsonArray> m_refunds; // refund and cancel operations by order id
     QVector<Finding> m_findings;
     QVector<LeftToHost> m_leftToHost;
+    QStringList m_leftQueued;
 };

@@ -62,7 +62,7 @@ int main(int argc, char *argv[])
         "velmor-soak [run]: tills side by side against velmor-sandbox with chaos on, then the "
         "ledger checks.\nvelmor-soak check --record FILE --ledger FILE: the checks alone.\n"
         "The environment's SOAK_SEED, SOAK_OPS, SOAK_TILLS, SOAK_CHAOS, SOAK_LOCK_PERCENT, "
-        "SOAK_DIR "
+        "SOAK_DIR, SOAK_SIGQUIT "
         "and SOAK_MAX_SECONDS stand in for the options."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("command"),
@@ -81,6 +81,10 @@ int main(int argc, char *argv[])
          QStringLiteral("PERCENT")},
         {QStringLiteral("max-seconds"), QStringLiteral("Stop issuing operations after this long."),
          QStringLiteral("S")},
+        {QStringLiteral("sigquit"),
+         QStringLiteral("Draw SIGQUIT beside SIGINT and SIGTERM as a stop signal (1: on, "
+                        "the default; 0: off); the till holds it like SIGINT."),
+         QStringLiteral("0|1")},
         {QStringLiteral("work-dir"),
          QStringLiteral("Where the tills' files, the record and the ledger go."),
          QStringLiteral("DIR")},
@@ -123,6 +127,8 @@ int main(int argc, char *argv[])
     settings.lockPercent = int(number(
         setting(parser, "lock-percent", "SOAK_LOCK_PERCENT", QString::number(settings.lockPercent)),
         0));
+    settings.quitSignal =
+        number(setting(parser, "sigquit", "SOAK_SIGQUIT", QStringLiteral("1")), 1) != 0;
     settings.maxSeconds = int(number(
         setting(parser, "max-seconds", "SOAK_MAX_SECONDS", QString::number(settings.maxSeconds)),
         1));

@@ -270,7 +270,9 @@ bool SoakRun::planRefund(Operation &op, bool wholeSale)
             whole = whole && sale.remaining.at(k) == sale.positions.at(k).quantity;
             any = any || sale.remaining.at(k) > 0;
         }
-        if (wholeSale ? whole : any)
+        // A cancellation of the whole payment may follow refunds of part of it: the service
+        // then refuses the positions already back, and what is left must come back all the same.
+        if (wholeSale ? whole || (any && chance(30)) : any)
             eligible.push_back(i);
     }
     if (eligible.empty())
@@ -316,7 +318,7 @@ void SoakRun::drawPerturbations(Lane &lane, QStringList *arguments)
         // A held order waits for the cashier: its sale is always interrupted.
         const bool interrupt = op.code == Hold || chance(20);
         if (interrupt) {
-            const int how = uniform(0, 3);
+            const int how = uniform(0, m_settings.quitSignal ? 4 : 3);
             const int atMs = uniform(200, 3500);
             if (how < 2) {
                 const QString seconds = QString::number(atMs / 1000.0, 'f', 1);
@@ -324,9 +326,10 @@ void SoakRun::drawPerturbations(Lane &lane, QStringList *arguments)
                 op.perturbations << QStringLiteral("interrupt-after %1 s").arg(seconds);
                 note(QStringLiteral("interrupt-after"));
             } else {
-                const int signal = how == 2 ? SIGINT : SIGTERM;
-                const QString name =
-                    how == 2 ? QStringLiteral("sigint") : QStringLiteral("sigterm");
+                const int signal = how == 2 ? SIGINT : how == 3 ? SIGTERM : SIGQUIT;
+                const QString name = how == 2   ? QStringLiteral("sigint")
+                                     : how == 3 ? QStringLiteral("sigterm")
+                                                : QStringLiteral("sigquit");
                 op.perturbations << QStringLiteral("%1 at %2 ms").arg(name).arg(atMs);
                 note(name);
                 QTimer::singleShot(atMs, this, ifRunning([raw, signal] {
@@ -344,9 +347,11 @@ void SoakRun::drawPerturbations(Lane &lane, QStringList *arguments)
         // only once the answer is out (or before anything is sent).
         if (chance(4)) {
             const int atMs = uniform(50, 2500);
-            const int signal = chance(50) ? SIGTERM : SIGINT;
-            const QString name =
-                signal == SIGTERM ? QStringLiteral("sigterm") : QStringLiteral("sigint");
+            const int roll = uniform(0, m_settings.quitSignal ? 2 : 1);
+            const int signal = roll == 0 ? SIGTERM : roll == 1 ? SIGINT : SIGQUIT;
+            const QString name = roll == 0   ? QStringLiteral("sigterm")
+                                 : roll == 1 ? QStringLiteral("sigint")
+                                             : QStringLiteral("sigquit");
             op.perturbations << QStringLiteral("%1 at %2 ms").arg(name).arg(atMs);
             note(name);
             QTimer::singleShot(atMs, this, ifRunning([raw, signal] {
@@ -576,12 +581,14 @@ void SoakRun::finalReplays()
         int rounds = 0;
         QString output;
         QString errors;
+        QStringList messages;
         while (rounds < FinalReplayRounds) {
             ++rounds;
             runTill(*lane, {QStringLiteral("replay")}, ReplayLimitMs, &output, &errors);
             if (runTill(*lane, {QStringLiteral("queue")}, OperationLimitMs, &output, &errors) != 0)
                 continue;
-            pending = output.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size();
+            messages = output.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            pending = messages.size();
             if (pending == 0)
                 break;
         }
@@ -590,11 +597,13 @@ void SoakRun::finalReplays()
         out() << "soak: till " << lane->index << ": queue "
               << (pending == 0 ? "empty" : "NOT empty") << " after " << rounds
               << " replay round(s), last replay exit " << replayExit << Qt::endl;
-        m_queues.append(QJsonObject{{QStringLiteral("till"), lane->index},
-                                    {QStringLiteral("pending"), pending},
-                                    {QStringLiteral("rounds"), rounds},
-                                    {QStringLiteral("replayExit"), replayExit},
-                                    {QStringLiteral("replayErrors"), errors}});
+        m_queues.append(
+            QJsonObject{{QStringLiteral("till"), lane->index},
+                        {QStringLiteral("pending"), pending},
+                        {QStringLiteral("rounds"), rounds},
+                        {QStringLiteral("replayExit"), replayExit},
+                        {QStringLiteral("messages"), QJsonArray::fromStringList(messages)},
+                        {QStringLiteral("replayErrors"), errors}});
     }
 }
 
@@ -711,6 +720,11 @@ int SoakRun::report(const QJsonObject &record, const QJsonObject &ledger)
           << " met a fault; faults drawn by the service (\"down\": windows): " << joined(faults)
           << Qt::endl;
     out() << "soak: perturbations of the tills: " << joined(m_perturbationCounts) << Qt::endl;
+    out() << "soak: cancellations left queued of orders the service never held: "
+          << checker.leftQueued().size();
+    for (const QString &orderId : checker.leftQueued())
+        out() << "\n  " << orderId;
+    out() << Qt::endl;
     out() << "soak: orders left to the host (sale killed by SIGKILL): "
           << checker.leftToHost().size();
     for (const LedgerChecker::LeftToHost &left : checker.leftToHost())

@@ -39,6 +39,8 @@ public:
         int lockPercent = 10;
         // The run stops issuing operations after this long and goes on to the checks.
         int maxSeconds = 4 * 3600;
+        // SIGQUIT (Ctrl-\\) drawn beside SIGINT and SIGTERM as a stop signal the till holds.
+        bool quitSignal = true;
         QString workDir;
         QString tillPath;
         QString pluginPath;

@@ -1,6 +1,6 @@
 // The soak's checker on hand-made till records and ledgers (tests/soak/cases/*.json): each case
 // holds {"description", "record", "ledger", "expected": {"discrepancies": [kinds, in the order
-// found], "leftToHost": N}}.
+// found], "leftToHost": N, "leftQueued": N (0 when absent)}}.
 
 #include "ledgerchecker.h"
 
@@ -62,6 +62,7 @@ TEST_P(SoakCheckTest, FindsWhatTheCaseExpects)
               wanted.join(QLatin1Char(' ')).toStdString())
         << reports.toStdString();
     EXPECT_EQ(checker.leftToHost().size(), expected.value(QStringLiteral("leftToHost")).toInt());
+    EXPECT_EQ(checker.leftQueued().size(), expected.value(QStringLiteral("leftQueued")).toInt());
     // Every report names the seed.
     for (const LedgerChecker::Finding &finding : checker.discrepancies())
         EXPECT_NE(checker.describe(finding).indexOf(QStringLiteral("seed 42")), -1);

@@ -24,6 +24,7 @@ const Entry Entries[] = {
     {"checkTls", "TLS"},
     {"checkCredentials", "credentials"},
     {"checkQueue", "queue"},
+    {"checkJournal", "journal"},
     {"checkPlugin", "plug-in"},
 
     {"skipNoConfig", "skipped because the configuration file cannot be read"},
@@ -177,6 +178,20 @@ const Entry Entries[] = {
     {"queueEmpty", "%1: no message waiting"},
     {"queuePending", "%1: %2 messages waiting, the oldest for %3"},
     {"queueOldHint", "run `till replay` while the service can be reached."},
+
+    {"journalNone", "no journal yet at %1"},
+    {"journalUnwritable", "%1: %2, so the plug-in refuses every sale and refund"},
+    {"journalFail", "%1"},
+    {"journalFailHint",
+     "the plug-in sets a damaged journal aside at its next start and begins a new one; keep "
+     "the file for the service desk if it cannot be read otherwise."},
+    {"journalFine", "%1: %2 entries without an outcome, %3 reversals in the queue"},
+    {"journalDead",
+     "%1: %2 entries left without an outcome by a till or host that ended, the oldest from %3: "
+     "%4"},
+    {"journalDeadHint",
+     "start the till or host again (any operation): the plug-in hands them to the queue, then "
+     "run `till replay` while the service can be reached."},
 
     {"pluginMissing", "%1: no such file"},
     {"pluginHint", "name the plug-in library with --plugin."},

@@ -7,6 +7,7 @@
 #include <config.h>
 #include <restclient.h>
 #include <velmor/requestaddress.h>
+#include <velmor/secretmask.h>
 
 #include <QDateTime>
 #include <QHash>
@@ -197,10 +198,10 @@ void ServiceCheck::checkCredentials()
     // after it has accepted the credentials.
     const QString orderId = QUuid::createUuid().toString(QUuid::WithoutBraces);
     // The request is built as the plug-in builds its own, so that what passes here passes there.
-    const QHash<QString, QString> headers = velmor::requestHeaders(
-        velmor::basicCredentials(m_config.getString(velmor::clientkeys::Login),
-                                 m_config.getString(velmor::clientkeys::Password)),
-        orderId);
+    const QString login = m_config.getString(velmor::clientkeys::Login);
+    const QString password = m_config.getString(velmor::clientkeys::Password);
+    const QHash<QString, QString> headers =
+        velmor::requestHeaders(velmor::basicCredentials(login, password), orderId);
 
     RestClient client;
     configure(client, m_config, m_timeoutSeconds);
@@ -222,11 +223,18 @@ void ServiceCheck::checkCredentials()
         m_report.add(check, Outcome::Ok, text("credentialsOk").arg(response.httpCode));
         return;
     }
+    // What the service said, which may quote the credentials it was sent (a proxy repeating
+    // the Authorization header): masked before it is cut short, so that no piece is left.
+    const QStringList secrets = velmor::credentialForms(login, password);
     QString answer;
     if (!error.isEmpty())
-        answer = QStringLiteral("%1 %2").arg(code, error.value(QStringLiteral("text")).toString());
+        answer = velmor::maskSecrets(
+            QStringLiteral("%1 %2").arg(code, error.value(QStringLiteral("text")).toString()),
+            secrets);
     else if (!response.json.isEmpty())
-        answer = QString::fromUtf8(QJsonDocument(response.json).toJson(QJsonDocument::Compact))
+        answer = velmor::maskSecrets(
+                     QString::fromUtf8(QJsonDocument(response.json).toJson(QJsonDocument::Compact)),
+                     secrets)
                      .left(300);
     else
         answer = text("credentialsNoJson");

@@ -4,6 +4,7 @@
 #include "checkkeys.h"
 #include "checktexts.h"
 #include "configcheck.h"
+#include "journalcheck.h"
 #include "plugincheck.h"
 #include "proxycheck.h"
 #include "queuecheck.h"
@@ -74,6 +75,9 @@ QVector<CheckResult> SetupCheck::run(const Sink &sink)
     QueueCheck queue(report);
     queue.check(m_settings.queueFile);
     m_queueFigures = queue.figures();
+    JournalCheck journal(report);
+    journal.check(m_settings.journalFile);
+    m_journalFigures = journal.figures();
     PluginCheck plugin(report);
     plugin.check(m_settings.pluginFile);
     m_pluginVersion = plugin.version();

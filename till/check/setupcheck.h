@@ -2,6 +2,7 @@
 
 #include "checkreport.h"
 #include "checkresult.h"
+#include "journalcheck.h"
 #include "queuecheck.h"
 #include "servicecheck.h"
 
@@ -16,9 +17,9 @@ namespace till {
 
 // `till check`: looks at everything a sale will need, in the order a sale needs it (the
 // configuration, the client certificate and the extra CA file, the service's address,
-// connection and TLS, the credentials, the queue, the plug-in), and says what is wrong
+// connection and TLS, the credentials, the queue, the journal, the plug-in), and says what is wrong
 // before a buyer is waiting. It changes nothing: the one request it sends asks for the
-// status of an order that does not exist, and the queue is opened read-only.
+// status of an order that does not exist, and the queue and the journal are opened read-only.
 class SetupCheck
 {
 public:
@@ -28,6 +29,8 @@ public:
         // Named by --config; otherwise configFile is the installed one, which may be absent.
         bool configGiven = true;
         QString queueFile;
+        // The plug-in's journal (velmor::Journal::defaultPath of the configuration).
+        QString journalFile;
         QString pluginFile;
         // The transport's messages in the till's language; Russian when empty.
         ServiceCheck::MessageText messageText;
@@ -46,14 +49,16 @@ public:
 
     static bool anyFailed(const QVector<CheckResult> &results);
 
-    // What the last run found in the queue and the plug-in's metadata.
+    // What the last run found in the queue, the journal and the plug-in's metadata.
     const QueueCheck::Figures &queueFigures() const { return m_queueFigures; }
+    const JournalCheck::Figures &journalFigures() const { return m_journalFigures; }
     QString pluginVersion() const { return m_pluginVersion; }
 
 private:
     Settings m_settings;
     std::unique_ptr<Config> m_config;
     QueueCheck::Figures m_queueFigures;
+    JournalCheck::Figures m_journalFigures;
     QString m_pluginVersion;
 };
 
