@@ -15,7 +15,10 @@ configure: deps
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-demo: build
+# The demo needs the till, the plug-in and its catalogues (the till's dependencies) and the
+# sandbox, not the test suites: a first `make demo` builds those alone.
+demo: configure
+	cmake --build $(BUILD) -j $(JOBS) --target till velmor-sandbox
 	$(BUILD)/bin/till --config velmor.ini demo
 
 check: build

@@ -77,13 +77,15 @@ set_target_properties(velmor PROPERTIES INSTALL_RPATH "$ORIGIN/${_velmor_plugin_
 install(TARGETS velmor LIBRARY DESTINATION ${VELMOR_PLUGIN_INSTALL_DIR} COMPONENT plugin)
 install(FILES ${VELMOR_PLUGIN_CATALOGUES} DESTINATION ${VELMOR_PLUGIN_INSTALL_DIR}/translations
         COMPONENT plugin)
-# The configuration lives under /etc (the sysconfdir), where a package keeps the files an
-# administrator edits; the plug-in reads it through a link where the host has it look. It
-# holds the service's credentials: readable by its owner and the host's group only.
+# The configuration lives under /etc (the sysconfdir), where a till keeps the files an
+# administrator edits; the plug-in reads it through a link where the host has it look. It holds
+# the service's credentials, so it is the till's own file, never a package's: the package ships
+# its template under /usr/share (VelmorPackage.cmake) and velmor-plugin's postinst makes the file
+# from it, readable by root and the host's group only, when it is missing. An upgrade then never
+# compares an edited file with a new template, and never asks.
 set(VELMOR_CONFIG_FILE "${CMAKE_INSTALL_FULL_SYSCONFDIR}/velmor/velmor.ini")
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/velmor.ini
-        DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}/velmor
-        PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ COMPONENT plugin)
+set(VELMOR_SHARE_DIR "${CMAKE_INSTALL_FULL_DATADIR}/velmor")
+set(VELMOR_CONFIG_TEMPLATE "${VELMOR_SHARE_DIR}/velmor.ini")
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/packaging/link)
 file(CREATE_LINK ${VELMOR_CONFIG_FILE} ${CMAKE_BINARY_DIR}/packaging/link/velmor.ini SYMBOLIC)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/link/velmor.ini DESTINATION ${_velmor_paysystems}velmor

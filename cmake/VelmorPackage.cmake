@@ -11,6 +11,11 @@ set(_velmor_maintainer "Velmor till developers <till-dev@velmor.invalid>")
 set(_velmor_packaging ${CMAKE_BINARY_DIR}/packaging)
 # The system group whose members read the configuration and write the state directory.
 set(VELMOR_GROUP velmor)
+# node_exporter's textfile directory on Debian (prometheus-node-exporter), where the metrics
+# service of velmor-till writes the till's state.
+set(VELMOR_TEXTFILE_DIR "/var/lib/prometheus/node-exporter" CACHE STRING
+    "node_exporter's textfile directory, where velmor-metrics.service writes velmor.prom")
+set(VELMOR_TEXTFILE_FILE "${VELMOR_TEXTFILE_DIR}/velmor.prom")
 
 set(_velmor_components host plugin)
 if(TARGET till)
@@ -71,13 +76,55 @@ foreach(_component IN LISTS _velmor_components)
     endif()
 endforeach()
 
-# The maintainer scripts. velmor.ini (VELMOR_CONFIG_FILE, under /etc) is the till's own once
-# installed: a conffile that an upgrade keeps as edited and a purge removes, with what dpkg left
-# beside it. velmor-host makes the group and the state directory (VELMOR_STATE_DIR) and removes
-# the directory on purge.
+# The template of the configuration, stamped with the package's version so that each release's
+# differs: velmor-plugin's postinst makes VELMOR_CONFIG_FILE from it when the file is missing.
+file(READ ${PROJECT_SOURCE_DIR}/packaging/velmor.ini _velmor_template)
+file(CONFIGURE OUTPUT ${_velmor_packaging}/template/velmor.ini
+     CONTENT "; Made from ${VELMOR_CONFIG_TEMPLATE} of velmor-plugin ${_velmor_version}; upgrades leave this file as it is.\n${_velmor_template}"
+     @ONLY)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/packaging/velmor.ini)
+install(FILES ${_velmor_packaging}/template/velmor.ini DESTINATION ${VELMOR_SHARE_DIR} COMPONENT plugin)
+
+# Monitoring, with the till: a service and a timer that write `till metrics` every 5 minutes
+# where Debian's prometheus-node-exporter reads text files, and the alert rules on what they write.
+# Where the release's systemd wants packaged units (/lib/systemd/system on Debian 12,
+# /usr/lib/systemd/system on Debian 13); systemd reads both on either.
+# Without systemd's pkg-config file (systemd-dev on Debian 13), the release decides: Debian 12
+# and older keep units under /lib, later ones under /usr/lib (lintian's aliased-location).
+pkg_get_variable(_velmor_unit_dir systemd systemdsystemunitdir)
+if(NOT _velmor_unit_dir)
+    set(_velmor_unit_dir "/usr/lib/systemd/system")
+    if(EXISTS /etc/os-release)
+        file(STRINGS /etc/os-release _velmor_os_version REGEX "^VERSION_ID=")
+        string(REGEX REPLACE "^VERSION_ID=\"?([0-9]+).*" "\\1" _velmor_os_version
+                             "${_velmor_os_version}")
+        if(_velmor_os_version MATCHES "^[0-9]+$" AND _velmor_os_version LESS_EQUAL 12)
+            set(_velmor_unit_dir "/lib/systemd/system")
+        endif()
+    endif()
+endif()
+set(VELMOR_SYSTEMD_UNIT_DIR "${_velmor_unit_dir}" CACHE STRING
+    "Where the packages' systemd units go")
+if(TARGET till)
+    set(VELMOR_TILL_BIN "${CMAKE_INSTALL_FULL_BINDIR}/till")
+    configure_file(${PROJECT_SOURCE_DIR}/packaging/velmor-metrics.service.in
+                   ${_velmor_packaging}/systemd/velmor-metrics.service @ONLY)
+    install(FILES ${_velmor_packaging}/systemd/velmor-metrics.service
+                  ${PROJECT_SOURCE_DIR}/packaging/velmor-metrics.timer
+            DESTINATION ${VELMOR_SYSTEMD_UNIT_DIR} COMPONENT till)
+    install(FILES ${PROJECT_SOURCE_DIR}/packaging/prometheus/velmor.rules.yml
+            DESTINATION ${VELMOR_SHARE_DIR}/prometheus COMPONENT till)
+endif()
+
+# The maintainer scripts. velmor-plugin makes the configuration from its template and removes it
+# on purge; velmor-host makes the group and the state directory (VELMOR_STATE_DIR) and removes
+# the directory on purge; velmor-till removes the metrics file with itself.
 set(VELMOR_PLUGIN_DIR_INSTALLED ${VELMOR_PLUGIN_INSTALL_DIR})
-configure_file(${PROJECT_SOURCE_DIR}/packaging/conffiles.in ${_velmor_packaging}/plugin/conffiles @ONLY)
-foreach(_script plugin.postinst plugin.postrm host.postinst host.postrm)
+set(_velmor_scripts plugin.postinst plugin.postrm host.postinst host.postrm)
+if(TARGET till)
+    list(APPEND _velmor_scripts till.postinst till.prerm till.postrm)
+endif()
+foreach(_script IN LISTS _velmor_scripts)
     string(REPLACE "." "/" _output ${_script})
     configure_file(${PROJECT_SOURCE_DIR}/packaging/${_script}.in ${_velmor_packaging}/${_output} @ONLY
                    FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
@@ -120,8 +167,7 @@ configuration, and the state directory /var/lib/velmor they share.")
 set(CPACK_DEBIAN_PLUGIN_PACKAGE_NAME velmor-plugin)
 set(CPACK_DEBIAN_PLUGIN_PACKAGE_DEPENDS "velmor-host (= ${_velmor_version})")
 set(CPACK_DEBIAN_PLUGIN_PACKAGE_CONTROL_EXTRA
-    ${_velmor_packaging}/plugin/conffiles ${_velmor_packaging}/plugin/postinst
-    ${_velmor_packaging}/plugin/postrm)
+    ${_velmor_packaging}/plugin/postinst ${_velmor_packaging}/plugin/postrm)
 set(CPACK_DEBIAN_PLUGIN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_COMPONENT_PLUGIN_DESCRIPTION "instalment payments through the Velmor merchant service
 A payment plug-in for the point-of-sale host: the buyer shows a QR code, the
@@ -148,6 +194,10 @@ be set on each endpoint.")
         set(CPACK_DEBIAN_TILL_PACKAGE_SUGGESTS "velmor-sandbox (= ${_velmor_version})")
     endif()
     set(CPACK_DEBIAN_TILL_PACKAGE_DEPENDS ${_velmor_till_depends})
+    set(CPACK_DEBIAN_TILL_PACKAGE_CONTROL_EXTRA
+        ${_velmor_packaging}/till/postinst ${_velmor_packaging}/till/prerm
+        ${_velmor_packaging}/till/postrm)
+    set(CPACK_DEBIAN_TILL_PACKAGE_CONTROL_STRICT_PERMISSION ON)
     set(CPACK_COMPONENT_TILL_DESCRIPTION "command-line till and cashier's screen for the Velmor plug-in
 A command-line till (till) and a cashier's screen on Qt Widgets (till-gui)
 that load the Velmor payment plug-in and play the point-of-sale host: sales,

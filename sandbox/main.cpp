@@ -1,3 +1,4 @@
+#include "orderstore.h"
 #include "sandbox.h"
 
 #include <version/version.h>
@@ -174,6 +175,10 @@ int main(int argc, char *argv[])
         {QStringLiteral("chaos-delay-ms"),
          QStringLiteral("How long a drawn delay holds its answer (past the client's timeout)."),
          QStringLiteral("MS"), QString::number(sandbox::Sandbox::Chaos().delayMs)},
+        {QStringLiteral("state"),
+         QStringLiteral("Keep the orders in this SQLite file, made if missing, so that the "
+                        "sandbox started again on it knows them."),
+         QStringLiteral("FILE")},
         {QStringLiteral("control-routes"),
          QStringLiteral("Serve GET /_soak/ledger and POST /_soak/heal without chaos.")},
     });
@@ -205,6 +210,7 @@ int main(int argc, char *argv[])
     options.certificateFile = parser.value(QStringLiteral("cert"));
     options.privateKeyFile = parser.value(QStringLiteral("key"));
     options.clientCaFile = parser.value(QStringLiteral("client-ca"));
+    options.stateFile = parser.value(QStringLiteral("state"));
     // A till polls every second or so; a connection kept between polls spares each of them a
     // connect and a TLS handshake, as a real service's would.
     options.keepAlive = !parser.isSet(QStringLiteral("no-keep-alive"));
@@ -221,6 +227,16 @@ int main(int argc, char *argv[])
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    // The state file is tried first, so that its fault is told as its own.
+    if (!options.stateFile.isEmpty()) {
+        sandbox::OrderStore store;
+        QVector<sandbox::Order> orders;
+        if (!store.open(options.stateFile) || !store.load(&orders)) {
+            QTextStream(stderr) << "Unusable --state: " << store.errorString() << "\n";
+            return 2;
+        }
+    }
 
     sandbox::Sandbox sandbox(options);
     for (const QString &text : parser.values(QStringLiteral("fault"))) {

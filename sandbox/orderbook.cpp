@@ -1,12 +1,14 @@
 #include "orderbook.h"
 
 #include "order.h"
+#include "orderstore.h"
 #include "sandbox.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonValue>
 #include <QVector>
+#include <QtGlobal>
 
 #include <algorithm>
 #include <cmath>
@@ -158,7 +160,20 @@ qint64 roundingAllowance(const Order &order, const QVector<double> &returning)
 class OrderBook::Private
 {
 public:
-    explicit Private(int pollsPerState) : m_pollsPerState(pollsPerState) {}
+    Private(int pollsPerState, const QString &stateFile) : m_pollsPerState(pollsPerState)
+    {
+        if (stateFile.isEmpty())
+            return;
+        m_store = std::make_unique<OrderStore>();
+        QVector<Order> held;
+        if (!m_store->open(stateFile) || !m_store->load(&held)) {
+            m_stateError = m_store->errorString();
+            m_store.reset();
+            return;
+        }
+        for (const Order &order : held)
+            m_orders.emplace(order.id, order);
+    }
 
     Order *find(const QString &id)
     {
@@ -166,9 +181,19 @@ public:
         return it == m_orders.end() ? nullptr : &it->second;
     }
 
+    // After every change of an order, under the lock. A failed write is told, not answered:
+    // the order has changed for this run all the same.
+    void keep(const Order &order)
+    {
+        if (m_store && !m_store->save(order))
+            qWarning("velmor-sandbox: %s", qPrintable(m_store->errorString()));
+    }
+
     const int m_pollsPerState;
     std::mutex m_mutex;
     std::map<QString, Order> m_orders;
+    std::unique_ptr<OrderStore> m_store;
+    QString m_stateError;
 };
 
 OrderBook::Reply OrderBook::errorReply(int status, const QString &code, const QString &text)
@@ -178,7 +203,14 @@ OrderBook::Reply OrderBook::errorReply(int status, const QString &code, const QS
                                                               {QStringLiteral("text"), text}}}}};
 }
 
-OrderBook::OrderBook(int pollsPerState) : m_d(std::make_unique<Private>(pollsPerState)) {}
+OrderBook::OrderBook(int pollsPerState, const QString &stateFile)
+    : m_d(std::make_unique<Private>(pollsPerState, stateFile))
+{}
+
+QString OrderBook::stateError() const
+{
+    return m_d->m_stateError;
+}
 
 OrderBook::~OrderBook() = default;
 
@@ -225,6 +257,7 @@ OrderBook::Reply OrderBook::create(const QByteArray &body, QString *orderId, boo
     order.rawItems = itemsValue.toArray();
     order.items = items;
     m_d->m_orders.emplace(id, order);
+    m_d->keep(order);
 
     if (orderId)
         *orderId = id;
@@ -249,6 +282,7 @@ OrderBook::Reply OrderBook::info(const QString &orderId)
     Reply reply{200, QJsonObject{{QStringLiteral("order"), order->view(true)},
                                  {QStringLiteral("refund"), order->refundsView(true)}}};
     order->advance(m_d->m_pollsPerState);
+    m_d->keep(*order);
     return reply;
 }
 
@@ -267,12 +301,14 @@ OrderBook::Reply OrderBook::cancel(const QString &orderId, const QByteArray &bod
         return orderNotFound();
     const QString &status = order->status;
     if (status == Order::StatusCreated || status == Order::StatusScoring ||
-        status == Order::StatusApproved)
+        status == Order::StatusApproved) {
         order->status = Order::StatusCanceled;
-    else if (status != Order::StatusCanceled)
+        m_d->keep(*order);
+    } else if (status != Order::StatusCanceled) {
         return errorReply(
             400, QStringLiteral("order_cannot_be_cancelled"),
             QStringLiteral("Заказ в статусе \"%1\" не может быть отменён").arg(status));
+    }
     return Reply{200, QJsonObject{{QStringLiteral("status"), QStringLiteral("CANCELLED")},
                                   {QStringLiteral("order"),
                                    QJsonObject{{QStringLiteral("id"), order->id},
@@ -367,6 +403,7 @@ OrderBook::Reply OrderBook::refund(const QString &orderId, const QByteArray &bod
     done.answer = QJsonObject{{QStringLiteral("order"), order->view(false)},
                               {QStringLiteral("refund"), done.view()}};
     order->refunds.append(done);
+    m_d->keep(*order);
     return Reply{200, done.answer};
 }
 
@@ -386,8 +423,10 @@ QJsonObject OrderBook::order(const QString &id) const
 void OrderBook::setStatus(const QString &id, const QString &status)
 {
     std::lock_guard<std::mutex> lock(m_d->m_mutex);
-    if (Order *order = m_d->find(id))
+    if (Order *order = m_d->find(id)) {
         order->setStatus(status);
+        m_d->keep(*order);
+    }
 }
 
 } // namespace sandbox

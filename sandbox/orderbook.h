@@ -25,8 +25,10 @@ public:
     // {"error": {"code": ..., "text": ...}}, the way every failure answers.
     static Reply errorReply(int status, const QString &code, const QString &text);
 
-    // An order moves to its next state after `pollsPerState` info polls (at least one).
-    explicit OrderBook(int pollsPerState = 1);
+    // An order moves to its next state after `pollsPerState` info polls (at least one). With a
+    // `stateFile` the orders are kept in it (OrderStore) and those it holds are known at once;
+    // stateError() tells when it cannot be used.
+    explicit OrderBook(int pollsPerState = 1, const QString &stateFile = QString());
     ~OrderBook();
 
     OrderBook(const OrderBook &) = delete;
@@ -47,6 +49,9 @@ public:
     QJsonObject order(const QString &id) const;
     // Puts an order into a state directly; a state on its own path resumes its life there.
     void setStatus(const QString &id, const QString &status);
+
+    // Why the state file cannot be used; empty when it can, or when there is none.
+    QString stateError() const;
 
 private:
     class Private;

@@ -162,7 +162,8 @@ public:
 };
 
 Sandbox::Private::Private(const Options &options)
-    : m_options(options), m_basePath(options.basePath.trimmed()), m_book(options.pollsPerState)
+    : m_options(options), m_basePath(options.basePath.trimmed()),
+      m_book(options.pollsPerState, options.stateFile)
 {
     while (m_basePath.endsWith(QLatin1Char('/')))
         m_basePath.chop(1);
@@ -701,6 +702,8 @@ bool Sandbox::start()
     std::lock_guard<std::mutex> lock(m_d->m_lifeMutex);
     if (m_d->m_server)
         return true;
+    if (!m_d->m_book.stateError().isEmpty())
+        return false;
     return m_d->start();
 }
 

@@ -136,6 +136,10 @@ public:
         // never faulted and need no authorization. Off: they answer not_found like any path
         // the service does not know.
         bool controlRoutes = false;
+        // An SQLite file that keeps the orders (OrderStore): a service made again on it knows
+        // the orders made before, as a real service does after a restart. Empty: the orders
+        // live as long as this object. start() fails when the file cannot be used.
+        QString stateFile;
     };
 
     // Faults drawn at random per request, from a generator of the service's own. Each request

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Builds the Debian packages twice (revisions 1 and 2), runs lintian on them, installs them on
-# this machine with apt-get and checks what they made (the group velmor, the conffile's owner
-# and mode, the state directory), runs the installed till's demo against the installed
-# plug-in, then has an ordinary user in group velmor sell through the installed configuration
-# against a velmor-sandbox on loopback and queue a cancellation in /var/lib/velmor, upgrades to
-# revision 2 and checks that the edited velmor.ini survives it, checks that an unreadable
-# configuration stops a sale at once, purges everything and checks that nothing of it is left;
+# this machine with apt-get and checks what they made (the group velmor, the configuration made
+# from the shipped template with its owner and mode, the state directory), runs the installed
+# till's demo against the installed plug-in, then has an ordinary user in group velmor sell
+# through the installed configuration against a velmor-sandbox on loopback and queue a
+# cancellation in /var/lib/velmor; checks the shipped alert rules and the metrics with promtool
+# and has the shipped metrics service's commands write the textfile that node_exporter serves;
+# upgrades unattended to revision 2, whose template differs, and checks that nothing asked and
+# the edited velmor.ini survives it; checks that an unreadable configuration stops a sale at
+# once, purges everything and checks that nothing of it is left (the metrics file included);
 # then installs velmor-host and velmor-plugin alone, checks that the plug-in's libraries
 # resolve, and purges them. Needs root; refuses to touch packages, a state directory or a user
 # that were there before it started, and leaves the machine as it found it (the group velmor,
@@ -22,6 +25,7 @@ PACKAGES=(velmor-host velmor-plugin velmor-sandbox velmor-till)
 GROUP=velmor
 STATE_DIR=/var/lib/velmor
 CHECK_USER=velmor-check
+TEXTFILE_DIR=/var/lib/prometheus/node-exporter
 export DEBIAN_FRONTEND=noninteractive
 
 fail() {
@@ -65,10 +69,12 @@ work=$(mktemp -d)
 chmod 0755 "$work" # apt reads the packages as its own unprivileged user
 user_dir=""
 sandbox_pid=""
+exporter_pid=""
 made_user=0
 cleanup() {
     set +e
     [ -z "$sandbox_pid" ] || kill "$sandbox_pid" 2>/dev/null
+    [ -z "$exporter_pid" ] || kill "$exporter_pid" 2>/dev/null
     for package in "${PACKAGES[@]}"; do
         is_installed "$package" && $SUDO dpkg --purge "$package" >/dev/null 2>&1
     done
@@ -81,27 +87,42 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# apt-get, as a till's administrator installs them: it brings in the dependencies.
+# apt-get, as a fleet's unattended upgrade runs it: it brings in the dependencies, and with no
+# terminal and no --force-conf* option any question dpkg asked would end it with an error.
 apt_install() {
     local log=$1
     shift
-    $SUDO apt-get install -y --no-install-recommends \
-        -o Dpkg::Options::=--force-confold "$@" >"$log" 2>&1 </dev/null
+    $SUDO apt-get install -y --no-install-recommends "$@" >"$log" 2>&1 </dev/null
 }
 
+# The tools the checks use beyond the build's: promtool (Debian's prometheus) for the alert
+# rules and the metrics, node_exporter for the textfile it serves, systemd-analyze for the units,
+# man for the manual pages.
+tools=()
+command -v promtool >/dev/null || tools+=(prometheus)
+command -v prometheus-node-exporter >/dev/null || tools+=(prometheus-node-exporter)
+command -v systemd-analyze >/dev/null || tools+=(systemd)
+command -v man >/dev/null || tools+=(man-db)
+if [ ${#tools[@]} -gt 0 ]; then
+    step "installing ${tools[*]}"
+    $SUDO apt-get install -y --no-install-recommends "${tools[@]}" >/dev/null </dev/null ||
+        fail "apt-get install ${tools[*]}"
+fi
+
 # Every file the packages named (from dpkg -L before the purge) that is still there; a
-# directory of the system (/usr/bin) stays, one of ours would be empty now.
+# directory of the system (/usr/bin, /lib) stays, one of ours would be empty now.
 left_after_purge() {
     local files=$1 left="" path
     while IFS= read -r path; do
         [ -n "$path" ] || continue
-        if [ -d "$path" ] && [ ! -L "$path" ]; then
-            [ -n "$(ls -A "$path")" ] || left+=" $path"
+        if [ -d "$path" ]; then
+            # A link to a directory is the system's (/lib on a merged /usr), never ours.
+            [ -L "$path" ] || [ -n "$(ls -A "$path")" ] || left+=" $path"
         elif [ -e "$path" ] || [ -L "$path" ]; then
             left+=" $path"
         fi
     done <<<"$files"
-    for path in "$config" "$config".dpkg-old "$config".dpkg-dist "$STATE_DIR"; do
+    for path in "$config" "$config".dpkg-old "$config".dpkg-dist "$STATE_DIR" "$TEXTFILE_DIR/velmor.prom"; do
         [ ! -e "$path" ] || left+=" $path"
     done
     echo "$left"
@@ -150,8 +171,16 @@ grep -q -- '-D_FORTIFY_SOURCE=' "$BUILD/CMakeCache.txt" || fail "the packages we
 step "installing revision 1 with apt-get"
 apt_install "$work/install.log" "$work"/1/*.deb || { cat "$work/install.log"; fail "apt-get install"; }
 plugin=$(dpkg -L velmor-plugin | grep '/libvelmor\.so$') || fail "velmor-plugin installs no libvelmor.so"
-config=$(grep '/velmor\.ini$' /var/lib/dpkg/info/velmor-plugin.conffiles) ||
-    fail "velmor-plugin has no velmor.ini among its conffiles"
+template=$(dpkg -L velmor-plugin | grep '^/usr/share/velmor/velmor\.ini$') ||
+    fail "velmor-plugin ships no template /usr/share/velmor/velmor.ini"
+# The configuration is the till's file, made by postinst, which dpkg never compares with a new
+# template: no conffile at all.
+[ -z "$(dpkg-query -W -f='${Conffiles}' velmor-plugin)" ] ||
+    fail "velmor-plugin has conffiles: $(dpkg-query -W -f='${Conffiles}' velmor-plugin)"
+config=$(readlink -f "$(dirname "$plugin")/velmor.ini")
+[ "$config" = /etc/velmor/velmor.ini ] || fail "the plug-in's velmor.ini leads to $config, not /etc/velmor/velmor.ini"
+[ -f "$config" ] || fail "postinst made no $config"
+cmp -s <(tail -n +2 "$config") <(tail -n +2 "$template") || fail "$config is not made from $template"
 till=$(dpkg -L velmor-till | grep '/bin/till$') || fail "velmor-till installs no till"
 sandbox=$(dpkg -L velmor-sandbox | grep '/bin/velmor-sandbox$') || fail "velmor-sandbox installs no velmor-sandbox"
 gid=$(getent group "$GROUP" | cut -d: -f3) || fail "no group $GROUP after the install"
@@ -260,14 +289,76 @@ as_user "$till" --queue "$(dirname "$config")/queue.sqlite" check >"$work/unwrit
 as_user "$till" metrics --textfile "$user_dir/velmor.prom" || fail "the user's till metrics"
 grep -qx 'velmor_queue_messages 1' "$user_dir/velmor.prom" ||
     { cat "$user_dir/velmor.prom"; fail "till metrics does not count the queued cancellation"; }
+promtool check metrics <"$user_dir/velmor.prom" >"$work/promtool-metrics.out" 2>&1 ||
+    { cat "$work/promtool-metrics.out"; fail "promtool check metrics finds fault with till metrics"; }
 
-step "upgrading to revision 2 keeps an edited velmor.ini"
+step "the shipped alert rules pass promtool, and fire as they should"
+rules=$(dpkg -L velmor-till | grep '^/usr/share/velmor/prometheus/.*\.yml$') ||
+    fail "velmor-till ships no alert rules under /usr/share/velmor/prometheus/"
+promtool check rules "$rules" >"$work/promtool-rules.out" 2>&1 ||
+    { cat "$work/promtool-rules.out"; fail "promtool check rules $rules"; }
+grep -q 'severity:' "$rules" || fail "$rules gives no alert a severity"
+# The rules' own tests, run on the installed file.
+mkdir -p "$work/rules"
+ln -s "$rules" "$work/rules/velmor.rules.yml"
+cp packaging/prometheus/velmor.rules.test.yml "$work/rules/"
+promtool test rules "$work/rules/velmor.rules.test.yml" >"$work/promtool-test.out" 2>&1 ||
+    { cat "$work/promtool-test.out"; fail "promtool test rules: the shipped alerts do not fire as they should"; }
+
+step "the shipped metrics service writes what node_exporter serves"
+service=$(dpkg -L velmor-till | grep '/systemd/system/velmor-metrics\.service$') ||
+    fail "velmor-till ships no velmor-metrics.service"
+timer=$(dpkg -L velmor-till | grep '/systemd/system/velmor-metrics\.timer$') ||
+    fail "velmor-till ships no velmor-metrics.timer"
+SYSTEMD_LOG_LEVEL=warning systemd-analyze verify "$service" "$timer" >"$work/verify.out" 2>&1 ||
+    { cat "$work/verify.out"; fail "systemd-analyze verify finds fault with the metrics units"; }
+grep -qx 'OnUnitActiveSec=5min' "$timer" || fail "$timer does not run every 5 minutes"
+grep -qx "SupplementaryGroups=$GROUP" "$service" || fail "$service does not run in group $GROUP"
+grep -qx 'DynamicUser=yes' "$service" || fail "$service runs its checks as root"
+# No systemd runs here: its two commands as the service runs them, %t its runtime directory, the
+# first as a user in group velmor (the dynamic user's rights), the second as root.
+mkdir -p "$work/run/velmor-metrics"
+chown "$CHECK_USER" "$work/run/velmor-metrics"
+exec_start=$(sed -n 's/^ExecStart=//p' "$service" | sed "s|%t|$work/run|g")
+exec_post=$(sed -n 's/^ExecStartPost=+//p' "$service" | sed "s|%t|$work/run|g")
+[ -n "$exec_start" ] && [ -n "$exec_post" ] || fail "$service has no ExecStart or ExecStartPost=+"
+mkdir -p "$TEXTFILE_DIR"
+# shellcheck disable=SC2086 # the unit's command line, split as systemd splits this one
+as_user $exec_start || fail "the metrics service's ExecStart as a till user"
+eval "$exec_post" || fail "the metrics service's ExecStartPost"
+[ "$(owner_mode "$TEXTFILE_DIR/velmor.prom")" = "root:root 644" ] ||
+    fail "$TEXTFILE_DIR/velmor.prom is $(owner_mode "$TEXTFILE_DIR/velmor.prom")"
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+prometheus-node-exporter --web.listen-address="127.0.0.1:$port" --collector.disable-defaults \
+    --collector.textfile --collector.textfile.directory="$TEXTFILE_DIR" >"$work/node-exporter.out" 2>&1 &
+exporter_pid=$!
+scraped=""
+for _ in $(seq 50); do
+    scraped=$(python3 -c "import urllib.request; print(urllib.request.urlopen('http://127.0.0.1:$port/metrics').read().decode())" 2>/dev/null) && break
+    sleep 0.1
+done
+kill "$exporter_pid"
+wait "$exporter_pid" 2>/dev/null || true
+exporter_pid=""
+grep -qx 'velmor_queue_messages 1' <<<"$scraped" ||
+    { cat "$work/node-exporter.out"; fail "node_exporter does not serve velmor_queue_messages from $TEXTFILE_DIR"; }
+grep -qx 'node_textfile_scrape_error 0' <<<"$scraped" || fail "node_exporter reports a textfile scrape error"
+grep -q '^node_textfile_mtime_seconds{file=".*velmor.prom"}' <<<"$scraped" ||
+    fail "node_exporter gives no node_textfile_mtime_seconds for velmor.prom, which the stale alert needs"
+
+step "an unattended upgrade to revision 2, with a changed template, asks nothing and keeps an edited velmor.ini"
 echo "; edited on this till" >>"$config"
 edited=$(sha256sum "$config")
+old_template=$(sha256sum <"$template")
 apt_install "$work/upgrade.log" "$work"/2/*.deb || { cat "$work/upgrade.log"; fail "apt-get install revision 2"; }
+! grep -qi 'conffile' "$work/upgrade.log" || { cat "$work/upgrade.log"; fail "the upgrade spoke of a conffile"; }
+[ "$(sha256sum <"$template")" != "$old_template" ] || fail "revision 2's template is revision 1's: the upgrade proves nothing"
+grep -q -- '-2;' "$template" || fail "$template is not revision 2's"
 for package in "${PACKAGES[@]}"; do
     version=$(dpkg-query -W -f='${Version}' "$package")
     [ "${version##*-}" = 2 ] || fail "$package is at $version after the upgrade"
+    [ "$(dpkg-query -W -f='${Status}' "$package")" = "install ok installed" ] ||
+        fail "$package is $(dpkg-query -W -f='${Status}' "$package") after the upgrade"
 done
 [ "$(sha256sum "$config")" = "$edited" ] || fail "the upgrade replaced the edited $config"
 [ "$(owner_mode "$config")" = "root:$GROUP 640" ] || fail "$config is $(owner_mode "$config") after the upgrade"

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the build, the demo and the tests need; skips what is
-# already there.
+# Installs the Debian packages the build, the demo and the tests need; skips what is
+# already there. Every name exists on Debian 12 and Debian 13 alike: versioned packages are named
+# through the release's unversioned one (libclang-rt-dev leads to clang's own runtime, 14 on
+# Debian 12, 19 on Debian 13).
 set -euo pipefail
 
 PACKAGES=(
@@ -12,7 +14,7 @@ PACKAGES=(
     libgtest-dev libgmock-dev googletest
     libbenchmark-dev
     openssl
-    clang libclang-rt-14-dev
+    clang libclang-rt-dev
     qttools5-dev-tools python3
     qttranslations5-l10n
     dpkg-dev lintian

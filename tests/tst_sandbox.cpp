@@ -12,6 +12,9 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -815,6 +818,69 @@ TEST_F(SandboxTest, RestartKeepsThePortAndTheOrders)
     taken.port = port;
     sandbox::Sandbox second(taken);
     EXPECT_FALSE(second.start());
+}
+
+// A sandbox made again on its state file knows the orders made before, in the state they had,
+// with their refunds: a queued cancellation replayed after a restart finds its order.
+TEST_F(SandboxTest, StateFileKeepsTheOrdersForTheNextService)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    options.stateFile = dir.filePath(QStringLiteral("sandbox.sqlite"));
+    startSandbox();
+    ASSERT_EQ(
+        create(QStringLiteral("waiting"), QLatin1String(sandbox::Sandbox::CodeApprove))->status,
+        200);
+    ASSERT_EQ(info(QStringLiteral("waiting"))->status, 200); // created -> scoring
+    completedOrder(QStringLiteral("paid"));
+    const auto refunded = refund(QStringLiteral("paid"),
+                                 refundBody(QStringLiteral("r-1"), {{QStringLiteral("1"), 1}}));
+    ASSERT_TRUE(refunded);
+    ASSERT_EQ(refunded->status, 200) << refunded->body;
+    const QJsonObject paidBefore = sandbox->order(QStringLiteral("paid"));
+    sandbox->stop();
+    sandbox.reset();
+
+    startSandbox();
+    const auto waiting = info(QStringLiteral("waiting"));
+    ASSERT_TRUE(waiting);
+    ASSERT_EQ(waiting->status, 200) << waiting->body;
+    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(waiting->body))
+                  .object()
+                  .value(QStringLiteral("order"))
+                  .toObject()
+                  .value(QStringLiteral("status"))
+                  .toString(),
+              QStringLiteral("scoring"));
+    EXPECT_EQ(cancel(QStringLiteral("waiting"))->status, 200);
+    EXPECT_EQ(sandbox->order(QStringLiteral("paid")), paidBefore);
+    // The same refund id answers as the first time; the order keeps one refund.
+    EXPECT_EQ(refund(QStringLiteral("paid"),
+                     refundBody(QStringLiteral("r-1"), {{QStringLiteral("1"), 1}}))
+                  ->body,
+              refunded->body);
+    EXPECT_EQ(
+        sandbox->order(QStringLiteral("paid")).value(QStringLiteral("refund")).toArray().size(), 1);
+    EXPECT_EQ(info(QStringLiteral("unknown"))->status, 404);
+    sandbox->stop();
+    sandbox.reset();
+
+    // The cancellation made after the restart is kept too.
+    startSandbox();
+    EXPECT_EQ(storedStatus(QStringLiteral("waiting")), QStringLiteral("canceled"));
+}
+
+TEST_F(SandboxTest, UnusableStateFileStopsTheStart)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    options.stateFile = dir.filePath(QStringLiteral("not-a-database"));
+    QFile file(options.stateFile);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_GT(file.write(QByteArray(4096, 'x')), 0);
+    file.close();
+    sandbox = std::make_unique<sandbox::Sandbox>(options);
+    EXPECT_FALSE(sandbox->start());
 }
 
 // One answer read off a raw connection: its status line, or empty when the service closed the

@@ -485,6 +485,7 @@ SetupCheck::Settings Till::checkSettings() const
     settings.queueFile = HostEnvironment::queuePath(queueFile(), config);
     settings.journalFile = velmor::Journal::defaultPath(&config);
     settings.pluginFile = pluginFile();
+    settings.messageText = [](const tr::Tr &message) { return Catalogue::shown().text(message); };
     return settings;
 }
 

@@ -49,6 +49,29 @@ tr::Tr tlsVerificationMessage(long verifyResult)
     }
 }
 
+// Why the server's certificate was refused, as OpenSSL's verification result. OpenSSL checks
+// the chain during the handshake, and a chain it refuses ends the handshake with its own result
+// (expired, untrusted, ...). libcurl checks the host name itself once the handshake is done,
+// before it asks OpenSSL for the result: a refusal that leaves the result as libcurl set it
+// beforehand (X509_V_ERR_UNSPECIFIED, "not verified yet") or at X509_V_OK is the name's, as a
+// pinned key or a certificate status refuse with error codes of their own. libcurl's wording of
+// the name's refusal changed between releases ("matches target host name", "does not match
+// target hostname"), so the text decides only when the result is not to be had.
+long peerVerificationResult(CURL *handle, const char *errorText)
+{
+    constexpr long X509Ok = 0;
+    constexpr long X509Unspecified = 1;
+    long verifyResult = X509Unspecified;
+    if (curl_easy_getinfo(handle, CURLINFO_SSL_VERIFYRESULT, &verifyResult) == CURLE_OK) {
+        return verifyResult == X509Ok || verifyResult == X509Unspecified ? X509HostnameMismatch
+                                                                         : verifyResult;
+    }
+    const QByteArray detail = QByteArray(errorText).toLower();
+    if (detail.contains("target host name") || detail.contains("target hostname"))
+        return X509HostnameMismatch;
+    return verifyResult;
+}
+
 // An https address aimed at a plain-http port: OpenSSL reads the server's HTTP answer as a TLS
 // record and finds no TLS version, or a record length no TLS record has.
 bool isPlainAnswerToTls(const char *errorText)
@@ -111,15 +134,8 @@ tr::Tr failureMessage(CURL *handle, CURLcode code, const char *errorText, bool b
                       QStringLiteral("Сервер недоступен: нет связи с %1"))
             .arg(tr::Tr(url.host()));
     }
-    case CURLE_PEER_FAILED_VERIFICATION: {
-        long verifyResult = 0;
-        curl_easy_getinfo(handle, CURLINFO_SSL_VERIFYRESULT, &verifyResult);
-        // libcurl checks the name itself once OpenSSL has accepted the chain, and tells of a
-        // mismatch only in its error text.
-        if (QByteArray(errorText).toLower().contains("target host name"))
-            verifyResult = X509HostnameMismatch;
-        return tlsVerificationMessage(verifyResult);
-    }
+    case CURLE_PEER_FAILED_VERIFICATION:
+        return tlsVerificationMessage(peerVerificationResult(handle, errorText));
     case CURLE_SSL_CERTPROBLEM:
         return tr::Tr(QStringLiteral("restClientClientCertificate"),
                       QStringLiteral(

@@ -72,7 +72,7 @@ struct FileTexts
 // The file at `path` as OpenSSL reads it. Null when `path` is empty or the file cannot be
 // opened, and then `check` is reported as such.
 BioPointer openFile(CheckReport &report, const QString &check, const QString &path,
-                    const char *mode, const FileTexts &texts)
+                    const char *mode, const FileTexts &texts, const QString &editFile)
 {
     BioPointer bio(nullptr, &BIO_free);
     if (path.isEmpty()) {
@@ -82,7 +82,8 @@ BioPointer openFile(CheckReport &report, const QString &check, const QString &pa
     bio.reset(BIO_new_file(QFile::encodeName(path).constData(), mode));
     if (!bio) {
         ERR_clear_error();
-        report.add(check, Outcome::Fail, text(texts.unreadable).arg(path), text(texts.hint));
+        report.add(check, Outcome::Fail, text(texts.unreadable).arg(path),
+                   CheckTexts::inFile(text(texts.hint), editFile));
     }
     return bio;
 }
@@ -94,16 +95,23 @@ void freeChain(STACK_OF(X509) * chain)
 
 } // namespace
 
-CertificateCheck::CertificateCheck(const Config &config, CheckReport &report)
-    : m_config(config), m_report(report)
+CertificateCheck::CertificateCheck(const Config &config, const QString &editFile,
+                                   CheckReport &report)
+    : m_config(config), m_editFile(editFile), m_report(report)
 {}
+
+QString CertificateCheck::editHint(const char *key) const
+{
+    return CheckTexts::inFile(text(key), m_editFile);
+}
 
 void CertificateCheck::checkClientCertificate()
 {
     const QString check = text("checkClientCertificate");
     const QString path = m_config.getString(velmor::clientkeys::CertificatePath);
-    BioPointer bio = openFile(m_report, check, path, "rb",
-                              {"certificateNone", "certificateUnreadable", "certificateHint"});
+    BioPointer bio =
+        openFile(m_report, check, path, "rb",
+                 {"certificateNone", "certificateUnreadable", "certificateHint"}, m_editFile);
     if (!bio)
         return;
     std::unique_ptr<PKCS12, decltype(&PKCS12_free)> p12(d2i_PKCS12_bio(bio.get(), nullptr),
@@ -112,7 +120,7 @@ void CertificateCheck::checkClientCertificate()
     if (!p12) {
         m_report.add(check, Outcome::Fail,
                      text("certificateNotPkcs12").arg(path, takeOpenSslError()),
-                     text("certificateHint"));
+                     editHint("certificateHint"));
         return;
     }
     QByteArray password = m_config.getString(velmor::clientkeys::CertificatePassword).toUtf8();
@@ -134,7 +142,7 @@ void CertificateCheck::checkClientCertificate()
         m_report.add(check, Outcome::Fail,
                      opened ? text("certificateEmpty").arg(path)
                             : text("certificateWrongPassword").arg(path, reason),
-                     text("certificatePasswordHint"));
+                     editHint("certificatePasswordHint"));
         return;
     }
     const QString subject = subjectText(certificate.get());
@@ -162,8 +170,8 @@ void CertificateCheck::checkCaFile()
 {
     const QString check = text("checkCaFile");
     const QString path = m_config.getString(CheckKeys::CaFile);
-    const BioPointer bio =
-        openFile(m_report, check, path, "r", {"caFileNone", "caFileUnreadable", "caFileHint"});
+    const BioPointer bio = openFile(m_report, check, path, "r",
+                                    {"caFileNone", "caFileUnreadable", "caFileHint"}, m_editFile);
     if (!bio)
         return;
     int count = 0;
@@ -172,7 +180,7 @@ void CertificateCheck::checkCaFile()
     // The loop ends on the first thing that is not a certificate, normally the file's end.
     ERR_clear_error();
     if (count == 0)
-        m_report.add(check, Outcome::Fail, text("caFileEmpty").arg(path), text("caFileHint"));
+        m_report.add(check, Outcome::Fail, text("caFileEmpty").arg(path), editHint("caFileHint"));
     else
         m_report.add(check, Outcome::Ok, text("caFileOk").arg(path).arg(count));
 }

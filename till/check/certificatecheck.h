@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class Config;
 
 namespace till {
@@ -15,13 +17,18 @@ public:
     // Certificates that end sooner than this are worth a warning.
     static constexpr int ExpiryWarningDays = 30;
 
-    CertificateCheck(const Config &config, CheckReport &report);
+    // `editFile` is the configuration file the hints send the administrator to.
+    CertificateCheck(const Config &config, const QString &editFile, CheckReport &report);
 
     void checkClientCertificate();
     void checkCaFile();
 
 private:
+    // The hint under `key`, which is mended in the configuration, naming the file to edit.
+    QString editHint(const char *key) const;
+
     const Config &m_config;
+    QString m_editFile;
     CheckReport &m_report;
 };
 

@@ -45,6 +45,7 @@ const Entry Entries[] = {
     {"secretSet", "set"},
     {"secretEmpty", "empty"},
     {"notWholeNumber", "not a whole number, so the plug-in uses %1 s"},
+    {"hintEditFile", "%1 The file to edit: %2."},
 
     {"configNone", "%1: no such file, so the plug-in sees only the defaults"},
     {"configNoneHint", "install the plug-in's configuration as %1, or name a file with --config."},
@@ -57,11 +58,17 @@ const Entry Entries[] = {
      "add the till's user to group velmor (adduser USER velmor, then log in again); %1 is "
      "readable by root and group velmor only."},
     {"configNotUtf8", "%1 is not UTF-8, so the plug-in refuses every operation"},
-    {"configNotUtf8Hint", "save the file as UTF-8."},
+    {"configNotUtf8Hint", "save %1 as UTF-8."},
     {"configNoSection", "%1 holds no [section], so the plug-in refuses every operation"},
-    {"configNoSectionHint", "write the keys under [Velmor] and [Velmro], as the shipped velmor.ini "
-                            "does."},
+    {"configNoSectionHint", "write the keys in %1 under [Velmor] and [Velmro], as the shipped "
+                            "velmor.ini does."},
     {"configOk", "%1: readable, UTF-8, %2 keys"},
+    {"configWorldReadable",
+     "%1: readable, UTF-8, %2 keys, but every user of this machine may read it (mode %3) and it "
+     "holds a password"},
+    {"configWorldReadableHint",
+     "take the other users' rights away: chmod o-rwx %1 (an installed till: chown root:velmor "
+     "%1 too)."},
 
     {"urlUnparsable", "(not a URL)"},
     {"urlScheme", "%1 is not an http or https URL"},
@@ -125,6 +132,7 @@ const Entry Entries[] = {
     {"hostFail", "%1 does not resolve: %2"},
     {"hostHint", "check the host name in Velmor:url and the till's DNS settings."},
     {"hostOk", "%1 resolves to %2"},
+    {"hostAddress", "%1 is an IP address, nothing to resolve"},
     {"connectFail", "%1 port %2: %3"},
     {"connectHint", "check that the service runs there and that no firewall blocks the port."},
     {"notTlsHint", "that port answers plain http: write http:// for it, or the service's https "
@@ -219,6 +227,11 @@ QString dateText(const QDateTime &time)
 {
     return time.isValid() ? time.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm 'UTC'"))
                           : text("dateUnknown");
+}
+
+QString inFile(const QString &hint, const QString &file)
+{
+    return text("hintEditFile").arg(hint, file);
 }
 
 } // namespace CheckTexts

@@ -15,6 +15,8 @@ namespace CheckTexts {
 QString text(const char *key);
 // A certificate's or a message's time as the checks print it, in UTC; "unknown" when invalid.
 QString dateText(const QDateTime &time);
+// A hint that is mended in the configuration, followed by the file to edit.
+QString inFile(const QString &hint, const QString &file);
 
 } // namespace CheckTexts
 

@@ -6,15 +6,19 @@
 #include <config.h>
 #include <velmor/configfile.h>
 
+#include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <arpa/inet.h>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace till {
 
 namespace {
 
+using CheckTexts::inFile;
 using CheckTexts::text;
 using Outcome = CheckResult::Outcome;
 
@@ -42,11 +46,33 @@ QString secretText(const QString &value)
     return value.isEmpty() ? text("secretEmpty") : text("secretSet");
 }
 
+// The permission bits of a file (after links), 0 when it cannot be looked at.
+unsigned fileMode(const QString &path)
+{
+    struct stat status
+    {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return 0;
+    return status.st_mode & 07777;
+}
+
+// The host reads the installed configuration through a link in its pay-systems directory; what
+// an administrator edits is the file the link leads to.
+QString fileToEdit(const QString &fileName)
+{
+    const QFileInfo info(fileName);
+    if (!info.isSymLink())
+        return fileName;
+    const QString target = info.canonicalFilePath();
+    return target.isEmpty() ? info.symLinkTarget() : target;
+}
+
 } // namespace
 
 ConfigCheck::ConfigCheck(const QString &fileName, bool given, Config &config, CheckReport &report)
-    : m_fileName(fileName), m_given(given), m_config(config), m_report(report),
-      m_timeoutSeconds(DefaultTimeout)
+    : m_fileName(fileName), m_editFile(fileToEdit(fileName)), m_given(given), m_config(config),
+      m_report(report), m_timeoutSeconds(DefaultTimeout)
 {}
 
 void ConfigCheck::checkFile()
@@ -66,15 +92,15 @@ void ConfigCheck::checkFile()
                                               ? text("configNotAFile")
                                               : file.readError()),
                      m_given ? text("configUnreadableHint")
-                             : text("configInstalledUnreadableHint").arg(m_fileName));
+                             : text("configInstalledUnreadableHint").arg(m_editFile));
         return;
     case velmor::ConfigFile::Problem::NotUtf8:
         m_report.add(check, Outcome::Fail, text("configNotUtf8").arg(m_fileName),
-                     text("configNotUtf8Hint"));
+                     text("configNotUtf8Hint").arg(m_editFile));
         return;
     case velmor::ConfigFile::Problem::NoSection:
         m_report.add(check, Outcome::Fail, text("configNoSection").arg(m_fileName),
-                     text("configNoSectionHint"));
+                     text("configNoSectionHint").arg(m_editFile));
         return;
     }
     if (file.state() == velmor::ConfigFile::State::Missing) {
@@ -86,12 +112,38 @@ void ConfigCheck::checkFile()
         // The plug-in goes on with its defaults, as the check does.
         m_readable = true;
         m_report.add(check, Outcome::Warn, text("configNone").arg(m_fileName),
-                     text("configNoneHint").arg(m_fileName));
+                     text("configNoneHint").arg(m_editFile));
         return;
     }
     m_readable = true;
     m_config.loadFile(m_fileName, QString());
-    m_report.add(check, Outcome::Ok, text("configOk").arg(m_fileName).arg(m_config.keys().size()));
+    const int keys = m_config.keys().size();
+    if (isWorldReadableSecret()) {
+        const QString mode =
+            QStringLiteral("0%1").arg(fileMode(m_editFile), 3, 8, QLatin1Char('0'));
+        m_report.add(check, Outcome::Warn,
+                     text("configWorldReadable").arg(m_fileName).arg(keys).arg(mode),
+                     text("configWorldReadableHint").arg(m_editFile));
+        return;
+    }
+    m_report.add(check, Outcome::Ok, text("configOk").arg(m_fileName).arg(keys));
+}
+
+bool ConfigCheck::isWorldReadableSecret() const
+{
+    if ((fileMode(m_editFile) & S_IROTH) == 0)
+        return false;
+    const QString password = m_config.getString(velmor::clientkeys::Password);
+    const bool secret = (!password.isEmpty() && password != CheckKeys::Placeholder) ||
+                        !m_config.getString(velmor::clientkeys::CertificatePassword).isEmpty();
+    // A password for a service on this machine (the sandbox) opens nothing of worth.
+    const QUrl url(m_config.getString(velmor::clientkeys::Url, DefaultUrl), QUrl::TolerantMode);
+    return secret && !isLoopbackHost(url.host());
+}
+
+QString ConfigCheck::editHint(const char *hint) const
+{
+    return inFile(text(hint), m_editFile);
 }
 
 void ConfigCheck::checkKeys()
@@ -119,27 +171,28 @@ void ConfigCheck::checkUrl()
 
     const QString scheme = m_url.scheme().toLower();
     if (!m_url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
-        m_report.add(key, Outcome::Fail, text("urlScheme").arg(shown), text("urlHint"));
+        m_report.add(key, Outcome::Fail, text("urlScheme").arg(shown), editHint("urlHint"));
         return;
     }
     if (m_url.host().isEmpty()) {
-        m_report.add(key, Outcome::Fail, text("urlNoHost").arg(shown), text("urlHint"));
+        m_report.add(key, Outcome::Fail, text("urlNoHost").arg(shown), editHint("urlHint"));
         return;
     }
     if (m_url.host().endsWith(CheckKeys::PlaceholderDomain, Qt::CaseInsensitive)) {
         // Reserved never to resolve: the shipped placeholder, or one like it.
         m_report.add(key, Outcome::Fail, text("urlPlaceholder").arg(shown),
-                     text("urlPlaceholderHint"));
+                     editHint("urlPlaceholderHint"));
         return;
     }
     m_urlUsable = true;
     if (!m_url.userInfo().isEmpty()) {
-        m_report.add(key, Outcome::Warn, text("urlUserInfo").arg(shown), text("urlUserInfoHint"));
+        m_report.add(key, Outcome::Warn, text("urlUserInfo").arg(shown),
+                     editHint("urlUserInfoHint"));
         return;
     }
     if (scheme == QLatin1String("http") && !isLoopbackHost(m_url.host())) {
         m_report.add(key, Outcome::Warn, text("urlPlainHttp").arg(shown, m_url.host()),
-                     text("urlPlainHttpHint"));
+                     editHint("urlPlainHttpHint"));
         return;
     }
     m_report.add(key, Outcome::Ok, shown);
@@ -153,7 +206,7 @@ void ConfigCheck::checkSecrets()
         const QString value = m_config.getString(key);
         if (value == CheckKeys::Placeholder)
             m_report.add(key, Outcome::Fail, text("secretPlaceholder"),
-                         text("secretPlaceholderHint"));
+                         editHint("secretPlaceholderHint"));
         else
             m_report.add(key, Outcome::Ok, secretText(value));
     }
@@ -175,11 +228,11 @@ void ConfigCheck::checkTimeout()
     m_timeoutSeconds = velmor::usableTimeout(value);
     if (value <= 0) {
         m_report.add(key, Outcome::Warn, text("timeoutNotPositive").arg(value).arg(DefaultTimeout),
-                     text("timeoutHint"));
+                     editHint("timeoutHint"));
     } else if (value < 5) {
-        m_report.add(key, Outcome::Warn, text("timeoutShort").arg(value), text("timeoutHint"));
+        m_report.add(key, Outcome::Warn, text("timeoutShort").arg(value), editHint("timeoutHint"));
     } else if (value > 300) {
-        m_report.add(key, Outcome::Warn, text("timeoutLong").arg(value), text("timeoutHint"));
+        m_report.add(key, Outcome::Warn, text("timeoutLong").arg(value), editHint("timeoutHint"));
     } else {
         m_report.add(key, Outcome::Ok, text("seconds").arg(value));
     }
@@ -194,7 +247,7 @@ void ConfigCheck::checkInterval()
             text("valueDefault").arg(text("seconds").arg(DefaultInfoRequestInterval));
         if (!m_config.getString(CheckKeys::MisplacedInterval, QString()).isNull())
             m_report.add(key, Outcome::Warn, text("intervalMisplaced").arg(shown),
-                         text("intervalMisplacedHint"));
+                         editHint("intervalMisplacedHint"));
         else
             m_report.add(key, Outcome::Ok, shown);
         return;
@@ -203,7 +256,8 @@ void ConfigCheck::checkInterval()
     if (!readWholeNumber(key, raw, DefaultInfoRequestInterval, "intervalHint", &value))
         return;
     if (velmor::usableInfoRequestInterval(value) != value)
-        m_report.add(key, Outcome::Warn, text("intervalShort").arg(value), text("intervalHint"));
+        m_report.add(key, Outcome::Warn, text("intervalShort").arg(value),
+                     editHint("intervalHint"));
     else
         m_report.add(key, Outcome::Ok, text("seconds").arg(value));
 }
@@ -214,7 +268,7 @@ bool ConfigCheck::readWholeNumber(const QString &key, const QString &raw, int de
     bool ok = false;
     *value = raw.trimmed().toInt(&ok);
     if (!ok)
-        m_report.add(key, Outcome::Warn, text("notWholeNumber").arg(defaultValue), text(hint));
+        m_report.add(key, Outcome::Warn, text("notWholeNumber").arg(defaultValue), editHint(hint));
     return ok;
 }
 
@@ -243,11 +297,12 @@ void ConfigCheck::checkUnreadKeys()
         if (key == CheckKeys::MisplacedInterval) {
             // Without the key in its place, the interval check has already said this.
             if (intervalInPlace)
-                m_report.add(key, Outcome::Warn, text("keyUnread"), text("intervalMisplacedHint"));
+                m_report.add(key, Outcome::Warn, text("keyUnread"),
+                             editHint("intervalMisplacedHint"));
         } else if (section != QLatin1String("Velmor") && section != QLatin1String("Velmro")) {
-            m_report.add(key, Outcome::Warn, text("keyUnread"), text("keySectionCaseHint"));
+            m_report.add(key, Outcome::Warn, text("keyUnread"), editHint("keySectionCaseHint"));
         } else {
-            m_report.add(key, Outcome::Warn, text("keyUnread"), text("keyUnreadHint"));
+            m_report.add(key, Outcome::Warn, text("keyUnread"), editHint("keyUnreadHint"));
         }
     }
 }

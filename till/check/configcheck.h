@@ -32,8 +32,15 @@ public:
     const QUrl &url() const { return m_url; }
     // The exchange timeout the transport will apply.
     int timeoutSeconds() const { return m_timeoutSeconds; }
+    // The file an administrator edits to mend what the checks find: the configuration, or
+    // where it leads when it is a link (the installed one, in the host's pay-systems directory).
+    const QString &editFile() const { return m_editFile; }
 
 private:
+    // The hint under `hint`, naming the file to edit.
+    QString editHint(const char *hint) const;
+    // Whether every user may read the file while it holds a password for a service elsewhere.
+    bool isWorldReadableSecret() const;
     void checkUrl();
     void checkSecrets();
     void checkTimeout();
@@ -46,6 +53,7 @@ private:
                          int *value);
 
     QString m_fileName;
+    QString m_editFile;
     bool m_given;
     Config &m_config;
     CheckReport &m_report;

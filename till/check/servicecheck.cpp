@@ -16,37 +16,23 @@
 #include <QJsonObject>
 #include <QStringList>
 
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 namespace till {
 
 namespace {
 
 using CheckTexts::dateText;
+using CheckTexts::inFile;
 using CheckTexts::text;
 using Outcome = CheckResult::Outcome;
-
-// A transport message as the cashier would see it, with its key for the catalogue.
-QString transportText(const tr::Tr &message)
-{
-    return QStringLiteral("%1 (%2)").arg(message.ru(), message.key());
-}
 
 QString millisecondsText(qint64 microseconds)
 {
     return QString::number(double(microseconds) / 1000.0, 'f', 1);
-}
-
-// What to do about a failed exchange, told by the transport's message: `fallback` unless the
-// message names a cause with a remedy of its own.
-QString transportHint(const tr::Tr &message, const char *fallback)
-{
-    const QString key = message.key();
-    if (key == QLatin1String("restClientNotTls"))
-        return text("notTlsHint");
-    if (key == QLatin1String("restClientTlsClientRejected"))
-        return text("clientCertificateRefusedHint");
-    if (key == QLatin1String("restClientClientCertificate"))
-        return text("certificatePasswordHint");
-    return text(fallback);
 }
 
 // The transport settings a sale's client gets from the plug-in.
@@ -57,12 +43,70 @@ void configure(RestClient &client, const Config &config, int timeoutSeconds)
     client.setCertificatePassword(config.getString(velmor::clientkeys::CertificatePassword));
 }
 
+// Whether `host` is an address already, which no name service is asked about.
+bool isAddressLiteral(const QString &host)
+{
+    const QByteArray bytes = host.toLatin1();
+    in_addr v4{};
+    in6_addr v6{};
+    return inet_pton(AF_INET, bytes.constData(), &v4) == 1 ||
+           inet_pton(AF_INET6, bytes.constData(), &v6) == 1;
+}
+
+// The first address the system's resolver gives for `host`, as the transport would look it up;
+// empty when it gives none.
+QString firstAddress(const QString &host)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo *found = nullptr;
+    if (getaddrinfo(QUrl::toAce(host).constData(), nullptr, &hints, &found) != 0 || !found)
+        return QString();
+    char text[INET6_ADDRSTRLEN] = {};
+    const void *address =
+        found->ai_family == AF_INET6
+            ? static_cast<const void *>(
+                  &reinterpret_cast<const sockaddr_in6 *>(found->ai_addr)->sin6_addr)
+            : static_cast<const void *>(
+                  &reinterpret_cast<const sockaddr_in *>(found->ai_addr)->sin_addr);
+    const bool shown = inet_ntop(found->ai_family, address, text, sizeof text) != nullptr;
+    freeaddrinfo(found);
+    return shown ? QString::fromLatin1(text) : QString();
+}
+
 } // namespace
 
 ServiceCheck::ServiceCheck(const Config &config, const QUrl &url, int timeoutSeconds,
+                           const QString &editFile, const MessageText &messageText,
                            CheckReport &report)
-    : m_config(config), m_url(url), m_timeoutSeconds(timeoutSeconds), m_report(report)
+    : m_config(config), m_url(url), m_timeoutSeconds(timeoutSeconds), m_editFile(editFile),
+      m_messageText(messageText), m_report(report)
 {}
+
+QString ServiceCheck::transportText(const tr::Tr &message) const
+{
+    return QStringLiteral("%1 (%2)").arg(m_messageText ? m_messageText(message) : message.ru(),
+                                         message.key());
+}
+
+QString ServiceCheck::transportHint(const tr::Tr &message, const char *fallback) const
+{
+    const QString key = message.key();
+    if (key == QLatin1String("restClientNotTls"))
+        return editHint("notTlsHint");
+    if (key == QLatin1String("restClientTlsClientRejected"))
+        return editHint("clientCertificateRefusedHint");
+    if (key == QLatin1String("restClientClientCertificate"))
+        return editHint("certificatePasswordHint");
+    // Connecting is mended at the service or the network; the rest in the configuration.
+    return qstrcmp(fallback, "connectHint") == 0 ? text(fallback) : editHint(fallback);
+}
+
+QString ServiceCheck::editHint(const char *key) const
+{
+    return inFile(text(key), m_editFile);
+}
 
 QStringList ServiceCheck::checks()
 {
@@ -86,14 +130,19 @@ bool ServiceCheck::checkConnection()
     if (!probe.resolved) {
         m_report.add(hostCheck, Outcome::Fail,
                      text("hostFail").arg(host, transportText(probe.errorMessage)),
-                     text("hostHint"));
+                     editHint("hostHint"));
         m_report.skip(connectCheck, text("skipNoAddress"));
         m_report.skip(tlsCheck, text("skipNoAddress"));
         return false;
     }
-    m_report.add(
-        hostCheck, Outcome::Ok,
-        text("hostOk").arg(host, probe.address.isEmpty() ? text("dateUnknown") : probe.address));
+    // The address the transport connected to; when it connected to none, what the name gives.
+    QString address = probe.address;
+    if (address.isEmpty() && !isAddressLiteral(host))
+        address = firstAddress(host);
+    m_report.add(hostCheck, Outcome::Ok,
+                 isAddressLiteral(host)
+                     ? text("hostAddress").arg(host)
+                     : text("hostOk").arg(host, address.isEmpty() ? text("dateUnknown") : address));
 
     if (!probe.connected) {
         m_report.add(connectCheck, Outcome::Fail,
@@ -165,7 +214,7 @@ void ServiceCheck::checkCredentials()
         m_report.add(check, Outcome::Fail,
                      text("credentialsTransport").arg(transportText(response.errorMessage)),
                      cutAfterHandshake(response.errorMessage)
-                         ? text("connectionCutHint")
+                         ? editHint("connectionCutHint")
                          : transportHint(response.errorMessage, "connectHint"));
         return;
     }
@@ -193,11 +242,11 @@ void ServiceCheck::checkCredentials()
     if (reach.verdict == velmor::Reachability::Verdict::CredentialsRefused)
         m_report.add(check, Outcome::Fail,
                      text("credentialsRefused").arg(response.httpCode).arg(answer),
-                     text("credentialsHint"));
+                     editHint("credentialsHint"));
     else
         m_report.add(check, Outcome::Fail,
                      text("credentialsUnexpected").arg(response.httpCode).arg(answer),
-                     text("credentialsUnexpectedHint"));
+                     editHint("credentialsUnexpectedHint"));
 }
 
 } // namespace till

@@ -45,7 +45,7 @@ QVector<CheckResult> SetupCheck::run(const Sink &sink)
     configuration.checkFile();
     if (configuration.isReadable()) {
         configuration.checkKeys();
-        CertificateCheck certificates(*m_config, report);
+        CertificateCheck certificates(*m_config, configuration.editFile(), report);
         certificates.checkClientCertificate();
         certificates.checkCaFile();
     } else {
@@ -65,7 +65,7 @@ QVector<CheckResult> SetupCheck::run(const Sink &sink)
     } else {
         ProxyCheck(report).check(configuration.url());
         ServiceCheck service(*m_config, configuration.url(), configuration.timeoutSeconds(),
-                             report);
+                             configuration.editFile(), m_settings.messageText, report);
         if (service.checkConnection())
             service.checkCredentials();
         else

@@ -4,6 +4,7 @@
 #include "checkresult.h"
 #include "journalcheck.h"
 #include "queuecheck.h"
+#include "servicecheck.h"
 
 #include <QString>
 #include <QVector>
@@ -31,6 +32,8 @@ public:
         // The plug-in's journal (velmor::Journal::defaultPath of the configuration).
         QString journalFile;
         QString pluginFile;
+        // The transport's messages in the till's language; Russian when empty.
+        ServiceCheck::MessageText messageText;
     };
 
     using Sink = CheckReport::Sink;
