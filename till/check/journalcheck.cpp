@@ -2,6 +2,7 @@
 
 #include "checkreport.h"
 #include "checktexts.h"
+#include "databaseaccess.h"
 #include <velmor/journal.h>
 
 #include <QDateTime>
@@ -23,17 +24,8 @@ JournalCheck::JournalCheck(CheckReport &report) : m_report(report) {}
 
 bool JournalCheck::checkWritable(const QString &path)
 {
-    // SQLite needs the file and, for its write-ahead log and the owners' locks, the directory.
-    const QFileInfo file(path);
-    const QString directory = file.absolutePath();
-    QString unwritable;
-    if (!QFileInfo(directory).isDir())
-        unwritable = text("queueNoDirectory").arg(directory);
-    else if (::access(QFile::encodeName(directory).constData(), W_OK | X_OK) != 0)
-        unwritable = text("queueNotWritable").arg(directory);
-    else if (file.exists() &&
-             (!file.isFile() || ::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0))
-        unwritable = text("queueNotWritable").arg(path);
+    const QString directory = QFileInfo(path).absolutePath();
+    const QString unwritable = databaseUnwritable(path);
     if (unwritable.isEmpty())
         return true;
     m_report.add(text("checkJournal"), Outcome::Fail,

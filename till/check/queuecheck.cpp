@@ -2,6 +2,7 @@
 
 #include "checkreport.h"
 #include "checktexts.h"
+#include "databaseaccess.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -56,17 +57,9 @@ QueueCheck::QueueCheck(CheckReport &report) : m_report(report) {}
 
 bool QueueCheck::checkWritable(const QString &path)
 {
-    // A queue the till cannot write loses the cancellations and refunds that got no answer:
-    // SQLite needs the file and, for its journal, the directory.
-    const QFileInfo file(path);
-    const QString directory = file.absolutePath();
-    QString unwritable;
-    if (!QFileInfo(directory).isDir())
-        unwritable = text("queueNoDirectory").arg(directory);
-    else if (::access(QFile::encodeName(directory).constData(), W_OK | X_OK) != 0)
-        unwritable = text("queueNotWritable").arg(directory);
-    else if (file.exists() && ::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0)
-        unwritable = text("queueNotWritable").arg(path);
+    // A queue the till cannot write loses the cancellations and refunds that got no answer.
+    const QString directory = QFileInfo(path).absolutePath();
+    const QString unwritable = databaseUnwritable(path);
     if (unwritable.isEmpty())
         return true;
     m_report.add(text("checkQueue"), Outcome::Fail, text("queueUnwritable").arg(path, unwritable),

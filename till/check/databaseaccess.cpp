@@ -1,0 +1,27 @@
+#include "databaseaccess.h"
+
+#include "checktexts.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <unistd.h>
+
+namespace till {
+
+QString databaseUnwritable(const QString &path)
+{
+    using CheckTexts::text;
+    const QFileInfo file(path);
+    const QString directory = file.absolutePath();
+    if (!QFileInfo(directory).isDir())
+        return text("queueNoDirectory").arg(directory);
+    if (::access(QFile::encodeName(directory).constData(), W_OK | X_OK) != 0)
+        return text("queueNotWritable").arg(directory);
+    if (file.exists() &&
+        (!file.isFile() || ::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0))
+        return text("queueNotWritable").arg(path);
+    return QString();
+}
+
+} // namespace till
