@@ -12,9 +12,10 @@
 # Needs root (debootstrap, chroot, mounts) and Debian's archive as this machine's apt reaches
 # it: the mirror is taken from this machine's apt sources unless DEBIAN_MIRROR names one.
 # CHECK_RELEASE_DIR (default /var/tmp/velmor-release-RELEASE) holds the chroot and the logs;
-# KEEP_CHROOT=1 keeps the chroot afterwards; STEPS (default "make-demo make-check
-# check-package") runs fewer of the three, e.g. STEPS=make-demo for the first command alone. Exit status 0 when every step passed, 1 when one
-# failed, 2 for unusable arguments.
+# KEEP_CHROOT=1 keeps the chroot afterwards, and takes up a kept one again; STEPS (default
+# "make-demo make-check check-package") runs fewer of the three, e.g. STEPS=make-demo for the
+# first command alone. Exit status 0 when every step passed, 1 when one failed, 2 for unusable
+# arguments.
 set -euo pipefail
 
 usage() {
@@ -66,9 +67,17 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# A chroot kept by KEEP_CHROOT=1 is taken up again by a run with KEEP_CHROOT=1 (to re-run the
+# steps that failed, STEPS=...): its packages and build tree stay, its clone moves to HEAD.
+reuse=0
 if [ -e "$root" ]; then
-    echo "check-release: $root is already there; remove it first (a fresh release is the point)" >&2
-    exit 2
+    if [ "${KEEP_CHROOT:-0}" = 1 ] && [ -d "$root/root/velmor/.git" ]; then
+        reuse=1
+    else
+        echo "check-release: $root is already there; remove it first (a fresh release is the point)," \
+            "or take it up again with KEEP_CHROOT=1" >&2
+        exit 2
+    fi
 fi
 mkdir -p "$root" "$log_dir"
 
@@ -97,7 +106,11 @@ in_chroot() {
         LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive /bin/bash -c "cd /root/velmor && $1"
 }
 
-step debootstrap debootstrap --variant=minbase "$release" "$root" "$mirror"
+if [ "$reuse" -eq 0 ]; then
+    step debootstrap debootstrap --variant=minbase "$release" "$root" "$mirror"
+else
+    echo "== check-release $release: reusing $root (KEEP_CHROOT=1)"
+fi
 # What a fresh machine has that a bare chroot lacks: the kernel's file systems, a resolver, and
 # no daemon started by a package's scripts (node_exporter's, prometheus').
 for target in proc sys dev dev/pts; do
@@ -112,7 +125,12 @@ printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
 chmod 0755 "$root/usr/sbin/policy-rc.d"
 
 # A clean clone of HEAD, made here: the chroot has no git yet, and needs none.
-step clone git clone --quiet --no-local "$source_dir" "$root/root/velmor"
+if [ "$reuse" -eq 0 ]; then
+    step clone git clone --quiet --no-local "$source_dir" "$root/root/velmor"
+else
+    step clone bash -c 'git -C "$1" fetch --quiet "$2" HEAD && git -C "$1" reset --quiet --hard FETCH_HEAD' \
+        clone "$root/root/velmor" "$source_dir"
+fi
 commit=$(git -C "$root/root/velmor" rev-parse --short HEAD)
 git -C "$root/root/velmor" log --oneline -1
 
