@@ -23,9 +23,9 @@ namespace velmor {
 //   every interval until the order ends), a refund, the replay of a queued message, the
 //   connection test. It configures the router (init) before any other thread uses it.
 // - The cancelling thread is the host's, calling the cashier's cancellation (interruptPayment)
-//   while the operation thread's sale waits. A poll it finds out may hang until the transport's
-//   timeout; then it holds a Spare, and its exchanges go through a transport of their own, so
-//   that the cancellation leaves at once instead of after that poll.
+//   while the operation thread's sale waits. When it finds a poll out, which may hang until the
+//   transport's timeout, it holds a Spare, and its exchanges go through a transport of their
+//   own, so that the cancellation leaves at once instead of after that poll.
 //
 // Locks, and what each guards
 // - The exchange lock: the client's own transport from a request to the reading of its answer,
@@ -38,11 +38,13 @@ namespace velmor {
 //   hand, which the cancelling thread reads) and the cancellation gate's lock
 //   (CancellationGate: what the sale and the cancellation know of each other).
 //
-// Order: the spare lock, then the exchange lock, then the client's state lock (an answer is
-// decoded under the exchange lock with the id in hand), then the transport's own. The gate's
-// lock is taken with none of the router's held but the spare lock, and nothing is taken under
-// it: the cancelling thread may wait on the gate (for a poll still out) while it holds the
-// spare, which the polling thread never takes.
+// Order: a thread takes the spare lock first, and then no exchange lock, since its exchanges
+// go through the spare; the exchange lock before the client's state lock (an answer is decoded
+// under the exchange lock with the id in hand); the transport's own lock and the queue's last.
+// The gate's lock is held only inside CancellationGate's calls, which take no other. The
+// cancelling thread waits on the gate (for the create, or for a poll still out) holding no
+// lock but the spare, which the operation thread never takes; the operation thread waits on
+// it holding none.
 class TransportRouter
 {
 public:
