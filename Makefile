@@ -24,7 +24,7 @@ demo: configure
 check: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
 
-# The README's pictures of till-gui, drawn offscreen into docs/screenshots/.
+# The pictures of till-gui in docs/cashier-screen.md, drawn offscreen into docs/screenshots/.
 screenshots: configure
 	cmake --build $(BUILD) -j $(JOBS) --target screenshots
 
@@ -51,7 +51,7 @@ clean:
 	rm -rf $(BUILD) build-asan build-tsan $(PACKAGE_BUILD) $(SOAK_BUILD)
 
 # `make soak` builds into build-soak/ and runs the randomized fault soak: tills side by side
-# against velmor-sandbox with chaos on, then the ledger checks (README, Reliability).
+# against velmor-sandbox with chaos on, then the ledger checks (docs/reliability.md).
 # SOAK_SEED (printed first; default: from the clock), SOAK_OPS (200), SOAK_TILLS (4),
 # SOAK_CHAOS (percent of exchanges faulted, 25), SOAK_LOCK_PERCENT (percent of till processes
 # whose queue is locked, 10), SOAK_MAX_SECONDS (no new operation after that long, 4 hours),
