@@ -187,15 +187,11 @@ const QHash<QString, QString> &russian()
          QStringLiteral("не отправлено, осталось в очереди")},
         {QStringLiteral("sent, but the queue could not record it"),
          QStringLiteral("отправлено, но очередь не смогла это записать")},
-        {QStringLiteral(
-             "Order state: accepted, the lender is deciding; do not tell the buyer it is "
-             "approved yet"),
-         QStringLiteral("Состояние заказа: принят, кредитор ещё решает; не говорите покупателю, "
-                        "что заявка одобрена")},
-        {QStringLiteral(
-             "Order state: approved by the lender, waiting for the buyer's first payment"),
-         QStringLiteral(
-             "Состояние заказа: одобрен кредитором, ожидается первый платёж покупателя")},
+        {QStringLiteral("Order state: not reported yet; do not tell the buyer it is approved yet"),
+         QStringLiteral("Состояние заказа ещё не получено; не говорите покупателю, что заявка "
+                        "одобрена")},
+        {QStringLiteral("Do not tell the buyer it is approved yet: the lender has not decided"),
+         QStringLiteral("Не говорите покупателю, что заявка одобрена: кредитор ещё не решил")},
         {QStringLiteral("Waiting for the service's answer; each request may take up to %1 s"),
          QStringLiteral("Ожидание ответа сервиса; каждый запрос может занять до %1 с")},
         {QStringLiteral("A code was scanned before the sale: press F2, then scan it"),
