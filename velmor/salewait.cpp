@@ -26,6 +26,7 @@ RequestResult SaleWait::run(const QString &orderId, const QString &resultId) con
     RequestResult result;
     result.id = resultId;
     int unknownOrderPolls = 0;
+    int shownState = Undefined;
 
     for (;;) {
         m_gate.sleepUntil(nextPoll, m_orderCanceled);
@@ -56,6 +57,15 @@ RequestResult SaleWait::run(const QString &orderId, const QString &resultId) con
             unknownOrderPolls = 0;
         }
 
+        // The creation's "approved" is only the service's acceptance: the state each poll
+        // finds is shown when it changes, so the cashier sees whether the lender still decides.
+        if (polled && result.orderStatus != shownState) {
+            const tr::Tr state = messages::orderState(OrderStatus(result.orderStatus));
+            if (!state.isEmpty()) {
+                shownState = result.orderStatus;
+                m_client.changeProgress(state, 0);
+            }
+        }
         switch (OrderStatus(result.orderStatus)) {
         case Rejected:
             m_logger->warn(QStringLiteral("Заявка отклонена"));
