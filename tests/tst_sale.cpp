@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QProcess>
 #include <config.h>
 #include <dbqueuebroker.h>
 #include <singleton.h>
@@ -96,7 +97,20 @@ struct OutcomeCase
     const char *messageKey;
     const char *orderStatus;
     bool polled;
+    // The order's states the wait showed beside the plug-in's text, in order.
+    const char *statesShown;
 };
+
+// The keys of the state reports among the progress texts, as "Created Scoring ...".
+QString statesShown(const QList<tr::Tr> &texts)
+{
+    QStringList states;
+    for (const tr::Tr &text : texts) {
+        if (text.key() == QLatin1String("velmorProgressOrderState"))
+            states.append(text.args().value(0).key().remove(QStringLiteral("velmorOrderState")));
+    }
+    return states.join(QLatin1Char(' '));
+}
 
 class SaleOutcomeTest : public SaleTest, public testing::WithParamInterface<OutcomeCase>
 {
@@ -115,20 +129,23 @@ TEST_P(SaleOutcomeTest, AnswerFollowsTheOrder)
               QString::fromUtf8(c.orderStatus));
     EXPECT_EQ(infoRequests(*sandbox) > 0, c.polled);
     EXPECT_EQ(progress.values.value(0), 45);
+    // Each state once, as the polls found it; the approved progress comes after its state.
+    EXPECT_EQ(statesShown(progress.texts), QString::fromUtf8(c.statesShown));
+    if (QString::fromUtf8(c.statesShown).endsWith(QLatin1String("Approved"))) {
+        EXPECT_EQ(progress.texts.last().key(), QStringLiteral("velmorProgressApprovedMessage"));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, SaleOutcomeTest,
-    testing::Values(OutcomeCase{"Completed", sandbox::Sandbox::CodeApprove, 0, "", "completed",
-                                true},
-                    OutcomeCase{"Rejected", sandbox::Sandbox::CodeReject, 1, "velmorRejected",
-                                "rejected", true},
-                    OutcomeCase{"CancelledByService", sandbox::Sandbox::CodeServiceCancel, 2, "",
-                                "canceled", true},
-                    OutcomeCase{"CreateTimedOutThenPolled", sandbox::Sandbox::CodeSlowCreate, 0, "",
-                                "completed", true},
-                    OutcomeCase{"ErrorObjectNoPolling", sandbox::Sandbox::CodeError, 1,
-                                "velmorClientRejected", "", false}),
+    // clang-format off
+    testing::Values(
+        OutcomeCase{"Completed", sandbox::Sandbox::CodeApprove, 0, "", "completed", true, "Created Scoring Approved"},
+        OutcomeCase{"Rejected", sandbox::Sandbox::CodeReject, 1, "velmorRejected", "rejected", true, "Created Scoring"},
+        OutcomeCase{"CancelledByService", sandbox::Sandbox::CodeServiceCancel, 2, "", "canceled", true, "Created Scoring"},
+        OutcomeCase{"CreateTimedOutThenPolled", sandbox::Sandbox::CodeSlowCreate, 0, "", "completed", true, "Created Scoring Approved"},
+        OutcomeCase{"ErrorObjectNoPolling", sandbox::Sandbox::CodeError, 1, "velmorClientRejected", "", false, ""}),
+    // clang-format on
     [](const testing::TestParamInfo<OutcomeCase> &caseInfo) {
         return std::string(caseInfo.param.name);
     });
@@ -367,6 +384,38 @@ TEST_F(SaleTest, UnusableJournalRefusesSalesAndRefundsSendingNothing)
     EXPECT_EQ(refund.getMessage().key(), QStringLiteral("velmorJournalUnusable"));
     EXPECT_TRUE(sandbox->requests().isEmpty());
     EXPECT_TRUE(logContains(QStringLiteral("ERROR Журнал операций ") + journal));
+}
+
+// Each sale a till left unanswered costs its host's start a durable queue write: a start hands
+// over a bounded share and sends nothing, and the replay that the first of them starts takes
+// the rest, so that no entry stays open.
+TEST_F(SaleTest, StartHandsOverABoundedShareOfDeadSalesAndTheReplayTheRest)
+{
+    // More than a start takes: 20 today.
+    const int dead = 30;
+    const QString path = tempDir.filePath(QStringLiteral("ended.sqlite"));
+    for (int i = 0; i < dead; ++i) {
+        // A till that ended mid-sale: its process is gone, its sale open in the journal.
+        QProcess till;
+        till.start(QStringLiteral(VELMOR_JOURNAL_WRITER),
+                   {path, QStringLiteral("ended-%1").arg(i), QStringLiteral("close")});
+        ASSERT_TRUE(till.waitForFinished(20000));
+        ASSERT_EQ(till.exitCode(), 0) << till.readAllStandardError().constData();
+    }
+    setConfig(QStringLiteral("Velmor:journal"), path);
+    processing()->init();
+    DBQueueBroker *queue = Singleton<DBQueueBroker>::instance;
+    const int atStart = queue->pendingMessages().size();
+    EXPECT_GT(atStart, 0);
+    EXPECT_LT(atStart, dead);
+    EXPECT_TRUE(sandbox->requests().isEmpty());
+
+    // The service knows none of them: the one offered stays queued, and the rest join it.
+    const QueuedMessage first = queue->pendingMessages().first();
+    EXPECT_FALSE(processing()->sendEnqueuedMessage(first.message.toVariantMap()));
+    EXPECT_EQ(queue->pendingMessages().size(), dead);
+    processing()->init();
+    EXPECT_EQ(queue->pendingMessages().size(), dead);
 }
 
 TEST_F(SaleTest, SaleWithoutReceiptSendsNothing)
