@@ -971,6 +971,39 @@ TEST_P(TillHeldSignal, EndsOnlyOnceTheExchangeInFlightIsAnswered)
     }
 }
 
+// A stop signal while the till is still starting is the cashier's cancel before the sale: the
+// sale is not started, nothing is sent, and the answer line says so.
+TEST_F(TillTest, SaleSignalledWhileStartingIsNotStarted)
+{
+    QProcess till;
+    till.setWorkingDirectory(m_dir.path());
+    till.start(QStringLiteral(VELMOR_TILL_PATH),
+               common() + QStringList{QStringLiteral("--receipt"),
+                                      path(QStringLiteral("sale.json")), QStringLiteral("sale"),
+                                      QStringLiteral("--amount"), QStringLiteral("200000"),
+                                      QStringLiteral("--code"),
+                                      QLatin1String(sandbox::Sandbox::CodeHold)});
+    ASSERT_TRUE(till.waitForStarted(10000));
+    const pid_t pid = pid_t(till.processId());
+    QElapsedTimer timer;
+    timer.start();
+    while (!catchesSignal(pid, SIGTERM) && timer.elapsed() < 10000) {
+    }
+    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    ASSERT_EQ(::kill(pid, SIGTERM), 0);
+    ASSERT_EQ(::kill(pid, SIGCONT), 0);
+    ASSERT_TRUE(till.waitForFinished(30000));
+    const QString err = QString::fromUtf8(till.readAllStandardError());
+    EXPECT_EQ(till.exitCode(), 1) << err.toStdString();
+    EXPECT_THAT(err.toStdString(), HasSubstr("till: SIGTERM came before the sale began"));
+    const QStringList lines = QString::fromUtf8(till.readAllStandardOutput())
+                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_EQ(parseLine(lines.first()).value(QStringLiteral("messageKey")).toString(),
+              QStringLiteral("tillSaleNotStarted"));
+    EXPECT_TRUE(m_sandbox.requests().isEmpty());
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Operations, TillHeldSignal,
     testing::Values(

@@ -3,6 +3,7 @@
 #include "cancelbutton.h"
 #include "catalogue.h"
 #include "consoleprogress.h"
+#include "signalhold.h"
 #include <basicpaymentprocessing.h>
 #include <dbqueuebroker.h>
 #include <paymentprocessingrequest.h>
@@ -34,6 +35,22 @@ PaymentProcessingAnswer Cashier::sale(const SaleOptions &options, bool *interrup
     PaymentProcessingRequest request =
         makeRequest(PaymentProcessingRequest::Payment, options.amount);
     request.setCardNumber(options.code);
+
+    // A stop signal before the sale began is the cashier's cancel with no order to cancel yet:
+    // the sale is not started, and nothing is sent.
+    if (options.interruptOnSignal && SignalHold::wasSignalled()) {
+        const int signal = SignalHold::takeSignal();
+        note(QStringLiteral("till: %1 came before the sale began; it is not started")
+                 .arg(QLatin1String(SignalHold::name(signal))));
+        PaymentProcessingAnswer notStarted;
+        notStarted.setSuccess(false);
+        notStarted.setMessage(tr::Tr(QStringLiteral("tillSaleNotStarted"),
+                                     QStringLiteral("Оплата не начата: она отменена до начала, в "
+                                                    "сервис ничего не отправлено")));
+        if (interrupted)
+            *interrupted = true;
+        return notStarted;
+    }
 
     CancelButton button;
     if (options.interruptAfterMs >= 0 || options.interruptOnSignal) {

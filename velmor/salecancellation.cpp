@@ -21,6 +21,12 @@ SaleCancellation::SaleCancellation(Interface &client, CancellationGate &gate,
 
 RequestResult SaleCancellation::send(const QString &orderId)
 {
+    // Pressed before the sale has an order (the host's cancel raced the sale's start): there is
+    // nothing to cancel, and a request without an order id would name no order at all.
+    if (orderId.isEmpty()) {
+        m_logger->warn(QStringLiteral("Отмена не отправлена: заказа еще нет"));
+        return notSent(tr::Tr());
+    }
     // From here on the sale's wait sends no poll until this cancellation is decided. A poll
     // already out keeps the client's transport until its answer or timeout, so the
     // cancellation takes a transport of its own and leaves at once.
@@ -42,6 +48,17 @@ void SaleCancellation::markCanceled(RequestResult *result)
     m_gate.decide(*result);
 }
 
+RequestResult SaleCancellation::paid(const RequestResult &result)
+{
+    m_logger->info(QStringLiteral("Заказ уже оплачен, отмена не выполнена"));
+    RequestResult paidSale = result;
+    paidSale.setSucceeded(true);
+    paidSale.orderStatus = Completed;
+    paidSale.message = tr::Tr();
+    m_gate.decide(paidSale);
+    return paidSale;
+}
+
 RequestResult SaleCancellation::decide(const QString &orderId)
 {
     RequestResult result =
@@ -55,6 +72,10 @@ RequestResult SaleCancellation::decide(const QString &orderId)
 
     // Whatever else came back did not cancel the order.
     result.setSucceeded(false);
+    // The service's own answer about the order shows it paid: the buyer paid as the cashier
+    // pressed cancel, and the sale is paid as when a poll shows it.
+    if (result.delivery == Delivery::Answered && OrderStatus(result.orderStatus) == Completed)
+        return paid(result);
     if (result.delivery == Delivery::ServiceError && !isUnknownOrder(result)) {
         // A refusal ("order_cannot_be_cancelled") may mean that the buyer has just paid, or
         // that the order has ended otherwise: the order's state decides what the sale is.
@@ -85,15 +106,8 @@ RequestResult SaleCancellation::decide(const QString &orderId)
     // A poll still out may be the one that shows the buyer has paid: once any answer has
     // shown the order completed, the sale is paid, and cancelling it would refund the buyer
     // behind the cashier's back.
-    if (m_gate.paidAfterPolls()) {
-        m_logger->info(QStringLiteral("Заказ уже оплачен, отмена не выполнена"));
-        RequestResult paid = result;
-        paid.setSucceeded(true);
-        paid.orderStatus = Completed;
-        paid.message = tr::Tr();
-        m_gate.decide(paid);
-        return paid;
-    }
+    if (m_gate.paidAfterPolls())
+        return paid(result);
 
     if (isUnknownOrder(result))
         // The create may still be on its way (a slow gateway): the replay keeps asking until

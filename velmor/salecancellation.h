@@ -36,6 +36,8 @@ private:
     RequestResult decide(const QString &orderId);
     // Counts the order as cancelled and ends the sale so.
     void markCanceled(RequestResult *result);
+    // An answer showed the order paid: the sale ends paid, nothing is cancelled.
+    RequestResult paid(const RequestResult &result);
 
     Interface &m_client;
     CancellationGate &m_gate;
