@@ -44,8 +44,8 @@ QString resolvedPath(const QString &databasePath)
 class DBQueueBroker::Private
 {
 public:
-    Private(const QString &path, OpenMode mode)
-        : mode(mode), connection(path, mode == OpenMode::ReadOnly)
+    Private(const QString &path, OpenMode openMode)
+        : mode(openMode), connection(path, openMode == OpenMode::ReadOnly)
     {}
 
     const OpenMode mode;
