@@ -491,8 +491,8 @@ constexpr Expected refunded{0, false, false};
 // A test name of the words: anything but letters and digits becomes "_".
 std::string testName(std::string text)
 {
-    std::replace_if(
-        text.begin(), text.end(), [](char c) { return !std::isalnum(uchar(c)); }, '_');
+    const auto isNoWordCharacter = [](char c) { return !std::isalnum(uchar(c)); };
+    std::replace_if(text.begin(), text.end(), isNoWordCharacter, '_');
     return text;
 }
 
