@@ -236,7 +236,7 @@ bool Journal::markAnswered(qint64 entry, Outcome outcome, int status, const QStr
     return changed == 1;
 }
 
-QList<Journal::Entry> Journal::deadEntries()
+QList<Journal::Entry> Journal::deadEntries(int limit)
 {
     QList<Entry> dead;
     if (!d->db.ensureOpen())
@@ -271,17 +271,20 @@ QList<Journal::Entry> Journal::deadEntries()
     const QByteArray sql = QByteArray(JournalRow::Select) +
                            " WHERE " VELMOR_UNSETTLED
                            " AND (state = 'unknown' OR (state = 'open' AND owner IN"
-                           " (SELECT value FROM json_each(?1)))) ORDER BY id";
+                           " (SELECT value FROM json_each(?1)))) ORDER BY id LIMIT ?2";
     const QString tokenText =
         QString::fromUtf8(QJsonDocument(tokens).toJson(QJsonDocument::Compact));
     if (!d->readEntries(
-            sql, [&tokenText](JournalStatement &select) { return select.bind(1, tokenText); },
+            sql,
+            [&tokenText, limit](JournalStatement &select) {
+                return select.bind(1, tokenText) && select.bind(2, qint64(limit));
+            },
             &dead))
         dead.clear();
     return dead;
 }
 
-int Journal::resolve(const std::function<bool(const Entry &)> &handOver)
+int Journal::resolve(const std::function<bool(const Entry &)> &handOver, int limit)
 {
     if (!d->db.ensureOpen())
         return -1;
@@ -289,7 +292,7 @@ int Journal::resolve(const std::function<bool(const Entry &)> &handOver)
     // entries handed over already.
     if (!d->db.exec("BEGIN IMMEDIATE"))
         return -1;
-    const QList<Entry> dead = deadEntries();
+    const QList<Entry> dead = deadEntries(limit);
     bool ok = d->db.errorString().isEmpty();
     int handedOver = 0;
     for (const Entry &entry : dead) {
