@@ -20,6 +20,26 @@
 #include <QDateTime>
 #include <QJsonObject>
 
+namespace {
+
+// The refund id under which the journal knows a queued message: empty for a sale's reversal
+// (its request carries no RRN), else the stored refund's own.
+QString journalRefundId(const QMap<QString, QVariant> &message)
+{
+    if (message.value(QStringLiteral("request"))
+            .toMap()
+            .value(QStringLiteral("rrn"))
+            .toString()
+            .isEmpty())
+        return QString();
+    return jsonutils::extract(
+               QJsonObject::fromVariantMap(message.value(QStringLiteral("refund")).toMap()),
+               {QStringLiteral("order"), QStringLiteral("refund"), QStringLiteral("id")})
+        .toString();
+}
+
+} // namespace
+
 Velmor::Velmor() : Velmor(QSharedPointer<velmor::Interface>(new velmor::Interface)) {}
 
 Velmor::Velmor(const QSharedPointer<velmor::Interface> &client)
@@ -217,17 +237,7 @@ bool Velmor::sendEnqueuedMessage(const QMap<QString, QVariant> &message)
         return false;
     // The sale's reversal, or the refund under its stored id, is settled: a cashier may refund
     // the order again.
-    const bool ofSale = message.value(QStringLiteral("request"))
-                            .toMap()
-                            .value(QStringLiteral("rrn"))
-                            .toString()
-                            .isEmpty();
-    const QString refundId =
-        jsonutils::extract(
-            QJsonObject::fromVariantMap(message.value(QStringLiteral("refund")).toMap()),
-            {QStringLiteral("order"), QStringLiteral("refund"), QStringLiteral("id")})
-            .toString();
-    journalKeeper->finished(orderId, ofSale ? QString() : refundId);
+    journalKeeper->finished(orderId, journalRefundId(message));
     return true;
 }
 
@@ -313,6 +323,7 @@ bool Velmor::finishRefund(const QString &orderId, const QMap<QString, QVariant> 
                                      "возвраты по позициям сервер не показал; сообщение "
                                      "оставлено в очереди, проверьте заказ")
                           .arg(orderId));
+        journalKeeper->held(orderId, journalRefundId(message), velmor::Journal::Hold::Exceeding);
         return false;
     }
     logger->warn(
@@ -330,6 +341,7 @@ bool Velmor::finishUnknownOrder(const QString &orderId, const QMap<QString, QVar
         logger->error(QStringLiteral("Заказ %1 не найден на сервере, хотя оплачен; возврат "
                                      "оставлен в очереди. Проверьте адрес сервера")
                           .arg(orderId));
+        journalKeeper->held(orderId, journalRefundId(message), velmor::Journal::Hold::UnknownOrder);
         return false;
     }
     // The cancellation of a sale whose create never arrived: it may still arrive late (a slow
