@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build demo check check-asan check-tsan clean screenshots soak
+.PHONY: deps configure build demo check check-format check-asan check-tsan clean screenshots soak
 
 deps:
 	./scripts/install-deps.sh
@@ -23,6 +23,11 @@ demo: configure
 
 check: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+# Every C++ source against .clang-format: lists the files that differ and fails
+# (scripts/check-format.sh --fix formats them).
+check-format: deps
+	./scripts/check-format.sh
 
 # The pictures of till-gui in docs/cashier-screen.md, drawn offscreen into docs/screenshots/.
 screenshots: configure

@@ -14,7 +14,7 @@ PACKAGES=(
     libgtest-dev libgmock-dev googletest
     libbenchmark-dev
     openssl
-    clang libclang-rt-dev
+    clang libclang-rt-dev clang-format
     qttools5-dev-tools python3
     qttranslations5-l10n
     dpkg-dev lintian

@@ -172,10 +172,10 @@ protected:
         return till(config, QStringLiteral("sale.json"), command);
     }
 
-    // A sale run to its end that the service completes; its order id.
+    // A sale run to its end that the service completes at its first poll; its order id.
     QString completedSale()
     {
-        const auto child = sale(QStringLiteral("fast.ini"), sandbox::Sandbox::CodeApprove);
+        const auto child = sale(QStringLiteral("fast.ini"), sandbox::Sandbox::CodePaid);
         EXPECT_TRUE(child->runToEnd(TillTimeoutMs)) << qPrintable(child->errors());
         const QJsonObject answer = parseObject(child->outputLines().value(0));
         EXPECT_EQ(answer.value(QStringLiteral("status")).toInt(-1), 0)

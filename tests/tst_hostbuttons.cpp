@@ -123,7 +123,7 @@ TEST_F(HostButtonsTest, StatusThatTheServiceCannotGive)
 TEST_F(HostButtonsTest, OperationsThatWentThroughAnswerWithTheirSlip)
 {
     for (const int width : {0, 48}) {
-        PaymentProcessingRequest sale = saleRequest(200000, sandbox::Sandbox::CodeApprove);
+        PaymentProcessingRequest sale = saleRequest(200000, sandbox::Sandbox::CodePaid);
         sale.setPrintWidth(width);
         const PaymentProcessingAnswer paid = processing()->payment(sale);
         ASSERT_EQ(paid.getStatus(), PaymentProcessingAnswer::Success);

@@ -269,9 +269,7 @@ TEST_F(JournalTest, NewFileIsSharedWithTheGroupOnly)
     const bool opened = journal.open(path());
     ::umask(previous);
     ASSERT_TRUE(opened);
-    struct stat info
-    {
-    };
+    struct stat info = {};
     ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0660u);
     // The owners' lock file too: every till user of the group takes its lock there.

@@ -150,6 +150,8 @@ TEST_P(AnswerEqualityTest, ComparesEveryFieldButQrCodeAndTerminalId)
     EXPECT_EQ(base != changed, !GetParam().stillEqual);
 }
 
+// One row per case.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Fields, AnswerEqualityTest,
     ::testing::Values(
@@ -157,52 +159,28 @@ INSTANTIATE_TEST_SUITE_P(
         DifferenceCase{"qrCode", [](A &a) { a.setQrCode(QStringLiteral("https://other")); }, true},
         DifferenceCase{"terminalId", [](A &a) { a.setTerminalId(QStringLiteral("T-10")); }, true},
         DifferenceCase{"code", [](A &a) { a.setCode(8); }, false},
-        DifferenceCase{"messageText",
-                       [](A &a) {
-                           a.setMessage(
-                               tr::Tr(QStringLiteral("velmorDone"), QStringLiteral("Сделано")));
-                       },
-                       false},
-        DifferenceCase{
-            "messageKey",
-            [](A &a) { a.setMessage(tr::Tr(QStringLiteral("other"), QStringLiteral("Готово"))); },
-            false},
+        DifferenceCase{"messageText", [](A &a) { a.setMessage(tr::Tr(QStringLiteral("velmorDone"), QStringLiteral("Сделано"))); }, false},
+        DifferenceCase{"messageKey", [](A &a) { a.setMessage(tr::Tr(QStringLiteral("other"), QStringLiteral("Готово"))); }, false},
         DifferenceCase{"status", [](A &a) { a.setSuccess(false); }, false},
-        DifferenceCase{"printImagesOrder",
-                       [](A &a) {
-                           a.setPrintImages({QStringLiteral("slip2"), QStringLiteral("slip1")});
-                       },
-                       false},
-        DifferenceCase{"printImagesLength",
-                       [](A &a) { a.setPrintImages({QStringLiteral("slip1")}); }, false},
+        DifferenceCase{"printImagesOrder", [](A &a) { a.setPrintImages({QStringLiteral("slip2"), QStringLiteral("slip1")}); }, false},
+        DifferenceCase{"printImagesLength", [](A &a) { a.setPrintImages({QStringLiteral("slip1")}); }, false},
         DifferenceCase{"terminalNumber", [](A &a) { a.setTerminalNumber(4); }, false},
         DifferenceCase{"cardType", [](A &a) { a.setCardType(QStringLiteral("card")); }, false},
         DifferenceCase{"cardNumber", [](A &a) { a.setCardNumber(QStringLiteral("x")); }, false},
-        DifferenceCase{"authorizationCode",
-                       [](A &a) { a.setAuthorizationCode(QStringLiteral("x")); }, false},
+        DifferenceCase{"authorizationCode", [](A &a) { a.setAuthorizationCode(QStringLiteral("x")); }, false},
         DifferenceCase{"rrn", [](A &a) { a.setRRN(QStringLiteral("x")); }, false},
         DifferenceCase{"sum", [](A &a) { a.setSum(1500.51); }, false},
         DifferenceCase{"posName", [](A &a) { a.setPosName(QStringLiteral("x")); }, false},
         DifferenceCase{"balance", [](A &a) { a.setBalance(12.5); }, false},
-        DifferenceCase{"discCardNumber", [](A &a) { a.setDiscCardNumber(QStringLiteral("x")); },
-                       false},
-        DifferenceCase{"loyaltyCards",
-                       [](A &a) {
-                           a.setLoyaltyCards({QStringLiteral("L-1"), QStringLiteral("L-2")});
-                       },
-                       false},
-        DifferenceCase{"hashedCardNumber", [](A &a) { a.setHashedCardNumber(QStringLiteral("x")); },
-                       false},
+        DifferenceCase{"discCardNumber", [](A &a) { a.setDiscCardNumber(QStringLiteral("x")); }, false},
+        DifferenceCase{"loyaltyCards", [](A &a) { a.setLoyaltyCards({QStringLiteral("L-1"), QStringLiteral("L-2")}); }, false},
+        DifferenceCase{"hashedCardNumber", [](A &a) { a.setHashedCardNumber(QStringLiteral("x")); }, false},
         DifferenceCase{"cardMark", [](A &a) { a.setCardMark(CardMark(6)); }, false},
-        DifferenceCase{"paymentMethod", [](A &a) { a.setPaymentMethod(EPaymentMethod::Card); },
-                       false},
-        DifferenceCase{"additionalData",
-                       [](A &a) {
-                           a.setAdditionalData({{QStringLiteral("ключ"), 2}});
-                       },
-                       false}),
+        DifferenceCase{"paymentMethod", [](A &a) { a.setPaymentMethod(EPaymentMethod::Card); }, false},
+        DifferenceCase{"additionalData", [](A &a) { a.setAdditionalData({{QStringLiteral("ключ"), 2}}); }, false}),
     [](const ::testing::TestParamInfo<DifferenceCase> &caseInfo) {
         return std::string(caseInfo.param.field);
     });
+// clang-format on
 
 } // namespace

@@ -353,7 +353,7 @@ TEST_F(SaleTest, ExactBodyWithPrepaidAmountAndRounding)
     addItem(8, 0.5, 49.99); // covered by the 20 roubles left: (49.99 - 20) / 0.5
     addItem(9, 1, 100);
     const PaymentProcessingAnswer answer =
-        processing()->payment(saleRequest(30000, sandbox::Sandbox::CodeApprove));
+        processing()->payment(saleRequest(30000, sandbox::Sandbox::CodePaid));
     ASSERT_EQ(answer.getStatus(), PaymentProcessingAnswer::Success);
 
     const sandbox::Sandbox::RecordedRequest create = sandbox->requests().value(0);
@@ -363,7 +363,7 @@ TEST_F(SaleTest, ExactBodyWithPrepaidAmountAndRounding)
               QStringLiteral("Basic bWVyY2hhbnQ6c2VjcmV0"));
     const QByteArray expected =
         QStringLiteral(
-            R"({"clientInfo":{"id":"VELMOR-APPROVE"},"order":{"amount":249.99,"id":"%1",)"
+            R"({"clientInfo":{"id":"VELMOR-PAID"},"order":{"amount":249.99,"id":"%1",)"
             R"("isTwoStagePayment":false,"items":[)"
             R"({"amount":0,"article":"ART-7","id":"7","name":"Товар 7","quantity":3},)"
             R"({"amount":59.98,"article":"ART-8","id":"8","name":"Товар 8","quantity":0.5},)"

@@ -301,6 +301,8 @@ void Secrets::play(Scenario scenario)
 {
     switch (scenario) {
     case Scenario::SaleCompleted:
+        // The order's whole life, each state logged; the other scenarios' sales are paid at
+        // their first poll.
         EXPECT_EQ(sale(sandbox::Sandbox::CodeApprove)[QLatin1String("status")].toInt(-1), 0);
         break;
     case Scenario::SaleInterrupted:
@@ -321,7 +323,7 @@ void Secrets::play(Scenario scenario)
         break;
     }
     case Scenario::Refund: {
-        const QString rrn = sale(sandbox::Sandbox::CodeApprove)[QStringLiteral("rrn")].toString();
+        const QString rrn = sale(sandbox::Sandbox::CodePaid)[QStringLiteral("rrn")].toString();
         EXPECT_EQ(refund(QStringLiteral("refund"), rrn, 50000,
                          QStringLiteral("refund.json"))[QStringLiteral("status")]
                       .toInt(-1),
@@ -329,7 +331,7 @@ void Secrets::play(Scenario scenario)
         break;
     }
     case Scenario::Status: {
-        const QString rrn = sale(sandbox::Sandbox::CodeApprove)[QStringLiteral("rrn")].toString();
+        const QString rrn = sale(sandbox::Sandbox::CodePaid)[QStringLiteral("rrn")].toString();
         const QJsonObject status =
             run({QStringLiteral("status"), QStringLiteral("--rrn"), rrn}, QString());
         EXPECT_EQ(status[QStringLiteral("status")].toString(), QStringLiteral("completed"))
@@ -339,11 +341,11 @@ void Secrets::play(Scenario scenario)
     case Scenario::ServiceEchoesCredentials: {
         // A sale made, then every command that shows a service text meets a proxy that
         // repeats the credentials in its error: the sale, the refund, the look-up and the check.
-        const QString rrn = sale(sandbox::Sandbox::CodeApprove)[QStringLiteral("rrn")].toString();
+        const QString rrn = sale(sandbox::Sandbox::CodePaid)[QStringLiteral("rrn")].toString();
         echo = std::make_unique<ErrorService>(QStringLiteral("Proxy refused"), true);
         ASSERT_TRUE(echo->isListening());
         writeConfig(QStringLiteral("echo.ini"), echo->url());
-        const QJsonObject refused = sale(sandbox::Sandbox::CodeApprove, QStringLiteral("sale.json"),
+        const QJsonObject refused = sale(sandbox::Sandbox::CodePaid, QStringLiteral("sale.json"),
                                          QStringLiteral("echo.ini"));
         EXPECT_NE(refused[QStringLiteral("status")].toInt(0), 0);
         // The text is there, without what it gave away.
@@ -366,7 +368,7 @@ void Secrets::play(Scenario scenario)
         break;
     }
     case Scenario::RefundQueuedAndReplayed: {
-        const QString rrn = sale(sandbox::Sandbox::CodeApprove)[QStringLiteral("rrn")].toString();
+        const QString rrn = sale(sandbox::Sandbox::CodePaid)[QStringLiteral("rrn")].toString();
         sandbox->setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::Drop);
         EXPECT_EQ(refund(QStringLiteral("refund"), rrn, 50000,
                          QStringLiteral("refund.json"))[QStringLiteral("messageKey")]
@@ -379,7 +381,7 @@ void Secrets::play(Scenario scenario)
         break;
     }
     case Scenario::CancelInSaleReceipt: {
-        const QString rrn = sale(sandbox::Sandbox::CodeApprove)[QStringLiteral("rrn")].toString();
+        const QString rrn = sale(sandbox::Sandbox::CodePaid)[QStringLiteral("rrn")].toString();
         EXPECT_EQ(refund(QStringLiteral("cancel"), rrn, 200000,
                          QStringLiteral("sale.json"))[QStringLiteral("status")]
                       .toInt(-1),
@@ -391,7 +393,7 @@ void Secrets::play(Scenario scenario)
         ASSERT_TRUE(down.start());
         writeConfig(QStringLiteral("down.ini"), down.baseUrl());
         down.stop();
-        EXPECT_NE(sale(sandbox::Sandbox::CodeApprove, QStringLiteral("sale.json"),
+        EXPECT_NE(sale(sandbox::Sandbox::CodePaid, QStringLiteral("sale.json"),
                        QStringLiteral("down.ini"))[QStringLiteral("status")]
                       .toInt(0),
                   0);
@@ -399,14 +401,14 @@ void Secrets::play(Scenario scenario)
     }
     case Scenario::ServiceError:
         sandbox->setFault(sandbox::Sandbox::Endpoint::Create, sandbox::Sandbox::Fault::ErrorObject);
-        EXPECT_NE(sale(sandbox::Sandbox::CodeApprove)[QStringLiteral("status")].toInt(0), 0);
+        EXPECT_NE(sale(sandbox::Sandbox::CodePaid)[QStringLiteral("status")].toInt(0), 0);
         break;
     case Scenario::WrongCredentials: {
         // The service knows other credentials and says so in its answer.
         other = std::make_unique<sandbox::Sandbox>();
         ASSERT_TRUE(other->start());
         writeConfig(QStringLiteral("other.ini"), other->baseUrl());
-        EXPECT_NE(sale(sandbox::Sandbox::CodeApprove, QStringLiteral("sale.json"),
+        EXPECT_NE(sale(sandbox::Sandbox::CodePaid, QStringLiteral("sale.json"),
                        QStringLiteral("other.ini"))[QStringLiteral("status")]
                       .toInt(0),
                   0);
@@ -418,7 +420,7 @@ void Secrets::play(Scenario scenario)
         url.setUserName(Login);
         url.setPassword(Password);
         writeConfig(QStringLiteral("userinfo.ini"), url.toString());
-        EXPECT_EQ(sale(sandbox::Sandbox::CodeApprove, QStringLiteral("sale.json"),
+        EXPECT_EQ(sale(sandbox::Sandbox::CodePaid, QStringLiteral("sale.json"),
                        QStringLiteral("userinfo.ini"))[QStringLiteral("status")]
                       .toInt(-1),
                   0)
@@ -447,7 +449,7 @@ void Secrets::play(Scenario scenario)
                     QStringLiteral("certificatePath=%1\n\n[Network]\ncaFile=%2\n")
                         .arg(certs->p12Path(QStringLiteral("client")),
                              certs->certPath(QStringLiteral("ca"))));
-        const QJsonObject answer = sale(sandbox::Sandbox::CodeApprove, QStringLiteral("sale.json"),
+        const QJsonObject answer = sale(sandbox::Sandbox::CodePaid, QStringLiteral("sale.json"),
                                         QStringLiteral("tls.ini"));
         if (right)
             EXPECT_EQ(answer[QStringLiteral("status")].toInt(-1), 0) << qPrintable(outputs.last());
@@ -539,7 +541,7 @@ TEST_P(LogLines, GoodsNameWithLineBreakAndTabStaysInItsEvent)
     writeReceipt(QStringLiteral("odd-sale.json"), name, 0, 0);
     writeReceipt(QStringLiteral("odd-refund.json"), name, 2, 1);
     const QString rrn =
-        sale(sandbox::Sandbox::CodeApprove, QStringLiteral("odd-sale.json"))[QStringLiteral("rrn")]
+        sale(sandbox::Sandbox::CodePaid, QStringLiteral("odd-sale.json"))[QStringLiteral("rrn")]
             .toString();
     ASSERT_FALSE(rrn.isEmpty());
     sandbox->setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::Drop);
@@ -556,7 +558,7 @@ TEST_P(LogLines, GoodsNameWithLineBreakAndTabStaysInItsEvent)
 TEST_P(LogLines, ServiceErrorObjectIsOneEvent)
 {
     sandbox->setFault(sandbox::Sandbox::Endpoint::Create, sandbox::Sandbox::Fault::ErrorObject);
-    EXPECT_NE(sale(sandbox::Sandbox::CodeApprove)[QStringLiteral("status")].toInt(0), 0);
+    EXPECT_NE(sale(sandbox::Sandbox::CodePaid)[QStringLiteral("status")].toInt(0), 0);
     EXPECT_TRUE(logOrErrors().contains(QStringLiteral(
         "INFO velmor Сервер вернул сообщение об ошибке: Внутренняя ошибка сервиса\n")))
         << qPrintable(logOrErrors());
@@ -570,8 +572,8 @@ TEST_P(LogLines, ControlCharactersInAServiceErrorAreEscaped)
     ErrorService service(text);
     ASSERT_TRUE(service.isListening());
     writeConfig(QStringLiteral("error.ini"), service.url());
-    const QJsonObject answer = sale(sandbox::Sandbox::CodeApprove, QStringLiteral("sale.json"),
-                                    QStringLiteral("error.ini"));
+    const QJsonObject answer =
+        sale(sandbox::Sandbox::CodePaid, QStringLiteral("sale.json"), QStringLiteral("error.ini"));
     EXPECT_NE(answer[QStringLiteral("status")].toInt(0), 0);
     // The cashier gets the text itself, inside one JSON line.
     EXPECT_EQ(answer[QStringLiteral("message")].toString(), text) << qPrintable(outputs.last());

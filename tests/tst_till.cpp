@@ -142,8 +142,8 @@ protected:
     }
 
     // A sale of the two-position receipt; the order id it was paid under. CodePaid saves the
-    // polls through the order's life.
-    QString completedSale(const char *code = sandbox::Sandbox::CodeApprove)
+    // polls through the order's life, which CompletedSalePrintsOneAnswerWithTheOrderAsRrn walks.
+    QString completedSale(const char *code = sandbox::Sandbox::CodePaid)
     {
         const Outcome sale =
             run(common() + QStringList{QStringLiteral("--receipt"),

@@ -168,10 +168,10 @@ protected:
         QTest::keyClick(focus, key);
     }
 
-    // Sells the whole receipt with an approving code; the order's id.
+    // Sells the whole receipt with a code paid at its first poll; the order's id.
     QString paidSale()
     {
-        scan(sandbox::Sandbox::CodeApprove);
+        scan(sandbox::Sandbox::CodePaid);
         if (!answered() || window->lastAnswer().getStatus() != PaymentProcessingAnswer::Success)
             return QString();
         dialog()->accept();

@@ -20,9 +20,7 @@ constexpr quint64 TokenRange = quint64(1) << 62;
 
 struct flock byteAt(qint64 offset, short type)
 {
-    struct flock lock
-    {
-    };
+    struct flock lock = {};
     lock.l_type = type;
     lock.l_whence = SEEK_SET;
     lock.l_start = offset;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <hostexport.h>
 #include "loggingevent.h"
+#include <hostexport.h>
 
 namespace Log4Qt {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <hostexport.h>
 #include "level.h"
+#include <hostexport.h>
 
 #include <QList>
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <hostexport.h>
 #include "logger.h"
+#include <hostexport.h>
 
 #include <QString>
 
