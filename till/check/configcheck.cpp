@@ -49,9 +49,7 @@ QString secretText(const QString &value)
 // The permission bits of a file (after links), 0 when it cannot be looked at.
 unsigned fileMode(const QString &path)
 {
-    struct stat status
-    {
-    };
+    struct stat status = {};
     if (::stat(QFile::encodeName(path).constData(), &status) != 0)
         return 0;
     return status.st_mode & 07777;
