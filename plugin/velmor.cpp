@@ -2,6 +2,8 @@
 
 #include "journalkeeper.h"
 #include "orderstatusanswer.h"
+#include "reconciliation.h"
+#include "shiftreport.h"
 #include "slip.h"
 
 #include <config.h>
@@ -87,7 +89,8 @@ PaymentProcessingAnswer Velmor::journalRefusal() const
     return answer;
 }
 
-void Velmor::journalAnswer(const PaymentProcessingAnswer &answer)
+void Velmor::journalAnswer(const PaymentProcessingAnswer &answer, int operation,
+                           const QJsonObject &slip)
 {
     using Outcome = velmor::Journal::Outcome;
     const QString key = answer.getMessage().key();
@@ -99,7 +102,11 @@ void Velmor::journalAnswer(const PaymentProcessingAnswer &answer)
     else if (answer.getStatus() == PaymentProcessingAnswer::Success ||
              answer.getStatus() == PaymentProcessingAnswer::SuccessWithMessage)
         outcome = Outcome::Done;
-    interface->journalAnswer(outcome, int(answer.getStatus()), answer.getRRN());
+    QJsonObject note{
+        {QStringLiteral("operation"), Slip::operationName(Slip::Operation(operation))}};
+    if (!slip.isEmpty())
+        note.insert(QStringLiteral("slip"), slip);
+    interface->journalAnswer(outcome, int(answer.getStatus()), answer.getRRN(), note);
 }
 
 bool Velmor::holdsAnyClientKey(const Config &config)
@@ -149,23 +156,26 @@ PaymentProcessingAnswer Velmor::payment(const PaymentProcessingRequest &request)
     answer.setRRN(result.id);
     answer.setPaymentMethod(EPaymentMethod::Instalment);
     const bool sale = request.getRequestType() == PaymentProcessingRequest::Payment;
-    addSlip(&answer, request, int(sale ? Slip::Operation::Sale : Slip::Operation::Refund),
-            sale ? result.id : request.getRrn());
+    const int operation = int(sale ? Slip::Operation::Sale : Slip::Operation::Refund);
+    const QJsonObject slip =
+        addSlip(&answer, request, operation, sale ? result.id : request.getRrn());
     // A sale the host received is never reversed: marked before the host has the answer.
-    journalAnswer(answer);
+    journalAnswer(answer, operation, slip);
     return answer;
 }
 
-void Velmor::addSlip(PaymentProcessingAnswer *answer, const PaymentProcessingRequest &request,
-                     int operation, const QString &orderId)
+QJsonObject Velmor::addSlip(PaymentProcessingAnswer *answer,
+                            const PaymentProcessingRequest &request, int operation,
+                            const QString &orderId)
 {
     const bool queued = answer->getMessage().key() == QLatin1String("velmorCancelQueued");
     if (answer->getStatus() != PaymentProcessingAnswer::Success && !queued)
-        return;
+        return QJsonObject();
     const QDateTime when =
         request.getDateTime().isValid() ? request.getDateTime() : QDateTime::currentDateTime();
     const Slip slip(Slip::Operation(operation), request.getAmount(), orderId, when, queued);
     answer->setPrintImages(slip.lines(request.getPrintWidth()));
+    return slip.toJson(request.getPrintWidth());
 }
 
 PaymentProcessingAnswer Velmor::cancel(const PaymentProcessingRequest &request)
@@ -189,8 +199,8 @@ PaymentProcessingAnswer Velmor::cancel(const PaymentProcessingRequest &request)
         answer.setStatus(PaymentProcessingAnswer::SuccessWithMessage);
     answer.setMessage(result.message);
     answer.setPaymentMethod(EPaymentMethod::Instalment);
-    addSlip(&answer, request, int(Slip::Operation::Cancellation), request.getRrn());
-    journalAnswer(answer);
+    const int operation = int(Slip::Operation::Cancellation);
+    journalAnswer(answer, operation, addSlip(&answer, request, operation, request.getRrn()));
     return answer;
 }
 
@@ -373,6 +383,77 @@ PaymentProcessingAnswer Velmor::getPaymentByQRCodeStatus(const QString &orderId)
     // The order asked about is the correlation id, as in the replay's status requests.
     interface->setCurrentId(orderId);
     return orderStatusAnswer(orderId, interface->info(orderId));
+}
+
+bool Velmor::isCheckTotalsEnable() const
+{
+    return true;
+}
+
+QSharedPointer<velmor::Journal> Velmor::reportJournal(PaymentProcessingAnswer *refusal) const
+{
+    if (!unusableConfigFile.isEmpty())
+        *refusal = configurationRefusal();
+    else if (!journalKeeper->journal())
+        *refusal = journalRefusal();
+    return unusableConfigFile.isEmpty() ? journalKeeper->journal()
+                                        : QSharedPointer<velmor::Journal>();
+}
+
+PaymentProcessingAnswer Velmor::checkTotals(int terminal)
+{
+    logger->info(QStringLiteral("Сверка итогов за смену"));
+    PaymentProcessingAnswer answer;
+    if (const QSharedPointer<velmor::Journal> journal = reportJournal(&answer)) {
+        QList<velmor::Journal::Entry> entries;
+        if (!journal->readEntries(ShiftReport::dayStart(), false, &entries)) {
+            answer = journalRefusal();
+        } else {
+            Reconciliation reconciliation(QDate::currentDate(), entries);
+            answer = reconciliation.run(
+                [this](const QString &orderId) {
+                    interface->setCurrentId(orderId);
+                    return interface->info(orderId);
+                },
+                [this](int asked, int orders) {
+                    interface->changeProgress(
+                        tr::Tr(QStringLiteral("velmorReconcileProgress"),
+                               QStringLiteral("Сверка итогов: заказ %1 из %2"))
+                            .arg(tr::Tr(QString::number(asked + 1)))
+                            .arg(tr::Tr(QString::number(orders))),
+                        qMax(1, asked * 100 / orders));
+                },
+                Slip::DefaultWidth);
+        }
+    }
+    logger->info(QStringLiteral("Сверка итогов: %1").arg(answer.getMessage().ru()));
+    answer.setTerminalNumber(terminal);
+    return answer;
+}
+
+PaymentProcessingAnswer Velmor::printReport()
+{
+    PaymentProcessingAnswer answer;
+    if (const QSharedPointer<velmor::Journal> journal = reportJournal(&answer))
+        answer = ShiftReport::answer(*journal, true);
+    return answer;
+}
+
+PaymentProcessingAnswer Velmor::printShortReport()
+{
+    PaymentProcessingAnswer answer;
+    if (const QSharedPointer<velmor::Journal> journal = reportJournal(&answer))
+        answer = ShiftReport::answer(*journal, false);
+    return answer;
+}
+
+PaymentProcessingAnswer Velmor::printCopy(int terminal)
+{
+    PaymentProcessingAnswer answer;
+    if (const QSharedPointer<velmor::Journal> journal = reportJournal(&answer))
+        answer = ShiftReport::copyAnswer(*journal);
+    answer.setTerminalNumber(terminal);
+    return answer;
 }
 
 QMap<EPaymentProcessingInfo::MessageType, tr::Tr> Velmor::getMessageInfo() const

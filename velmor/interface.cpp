@@ -654,11 +654,12 @@ void Interface::setJournal(const QSharedPointer<Journal> &journal)
     m_journal = journal;
 }
 
-void Interface::journalAnswer(Journal::Outcome outcome, int status, const QString &rrn)
+void Interface::journalAnswer(Journal::Outcome outcome, int status, const QString &rrn,
+                              const QJsonObject &note)
 {
     if (!m_journal || !m_journalEntry)
         return;
-    if (!m_journal->markAnswered(m_journalEntry, outcome, status, rrn))
+    if (!m_journal->markAnswered(m_journalEntry, outcome, status, rrn, note))
         logger->error(QStringLiteral("Ответ операции не отмечен в журнале %1: %2")
                           .arg(m_journal->path(), m_journal->errorString()));
     m_journalEntry = 0;

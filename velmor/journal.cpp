@@ -64,10 +64,17 @@ const char *const Schema =
     "CREATE INDEX entries_recorded ON entries (recorded);"
     "PRAGMA user_version = 1;";
 
-// Every column of an entry, in the order readEntry reads them.
+// Every column of an entry, in the order readEntry reads them; selectEntries() adds the note.
 const char *const EntryColumns =
     "SELECT id, kind, order_id, refund_id, amount, state, outcome, status, rrn, recorded,"
-    " answered, resolved, queue_message, refund_body FROM entries";
+    " answered, resolved, queue_message, refund_body";
+
+// The note an answer leaves (what the operation was, the slip it printed), added to files of
+// the first schema as they are opened for writing. The version stays 1: a till of the previous
+// release that shares the file names its columns and never reads or writes this one, and would
+// set aside a file of another version, open entries and all.
+const char *const NoteColumn = "note";
+const char *const AddNoteColumn = "ALTER TABLE entries ADD COLUMN note TEXT NOT NULL DEFAULT ''";
 
 // A statement finalized on every path out of its scope, so that an early return never leaves
 // it holding a read lock on the file.
@@ -208,6 +215,10 @@ public:
                      QList<Entry> *entries);
     qint64 record(Kind kind, const QString &orderId, const QString &refundId, qint64 amount,
                   const QJsonObject &refundBody, const QJsonObject &queueMessage);
+    // Whether the entries carry the note column; adds it when `add` (a writable file).
+    bool findNoteColumn(bool add);
+    // EntryColumns and the note (empty on a read-only file of the first schema) FROM entries.
+    QByteArray selectEntries() const;
 
     QString ownersFile() const { return path + QStringLiteral(".owners"); }
 
@@ -217,6 +228,7 @@ public:
     JournalOwner owner;
     QString error;
     QString setAsidePath;
+    bool hasNote = false;
 };
 
 bool Journal::Private::fail(const QString &what)
@@ -435,7 +447,43 @@ bool Journal::Private::openReadOnly()
         closeDatabase();
         return false;
     }
+    if (!findNoteColumn(false)) {
+        closeDatabase();
+        return false;
+    }
     return true;
+}
+
+bool Journal::Private::findNoteColumn(bool add)
+{
+    const auto present = [this](bool *found) {
+        Statement column(db, "SELECT count(*) FROM pragma_table_info('entries') WHERE name = ?1");
+        if (!column || !column.bind(1, QString::fromLatin1(NoteColumn)) ||
+            column.step() != SQLITE_ROW)
+            return fail(QStringLiteral("cannot read journal %1").arg(path));
+        *found = column.number(0) > 0;
+        return true;
+    };
+    if (!present(&hasNote))
+        return false;
+    if (hasNote || !add)
+        return true;
+    // Under the write lock, asked again: another process may be adding it at the same moment.
+    if (!exec("BEGIN IMMEDIATE"))
+        return false;
+    if (!present(&hasNote) || (!hasNote && !exec(AddNoteColumn)) || !exec("COMMIT")) {
+        const QString failure = error;
+        exec("ROLLBACK");
+        error = failure;
+        return false;
+    }
+    hasNote = true;
+    return true;
+}
+
+QByteArray Journal::Private::selectEntries() const
+{
+    return QByteArray(EntryColumns) + (hasNote ? ", note" : ", ''") + " FROM entries";
 }
 
 bool Journal::Private::ensureOpen()
@@ -511,6 +559,7 @@ bool Journal::Private::readEntries(const QByteArray &sql,
         entry.resolved = parseTime(select.text(11));
         entry.queueMessage = parseObject(select.text(12));
         entry.refundBody = parseObject(select.text(13));
+        entry.note = parseObject(select.text(14));
         entries->append(entry);
     }
     if (rc != SQLITE_DONE)
@@ -587,6 +636,11 @@ bool Journal::open(const QString &path, OpenMode mode, int retentionDays)
             return false;
         }
     }
+    if (!d->findNoteColumn(true)) {
+        logger()->error(QStringLiteral("Journal unusable: %1").arg(d->error));
+        d->closeDatabase();
+        return false;
+    }
     if (!d->owner.take(d->ownersFile())) {
         d->error = QStringLiteral("journal %1: %2").arg(d->path, d->owner.errorString());
         logger()->error(QStringLiteral("Journal unusable: %1").arg(d->error));
@@ -646,21 +700,23 @@ qint64 Journal::recordRefund(const QString &orderId, const QString &refundId, qi
     return d->record(Kind::Refund, orderId, refundId, amountKopecks, refundBody, queueMessage);
 }
 
-bool Journal::markAnswered(qint64 entry, Outcome outcome, int status, const QString &rrn)
+bool Journal::markAnswered(qint64 entry, Outcome outcome, int status, const QString &rrn,
+                           const QJsonObject &note)
 {
     // A refund whose outcome is unknown keeps what the resolution will queue; any other answer
     // settles the entry, and the messages are dropped so that the file stays small.
     const bool unknown = outcome == Outcome::Unknown;
     const int changed = d->change(
         unknown ? "UPDATE entries SET state = 'unknown', outcome = ?2, status = ?3, rrn = ?4,"
-                  " answered = ?5 WHERE id = ?1 AND state = 'open'"
+                  " answered = ?5, note = ?6 WHERE id = ?1 AND state = 'open'"
                 : "UPDATE entries SET state = 'answered', outcome = ?2, status = ?3, rrn = ?4,"
-                  " answered = ?5, queue_message = '', refund_body = '' WHERE id = ?1 AND"
-                  " state = 'open'",
+                  " answered = ?5, note = ?6, queue_message = '', refund_body = '' WHERE id = ?1"
+                  " AND state = 'open'",
         [&](Statement &update) {
             return update.bind(1, entry) && update.bind(2, outcomeName(outcome)) &&
                    update.bind(3, qint64(status)) && update.bind(4, rrn) &&
-                   update.bind(5, nowText());
+                   update.bind(5, nowText()) &&
+                   update.bind(6, note.isEmpty() ? QString() : jsonText(note));
         });
     if (changed == 0)
         d->error = QStringLiteral("journal %1: entry %2 is not open").arg(d->path).arg(entry);
@@ -698,7 +754,7 @@ QList<Journal::Entry> Journal::deadEntries()
     QJsonArray tokens;
     for (const QString &token : qAsConst(ended))
         tokens.append(token);
-    const QByteArray sql = QByteArray(EntryColumns) +
+    const QByteArray sql = d->selectEntries() +
                            " WHERE " VELMOR_UNSETTLED
                            " AND (state = 'unknown' OR (state = 'open' AND owner IN"
                            " (SELECT value FROM json_each(?1)))) ORDER BY id";
@@ -753,7 +809,7 @@ bool Journal::markReversedQueued(qint64 entry)
 bool Journal::openRefundFor(const QString &orderId, Entry *refund)
 {
     QList<Entry> found;
-    const QByteArray sql = QByteArray(EntryColumns) +
+    const QByteArray sql = d->selectEntries() +
                            " WHERE order_id = ?1 AND kind = 'refund' AND " VELMOR_UNSETTLED
                            " ORDER BY id DESC LIMIT 1";
     if (!d->readEntries(
@@ -787,13 +843,30 @@ int Journal::prune(int retentionDays)
 
 bool Journal::readEntries(const QDateTime &since, bool unsettledOnly, QList<Entry> *entries)
 {
-    QByteArray sql = QByteArray(EntryColumns) + " WHERE recorded >= ?1";
+    QByteArray sql = d->selectEntries() + " WHERE recorded >= ?1";
     if (unsettledOnly)
         sql += " AND " VELMOR_UNSETTLED;
     sql += " ORDER BY id";
     const QString from = since.isValid() ? timeText(since) : QString();
     return d->readEntries(
         sql, [&from](Statement &select) { return select.bind(1, from); }, entries);
+}
+
+bool Journal::lastSlip(Entry *entry)
+{
+    QList<Entry> found;
+    // Newest first by id: the clock may have been set back between two operations.
+    const QByteArray sql = d->selectEntries() +
+                           " WHERE json_extract(CASE WHEN json_valid(note) THEN note END,"
+                           " '$.slip') IS NOT NULL ORDER BY id DESC LIMIT 1";
+    if (!d->hasNote) {
+        d->error.clear();
+        return false;
+    }
+    if (!d->readEntries(sql, {}, &found) || found.isEmpty())
+        return false;
+    *entry = found.first();
+    return true;
 }
 
 bool Journal::figures(Figures *figures)
