@@ -4,6 +4,8 @@
 #include "slip.h"
 
 #include <velmor/answerdecoding.h>
+#include <velmor/interface.h>
+#include <velmor/messages.h>
 #include <velmor/requestresult.h>
 #include <velmor/rounding.h>
 
@@ -47,6 +49,33 @@ QString totalLine(const tr::Tr &label, int count, qint64 kopecks)
 Reconciliation::Reconciliation(const QDate &day, const QList<Journal::Entry> &entries)
     : m_day(day), m_entries(entries)
 {}
+
+PaymentProcessingAnswer Reconciliation::ofToday(Journal &journal, velmor::Interface &client)
+{
+    QList<Journal::Entry> entries;
+    if (!journal.readEntries(ShiftReport::dayStart(), false, &entries)) {
+        PaymentProcessingAnswer refusal;
+        refusal.setSuccess(false);
+        refusal.setMessage(velmor::messages::journalUnusable(journal.path()));
+        refusal.setPaymentMethod(EPaymentMethod::Instalment);
+        return refusal;
+    }
+    Reconciliation reconciliation(QDate::currentDate(), entries);
+    return reconciliation.run(
+        [&client](const QString &orderId) {
+            // The order asked about is the correlation id, as in the replay's status requests.
+            client.setCurrentId(orderId);
+            return client.info(orderId);
+        },
+        [&client](int asked, int orders) {
+            client.changeProgress(tr::Tr(QStringLiteral("velmorReconcileProgress"),
+                                         QStringLiteral("Сверка итогов: заказ %1 из %2"))
+                                      .arg(tr::Tr(QString::number(asked + 1)))
+                                      .arg(tr::Tr(QString::number(orders))),
+                                  qMax(1, asked * 100 / orders));
+        },
+        Slip::DefaultWidth);
+}
 
 QString Reconciliation::mismatchName(Mismatch mismatch)
 {

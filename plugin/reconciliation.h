@@ -11,8 +11,9 @@
 #include <functional>
 
 namespace velmor {
+class Interface;
 struct RequestResult;
-}
+} // namespace velmor
 
 // The reconciliation of a day: every order the journal holds for it is asked about once at the
 // service, and what the service shows is held against what the till recorded. Only the
@@ -50,6 +51,10 @@ public:
     PaymentProcessingAnswer run(const Ask &ask, const Progress &progress, int width);
 
     static QString mismatchName(Mismatch mismatch);
+
+    // The reconciliation of the current day (ShiftReport::dayStart()) of `journal`, asking
+    // through `client`, whose progress display shows each order asked.
+    static PaymentProcessingAnswer ofToday(velmor::Journal &journal, velmor::Interface &client);
 
 private:
     struct Till;

@@ -404,28 +404,8 @@ PaymentProcessingAnswer Velmor::checkTotals(int terminal)
 {
     logger->info(QStringLiteral("Сверка итогов за смену"));
     PaymentProcessingAnswer answer;
-    if (const QSharedPointer<velmor::Journal> journal = reportJournal(&answer)) {
-        QList<velmor::Journal::Entry> entries;
-        if (!journal->readEntries(ShiftReport::dayStart(), false, &entries)) {
-            answer = journalRefusal();
-        } else {
-            Reconciliation reconciliation(QDate::currentDate(), entries);
-            answer = reconciliation.run(
-                [this](const QString &orderId) {
-                    interface->setCurrentId(orderId);
-                    return interface->info(orderId);
-                },
-                [this](int asked, int orders) {
-                    interface->changeProgress(
-                        tr::Tr(QStringLiteral("velmorReconcileProgress"),
-                               QStringLiteral("Сверка итогов: заказ %1 из %2"))
-                            .arg(tr::Tr(QString::number(asked + 1)))
-                            .arg(tr::Tr(QString::number(orders))),
-                        qMax(1, asked * 100 / orders));
-                },
-                Slip::DefaultWidth);
-        }
-    }
+    if (const QSharedPointer<velmor::Journal> journal = reportJournal(&answer))
+        answer = Reconciliation::ofToday(*journal, *interface);
     logger->info(QStringLiteral("Сверка итогов: %1").arg(answer.getMessage().ru()));
     answer.setTerminalNumber(terminal);
     return answer;
