@@ -337,7 +337,7 @@ TEST_F(DayTest, OrdersTheServiceCouldNotBeAskedAbout)
 {
     const QString first = completedSale(200000);
     const QString second = completedSale(200000);
-    for (const Fault fault : {Fault::Json500, Fault::Html502, Fault::NoAnswer}) {
+    for (const Fault fault : {Fault::Json500, Fault::Html502, Fault::NoAnswer, Fault::OtherOrder}) {
         sandbox->setFault(Endpoint::Info, fault);
         const PaymentProcessingAnswer answer = processing()->checkTotals(0);
         EXPECT_EQ(answer.getStatus(), PaymentProcessingAnswer::Failure);
