@@ -24,7 +24,7 @@ demo: configure
 check: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
 
-# The README's pictures of till-gui, drawn offscreen into docs/screenshots/.
+# The pictures of till-gui in docs/cashier-screen.md, drawn offscreen into docs/screenshots/.
 screenshots: configure
 	cmake --build $(BUILD) -j $(JOBS) --target screenshots
 
@@ -51,19 +51,31 @@ clean:
 	rm -rf $(BUILD) build-asan build-tsan $(PACKAGE_BUILD) $(SOAK_BUILD)
 
 # `make soak` builds into build-soak/ and runs the randomized fault soak: tills side by side
-# against velmor-sandbox with chaos on, then the ledger checks (README, Reliability).
+# against velmor-sandbox with chaos on, then the ledger checks (docs/reliability.md).
 # SOAK_SEED (printed first; default: from the clock), SOAK_OPS (200), SOAK_TILLS (4),
 # SOAK_CHAOS (percent of exchanges faulted, 25), SOAK_LOCK_PERCENT (percent of till processes
 # whose queue is locked, 10), SOAK_MAX_SECONDS (no new operation after that long, 4 hours),
 # SOAK_SIGQUIT (1, the default: SIGQUIT drawn beside SIGINT and SIGTERM; 0: not);
-# exit status 1 on a discrepancy.
+# exit status 1 on a discrepancy. SOAK_RUNS_TABLE=docs/reliability.md puts the run's row on top
+# of the runs table there (between its soak markers), saying SOAK_RUNS_NOTE (default: the
+# commit the run was built from) after its settings.
 SOAK_BUILD ?= build-soak
-export SOAK_SEED SOAK_OPS SOAK_TILLS SOAK_CHAOS SOAK_LOCK_PERCENT SOAK_MAX_SECONDS SOAK_SIGQUIT
+SOAK_RUNS_NOTE ?= the plug-in of $(shell git describe --always --dirty 2>/dev/null)
+export SOAK_SEED SOAK_OPS SOAK_TILLS SOAK_CHAOS SOAK_LOCK_PERCENT SOAK_MAX_SECONDS SOAK_SIGQUIT \
+	SOAK_RUNS_TABLE SOAK_RUNS_NOTE
 soak: deps
 	cmake -S . -B $(SOAK_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
 	cmake --build $(SOAK_BUILD) -j $(JOBS) --target velmor-soak
 	$(SOAK_BUILD)/bin/velmor-soak run --work-dir $(SOAK_BUILD)/soak --till $(SOAK_BUILD)/bin/till \
 		--plugin $(SOAK_BUILD)/plugins/libvelmor.so --sandbox $(SOAK_BUILD)/bin/velmor-sandbox
+
+# `make faultmatrix` runs every endpoint under every fault (tst_faultmatrix, in one process) and,
+# when every cell passes, writes its table into docs/reliability.md between the faultmatrix
+# markers; otherwise the page is left as it is and the run fails.
+.PHONY: faultmatrix
+faultmatrix: configure
+	cmake --build $(BUILD) -j $(JOBS) --target tst_faultmatrix
+	VELMOR_FAULTMATRIX_DOC=$(CURDIR)/docs/reliability.md $(BUILD)/bin/tst_faultmatrix
 
 # `make fuzz` builds the libFuzzer targets with clang into build-fuzz/ and runs each for
 # FUZZ_SECONDS (60) seconds; grown corpora and findings go to fuzz-out/.

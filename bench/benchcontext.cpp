@@ -19,6 +19,7 @@
 #include <session.h>
 #include <singleton.h>
 #include <testcerts.h>
+#include <velmor/journal.h>
 
 namespace {
 
@@ -154,6 +155,11 @@ QString BenchContext::workPath(const QString &fileName) const
     return m_workDir.filePath(fileName);
 }
 
+QString BenchContext::journalPath() const
+{
+    return m_journalPath.isEmpty() ? workPath(QStringLiteral("journal.sqlite")) : m_journalPath;
+}
+
 QString BenchContext::tillConfigFile() const
 {
     return m_tillConfig;
@@ -185,6 +191,15 @@ void BenchContext::configure(const QString &url, int intervalSeconds)
     config->setValue(QStringLiteral("Velmor:timeout"), QStringLiteral("30"));
     config->setValue(QStringLiteral("Velmro:infoRequestInterval"),
                      QString::number(intervalSeconds));
+    config->setValue(velmor::Journal::PathKey, journalPath());
+    if (m_plugin)
+        m_plugin->init();
+}
+
+void BenchContext::setJournalPath(const QString &path)
+{
+    m_journalPath = path;
+    Singleton<Config>::instance->setValue(velmor::Journal::PathKey, journalPath());
     if (m_plugin)
         m_plugin->init();
 }

@@ -64,6 +64,10 @@ public:
     BasicPaymentProcessing *plugin();
     // Points the host's settings at a service and re-inits the plug-in when it is loaded.
     void configure(const QString &url, int intervalSeconds);
+    // Where the plug-in keeps its journal: the work directory's journal.sqlite unless set;
+    // re-inits the plug-in when it is loaded.
+    void setJournalPath(const QString &path);
+    QString journalPath() const;
 
     // A receipt of `positions` positions; the sale figures use three.
     void setReceipt(int positions);
@@ -90,6 +94,7 @@ private:
     int m_remoteSecure = 0;
     int m_remotePolledSlowly = 0;
     QTemporaryDir m_workDir;
+    QString m_journalPath;
     QScopedPointer<TestCerts> m_certs;
     QScopedPointer<sandbox::Sandbox> m_plain;
     QScopedPointer<sandbox::Sandbox> m_secure;

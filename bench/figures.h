@@ -1,12 +1,17 @@
 #pragma once
 
+#include <QtGlobal>
+
 class BenchContext;
+class QString;
 class QStringList;
 class ResultTable;
 
 // Each figure measures itself next to its baseline and adds its row to the table.
 
-// 1: a whole sale through the loaded plug-in against the same exchanges by bare libcurl.
+// 1 and 20: a whole sale through the loaded plug-in against the same exchanges by bare
+// libcurl, with the journal in memory; and with the journal on the disk against that sale
+// plus two bare durable writes.
 void runSaleFigure(BenchContext &context, ResultTable &table);
 // 2: the client's status poll over HTTPS against the same poll by bare libcurl.
 void runTlsPollFigure(BenchContext &context, ResultTable &table);
@@ -25,6 +30,9 @@ void runMicroFigures(BenchContext &context, ResultTable &table);
 // program started with the arguments that isLoadChild() recognises.
 void runLoadFigure(BenchContext &context, ResultTable &table);
 bool isLoadChild(int argc, char **argv);
+// The same load in a fresh process, with the plug-in's journal and the host's queue at the
+// paths given: nanoseconds, -1 when it failed.
+qint64 timePluginStart(const QString &journalPath, const QString &queuePath);
 int runLoadChild(const QStringList &arguments);
 // 10: resident memory over many sales.
 void runMemoryFigure(BenchContext &context, ResultTable &table);
@@ -38,6 +46,6 @@ int runScanChild(int argc, char **argv);
 void runEnqueueFigure(BenchContext &context, ResultTable &table);
 // 15: `till replay` per message at the head of a long queue, against a short one.
 void runLongReplayFigure(BenchContext &context, ResultTable &table);
-// 18 and 19: the journal's file after many sales, and the time to find the entries that
-// tills which ended left open.
+// 18, 19 and 21: the journal's file after many sales, the time to find the entries that
+// tills which ended left open, and a host's start with many of them.
 void runJournalFigures(BenchContext &context, ResultTable &table);

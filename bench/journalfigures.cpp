@@ -2,6 +2,7 @@
 #include "figures.h"
 #include "resulttable.h"
 
+#include <dbqueuebroker.h>
 #include <velmor/journal.h>
 
 #include <QFile>
@@ -101,6 +102,54 @@ qint64 fileSize(const QString &path)
     for (const QString &suffix : {QString(), QStringLiteral("-wal")})
         size += QFileInfo(path + suffix).size();
     return size;
+}
+
+// 21: a host's start that finds `OpenEntries` entries left by tills that ended, against one
+// with an empty journal, each load in a fresh process with a fresh journal and queue.
+void runStartFigure(BenchContext &context, ResultTable &table, const QByteArray &message)
+{
+    const QString name = QStringLiteral("plug-in load + init with %1 entries left open, median "
+                                        "of %2");
+    const QString goal = QStringLiteral("< 50 ms");
+    const int tries = context.tries(10, 3);
+    std::vector<qint64> loaded;
+    std::vector<qint64> empty;
+    int failures = 0;
+    qint64 handed = -1;
+    for (int i = 0; i < tries; ++i) {
+        for (const bool withEntries : {true, false}) {
+            const QString stem = QStringLiteral("fig21-%1-%2").arg(i).arg(withEntries);
+            const QString journalPath = context.workPath(stem + QStringLiteral("-journal.sqlite"));
+            const QString queuePath = context.workPath(stem + QStringLiteral("-queue.sqlite"));
+            velmor::Journal created;
+            bool ok = created.open(journalPath);
+            created.close();
+            ok = ok && (!withEntries || addDeadEntries(journalPath, OpenEntries, message));
+            const qint64 nanos = ok ? timePluginStart(journalPath, queuePath) : -1;
+            if (nanos < 0) {
+                ++failures;
+                continue;
+            }
+            (withEntries ? loaded : empty).push_back(nanos);
+            if (withEntries) {
+                const DBQueueBroker queue(queuePath, DBQueueBroker::OpenMode::ReadOnly);
+                handed = queue.pendingCount(0, queue.lastMessageId());
+            }
+        }
+    }
+    const double measured = median(loaded);
+    const double baseline = median(empty);
+    table.add({21, name.arg(countText(OpenEntries)).arg(tries), ResultTable::millis(measured),
+               ResultTable::millis(baseline) + QStringLiteral(" (an empty journal)"),
+               ResultTable::ratioText(baseline > 0 ? measured / baseline : 0.0), goal,
+               failures == 0 && !loaded.empty() && measured < 50e6 ? ResultTable::Verdict::Met
+                                                                   : ResultTable::Verdict::Missed});
+    table.addNote(21, QStringLiteral("the start hands %1 of them to the queue, a durable write "
+                                     "each, and sends nothing; the replay that the first of "
+                                     "them starts hands over the rest")
+                          .arg(handed));
+    if (failures)
+        table.addNote(21, QStringLiteral("%1 starts failed").arg(failures));
 }
 
 } // namespace
@@ -218,4 +267,7 @@ void runJournalFigures(BenchContext &context, ResultTable &table)
                            ResultTable::millis(median(readNanos))));
     if (wrong)
         table.addNote(19, QStringLiteral("%1 looks found another number of entries").arg(wrong));
+    journal.close();
+    reader.close();
+    runStartFigure(context, table, messageText);
 }

@@ -8,9 +8,11 @@
 #include <QProcess>
 #include <basicpaymentprocessing.h>
 #include <config.h>
+#include <dbqueuebroker.h>
 #include <log4qt/logmanager.h>
 #include <session.h>
 #include <singleton.h>
+#include <velmor/journal.h>
 
 #include <cstdio>
 
@@ -33,12 +35,13 @@ template<typename Interface> qint64 loadOnce(const QString &path)
 }
 
 // A load in a process of its own: QPluginLoader keeps a library mapped once loaded, so only
-// the first load in a process costs what a host's start pays.
-qint64 loadInChild(const QString &which)
+// the first load in a process costs what a host's start pays. The plug-in's journal and the
+// host's queue are the files named.
+qint64 loadInChild(const QString &which, const QString &journalPath, const QString &queuePath)
 {
     QProcess child;
     child.start(QCoreApplication::applicationFilePath(),
-                {QString::fromLatin1(LoadOnceOption), which});
+                {QString::fromLatin1(LoadOnceOption), which, journalPath, queuePath});
     if (!child.waitForFinished(30000) || child.exitCode() != 0)
         return -1;
     bool ok = false;
@@ -58,6 +61,8 @@ int runLoadChild(const QStringList &arguments)
     // The host's services exist before a host loads its plug-ins.
     Singleton<Config>::instance = new Config;
     Singleton<Session>::instance = new Session;
+    Singleton<Config>::instance->setValue(velmor::Journal::PathKey, arguments.value(3));
+    Singleton<DBQueueBroker>::instance = new DBQueueBroker(arguments.value(4));
     Log4Qt::LogManager::logger(QString::fromLatin1("velmor"));
     const qint64 nanos = arguments.value(2) == QLatin1String("velmor")
                              ? loadOnce<BasicPaymentProcessing>(QStringLiteral(VELMOR_PLUGIN_PATH))
@@ -66,15 +71,22 @@ int runLoadChild(const QStringList &arguments)
     return nanos < 0 ? 1 : 0;
 }
 
+qint64 timePluginStart(const QString &journalPath, const QString &queuePath)
+{
+    return loadInChild(QStringLiteral("velmor"), journalPath, queuePath);
+}
+
 void runLoadFigure(BenchContext &context, ResultTable &table)
 {
+    const QString journal = context.workPath(QStringLiteral("fig9-journal.sqlite"));
+    const QString queue = context.workPath(QStringLiteral("fig9-queue.sqlite"));
     const int tries = context.tries(30, 5);
     std::vector<qint64> plugin;
     std::vector<qint64> trivial;
     int failures = 0;
     for (int i = 0; i < tries; ++i) {
         for (const char *which : {"velmor", "trivial"}) {
-            const qint64 nanos = loadInChild(QString::fromLatin1(which));
+            const qint64 nanos = loadInChild(QString::fromLatin1(which), journal, queue);
             if (nanos < 0)
                 ++failures;
             else

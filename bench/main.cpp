@@ -135,7 +135,8 @@ int main(int argc, char **argv)
             runEnqueueFigure(context, table);
         if (step(15, "figure 15: till replay at the head of a long queue"))
             runLongReplayFigure(context, table);
-        if ((step(18, "figures 18 and 19: journal size, dead entries found") || wanted(19)))
+        if ((step(18, "figures 18, 19 and 21: journal size, dead entries found, start") ||
+             wanted(19) || wanted(21)))
             runJournalFigures(context, table);
         if (step(1, "figure 1: sale through the plug-in"))
             runSaleFigure(context, table);

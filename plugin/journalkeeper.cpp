@@ -35,39 +35,55 @@ bool JournalKeeper::open(const Config &config)
                                            "начат заново")
                                 .arg(path, m_journal->setAsidePath()));
     }
-    resolve(true);
+    resolve(InitLimit);
     return true;
 }
 
-void JournalKeeper::resolve(bool now)
+void JournalKeeper::resolveBeforeReplay()
+{
+    if (!m_leftSome && m_sinceResolved.isValid() && m_sinceResolved.elapsed() < ResolveIntervalMs)
+        return;
+    resolve(-1);
+}
+
+void JournalKeeper::resolve(int limit)
 {
     if (!m_journal->isOpen())
         return;
-    if (!now && m_sinceResolved.isValid() && m_sinceResolved.elapsed() < ResolveIntervalMs)
-        return;
     m_sinceResolved.start();
     DBQueueBroker *queue = velmor::hostService<DBQueueBroker>();
-    const int handed = m_journal->resolve([this, queue](const velmor::Journal::Entry &entry) {
-        const bool sale = entry.kind == velmor::Journal::Kind::Sale;
-        if (!queue->addMessage(QStringLiteral("processing"), entry.queueMessage, QString())) {
-            m_logger->error(QStringLiteral("Операция по заказу %1 без ответа не передана в "
-                                           "очередь: %2")
-                                .arg(entry.orderId, queue->errorString()));
-            return false;
-        }
-        if (sale)
-            m_logger->error(QStringLiteral("Оплата по заказу %1 на сумму %2 осталась без ответа "
-                                           "кассе: заказ будет отменен (или возвращен) через "
-                                           "очередь")
-                                .arg(entry.orderId, velmor::roublesText(entry.amountKopecks)));
-        else
-            m_logger->error(
-                QStringLiteral("Возврат %1 по заказу %2 на сумму %3 остался без "
-                               "известного результата: он будет завершен через "
-                               "очередь")
-                    .arg(entry.refundId, entry.orderId, velmor::roublesText(entry.amountKopecks)));
-        return true;
-    });
+    const int handed = m_journal->resolve(
+        [this, queue](const velmor::Journal::Entry &entry) {
+            const bool sale = entry.kind == velmor::Journal::Kind::Sale;
+            if (!queue->addMessage(QStringLiteral("processing"), entry.queueMessage, QString())) {
+                m_logger->error(QStringLiteral("Операция по заказу %1 без ответа не передана в "
+                                               "очередь: %2")
+                                    .arg(entry.orderId, queue->errorString()));
+                return false;
+            }
+            if (sale)
+                m_logger->error(
+                    QStringLiteral("Оплата по заказу %1 на сумму %2 осталась без ответа "
+                                   "кассе: заказ будет отменен (или возвращен) через "
+                                   "очередь")
+                        .arg(entry.orderId, velmor::roublesText(entry.amountKopecks)));
+            else
+                m_logger->error(QStringLiteral("Возврат %1 по заказу %2 на сумму %3 остался без "
+                                               "известного результата: он будет завершен через "
+                                               "очередь")
+                                    .arg(entry.refundId, entry.orderId,
+                                         velmor::roublesText(entry.amountKopecks)));
+            return true;
+        },
+        limit);
+    // Each entry costs a durable queue write: past the limit, the rest stay open in the
+    // journal for the next resolution.
+    m_leftSome = limit >= 0 && handed >= limit;
+    if (m_leftSome)
+        m_logger->warn(QStringLiteral("Журнал операций %1: %2 операций без ответа переданы в "
+                                      "очередь, остальные будут переданы перед ее обработкой")
+                           .arg(m_journal->path())
+                           .arg(handed));
     if (handed < 0)
         m_logger->error(QStringLiteral("Журнал операций %1 не прочитан: %2")
                             .arg(m_journal->path(), m_journal->errorString()));

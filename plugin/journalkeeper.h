@@ -21,13 +21,17 @@ class JournalKeeper
 public:
     explicit JournalKeeper(Log4Qt::Logger *logger);
 
-    // Opens the journal `config` names (the same file again is kept open) and resolves it.
-    // False, with an error line naming the file, when it cannot be used: then nothing that
-    // needs it may be sent.
+    // Opens the journal `config` names (the same file again is kept open) and resolves at most
+    // InitLimit of its entries, so that a host's start stays fast whatever ended processes
+    // left: the replay that the first of them starts takes the rest. False, with an error line
+    // naming the file, when it cannot be used: then nothing that needs it may be sent.
     bool open(const Config &config);
-    // Hands the entries of processes that have ended to the queue; unless `now`, at most once
-    // a minute, as a replay offers one message after another.
-    void resolve(bool now);
+    // Hands every entry of processes that have ended to the queue, before a replay: at most
+    // once a minute, as a replay offers one message after another, unless an earlier
+    // resolution left some.
+    void resolveBeforeReplay();
+
+    static constexpr int InitLimit = 20;
     // The replay finished the queued reversal of sale `orderId` (an empty `refundId`) or that
     // refund.
     void finished(const QString &orderId, const QString &refundId);
@@ -38,8 +42,13 @@ public:
     QString unusablePath() const { return m_unusablePath; }
 
 private:
+    // Hands over at most `limit` entries (all when negative).
+    void resolve(int limit);
+
     Log4Qt::Logger *m_logger;
     QSharedPointer<velmor::Journal> m_journal;
     QString m_unusablePath;
     QElapsedTimer m_sinceResolved;
+    // Entries a resolution left to the next one.
+    bool m_leftSome = false;
 };

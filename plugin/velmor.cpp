@@ -222,7 +222,7 @@ bool Velmor::sendEnqueuedMessage(const QMap<QString, QVariant> &message)
         return false;
     }
 
-    journalKeeper->resolve(false);
+    journalKeeper->resolveBeforeReplay();
     if (!replayMessage(orderId, message))
         return false;
     // The sale's reversal, or the refund under its stored id, is settled: a cashier may refund

@@ -41,7 +41,7 @@ QJsonObject createdOrder(const QString &orderId)
 }
 
 // Each answer would confirm what was asked: a client must judge whether it may.
-QJsonObject confirmingAnswer(Sandbox::Endpoint endpoint, const QString &orderId)
+QJsonObject confirmingAnswer(Endpoint endpoint, const QString &orderId)
 {
     const auto order = [&orderId](const QString &status) {
         return QJsonObject{{QStringLiteral("id"), orderId},
@@ -49,16 +49,16 @@ QJsonObject confirmingAnswer(Sandbox::Endpoint endpoint, const QString &orderId)
                            {QStringLiteral("amount"), 1.0}};
     };
     switch (endpoint) {
-    case Sandbox::Endpoint::Create:
+    case Endpoint::Create:
         return {{QStringLiteral("order"), order(Order::StatusCreated)}};
-    case Sandbox::Endpoint::Info:
+    case Endpoint::Info:
         return {{QStringLiteral("order"), order(Order::StatusCompleted)},
                 {QStringLiteral("refund"),
                  QJsonArray{QJsonObject{{QStringLiteral("totalRefundedAmount"), 1.0}}}}};
-    case Sandbox::Endpoint::Cancel:
+    case Endpoint::Cancel:
         return {{QStringLiteral("status"), QStringLiteral("CANCELLED")},
                 {QStringLiteral("order"), order(Order::StatusCanceled)}};
-    case Sandbox::Endpoint::Refund:
+    case Endpoint::Refund:
         return {{QStringLiteral("order"), order(Order::StatusRefunded)}};
     }
     return {};
@@ -97,23 +97,22 @@ std::string duplicateAmount(const QJsonObject &order)
 }
 
 // An answer the faults that show an order unchanged give: the order as it stood before.
-QJsonObject unchangedAnswer(Sandbox::Fault fault, Sandbox::Endpoint endpoint,
-                            const QJsonObject &before)
+QJsonObject unchangedAnswer(Fault fault, Endpoint endpoint, const QJsonObject &before)
 {
     QJsonObject body{{QStringLiteral("order"), slimOrder(before)}};
     switch (fault) {
-    case Sandbox::Fault::Unchanged:
-    case Sandbox::Fault::UnchangedAfter:
-        if (endpoint == Sandbox::Endpoint::Refund)
+    case Fault::Unchanged:
+    case Fault::UnchangedAfter:
+        if (endpoint == Endpoint::Refund)
             body.insert(QStringLiteral("refund"), QJsonArray());
         break;
-    case Sandbox::Fault::OtherRefund:
-    case Sandbox::Fault::OtherRefundAfter:
+    case Fault::OtherRefund:
+    case Fault::OtherRefundAfter:
         body.insert(QStringLiteral("refund"),
                     QJsonObject{{QStringLiteral("id"), QStringLiteral("another-refund")},
                                 {QStringLiteral("totalRefundedAmount"), 1.0}});
         break;
-    case Sandbox::Fault::InfoZeroAmount: {
+    case Fault::InfoZeroAmount: {
         QJsonObject order = slimOrder(before);
         order.insert(QStringLiteral("amount"), 0);
         body =
@@ -159,17 +158,17 @@ void send(httplib::Response &res, const OrderBook::Reply &reply)
     res.set_content(compact(reply.body), JsonContentType);
 }
 
-bool answerInstead(Sandbox::Fault fault, Sandbox::Endpoint endpoint, const QString &orderId,
+bool answerInstead(Fault fault, Endpoint endpoint, const QString &orderId,
                    const QJsonObject &before, httplib::Response &res)
 {
     switch (fault) {
-    case Sandbox::Fault::Error504:
-    case Sandbox::Fault::Error504After:
+    case Fault::Error504:
+    case Fault::Error504After:
         send(res, OrderBook::Reply{504, QJsonObject{{QStringLiteral("error"),
                                                      QStringLiteral("Gateway Timeout")}}});
         return true;
-    case Sandbox::Fault::Error502:
-    case Sandbox::Fault::Error502After:
+    case Fault::Error502:
+    case Fault::Error502After:
         // A gateway's error object, shaped like the service's own: not one of the service's
         // refusals, so the plug-in's catalogue has no text for it.
         send(res, OrderBook::Reply{
@@ -180,89 +179,89 @@ bool answerInstead(Sandbox::Fault fault, Sandbox::Endpoint endpoint, const QStri
                                              QStringLiteral("The upstream service did not "
                                                             "answer")}}}}});
         return true;
-    case Sandbox::Fault::Error500:
-    case Sandbox::Fault::Error500After:
+    case Fault::Error500:
+    case Fault::Error500After:
         send(res, OrderBook::Reply{
                       500, QJsonObject{{QStringLiteral("error"),
                                         QJsonObject{{QStringLiteral("message"),
                                                      QStringLiteral("Internal server error")}}}}});
         return true;
-    case Sandbox::Fault::Unchanged:
-    case Sandbox::Fault::UnchangedAfter:
-    case Sandbox::Fault::OtherRefund:
-    case Sandbox::Fault::OtherRefundAfter:
-    case Sandbox::Fault::InfoZeroAmount:
-    case Sandbox::Fault::DuplicateAmount:
-    case Sandbox::Fault::NotFoundLag:
+    case Fault::Unchanged:
+    case Fault::UnchangedAfter:
+    case Fault::OtherRefund:
+    case Fault::OtherRefundAfter:
+    case Fault::InfoZeroAmount:
+    case Fault::DuplicateAmount:
+    case Fault::NotFoundLag:
         // About an order the service does not hold, the truth is all there is to say.
-        if (before.isEmpty() || fault == Sandbox::Fault::NotFoundLag)
+        if (before.isEmpty() || fault == Fault::NotFoundLag)
             send(res, OrderBook::errorReply(404, QStringLiteral("order_not_found"),
                                             QStringLiteral("Заказ не найден")));
-        else if (fault == Sandbox::Fault::DuplicateAmount) {
+        else if (fault == Fault::DuplicateAmount) {
             res.status = 200;
             res.set_content(duplicateAmount(before), JsonContentType);
         } else
             send(res, OrderBook::Reply{200, unchangedAnswer(fault, endpoint, before)});
         return true;
-    case Sandbox::Fault::DropMidBody:
+    case Fault::DropMidBody:
         halfBody(res, orderId);
         return true;
-    case Sandbox::Fault::Empty500:
+    case Fault::Empty500:
         res.status = 500;
         return true;
-    case Sandbox::Fault::Html502:
-    case Sandbox::Fault::Html502After:
+    case Fault::Html502:
+    case Fault::Html502After:
         res.status = 502;
         res.set_content("<html><head><title>502 Bad Gateway</title></head><body><center>"
                         "<h1>502 Bad Gateway</h1></center><hr><center>gateway</center>"
                         "</body></html>",
                         "text/html");
         return true;
-    case Sandbox::Fault::NotJson:
+    case Fault::NotJson:
         res.status = 200;
         res.set_content("Service temporarily unavailable, try again later", JsonContentType);
         return true;
-    case Sandbox::Fault::TruncatedJson:
+    case Fault::TruncatedJson:
         truncatedJson(res, orderId);
         return true;
-    case Sandbox::Fault::ErrorObject:
+    case Fault::ErrorObject:
         send(res, OrderBook::errorReply(400, QStringLiteral("service_error"),
                                         QStringLiteral("Внутренняя ошибка сервиса")));
         return true;
-    case Sandbox::Fault::HugeBody:
+    case Fault::HugeBody:
         res.status = 200;
         res.set_content(hugeBody(), JsonContentType);
         return true;
-    case Sandbox::Fault::Json500: {
+    case Fault::Json500: {
         // What a failing application server or a proxy in front of it may say.
         QJsonObject body = confirmingAnswer(endpoint, orderId);
         body.insert(QStringLiteral("message"), QStringLiteral("Internal server error"));
         send(res, OrderBook::Reply{500, body});
         return true;
     }
-    case Sandbox::Fault::Gateway504:
+    case Fault::Gateway504:
         res.status = 504;
         return true;
-    case Sandbox::Fault::Empty200:
-    case Sandbox::Fault::Empty200After:
+    case Fault::Empty200:
+    case Fault::Empty200After:
         send(res, OrderBook::Reply{200, QJsonObject()});
         return true;
-    case Sandbox::Fault::Accepted200:
+    case Fault::Accepted200:
         send(res, OrderBook::Reply{
                       200, QJsonObject{{QStringLiteral("result"), QStringLiteral("accepted")}}});
         return true;
-    case Sandbox::Fault::OtherOrder:
+    case Fault::OtherOrder:
         send(res,
              OrderBook::Reply{200, confirmingAnswer(endpoint, QStringLiteral("another-order"))});
         return true;
-    case Sandbox::Fault::None:
-    case Sandbox::Fault::Delay:
-    case Sandbox::Fault::Trickle:
-    case Sandbox::Fault::Lost:
-    case Sandbox::Fault::Drop:
-    case Sandbox::Fault::NoAnswer:
-    case Sandbox::Fault::UpperCaseId:
-    case Sandbox::Fault::LateCreate:
+    case Fault::None:
+    case Fault::Delay:
+    case Fault::Trickle:
+    case Fault::Lost:
+    case Fault::Drop:
+    case Fault::NoAnswer:
+    case Fault::UpperCaseId:
+    case Fault::LateCreate:
         break;
     }
     return false;

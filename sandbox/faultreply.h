@@ -1,7 +1,7 @@
 #pragma once
 
+#include "fault.h"
 #include "orderbook.h"
-#include "sandbox.h"
 
 #include <QString>
 
@@ -31,7 +31,7 @@ void send(httplib::Response &res, const OrderBook::Reply &reply);
 // NoAnswer give no answer). `before` is the order as it stood before the request
 // (OrderBook::order(), empty when unknown), which the faults that show an order unchanged
 // answer with. The caller carries the request out first for the faults that take effect.
-bool answerInstead(Sandbox::Fault fault, Sandbox::Endpoint endpoint, const QString &orderId,
+bool answerInstead(Fault fault, Endpoint endpoint, const QString &orderId,
                    const QJsonObject &before, httplib::Response &res);
 
 // The service's reply with `orderId` in upper case wherever it names the order.

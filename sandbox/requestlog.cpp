@@ -11,7 +11,7 @@ namespace sandbox {
 
 quint64 RequestLog::record(const httplib::Request &req)
 {
-    Sandbox::RecordedRequest recorded;
+    RecordedRequest recorded;
     recorded.receivedAtMs = QDateTime::currentMSecsSinceEpoch();
     recorded.method = QString::fromStdString(req.method);
     recorded.path = QString::fromStdString(req.target);
@@ -44,7 +44,7 @@ void RequestLog::noteOutcome(quint64 seq, const QString &fault, int status, cons
     std::lock_guard<std::mutex> lock(m_mutex);
     // Requests are kept in arrival order, and the one served now is seldom far from the end.
     for (int i = m_requests.size() - 1; i >= 0; --i) {
-        Sandbox::RecordedRequest &request = m_requests[i];
+        RecordedRequest &request = m_requests[i];
         if (request.seq == seq) {
             request.fault = fault;
             request.status = status;
@@ -57,11 +57,11 @@ void RequestLog::noteOutcome(quint64 seq, const QString &fault, int status, cons
 }
 
 QJsonArray RequestLog::journal(
-    const std::function<void(const Sandbox::RecordedRequest &, QJsonObject *)> &describe) const
+    const std::function<void(const RecordedRequest &, QJsonObject *)> &describe) const
 {
-    const QList<Sandbox::RecordedRequest> kept = requests();
+    const QList<RecordedRequest> kept = requests();
     QJsonArray entries;
-    for (const Sandbox::RecordedRequest &request : kept) {
+    for (const RecordedRequest &request : kept) {
         QJsonObject entry{{QStringLiteral("seq"), qint64(request.seq)},
                           {QStringLiteral("at"), request.receivedAtMs},
                           {QStringLiteral("method"), request.method},
@@ -77,14 +77,14 @@ QJsonArray RequestLog::journal(
     return entries;
 }
 
-QList<Sandbox::RecordedRequest> RequestLog::requests() const
+QList<RecordedRequest> RequestLog::requests() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     // Element by element, under the lock: a list shared with the caller would be detached, its
     // elements copied, outside the lock while noteOutcome() writes one of them.
-    QList<Sandbox::RecordedRequest> copy;
+    QList<RecordedRequest> copy;
     copy.reserve(m_requests.size());
-    for (const Sandbox::RecordedRequest &request : m_requests)
+    for (const RecordedRequest &request : m_requests)
         copy.append(request);
     return copy;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sandbox.h"
+#include "recordedrequest.h"
 
 #include <QJsonArray>
 #include <QList>
@@ -29,12 +29,12 @@ public:
     // meanwhile.
     void noteOutcome(quint64 seq, const QString &fault, int status,
                      const QString &shown = QString());
-    QList<Sandbox::RecordedRequest> requests() const;
+    QList<RecordedRequest> requests() const;
     // Every request kept, without headers and bodies: [{"seq", "at", "method", "path",
     // "fault", "status", "shown" (when there is one)}], plus what `describe` adds to each (say, the
     // endpoint and the order).
-    QJsonArray journal(
-        const std::function<void(const Sandbox::RecordedRequest &, QJsonObject *)> &describe) const;
+    QJsonArray
+    journal(const std::function<void(const RecordedRequest &, QJsonObject *)> &describe) const;
     void clear();
     // Blocks until at least `count` requests were recorded since the last clear(), or the
     // timeout ran out; true when they were.
@@ -43,7 +43,7 @@ public:
 private:
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_recorded;
-    QList<Sandbox::RecordedRequest> m_requests;
+    QList<RecordedRequest> m_requests;
     quint64 m_nextSeq = 1;
 };
 

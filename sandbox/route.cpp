@@ -1,12 +1,13 @@
 #include "route.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QList>
 
 namespace sandbox {
 
 Route Route::of(const QByteArray &basePath, const std::string &method, const std::string &target)
 {
-    using Endpoint = Sandbox::Endpoint;
     Route result;
     QByteArray path = QByteArray::fromStdString(target);
     const int query = path.indexOf('?');
@@ -50,6 +51,18 @@ Route Route::of(const QByteArray &basePath, const std::string &method, const std
     const QByteArray id = QByteArray::fromPercentEncoding(parts.at(1));
     result.orderId = QString::fromUtf8(id.constData(), id.size());
     return result;
+}
+
+QString Route::orderIdIn(const std::string &body) const
+{
+    if (endpoint != Endpoint::Create)
+        return orderId;
+    return QJsonDocument::fromJson(QByteArray::fromStdString(body))
+        .object()
+        .value(QStringLiteral("order"))
+        .toObject()
+        .value(QStringLiteral("id"))
+        .toString();
 }
 
 bool isAuthorized(const std::string &authorizationHeader, const QString &login,

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sandbox.h"
+#include "fault.h"
 
 #include <QByteArray>
 #include <QString>
@@ -24,8 +24,12 @@ struct Route
     static Route of(const QByteArray &basePath, const std::string &method,
                     const std::string &target);
 
+    // The order the request is about: the path's for info, cancel and refund, the create's
+    // `body`'s for create.
+    QString orderIdIn(const std::string &body) const;
+
     Kind kind = NotFound;
-    Sandbox::Endpoint endpoint = Sandbox::Endpoint::Create;
+    Endpoint endpoint = Endpoint::Create;
     QString orderId;
 };
 

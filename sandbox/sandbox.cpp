@@ -1,6 +1,9 @@
 #include "sandbox.h"
 
+#include "faultplan.h"
 #include "faultreply.h"
+#include "ledger.h"
+#include "listener.h"
 #include "orderbook.h"
 #include "requestlog.h"
 #include "route.h"
@@ -9,38 +12,16 @@
 #include <httplib.h>
 
 #include <QByteArray>
-#include <QDateTime>
-#include <QJsonArray>
-#include <QJsonDocument>
 
-#include <array>
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <map>
-#include <memory>
 #include <mutex>
-#include <random>
-#include <thread>
-#include <vector>
-
-#include <pthread.h>
-#include <signal.h>
-#include <sys/socket.h>
 
 namespace sandbox {
 
 namespace {
 
 using Reply = OrderBook::Reply;
-
-// Enough workers that requests held by NoAnswer, Delay or Trickle leave others served.
-constexpr size_t WorkerThreads = 16;
-
-// With keep-alive on: long enough to carry a client polling every second from one poll to the
-// next, short enough that an abandoned connection soon gives its worker back.
-constexpr size_t KeepAliveMaxRequests = 1000;
-constexpr time_t KeepAliveTimeoutSeconds = 2;
 
 // A Trickle fault set without a step sends a byte every so many milliseconds.
 constexpr int DefaultTrickleStepMs = 10;
@@ -56,47 +37,12 @@ void drop(int fd, httplib::Response &res)
         faultreply::unfinishedBody(res);
 }
 
-// How a request fared under chaos in the ledger's "faults" when the service was down.
-const QString DownName = QStringLiteral("down");
-
-// The order a request is about: the path's for info, cancel and refund, the body's for create.
-QString orderIdOf(const Route &route, const std::string &body)
-{
-    if (route.endpoint != Sandbox::Endpoint::Create)
-        return route.orderId;
-    return QJsonDocument::fromJson(QByteArray::fromStdString(body))
-        .object()
-        .value(QStringLiteral("order"))
-        .toObject()
-        .value(QStringLiteral("id"))
-        .toString();
-}
-
-QString endpointName(Sandbox::Endpoint endpoint)
-{
-    switch (endpoint) {
-    case Sandbox::Endpoint::Create:
-        return QStringLiteral("create");
-    case Sandbox::Endpoint::Info:
-        return QStringLiteral("info");
-    case Sandbox::Endpoint::Cancel:
-        return QStringLiteral("cancel");
-    case Sandbox::Endpoint::Refund:
-        return QStringLiteral("refund");
-    }
-    return QString();
-}
-
 } // namespace
 
 class Sandbox::Private
 {
 public:
-    struct FaultSetting
-    {
-        Fault fault = Fault::None;
-        int delayMs = 0;
-    };
+    using FaultSetting = FaultPlan::Setting;
 
     explicit Private(const Options &options);
 
@@ -111,15 +57,9 @@ public:
     // `lateMs` after it arrived, or at once when the service is healed or stopped.
     void serveLate(const Route &found, int lateMs, const httplib::Request &req,
                    httplib::Response &res);
-    // Whether an order is in a NotFoundLag spell; starts one of `ms` when `startMs` > 0.
-    bool lagging(const QString &orderId, int startMs);
     Reply process(const Route &route, const httplib::Request &req);
     // Waits up to `ms` unless the service stops first; false when it stopped.
     bool pause(int ms);
-
-    // The fault a request to `endpoint` meets: the one set on it, else a draw when chaos is
-    // on. `name` receives what the ledger calls it ("down" in a down window).
-    FaultSetting faultFor(Endpoint endpoint, QString *name);
     void heal();
     QJsonObject ledger() const;
 
@@ -127,38 +67,20 @@ public:
     QString m_basePath;
     OrderBook m_book;
     RequestLog m_log;
+    FaultPlan m_plan;
+    Ledger m_ledger;
 
-    // Guards the faults and the stop flag below.
+    // Guards the stop flag and the count of heal() calls, so that a late create held back
+    // learns of either.
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_stopping = false;
-    std::array<FaultSetting, 4> m_faults{};
-    // Chaos, under the same mutex: its settings, its generator, the end of a down window and
-    // what was drawn so far.
-    Chaos m_chaos;
-    bool m_chaosOn = false;
-    std::mt19937 m_generator;
-    std::chrono::steady_clock::time_point m_downUntil{};
-    std::map<QString, int> m_drawn;
-    // Orders answered "order_not_found" until then (NotFoundLag), and how often heal() ran,
-    // so that a late create held back learns of it.
-    std::map<QString, std::chrono::steady_clock::time_point> m_lagUntil;
     quint64 m_heals = 0;
 
-    // Guards the ledger's own records: the orders in the order made and the cancellations
-    // carried out per order.
-    mutable std::mutex m_ledgerMutex;
-    std::vector<QString> m_orderIds;
-    std::map<QString, qint64> m_createdAt;
-    std::map<QString, QJsonArray> m_cancels;
-
     // Guards starting and stopping; never taken by the serving threads, so stop() may wait for
-    // them while holding it.
+    // them while holding it. Last, so that it goes first.
     mutable std::mutex m_lifeMutex;
-    std::unique_ptr<httplib::Server> m_server;
-    std::thread m_thread;
-    std::atomic<bool> m_listenEnded{false};
-    std::atomic<int> m_port{0};
+    Listener m_listener;
 };
 
 Sandbox::Private::Private(const Options &options)
@@ -173,106 +95,27 @@ Sandbox::Private::Private(const Options &options)
 
 bool Sandbox::Private::start()
 {
-    if (!m_options.certificateFile.isEmpty()) {
-        const QByteArray cert = m_options.certificateFile.toLocal8Bit();
-        const QByteArray key = m_options.privateKeyFile.toLocal8Bit();
-        const QByteArray ca = m_options.clientCaFile.toLocal8Bit();
-        m_server = std::make_unique<httplib::SSLServer>(cert.constData(), key.constData(),
-                                                        ca.isEmpty() ? nullptr : ca.constData());
-    } else {
-        m_server = std::make_unique<httplib::Server>();
-    }
-    if (!m_server->is_valid()) {
-        m_server.reset();
-        return false;
-    }
-
-    m_server->new_task_queue = [] { return new httplib::ThreadPool(WorkerThreads); };
-    // httplib's default also sets SO_REUSEPORT, under which a second service would share a
-    // taken port with the first instead of failing to start.
-    m_server->set_socket_options([](socket_t sock) {
-        int yes = 1;
-        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
-    });
-    if (m_options.keepAlive) {
-        m_server->set_keep_alive_max_count(KeepAliveMaxRequests);
-        m_server->set_keep_alive_timeout(KeepAliveTimeoutSeconds);
-        // httplib writes the headers and the body separately; on a connection past its first
-        // exchanges Nagle would hold the body until the client's delayed ACK, 40 ms later. The
-        // accepted connections inherit the option from the listening socket.
-        m_server->set_tcp_nodelay(true);
-    } else {
-        m_server->set_keep_alive_max_count(1);
-        m_server->set_keep_alive_timeout(1);
-    }
-
-    const auto handler = [this](const httplib::Request &req, httplib::Response &res) {
-        handle(req, res);
-    };
-    // Every request reaches handle(), which routes it by its raw target.
-    const std::string any = "[\\s\\S]*";
-    m_server->Get(any, handler);
-    m_server->Post(any, handler);
-    m_server->Put(any, handler);
-    m_server->Patch(any, handler);
-    m_server->Delete(any, handler);
-    m_server->Options(any, handler);
-
-    const std::string host = m_options.host.toStdString();
-    const int previousPort = m_port.load();
-    int bound = -1;
-    if (m_options.port > 0) {
-        bound = m_server->bind_to_port(host, m_options.port) ? m_options.port : -1;
-    } else {
-        if (previousPort > 0 && m_server->bind_to_port(host, previousPort))
-            bound = previousPort;
-        else
-            bound = m_server->bind_to_any_port(host);
-    }
-    if (bound <= 0) {
-        m_server.reset();
-        return false;
-    }
-    m_port = bound;
-
-    m_listenEnded = false;
-    m_thread = std::thread([this] {
-        // Writes to a connection the client has closed must fail, not kill the process; the
-        // workers inherit this mask, and OpenSSL writes without MSG_NOSIGNAL.
-        sigset_t set;
-        sigemptyset(&set);
-        sigaddset(&set, SIGPIPE);
-        pthread_sigmask(SIG_BLOCK, &set, nullptr);
-        m_server->listen_after_bind();
-        m_listenEnded = true;
-    });
-    while (!m_server->is_running() && !m_listenEnded)
-        std::this_thread::yield();
-    if (!m_server->is_running()) {
-        m_thread.join();
-        m_server.reset();
-        return false;
-    }
-    return true;
+    Listener::Setup setup;
+    setup.host = m_options.host;
+    setup.port = m_options.port;
+    setup.certificateFile = m_options.certificateFile;
+    setup.privateKeyFile = m_options.privateKeyFile;
+    setup.clientCaFile = m_options.clientCaFile;
+    setup.keepAlive = m_options.keepAlive;
+    return m_listener.start(
+        setup, [this](const httplib::Request &req, httplib::Response &res) { handle(req, res); });
 }
 
 void Sandbox::Private::stop()
 {
-    if (!m_server)
+    if (!m_listener.isStarted())
         return;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_stopping = true;
     }
     m_wake.notify_all();
-    m_server->stop();
-    // An idle keep-alive connection holds its worker, and the pool's shutdown with it, until
-    // the next request or the keep-alive timeout; ending its reading side releases it now.
-    if (m_options.keepAlive)
-        socketscan::shutdownAcceptedReads(m_port.load());
-    if (m_thread.joinable())
-        m_thread.join();
-    m_server.reset();
+    m_listener.stop();
     std::lock_guard<std::mutex> lock(m_mutex);
     m_stopping = false;
 }
@@ -306,10 +149,14 @@ void Sandbox::Private::handle(const httplib::Request &req, httplib::Response &re
     FaultSetting fault;
     QString faultName = Sandbox::faultName(Fault::None);
     if (found.kind == Route::Found) {
-        fault = faultFor(found.endpoint, &faultName);
-        if (fault.fault == Fault::NotFoundLag)
-            lagging(found.orderId, fault.delayMs);
-        else if (found.endpoint != Endpoint::Create && lagging(found.orderId, 0)) {
+        fault = m_plan.faultFor(found.endpoint, &faultName);
+        if (fault.fault == Fault::NotFoundLag) {
+            // Only an order already seen can lag behind.
+            if (fault.delayMs > 0 && !m_book.order(found.orderId).isEmpty())
+                m_plan.startLag(found.orderId, fault.delayMs);
+            else
+                m_plan.lagging(found.orderId);
+        } else if (found.endpoint != Endpoint::Create && m_plan.lagging(found.orderId)) {
             // The spell outlasts the request that began it; a drop stays a drop.
             if (fault.fault != Fault::Drop) {
                 fault = FaultSetting{Fault::NotFoundLag, 0};
@@ -325,88 +172,9 @@ void Sandbox::Private::handle(const httplib::Request &req, httplib::Response &re
                         fault.fault != Fault::DuplicateAmount && fault.fault != Fault::HugeBody;
     const QString shown =
         answered && prompt && found.kind == Route::Found
-            ? faultreply::shownStatus(res.status, res.body, orderIdOf(found, req.body))
+            ? faultreply::shownStatus(res.status, res.body, found.orderIdIn(req.body))
             : QString();
     m_log.noteOutcome(seq, faultName, answered ? res.status : NoReply, shown);
-}
-
-bool Sandbox::Private::lagging(const QString &orderId, int startMs)
-{
-    const auto now = std::chrono::steady_clock::now();
-    // Only an order already seen can lag behind.
-    if (startMs > 0 && !m_book.order(orderId).isEmpty()) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_lagUntil[orderId] = now + std::chrono::milliseconds(startMs);
-        return true;
-    }
-    std::lock_guard<std::mutex> lock(m_mutex);
-    const auto found = m_lagUntil.find(orderId);
-    if (found == m_lagUntil.end())
-        return false;
-    if (now < found->second)
-        return true;
-    m_lagUntil.erase(found);
-    return false;
-}
-
-Sandbox::Private::FaultSetting Sandbox::Private::faultFor(Endpoint endpoint, QString *name)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    FaultSetting set = m_faults[static_cast<size_t>(endpoint)];
-    if (!appliesTo(set.fault, endpoint))
-        set = FaultSetting{};
-    if (set.fault != Fault::None || !m_chaosOn) {
-        *name = Sandbox::faultName(set.fault);
-        return set;
-    }
-    const auto now = std::chrono::steady_clock::now();
-    if (now < m_downUntil) {
-        *name = DownName;
-        return FaultSetting{Fault::Drop, 0};
-    }
-    if (m_chaos.downPerMille > 0 &&
-        std::uniform_int_distribution<int>(0, 999)(m_generator) < m_chaos.downPerMille) {
-        const int ms = std::uniform_int_distribution<int>(
-            m_chaos.downMinMs, std::max(m_chaos.downMinMs, m_chaos.downMaxMs))(m_generator);
-        m_downUntil = now + std::chrono::milliseconds(ms);
-        ++m_drawn[DownName];
-        *name = DownName;
-        return FaultSetting{Fault::Drop, 0};
-    }
-    if (std::uniform_int_distribution<int>(0, 99)(m_generator) >= m_chaos.percent) {
-        *name = Sandbox::faultName(Fault::None);
-        return FaultSetting{};
-    }
-    // Every fault that ends an exchange by itself and means something for the endpoint:
-    // NoAnswer would hold a request until the client gives up, which Delay already stands for.
-    static const std::array<std::vector<Fault>, 4> Drawable = [] {
-        std::array<std::vector<Fault>, 4> faults;
-        for (const Endpoint each :
-             {Endpoint::Create, Endpoint::Info, Endpoint::Cancel, Endpoint::Refund}) {
-            for (const FaultName &entry : Sandbox::faultNames()) {
-                if (entry.fault != Fault::NoAnswer && appliesTo(entry.fault, each))
-                    faults[static_cast<size_t>(each)].push_back(entry.fault);
-            }
-        }
-        return faults;
-    }();
-    const std::vector<Fault> &drawable = Drawable[static_cast<size_t>(endpoint)];
-    const Fault drawn = drawable.at(static_cast<size_t>(
-        std::uniform_int_distribution<int>(0, int(drawable.size()) - 1)(m_generator)));
-    *name = Sandbox::faultName(drawn);
-    ++m_drawn[*name];
-    int delayMs = m_chaos.delayMs;
-    if (drawn == Fault::Trickle)
-        delayMs = m_chaos.trickleStepMs;
-    else if (drawn == Fault::LateCreate)
-        delayMs = std::uniform_int_distribution<int>(
-            m_chaos.lateCreateMinMs,
-            std::max(m_chaos.lateCreateMinMs, m_chaos.lateCreateMaxMs))(m_generator);
-    else if (drawn == Fault::NotFoundLag)
-        delayMs = std::uniform_int_distribution<int>(
-            m_chaos.notFoundLagMinMs,
-            std::max(m_chaos.notFoundLagMinMs, m_chaos.notFoundLagMaxMs))(m_generator);
-    return FaultSetting{drawn, delayMs};
 }
 
 bool Sandbox::Private::serve(const Route &found, const FaultSetting &fault,
@@ -425,7 +193,7 @@ bool Sandbox::Private::serve(const Route &found, const FaultSetting &fault,
         serveLate(found, fault.delayMs, req, res);
         return false;
     }
-    const bool carriedOut = takesEffect(fault.fault);
+    const bool carriedOut = FaultCatalog::takesEffect(fault.fault);
     // The faults that show the order as it stood need it from before the request.
     const QJsonObject before = fault.fault != Fault::None && found.kind == Route::Found &&
                                        found.endpoint != Endpoint::Create
@@ -437,7 +205,7 @@ bool Sandbox::Private::serve(const Route &found, const FaultSetting &fault,
 
     Reply reply = process(found, req);
     if (fault.fault == Fault::UpperCaseId)
-        reply = faultreply::withUpperCaseId(reply, orderIdOf(found, req.body));
+        reply = faultreply::withUpperCaseId(reply, found.orderIdIn(req.body));
     if (fault.fault != Fault::None && reply.status != NoReply &&
         faultreply::answerInstead(fault.fault, found.endpoint, found.orderId, before, res))
         return true;
@@ -497,11 +265,8 @@ Reply Sandbox::Private::process(const Route &found, const httplib::Request &req)
         QString orderId;
         bool late = false;
         const Reply reply = m_book.create(body, &orderId, &late);
-        if (!orderId.isEmpty()) {
-            std::lock_guard<std::mutex> lock(m_ledgerMutex);
-            m_orderIds.push_back(orderId);
-            m_createdAt[orderId] = QDateTime::currentMSecsSinceEpoch();
-        }
+        if (!orderId.isEmpty())
+            m_ledger.noteCreated(orderId);
         if (!late || m_options.slowCreateMs <= 0)
             return reply;
         // The order already lives; only its answer is late, as from an overloaded service.
@@ -515,12 +280,8 @@ Reply Sandbox::Private::process(const Route &found, const httplib::Request &req)
         const QString before =
             m_book.order(found.orderId).value(QStringLiteral("status")).toString();
         const Reply reply = m_book.cancel(found.orderId, body);
-        if (reply.status == 200) {
-            std::lock_guard<std::mutex> lock(m_ledgerMutex);
-            m_cancels[found.orderId].append(
-                QJsonObject{{QStringLiteral("at"), QDateTime::currentMSecsSinceEpoch()},
-                            {QStringLiteral("from"), before}});
-        }
+        if (reply.status == 200)
+            m_ledger.noteCancelled(found.orderId, before);
         return reply;
     }
     case Endpoint::Refund:
@@ -529,56 +290,11 @@ Reply Sandbox::Private::process(const Route &found, const httplib::Request &req)
     return Reply{NoReply, {}};
 }
 
-bool Sandbox::takesEffect(Fault fault)
-{
-    switch (fault) {
-    case Fault::None:
-    case Fault::Delay:
-    case Fault::Trickle:
-    case Fault::Lost:
-    case Fault::Html502After:
-    case Fault::Empty200After:
-    case Fault::Error504After:
-    case Fault::Error502After:
-    case Fault::Error500After:
-    case Fault::UpperCaseId:
-    case Fault::UnchangedAfter:
-    case Fault::OtherRefundAfter:
-    case Fault::LateCreate:
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool Sandbox::appliesTo(Fault fault, Endpoint endpoint)
-{
-    switch (fault) {
-    case Fault::Unchanged:
-    case Fault::UnchangedAfter:
-        return endpoint == Endpoint::Cancel || endpoint == Endpoint::Refund;
-    case Fault::OtherRefund:
-    case Fault::OtherRefundAfter:
-        return endpoint == Endpoint::Refund;
-    case Fault::InfoZeroAmount:
-    case Fault::DuplicateAmount:
-        return endpoint == Endpoint::Info;
-    case Fault::LateCreate:
-        return endpoint == Endpoint::Create;
-    case Fault::NotFoundLag:
-        return endpoint != Endpoint::Create;
-    default:
-        return true;
-    }
-}
-
 void Sandbox::Private::heal()
 {
+    m_plan.heal();
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_chaosOn = false;
-        m_downUntil = {};
-        m_lagUntil.clear();
         ++m_heals;
     }
     m_wake.notify_all();
@@ -586,106 +302,27 @@ void Sandbox::Private::heal()
 
 QJsonObject Sandbox::Private::ledger() const
 {
-    std::vector<QString> ids;
-    std::map<QString, qint64> createdAt;
-    std::map<QString, QJsonArray> cancels;
-    {
-        std::lock_guard<std::mutex> lock(m_ledgerMutex);
-        ids = m_orderIds;
-        createdAt = m_createdAt;
-        cancels = m_cancels;
-    }
-    QJsonArray orders;
-    for (const QString &id : ids) {
-        QJsonObject order = m_book.order(id);
-        order.insert(QStringLiteral("createdAt"), createdAt[id]);
-        const auto found = cancels.find(id);
-        order.insert(QStringLiteral("cancels"),
-                     found == cancels.end() ? QJsonArray() : found->second);
-        orders.append(order);
-    }
+    return m_ledger.toJson(m_book, m_log, m_basePath.toUtf8(), m_plan);
+}
 
-    const QByteArray basePath = m_basePath.toUtf8();
-    const QJsonArray exchanges =
-        m_log.journal([&basePath](const RecordedRequest &request, QJsonObject *entry) {
-            const Route route =
-                Route::of(basePath, request.method.toStdString(), request.path.toStdString());
-            if (route.kind != Route::Found)
-                return;
-            entry->insert(QStringLiteral("endpoint"), endpointName(route.endpoint));
-            entry->insert(QStringLiteral("orderId"), orderIdOf(route, request.body.toStdString()));
-        });
+bool Sandbox::takesEffect(Fault fault)
+{
+    return FaultCatalog::takesEffect(fault);
+}
 
-    QJsonObject drawn;
-    QJsonObject chaos;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        for (const auto &entry : m_drawn)
-            drawn.insert(entry.first, entry.second);
-        chaos = QJsonObject{{QStringLiteral("seed"), qint64(m_chaos.seed)},
-                            {QStringLiteral("percent"), m_chaos.percent},
-                            {QStringLiteral("downPerMille"), m_chaos.downPerMille},
-                            {QStringLiteral("on"), m_chaosOn}};
-    }
-    return QJsonObject{{QStringLiteral("orders"), orders},
-                       {QStringLiteral("exchanges"), exchanges},
-                       {QStringLiteral("faults"), drawn},
-                       {QStringLiteral("chaos"), chaos}};
+bool Sandbox::appliesTo(Fault fault, Endpoint endpoint)
+{
+    return FaultCatalog::appliesTo(fault, endpoint);
 }
 
 const QVector<Sandbox::FaultName> &Sandbox::faultNames()
 {
-    static const QVector<FaultName> Names = {
-        {"delay", Fault::Delay, "carry the request out, answer after MS"},
-        {"drop", Fault::Drop, "close the connection without an answer"},
-        {"drop-mid-body", Fault::DropMidBody, "send headers and half the body, then close"},
-        {"empty500", Fault::Empty500, "500 with an empty body"},
-        {"html502", Fault::Html502, "502 with an HTML page"},
-        {"not-json", Fault::NotJson, "200 with a body that is not JSON"},
-        {"truncated-json", Fault::TruncatedJson, "200 with JSON cut short"},
-        {"error-object", Fault::ErrorObject, "400 with the error code \"service_error\""},
-        {"huge-body", Fault::HugeBody, "200 with a 5 MiB JSON object"},
-        {"trickle", Fault::Trickle, "carry the request out, answer a byte every MS"},
-        {"no-answer", Fault::NoAnswer, "read the request, never answer"},
-        {"json500", Fault::Json500, "500 with a JSON confirmation and no \"error\""},
-        {"other-order", Fault::OtherOrder, "200 with a confirmation about another order"},
-        {"lost", Fault::Lost, "carry the request out, close without an answer"},
-        {"gateway504", Fault::Gateway504, "504 with an empty body"},
-        {"empty200", Fault::Empty200, "200 with {}"},
-        {"accepted200", Fault::Accepted200, "200 with {\"result\": \"accepted\"}"},
-        {"html502-after", Fault::Html502After, "carry the request out, then 502 HTML"},
-        {"empty200-after", Fault::Empty200After, "carry the request out, then 200 {}"},
-        {"error504", Fault::Error504, "504 {\"error\": \"Gateway Timeout\"}"},
-        {"error504-after", Fault::Error504After, "carry the request out, then error504's"},
-        {"error502", Fault::Error502, "502 with the error object \"bad_gateway\""},
-        {"error502-after", Fault::Error502After, "carry the request out, then error502's"},
-        {"error500", Fault::Error500, "500 {\"error\": {\"message\": ...}}"},
-        {"error500-after", Fault::Error500After, "carry the request out, then error500's"},
-        {"upper-case-id", Fault::UpperCaseId,
-         "carry the request out, answer with the order id in upper case"},
-        {"unchanged", Fault::Unchanged, "cancel, refund: 200 with the order as it stands"},
-        {"unchanged-after", Fault::UnchangedAfter,
-         "cancel, refund: carry it out, then 200 with the order as it stood"},
-        {"other-refund", Fault::OtherRefund, "refund: 200 with another refund's id"},
-        {"other-refund-after", Fault::OtherRefundAfter,
-         "refund: carry it out, then 200 with the order as it stood and another refund's id"},
-        {"info-zero-amount", Fault::InfoZeroAmount, "info: 200 with amount 0 and no refunds"},
-        {"duplicate-amount", Fault::DuplicateAmount, "info: 200 with \"amount\" twice, the last 0"},
-        {"late-create", Fault::LateCreate,
-         "create: held until the client gives up, carried out MS after it arrived"},
-        {"not-found-lag", Fault::NotFoundLag,
-         "info, cancel, refund: \"order_not_found\" about the order for MS"},
-    };
-    return Names;
+    return FaultCatalog::entries();
 }
 
 QString Sandbox::faultName(Fault fault)
 {
-    for (const FaultName &entry : faultNames()) {
-        if (entry.fault == fault)
-            return QLatin1String(entry.name);
-    }
-    return QStringLiteral("none");
+    return FaultCatalog::name(fault);
 }
 
 Sandbox::Sandbox() : Sandbox(Options()) {}
@@ -700,7 +337,7 @@ Sandbox::~Sandbox()
 bool Sandbox::start()
 {
     std::lock_guard<std::mutex> lock(m_d->m_lifeMutex);
-    if (m_d->m_server)
+    if (m_d->m_listener.isStarted())
         return true;
     if (!m_d->m_book.stateError().isEmpty())
         return false;
@@ -716,12 +353,12 @@ void Sandbox::stop()
 bool Sandbox::isRunning() const
 {
     std::lock_guard<std::mutex> lock(m_d->m_lifeMutex);
-    return m_d->m_server && m_d->m_server->is_running();
+    return m_d->m_listener.isRunning();
 }
 
 int Sandbox::port() const
 {
-    return m_d->m_port;
+    return m_d->m_listener.port();
 }
 
 QString Sandbox::baseUrl() const
@@ -736,29 +373,23 @@ QString Sandbox::baseUrl() const
     const bool secure = !m_d->m_options.certificateFile.isEmpty();
     return QStringLiteral("%1://%2:%3%4")
         .arg(secure ? QStringLiteral("https") : QStringLiteral("http"), host)
-        .arg(m_d->m_port.load())
+        .arg(m_d->m_listener.port())
         .arg(m_d->m_basePath);
 }
 
 void Sandbox::setFault(Endpoint endpoint, Fault fault, int delayMs)
 {
-    std::lock_guard<std::mutex> lock(m_d->m_mutex);
-    m_d->m_faults[static_cast<size_t>(endpoint)] = Private::FaultSetting{fault, delayMs};
+    m_d->m_plan.set(endpoint, FaultPlan::Setting{fault, delayMs});
 }
 
 void Sandbox::clearFaults()
 {
-    std::lock_guard<std::mutex> lock(m_d->m_mutex);
-    m_d->m_faults.fill(Private::FaultSetting{});
+    m_d->m_plan.clear();
 }
 
 void Sandbox::setChaos(const Chaos &chaos)
 {
-    std::lock_guard<std::mutex> lock(m_d->m_mutex);
-    m_d->m_chaos = chaos;
-    m_d->m_chaosOn = chaos.percent > 0 || chaos.downPerMille > 0;
-    m_d->m_generator.seed(chaos.seed);
-    m_d->m_downUntil = {};
+    m_d->m_plan.setChaos(chaos);
 }
 
 void Sandbox::heal()

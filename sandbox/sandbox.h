@@ -1,5 +1,10 @@
 #pragma once
 
+#include "chaos.h"
+#include "fault.h"
+#include "faultcatalog.h"
+#include "recordedrequest.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QList>
@@ -20,66 +25,16 @@ namespace sandbox {
 // state an approved order answers "created", "scoring", "approved", then "completed" for good.
 // The create answer itself does not count as a poll.
 //
-// Faults: with Delay and Trickle the request is carried out and only its answer comes late;
-// with Lost it is carried out and no answer ever comes; with the faults named ...After it is
-// carried out and something else comes back instead of its answer; with UpperCaseId it is
-// carried out and answered with the order id in upper case; with LateCreate it is carried out
-// long after its client gave up; with every other fault the request has no effect (no order
-// made, no state change, no poll counted, nothing cancelled or refunded).
+// Faults (fault.h) are set per endpoint or drawn by chaos (chaos.h); fault.h says which of them
+// carry the request out and which leave the orders as they were.
 class Sandbox
 {
 public:
-    enum class Endpoint { Create, Info, Cancel, Refund };
-
-    enum class Fault {
-        None,
-        Delay,         // answer normally after `delayMs`
-        Drop,          // close the connection without an answer
-        DropMidBody,   // send the headers and half the body, then close
-        Empty500,      // 500 with an empty body
-        Html502,       // 502 with an HTML page
-        NotJson,       // 200 with a body that is not JSON
-        TruncatedJson, // 200 with JSON cut short
-        ErrorObject,   // 400 with {"error": {"code": ..., "text": ...}}
-        HugeBody,      // 200 with a 5 MiB JSON body
-        Trickle,       // 200 whose body comes a byte every `delayMs`
-        NoAnswer,      // accept, read the request, never answer (until stopped)
-        Json500,       // 500 whose JSON body, without "error", reads as a confirmation
-        OtherOrder,    // 200 with a confirmation about another order
-        Lost,          // carry the request out, then close without an answer
-        Gateway504,    // 504 with an empty body, as a gateway that gave up waiting
-        Empty200,      // 200 with the empty object {}
-        Accepted200,   // 200 with {"result": "accepted"} and nothing about the order
-        // A gateway's or a broken service's answer after the request was carried out.
-        Html502After,  // carry the request out, then 502 with an HTML page
-        Empty200After, // carry the request out, then 200 with {}
-        // A gateway's or an upstream's error with an "error" member: a string or an object.
-        Error504,      // 504 {"error": "Gateway Timeout"}
-        Error504After, // carry the request out, then Error504's answer
-        Error502,      // 502 {"error": {"code": "bad_gateway", "text": ...}}
-        Error502After, // carry the request out, then Error502's answer
-        Error500,      // 500 {"error": {"message": ...}}
-        Error500After, // carry the request out, then Error500's answer
-        // The service's own answer with the order id in upper case (ids are UUIDs, whose case
-        // does not matter).
-        UpperCaseId,
-        // Cancel and refund: 200 with the order as it stands ("refund": [] for a refund).
-        Unchanged,
-        UnchangedAfter, // carry the request out, then the order as it stood before
-        // Refund: 200 with the order as it stands and a refund under another id.
-        OtherRefund,
-        OtherRefundAfter, // carry the refund out, then the order as it stood, another id
-        // Info: 200 with the order's state, "amount" 0 and no refunds; no poll counted.
-        InfoZeroAmount,
-        // Info: the order's answer with "amount" twice, the last one 0; no poll counted.
-        DuplicateAmount,
-        // Create: held unanswered until the client gives up, carried out `delayMs` after it
-        // arrived (at once when the service is healed or stopped), as from a slow gateway.
-        LateCreate,
-        // Info, cancel and refund of an order the service holds: "order_not_found" to this
-        // request and every other about the order for `delayMs`, as from a lagging replica.
-        NotFoundLag,
-    };
+    // Named here too, so that callers write Sandbox::Fault::Drop.
+    using Endpoint = ::sandbox::Endpoint;
+    using Fault = ::sandbox::Fault;
+    using Chaos = ::sandbox::Chaos;
+    using RecordedRequest = ::sandbox::RecordedRequest;
 
     // Whether the request takes effect at the service under `fault`.
     static bool takesEffect(Fault fault);
@@ -90,12 +45,7 @@ public:
 
     // Every fault with its command-line and ledger name ("drop", "html502-after", ...) and
     // what it answers, in the order of the enumeration.
-    struct FaultName
-    {
-        const char *name;
-        Fault fault;
-        const char *meaning;
-    };
+    using FaultName = FaultCatalog::Entry;
     static const QVector<FaultName> &faultNames();
     // "none" for Fault::None.
     static QString faultName(Fault fault);
@@ -140,46 +90,6 @@ public:
         // the orders made before, as a real service does after a restart. Empty: the orders
         // live as long as this object. start() fails when the file cannot be used.
         QString stateFile;
-    };
-
-    // Faults drawn at random per request, from a generator of the service's own. Each request
-    // to one of the four endpoints draws a fault with probability `percent` (uniformly among
-    // the faults that end an exchange on their own: every fault but NoAnswer), and with
-    // probability `downPerMille` per thousand the service goes down for `downMinMs` to
-    // `downMaxMs`: every request in that window is dropped before it is carried out. A fault
-    // set with setFault() on an endpoint wins over the draw.
-    struct Chaos
-    {
-        quint32 seed = 1;
-        int percent = 0;
-        int downPerMille = 0;
-        int downMinMs = 200;
-        int downMaxMs = 800;
-        // Delay's wait, past a client's timeout; Trickle's step between two bytes.
-        int delayMs = 2500;
-        int trickleStepMs = 30;
-        // LateCreate: how late the create is carried out, drawn between the two.
-        int lateCreateMinMs = 5000;
-        int lateCreateMaxMs = 60000;
-        // NotFoundLag: how long the order stays unknown, drawn between the two.
-        int notFoundLagMinMs = 5000;
-        int notFoundLagMaxMs = 40000;
-    };
-
-    struct RecordedRequest
-    {
-        QString method;
-        QString path;
-        QMap<QString, QString> headers; // names lower-cased
-        QByteArray body;
-        // Filled in as the request is served: when it arrived (ms since the epoch), its number
-        // since the service was made, the fault it met ("none" when none), the HTTP status
-        // answered (0: no answer) and the order status the answer showed (see ledger()).
-        qint64 receivedAtMs = 0;
-        quint64 seq = 0;
-        QString fault;
-        int status = 0;
-        QString shown;
     };
 
     // Two constructors rather than a defaulted argument: a default argument cannot use the

@@ -4,6 +4,7 @@
 // refund the cashier was told was accepted is confirmed by the service or waits in the queue.
 
 #include "e2efixture.h"
+#include "markedsection.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -268,9 +269,53 @@ private:
     std::atomic<qint64> *m_longest;
 };
 
-// Rows of the table, printed once the whole matrix has run in one process.
+// Rows of the table, printed once the whole matrix has run in one process: the endpoint, the
+// fault, the answer's status, polled, interrupted, queued and the message key.
 std::mutex tableMutex;
-QStringList tableRows;
+QList<QStringList> tableRows;
+
+QString paddedRow(const QStringList &cells)
+{
+    static const int widths[] = {-8, -19, -6, -6, -11, -6, 0};
+    QStringList padded;
+    for (int i = 0; i < cells.size(); ++i)
+        padded << QStringLiteral("%1").arg(cells.at(i), widths[std::min(i, 6)]);
+    return padded.join(QStringLiteral(" | "));
+}
+
+// With VELMOR_FAULTMATRIX_DOC naming a page (`make faultmatrix`), the table of a whole matrix
+// that passed replaces the lines between the page's faultmatrix markers.
+void writeDocumentTable(const QString &path)
+{
+    int cells = 0;
+    int run = 0;
+    const testing::UnitTest &unit = *testing::UnitTest::GetInstance();
+    for (int i = 0; i < unit.total_test_suite_count(); ++i) {
+        const testing::TestSuite &suite = *unit.GetTestSuite(i);
+        if (QString::fromLatin1(suite.name()).endsWith(QLatin1String("/FaultMatrixTest"))) {
+            cells += suite.total_test_count();
+            run += suite.test_to_run_count();
+        }
+    }
+    if (run != cells || tableRows.size() != cells || !unit.Passed()) {
+        ADD_FAILURE() << "VELMOR_FAULTMATRIX_DOC: " << qPrintable(path)
+                      << " is left as it is: it takes the whole matrix, every cell passed ("
+                      << tableRows.size() << " of " << cells << " cells recorded)";
+        return;
+    }
+    QString table = QStringLiteral("| endpoint | fault | answer status | polled | interrupted | "
+                                   "queued | message key |\n|---|---|---|---|---|---|---|\n");
+    for (const QStringList &row : qAsConst(tableRows))
+        table += QStringLiteral("| %1 |\n").arg(row.join(QStringLiteral(" | ")));
+    MarkedSection page(path, QStringLiteral("faultmatrix"));
+    if (!page.read()) {
+        ADD_FAILURE() << qPrintable(page.errorString());
+        return;
+    }
+    page.setContent(table);
+    if (!page.write())
+        ADD_FAILURE() << qPrintable(page.errorString());
+}
 
 class MatrixPrinter : public testing::Environment
 {
@@ -278,13 +323,19 @@ public:
     void TearDown() override
     {
         std::lock_guard<std::mutex> lock(tableMutex);
+        const QString document = qEnvironmentVariable("VELMOR_FAULTMATRIX_DOC");
+        if (!document.isEmpty())
+            writeDocumentTable(document);
         if (tableRows.isEmpty())
             return;
-        std::printf("\n%-8s | %-19s | %-6s | %-6s | %-11s | %-6s | %s\n", "endpoint", "fault",
-                    "status", "polled", "interrupted", "queued", "message");
+        std::printf("\n%s\n",
+                    qPrintable(paddedRow({QStringLiteral("endpoint"), QStringLiteral("fault"),
+                                          QStringLiteral("status"), QStringLiteral("polled"),
+                                          QStringLiteral("interrupted"), QStringLiteral("queued"),
+                                          QStringLiteral("message")})));
         std::printf("%s\n", QString(90, QLatin1Char('-')).toUtf8().constData());
-        for (const QString &row : qAsConst(tableRows))
-            std::printf("%s\n", row.toUtf8().constData());
+        for (const QStringList &row : qAsConst(tableRows))
+            std::printf("%s\n", paddedRow(row).toUtf8().constData());
     }
 };
 
@@ -394,17 +445,16 @@ protected:
     void record(const Outcome &outcome)
     {
         const Cell &cell = GetParam();
-        const QString row = QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6 | %7")
-                                .arg(QString::fromLatin1(name(cell.endpoint)), -8)
-                                .arg(QString::fromLatin1(name(cell.fault)), -19)
-                                .arg(outcome.status, -6)
-                                .arg(QString::fromLatin1(outcome.polled ? "yes" : "no"), -6)
-                                .arg(QString::fromLatin1(outcome.interrupted ? "yes" : "no"), -11)
-                                .arg(QString::fromLatin1(outcome.queued ? "yes" : "no"), -6)
-                                .arg(outcome.messageKey);
+        const QStringList row{QString::fromLatin1(name(cell.endpoint)),
+                              QString::fromLatin1(name(cell.fault)),
+                              QString::number(outcome.status),
+                              QString::fromLatin1(outcome.polled ? "yes" : "no"),
+                              QString::fromLatin1(outcome.interrupted ? "yes" : "no"),
+                              QString::fromLatin1(outcome.queued ? "yes" : "no"),
+                              outcome.messageKey};
         std::lock_guard<std::mutex> lock(tableMutex);
         tableRows.append(row);
-        std::printf("%s\n", row.toUtf8().constData());
+        std::printf("%s\n", paddedRow(row).toUtf8().constData());
     }
 
     QString orderId;

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QProcess>
 #include <config.h>
 #include <dbqueuebroker.h>
 #include <singleton.h>
@@ -367,6 +368,38 @@ TEST_F(SaleTest, UnusableJournalRefusesSalesAndRefundsSendingNothing)
     EXPECT_EQ(refund.getMessage().key(), QStringLiteral("velmorJournalUnusable"));
     EXPECT_TRUE(sandbox->requests().isEmpty());
     EXPECT_TRUE(logContains(QStringLiteral("ERROR Журнал операций ") + journal));
+}
+
+// Each sale a till left unanswered costs its host's start a durable queue write: a start hands
+// over a bounded share and sends nothing, and the replay that the first of them starts takes
+// the rest, so that no entry stays open.
+TEST_F(SaleTest, StartHandsOverABoundedShareOfDeadSalesAndTheReplayTheRest)
+{
+    // More than a start takes: 20 today.
+    const int dead = 30;
+    const QString path = tempDir.filePath(QStringLiteral("ended.sqlite"));
+    for (int i = 0; i < dead; ++i) {
+        // A till that ended mid-sale: its process is gone, its sale open in the journal.
+        QProcess till;
+        till.start(QStringLiteral(VELMOR_JOURNAL_WRITER),
+                   {path, QStringLiteral("ended-%1").arg(i), QStringLiteral("close")});
+        ASSERT_TRUE(till.waitForFinished(20000));
+        ASSERT_EQ(till.exitCode(), 0) << till.readAllStandardError().constData();
+    }
+    setConfig(QStringLiteral("Velmor:journal"), path);
+    processing()->init();
+    DBQueueBroker *queue = Singleton<DBQueueBroker>::instance;
+    const int atStart = queue->pendingMessages().size();
+    EXPECT_GT(atStart, 0);
+    EXPECT_LT(atStart, dead);
+    EXPECT_TRUE(sandbox->requests().isEmpty());
+
+    // The service knows none of them: the one offered stays queued, and the rest join it.
+    const QueuedMessage first = queue->pendingMessages().first();
+    EXPECT_FALSE(processing()->sendEnqueuedMessage(first.message.toVariantMap()));
+    EXPECT_EQ(queue->pendingMessages().size(), dead);
+    processing()->init();
+    EXPECT_EQ(queue->pendingMessages().size(), dead);
 }
 
 TEST_F(SaleTest, SaleWithoutReceiptSendsNothing)

@@ -124,15 +124,16 @@ public:
     // Entries to hand to the queue now: open ones whose process has ended, and refunds and
     // cancellations answered Unknown. Oldest first. Read-only too, for a check that only
     // reports them and changes nothing. Empty with errorString() set when the journal cannot be
-    // read.
-    QList<Entry> deadEntries();
+    // read. At most `limit` of them when it is not negative.
+    QList<Entry> deadEntries(int limit = -1);
     // deadEntries() handed one by one to `handOver` (which puts the entry's message in the
     // queue and says whether it did), those it took marked reversal-queued, all under the
     // journal's write lock: two processes resolving at once never hand one entry over twice.
     // A process killed in between leaves the entries open, to be handed over again (the replay
     // recognises a cancellation or a refund it has already made). The number handed over, -1
-    // with errorString() set when the journal could not be read or written.
-    int resolve(const std::function<bool(const Entry &)> &handOver);
+    // with errorString() set when the journal could not be read or written. At most `limit`
+    // entries when it is not negative: the rest stay open for the next resolution.
+    int resolve(const std::function<bool(const Entry &)> &handOver, int limit = -1);
     // After the entry's message is in the queue. False when the entry no longer waits for it
     // (another process resolved it meanwhile).
     bool markReversedQueued(qint64 entry);

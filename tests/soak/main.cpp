@@ -62,8 +62,8 @@ int main(int argc, char *argv[])
         "velmor-soak [run]: tills side by side against velmor-sandbox with chaos on, then the "
         "ledger checks.\nvelmor-soak check --record FILE --ledger FILE: the checks alone.\n"
         "The environment's SOAK_SEED, SOAK_OPS, SOAK_TILLS, SOAK_CHAOS, SOAK_LOCK_PERCENT, "
-        "SOAK_DIR, SOAK_SIGQUIT "
-        "and SOAK_MAX_SECONDS stand in for the options."));
+        "SOAK_DIR, SOAK_SIGQUIT, SOAK_MAX_SECONDS, SOAK_RUNS_TABLE and SOAK_RUNS_NOTE stand in "
+        "for the options."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("command"),
                                  QStringLiteral("run (default) or check"));
@@ -92,6 +92,13 @@ int main(int argc, char *argv[])
         {QStringLiteral("plugin"), QStringLiteral("The plug-in."), QStringLiteral("FILE")},
         {QStringLiteral("sandbox"), QStringLiteral("The velmor-sandbox program."),
          QStringLiteral("FILE")},
+        {QStringLiteral("runs-table"),
+         QStringLiteral("A page whose runs table (between its soak markers) gets this run's "
+                        "row on top, e.g. docs/reliability.md."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("runs-note"),
+         QStringLiteral("What that row says of the run besides its settings, e.g. the commit."),
+         QStringLiteral("TEXT")},
         {QStringLiteral("record"), QStringLiteral("check: the till record."),
          QStringLiteral("FILE")},
         {QStringLiteral("ledger"), QStringLiteral("check: the service's ledger."),
@@ -140,6 +147,8 @@ int main(int argc, char *argv[])
     settings.tillPath = absolute(parser.value(QStringLiteral("till")));
     settings.pluginPath = absolute(parser.value(QStringLiteral("plugin")));
     settings.sandboxPath = absolute(parser.value(QStringLiteral("sandbox")));
+    settings.runsTable = absolute(setting(parser, "runs-table", "SOAK_RUNS_TABLE", QString()));
+    settings.runsNote = setting(parser, "runs-note", "SOAK_RUNS_NOTE", QString());
     if (!ok || settings.tills > 16 || settings.chaosPercent > 100 || settings.lockPercent > 100 ||
         settings.tillPath.isEmpty() || settings.pluginPath.isEmpty() ||
         settings.sandboxPath.isEmpty()) {

@@ -1,6 +1,7 @@
 #include "soakrun.h"
 
 #include "ledgerchecker.h"
+#include "runstablerow.h"
 
 #include <httplib.h>
 
@@ -736,5 +737,30 @@ int SoakRun::report(const QJsonObject &record, const QJsonObject &ledger)
     out() << "soak: discrepancies: " << checker.discrepancies().size()
           << (kinds.empty() ? QString() : QStringLiteral(" (%1)").arg(joined(kinds)))
           << "; record and ledger in " << m_settings.workDir << Qt::endl;
+    if (!m_settings.runsTable.isEmpty()) {
+        RunsTableRow row;
+        row.settings = m_settings;
+        row.issued = m_issued;
+        row.seconds = m_clock.elapsed() / 1000;
+        row.kinds = m_kinds;
+        row.paid = paid;
+        row.orders = ledger.value(QStringLiteral("orders")).toArray().size();
+        row.exchanges = exchanges.size();
+        row.faulted = faulted;
+        row.faults = faults;
+        row.perturbations = joined(m_perturbationCounts);
+        for (const LedgerChecker::LeftToHost &left : checker.leftToHost())
+            row.leftToHost << left.status;
+        row.leftQueued = checker.leftQueued().size();
+        row.discrepancies = checker.discrepancies().size();
+        row.note = m_settings.runsNote;
+        QString error;
+        if (!row.insertInto(m_settings.runsTable, &error)) {
+            out() << "soak: the runs table was left as it was: " << error << Qt::endl;
+            return 2;
+        }
+        out() << "soak: the run's row is the first of the runs table in " << m_settings.runsTable
+              << Qt::endl;
+    }
     return checker.discrepancies().isEmpty() ? 0 : 1;
 }

@@ -45,12 +45,17 @@ public:
         QString tillPath;
         QString pluginPath;
         QString sandboxPath;
+        // A page whose soak runs table gets this run's row on top (docs/reliability.md), and
+        // what the row says of the run besides its settings (e.g. the commit it ran).
+        QString runsTable;
+        QString runsNote;
     };
 
     explicit SoakRun(const Settings &settings);
     ~SoakRun() override;
 
-    // 0: no discrepancy; 1: discrepancies (each printed); 2: the run could not be set up.
+    // 0: no discrepancy; 1: discrepancies (each printed); 2: the run could not be set up, or its
+    // row could not be put into the runs table.
     int run();
 
 private:
