@@ -379,16 +379,11 @@ bool Journal::readEntries(const QDateTime &since, bool unsettledOnly, QList<Entr
 
 bool Journal::lastSlip(Entry *entry)
 {
-    if (!d->db.hasNote()) {
-        d->db.setError(QString());
-        return false;
-    }
     QList<Entry> found;
-    // Newest first by id: the clock may have been set back between two operations.
-    const QByteArray sql = JournalRow::select(true) +
-                           " WHERE json_extract(CASE WHEN json_valid(note) THEN note END,"
-                           " '$.slip') IS NOT NULL ORDER BY id DESC LIMIT 1";
-    if (!d->readEntries(sql, {}, &found) || found.isEmpty())
+    d->db.setError(QString());
+    if (!d->db.hasNote() ||
+        !d->readEntries(JournalRow::select(true) + JournalRow::LastSlip, {}, &found) ||
+        found.isEmpty())
         return false;
     *entry = found.first();
     return true;

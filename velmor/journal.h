@@ -153,8 +153,9 @@ public:
     // outcome is not known when `unsettledOnly`, oldest first; false with errorString() set
     // when the journal cannot be read.
     bool readEntries(const QDateTime &since, bool unsettledOnly, QList<Entry> *entries);
-    // The newest entry whose note holds a slip; false when there is none (errorString() set
-    // when the journal cannot be read).
+    // The newest entry whose note holds a slip; false when there is none (a file of the first
+    // schema opened read-only holds no notes) or, with errorString() set, when the journal
+    // cannot be read.
     bool lastSlip(Entry *entry);
     // False with errorString() set when the journal cannot be read.
     bool figures(Figures *figures);

@@ -23,6 +23,10 @@ int digitsAt(const QString &text, int from, int to)
 
 } // namespace
 
+const char *const JournalRow::LastSlip =
+    " WHERE json_extract(CASE WHEN json_valid(note) THEN note END, '$.slip') IS NOT NULL"
+    " ORDER BY id DESC LIMIT 1";
+
 QByteArray JournalRow::select(bool withNote)
 {
     return QByteArray("SELECT id, kind, order_id, refund_id, amount, state, outcome, status, rrn,"
