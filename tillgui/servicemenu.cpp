@@ -57,7 +57,6 @@ ServiceMenu::ServiceMenu(QMainWindow *window, BasicPaymentProcessing *processing
     for (const ItemText &text : Items) {
         QAction *action = menu->addAction(label(text.item));
         action->setShortcut(text.key);
-        action->setShortcutContext(Qt::ApplicationShortcut);
         const Item item = text.item;
         connect(action, &QAction::triggered, this, [this, item] { press(item); });
         m_actions.append(action);
