@@ -97,6 +97,15 @@ void JournalKeeper::finished(const QString &orderId, const QString &refundId)
                             .arg(orderId, m_journal->path(), m_journal->errorString()));
 }
 
+void JournalKeeper::held(const QString &orderId, const QString &refundId,
+                         velmor::Journal::Hold reason)
+{
+    if (m_journal->isOpen() && !m_journal->markHeld(orderId, refundId, reason))
+        m_logger->error(QStringLiteral("Задержанное сообщение по заказу %1 не отмечено в журнале "
+                                       "%2: %3")
+                            .arg(orderId, m_journal->path(), m_journal->errorString()));
+}
+
 QSharedPointer<velmor::Journal> JournalKeeper::journal() const
 {
     return m_journal->isOpen() ? m_journal : QSharedPointer<velmor::Journal>();

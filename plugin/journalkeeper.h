@@ -35,6 +35,8 @@ public:
     // The replay finished the queued reversal of sale `orderId` (an empty `refundId`) or that
     // refund.
     void finished(const QString &orderId, const QString &refundId);
+    // The replay keeps that message for `reason`, which `till metrics` counts.
+    void held(const QString &orderId, const QString &refundId, velmor::Journal::Hold reason);
 
     // Null while the journal cannot be used.
     QSharedPointer<velmor::Journal> journal() const;

@@ -22,6 +22,26 @@
 #include <QDateTime>
 #include <QJsonObject>
 
+namespace {
+
+// The refund id under which the journal knows a queued message: empty for a sale's reversal
+// (its request carries no RRN), else the stored refund's own.
+QString journalRefundId(const QMap<QString, QVariant> &message)
+{
+    if (message.value(QStringLiteral("request"))
+            .toMap()
+            .value(QStringLiteral("rrn"))
+            .toString()
+            .isEmpty())
+        return QString();
+    return jsonutils::extract(
+               QJsonObject::fromVariantMap(message.value(QStringLiteral("refund")).toMap()),
+               {QStringLiteral("order"), QStringLiteral("refund"), QStringLiteral("id")})
+        .toString();
+}
+
+} // namespace
+
 Velmor::Velmor() : Velmor(QSharedPointer<velmor::Interface>(new velmor::Interface)) {}
 
 Velmor::Velmor(const QSharedPointer<velmor::Interface> &client)
@@ -227,17 +247,7 @@ bool Velmor::sendEnqueuedMessage(const QMap<QString, QVariant> &message)
         return false;
     // The sale's reversal, or the refund under its stored id, is settled: a cashier may refund
     // the order again.
-    const bool ofSale = message.value(QStringLiteral("request"))
-                            .toMap()
-                            .value(QStringLiteral("rrn"))
-                            .toString()
-                            .isEmpty();
-    const QString refundId =
-        jsonutils::extract(
-            QJsonObject::fromVariantMap(message.value(QStringLiteral("refund")).toMap()),
-            {QStringLiteral("order"), QStringLiteral("refund"), QStringLiteral("id")})
-            .toString();
-    journalKeeper->finished(orderId, ofSale ? QString() : refundId);
+    journalKeeper->finished(orderId, journalRefundId(message));
     return true;
 }
 
@@ -323,6 +333,7 @@ bool Velmor::finishRefund(const QString &orderId, const QMap<QString, QVariant> 
                                      "возвраты по позициям сервер не показал; сообщение "
                                      "оставлено в очереди, проверьте заказ")
                           .arg(orderId));
+        journalKeeper->held(orderId, journalRefundId(message), velmor::Journal::Hold::Exceeding);
         return false;
     }
     logger->warn(
@@ -340,6 +351,7 @@ bool Velmor::finishUnknownOrder(const QString &orderId, const QMap<QString, QVar
         logger->error(QStringLiteral("Заказ %1 не найден на сервере, хотя оплачен; возврат "
                                      "оставлен в очереди. Проверьте адрес сервера")
                           .arg(orderId));
+        journalKeeper->held(orderId, journalRefundId(message), velmor::Journal::Hold::UnknownOrder);
         return false;
     }
     // The cancellation of a sale whose create never arrived: it may still arrive late (a slow
@@ -385,27 +397,20 @@ PaymentProcessingAnswer Velmor::getPaymentByQRCodeStatus(const QString &orderId)
     return orderStatusAnswer(orderId, interface->info(orderId));
 }
 
-bool Velmor::isCheckTotalsEnable() const
-{
-    return true;
-}
-
-QSharedPointer<velmor::Journal> Velmor::reportJournal(PaymentProcessingAnswer *refusal) const
+PaymentProcessingAnswer
+Velmor::fromJournal(const std::function<PaymentProcessingAnswer(velmor::Journal &)> &read) const
 {
     if (!unusableConfigFile.isEmpty())
-        *refusal = configurationRefusal();
-    else if (!journalKeeper->journal())
-        *refusal = journalRefusal();
-    return unusableConfigFile.isEmpty() ? journalKeeper->journal()
-                                        : QSharedPointer<velmor::Journal>();
+        return configurationRefusal();
+    const QSharedPointer<velmor::Journal> journal = journalKeeper->journal();
+    return journal ? read(*journal) : journalRefusal();
 }
 
 PaymentProcessingAnswer Velmor::checkTotals(int terminal)
 {
     logger->info(QStringLiteral("Сверка итогов за смену"));
-    PaymentProcessingAnswer answer;
-    if (const QSharedPointer<velmor::Journal> journal = reportJournal(&answer))
-        answer = Reconciliation::ofToday(*journal, *interface);
+    PaymentProcessingAnswer answer = fromJournal(
+        [this](velmor::Journal &journal) { return Reconciliation::ofToday(journal, *interface); });
     logger->info(QStringLiteral("Сверка итогов: %1").arg(answer.getMessage().ru()));
     answer.setTerminalNumber(terminal);
     return answer;
@@ -413,25 +418,18 @@ PaymentProcessingAnswer Velmor::checkTotals(int terminal)
 
 PaymentProcessingAnswer Velmor::printReport()
 {
-    PaymentProcessingAnswer answer;
-    if (const QSharedPointer<velmor::Journal> journal = reportJournal(&answer))
-        answer = ShiftReport::answer(*journal, true);
-    return answer;
+    return fromJournal([](velmor::Journal &journal) { return ShiftReport::answer(journal, true); });
 }
 
 PaymentProcessingAnswer Velmor::printShortReport()
 {
-    PaymentProcessingAnswer answer;
-    if (const QSharedPointer<velmor::Journal> journal = reportJournal(&answer))
-        answer = ShiftReport::answer(*journal, false);
-    return answer;
+    return fromJournal(
+        [](velmor::Journal &journal) { return ShiftReport::answer(journal, false); });
 }
 
 PaymentProcessingAnswer Velmor::printCopy(int terminal)
 {
-    PaymentProcessingAnswer answer;
-    if (const QSharedPointer<velmor::Journal> journal = reportJournal(&answer))
-        answer = ShiftReport::copyAnswer(*journal);
+    PaymentProcessingAnswer answer = fromJournal(&ShiftReport::copyAnswer);
     answer.setTerminalNumber(terminal);
     return answer;
 }

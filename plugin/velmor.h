@@ -5,6 +5,7 @@
 #include <QSharedPointer>
 #include <basicpaymentprocessing.h>
 
+#include <functional>
 #include <memory>
 
 class JournalKeeper;
@@ -44,7 +45,7 @@ public:
     PaymentProcessingAnswer testConnection() override;
     // The order's state at the service, as orderstatusanswer.h describes the answer.
     PaymentProcessingAnswer getPaymentByQRCodeStatus(const QString &orderId) override;
-    bool isCheckTotalsEnable() const override;
+    bool isCheckTotalsEnable() const override { return true; }
     // The reconciliation of the current day, as reconciliation.h describes it. `terminal` (the
     // host's terminal or shift number) is only echoed in the answer's terminal number: one
     // configuration is one merchant account, and the journal holds the operations of every
@@ -74,8 +75,10 @@ private:
     // operation (a Slip::Operation) and the slip it printed (empty: none).
     void journalAnswer(const PaymentProcessingAnswer &answer, int operation,
                        const QJsonObject &slip);
-    // The journal for the reports, or the refusal to give when there is none: `refusal` set.
-    QSharedPointer<velmor::Journal> reportJournal(PaymentProcessingAnswer *refusal) const;
+    // What `read` makes of the journal, or the refusal when the configuration or the journal
+    // cannot be used.
+    PaymentProcessingAnswer
+    fromJournal(const std::function<PaymentProcessingAnswer(velmor::Journal &)> &read) const;
     // The decision on one queued message, which sendEnqueuedMessage notes in the journal.
     bool replayMessage(const QString &orderId, const QMap<QString, QVariant> &message);
     // The replay of a paid order's queued refund or cancellation, once the service has shown

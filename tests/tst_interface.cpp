@@ -11,6 +11,7 @@
 #include <session.h>
 #include <singleton.h>
 #include <velmor/interface.h>
+#include <velmor/messages.h>
 #include <velmor/requestbodies.h>
 #include <velmor/secretmask.h>
 
@@ -542,6 +543,11 @@ TEST_F(InterfaceTest, ApprovedSaleWaitsForCompletion)
     ASSERT_EQ(exchanges.size(), 3);
     EXPECT_EQ(exchanges[1].url.path(), QStringLiteral("/merchant/%1/info").arg(result.id));
     EXPECT_EQ(progress.values, (QList<int>{45, 70, 70}));
+    // The poll's state beside the creation's "approved", before the approval it confirms.
+    EXPECT_EQ(progress.texts,
+              (QList<tr::Tr>{velmor::messages::creatingOrder(), velmor::messages::approved(),
+                             velmor::messages::orderState(velmor::Approved),
+                             velmor::messages::approved()}));
     EXPECT_TRUE(logContains(QStringLiteral("INFO Заказ успешно оплачен")));
 }
 

@@ -97,7 +97,20 @@ struct OutcomeCase
     const char *messageKey;
     const char *orderStatus;
     bool polled;
+    // The order's states the wait showed beside the plug-in's text, in order.
+    const char *statesShown;
 };
+
+// The keys of the state reports among the progress texts, as "Created Scoring ...".
+QString statesShown(const QList<tr::Tr> &texts)
+{
+    QStringList states;
+    for (const tr::Tr &text : texts) {
+        if (text.key() == QLatin1String("velmorProgressOrderState"))
+            states.append(text.args().value(0).key().remove(QStringLiteral("velmorOrderState")));
+    }
+    return states.join(QLatin1Char(' '));
+}
 
 class SaleOutcomeTest : public SaleTest, public testing::WithParamInterface<OutcomeCase>
 {
@@ -116,20 +129,23 @@ TEST_P(SaleOutcomeTest, AnswerFollowsTheOrder)
               QString::fromUtf8(c.orderStatus));
     EXPECT_EQ(infoRequests(*sandbox) > 0, c.polled);
     EXPECT_EQ(progress.values.value(0), 45);
+    // Each state once, as the polls found it; the approved progress comes after its state.
+    EXPECT_EQ(statesShown(progress.texts), QString::fromUtf8(c.statesShown));
+    if (QString::fromUtf8(c.statesShown).endsWith(QLatin1String("Approved"))) {
+        EXPECT_EQ(progress.texts.last().key(), QStringLiteral("velmorProgressApprovedMessage"));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, SaleOutcomeTest,
-    testing::Values(OutcomeCase{"Completed", sandbox::Sandbox::CodeApprove, 0, "", "completed",
-                                true},
-                    OutcomeCase{"Rejected", sandbox::Sandbox::CodeReject, 1, "velmorRejected",
-                                "rejected", true},
-                    OutcomeCase{"CancelledByService", sandbox::Sandbox::CodeServiceCancel, 2, "",
-                                "canceled", true},
-                    OutcomeCase{"CreateTimedOutThenPolled", sandbox::Sandbox::CodeSlowCreate, 0, "",
-                                "completed", true},
-                    OutcomeCase{"ErrorObjectNoPolling", sandbox::Sandbox::CodeError, 1,
-                                "velmorClientRejected", "", false}),
+    // clang-format off
+    testing::Values(
+        OutcomeCase{"Completed", sandbox::Sandbox::CodeApprove, 0, "", "completed", true, "Created Scoring Approved"},
+        OutcomeCase{"Rejected", sandbox::Sandbox::CodeReject, 1, "velmorRejected", "rejected", true, "Created Scoring"},
+        OutcomeCase{"CancelledByService", sandbox::Sandbox::CodeServiceCancel, 2, "", "canceled", true, "Created Scoring"},
+        OutcomeCase{"CreateTimedOutThenPolled", sandbox::Sandbox::CodeSlowCreate, 0, "", "completed", true, "Created Scoring Approved"},
+        OutcomeCase{"ErrorObjectNoPolling", sandbox::Sandbox::CodeError, 1, "velmorClientRejected", "", false, ""}),
+    // clang-format on
     [](const testing::TestParamInfo<OutcomeCase> &caseInfo) {
         return std::string(caseInfo.param.name);
     });

@@ -1163,6 +1163,9 @@ TEST_F(SetupCheckCommand, MetricsAreExpositionTextWrittenWhole)
                                                    100, QJsonObject(), QJsonObject());
         ASSERT_TRUE(journal.markAnswered(refund, velmor::Journal::Outcome::Unknown, 6, QString()));
         ASSERT_TRUE(journal.markReversedQueued(refund));
+        // A whole cancellation the replay keeps: the service showed no refunds to go by.
+        ASSERT_TRUE(
+            journal.markHeld(QStringLiteral("o-4"), QString(), velmor::Journal::Hold::Exceeding));
     }
     {
         sqlite3 *db = nullptr;
@@ -1194,6 +1197,11 @@ TEST_F(SetupCheckCommand, MetricsAreExpositionTextWrittenWhole)
     EXPECT_EQ(samples.value(QStringLiteral("velmor_journal_open_entries"), -1), 1);
     EXPECT_EQ(samples.value(QStringLiteral("velmor_journal_reversals_queued"), -1), 1);
     EXPECT_GE(samples.value(QStringLiteral("velmor_journal_oldest_reversal_age_seconds"), -1), 0);
+    EXPECT_EQ(samples.value(QStringLiteral("velmor_queue_held_messages{reason=\"exceeding\"}"), -1),
+              1);
+    EXPECT_EQ(
+        samples.value(QStringLiteral("velmor_queue_held_messages{reason=\"order_not_found\"}"), -1),
+        0);
     EXPECT_EQ(
         samples.value(QStringLiteral("velmor_check_result{check=\"journal\",result=\"warn\"}"), -1),
         1);

@@ -1351,6 +1351,46 @@ TEST_F(TillTest, ReplayWhileTheServiceIsDownKeepsTheMessageAndCountsTheAttempt)
     EXPECT_EQ(parseLine(queue.outLines().first()).value(QStringLiteral("attempts")).toInt(-1), 1);
 }
 
+// A till pointed at another service (another environment) replays a paid order's cancellation
+// that service does not know: the message is kept, and `till metrics` counts it until a replay
+// against the service that took the payment finishes it.
+TEST_F(TillTest, PaidOrderAnotherServiceDoesNotKnowIsKeptAndCountedUntilFinished)
+{
+    const QString rrn = completedSale(sandbox::Sandbox::CodePaid);
+    ASSERT_FALSE(rrn.isEmpty());
+    m_sandbox.setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::Drop);
+    const Outcome cancel =
+        run(common() + QStringList{QStringLiteral("--receipt"), path(QStringLiteral("sale.json")),
+                                   QStringLiteral("cancel"), QStringLiteral("--rrn"), rrn,
+                                   QStringLiteral("--amount"), QStringLiteral("200000")});
+    ASSERT_EQ(cancel.exitCode, 0) << cancel.out.toStdString();
+    m_sandbox.setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::None);
+
+    sandbox::Sandbox other;
+    ASSERT_TRUE(other.start());
+    const sandbox::Sandbox::Options defaults;
+    ASSERT_TRUE(writeFile(path(QStringLiteral("other.ini")),
+                          QStringLiteral("[Velmor]\nurl=%1\nlogin=%2\npassword=%3\ntimeout=5\n")
+                              .arg(other.baseUrl(), defaults.login, defaults.password)
+                              .toUtf8()));
+    QStringList atOther = common();
+    atOther[1] = path(QStringLiteral("other.ini"));
+    const QString held =
+        QStringLiteral("velmor_queue_held_messages{reason=\"order_not_found\"} %1");
+    for (const QStringList &options : {atOther, common()}) {
+        const bool right = options == common();
+        const Outcome replay = run(options + QStringList{QStringLiteral("replay")});
+        EXPECT_EQ(replay.exitCode, right ? 0 : 1) << replay.err.toStdString();
+        ASSERT_EQ(replay.outLines().size(), 1);
+        EXPECT_EQ(parseLine(replay.outLines().first()).value(QStringLiteral("finished")).toBool(),
+                  right);
+        const Outcome metrics = run(options + QStringList{QStringLiteral("metrics")});
+        EXPECT_THAT(metrics.outLines(), testing::Contains(held.arg(right ? 0 : 1)));
+    }
+    EXPECT_EQ(m_sandbox.order(rrn).value(QStringLiteral("status")).toString(),
+              QStringLiteral("refunded"));
+}
+
 TEST_F(TillTest, TwoReplaysAtOnceSendEachMessageOnce)
 {
     // Two cancellations the service never answered wait in the queue.

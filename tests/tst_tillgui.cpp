@@ -725,6 +725,41 @@ TEST_F(TillGuiTest, CancelDuringTheWaitEndsTheSaleAfterTheNextPoll)
     EXPECT_EQ(window->amountField()->text(), QStringLiteral("2000.00"));
 }
 
+// Through the loaded plug-in: while the lender scores the order, the screen says so beside the
+// plug-in's "approved" and warns the cashier; once a status request finds the order approved,
+// it says that and nothing else.
+TEST_F(TillGuiTest, WaitShowsTheStateThePollsReport)
+{
+    scan(sandbox::Sandbox::CodeHold);
+    const tillgui::ProgressPanel *panel = dialog()->progressPanel();
+    const QString approvedText = QStringLiteral("Заявка одобрена, ожидание первого платежа...");
+    const QString caution =
+        QStringLiteral("\nНе говорите покупателю, что заявка одобрена: кредитор ещё не решил");
+    const QString approvedState =
+        QStringLiteral("Состояние заказа: заявка одобрена, ожидается первый платёж");
+    // Each state line shown, with the plug-in's text beside it then.
+    QStringList seen;
+    ASSERT_TRUE(waitFor([&] {
+        const QString line = panel->text() + QStringLiteral(" | ") + panel->stateText();
+        if (!panel->stateText().isEmpty() && (seen.isEmpty() || seen.last() != line))
+            seen.append(line);
+        return panel->stateText() == approvedState;
+    })) << qPrintable(seen.join(QLatin1Char('\n')));
+    EXPECT_THAT(seen, testing::Contains(approvedText +
+                                        QStringLiteral(" | Состояние заказа: заявка на "
+                                                       "рассмотрении, решения ещё нет") +
+                                        caution))
+        << qPrintable(seen.join(QLatin1Char('\n')));
+    EXPECT_EQ(seen.last(), approvedText + QStringLiteral(" | ") + approvedState);
+    // Scoring comes before approved, and nothing after the approval takes it back.
+    EXPECT_EQ(seen.filter(caution).size(), seen.size() - 1)
+        << qPrintable(seen.join(QLatin1Char('\n')));
+
+    QTest::mouseClick(dialog()->progressPanel()->cancelButton(), Qt::LeftButton);
+    ASSERT_TRUE(answered());
+    EXPECT_EQ(window->lastAnswer().getStatus(), PaymentProcessingAnswer::OrderCanceled);
+}
+
 // Once the receipt is paid nothing is left to pay: neither the amount's Enter nor F2 opens a
 // second payment, and the screen says why, in either language.
 TEST_F(TillGuiTest, PaidReceiptTakesNoSecondPayment)
@@ -1096,41 +1131,71 @@ struct ProgressCase
 {
     const char *name;
     std::vector<tr::Tr> texts;
-    const char *state; // "" for none
+    // The line beside the plug-in's text, in Russian and in English; "" for none.
+    const char *state;
+    const char *english;
 };
 
 // "Approved" right after the order is created is the service's acceptance, not the lender's
-// decision; beside it the panel says which one the cashier is looking at.
+// decision; beside it the panel shows the state the plug-in's status requests report, and warns
+// until one says approved.
 TEST(TillGuiProgressTest, ApprovalIsToldFromAcceptance)
 {
-    const char *const scoring = "Состояние заказа: принят, кредитор ещё решает; не говорите "
-                                "покупателю, что заявка одобрена";
-    const char *const approved =
-        "Состояние заказа: одобрен кредитором, ожидается первый платёж покупателя";
+    using namespace velmor::messages;
+    const tr::Tr created = orderState(velmor::Created);
+    const tr::Tr scoring = orderState(velmor::Scoring);
+    const tr::Tr approvedState = orderState(velmor::Approved);
+    // clang-format off
     const ProgressCase cases[] = {
-        {"created", {velmor::messages::creatingOrder()}, ""},
-        {"accepted", {velmor::messages::creatingOrder(), velmor::messages::approved()}, scoring},
-        {"pollApproved",
-         {velmor::messages::creatingOrder(), velmor::messages::approved(),
-          velmor::messages::approved()},
-         approved},
-        // The creation's answer was lost: the approval comes from a status request.
-        {"lostCreate",
-         {velmor::messages::creatingOrder(), velmor::messages::readingStatus(),
-          velmor::messages::approved()},
-         approved},
+        {"creating", {creatingOrder()}, "", ""},
+        {"accepted", {creatingOrder(), approved()},
+         "Состояние заказа ещё не получено; не говорите покупателю, что заявка одобрена",
+         "Order state: not reported yet; do not tell the buyer it is approved yet"},
+        {"created", {creatingOrder(), approved(), created},
+         "Состояние заказа: заказ создан, заявка ещё не рассмотрена\nНе говорите покупателю, что заявка одобрена: кредитор ещё не решил",
+         "Order state: order created, the application not yet considered\nDo not tell the buyer it is approved yet: the lender has not decided"},
+        {"scoring", {creatingOrder(), approved(), created, scoring},
+         "Состояние заказа: заявка на рассмотрении, решения ещё нет\nНе говорите покупателю, что заявка одобрена: кредитор ещё не решил",
+         "Order state: the application is being considered, no decision yet\nDo not tell the buyer it is approved yet: the lender has not decided"},
+        {"pollApproved", {creatingOrder(), approved(), scoring, approvedState, approved()},
+         "Состояние заказа: заявка одобрена, ожидается первый платёж",
+         "Order state: application approved, waiting for the first payment"},
+        // The creation's answer was lost: the states come from status requests alone.
+        {"lostCreate", {creatingOrder(), readingStatus(), scoring},
+         "Состояние заказа: заявка на рассмотрении, решения ещё нет",
+         "Order state: the application is being considered, no decision yet"},
     };
-    for (const ProgressCase &c : cases) {
-        tillgui::ProgressPanel panel;
-        for (const tr::Tr &text : c.texts)
-            panel.setProgressText(text);
-        // The texts arrive as queued calls, as from the plug-in's thread.
-        ASSERT_TRUE(waitFor([&panel, &c] { return panel.text() == c.texts.back().ru(); }))
-            << c.name;
-        EXPECT_EQ(panel.stateText(), QString::fromUtf8(c.state)) << c.name;
-        panel.reset();
-        EXPECT_TRUE(panel.stateText().isEmpty()) << c.name;
+    // clang-format on
+    const char *const languages[] = {"ru", "en"};
+    for (const char *language : languages) {
+        QString error;
+        ASSERT_TRUE(tillgui::guitext::loadCatalogue(QString::fromLatin1(language),
+                                                    QStringLiteral(VELMOR_PLUGIN_PATH), &error))
+            << qPrintable(error);
+        tillgui::guitext::setLanguage(QString::fromLatin1(language));
+        for (const ProgressCase &c : cases) {
+            SCOPED_TRACE(std::string(language) + " " + c.name);
+            tillgui::ProgressPanel panel;
+            tr::Tr shown;
+            for (const tr::Tr &text : c.texts) {
+                panel.setProgressText(text);
+                if (text.key() != QLatin1String("velmorProgressOrderState"))
+                    shown = text;
+            }
+            // The texts arrive as queued calls, as from the plug-in's thread.
+            QCoreApplication::sendPostedEvents(&panel);
+            // The state goes beside the plug-in's text, not in its place.
+            EXPECT_EQ(panel.text(), tillgui::guitext::of(shown));
+            EXPECT_EQ(panel.stateText(),
+                      QString::fromUtf8(language == languages[0] ? c.state : c.english));
+            panel.reset();
+            EXPECT_TRUE(panel.stateText().isEmpty());
+        }
     }
+    QString error;
+    EXPECT_TRUE(tillgui::guitext::loadCatalogue(QStringLiteral("ru"),
+                                                QStringLiteral(VELMOR_PLUGIN_PATH), &error));
+    tillgui::guitext::setLanguage(QStringLiteral("ru"));
 }
 
 // Qt's own texts (standard buttons) follow the screen's language.

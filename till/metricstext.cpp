@@ -56,6 +56,16 @@ QString MetricsText::exposition(const QVector<CheckResult> &results,
           "Time since the oldest of them was handed to the queue; 0 when none waits.",
           journal.oldestReversalAgeSeconds);
 
+    family(text, "velmor_queue_held_messages",
+           "Queued refunds and cancellations that a replay in the last week kept until people "
+           "act: reason order_not_found, a paid order the service does not know (check the "
+           "service's address); reason exceeding, a cancellation of a partly refunded payment "
+           "whose remainder the service did not show.");
+    text += QStringLiteral("velmor_queue_held_messages{reason=\"order_not_found\"} %1\n"
+                           "velmor_queue_held_messages{reason=\"exceeding\"} %2\n")
+                .arg(journal.heldUnknownOrder)
+                .arg(journal.heldExceeding);
+
     family(text, "velmor_check_result",
            "Outcome of each till check: 1 on the result it had, 0 on the others.");
     const CheckResult::Outcome outcomes[] = {CheckResult::Outcome::Ok, CheckResult::Outcome::Warn,

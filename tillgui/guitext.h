@@ -7,8 +7,9 @@
 namespace tillgui {
 
 // The texts of the cashier's screen in the language chosen with --lang. The screen's own
-// labels come in Russian and English; the plug-in's messages (tr::Tr) carry a key and the
-// Russian text, and are shown in Russian until a catalogue for the key is at hand.
+// labels are looked up by their English text in its Qt catalogues (translations/tillgui_*.ts,
+// compiled into the program); the plug-in's messages (tr::Tr) carry a key and the Russian text,
+// and are shown in Russian until a catalogue for the key is at hand.
 namespace guitext {
 
 // "ru" (the default) or "en".
@@ -25,7 +26,8 @@ QString language();
 // the screen still works, with those texts in English. Widgets made before keep their texts.
 bool loadQtTexts(const QString &language, QString *error);
 
-// One of the screen's own labels, by its English text.
+// One of the screen's own labels, by its English text: the source of its entry in the
+// catalogues, and what is shown when an entry is missing.
 QString text(const char *english);
 // An amount of `kopecks` with its currency: "2000.00 руб.", "2000.00 roubles".
 QString roubles(qint64 kopecks);

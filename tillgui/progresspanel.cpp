@@ -12,9 +12,10 @@ namespace tillgui {
 namespace {
 
 // The plug-in's progress texts, by key.
-const QString CreatingKey = QStringLiteral("velmorProgressCreateMessage");
 const QString ApprovedKey = QStringLiteral("velmorProgressApprovedMessage");
-const QString ReadingStatusKey = QStringLiteral("velmorProgressInfoMessage");
+// The state a status request found, the state's own key as its argument.
+const QString OrderStateKey = QStringLiteral("velmorProgressOrderState");
+const QString ApprovedStateKey = QStringLiteral("velmorOrderStateApproved");
 
 } // namespace
 
@@ -69,25 +70,40 @@ void ProgressPanel::setProgressText(const tr::Tr &message)
 {
     const QString text = guitext::of(message);
     const QString key = message.key();
+    const QString state = key == OrderStateKey ? message.args().value(0).key() : QString();
     QMetaObject::invokeMethod(
-        this, [this, key, text] { showText(key, text); }, Qt::QueuedConnection);
+        this, [this, key, state, text] { showText(key, state, text); }, Qt::QueuedConnection);
 }
 
-void ProgressPanel::showText(const QString &key, const QString &text)
+void ProgressPanel::showText(const QString &key, const QString &state, const QString &text)
 {
-    m_text->setText(text);
-    if (key == CreatingKey) {
-        m_creating = true;
-    } else if (key == ReadingStatusKey) {
-        m_creating = false;
-    } else if (key == ApprovedKey) {
-        m_state->setText(m_creating ? guitext::text("Order state: accepted, the lender is "
-                                                    "deciding; do not tell the buyer it is "
-                                                    "approved yet")
-                                    : guitext::text("Order state: approved by the lender, "
-                                                    "waiting for the buyer's first payment"));
-        m_creating = false;
+    // The order's state goes beside the plug-in's other texts rather than replacing them.
+    if (key == OrderStateKey) {
+        m_stateKey = state;
+        m_stateText = text;
+    } else {
+        m_textKey = key;
+        m_text->setText(text);
     }
+    showState();
+}
+
+void ProgressPanel::showState()
+{
+    const bool saysApproved = m_textKey == ApprovedKey;
+    if (m_stateKey.isEmpty()) {
+        m_state->setText(saysApproved ? guitext::text("Order state: not reported yet; do not tell "
+                                                      "the buyer it is approved yet")
+                                      : QString());
+        return;
+    }
+    if (saysApproved && m_stateKey != ApprovedStateKey) {
+        m_state->setText(m_stateText + QLatin1Char('\n') +
+                         guitext::text("Do not tell the buyer it is approved yet: the lender has "
+                                       "not decided"));
+        return;
+    }
+    m_state->setText(m_stateText);
 }
 
 void ProgressPanel::reset()
@@ -95,7 +111,9 @@ void ProgressPanel::reset()
     m_bar->setValue(0);
     m_text->clear();
     m_state->clear();
-    m_creating = false;
+    m_textKey.clear();
+    m_stateKey.clear();
+    m_stateText.clear();
     m_note->clear();
     m_cancel->setEnabled(true);
 }

@@ -15,9 +15,9 @@ namespace tillgui {
 // widgets as a queued call on the window's thread.
 //
 // The plug-in says "approved" as soon as the service has accepted the order, while the lender
-// is still scoring it, and again each time a status request finds the order approved. Beside
-// that text the panel says which of the two it is, so that nobody tells a buyer "approved"
-// before the lender has decided.
+// may still be deciding. Beside that text the panel shows the order's state as the plug-in's
+// status requests report it (a progress text of its own), and warns while no report says
+// approved, so that nobody tells a buyer "approved" before the lender has decided.
 class ProgressPanel : public QWidget, public ProgressView
 {
     Q_OBJECT
@@ -41,7 +41,8 @@ public:
     QString text() const;
     QString titleText() const;
     QString orderText() const;
-    // The order's state as the plug-in's reports show it, empty before there is one.
+    // The line beside the plug-in's text: the order's state as the status requests report it,
+    // with a warning while the text says approved and no report does; empty otherwise.
     QString stateText() const;
     QString noteText() const;
     QPushButton *cancelButton() const { return m_cancel; }
@@ -50,7 +51,9 @@ signals:
     void cancelPressed();
 
 private:
-    void showText(const QString &key, const QString &text);
+    // `state`: the key of the order's state for a state report, else empty.
+    void showText(const QString &key, const QString &state, const QString &text);
+    void showState();
 
     QLabel *m_title;
     QLabel *m_order;
@@ -59,9 +62,10 @@ private:
     QLabel *m_state;
     QLabel *m_note;
     QPushButton *m_cancel;
-    // The order is being created: the next "approved" is the creation's answer, not the
-    // lender's decision.
-    bool m_creating = false;
+    // The key of the plug-in's text in m_text, and the last state reported, with its text.
+    QString m_textKey;
+    QString m_stateKey;
+    QString m_stateText;
 };
 
 } // namespace tillgui

@@ -4,7 +4,10 @@
 Fails when a key the code builds is missing from the Russian catalogue or carries another
 Russian text there, when a translation lacks a key or leaves it unfinished, when a catalogue
 holds a key nothing builds, when a "%N" marker of a text is missing from its translation, and
-when one key is built with two different texts (a catalogue holds one text per key).
+when one key is built with two different texts (a catalogue holds one text per key). The
+cashier's screen's catalogues (tillgui_*.ts) are keyed by context and English source instead:
+each text tillgui/ passes to guitext::text() needs a finished translation there, with its
+markers, the English one word for word, and nothing else may be there.
 
 usage: check_catalogues.py SOURCE_DIR
 """
@@ -23,6 +26,10 @@ MESSAGE = re.compile(
 SERVICE_ERROR = re.compile(
     r'\b(?:OrderBook::)?errorReply\(\s*[^,]+,\s*QStringLiteral\(\s*"([a-z_]+)"\s*\)\s*,\s*'
     r'QStringLiteral\(\s*' + LITERALS)
+# The cashier's screen's own texts: guitext::text("English text"), looked up in the screen's
+# catalogues by context and source rather than by id.
+SCREEN_TEXT = re.compile(r'(?<![\w.>:])(?:guitext::)?text\(\s*' + LITERALS + r'\)')
+SCREEN_CONTEXT = 'tillgui'
 MARKER = re.compile(r'%\d{1,2}')
 ESCAPES = {'n': '\n', 't': '\t', '"': '"', "'": "'", '\\': '\\'}
 
@@ -113,6 +120,56 @@ def check(root, name, built, problems):
             problems.append(f'{path.name}: {key} is built by nothing')
 
 
+def screen_texts(root):
+    """The English texts the screen's sources in tillgui/ pass to guitext::text()."""
+    texts = set()
+    for path in sources(root, ('tillgui',)):
+        for literals in SCREEN_TEXT.findall(path.read_text(encoding='utf-8')):
+            texts.add(literal_text(literals))
+    return texts
+
+
+def check_screen(root, name, built, problems):
+    """A catalogue keyed by source text in one context: every built text translated, with its
+    markers kept, the English one word for word, and nothing else."""
+    catalogues = sorted((root / 'translations').glob(f'{name}_*.ts'))
+    languages = [path.stem.split('_', 1)[1] for path in catalogues]
+    for required in ('ru', 'en'):
+        if required not in languages:
+            problems.append(f'{name}_{required}.ts is missing')
+    for path in catalogues:
+        language = path.stem.split('_', 1)[1]
+        entries = {}
+        for context in ElementTree.parse(path).getroot().iter('context'):
+            context_name = context.findtext('name') or ''
+            for message in context.iter('message'):
+                source = message.findtext('source') or ''
+                if context_name != SCREEN_CONTEXT or message.get('id'):
+                    problems.append(f'{path.name}: "{source}" is not keyed by context '
+                                    f'{SCREEN_CONTEXT} and its source')
+                    continue
+                if source in entries:
+                    problems.append(f'{path.name}: "{source}" is there twice')
+                translation = message.find('translation')
+                entries[source] = (translation.text or '', translation.get('type') not in
+                                   ('unfinished', 'obsolete', 'vanished'))
+        for source in sorted(built):
+            if source not in entries:
+                problems.append(f'{path.name}: "{source}" is missing')
+                continue
+            translation, finished = entries[source]
+            if not finished or not translation.strip():
+                problems.append(f'{path.name}: "{source}" has no finished translation')
+            elif sorted(MARKER.findall(source)) != sorted(MARKER.findall(translation)):
+                problems.append(f'{path.name}: "{source}": the translation "{translation}" '
+                                f'does not keep its markers')
+            elif language == 'en' and translation != source:
+                problems.append(f'{path.name}: "{source}": the English translation differs '
+                                f'from its source')
+        for source in sorted(set(entries) - built):
+            problems.append(f'{path.name}: "{source}" is used by nothing')
+
+
 def main():
     root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else '.').resolve()
     problems = []
@@ -121,9 +178,12 @@ def main():
     host = built_messages(root, ('host',), problems)
     check(root, 'velmor', plugin, problems)
     check(root, 'zelnarhost', host, problems)
+    screen = screen_texts(root)
+    check_screen(root, 'tillgui', screen, problems)
     for problem in problems:
         print(problem)
-    print(f'{len(plugin)} plug-in keys, {len(host)} host keys, {len(problems)} problems')
+    print(f'{len(plugin)} plug-in keys, {len(host)} host keys, {len(screen)} screen texts, '
+          f'{len(problems)} problems')
     return 1 if problems else 0
 
 

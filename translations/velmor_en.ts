@@ -108,6 +108,30 @@
         <source>Получение статуса заказа...</source>
         <translation>Getting the order status...</translation>
     </message>
+    <message id="velmorProgressOrderState">
+        <source>Состояние заказа: %1</source>
+        <translation>Order state: %1</translation>
+    </message>
+    <message id="velmorOrderStateCreated">
+        <source>заказ создан, заявка ещё не рассмотрена</source>
+        <translation>order created, the application not yet considered</translation>
+    </message>
+    <message id="velmorOrderStateScoring">
+        <source>заявка на рассмотрении, решения ещё нет</source>
+        <translation>the application is being considered, no decision yet</translation>
+    </message>
+    <message id="velmorOrderStateApproved">
+        <source>заявка одобрена, ожидается первый платёж</source>
+        <translation>application approved, waiting for the first payment</translation>
+    </message>
+    <message id="velmorOrderStateRefunded">
+        <source>по заказу сделан возврат</source>
+        <translation>the order has been refunded</translation>
+    </message>
+    <message id="velmorOrderStateProcessed">
+        <source>заказ обработан</source>
+        <translation>the order has been processed</translation>
+    </message>
     <message id="velmorCancelQueued">
         <source>%1.
 Отмена будет выполнена после восстановления связи с сервером</source>

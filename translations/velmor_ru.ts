@@ -108,6 +108,30 @@
         <source>Получение статуса заказа...</source>
         <translation>Получение статуса заказа...</translation>
     </message>
+    <message id="velmorProgressOrderState">
+        <source>Состояние заказа: %1</source>
+        <translation>Состояние заказа: %1</translation>
+    </message>
+    <message id="velmorOrderStateCreated">
+        <source>заказ создан, заявка ещё не рассмотрена</source>
+        <translation>заказ создан, заявка ещё не рассмотрена</translation>
+    </message>
+    <message id="velmorOrderStateScoring">
+        <source>заявка на рассмотрении, решения ещё нет</source>
+        <translation>заявка на рассмотрении, решения ещё нет</translation>
+    </message>
+    <message id="velmorOrderStateApproved">
+        <source>заявка одобрена, ожидается первый платёж</source>
+        <translation>заявка одобрена, ожидается первый платёж</translation>
+    </message>
+    <message id="velmorOrderStateRefunded">
+        <source>по заказу сделан возврат</source>
+        <translation>по заказу сделан возврат</translation>
+    </message>
+    <message id="velmorOrderStateProcessed">
+        <source>заказ обработан</source>
+        <translation>заказ обработан</translation>
+    </message>
     <message id="velmorCancelQueued">
         <source>%1.
 Отмена будет выполнена после восстановления связи с сервером</source>

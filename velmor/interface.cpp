@@ -439,6 +439,7 @@ RequestResult Interface::waitForComplete(const QString &orderId) const
     RequestResult result;
     result.id = currentOrderId();
     int unknownOrderPolls = 0;
+    int shownState = Undefined;
 
     for (;;) {
         m_cancellation.sleepUntil(nextPoll, orderCanceled);
@@ -469,6 +470,15 @@ RequestResult Interface::waitForComplete(const QString &orderId) const
             unknownOrderPolls = 0;
         }
 
+        // The creation's "approved" is only the service's acceptance: the state each poll
+        // finds is shown when it changes, so the cashier sees whether the lender still decides.
+        if (polled && result.orderStatus != shownState) {
+            const tr::Tr state = messages::orderState(OrderStatus(result.orderStatus));
+            if (!state.isEmpty()) {
+                shownState = result.orderStatus;
+                changeProgress(state, 0);
+            }
+        }
         switch (OrderStatus(result.orderStatus)) {
         case Rejected:
             logger->warn(QStringLiteral("Заявка отклонена"));

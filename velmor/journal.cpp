@@ -347,6 +347,11 @@ bool Journal::openRefundFor(const QString &orderId, Entry *refund)
 
 int Journal::markFinished(const QString &orderId, const QString &refundId)
 {
+    const auto key = [&](JournalStatement &statement) {
+        return statement.bind(1, orderId) && statement.bind(2, refundId);
+    };
+    if (d->db.change("DELETE FROM held WHERE order_id = ?1 AND refund_id = ?2", key) < 0)
+        return -1;
     return d->db.change(
         "UPDATE entries SET state = 'finished', resolved = ?3, queue_message = '',"
         " refund_body = '' WHERE order_id = ?1 AND state IN ('unknown', 'reversal-queued') AND"
@@ -355,6 +360,18 @@ int Journal::markFinished(const QString &orderId, const QString &refundId)
             return update.bind(1, orderId) && update.bind(2, refundId) &&
                    update.bind(3, JournalRow::nowText());
         });
+}
+
+bool Journal::markHeld(const QString &orderId, const QString &refundId, Hold reason)
+{
+    const QString now = JournalRow::nowText();
+    return d->db.change("INSERT INTO held (order_id, refund_id, reason, since, last) VALUES"
+                        " (?1, ?2, ?3, ?4, ?4) ON CONFLICT (order_id, refund_id) DO UPDATE SET"
+                        " reason = excluded.reason, last = excluded.last",
+                        [&](JournalStatement &upsert) {
+                            return upsert.bind(1, orderId) && upsert.bind(2, refundId) &&
+                                   upsert.bind(3, holdName(reason)) && upsert.bind(4, now);
+                        }) == 1;
 }
 
 int Journal::prune(int retentionDays)
@@ -404,8 +421,27 @@ bool Journal::figures(Figures *figures)
     const QDateTime oldest = JournalRow::parseTime(select.text(2));
     figures->oldestReversalAgeSeconds =
         oldest.isValid() ? qMax<qint64>(oldest.secsTo(QDateTime::currentDateTimeUtc()), 0) : 0;
+    // A journal no writer has opened since the holds came in has no table for them yet.
+    JournalStatement held(d->db.handle(),
+                          "SELECT count(*) FILTER (WHERE reason = ?2), count(*) FILTER (WHERE"
+                          " reason = ?3) FROM held WHERE last >= ?1");
+    if (held) {
+        const QString fresh =
+            JournalRow::timeText(QDateTime::currentDateTimeUtc().addDays(-HeldFreshDays));
+        if (!held.bind(1, fresh) || !held.bind(2, holdName(Hold::UnknownOrder)) ||
+            !held.bind(3, holdName(Hold::Exceeding)) || held.step() != SQLITE_ROW)
+            return d->db.fail(QStringLiteral("cannot read journal %1").arg(d->db.path()));
+        figures->heldUnknownOrder = held.number(0);
+        figures->heldExceeding = held.number(1);
+    }
     d->db.setError(QString());
     return true;
+}
+
+QString Journal::holdName(Hold reason)
+{
+    return reason == Hold::UnknownOrder ? QStringLiteral("order_not_found")
+                                        : QStringLiteral("exceeding");
 }
 
 QString Journal::kindName(Kind kind)

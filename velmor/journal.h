@@ -67,14 +67,23 @@ public:
         QJsonObject note;
     };
 
-    // What a monitor wants to know: entries without a known outcome (open or unknown), and the
-    // reversals handed to the queue and not finished yet, with the oldest's age.
+    // Why a replay keeps a queued message that no later replay can finish by itself: the
+    // service does not know the paid order (another service, or it lost it), or a whole
+    // cancellation exceeds what is left and the service showed no refunds to take the rest by.
+    enum class Hold { UnknownOrder, Exceeding };
+
+    // What a monitor wants to know: entries without a known outcome (open or unknown), the
+    // reversals handed to the queue and not finished yet, with the oldest's age, and the
+    // queued messages a replay kept for a Hold in the last HeldFreshDays days.
     struct Figures
     {
         qint64 open = 0;
         qint64 reversalsQueued = 0;
         qint64 oldestReversalAgeSeconds = 0;
+        qint64 heldUnknownOrder = 0;
+        qint64 heldExceeding = 0;
     };
+    static const int HeldFreshDays = 7;
 
     Journal();
     ~Journal();
@@ -144,6 +153,11 @@ public:
     // when `refundId` is empty, else that refund. The number of entries it finished, -1 on
     // failure.
     int markFinished(const QString &orderId, const QString &refundId);
+    // A replay kept the queued message of `orderId` (the sale's reversal when `refundId` is
+    // empty, else that refund) for `reason`; counted in figures() until markFinished()
+    // finishes it, or until no replay has kept it for HeldFreshDays (the message left the
+    // queue some other way).
+    bool markHeld(const QString &orderId, const QString &refundId, Hold reason);
     // Deletes entries recorded more than `retentionDays` ago whose outcome is known or that are
     // in the queue's hands; entries still to resolve are kept whatever their age. The number
     // deleted, -1 on failure.
@@ -161,6 +175,8 @@ public:
     bool figures(Figures *figures);
 
     static QString kindName(Kind kind);
+    // "order_not_found", "exceeding".
+    static QString holdName(Hold reason);
     // "open", "answered", "unknown", "reversal-queued", "finished".
     static QString stateName(State state);
     // "", "done", "queued", "failed", "unknown".

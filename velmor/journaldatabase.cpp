@@ -23,6 +23,15 @@ namespace {
 const int BusyTimeoutMs = 5000;
 const int SchemaVersion = 1;
 
+// The queued messages a replay keeps for a reason only people can mend, one row a message.
+const char *const HeldSchema = "CREATE TABLE IF NOT EXISTS held ("
+                               " order_id TEXT NOT NULL,"
+                               " refund_id TEXT NOT NULL,"
+                               " reason TEXT NOT NULL,"
+                               " since TEXT NOT NULL,"
+                               " last TEXT NOT NULL,"
+                               " PRIMARY KEY (order_id, refund_id))";
+
 const char *const Schema =
     "CREATE TABLE entries ("
     " id INTEGER PRIMARY KEY AUTOINCREMENT,"
@@ -222,6 +231,12 @@ bool JournalDatabase::openReadWrite(const QString &path, bool *damaged)
             close();
             return false;
         }
+    }
+    // Added beside the entries without a new schema version: a plug-in that does not know it
+    // leaves it alone.
+    if (!exec(HeldSchema)) {
+        close();
+        return false;
     }
     if (!findNoteColumn(true)) {
         close();

@@ -33,6 +33,41 @@ tr::Tr readingStatus()
                   QStringLiteral("Получение статуса заказа..."));
 }
 
+tr::Tr orderState(OrderStatus status)
+{
+    tr::Tr state;
+    switch (status) {
+    case Created:
+        state = tr::Tr(QStringLiteral("velmorOrderStateCreated"),
+                       QStringLiteral("заказ создан, заявка ещё не рассмотрена"));
+        break;
+    case Scoring:
+        state = tr::Tr(QStringLiteral("velmorOrderStateScoring"),
+                       QStringLiteral("заявка на рассмотрении, решения ещё нет"));
+        break;
+    case Approved:
+        state = tr::Tr(QStringLiteral("velmorOrderStateApproved"),
+                       QStringLiteral("заявка одобрена, ожидается первый платёж"));
+        break;
+    case Refunded:
+        state = tr::Tr(QStringLiteral("velmorOrderStateRefunded"),
+                       QStringLiteral("по заказу сделан возврат"));
+        break;
+    case Processed:
+        state =
+            tr::Tr(QStringLiteral("velmorOrderStateProcessed"), QStringLiteral("заказ обработан"));
+        break;
+    case Undefined:
+    case Rejected:
+    case Canceled:
+    case Completed:
+        return tr::Tr();
+    }
+    return tr::Tr(QStringLiteral("velmorProgressOrderState"),
+                  QStringLiteral("Состояние заказа: %1"))
+        .arg(state);
+}
+
 tr::Tr cancelQueued(const tr::Tr &reason)
 {
     return tr::Tr(QStringLiteral("velmorCancelQueued"),

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "requestresult.h"
+
 #include <tr.h>
 
 namespace velmor {
@@ -17,6 +19,10 @@ tr::Tr receiptTooLarge();
 tr::Tr creatingOrder();
 tr::Tr approved();
 tr::Tr readingStatus();
+// The state a status request found the order in while the sale waits ("Состояние заказа:
+// заявка на рассмотрении"), its argument keyed by the state; empty for a state that ends the
+// wait and for one the service did not name.
+tr::Tr orderState(OrderStatus status);
 // A cancellation or refund put into the queue; `reason` says what went wrong with it.
 tr::Tr cancelQueued(const tr::Tr &reason);
 // The service kept answering that it holds no such order: the sale did not take place.

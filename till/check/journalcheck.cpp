@@ -62,6 +62,8 @@ void JournalCheck::check(const QString &journalFile)
     m_figures.openEntries = figures.open;
     m_figures.reversalsQueued = figures.reversalsQueued;
     m_figures.oldestReversalAgeSeconds = figures.oldestReversalAgeSeconds;
+    m_figures.heldUnknownOrder = figures.heldUnknownOrder;
+    m_figures.heldExceeding = figures.heldExceeding;
     if (dead.isEmpty()) {
         m_report.add(check, Outcome::Ok,
                      text("journalFine").arg(path).arg(figures.open).arg(figures.reversalsQueued));

@@ -21,6 +21,9 @@ public:
         qint64 openEntries = 0;
         qint64 reversalsQueued = 0;
         qint64 oldestReversalAgeSeconds = 0;
+        // Queued messages the replay keeps until people act (velmor::Journal::Hold).
+        qint64 heldUnknownOrder = 0;
+        qint64 heldExceeding = 0;
     };
 
     explicit JournalCheck(CheckReport &report);
