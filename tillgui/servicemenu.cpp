@@ -19,33 +19,19 @@ namespace tillgui {
 
 namespace {
 
-struct ItemText
+// The items in the menu's order, with their keys.
+const struct
 {
     ServiceMenu::Item item;
-    const char *english;
-    const char *russian;
     QKeySequence key;
+} Items[] = {
+    {ServiceMenu::Item::TestConnection, QKeySequence(Qt::Key_F6)},
+    {ServiceMenu::Item::PaymentStatus, QKeySequence(Qt::Key_F7)},
+    {ServiceMenu::Item::Reconcile, QKeySequence(Qt::Key_F8)},
+    {ServiceMenu::Item::Report, QKeySequence(Qt::CTRL | Qt::Key_R)},
+    {ServiceMenu::Item::ShortReport, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R)},
+    {ServiceMenu::Item::PrintCopy, QKeySequence(Qt::CTRL | Qt::Key_P)},
 };
-
-// The menu's own labels in both of the screen's languages; "&" marks the letter Alt takes.
-const ItemText Items[] = {
-    {ServiceMenu::Item::TestConnection, "&Test connection", "&Проверка связи",
-     QKeySequence(Qt::Key_F6)},
-    {ServiceMenu::Item::PaymentStatus, "Payment &status...", "&Состояние оплаты...",
-     QKeySequence(Qt::Key_F7)},
-    {ServiceMenu::Item::Reconcile, "&Reconciliation", "С&верка итогов", QKeySequence(Qt::Key_F8)},
-    {ServiceMenu::Item::Report, "R&eport", "&Отчет", QKeySequence(Qt::CTRL | Qt::Key_R)},
-    {ServiceMenu::Item::ShortReport, "S&hort report", "&Краткий отчет",
-     QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R)},
-    {ServiceMenu::Item::PrintCopy, "Print a &copy", "&Копия слипа",
-     QKeySequence(Qt::CTRL | Qt::Key_P)},
-};
-
-QString shown(const char *english, const char *russian)
-{
-    return guitext::language() == QLatin1String("en") ? QString::fromUtf8(english)
-                                                      : QString::fromUtf8(russian);
-}
 
 } // namespace
 
@@ -53,8 +39,9 @@ ServiceMenu::ServiceMenu(QMainWindow *window, BasicPaymentProcessing *processing
                          OperationRunner *runner)
     : QObject(window), m_window(window), m_processing(processing), m_runner(runner)
 {
-    QMenu *menu = window->menuBar()->addMenu(shown("Se&rvice", "&Сервис"));
-    for (const ItemText &text : Items) {
+    // "&" marks the letter Alt takes.
+    QMenu *menu = window->menuBar()->addMenu(guitext::text("Se&rvice"));
+    for (const auto &text : Items) {
         QAction *action = menu->addAction(label(text.item));
         action->setShortcut(text.key);
         const Item item = text.item;
@@ -79,9 +66,19 @@ QAction *ServiceMenu::action(Item item) const
 
 QString ServiceMenu::label(Item item)
 {
-    for (const ItemText &text : Items) {
-        if (text.item == item)
-            return shown(text.english, text.russian);
+    switch (item) {
+    case Item::TestConnection:
+        return guitext::text("&Test connection");
+    case Item::PaymentStatus:
+        return guitext::text("Payment &status...");
+    case Item::Reconcile:
+        return guitext::text("&Reconciliation");
+    case Item::Report:
+        return guitext::text("R&eport");
+    case Item::ShortReport:
+        return guitext::text("S&hort report");
+    case Item::PrintCopy:
+        return guitext::text("Print a &copy");
     }
     return QString();
 }
@@ -92,8 +89,8 @@ void ServiceMenu::press(Item item)
     if (item == Item::PaymentStatus) {
         bool given = false;
         orderId = QInputDialog::getText(m_window, label(item).remove(QLatin1Char('&')),
-                                        shown("Order (the sale's rrn):", "Заказ (rrn продажи):"),
-                                        QLineEdit::Normal, QString(), &given)
+                                        guitext::text("Order (the sale's rrn):"), QLineEdit::Normal,
+                                        QString(), &given)
                       .trimmed();
         if (!given || orderId.isEmpty())
             return;
@@ -131,7 +128,7 @@ void ServiceMenu::show(const PaymentProcessingAnswer &answer)
                          answer.getStatus() == PaymentProcessingAnswer::SuccessWithMessage;
     // Window-modal and not waited for: the screen's event loop goes on, and Enter closes it.
     auto *box = new QMessageBox(success ? QMessageBox::Information : QMessageBox::Warning,
-                                shown("Service", "Сервис"), guitext::of(answer.getMessage()),
+                                guitext::text("Service"), guitext::of(answer.getMessage()),
                                 QMessageBox::Ok, m_window);
     box->setAttribute(Qt::WA_DeleteOnClose);
     const QStringList images = answer.getPrintImages();
