@@ -161,6 +161,9 @@ PaymentProcessingAnswer Velmor::payment(const PaymentProcessingRequest &request)
         logger->info(
             QStringLiteral("Оплата на сумму %1").arg(velmor::roublesText(request.getAmount())));
         result = interface->createOffline(request);
+        // The sale is over: a cancel pressed from now on has no order to cancel, never this
+        // one, which the host is about to receive.
+        interface->setCurrentId(QString());
     } else {
         logger->info(QStringLiteral("Возврат по чеку продажи на сумму %1")
                          .arg(velmor::roublesText(request.getAmount())));

@@ -757,6 +757,7 @@ TEST_F(InterfaceTest, CancellationThatCannotBeStoredIsNotReportedAsDone)
     delete Singleton<DBQueueBroker>::instance;
     Singleton<DBQueueBroker>::instance =
         new DBQueueBroker(tempDir.filePath(QStringLiteral("missing/dir/queue.sqlite")));
+    client->setCurrentId(QStringLiteral("o-5"));
     transport->enqueueFailure(CURLE_COULDNT_CONNECT, false);
     const RequestResult result = client->cancel(false);
     EXPECT_NE(result.orderStatus, velmor::Canceled);
@@ -991,12 +992,30 @@ TEST_F(InterfaceTest, InterruptedWaitEndsWhenTheServiceKnowsNoSuchOrder)
     // The create has not reached the service (yet); the cashier's cancel is answered as
     // unknown: the cancellation waits in the queue for a create that may still arrive, and the
     // wait ends without another poll.
+    client->setCurrentId(QStringLiteral("lost"));
     transport->enqueueJson(404, R"({"error":{"code":"order_not_found","text":"Нет заказа"}})");
     EXPECT_EQ(client->cancel(false).orderStatus, velmor::Canceled);
     const RequestResult result = client->waitForComplete(QStringLiteral("lost"));
     EXPECT_EQ(result.orderStatus, velmor::Canceled);
     EXPECT_EQ(transport->exchanges().size(), 1);
     EXPECT_EQ(Singleton<DBQueueBroker>::instance->pendingMessages().size(), 1);
+}
+
+// The cancellation's own answer shows the order paid (the buyer paid as the cashier pressed
+// cancel): the sale is paid, and nothing is queued to refund it. A cancellation pressed before
+// the sale has an order sends nothing at all.
+TEST_F(InterfaceTest, CancellationAnsweredWithThePaidOrderQueuesNothing)
+{
+    client->setCurrentId(QStringLiteral("o-4"));
+    transport->enqueueJson(200, R"({"order":{"id":"o-4","status":"completed","amount":10}})");
+    EXPECT_EQ(client->cancel(false).orderStatus, velmor::Completed);
+    EXPECT_FALSE(client->orderCanceled);
+    EXPECT_TRUE(Singleton<DBQueueBroker>::instance->pendingMessages().isEmpty());
+
+    client->setCurrentId(QString());
+    EXPECT_NE(client->cancel(false).orderStatus, velmor::Canceled);
+    EXPECT_EQ(transport->exchanges().size(), 1);
+    EXPECT_TRUE(Singleton<DBQueueBroker>::instance->pendingMessages().isEmpty());
 }
 
 // The create's own answer showed the order completed; the polls after it got nothing, and the

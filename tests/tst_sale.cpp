@@ -245,6 +245,13 @@ TEST_F(SaleTest, InterruptionOfAPaidOrderEndsThePaidSale)
     EXPECT_TRUE(Singleton<DBQueueBroker>::instance->pendingMessages().isEmpty());
     EXPECT_EQ(sandbox->order(orderId).value(QStringLiteral("status")).toString(),
               QStringLiteral("completed"));
+
+    // Pressed once the sale is over (a host's button racing the answer), cancel has no order:
+    // the paid one the host received is left alone.
+    const int exchanges = sandbox->requests().size();
+    EXPECT_FALSE(processing()->interruptPayment());
+    EXPECT_EQ(sandbox->requests().size(), exchanges);
+    EXPECT_TRUE(Singleton<DBQueueBroker>::instance->pendingMessages().isEmpty());
 }
 
 // A cancellation neither confirmed nor stored is no cancellation: the sale goes on, whatever

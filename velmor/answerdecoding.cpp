@@ -64,10 +64,8 @@ RequestResult decodeResponse(const RestResponse &response, const QString &curren
     result.httpCode = response.httpCode;
 
     if (response.networkError > 0) {
-        result.success = false;
-        result.noResponse = true;
+        result.setOutcome(failureDelivery(response.networkError), false, true);
         result.message = response.errorMessage;
-        result.delivery = failureDelivery(response.networkError);
     } else if (isServiceRefusal(response)) {
         const QJsonObject error = result.json.value(QStringLiteral("error")).toObject();
         const QJsonValue text = error.value(QStringLiteral("text"));
@@ -79,8 +77,7 @@ RequestResult decodeResponse(const RestResponse &response, const QString &curren
             logger->info(
                 QStringLiteral("Сервер вернул сообщение об ошибке: %1").arg(result.message.ru()));
         result.errorCode = codeText;
-        result.success = false;
-        result.delivery = Delivery::ServiceError;
+        result.setOutcome(Delivery::ServiceError, false);
     } else if (result.httpCode != 200) {
         // Only a 200 answer or the service's refusal says anything. A 5xx may come from a
         // gateway or an upstream that timed out after the work was done, whatever its body
@@ -89,18 +86,16 @@ RequestResult decodeResponse(const RestResponse &response, const QString &curren
             logger->warn(QStringLiteral("Ответ сервера с кодом %1 не принят: он не говорит, "
                                         "выполнен ли запрос")
                              .arg(result.httpCode));
-        result.success = false;
-        result.noResponse = true;
+        result.setOutcome(Delivery::NoUse, false, true);
         result.message = messages::noUsefulAnswer();
-        result.delivery = Delivery::NoUse;
     } else if (result.json.isEmpty() || result.json.contains(QStringLiteral("error"))) {
         // A 200 whose body is empty, not a JSON object, or an error that no refusal status
         // backs: something answered, and the request may have been carried out, but nothing
         // says what became of it.
-        result.delivery = Delivery::NoUse;
-        if (!result.json.isEmpty()) {
-            result.success = false;
-            result.noResponse = true;
+        if (result.json.isEmpty()) {
+            result.setOutcome(Delivery::NoUse, true);
+        } else {
+            result.setOutcome(Delivery::NoUse, false, true);
             result.message = messages::noUsefulAnswer();
         }
     }
@@ -113,7 +108,7 @@ RequestResult decodeResponse(const RestResponse &response, const QString &curren
 
     if (result.orderStatus == Rejected) {
         result.message = messages::rejected();
-        result.success = false;
+        result.setSucceeded(false);
     }
     return result;
 }
@@ -213,9 +208,7 @@ void discardIfAboutAnotherOrder(RequestResult *result, const QString &orderId,
         logger->warn(
             QStringLiteral("Ответ сервера относится к другому заказу (%1), ожидался заказ %2")
                 .arg(id.isString() ? id.toString() : QStringLiteral("?"), orderId));
-    result->success = false;
-    result->noResponse = true;
-    result->delivery = Delivery::NoUse;
+    result->setOutcome(Delivery::NoUse, false, true, result->timedOut);
     result->errorCode.clear();
     result->message = messages::noUsefulAnswer();
     result->json = QJsonObject();

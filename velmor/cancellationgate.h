@@ -14,7 +14,8 @@ namespace velmor {
 // the order would be made after it and stay live), whether a status poll is out, whether a
 // cancellation was asked for and is in flight, and how it decided the sale ends. While a
 // cancellation is in flight the wait sends no poll; a poll already out is left behind and its
-// answer, when it comes, gives way to the cancellation's decision.
+// answer, when it comes, gives way to the cancellation's decision. transportrouter.h tells
+// the threads, and the order in which they take their locks.
 class CancellationGate
 {
 public:

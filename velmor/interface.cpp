@@ -1,19 +1,23 @@
 #include "interface.h"
 
 #include "answerdecoding.h"
+#include "cancellationgate.h"
 #include "clientsettings.h"
 #include "hostservice.h"
 #include "messages.h"
+#include "operationjournal.h"
 #include "requestaddress.h"
 #include "requestbodies.h"
 #include "rounding.h"
+#include "salecancellation.h"
+#include "salewait.h"
+#include "transportrouter.h"
 
 #include <abstractdocument.h>
 #include <config.h>
 #include <dbqueuebroker.h>
 #include <log4qt/logger.h>
 #include <log4qt/logmanager.h>
-#include <mockfactory.h>
 #include <restclient.h>
 #include <session.h>
 
@@ -23,54 +27,27 @@
 #include <QUuid>
 
 #include <algorithm>
-#include <chrono>
 #include <mutex>
-#include <thread>
 
 namespace velmor {
 
-namespace {
-
-QSharedPointer<RestClient> makeTransport()
-{
-    // An empty factory would throw out of the constructor and across the plug-in boundary.
-    if (MockFactory<RestClient>::creator)
-        return MockFactory<RestClient>::creator();
-    return MockFactory<RestClient>::defaultCreator();
-}
-
-} // namespace
-
-// For the length of a cancellation sent while a poll holds the client's transport: the calling
-// thread's exchanges go through a transport of their own from the factory, so that the
-// cancellation leaves at once rather than after the poll's answer or timeout.
-class Interface::SpareTransport
+class Interface::Private
 {
 public:
-    explicit SpareTransport(Interface &client) : m_client(client), m_use(client.m_spareMutex)
-    {
-        m_client.m_spare = makeTransport();
-        m_client.configureTransport(*m_client.m_spare);
-        m_client.m_spareThread.store(std::this_thread::get_id());
-    }
-    ~SpareTransport()
-    {
-        m_client.m_spareThread.store(std::thread::id());
-        m_client.m_spare.reset();
-    }
+    explicit Private(Log4Qt::Logger *logger) : transports(logger), journal(logger) {}
 
-    SpareTransport(const SpareTransport &) = delete;
-    SpareTransport &operator=(const SpareTransport &) = delete;
-
-private:
-    Interface &m_client;
-    // One cancellation at a time owns the spare transport.
-    std::lock_guard<std::mutex> m_use;
+    TransportRouter transports;
+    // Guards currentId and request, which the cashier's cancellation reads from the host's
+    // thread. Taken inside an exchange, never around one (transportrouter.h).
+    std::mutex stateMutex;
+    // Holds the sale's polls back while the cashier's cancellation is in flight.
+    CancellationGate cancellation;
+    OperationJournal journal;
 };
 
 Interface::Interface()
-    : restClient(makeTransport()),
-      logger(Log4Qt::LogManager::logger(QStringLiteral("velmor"), QString()))
+    : logger(Log4Qt::LogManager::logger(QStringLiteral("velmor"), QString())),
+      d(std::make_unique<Private>(logger))
 {}
 
 Interface::~Interface() = default;
@@ -83,23 +60,8 @@ void Interface::init()
     timeout = settings.timeout;
     infoRequestInterval = settings.infoRequestInterval;
     unknownOrderTimeout = settings.unknownOrderTimeout;
-    m_certificatePath = settings.certificatePath;
-    m_certificatePassword = settings.certificatePassword;
-    configureTransport(*restClient);
-}
-
-void Interface::configureTransport(RestClient &transport) const
-{
-    transport.setLogger(logger);
-    transport.setTimeout(timeout);
-    transport.setCertificatePath(m_certificatePath);
-    transport.setCertificatePassword(m_certificatePassword);
-}
-
-RestClient *Interface::exchangeTransport() const
-{
-    // Only the thread that took the spare transport reads it, and it set it before it said so.
-    return m_spareThread.load() == std::this_thread::get_id() ? m_spare.data() : restClient.data();
+    d->transports.configure(
+        {logger, timeout, settings.certificatePath, settings.certificatePassword});
 }
 
 RequestResult Interface::createOffline(const PaymentProcessingRequest &sale)
@@ -111,18 +73,18 @@ RequestResult Interface::createOffline(const PaymentProcessingRequest &sale)
         return notSent(messages::noDocument());
     }
 
-    m_journalEntry = 0;
+    d->journal.start();
     orderCanceled.store(false);
-    m_cancellation.reset();
+    d->cancellation.reset();
     // A cancellation waits for the create's answer, whichever way the create ends.
     struct CreateDone
     {
         CancellationGate &gate;
         ~CreateDone() { gate.createDone(); }
-    } createDone{m_cancellation};
+    } createDone{d->cancellation};
     const QString orderId = createId();
     {
-        std::lock_guard<std::mutex> lock(m_stateMutex);
+        std::lock_guard<std::mutex> lock(d->stateMutex);
         currentId = orderId;
         request = sale;
     }
@@ -146,26 +108,20 @@ RequestResult Interface::createOffline(const PaymentProcessingRequest &sale)
 
     // Written down before the create leaves, with the cancellation that reverses it: a till that
     // dies from here on leaves an entry that its next start hands to the queue.
-    if (m_journal) {
-        m_journalEntry = m_journal->recordSale(orderId, sale.getAmount(),
-                                               queuedMessage(orderId, getRefundPayload()));
-        if (!m_journalEntry) {
-            logger->error(QStringLiteral("Заказ не создан: журнал операций %1 не записан: %2")
-                              .arg(m_journal->path(), m_journal->errorString()));
-            return notSent(messages::journalUnusable(m_journal->path()), orderId);
-        }
-    }
+    if (d->journal.isKept() && !d->journal.recordSale(orderId, sale.getAmount(),
+                                                      queuedMessage(orderId, getRefundPayload())))
+        return d->journal.unwritten(orderId);
 
     changeProgress(messages::creatingOrder(), 45);
 
     const RequestResult result = sendPostRequest(QStringLiteral("/create_offline"), body);
-    m_cancellation.createDone();
+    d->cancellation.createDone();
 
     if (result.httpCode == 200) {
         // Its state counts only when the answer is about this order.
         RequestResult shown = result;
         discardIfAboutAnotherOrder(&shown, orderId, nullptr);
-        m_cancellation.orderShown(shown);
+        d->cancellation.orderShown(shown);
         logger->info(QStringLiteral("Заявка одобрена"));
         changeProgress(messages::approved(), 70);
         return waitForComplete(orderId);
@@ -191,16 +147,9 @@ RequestResult Interface::info(const QString &orderId) const
 RequestResult Interface::cancel(bool fromQueue)
 {
     const QString orderId = currentOrderId();
-    if (!fromQueue) {
-        // From here on the sale's wait sends no poll until this cancellation is decided. A
-        // poll already out keeps the client's transport until its answer or timeout, so the
-        // cancellation takes a transport of its own and leaves at once.
-        if (m_cancellation.begin()) {
-            const SpareTransport spare(*this);
-            return cancelSale(orderId);
-        }
-        return cancelSale(orderId);
-    }
+    if (!fromQueue)
+        return SaleCancellation(*this, d->cancellation, d->transports, orderCanceled, logger)
+            .send(orderId);
 
     RequestResult result =
         sendPostRequest(orderPath(orderId, QStringLiteral("cancel")), cancelBody());
@@ -210,94 +159,8 @@ RequestResult Interface::cancel(bool fromQueue)
         result.orderStatus = Canceled;
     } else {
         // Whatever else came back did not cancel the order.
-        result.success = false;
+        result.setSucceeded(false);
     }
-    return result;
-}
-
-RequestResult Interface::cancelSale(const QString &orderId)
-{
-    RequestResult result =
-        sendPostRequest(orderPath(orderId, QStringLiteral("cancel")), cancelBody());
-    discardIfAboutAnotherOrder(&result, orderId, logger);
-    // Counts the order as cancelled and ends the sale so.
-    const auto markCanceled = [this, &result] {
-        orderCanceled.store(true);
-        result.orderStatus = Canceled;
-        m_cancellation.decide(result);
-    };
-
-    if (isCancellationConfirmed(result)) {
-        markCanceled();
-        m_cancellation.finish();
-        return result;
-    }
-
-    // Whatever else came back did not cancel the order.
-    result.success = false;
-    if (result.delivery == Delivery::ServiceError && !isUnknownOrder(result)) {
-        // A refusal ("order_cannot_be_cancelled") may mean that the buyer has just paid, or
-        // that the order has ended otherwise: the order's state decides what the sale is.
-        logger->warn(QStringLiteral("Сервер отказал в отмене заказа, запрос статуса заказа"));
-        const RequestResult state = info(orderId);
-        switch (OrderStatus(state.orderStatus)) {
-        case Completed:
-            logger->info(QStringLiteral("Заказ уже оплачен, отмена не выполнена"));
-            m_cancellation.decide(state);
-            m_cancellation.finish();
-            return result;
-        case Rejected:
-            m_cancellation.decide(state);
-            m_cancellation.finish();
-            return result;
-        case Canceled:
-            result = state;
-            markCanceled();
-            m_cancellation.finish();
-            return result;
-        case Undefined:
-        case Created:
-        case Scoring:
-        case Approved:
-        case Refunded:
-        case Processed:
-            break;
-        }
-    }
-
-    // A poll still out may be the one that shows the buyer has paid: once any answer has
-    // shown the order completed, the sale is paid, and cancelling it would refund the buyer
-    // behind the cashier's back.
-    if (m_cancellation.paidAfterPolls()) {
-        logger->info(QStringLiteral("Заказ уже оплачен, отмена не выполнена"));
-        RequestResult paid = result;
-        paid.success = true;
-        paid.orderStatus = Completed;
-        paid.message = tr::Tr();
-        m_cancellation.decide(paid);
-        m_cancellation.finish();
-        return paid;
-    }
-
-    if (isUnknownOrder(result))
-        // The create may still be on its way (a slow gateway): the replay keeps asking until
-        // the order turns up or has been unknown long enough.
-        logger->error(QStringLiteral("Заказ не найден на сервере, будет выполнена отмена через "
-                                     "очередь на случай, если он будет создан позже"));
-    else if (result.isOutcomeUnknown() || result.delivery == Delivery::NeverSent)
-        logger->error(QStringLiteral(
-            "Не удалось получить ответ от сервера, будет выполнена отмена через очередь"));
-    else
-        logger->error(QStringLiteral(
-            "Сервер не подтвердил отмену заказа, будет выполнена отмена через очередь"));
-    // The cashier's cancellation is carried out even so: the replay asks the order's state
-    // and cancels or refunds it. Only a stored cancellation may be reported as done;
-    // otherwise the sale goes on and the cashier may cancel again.
-    if (sendMessageToQueue(orderId)) {
-        result.message = messages::cancelQueued(result.message);
-        markCanceled();
-    }
-    m_cancellation.finish();
     return result;
 }
 
@@ -308,27 +171,15 @@ RequestResult Interface::refund(const PaymentProcessingRequest &refundRequest)
         return notSent(messages::noDocument());
     }
 
-    m_journalEntry = 0;
-    // A refund of this order whose outcome nobody knows yet (its till died, or it could be
-    // neither confirmed nor queued) may have been made: another one could return the money
-    // twice. It waits until the replay, or the service's answer, settles the earlier one.
-    Journal::Entry earlier;
-    if (m_journal && m_journal->openRefundFor(refundRequest.getRrn(), &earlier)) {
-        logger->error(QStringLiteral("Возврат по заказу %1 не выполнен: результат возврата %2 "
-                                     "от %3 еще неизвестен")
-                          .arg(refundRequest.getRrn(), earlier.refundId,
-                               earlier.recorded.toString(Qt::ISODate)));
-        return notSent(messages::earlierRefundOpen(refundRequest.getRrn(),
-                                                   earlier.recorded.toLocalTime().toString(
-                                                       QStringLiteral("dd.MM.yyyy HH:mm")),
-                                                   roublesText(earlier.amountKopecks)),
-                       refundRequest.getRrn());
-    }
+    d->journal.start();
+    RequestResult refusal;
+    if (d->journal.refusesRefund(refundRequest.getRrn(), &refusal))
+        return refusal;
 
     // The refund in hand decides the quantities, online and queued alike; the body is built
     // after the exchange id is renewed, so its "id" is the exchange's own.
     {
-        std::lock_guard<std::mutex> lock(m_stateMutex);
+        std::lock_guard<std::mutex> lock(d->stateMutex);
         request = refundRequest;
     }
 
@@ -342,8 +193,8 @@ RequestResult Interface::refund(const PaymentProcessingRequest &refundRequest)
         const RequestResult orderInfo = info(refundRequest.getRrn());
         // Only the service's own answer about this order can prove that it is refunded in
         // full.
-        result.success = orderInfo.delivery == Delivery::Answered && orderInfo.success &&
-                         checkRefundAmount(orderInfo.json);
+        result.setSucceeded(orderInfo.delivery == Delivery::Answered && orderInfo.success &&
+                            checkRefundAmount(orderInfo.json));
         return result;
     }
 
@@ -352,11 +203,11 @@ RequestResult Interface::refund(const PaymentProcessingRequest &refundRequest)
 
     // No answer, or one that does not show the refund: the queue's replay asks the order's
     // state and sends the refund again under its id, which the service recognises.
-    result.success = false;
+    result.setSucceeded(false);
     logger->error(QStringLiteral("Не удалось получить ответ от сервера, будет выполнена отмена "
                                  "(возврат) через очередь"));
     if (sendMessageToQueue(refundRequest.getRrn())) {
-        result.success = true;
+        result.setSucceeded(true);
         result.message = messages::cancelQueued(result.message);
     } else if (result.delivery != Delivery::NeverSent) {
         // Neither confirmed nor stored, and perhaps carried out: repeating it blindly could
@@ -378,15 +229,11 @@ RequestResult Interface::refund(const QString &orderId, const QJsonObject &paylo
     // A refund of the receipt in hand is written down before it leaves, under the id and with
     // the body it goes with, so that a till that dies meanwhile has it replayed exactly once. A
     // stored body is the queue's already.
-    if (m_journal && payload.isEmpty()) {
+    if (d->journal.isKept() && payload.isEmpty()) {
         const QString refundId = currentOrderId();
-        m_journalEntry = m_journal->recordRefund(orderId, refundId, storedRequest().getAmount(),
-                                                 body, queuedMessage(orderId, body));
-        if (!m_journalEntry) {
-            logger->error(QStringLiteral("Возврат не выполнен: журнал операций %1 не записан: %2")
-                              .arg(m_journal->path(), m_journal->errorString()));
-            return notSent(messages::journalUnusable(m_journal->path()), orderId);
-        }
+        if (!d->journal.recordRefund(orderId, refundId, storedRequest().getAmount(), body,
+                                     queuedMessage(orderId, body)))
+            return d->journal.unwritten(orderId);
     }
     RequestResult result = sendPostRequest(path, body);
     discardIfAboutAnotherOrder(&result, orderId, logger);
@@ -401,131 +248,37 @@ QString Interface::createId() const
 RequestResult Interface::sendPostRequest(const QString &path, const QJsonObject &body) const
 {
     const QByteArray bytes = QJsonDocument(body).toJson(QJsonDocument::Compact);
-    RestClient *transport = exchangeTransport();
-    // The spare transport is its thread's alone; the client's own is shared with the sale.
-    std::unique_lock<std::mutex> lock(m_exchangeMutex, std::defer_lock);
-    if (transport == restClient.data())
-        lock.lock();
-    transport->post(getUrl(path), bytes, getHeaders());
+    const TransportRouter::Exchange exchange = d->transports.exchange();
+    exchange->post(getUrl(path), bytes, getHeaders());
     RequestResult result = getRequestResult();
-    result.timedOut = transport->isTimedOut();
-    if (result.timedOut && result.noResponse)
-        result.delivery = Delivery::TimedOut;
+    // Only a POST reports the transport's timeout; an exchange without an answer that ran out
+    // of time timed out, whatever the failure's code said.
+    const bool timedOut = exchange->isTimedOut();
+    result.setOutcome(timedOut && result.noResponse ? Delivery::TimedOut : result.delivery,
+                      result.success, result.noResponse, timedOut);
     return result;
 }
 
 RequestResult Interface::sendGetRequest(const QString &path) const
 {
-    RestClient *transport = exchangeTransport();
-    std::unique_lock<std::mutex> lock(m_exchangeMutex, std::defer_lock);
-    if (transport == restClient.data())
-        lock.lock();
-    transport->get(getUrl(path), getHeaders());
+    const TransportRouter::Exchange exchange = d->transports.exchange();
+    exchange->get(getUrl(path), getHeaders());
     return getRequestResult();
 }
 
 RequestResult Interface::getRequestResult() const
 {
     return decodeResponse(
-        exchangeTransport()->getResponse(), currentOrderId(),
+        d->transports.current()->getResponse(), currentOrderId(),
         [this](const QString &status) { return getOrderStatus(status); }, logger);
 }
 
 RequestResult Interface::waitForComplete(const QString &orderId) const
 {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point started = Clock::now();
-    Clock::time_point nextPoll = started;
-    RequestResult result;
-    result.id = currentOrderId();
-    int unknownOrderPolls = 0;
-    int shownState = Undefined;
-
-    for (;;) {
-        m_cancellation.sleepUntil(nextPoll, orderCanceled);
-        // A cancellation confirmed or queued while the wait slept sends no further poll; one
-        // that decided the sale while a poll was out drops that poll's answer.
-        bool polled = false;
-        if (!orderCanceled.load() && m_cancellation.startPoll()) {
-            nextPoll = Clock::now() + std::chrono::seconds(std::max(1, infoRequestInterval));
-            result = info(orderId);
-            m_cancellation.pollDone(&result);
-            polled = true;
-        }
-        if (m_cancellation.decision(&result)) {
-            polled = false;
-        } else if (orderCanceled.load()) {
-            result.orderStatus = Canceled;
-        } else if (!polled) {
-            // A cancellation is in flight: wait for its decision.
-            continue;
-        } else if (isUnknownOrder(result)) {
-            // An order the service has shown before (its create answered 200, or a poll) is
-            // only lagging somewhere: it is polled on, and the cashier's cancel queues. One it
-            // has never shown ends the sale once it has stayed unknown long enough.
-            if (!m_cancellation.wasOrderShown() && ++unknownOrderPolls >= UnknownOrderPolls &&
-                Clock::now() - started >= unknownOrderLimit)
-                return endUnknownOrder(orderId, result);
-        } else if (result.delivery == Delivery::Answered) {
-            unknownOrderPolls = 0;
-        }
-
-        // The creation's "approved" is only the service's acceptance: the state each poll
-        // finds is shown when it changes, so the cashier sees whether the lender still decides.
-        if (polled && result.orderStatus != shownState) {
-            const tr::Tr state = messages::orderState(OrderStatus(result.orderStatus));
-            if (!state.isEmpty()) {
-                shownState = result.orderStatus;
-                changeProgress(state, 0);
-            }
-        }
-        switch (OrderStatus(result.orderStatus)) {
-        case Rejected:
-            logger->warn(QStringLiteral("Заявка отклонена"));
-            return result;
-        case Canceled:
-            logger->info(QStringLiteral("Заказ отменен"));
-            return result;
-        case Completed:
-            logger->info(QStringLiteral("Заказ успешно оплачен"));
-            return result;
-        case Approved:
-            changeProgress(messages::approved(), 70);
-            logger->info(QStringLiteral("Заявка одобрена, ожидание первого платежа"));
-            break;
-        case Undefined:
-        case Created:
-        case Scoring:
-        case Refunded:
-        case Processed:
-            break;
-        }
-        if (result.noResponse)
-            logger->warn(
-                QStringLiteral("Не удалось получить ответ от севера, статус заказа неизвестен"));
-    }
-}
-
-RequestResult Interface::endUnknownOrder(const QString &orderId,
-                                         const RequestResult &lastPoll) const
-{
-    logger->error(QStringLiteral("Заказ %1 не найден на сервере, оплата не выполнена; отмена "
-                                 "заказа на случай, если он будет создан позже")
-                      .arg(orderId));
-    RequestResult cancellation =
-        sendPostRequest(orderPath(orderId, QStringLiteral("cancel")), cancelBody());
-    discardIfAboutAnotherOrder(&cancellation, orderId, logger);
-    // "order_not_found" here too: the create may still be held somewhere on its way, so the
-    // cancellation waits in the queue, whose replay finishes it once the order is known to
-    // the service or known to be absent.
-    if (!isCancellationConfirmed(cancellation) && !sendMessageToQueue(orderId))
-        logger->error(QStringLiteral("Отмена заказа %1 не сохранена в очереди").arg(orderId));
-
-    RequestResult result = lastPoll;
-    result.success = false;
-    result.orderStatus = Undefined;
-    result.message = messages::orderNeverArrived();
-    return result;
+    const SaleWait wait(*this, d->cancellation, orderCanceled,
+                        std::chrono::seconds(std::max(1, infoRequestInterval)), unknownOrderLimit,
+                        logger);
+    return wait.run(orderId, currentOrderId());
 }
 
 double Interface::getOrderAmount() const
@@ -593,13 +346,10 @@ void Interface::changeProgress(const tr::Tr &message, int percent) const
 Reachability Interface::testConnection() const
 {
     const QString probe = probeOrderId();
-    RestClient *transport = exchangeTransport();
-    std::unique_lock<std::mutex> lock(m_exchangeMutex, std::defer_lock);
-    if (transport == restClient.data())
-        lock.lock();
-    transport->get(getUrl(orderPath(probe, QStringLiteral("info"))),
-                   requestHeaders(credentials, probe));
-    const Reachability reach = judgeReachability(transport->getResponse());
+    const TransportRouter::Exchange exchange = d->transports.exchange();
+    exchange->get(getUrl(orderPath(probe, QStringLiteral("info"))),
+                  requestHeaders(credentials, probe));
+    const Reachability reach = judgeReachability(exchange->getResponse());
     if (reach.isReachable())
         logger->info(QStringLiteral("Проверка связи: сервер доступен"));
     else
@@ -624,7 +374,7 @@ QString Interface::getTrId(const QString &code)
 
 void Interface::setCurrentId(const QString &id)
 {
-    std::lock_guard<std::mutex> lock(m_stateMutex);
+    std::lock_guard<std::mutex> lock(d->stateMutex);
     currentId = id;
 }
 
@@ -661,29 +411,24 @@ QJsonObject Interface::queuedMessage(const QString &orderId, const QJsonObject &
 
 void Interface::setJournal(const QSharedPointer<Journal> &journal)
 {
-    m_journal = journal;
+    d->journal.setJournal(journal);
 }
 
 void Interface::journalAnswer(Journal::Outcome outcome, int status, const QString &rrn,
                               const QJsonObject &note)
 {
-    if (!m_journal || !m_journalEntry)
-        return;
-    if (!m_journal->markAnswered(m_journalEntry, outcome, status, rrn, note))
-        logger->error(QStringLiteral("Ответ операции не отмечен в журнале %1: %2")
-                          .arg(m_journal->path(), m_journal->errorString()));
-    m_journalEntry = 0;
+    d->journal.answer(outcome, status, rrn, note);
 }
 
 QString Interface::currentOrderId() const
 {
-    std::lock_guard<std::mutex> lock(m_stateMutex);
+    std::lock_guard<std::mutex> lock(d->stateMutex);
     return currentId;
 }
 
 PaymentProcessingRequest Interface::storedRequest() const
 {
-    std::lock_guard<std::mutex> lock(m_stateMutex);
+    std::lock_guard<std::mutex> lock(d->stateMutex);
     return request;
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "cancellationgate.h"
 #include "journal.h"
 #include "reachability.h"
 #include "requestresult.h"
@@ -18,10 +17,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <mutex>
-#include <thread>
+#include <memory>
 
-class RestClient;
 class AbstractDocument;
 
 namespace Log4Qt {
@@ -99,30 +96,19 @@ protected:
     int infoRequestInterval = 10;
     int unknownOrderTimeout = 3600;
     QString credentials;
+    // The order and the request in hand. The cashier's cancellation reads them from the
+    // host's thread, so the client writes them under a lock of its own (setCurrentId()).
     QString currentId;
     PaymentProcessingRequest request;
-    QSharedPointer<RestClient> restClient;
     Log4Qt::Logger *logger = nullptr;
     // How long a sale's polls may keep hearing "order_not_found" after its create (and at
-    // least UnknownOrderPolls of them) before the sale ends: the create never arrived.
+    // least SaleWait::UnknownOrderPolls of them) before the sale ends: the create never
+    // arrived.
     std::chrono::milliseconds unknownOrderLimit{std::chrono::seconds(30)};
-    static constexpr int UnknownOrderPolls = 3;
 
 private:
-    class SpareTransport;
-
     // The host's current receipt, or null when there is none.
     static QSharedPointer<AbstractDocument> currentDocument();
-    // The settings init() read, handed to a transport.
-    void configureTransport(RestClient &transport) const;
-    // The transport the calling thread's exchange goes through: the client's own, or the one
-    // a cancellation took because a poll holds the client's own.
-    RestClient *exchangeTransport() const;
-    // The cashier's cancellation, once it knows which transport it goes through.
-    RequestResult cancelSale(const QString &orderId);
-    // The service kept saying it holds no such order: the sale fails, and a cancellation is
-    // sent (or queued) in case the create turns up later.
-    RequestResult endUnknownOrder(const QString &orderId, const RequestResult &lastPoll) const;
     // What the queue holds for a cancellation or refund of `orderId` without answer: the
     // request in hand (its time set when the host gave none) and the refund body.
     QJsonObject queuedMessage(const QString &orderId, const QJsonObject &refundBody) const;
@@ -130,26 +116,10 @@ private:
     QString currentOrderId() const;
     PaymentProcessingRequest storedRequest() const;
 
-    QString m_certificatePath;
-    QString m_certificatePassword;
-
-    // Held around each exchange and the decoding of its answer, so that a cancellation from
-    // another thread never comes between a poll and its decoding.
-    mutable std::mutex m_exchangeMutex;
-    // A cancellation's own transport, taken while a poll holds the client's, and the thread
-    // whose exchanges go through it (none when there is no such thread). One at a time.
-    std::mutex m_spareMutex;
-    QSharedPointer<RestClient> m_spare;
-    std::atomic<std::thread::id> m_spareThread{};
-    // Guards currentId and request, which an interruption reads from another thread. Never
-    // held while waiting for m_exchangeMutex.
-    mutable std::mutex m_stateMutex;
-    // Holds the sale's polls back while the cashier's cancellation is in flight.
-    mutable CancellationGate m_cancellation;
-    // The journal, and the entry of the sale or refund in hand (0: none). Written by the
-    // thread that runs the operation only.
-    QSharedPointer<Journal> m_journal;
-    qint64 m_journalEntry = 0;
+    // The threads' shared parts (the transports, the locks, the cancellation gate) and the
+    // journal of the operation in hand.
+    class Private;
+    const std::unique_ptr<Private> d;
 };
 
 } // namespace velmor

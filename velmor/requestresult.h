@@ -40,7 +40,8 @@ enum class Delivery {
 };
 
 // The decoded outcome of one exchange with the service. A default record reads as success
-// with no status and no message.
+// with no status and no message. success, noResponse, timedOut and delivery are written
+// together, by setOutcome() alone, so that whatever decides an outcome says all four.
 struct RequestResult
 {
     int httpCode = 0;
@@ -53,6 +54,20 @@ struct RequestResult
     QJsonObject json;
     int orderStatus = Undefined;
     Delivery delivery = Delivery::Answered;
+
+    // Sets how the exchange ended: whether the service saw the request (`delivered`), whether
+    // the record counts as a success, whether no usable answer came (`noAnswer`), and whether
+    // the transport said its exchange ran out of time.
+    void setOutcome(Delivery delivered, bool succeeded, bool noAnswer = false,
+                    bool transportTimedOut = false)
+    {
+        delivery = delivered;
+        success = succeeded;
+        noResponse = noAnswer;
+        timedOut = transportTimedOut;
+    }
+    // The operation's verdict on the exchange, whose delivery stays as it was.
+    void setSucceeded(bool succeeded) { setOutcome(delivery, succeeded, noResponse, timedOut); }
 
     // The service may have carried the request out, but its answer does not tell.
     bool isOutcomeUnknown() const
@@ -67,9 +82,8 @@ inline RequestResult notSent(const tr::Tr &message, const QString &id = QString(
 {
     RequestResult result;
     result.id = id;
-    result.success = false;
+    result.setOutcome(Delivery::NeverSent, false);
     result.message = message;
-    result.delivery = Delivery::NeverSent;
     return result;
 }
 
