@@ -31,8 +31,8 @@ target_compile_definitions(processing PRIVATE VELMOR_PAYSYSTEMS_DIR="${_velmor_p
 if(TARGET testsupport)
     target_compile_definitions(testsupport PRIVATE VELMOR_PAYSYSTEMS_DIR="${_velmor_paysystems}")
 endif()
-if(TARGET tillcore)
-    target_compile_definitions(tillcore PRIVATE
+if(TARGET tillhost)
+    target_compile_definitions(tillhost PRIVATE
         VELMOR_INSTALLED_PLUGIN="${VELMOR_PLUGIN_INSTALL_DIR}/libvelmor.so"
         VELMOR_INSTALLED_QUEUE="${VELMOR_STATE_DIR}/queue.sqlite"
         VELMOR_PAYSYSTEMS_DIR="${_velmor_paysystems}"

@@ -4,6 +4,7 @@
 #include <velmor/messages.h>
 #include <velmor/requestresult.h>
 #include <velmor/rounding.h>
+#include <velmor/secretmask.h>
 
 #include <QJsonArray>
 #include <QVariantMap>
@@ -84,10 +85,12 @@ PaymentProcessingAnswer orderStatusAnswer(const QString &orderId,
     const tr::Tr missing =
         result.delivery == velmor::Delivery::Answered ? missingFrom(result.json) : tr::Tr();
     if (result.delivery == velmor::Delivery::Answered && missing.isEmpty()) {
-        const QString status = result.json.value(QStringLiteral("order"))
-                                   .toObject()
-                                   .value(QStringLiteral("status"))
-                                   .toString();
+        // Texts of the service's are shown as they came, less any credential they repeat.
+        const QString status =
+            velmor::maskRememberedSecrets(result.json.value(QStringLiteral("order"))
+                                              .toObject()
+                                              .value(QStringLiteral("status"))
+                                              .toString());
         answer.setSuccess(true);
         answer.setMessage(stateText(velmor::OrderStatus(result.orderStatus), status));
         answer.setSum(velmor::roundAmount(velmor::orderAmount(result.json)));
@@ -97,7 +100,7 @@ PaymentProcessingAnswer orderStatusAnswer(const QString &orderId,
     } else {
         answer.setSuccess(false);
         if (result.delivery == velmor::Delivery::ServiceError) {
-            data.insert(QStringLiteral("error"), result.errorCode);
+            data.insert(QStringLiteral("error"), velmor::maskRememberedSecrets(result.errorCode));
             answer.setMessage(result.message);
         } else if (result.delivery == velmor::Delivery::Answered) {
             data.insert(QStringLiteral("error"), QStringLiteral("noUsableAnswer"));

@@ -17,10 +17,7 @@ QStringList Slip::lines(int printWidth, bool copy) const
         texts << shown(tr::Tr(QStringLiteral("velmorSlipCopy"), QStringLiteral("КОПИЯ")));
     texts << shown(tr::Tr(QStringLiteral("velmorSlipService"),
                           QStringLiteral("VELMOR: оплата в рассрочку")))
-          << shown(operationText(m_operation))
-          << shown(tr::Tr(QStringLiteral("velmorSlipAmount"), QStringLiteral("Сумма"))) +
-                 QStringLiteral(": ") + velmor::roublesText(m_kopecks) + QLatin1Char(' ') +
-                 shown(tr::Tr(QStringLiteral("velmorSlipRoubles"), QStringLiteral("руб.")))
+          << shown(operationText(m_operation)) << amountLine(m_kopecks)
           << shown(tr::Tr(QStringLiteral("velmorSlipOrder"), QStringLiteral("Заказ"))) +
                  QStringLiteral(": ") + m_orderId
           << m_when.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
@@ -33,6 +30,57 @@ QStringList Slip::lines(int printWidth, bool copy) const
     for (const QString &text : qAsConst(texts))
         result << fitted(text, width);
     return result;
+}
+
+QString Slip::amountLine(qint64 kopecks)
+{
+    return shown(tr::Tr(QStringLiteral("velmorSlipAmount"), QStringLiteral("Сумма"))) +
+           QStringLiteral(": ") + velmor::roublesText(kopecks) + QLatin1Char(' ') +
+           shown(tr::Tr(QStringLiteral("velmorSlipRoubles"), QStringLiteral("руб.")));
+}
+
+QString Slip::operationName(Operation operation)
+{
+    switch (operation) {
+    case Operation::Sale:
+        return QStringLiteral("sale");
+    case Operation::Refund:
+        return QStringLiteral("refund");
+    case Operation::Cancellation:
+        return QStringLiteral("cancellation");
+    }
+    return QString();
+}
+
+bool Slip::operationNamed(const QString &name, Operation *operation)
+{
+    for (const Operation candidate :
+         {Operation::Sale, Operation::Refund, Operation::Cancellation}) {
+        if (operationName(candidate) == name) {
+            *operation = candidate;
+            return true;
+        }
+    }
+    return false;
+}
+
+QJsonObject Slip::toJson(int printWidth) const
+{
+    // In UTC: the zone may change before the copy is printed, the moment does not.
+    return QJsonObject{{QStringLiteral("time"), m_when.toUTC().toString(Qt::ISODateWithMs)},
+                       {QStringLiteral("queued"), m_queued},
+                       {QStringLiteral("width"), printWidth > 0 ? printWidth : DefaultWidth}};
+}
+
+Slip Slip::fromJson(Operation operation, qint64 kopecks, const QString &orderId,
+                    const QJsonObject &json, int *width)
+{
+    QDateTime when =
+        QDateTime::fromString(json.value(QStringLiteral("time")).toString(), Qt::ISODateWithMs);
+    when.setTimeSpec(Qt::UTC);
+    *width = json.value(QStringLiteral("width")).toInt(DefaultWidth);
+    return Slip(operation, kopecks, orderId, when.toLocalTime(),
+                json.value(QStringLiteral("queued")).toBool());
 }
 
 QStringList Slip::fitted(const QString &text, int width)
@@ -65,7 +113,14 @@ QStringList Slip::fitted(const QString &text, int width)
 QString Slip::shown(const tr::Tr &text)
 {
     const QString translated = QCoreApplication::translate("", text.key().toUtf8().constData());
-    return translated.isEmpty() || translated == text.key() ? text.ru() : translated;
+    if (text.key().isEmpty() || translated.isEmpty() || translated == text.key())
+        return text.ru();
+    // The translated pattern with each argument shown in turn, substituted in one pass as the
+    // Russian text is.
+    tr::Tr pattern(QString(), translated);
+    for (const tr::Tr &argument : text.args())
+        pattern = pattern.arg(tr::Tr(shown(argument)));
+    return pattern.ru();
 }
 
 tr::Tr Slip::operationText(Operation operation)

@@ -2,6 +2,8 @@
 
 #include "journalkeeper.h"
 #include "orderstatusanswer.h"
+#include "reconciliation.h"
+#include "shiftreport.h"
 #include "slip.h"
 
 #include <config.h>
@@ -107,7 +109,8 @@ PaymentProcessingAnswer Velmor::journalRefusal() const
     return answer;
 }
 
-void Velmor::journalAnswer(const PaymentProcessingAnswer &answer)
+void Velmor::journalAnswer(const PaymentProcessingAnswer &answer, int operation,
+                           const QJsonObject &slip)
 {
     using Outcome = velmor::Journal::Outcome;
     const QString key = answer.getMessage().key();
@@ -119,7 +122,11 @@ void Velmor::journalAnswer(const PaymentProcessingAnswer &answer)
     else if (answer.getStatus() == PaymentProcessingAnswer::Success ||
              answer.getStatus() == PaymentProcessingAnswer::SuccessWithMessage)
         outcome = Outcome::Done;
-    interface->journalAnswer(outcome, int(answer.getStatus()), answer.getRRN());
+    QJsonObject note{
+        {QStringLiteral("operation"), Slip::operationName(Slip::Operation(operation))}};
+    if (!slip.isEmpty())
+        note.insert(QStringLiteral("slip"), slip);
+    interface->journalAnswer(outcome, int(answer.getStatus()), answer.getRRN(), note);
 }
 
 bool Velmor::holdsAnyClientKey(const Config &config)
@@ -172,23 +179,26 @@ PaymentProcessingAnswer Velmor::payment(const PaymentProcessingRequest &request)
     answer.setRRN(result.id);
     answer.setPaymentMethod(EPaymentMethod::Instalment);
     const bool sale = request.getRequestType() == PaymentProcessingRequest::Payment;
-    addSlip(&answer, request, int(sale ? Slip::Operation::Sale : Slip::Operation::Refund),
-            sale ? result.id : request.getRrn());
+    const int operation = int(sale ? Slip::Operation::Sale : Slip::Operation::Refund);
+    const QJsonObject slip =
+        addSlip(&answer, request, operation, sale ? result.id : request.getRrn());
     // A sale the host received is never reversed: marked before the host has the answer.
-    journalAnswer(answer);
+    journalAnswer(answer, operation, slip);
     return answer;
 }
 
-void Velmor::addSlip(PaymentProcessingAnswer *answer, const PaymentProcessingRequest &request,
-                     int operation, const QString &orderId)
+QJsonObject Velmor::addSlip(PaymentProcessingAnswer *answer,
+                            const PaymentProcessingRequest &request, int operation,
+                            const QString &orderId)
 {
     const bool queued = answer->getMessage().key() == QLatin1String("velmorCancelQueued");
     if (answer->getStatus() != PaymentProcessingAnswer::Success && !queued)
-        return;
+        return QJsonObject();
     const QDateTime when =
         request.getDateTime().isValid() ? request.getDateTime() : QDateTime::currentDateTime();
     const Slip slip(Slip::Operation(operation), request.getAmount(), orderId, when, queued);
     answer->setPrintImages(slip.lines(request.getPrintWidth()));
+    return slip.toJson(request.getPrintWidth());
 }
 
 PaymentProcessingAnswer Velmor::cancel(const PaymentProcessingRequest &request)
@@ -212,8 +222,8 @@ PaymentProcessingAnswer Velmor::cancel(const PaymentProcessingRequest &request)
         answer.setStatus(PaymentProcessingAnswer::SuccessWithMessage);
     answer.setMessage(result.message);
     answer.setPaymentMethod(EPaymentMethod::Instalment);
-    addSlip(&answer, request, int(Slip::Operation::Cancellation), request.getRrn());
-    journalAnswer(answer);
+    const int operation = int(Slip::Operation::Cancellation);
+    journalAnswer(answer, operation, addSlip(&answer, request, operation, request.getRrn()));
     return answer;
 }
 
@@ -388,6 +398,43 @@ PaymentProcessingAnswer Velmor::getPaymentByQRCodeStatus(const QString &orderId)
     // The order asked about is the correlation id, as in the replay's status requests.
     interface->setCurrentId(orderId);
     return orderStatusAnswer(orderId, interface->info(orderId));
+}
+
+PaymentProcessingAnswer
+Velmor::fromJournal(const std::function<PaymentProcessingAnswer(velmor::Journal &)> &read) const
+{
+    if (!unusableConfigFile.isEmpty())
+        return configurationRefusal();
+    const QSharedPointer<velmor::Journal> journal = journalKeeper->journal();
+    return journal ? read(*journal) : journalRefusal();
+}
+
+PaymentProcessingAnswer Velmor::checkTotals(int terminal)
+{
+    logger->info(QStringLiteral("Сверка итогов за смену"));
+    PaymentProcessingAnswer answer = fromJournal(
+        [this](velmor::Journal &journal) { return Reconciliation::ofToday(journal, *interface); });
+    logger->info(QStringLiteral("Сверка итогов: %1").arg(answer.getMessage().ru()));
+    answer.setTerminalNumber(terminal);
+    return answer;
+}
+
+PaymentProcessingAnswer Velmor::printReport()
+{
+    return fromJournal([](velmor::Journal &journal) { return ShiftReport::answer(journal, true); });
+}
+
+PaymentProcessingAnswer Velmor::printShortReport()
+{
+    return fromJournal(
+        [](velmor::Journal &journal) { return ShiftReport::answer(journal, false); });
+}
+
+PaymentProcessingAnswer Velmor::printCopy(int terminal)
+{
+    PaymentProcessingAnswer answer = fromJournal(&ShiftReport::copyAnswer);
+    answer.setTerminalNumber(terminal);
+    return answer;
 }
 
 QMap<EPaymentProcessingInfo::MessageType, tr::Tr> Velmor::getMessageInfo() const

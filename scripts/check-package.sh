@@ -224,10 +224,14 @@ grep -q '"message": "Application rejected"' "$work/demo-en.out" || fail "--lang 
 grep -q "\"check\": \"plug-in\", \"result\": \"ok\", \"detail\": \"$plugin: IID Velmor, version " "$work/check.out" ||
     { cat "$work/check.out"; fail "till check does not find the installed plug-in by default"; }
 
-step "the installed cashier's screen draws a sale with the installed plug-in"
-(cd "$work" && "$gui" --screenshot "$work/shots") >"$work/gui.out" 2>&1 ||
-    { cat "$work/gui.out"; fail "$gui --screenshot"; }
-[ -s "$work/shots/approved-en.png" ] || fail "$gui drew no approved sale"
+step "the installed cashier's screen starts and carries no sandbox"
+# The walk that draws the screen's pictures runs the sandbox service, which the shipped program
+# does not carry: it is the build tree's till-gui-screenshots, and the installed one refuses it.
+(cd "$work" && QT_QPA_PLATFORM=offscreen "$gui" --help) >"$work/gui.out" 2>&1 ||
+    { cat "$work/gui.out"; fail "$gui --help"; }
+if (cd "$work" && QT_QPA_PLATFORM=offscreen "$gui" --screenshot "$work/shots") >"$work/gui.out" 2>&1; then
+    fail "$gui --screenshot ran a walk against a sandbox"
+fi
 
 step "a till user in group $GROUP sells through the installed configuration"
 $SUDO useradd --no-create-home --no-user-group --groups "$GROUP" --shell /usr/sbin/nologin "$CHECK_USER" ||

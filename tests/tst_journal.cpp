@@ -262,6 +262,59 @@ TEST_F(JournalTest, ListingFromAReadOnlyOpenSeesWhatTheWriterCommitted)
     EXPECT_EQ(reader.prune(1), -1);
 }
 
+// A file of the first schema (no note column) is read as it is when opened read-only, and
+// given the column, entries kept, when opened for writing; the answer's note and the last slip
+// read back after that.
+TEST_F(JournalTest, FileWithoutTheNoteIsMigratedAndKeepsItsEntries)
+{
+    qint64 old = 0;
+    {
+        Journal journal;
+        ASSERT_TRUE(journal.open(path()));
+        old = journal.recordSale(QStringLiteral("old-1"), 100000,
+                                 cancellationOf(QStringLiteral("old-1")));
+        ASSERT_TRUE(journal.markAnswered(old, Journal::Outcome::Done, 0, QStringLiteral("old-1")));
+    }
+    ASSERT_TRUE(execOn(path(), "ALTER TABLE entries DROP COLUMN note"));
+    {
+        Journal reader;
+        ASSERT_TRUE(reader.open(path(), Journal::OpenMode::ReadOnly))
+            << qPrintable(reader.errorString());
+        QList<Journal::Entry> entries;
+        ASSERT_TRUE(reader.readEntries(QDateTime(), false, &entries))
+            << qPrintable(reader.errorString());
+        ASSERT_EQ(idsOf(entries), QList<qint64>{old});
+        EXPECT_TRUE(entries.first().note.isEmpty());
+        Journal::Entry last;
+        EXPECT_FALSE(reader.lastSlip(&last));
+        EXPECT_TRUE(reader.errorString().isEmpty());
+    }
+    Journal journal;
+    ASSERT_TRUE(journal.open(path())) << qPrintable(journal.errorString());
+    EXPECT_TRUE(journal.setAsidePath().isEmpty());
+    const QJsonObject slip{{QStringLiteral("queued"), false}, {QStringLiteral("width"), 48}};
+    const QJsonObject note{{QStringLiteral("operation"), QStringLiteral("cancellation")},
+                           {QStringLiteral("slip"), slip}};
+    const qint64 fresh = journal.recordRefund(QStringLiteral("old-1"), QStringLiteral("r-1"),
+                                              100000, refundBodyOf(QStringLiteral("r-1")),
+                                              cancellationOf(QStringLiteral("old-1")));
+    ASSERT_TRUE(journal.markAnswered(fresh, Journal::Outcome::Done, 0, QString(), note));
+    // A later answer without a slip leaves the last slip where it was.
+    const qint64 refused =
+        journal.recordSale(QStringLiteral("new-2"), 5000, cancellationOf(QStringLiteral("new-2")));
+    ASSERT_TRUE(
+        journal.markAnswered(refused, Journal::Outcome::Failed, 1, QString(),
+                             QJsonObject{{QStringLiteral("operation"), QStringLiteral("sale")}}));
+    QList<Journal::Entry> entries;
+    ASSERT_TRUE(journal.readEntries(QDateTime(), false, &entries));
+    ASSERT_EQ(idsOf(entries), (QList<qint64>{old, fresh, refused}));
+    EXPECT_EQ(entries.at(1).note, note);
+    Journal::Entry last;
+    ASSERT_TRUE(journal.lastSlip(&last));
+    EXPECT_EQ(last.id, fresh);
+    EXPECT_EQ(last.note.value(QStringLiteral("slip")).toObject(), slip);
+}
+
 TEST_F(JournalTest, NewFileIsSharedWithTheGroupOnly)
 {
     const mode_t previous = ::umask(022);

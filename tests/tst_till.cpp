@@ -1092,6 +1092,64 @@ INSTANTIATE_TEST_SUITE_P(
                        true}),
     [](const testing::TestParamInfo<HeldSignalCase> &caseInfo) { return caseInfo.param.name; });
 
+// ---- The host's other buttons through the plug-in ----
+
+// Each button's command prints the slot's answer line, with the lines the host would print in
+// "printImages"; the reports and the copy send nothing.
+TEST_F(TillTest, HostButtonsAnswerThroughThePlugin)
+{
+    const QString rrn = completedSale(sandbox::Sandbox::CodePaid);
+    ASSERT_FALSE(rrn.isEmpty());
+    m_sandbox.clearRequests();
+    struct Button
+    {
+        QStringList arguments;
+        int exitCode;
+        const char *messageKey;
+        const char *printed; // a line of "printImages"; null: none
+    };
+    const Button buttons[] = {
+        {{QStringLiteral("test-connection")}, 0, "velmorConnectionOk", nullptr},
+        {{QStringLiteral("reconcile")},
+         0,
+         "velmorReconcileAgreed",
+         "Оплаты по кассе: 1, 2000.00 руб."},
+        {{QStringLiteral("report"), QStringLiteral("--short")},
+         0,
+         "velmorReportReady",
+         "Оплаты: 1, 2000.00 руб."},
+        {{QStringLiteral("report")}, 0, "velmorReportReady", "Отчет за смену"},
+        {{QStringLiteral("print-copy")}, 0, "velmorCopyReady", "КОПИЯ"},
+    };
+    for (const Button &button : buttons) {
+        const Outcome outcome = run(common() + button.arguments);
+        EXPECT_EQ(outcome.exitCode, button.exitCode) << outcome.err.toStdString();
+        const QStringList lines = outcome.outLines();
+        ASSERT_EQ(lines.size(), 1) << outcome.out.toStdString();
+        const QJsonObject line = parseLine(lines.first());
+        EXPECT_EQ(line.value(QStringLiteral("messageKey")).toString(),
+                  QString::fromLatin1(button.messageKey));
+        const QJsonArray printed = line.value(QStringLiteral("printImages")).toArray();
+        EXPECT_EQ(line.contains(QStringLiteral("printImages")), button.printed != nullptr);
+        if (button.printed) {
+            EXPECT_TRUE(printed.contains(QString::fromUtf8(button.printed)))
+                << lines.first().toStdString();
+        }
+    }
+    // The connection test and the reconciliation asked once each; nothing else went out.
+    EXPECT_EQ(m_sandbox.requests().size(), 2);
+
+    // The service down: the connection test says so, the reconciliation could ask nothing.
+    m_sandbox.stop();
+    EXPECT_EQ(run(common() + QStringList{QStringLiteral("test-connection")}).exitCode, 1);
+    const Outcome reconcile = run(common() + QStringList{QStringLiteral("reconcile")});
+    EXPECT_EQ(reconcile.exitCode, 1);
+    ASSERT_EQ(reconcile.outLines().size(), 1);
+    EXPECT_EQ(
+        parseLine(reconcile.outLines().first()).value(QStringLiteral("messageKey")).toString(),
+        QStringLiteral("velmorReconcileNoService"));
+}
+
 // ---- An order looked up at the service ----
 
 struct StatusCase
@@ -1155,8 +1213,11 @@ TEST_P(TillStatus, PrintsTheOrdersStateInOneLine)
     EXPECT_FALSE(line.contains(QStringLiteral("error")) &&
                  line.value(QStringLiteral("message")).toString().isEmpty());
 
-    // One status request and nothing else, carrying the plug-in's own headers; no queue made.
-    EXPECT_FALSE(QFile::exists(queueFile));
+    // One status request and nothing else, carrying the plug-in's own headers; nothing queued.
+    {
+        DBQueueBroker queue(queueFile, DBQueueBroker::OpenMode::ReadOnly);
+        EXPECT_TRUE(queue.pendingMessages().isEmpty());
+    }
     if (GetParam().serviceDown)
         return;
     const QList<sandbox::Sandbox::RecordedRequest> requests = m_sandbox.requests();

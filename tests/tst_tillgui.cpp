@@ -14,6 +14,7 @@
 #include <tillgui/roubleamount.h>
 #include <tillgui/saledialog.h>
 #include <tillgui/scanpanel.h>
+#include <tillgui/servicemenu.h>
 
 #include <dbqueuebroker.h>
 #include <document.h>
@@ -21,6 +22,7 @@
 #include <till/hostenvironment.h>
 #include <velmor/messages.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
@@ -31,6 +33,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -236,6 +239,44 @@ TEST_F(TillGuiTest, SaleIsApprovedThroughTheWidgets)
     // A plain line, not the answer's JSON.
     EXPECT_EQ(window->statusText(),
               QStringLiteral("Оплачено, сумма 2000.00 руб., заказ ") + orderId);
+}
+
+// The host's other buttons from the keyboard: each key calls its slot through the plug-in and
+// shows the answer with the lines the host would print.
+TEST_F(TillGuiTest, ServiceMenuItemsAnswerFromTheirKeys)
+{
+    const QString orderId = paidSale();
+    ASSERT_FALSE(orderId.isEmpty());
+    tillgui::ServiceMenu *menu = window->serviceMenu();
+    struct Press
+    {
+        QKeySequence key;
+        const char *shows;
+    };
+    const Press presses[] = {
+        {QKeySequence(Qt::Key_F6), "Связь с сервером Velmor есть"},
+        {QKeySequence(Qt::Key_F8), "Сверка Velmor сошлась, заказов: 1"},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R), "Оплаты: 1, 2000.00 руб."},
+        {QKeySequence(Qt::CTRL | Qt::Key_R), "Отчет Velmor за смену: операций 1"},
+        {QKeySequence(Qt::CTRL | Qt::Key_P), "КОПИЯ"},
+    };
+    for (const Press &press : presses) {
+        // Pressed on the window once the operation before has ended.
+        ASSERT_TRUE(waitFor([this] { return window->runner()->isIdle(); }));
+        ASSERT_TRUE(active(window.get()));
+        QSignalSpy spy(menu, &tillgui::ServiceMenu::answered);
+        QTest::keySequence(QApplication::focusWidget(), press.key);
+        ASSERT_TRUE(waitFor([&spy] { return spy.count() == 1; })) << press.shows;
+        EXPECT_THAT(menu->lastShown().toStdString(), testing::HasSubstr(press.shows));
+        // The answer's box takes Enter and goes.
+        QWidget *box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        QTest::keyClick(box, Qt::Key_Return);
+        ASSERT_TRUE(waitFor([] { return QApplication::activeModalWidget() == nullptr; }));
+    }
+    EXPECT_THAT(menu->lastShown().toStdString(),
+                testing::HasSubstr(orderId.left(20).toStdString()));
+    EXPECT_TRUE(menu->action(tillgui::ServiceMenu::Item::PaymentStatus)->isEnabled());
 }
 
 // The cashier's keys alone: the amount, F2, the scanner's code and Enter, Enter to close.

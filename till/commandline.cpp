@@ -1,5 +1,7 @@
 #include "commandline.h"
 
+#include "hostbuttons.h"
+
 namespace till {
 
 namespace {
@@ -46,7 +48,7 @@ const QVector<CommandLine::Command> &CommandLine::commands()
     static const Option RrnOption = {
         QStringLiteral("rrn"), QStringLiteral("ID"),
         QStringLiteral("reference of the sale: the rrn its answer gave"), true};
-    static const QVector<Command> Commands = {
+    static const QVector<Command> Operations = {
         {QStringLiteral("sale"),
          QStringLiteral("pay the current receipt by instalments"),
          QStringLiteral(
@@ -85,21 +87,6 @@ const QVector<CommandLine::Command> &CommandLine::commands()
              "signals (Ctrl-C, Ctrl-\\, SIGTERM, ...) do not cut it short: the till ends once its\n"
              "answer is printed."),
          {RrnOption, AmountOption}},
-        {QStringLiteral("status"),
-         QStringLiteral("ask the service about a sale's order"),
-         QStringLiteral(
-             "Asks the service once about the order with reference ID (its status request, "
-             "with the\nplug-in's address, credentials and transport settings) and prints "
-             "one line:\n{\"rrn\": \"...\", \"status\": \"...\", \"amount\": N, "
-             "\"refunded\": N}, in roubles, \"refunded\" the sum of\nthe order's refunds. "
-             "Changes nothing: look an order up before repeating a refund or a\n"
-             "cancellation. When the service answers with an error or gives no usable "
-             "answer:\n{\"rrn\": \"...\", \"error\": \"...\", \"message\": \"...\", "
-             "\"httpCode\": N}, \"error\" being the\nservice's error code or saying that no "
-             "usable answer came. Exit status 0 when the service\nanswered about the order, "
-             "1 otherwise, 2 for unusable arguments (nothing is sent then).\nIt needs no "
-             "receipt and opens no queue."),
-         {RrnOption}},
         {QStringLiteral("queue"),
          QStringLiteral("list the messages waiting in the queue"),
          QStringLiteral("Prints each pending queue message as one JSON object per line, oldest "
@@ -196,6 +183,13 @@ const QVector<CommandLine::Command> &CommandLine::commands()
          QStringLiteral("Shows the help of the command named after it, or this overview."),
          {}},
     };
+    // The host's other buttons after the operations on a sale.
+    static const QVector<Command> Commands = [] {
+        QVector<Command> all = Operations.mid(0, 3);
+        all += HostButtons::commands();
+        all += Operations.mid(3);
+        return all;
+    }();
     return Commands;
 }
 

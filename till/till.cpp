@@ -3,32 +3,26 @@
 #include "cashier.h"
 #include "catalogue.h"
 #include "demo.h"
+#include "hostbuttons.h"
 #include "hostenvironment.h"
+#include "journallisting.h"
 #include "metricstext.h"
+#include "queuelisting.h"
 #include "receiptreader.h"
 #include "replaylock.h"
 #include "signalhold.h"
 #include "standardstreams.h"
-#include "statusquery.h"
 #include <config.h>
 #include <dbqueuebroker.h>
 #include <log4qt/logger.h>
 #include <log4qt/logmanager.h>
-#include <till/check/jsonline.h>
 #include <till/check/setupcheck.h>
 #include <velmor/journal.h>
-#include <velmor/rounding.h>
 #include <version/version.h>
 
 #include <QDateTime>
 #include <QFileInfo>
-#include <QJsonObject>
 #include <QSaveFile>
-
-#include <charconv>
-#include <cstring>
-#include <iterator>
-#include <string_view>
 
 namespace till {
 
@@ -89,8 +83,8 @@ int Till::runCommand(const QStringList &arguments)
         return runMetrics();
 
     HostEnvironment host;
-    if (command == QLatin1String("status"))
-        return runStatus(host);
+    if (HostButtons::isButton(command))
+        return runButton(host, command);
     if (command == QLatin1String("journal"))
         return runJournal(host);
     if (command == QLatin1String("queue")) {
@@ -253,94 +247,28 @@ int Till::runOnSale(HostEnvironment &host, SaleOperation operation, const char *
     return status;
 }
 
-int Till::runStatus(HostEnvironment &host)
+int Till::runButton(HostEnvironment &host, const QString &command)
 {
-    // Only the configuration and the log: a look-up needs no receipt, no queue and no plug-in,
-    // and creates none of their files.
-    const QString error = argumentError();
-    if (!error.isEmpty())
-        return unusable(error);
-    // Without --config, the file the plug-in would read, read as the plug-in reads it.
-    const QString config = m_commandLine.value(QStringLiteral("config"));
-    if (!host.setUpLogging(m_commandLine.value(QStringLiteral("log"))) ||
-        !(config.isEmpty() ? host.setUpInstalledConfig() : host.setUpConfig(config)))
-        return unusable(host.errorString());
-    StatusQuery query(*host.config());
-    const bool answered = query.run(m_commandLine.value(QStringLiteral("rrn")));
-    deliver(query.line(), &host);
-    return answered ? till::Done : till::Refused;
-}
-
-namespace {
-
-// The queue stores UTC with milliseconds, "2026-12-09T10:00:00.000Z", which is what the line
-// shows; a text of that form, digits where digits go, needs no escaping.
-bool isStoredUtcTime(std::string_view stored)
-{
-    const char *const form = "dddd-dd-ddTdd:dd:dd.dddZ";
-    if (stored.size() != std::strlen(form))
-        return false;
-    for (size_t i = 0; i < stored.size(); ++i) {
-        if (form[i] == 'd' ? stored[i] < '0' || stored[i] > '9' : stored[i] != form[i])
-            return false;
+    // Loaded and initialised as a host would: the plug-in may hand what a till that died left
+    // to the queue at init, so the queue is there too.
+    if (!prepare(host, false) || !preparePlugin(host))
+        return till::Unusable;
+    const QString orderId = m_commandLine.value(QStringLiteral("rrn"));
+    const PaymentProcessingAnswer answer = HostButtons::press(
+        *host.processing(), command, orderId, m_commandLine.isSet(QStringLiteral("short")));
+    host.progress().finish();
+    if (command == QLatin1String("status")) {
+        deliver(HostButtons::statusLine(orderId, answer), &host);
+        return answer.isSuccess() ? till::Done : till::Refused;
     }
-    return true;
+    deliver(HostButtons::answerLine(answer), &host);
+    return Cashier::isSuccess(answer) ? till::Done : till::Refused;
 }
-
-void appendNumber(QByteArray &line, qint64 number)
-{
-    char digits[24];
-    const auto written = std::to_chars(std::begin(digits), std::end(digits), number);
-    line.append(digits, int(written.ptr - digits));
-}
-
-// A stored time not in the stored form, read as a time and written so, or empty when it is
-// none.
-QString rewrittenTime(std::string_view stored)
-{
-    const QDateTime time = QDateTime::fromString(
-        QString::fromUtf8(stored.data(), int(stored.size())), Qt::ISODateWithMs);
-    return time.isValid() ? time.toUTC().toString(Qt::ISODateWithMs) : QString();
-}
-
-} // namespace
 
 int Till::runQueue(HostEnvironment &host)
 {
-    // Each message is written as it is read, so that a queue that grew over a day offline is
-    // listed in the memory of one message. Lines go out some 16 KiB at a time: a write and a
-    // flush per line cost more than reading the queue, and a write as large as a pipe's
-    // buffer (64 KiB) waits each time until the reader has emptied it.
-    const int ChunkSize = 16 * 1024;
-    QByteArray chunk;
-    chunk.reserve(ChunkSize + 4096);
-    const bool read = host.queue()->readStoredMessages(
-        [this, &host, &chunk](const DBQueueBroker::StoredMessage &message) {
-            // JsonLine's line, written in UTF-8 piece by piece from the row's own text: the
-            // message is JSON already.
-            chunk += "{\"id\": ";
-            appendNumber(chunk, message.id);
-            chunk += ", \"type\": ";
-            JsonLine::appendQuoted(chunk, message.type);
-            chunk += ", \"added\": ";
-            if (isStoredUtcTime(message.added))
-                JsonLine::appendQuoted(chunk, message.added);
-            else
-                chunk += JsonLine::quoted(rewrittenTime(message.added)).toUtf8();
-            chunk += ", \"attempts\": ";
-            appendNumber(chunk, message.attempts);
-            chunk += ", \"message\": ";
-            chunk.append(message.messageJson.data(), int(message.messageJson.size()));
-            chunk += "}\n";
-            if (chunk.size() >= ChunkSize) {
-                deliver(chunk, &host);
-                // Keeps the reserved buffer, where clear() would give it back.
-                chunk.resize(0);
-            }
-            return true;
-        });
-    if (!chunk.isEmpty())
-        deliver(chunk, &host);
+    const bool read = QueueListing::write(
+        *host.queue(), [this, &host](const QByteArray &lines) { deliver(lines, &host); });
     // An unreadable queue is not an empty one.
     if (!read) {
         StandardStreams::printError(
@@ -373,35 +301,12 @@ int Till::runJournal(HostEnvironment &host)
     if (!host.setUpLogging(m_commandLine.value(QStringLiteral("log"))) ||
         !(config.isEmpty() ? host.setUpInstalledConfig() : host.setUpConfig(config)))
         return unusable(host.errorString());
-    const QString path = velmor::Journal::defaultPath(host.config());
-    // A till that never recorded anything has no journal yet: nothing to list.
-    if (!QFileInfo::exists(path))
-        return till::Done;
-    velmor::Journal journal;
-    QList<velmor::Journal::Entry> entries;
-    if (!journal.open(path, velmor::Journal::OpenMode::ReadOnly) ||
-        !journal.readEntries(since, m_commandLine.isSet(QStringLiteral("open")), &entries)) {
-        StandardStreams::printError(QStringLiteral("till: journal %1: cannot be read: %2")
-                                        .arg(path, journal.errorString()));
-        return till::Refused;
-    }
-    const auto timeText = [](const QDateTime &time) {
-        return time.isValid() ? time.toUTC().toString(Qt::ISODateWithMs) : QString();
-    };
     QByteArray lines;
-    for (const velmor::Journal::Entry &entry : qAsConst(entries)) {
-        JsonLine line;
-        line.add(QStringLiteral("id"), double(entry.id))
-            .add(QStringLiteral("kind"), velmor::Journal::kindName(entry.kind))
-            .add(QStringLiteral("orderId"), entry.orderId)
-            .add(QStringLiteral("refundId"), entry.refundId)
-            .add(QStringLiteral("amount"), velmor::roublesOf(entry.amountKopecks))
-            .add(QStringLiteral("state"), velmor::Journal::stateName(entry.state))
-            .add(QStringLiteral("outcome"), velmor::Journal::outcomeName(entry.outcome))
-            .add(QStringLiteral("recorded"), timeText(entry.recorded))
-            .add(QStringLiteral("answered"), timeText(entry.answered))
-            .add(QStringLiteral("resolved"), timeText(entry.resolved));
-        lines += line.toString().toUtf8() + '\n';
+    QString readError;
+    if (!JournalListing::read(*host.config(), since, m_commandLine.isSet(QStringLiteral("open")),
+                              &lines, &readError)) {
+        StandardStreams::printError(QStringLiteral("till: ") + readError);
+        return till::Refused;
     }
     if (!lines.isEmpty())
         deliver(lines, &host);

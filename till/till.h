@@ -59,7 +59,8 @@ private:
     int runSale(HostEnvironment &host);
     // `what` names the operation in the till's own lines: "refund", "cancellation".
     int runOnSale(HostEnvironment &host, SaleOperation operation, const char *what);
-    int runStatus(HostEnvironment &host);
+    // A button of the host's other than the operations (hostbuttons.h), through the plug-in.
+    int runButton(HostEnvironment &host, const QString &command);
     int runQueue(HostEnvironment &host);
     int runJournal(HostEnvironment &host);
     int runReplay(HostEnvironment &host);

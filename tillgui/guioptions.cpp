@@ -99,9 +99,10 @@ QString GuiOptions::helpText()
                     .arg(option.help);
     text += QStringLiteral(
         "  --lang     LANG    the screen's language: ru (default) or en\n"
-        "  --screenshot DIR   walk a sale against a local service and write the screen's\n"
-        "                     pictures to DIR (scan-ru.png, progress-ru.png, ...); runs on\n"
-        "                     Qt's offscreen platform unless one is chosen\n"
+        "  --screenshot DIR   (till-gui-screenshots of the build tree only) walk a sale\n"
+        "                     against a local service and write the screen's pictures to\n"
+        "                     DIR (scan-ru.png, progress-ru.png, ...); runs on Qt's\n"
+        "                     offscreen platform unless one is chosen\n"
         "  --help             show this help\n"
         "  --version          print till-gui's version and exit\n");
     return text;

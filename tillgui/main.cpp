@@ -1,7 +1,9 @@
 #include "guioptions.h"
 #include "guitext.h"
 #include "mainwindow.h"
+#ifdef TILLGUI_SCREENSHOTS
 #include "screenshotwalk.h"
+#endif
 
 #include <till/hostenvironment.h>
 #include <till/receiptreader.h>
@@ -116,6 +118,11 @@ int main(int argc, char **argv)
     if (!tillgui::guitext::loadCatalogue(options.language(), options.pluginFile(), &catalogueError))
         return unusable(catalogueError);
     if (!options.screenshotDirectory().isEmpty()) {
+#ifndef TILLGUI_SCREENSHOTS
+        // The walk runs the sandbox service, which the shipped screen does not carry.
+        return unusable(QStringLiteral("--screenshot is drawn by till-gui-screenshots of the "
+                                       "build tree (make screenshots)"));
+#else
         tillgui::ScreenshotWalk walk(options.pluginFile(), options.screenshotDirectory());
         const int status = walk.run();
         for (const QString &file : walk.written())
@@ -123,6 +130,7 @@ int main(int argc, char **argv)
         if (status != 0)
             till::StandardStreams::printError(QStringLiteral("till-gui: ") + walk.errorString());
         return status;
+#endif
     }
     return runScreen(options);
 }

@@ -9,6 +9,7 @@
 #include "roubleamount.h"
 #include "saledialog.h"
 #include "scanpanel.h"
+#include "servicemenu.h"
 #include "stopsignalwatcher.h"
 
 #include <basicpaymentprocessing.h>
@@ -73,6 +74,7 @@ MainWindow::MainWindow(till::HostEnvironment &host, const QSharedPointer<Documen
     setMinimumSize(MinimumSize);
     resize(1024, 768);
     m_queueDialog = new QueueDialog(m_queue, m_runner.get(), m_processing, this);
+    m_serviceMenu = new ServiceMenu(this, m_processing, m_runner.get());
 
     m_items->setHorizontalHeaderLabels({guitext::text("No."), guitext::text("Article"),
                                         guitext::text("Name"), guitext::text("Quantity"),

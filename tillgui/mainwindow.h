@@ -33,6 +33,7 @@ class CancelDialog;
 class OperationRunner;
 class RefundDialog;
 class SaleDialog;
+class ServiceMenu;
 
 // The till's main window: the current receipt with its totals, the amount in roubles, and the
 // cashier's buttons for a sale (F2), a refund (F3), a cancellation (F4) and the queue (F5).
@@ -85,6 +86,8 @@ public:
     QPushButton *refundButton() const { return m_refundButton; }
     QPushButton *cancelButton() const { return m_cancelButton; }
     QPushButton *queueButton() const { return m_queueButton; }
+    // The host's other buttons (servicemenu.h).
+    ServiceMenu *serviceMenu() const { return m_serviceMenu; }
     QString noticeText() const;
     QString statusText() const;
     PaymentProcessingAnswer lastAnswer() const { return m_lastAnswer; }
@@ -153,6 +156,7 @@ private:
     QPushButton *m_refundButton;
     QPushButton *m_cancelButton;
     QPushButton *m_queueButton;
+    ServiceMenu *m_serviceMenu = nullptr;
     int m_saleAmount = 0;
     // The last paid sale, offered to the cancellation dialog.
     QString m_lastSaleId;

@@ -449,5 +449,41 @@
         <source>A code was scanned before the sale: press F2, then scan it</source>
         <translation>A code was scanned before the sale: press F2, then scan it</translation>
     </message>
+    <message>
+        <source>Se&amp;rvice</source>
+        <translation>Se&amp;rvice</translation>
+    </message>
+    <message>
+        <source>&amp;Test connection</source>
+        <translation>&amp;Test connection</translation>
+    </message>
+    <message>
+        <source>Payment &amp;status...</source>
+        <translation>Payment &amp;status...</translation>
+    </message>
+    <message>
+        <source>&amp;Reconciliation</source>
+        <translation>&amp;Reconciliation</translation>
+    </message>
+    <message>
+        <source>R&amp;eport</source>
+        <translation>R&amp;eport</translation>
+    </message>
+    <message>
+        <source>S&amp;hort report</source>
+        <translation>S&amp;hort report</translation>
+    </message>
+    <message>
+        <source>Print a &amp;copy</source>
+        <translation>Print a &amp;copy</translation>
+    </message>
+    <message>
+        <source>Order (the sale's rrn):</source>
+        <translation>Order (the sale's rrn):</translation>
+    </message>
+    <message>
+        <source>Service</source>
+        <translation>Service</translation>
+    </message>
 </context>
 </TS>

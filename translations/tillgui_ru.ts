@@ -449,5 +449,41 @@
         <source>A code was scanned before the sale: press F2, then scan it</source>
         <translation>Код отсканирован до начала продажи: нажмите F2, затем сканируйте код</translation>
     </message>
+    <message>
+        <source>Se&amp;rvice</source>
+        <translation>&amp;Сервис</translation>
+    </message>
+    <message>
+        <source>&amp;Test connection</source>
+        <translation>&amp;Проверка связи</translation>
+    </message>
+    <message>
+        <source>Payment &amp;status...</source>
+        <translation>&amp;Состояние оплаты...</translation>
+    </message>
+    <message>
+        <source>&amp;Reconciliation</source>
+        <translation>С&amp;верка итогов</translation>
+    </message>
+    <message>
+        <source>R&amp;eport</source>
+        <translation>&amp;Отчет</translation>
+    </message>
+    <message>
+        <source>S&amp;hort report</source>
+        <translation>&amp;Краткий отчет</translation>
+    </message>
+    <message>
+        <source>Print a &amp;copy</source>
+        <translation>Коп&amp;ия слипа</translation>
+    </message>
+    <message>
+        <source>Order (the sale's rrn):</source>
+        <translation>Заказ (rrn продажи):</translation>
+    </message>
+    <message>
+        <source>Service</source>
+        <translation>Сервис</translation>
+    </message>
 </context>
 </TS>

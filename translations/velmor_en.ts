@@ -318,5 +318,129 @@ The cancellation will be carried out once the connection to the server is back</
         <source>Результат прежнего возврата по заказу %1 (%2, %3 руб.) еще неизвестен, новый возврат не выполнен. Проверьте заказ (till status --rrn) и очередь (till queue)</source>
         <translation>The outcome of an earlier refund of order %1 (%2, %3 RUB) is not known yet; the new refund was not made. Check the order (till status --rrn) and the queue (till queue)</translation>
     </message>
+    <message id="velmorReportSales">
+        <source>Оплаты</source>
+        <translation>Payments</translation>
+    </message>
+    <message id="velmorReportRefunds">
+        <source>Возвраты</source>
+        <translation>Refunds</translation>
+    </message>
+    <message id="velmorReportCancellations">
+        <source>Отмены оплаты</source>
+        <translation>Payment cancellations</translation>
+    </message>
+    <message id="velmorReportQueued">
+        <source>В очереди</source>
+        <translation>In the queue</translation>
+    </message>
+    <message id="velmorReportUnknown">
+        <source>Результат неизвестен</source>
+        <translation>Outcome unknown</translation>
+    </message>
+    <message id="velmorReportReversals">
+        <source>Оплаты без ответа кассе, отменены</source>
+        <translation>Payments without an answer to the till, cancelled</translation>
+    </message>
+    <message id="velmorReportFailed">
+        <source>Не выполнены</source>
+        <translation>Not carried out</translation>
+    </message>
+    <message id="velmorReportDone">
+        <source>выполнено</source>
+        <translation>done</translation>
+    </message>
+    <message id="velmorReportInQueue">
+        <source>в очереди</source>
+        <translation>in the queue</translation>
+    </message>
+    <message id="velmorReportNotKnown">
+        <source>результат неизвестен</source>
+        <translation>outcome unknown</translation>
+    </message>
+    <message id="velmorReportReversed">
+        <source>отменено через очередь</source>
+        <translation>cancelled through the queue</translation>
+    </message>
+    <message id="velmorReportNotDone">
+        <source>не выполнено</source>
+        <translation>not done</translation>
+    </message>
+    <message id="velmorReportFull">
+        <source>Отчет за смену</source>
+        <translation>Shift report</translation>
+    </message>
+    <message id="velmorReportShort">
+        <source>Краткий отчет за смену</source>
+        <translation>Short shift report</translation>
+    </message>
+    <message id="velmorReportReady">
+        <source>Отчет Velmor за смену: операций %1</source>
+        <translation>Velmor shift report: %1 operations</translation>
+    </message>
+    <message id="velmorCopyNone">
+        <source>Нет слипа Velmor, который можно напечатать снова</source>
+        <translation>There is no Velmor slip to print again</translation>
+    </message>
+    <message id="velmorCopyReady">
+        <source>Копия слипа Velmor по заказу %1</source>
+        <translation>Copy of the Velmor slip of order %1</translation>
+    </message>
+    <message id="velmorReconcilePaidNotAtService">
+        <source>Заказ %1: по кассе оплачен, на сервере %2</source>
+        <translation>Order %1: paid at the till, %2 at the server</translation>
+    </message>
+    <message id="velmorReconcileFailedButPaid">
+        <source>Заказ %1: по кассе не оплачен, на сервере %2</source>
+        <translation>Order %1: not paid at the till, %2 at the server</translation>
+    </message>
+    <message id="velmorReconcileRefundedDiffers">
+        <source>Заказ %1: по кассе возвращено %2 руб., на сервере %3 руб.</source>
+        <translation>Order %1: %2 RUB refunded at the till, %3 RUB at the server</translation>
+    </message>
+    <message id="velmorReconcileStillOpen">
+        <source>Заказ %1: операция не завершена (в очереди или без известного результата)</source>
+        <translation>Order %1: an operation is not finished (in the queue or of unknown outcome)</translation>
+    </message>
+    <message id="velmorReconcileTitle">
+        <source>Сверка итогов за смену</source>
+        <translation>Shift totals reconciliation</translation>
+    </message>
+    <message id="velmorReconcileTillSales">
+        <source>Оплаты по кассе</source>
+        <translation>Payments at the till</translation>
+    </message>
+    <message id="velmorReconcileTillRefunds">
+        <source>Возвраты и отмены по кассе</source>
+        <translation>Refunds and cancellations at the till</translation>
+    </message>
+    <message id="velmorReconcileServiceSales">
+        <source>Оплачено на сервере</source>
+        <translation>Paid at the server</translation>
+    </message>
+    <message id="velmorReconcileServiceRefunded">
+        <source>Возвращено на сервере</source>
+        <translation>Refunded at the server</translation>
+    </message>
+    <message id="velmorReconcileNotAsked">
+        <source>Заказ %1: сервер не дал ответа о нем, не проверен</source>
+        <translation>Order %1: the server gave no answer about it, not checked</translation>
+    </message>
+    <message id="velmorReconcileNoService">
+        <source>Сверка Velmor не выполнена: сервер не ответил ни по одному из заказов (%1)</source>
+        <translation>Velmor reconciliation not done: the server answered about none of the orders (%1)</translation>
+    </message>
+    <message id="velmorReconcileAgreed">
+        <source>Сверка Velmor сошлась, заказов: %1</source>
+        <translation>Velmor reconciliation agrees, orders: %1</translation>
+    </message>
+    <message id="velmorReconcileMismatches">
+        <source>Сверка Velmor: расхождений %1, не проверено заказов %2. %3</source>
+        <translation>Velmor reconciliation: %1 mismatches, %2 orders not checked. %3</translation>
+    </message>
+    <message id="velmorReconcileProgress">
+        <source>Сверка итогов: заказ %1 из %2</source>
+        <translation>Reconciliation: order %1 of %2</translation>
+    </message>
 </context>
 </TS>

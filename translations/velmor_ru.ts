@@ -318,5 +318,129 @@
         <source>Результат прежнего возврата по заказу %1 (%2, %3 руб.) еще неизвестен, новый возврат не выполнен. Проверьте заказ (till status --rrn) и очередь (till queue)</source>
         <translation>Результат прежнего возврата по заказу %1 (%2, %3 руб.) еще неизвестен, новый возврат не выполнен. Проверьте заказ (till status --rrn) и очередь (till queue)</translation>
     </message>
+    <message id="velmorReportSales">
+        <source>Оплаты</source>
+        <translation>Оплаты</translation>
+    </message>
+    <message id="velmorReportRefunds">
+        <source>Возвраты</source>
+        <translation>Возвраты</translation>
+    </message>
+    <message id="velmorReportCancellations">
+        <source>Отмены оплаты</source>
+        <translation>Отмены оплаты</translation>
+    </message>
+    <message id="velmorReportQueued">
+        <source>В очереди</source>
+        <translation>В очереди</translation>
+    </message>
+    <message id="velmorReportUnknown">
+        <source>Результат неизвестен</source>
+        <translation>Результат неизвестен</translation>
+    </message>
+    <message id="velmorReportReversals">
+        <source>Оплаты без ответа кассе, отменены</source>
+        <translation>Оплаты без ответа кассе, отменены</translation>
+    </message>
+    <message id="velmorReportFailed">
+        <source>Не выполнены</source>
+        <translation>Не выполнены</translation>
+    </message>
+    <message id="velmorReportDone">
+        <source>выполнено</source>
+        <translation>выполнено</translation>
+    </message>
+    <message id="velmorReportInQueue">
+        <source>в очереди</source>
+        <translation>в очереди</translation>
+    </message>
+    <message id="velmorReportNotKnown">
+        <source>результат неизвестен</source>
+        <translation>результат неизвестен</translation>
+    </message>
+    <message id="velmorReportReversed">
+        <source>отменено через очередь</source>
+        <translation>отменено через очередь</translation>
+    </message>
+    <message id="velmorReportNotDone">
+        <source>не выполнено</source>
+        <translation>не выполнено</translation>
+    </message>
+    <message id="velmorReportFull">
+        <source>Отчет за смену</source>
+        <translation>Отчет за смену</translation>
+    </message>
+    <message id="velmorReportShort">
+        <source>Краткий отчет за смену</source>
+        <translation>Краткий отчет за смену</translation>
+    </message>
+    <message id="velmorReportReady">
+        <source>Отчет Velmor за смену: операций %1</source>
+        <translation>Отчет Velmor за смену: операций %1</translation>
+    </message>
+    <message id="velmorCopyNone">
+        <source>Нет слипа Velmor, который можно напечатать снова</source>
+        <translation>Нет слипа Velmor, который можно напечатать снова</translation>
+    </message>
+    <message id="velmorCopyReady">
+        <source>Копия слипа Velmor по заказу %1</source>
+        <translation>Копия слипа Velmor по заказу %1</translation>
+    </message>
+    <message id="velmorReconcilePaidNotAtService">
+        <source>Заказ %1: по кассе оплачен, на сервере %2</source>
+        <translation>Заказ %1: по кассе оплачен, на сервере %2</translation>
+    </message>
+    <message id="velmorReconcileFailedButPaid">
+        <source>Заказ %1: по кассе не оплачен, на сервере %2</source>
+        <translation>Заказ %1: по кассе не оплачен, на сервере %2</translation>
+    </message>
+    <message id="velmorReconcileRefundedDiffers">
+        <source>Заказ %1: по кассе возвращено %2 руб., на сервере %3 руб.</source>
+        <translation>Заказ %1: по кассе возвращено %2 руб., на сервере %3 руб.</translation>
+    </message>
+    <message id="velmorReconcileStillOpen">
+        <source>Заказ %1: операция не завершена (в очереди или без известного результата)</source>
+        <translation>Заказ %1: операция не завершена (в очереди или без известного результата)</translation>
+    </message>
+    <message id="velmorReconcileTitle">
+        <source>Сверка итогов за смену</source>
+        <translation>Сверка итогов за смену</translation>
+    </message>
+    <message id="velmorReconcileTillSales">
+        <source>Оплаты по кассе</source>
+        <translation>Оплаты по кассе</translation>
+    </message>
+    <message id="velmorReconcileTillRefunds">
+        <source>Возвраты и отмены по кассе</source>
+        <translation>Возвраты и отмены по кассе</translation>
+    </message>
+    <message id="velmorReconcileServiceSales">
+        <source>Оплачено на сервере</source>
+        <translation>Оплачено на сервере</translation>
+    </message>
+    <message id="velmorReconcileServiceRefunded">
+        <source>Возвращено на сервере</source>
+        <translation>Возвращено на сервере</translation>
+    </message>
+    <message id="velmorReconcileNotAsked">
+        <source>Заказ %1: сервер не дал ответа о нем, не проверен</source>
+        <translation>Заказ %1: сервер не дал ответа о нем, не проверен</translation>
+    </message>
+    <message id="velmorReconcileNoService">
+        <source>Сверка Velmor не выполнена: сервер не ответил ни по одному из заказов (%1)</source>
+        <translation>Сверка Velmor не выполнена: сервер не ответил ни по одному из заказов (%1)</translation>
+    </message>
+    <message id="velmorReconcileAgreed">
+        <source>Сверка Velmor сошлась, заказов: %1</source>
+        <translation>Сверка Velmor сошлась, заказов: %1</translation>
+    </message>
+    <message id="velmorReconcileMismatches">
+        <source>Сверка Velmor: расхождений %1, не проверено заказов %2. %3</source>
+        <translation>Сверка Velmor: расхождений %1, не проверено заказов %2. %3</translation>
+    </message>
+    <message id="velmorReconcileProgress">
+        <source>Сверка итогов: заказ %1 из %2</source>
+        <translation>Сверка итогов: заказ %1 из %2</translation>
+    </message>
 </context>
 </TS>

@@ -414,9 +414,10 @@ void Interface::setJournal(const QSharedPointer<Journal> &journal)
     d->journal.setJournal(journal);
 }
 
-void Interface::journalAnswer(Journal::Outcome outcome, int status, const QString &rrn)
+void Interface::journalAnswer(Journal::Outcome outcome, int status, const QString &rrn,
+                              const QJsonObject &note)
 {
-    d->journal.answer(outcome, status, rrn);
+    d->journal.answer(outcome, status, rrn, note);
 }
 
 QString Interface::currentOrderId() const

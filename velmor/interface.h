@@ -84,8 +84,10 @@ public:
     // is written, as for a client that is not the plug-in's).
     void setJournal(const QSharedPointer<Journal> &journal);
     // Marks the sale or refund in hand as answered with `outcome`, before the host gets its
-    // answer; nothing when it wrote no entry.
-    void journalAnswer(Journal::Outcome outcome, int status, const QString &rrn);
+    // answer, with the processing object's `note` (see Journal::markAnswered); nothing when it
+    // wrote no entry.
+    void journalAnswer(Journal::Outcome outcome, int status, const QString &rrn,
+                       const QJsonObject &note = QJsonObject());
 
 protected:
     std::atomic_bool orderCanceled{false};

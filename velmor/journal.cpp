@@ -214,21 +214,23 @@ qint64 Journal::recordRefund(const QString &orderId, const QString &refundId, qi
     return d->record(Kind::Refund, orderId, refundId, amountKopecks, refundBody, queueMessage);
 }
 
-bool Journal::markAnswered(qint64 entry, Outcome outcome, int status, const QString &rrn)
+bool Journal::markAnswered(qint64 entry, Outcome outcome, int status, const QString &rrn,
+                           const QJsonObject &note)
 {
     // A refund whose outcome is unknown keeps what the resolution will queue; any other answer
     // settles the entry, and the messages are dropped so that the file stays small.
     const bool unknown = outcome == Outcome::Unknown;
     const int changed = d->db.change(
         unknown ? "UPDATE entries SET state = 'unknown', outcome = ?2, status = ?3, rrn = ?4,"
-                  " answered = ?5 WHERE id = ?1 AND state = 'open'"
+                  " answered = ?5, note = ?6 WHERE id = ?1 AND state = 'open'"
                 : "UPDATE entries SET state = 'answered', outcome = ?2, status = ?3, rrn = ?4,"
-                  " answered = ?5, queue_message = '', refund_body = '' WHERE id = ?1 AND"
-                  " state = 'open'",
+                  " answered = ?5, note = ?6, queue_message = '', refund_body = '' WHERE id = ?1"
+                  " AND state = 'open'",
         [&](JournalStatement &update) {
             return update.bind(1, entry) && update.bind(2, outcomeName(outcome)) &&
                    update.bind(3, qint64(status)) && update.bind(4, rrn) &&
-                   update.bind(5, JournalRow::nowText());
+                   update.bind(5, JournalRow::nowText()) &&
+                   update.bind(6, note.isEmpty() ? QString() : JournalRow::jsonText(note));
         });
     if (changed == 0)
         d->db.setError(
@@ -268,7 +270,7 @@ QList<Journal::Entry> Journal::deadEntries(int limit)
     QJsonArray tokens;
     for (const QString &token : qAsConst(ended))
         tokens.append(token);
-    const QByteArray sql = QByteArray(JournalRow::Select) +
+    const QByteArray sql = JournalRow::select(d->db.hasNote()) +
                            " WHERE " VELMOR_UNSETTLED
                            " AND (state = 'unknown' OR (state = 'open' AND owner IN"
                            " (SELECT value FROM json_each(?1)))) ORDER BY id LIMIT ?2";
@@ -330,7 +332,7 @@ bool Journal::markReversedQueued(qint64 entry)
 bool Journal::openRefundFor(const QString &orderId, Entry *refund)
 {
     QList<Entry> found;
-    const QByteArray sql = QByteArray(JournalRow::Select) +
+    const QByteArray sql = JournalRow::select(d->db.hasNote()) +
                            " WHERE order_id = ?1 AND kind = 'refund' AND " VELMOR_UNSETTLED
                            " ORDER BY id DESC LIMIT 1";
     if (!d->readEntries(
@@ -383,13 +385,25 @@ int Journal::prune(int retentionDays)
 
 bool Journal::readEntries(const QDateTime &since, bool unsettledOnly, QList<Entry> *entries)
 {
-    QByteArray sql = QByteArray(JournalRow::Select) + " WHERE recorded >= ?1";
+    QByteArray sql = JournalRow::select(d->db.hasNote()) + " WHERE recorded >= ?1";
     if (unsettledOnly)
         sql += " AND " VELMOR_UNSETTLED;
     sql += " ORDER BY id";
     const QString from = since.isValid() ? JournalRow::timeText(since) : QString();
     return d->readEntries(
         sql, [&from](JournalStatement &select) { return select.bind(1, from); }, entries);
+}
+
+bool Journal::lastSlip(Entry *entry)
+{
+    QList<Entry> found;
+    d->db.setError(QString());
+    if (!d->db.hasNote() ||
+        !d->readEntries(JournalRow::select(true) + JournalRow::LastSlip, {}, &found) ||
+        found.isEmpty())
+        return false;
+    *entry = found.first();
+    return true;
 }
 
 bool Journal::figures(Figures *figures)

@@ -63,6 +63,8 @@ public:
         // it: dropped once its outcome is known.
         QJsonObject queueMessage;
         QJsonObject refundBody;
+        // What the answer noted (see markAnswered); empty for entries answered without one.
+        QJsonObject note;
     };
 
     // Why a replay keeps a queued message that no later replay can finish by itself: the
@@ -122,8 +124,11 @@ public:
     qint64 recordRefund(const QString &orderId, const QString &refundId, qint64 amountKopecks,
                         const QJsonObject &refundBody, const QJsonObject &queueMessage);
     // Before the answer goes to the host. A sale's outcome is whatever the host got; Unknown
-    // keeps a refund for the next resolution. False when the entry is not open.
-    bool markAnswered(qint64 entry, Outcome outcome, int status, const QString &rrn);
+    // keeps a refund for the next resolution. False when the entry is not open. `note` is what
+    // the processing object keeps with the answer for its reports: {"operation": "sale",
+    // "refund" or "cancellation", "slip": the slip it printed, when it printed one}.
+    bool markAnswered(qint64 entry, Outcome outcome, int status, const QString &rrn,
+                      const QJsonObject &note = QJsonObject());
 
     // Entries to hand to the queue now: open ones whose process has ended, and refunds and
     // cancellations answered Unknown. Oldest first. Read-only too, for a check that only
@@ -162,6 +167,10 @@ public:
     // outcome is not known when `unsettledOnly`, oldest first; false with errorString() set
     // when the journal cannot be read.
     bool readEntries(const QDateTime &since, bool unsettledOnly, QList<Entry> *entries);
+    // The newest entry whose note holds a slip; false when there is none (a file of the first
+    // schema opened read-only holds no notes) or, with errorString() set, when the journal
+    // cannot be read.
+    bool lastSlip(Entry *entry);
     // False with errorString() set when the journal cannot be read.
     bool figures(Figures *figures);
 

@@ -55,6 +55,12 @@ const char *const Schema =
     "CREATE INDEX entries_recorded ON entries (recorded);"
     "PRAGMA user_version = 1;";
 
+// The note an answer leaves (what the operation was, the slip it printed), added to files of the
+// first schema as they are opened for writing. The version stays 1: a till of the previous
+// release that shares the file names its columns and never reads or writes this one, and would
+// set aside a file of another version, open entries and all.
+const char *const AddNoteColumn = "ALTER TABLE entries ADD COLUMN note TEXT NOT NULL DEFAULT ''";
+
 Log4Qt::Logger *logger()
 {
     return Log4Qt::LogManager::logger(QStringLiteral("velmor"), QString());
@@ -232,6 +238,37 @@ bool JournalDatabase::openReadWrite(const QString &path, bool *damaged)
         close();
         return false;
     }
+    if (!findNoteColumn(true)) {
+        close();
+        return false;
+    }
+    return true;
+}
+
+bool JournalDatabase::findNoteColumn(bool add)
+{
+    const auto present = [this](bool *found) {
+        JournalStatement column(m_db, "SELECT count(*) FROM pragma_table_info('entries') WHERE"
+                                      " name = 'note'");
+        if (!column || column.step() != SQLITE_ROW)
+            return fail(QStringLiteral("cannot read journal %1").arg(m_path));
+        *found = column.number(0) > 0;
+        return true;
+    };
+    if (!present(&m_hasNote))
+        return false;
+    if (m_hasNote || !add)
+        return true;
+    // Under the write lock, asked again: another process may be adding it at the same moment.
+    if (!exec("BEGIN IMMEDIATE"))
+        return false;
+    if (!present(&m_hasNote) || (!m_hasNote && !exec(AddNoteColumn)) || !exec("COMMIT")) {
+        const QString failure = m_error;
+        exec("ROLLBACK");
+        m_error = failure;
+        return false;
+    }
+    m_hasNote = true;
     return true;
 }
 
@@ -294,6 +331,10 @@ bool JournalDatabase::openReadOnly(const QString &path)
         if (shape == Shape::Empty)
             m_error = QStringLiteral("journal %1 holds no journal yet").arg(m_path);
         m_error = QStringLiteral("journal %1 is damaged: %2").arg(m_path, m_error);
+        close();
+        return false;
+    }
+    if (!findNoteColumn(false)) {
         close();
         return false;
     }

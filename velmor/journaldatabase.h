@@ -45,6 +45,10 @@ public:
     const QString &setAsidePath() const { return m_setAsidePath; }
     void clearSetAside() { m_setAsidePath.clear(); }
 
+    // Whether the entries carry the note column (Journal::Entry::note); a file of the first
+    // schema opened read-only has none.
+    bool hasNote() const { return m_hasNote; }
+
     const QString &errorString() const { return m_error; }
     void setError(const QString &error) { m_error = error; }
     // Sets errorString() to `what` with SQLite's message; returns false.
@@ -61,12 +65,15 @@ private:
     // false when it could not be told (an I/O failure, a lock), with errorString() set.
     enum class Shape { Journal, Empty, Damaged };
     bool inspect(Shape *shape);
+    // Finds the note column, adding it when `add` (a writable file).
+    bool findNoteColumn(bool add);
 
     QString m_path;
     bool m_readOnly = false;
     sqlite3 *m_db = nullptr;
     QString m_error;
     QString m_setAsidePath;
+    bool m_hasNote = false;
 };
 
 } // namespace velmor

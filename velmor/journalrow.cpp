@@ -23,9 +23,16 @@ int digitsAt(const QString &text, int from, int to)
 
 } // namespace
 
-const char *const JournalRow::Select =
-    "SELECT id, kind, order_id, refund_id, amount, state, outcome, status, rrn, recorded,"
-    " answered, resolved, queue_message, refund_body FROM entries";
+const char *const JournalRow::LastSlip =
+    " WHERE json_extract(CASE WHEN json_valid(note) THEN note END, '$.slip') IS NOT NULL"
+    " ORDER BY id DESC LIMIT 1";
+
+QByteArray JournalRow::select(bool withNote)
+{
+    return QByteArray("SELECT id, kind, order_id, refund_id, amount, state, outcome, status, rrn,"
+                      " recorded, answered, resolved, queue_message, refund_body, ") +
+           (withNote ? "note" : "''") + " FROM entries";
+}
 
 Journal::Entry JournalRow::read(const JournalStatement &row)
 {
@@ -56,6 +63,7 @@ Journal::Entry JournalRow::read(const JournalStatement &row)
     entry.resolved = parseTime(row.text(11));
     entry.queueMessage = parseObject(row.text(12));
     entry.refundBody = parseObject(row.text(13));
+    entry.note = parseObject(row.text(14));
     return entry;
 }
 

@@ -2,6 +2,7 @@
 
 #include "journal.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QJsonObject>
 #include <QString>
@@ -16,8 +17,11 @@ class JournalRow
 {
 public:
     // The select of every column of an entry, in the order read() reads them; a query appends
-    // its WHERE.
-    static const char *const Select;
+    // its WHERE. Without `withNote` (a file of the first schema) the note reads as empty.
+    static QByteArray select(bool withNote);
+    // The WHERE and ORDER of the newest entry whose note holds a slip: newest by id, as the
+    // clock may have been set back. Only for a file with the note (JournalDatabase::hasNote).
+    static const char *const LastSlip;
 
     // The entry in the current row of a statement made from Select.
     static Journal::Entry read(const JournalStatement &row);

@@ -68,11 +68,12 @@ bool OperationJournal::refusesRefund(const QString &orderId, RequestResult *refu
     return true;
 }
 
-void OperationJournal::answer(Journal::Outcome outcome, int status, const QString &rrn)
+void OperationJournal::answer(Journal::Outcome outcome, int status, const QString &rrn,
+                              const QJsonObject &note)
 {
     if (!m_journal || !m_entry)
         return;
-    if (!m_journal->markAnswered(m_entry, outcome, status, rrn))
+    if (!m_journal->markAnswered(m_entry, outcome, status, rrn, note))
         m_logger->error(QStringLiteral("Ответ операции не отмечен в журнале %1: %2")
                             .arg(m_journal->path(), m_journal->errorString()));
     m_entry = 0;

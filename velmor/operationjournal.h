@@ -41,8 +41,10 @@ public:
     // money twice. Fills `refusal` (logged) and returns true when there is one.
     bool refusesRefund(const QString &orderId, RequestResult *refusal) const;
 
-    // Marks the entry in hand as answered with `outcome`; nothing when there is none.
-    void answer(Journal::Outcome outcome, int status, const QString &rrn);
+    // Marks the entry in hand as answered with `outcome` and the processing object's `note`
+    // (Journal::markAnswered); nothing when there is none.
+    void answer(Journal::Outcome outcome, int status, const QString &rrn,
+                const QJsonObject &note = QJsonObject());
 
 private:
     Log4Qt::Logger *m_logger;

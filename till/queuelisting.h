@@ -1,0 +1,21 @@
+#pragma once
+
+#include <dbqueuebroker.h>
+
+#include <QByteArray>
+
+#include <functional>
+
+namespace till {
+
+// `till queue`'s listing: each stored message as one JSON line, {"id", "type", "added",
+// "attempts", "message"}, written as it is read.
+class QueueListing
+{
+public:
+    // Hands the lines of `queue` to `deliver` some 16 KiB at a time, oldest first; false when
+    // the queue could not be read (its errorString() says why).
+    static bool write(DBQueueBroker &queue, const std::function<void(const QByteArray &)> &deliver);
+};
+
+} // namespace till
