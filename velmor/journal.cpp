@@ -1,6 +1,7 @@
 #include "journal.h"
 
 #include "journaldatabase.h"
+#include "journalheld.h"
 #include "journalowner.h"
 #include "journalrow.h"
 #include <config.h>
@@ -55,8 +56,6 @@ Log4Qt::Logger *logger()
 class Journal::Private
 {
 public:
-    bool readEntries(const QByteArray &sql, const std::function<bool(JournalStatement &)> &bind,
-                     QList<Entry> *entries);
     qint64 record(Kind kind, const QString &orderId, const QString &refundId, qint64 amount,
                   const QJsonObject &refundBody, const QJsonObject &queueMessage);
 
@@ -65,26 +64,6 @@ public:
     JournalDatabase db;
     JournalOwner owner;
 };
-
-bool Journal::Private::readEntries(const QByteArray &sql,
-                                   const std::function<bool(JournalStatement &)> &bind,
-                                   QList<Entry> *entries)
-{
-    if (!db.ensureOpen())
-        return false;
-    JournalStatement select(db.handle(), sql.constData());
-    if (!select)
-        return db.fail(QStringLiteral("cannot prepare a journal read"));
-    if (bind && !bind(select))
-        return db.fail(QStringLiteral("cannot bind a journal read"));
-    int rc = SQLITE_ROW;
-    while ((rc = select.step()) == SQLITE_ROW)
-        entries->append(JournalRow::read(select));
-    if (rc != SQLITE_DONE)
-        return db.fail(QStringLiteral("cannot read journal %1").arg(db.path()));
-    db.setError(QString());
-    return true;
-}
 
 qint64 Journal::Private::record(Kind kind, const QString &orderId, const QString &refundId,
                                 qint64 amount, const QJsonObject &refundBody,
@@ -276,8 +255,8 @@ QList<Journal::Entry> Journal::deadEntries(int limit)
                            " (SELECT value FROM json_each(?1)))) ORDER BY id LIMIT ?2";
     const QString tokenText =
         QString::fromUtf8(QJsonDocument(tokens).toJson(QJsonDocument::Compact));
-    if (!d->readEntries(
-            sql,
+    if (!JournalRow::readAll(
+            d->db, sql,
             [&tokenText, limit](JournalStatement &select) {
                 return select.bind(1, tokenText) && select.bind(2, qint64(limit));
             },
@@ -335,8 +314,8 @@ bool Journal::openRefundFor(const QString &orderId, Entry *refund)
     const QByteArray sql = JournalRow::select(d->db.hasNote()) +
                            " WHERE order_id = ?1 AND kind = 'refund' AND " VELMOR_UNSETTLED
                            " ORDER BY id DESC LIMIT 1";
-    if (!d->readEntries(
-            sql, [&orderId](JournalStatement &select) { return select.bind(1, orderId); },
+    if (!JournalRow::readAll(
+            d->db, sql, [&orderId](JournalStatement &select) { return select.bind(1, orderId); },
             &found) ||
         found.isEmpty())
         return false;
@@ -347,10 +326,7 @@ bool Journal::openRefundFor(const QString &orderId, Entry *refund)
 
 int Journal::markFinished(const QString &orderId, const QString &refundId)
 {
-    const auto key = [&](JournalStatement &statement) {
-        return statement.bind(1, orderId) && statement.bind(2, refundId);
-    };
-    if (d->db.change("DELETE FROM held WHERE order_id = ?1 AND refund_id = ?2", key) < 0)
+    if (JournalHeld(d->db).forget(orderId, refundId) < 0)
         return -1;
     return d->db.change(
         "UPDATE entries SET state = 'finished', resolved = ?3, queue_message = '',"
@@ -364,14 +340,7 @@ int Journal::markFinished(const QString &orderId, const QString &refundId)
 
 bool Journal::markHeld(const QString &orderId, const QString &refundId, Hold reason)
 {
-    const QString now = JournalRow::nowText();
-    return d->db.change("INSERT INTO held (order_id, refund_id, reason, since, last) VALUES"
-                        " (?1, ?2, ?3, ?4, ?4) ON CONFLICT (order_id, refund_id) DO UPDATE SET"
-                        " reason = excluded.reason, last = excluded.last",
-                        [&](JournalStatement &upsert) {
-                            return upsert.bind(1, orderId) && upsert.bind(2, refundId) &&
-                                   upsert.bind(3, holdName(reason)) && upsert.bind(4, now);
-                        }) == 1;
+    return JournalHeld(d->db).keep(orderId, refundId, holdName(reason));
 }
 
 int Journal::prune(int retentionDays)
@@ -390,8 +359,8 @@ bool Journal::readEntries(const QDateTime &since, bool unsettledOnly, QList<Entr
         sql += " AND " VELMOR_UNSETTLED;
     sql += " ORDER BY id";
     const QString from = since.isValid() ? JournalRow::timeText(since) : QString();
-    return d->readEntries(
-        sql, [&from](JournalStatement &select) { return select.bind(1, from); }, entries);
+    return JournalRow::readAll(
+        d->db, sql, [&from](JournalStatement &select) { return select.bind(1, from); }, entries);
 }
 
 bool Journal::lastSlip(Entry *entry)
@@ -399,7 +368,7 @@ bool Journal::lastSlip(Entry *entry)
     QList<Entry> found;
     d->db.setError(QString());
     if (!d->db.hasNote() ||
-        !d->readEntries(JournalRow::select(true) + JournalRow::LastSlip, {}, &found) ||
+        !JournalRow::readAll(d->db, JournalRow::select(true) + JournalRow::LastSlip, {}, &found) ||
         found.isEmpty())
         return false;
     *entry = found.first();
@@ -421,19 +390,10 @@ bool Journal::figures(Figures *figures)
     const QDateTime oldest = JournalRow::parseTime(select.text(2));
     figures->oldestReversalAgeSeconds =
         oldest.isValid() ? qMax<qint64>(oldest.secsTo(QDateTime::currentDateTimeUtc()), 0) : 0;
-    // A journal no writer has opened since the holds came in has no table for them yet.
-    JournalStatement held(d->db.handle(),
-                          "SELECT count(*) FILTER (WHERE reason = ?2), count(*) FILTER (WHERE"
-                          " reason = ?3) FROM held WHERE last >= ?1");
-    if (held) {
-        const QString fresh =
-            JournalRow::timeText(QDateTime::currentDateTimeUtc().addDays(-HeldFreshDays));
-        if (!held.bind(1, fresh) || !held.bind(2, holdName(Hold::UnknownOrder)) ||
-            !held.bind(3, holdName(Hold::Exceeding)) || held.step() != SQLITE_ROW)
-            return d->db.fail(QStringLiteral("cannot read journal %1").arg(d->db.path()));
-        figures->heldUnknownOrder = held.number(0);
-        figures->heldExceeding = held.number(1);
-    }
+    JournalHeld held(d->db);
+    if (!held.count(holdName(Hold::UnknownOrder), HeldFreshDays, &figures->heldUnknownOrder) ||
+        !held.count(holdName(Hold::Exceeding), HeldFreshDays, &figures->heldExceeding))
+        return false;
     d->db.setError(QString());
     return true;
 }

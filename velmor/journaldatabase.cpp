@@ -1,5 +1,7 @@
 #include "journaldatabase.h"
 
+#include "journalheld.h"
+
 #include "statefile.h"
 #include <log4qt/logger.h>
 #include <log4qt/logmanager.h>
@@ -22,15 +24,6 @@ namespace {
 // The same as the queue's: long enough to ride out another process's commit on a slow disk.
 const int BusyTimeoutMs = 5000;
 const int SchemaVersion = 1;
-
-// The queued messages a replay keeps for a reason only people can mend, one row a message.
-const char *const HeldSchema = "CREATE TABLE IF NOT EXISTS held ("
-                               " order_id TEXT NOT NULL,"
-                               " refund_id TEXT NOT NULL,"
-                               " reason TEXT NOT NULL,"
-                               " since TEXT NOT NULL,"
-                               " last TEXT NOT NULL,"
-                               " PRIMARY KEY (order_id, refund_id))";
 
 const char *const Schema =
     "CREATE TABLE entries ("
@@ -232,9 +225,7 @@ bool JournalDatabase::openReadWrite(const QString &path, bool *damaged)
             return false;
         }
     }
-    // Added beside the entries without a new schema version: a plug-in that does not know it
-    // leaves it alone.
-    if (!exec(HeldSchema)) {
+    if (!exec(JournalHeld::Schema)) {
         close();
         return false;
     }

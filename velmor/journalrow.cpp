@@ -1,8 +1,11 @@
 #include "journalrow.h"
 
+#include "journaldatabase.h"
 #include "journalstatement.h"
 
 #include <QJsonDocument>
+
+#include <sqlite3.h>
 
 namespace velmor {
 
@@ -107,6 +110,26 @@ QString JournalRow::jsonText(const QJsonObject &object)
 QJsonObject JournalRow::parseObject(const QString &text)
 {
     return text.isEmpty() ? QJsonObject() : QJsonDocument::fromJson(text.toUtf8()).object();
+}
+
+bool JournalRow::readAll(JournalDatabase &db, const QByteArray &sql,
+                         const std::function<bool(JournalStatement &)> &bind,
+                         QList<Journal::Entry> *entries)
+{
+    if (!db.ensureOpen())
+        return false;
+    JournalStatement select(db.handle(), sql.constData());
+    if (!select)
+        return db.fail(QStringLiteral("cannot prepare a journal read"));
+    if (bind && !bind(select))
+        return db.fail(QStringLiteral("cannot bind a journal read"));
+    int rc = SQLITE_ROW;
+    while ((rc = select.step()) == SQLITE_ROW)
+        entries->append(read(select));
+    if (rc != SQLITE_DONE)
+        return db.fail(QStringLiteral("cannot read journal %1").arg(db.path()));
+    db.setError(QString());
+    return true;
 }
 
 } // namespace velmor

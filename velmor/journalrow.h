@@ -5,10 +5,14 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QJsonObject>
+#include <QList>
 #include <QString>
+
+#include <functional>
 
 namespace velmor {
 
+class JournalDatabase;
 class JournalStatement;
 
 // An entry as a row of the journal's file: its columns read into a Journal::Entry, and times
@@ -25,6 +29,11 @@ public:
 
     // The entry in the current row of a statement made from Select.
     static Journal::Entry read(const JournalStatement &row);
+    // Every entry `sql` (made from select()) selects, with `bind` (when set) filling its
+    // parameters, appended to `entries`; false with the database's error set.
+    static bool readAll(JournalDatabase &db, const QByteArray &sql,
+                        const std::function<bool(JournalStatement &)> &bind,
+                        QList<Journal::Entry> *entries);
 
     // "2026-12-09T10:00:00.000Z": UTC with milliseconds.
     static QString timeText(const QDateTime &time);
