@@ -66,6 +66,20 @@ JournalDatabase::~JournalDatabase()
     close();
 }
 
+bool JournalDatabase::opened(int rc)
+{
+    if (rc != SQLITE_OK) {
+        m_error = QStringLiteral("cannot open journal %1: %2")
+                      .arg(m_path, m_db ? QString::fromUtf8(sqlite3_errmsg(m_db))
+                                        : QString::fromUtf8(sqlite3_errstr(rc)));
+        close();
+        return false;
+    }
+    sqlite3_extended_result_codes(m_db, 1);
+    sqlite3_busy_timeout(m_db, BusyTimeoutMs);
+    return true;
+}
+
 bool JournalDatabase::fail(const QString &what)
 {
     m_error =
@@ -153,17 +167,9 @@ bool JournalDatabase::openReadWrite(const QString &path, bool *damaged)
         m_error = QStringLiteral("journal %1: %2").arg(m_path, createError);
         return false;
     }
-    const int rc = sqlite3_open_v2(m_path.toUtf8().constData(), &m_db,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr);
-    if (rc != SQLITE_OK) {
-        m_error = QStringLiteral("cannot open journal %1: %2")
-                      .arg(m_path, m_db ? QString::fromUtf8(sqlite3_errmsg(m_db))
-                                        : QString::fromUtf8(sqlite3_errstr(rc)));
-        close();
+    if (!opened(sqlite3_open_v2(m_path.toUtf8().constData(), &m_db,
+                                SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr)))
         return false;
-    }
-    sqlite3_extended_result_codes(m_db, 1);
-    sqlite3_busy_timeout(m_db, BusyTimeoutMs);
     // SQLite falls back to reading a file it may not write; a journal that cannot take the
     // next sale's entry is no journal.
     if (sqlite3_db_readonly(m_db, "main") == 1) {
@@ -301,18 +307,10 @@ bool JournalDatabase::openReadOnly(const QString &path)
     }
     const QByteArray uri =
         "file:" + QUrl::toPercentEncoding(m_path, QByteArrayLiteral("/")) + "?mode=ro";
-    const int rc =
-        sqlite3_open_v2(uri.constData(), &m_db,
-                        SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_FULLMUTEX, nullptr);
-    if (rc != SQLITE_OK) {
-        m_error = QStringLiteral("cannot open journal %1: %2")
-                      .arg(m_path, m_db ? QString::fromUtf8(sqlite3_errmsg(m_db))
-                                        : QString::fromUtf8(sqlite3_errstr(rc)));
-        close();
+    if (!opened(sqlite3_open_v2(uri.constData(), &m_db,
+                                SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_FULLMUTEX,
+                                nullptr)))
         return false;
-    }
-    sqlite3_extended_result_codes(m_db, 1);
-    sqlite3_busy_timeout(m_db, BusyTimeoutMs);
     Shape shape = Shape::Empty;
     if (!inspect(&shape)) {
         close();

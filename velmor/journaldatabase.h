@@ -61,6 +61,9 @@ public:
     int change(const char *sql, const std::function<bool(JournalStatement &)> &bind);
 
 private:
+    // Takes sqlite3_open_v2's result `rc`: on failure the error named and the handle closed;
+    // else the connection's settings made.
+    bool opened(int rc);
     // Whether the open file is a sound journal, an empty database to make one of, or damaged;
     // false when it could not be told (an I/O failure, a lock), with errorString() set.
     enum class Shape { Journal, Empty, Damaged };
