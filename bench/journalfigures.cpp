@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -30,9 +31,10 @@ QString countText(qint64 count)
     return QLocale(QLocale::English).toString(count);
 }
 
-// `count` entries left open by as many tills that ended, written behind the journal's back in
-// one transaction, each under an owner of its own whose lock nobody holds.
-bool addDeadEntries(const QString &path, int count, const QByteArray &message)
+// `count` rows inserted by `sql` into the journal at `path` behind its back, in one
+// transaction, `bind` filling row `i`'s parameters.
+bool insertRows(const QString &path, const char *sql, qint64 count,
+                const std::function<void(sqlite3_stmt *, qint64)> &bind)
 {
     sqlite3 *db = nullptr;
     if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) !=
@@ -42,18 +44,9 @@ bool addDeadEntries(const QString &path, int count, const QByteArray &message)
     }
     sqlite3_stmt *insert = nullptr;
     bool ok = sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK &&
-              sqlite3_prepare_v2(db,
-                                 "INSERT INTO entries (kind, order_id, amount, owner, state,"
-                                 " recorded, queue_message) VALUES ('sale', ?1, 150000, ?2,"
-                                 " 'open', '2026-12-01T10:00:00.000Z', ?3)",
-                                 -1, &insert, nullptr) == SQLITE_OK;
-    for (int i = 0; ok && i < count; ++i) {
-        const QByteArray order = BenchContext::newId().toLatin1();
-        // Offsets spread like the random ones a journal draws.
-        const QByteArray token = QByteArray::number((qint64(i) + 1) * 4611686018427387LL);
-        sqlite3_bind_text(insert, 1, order.constData(), order.size(), SQLITE_TRANSIENT);
-        sqlite3_bind_text(insert, 2, token.constData(), token.size(), SQLITE_TRANSIENT);
-        sqlite3_bind_text(insert, 3, message.constData(), message.size(), SQLITE_TRANSIENT);
+              sqlite3_prepare_v2(db, sql, -1, &insert, nullptr) == SQLITE_OK;
+    for (qint64 i = 0; ok && i < count; ++i) {
+        bind(insert, i);
         ok = sqlite3_step(insert) == SQLITE_DONE;
         sqlite3_reset(insert);
     }
@@ -63,37 +56,41 @@ bool addDeadEntries(const QString &path, int count, const QByteArray &message)
     return ok;
 }
 
-// The journal's first answered sale again `count` times under new order ids, in one
-// transaction: the rows as the journal writes them, made in seconds where a sale's two durable
-// writes each would take minutes.
+void bindText(sqlite3_stmt *statement, int index, const QByteArray &text)
+{
+    sqlite3_bind_text(statement, index, text.constData(), text.size(), SQLITE_TRANSIENT);
+}
+
+// `count` entries left open by as many tills that ended, each under an owner of its own whose
+// lock nobody holds.
+bool addDeadEntries(const QString &path, int count, const QByteArray &message)
+{
+    return insertRows(path,
+                      "INSERT INTO entries (kind, order_id, amount, owner, state, recorded,"
+                      " queue_message) VALUES ('sale', ?1, 150000, ?2, 'open',"
+                      " '2026-12-01T10:00:00.000Z', ?3)",
+                      count, [&message](sqlite3_stmt *insert, qint64 i) {
+                          bindText(insert, 1, BenchContext::newId().toLatin1());
+                          // Offsets spread like the random ones a journal draws.
+                          bindText(insert, 2, QByteArray::number((i + 1) * 4611686018427387LL));
+                          bindText(insert, 3, message);
+                      });
+}
+
+// The journal's first answered sale again `count` times under new order ids: the rows as the
+// journal writes them, made in seconds where a sale's two durable writes each would take
+// minutes.
 bool cloneAnsweredSale(const QString &path, qint64 count)
 {
-    sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) !=
-        SQLITE_OK) {
-        sqlite3_close_v2(db);
-        return false;
-    }
-    sqlite3_stmt *insert = nullptr;
-    bool ok = sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK &&
-              sqlite3_prepare_v2(db,
-                                 "INSERT INTO entries (kind, order_id, refund_id, amount, owner,"
-                                 " state, outcome, status, rrn, recorded, answered, resolved,"
-                                 " refund_body, queue_message) SELECT kind, ?1, refund_id, amount,"
-                                 " owner, state, outcome, status, ?1, recorded, answered,"
-                                 " resolved, refund_body, queue_message FROM entries WHERE id ="
-                                 " (SELECT min(id) FROM entries)",
-                                 -1, &insert, nullptr) == SQLITE_OK;
-    for (qint64 i = 0; ok && i < count; ++i) {
-        const QByteArray order = BenchContext::newId().toLatin1();
-        sqlite3_bind_text(insert, 1, order.constData(), order.size(), SQLITE_TRANSIENT);
-        ok = sqlite3_step(insert) == SQLITE_DONE;
-        sqlite3_reset(insert);
-    }
-    sqlite3_finalize(insert);
-    ok = ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close_v2(db);
-    return ok;
+    return insertRows(path,
+                      "INSERT INTO entries (kind, order_id, refund_id, amount, owner, state,"
+                      " outcome, status, rrn, recorded, answered, resolved, refund_body,"
+                      " queue_message) SELECT kind, ?1, refund_id, amount, owner, state, outcome,"
+                      " status, ?1, recorded, answered, resolved, refund_body, queue_message"
+                      " FROM entries WHERE id = (SELECT min(id) FROM entries)",
+                      count, [](sqlite3_stmt *insert, qint64) {
+                          bindText(insert, 1, BenchContext::newId().toLatin1());
+                      });
 }
 
 qint64 fileSize(const QString &path)
