@@ -99,8 +99,15 @@ LedgerChecker::Outcome LedgerChecker::outcomeOf(const QJsonObject &operation) co
             return Outcome::Unknown;
         return Outcome::Failed;
     }
-    if (operation.value(QStringLiteral("killed")).toBool())
+    if (operation.value(QStringLiteral("killed")).toBool()) {
+        // The plug-in marks a sale's entry answered before it hands the answer over, and a
+        // sale answered paid is never reversed: a till killed after that had been paid.
+        const QJsonObject journal = operation.value(QStringLiteral("journal")).toObject();
+        if (text(journal, "state") == QLatin1String("answered") &&
+            text(journal, "outcome") == QLatin1String("done"))
+            return Outcome::Done;
         return Outcome::Killed;
+    }
     return Outcome::NoAnswer;
 }
 

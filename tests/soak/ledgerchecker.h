@@ -13,9 +13,10 @@
 // "refundKopecks", "perturbations", "killed" (ended by the SIGKILL drawn for it), "hung"
 // (ended by the driver's time limit), "exitCode", "exitSignal", "answer" ({"status",
 // "messageKey", "rrn"}; absent when none was printed), "startedAt", "endedAt" (ms since the
-// epoch), "stdout", "stderr", "log"}; a queue is {"till", "pending", "replayExit", "rounds",
-// "messages" (the lines `till queue` listed)} after the final replays. The ledger is the
-// sandbox's (Sandbox::ledger()).
+// epoch), "stdout", "stderr", "log", "journal" (a killed sale's journal entry, {"state",
+// "outcome"}, as `till journal` listed it right after the kill)}; a queue is {"till", "pending",
+// "replayExit", "rounds", "messages" (the lines `till queue` listed)} after the final replays. The
+// ledger is the sandbox's (Sandbox::ledger()).
 //
 // What must hold: a sale reported paid is completed at the service, or refunded by reported
 // refunds; a completed order was reported paid; every refund or cancellation reported done or
@@ -26,7 +27,8 @@
 // no order is left created, scoring or approved; every queue is empty and its replay succeeds,
 // but for cancellations of orders the service never held, which stay queued until the order has
 // been unknown long enough (counted, not a discrepancy). An order whose sale was killed with
-// SIGKILL is left to the host: counted, not a discrepancy.
+// SIGKILL is left to the host: counted, not a discrepancy, unless its journal shows the
+// plug-in had answered it paid: that sale counts as reported paid.
 class LedgerChecker
 {
 public:

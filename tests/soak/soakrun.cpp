@@ -483,6 +483,8 @@ void SoakRun::onFinished(Lane &lane, int exitCode, QProcess::ExitStatus status)
         op.orderId = op.answer.value(QStringLiteral("rrn")).toString();
         if (op.orderId.isEmpty())
             op.orderId = orderIdInLog(op.log);
+        if (op.killed && !op.orderId.isEmpty())
+            op.journal = journalEntry(lane, op.orderId);
     }
     settle(op);
     m_operations.append(toJson(op));
@@ -553,6 +555,8 @@ QJsonObject SoakRun::toJson(const Operation &op) const
     }
     if (!op.answer.isEmpty())
         object.insert(QStringLiteral("answer"), op.answer);
+    if (!op.journal.isEmpty())
+        object.insert(QStringLiteral("journal"), op.journal);
     return object;
 }
 
@@ -573,6 +577,24 @@ int SoakRun::runTill(const Lane &lane, const QStringList &arguments, int timeout
     *output = QString::fromUtf8(till.readAllStandardOutput());
     *errors = QString::fromUtf8(till.readAllStandardError());
     return till.exitStatus() == QProcess::NormalExit ? till.exitCode() : -1;
+}
+
+QJsonObject SoakRun::journalEntry(const Lane &lane, const QString &orderId)
+{
+    QString output;
+    QString errors;
+    if (runTill(lane, {QStringLiteral("journal")}, OperationLimitMs, &output, &errors) != 0)
+        return {};
+    for (const QString &line : output.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QJsonObject entry = QJsonDocument::fromJson(line.toUtf8()).object();
+        if (entry.value(QStringLiteral("kind")).toString() == QLatin1String("sale") &&
+            entry.value(QStringLiteral("orderId"))
+                    .toString()
+                    .compare(orderId, Qt::CaseInsensitive) == 0)
+            return QJsonObject{{QStringLiteral("state"), entry.value(QStringLiteral("state"))},
+                               {QStringLiteral("outcome"), entry.value(QStringLiteral("outcome"))}};
+    }
+    return {};
 }
 
 void SoakRun::finalReplays()

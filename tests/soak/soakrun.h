@@ -96,6 +96,9 @@ private:
         int exitCode = 0;
         int exitSignal = 0;
         QJsonObject answer;
+        // A killed sale's entry in its till's journal ({"state", "outcome"}), read right after
+        // the kill: whether the plug-in had answered before the till died.
+        QJsonObject journal;
         qint64 startedAt = 0;
         qint64 endedAt = 0;
         QString out;
@@ -129,6 +132,8 @@ private:
     // The options every till of a lane runs with, relative to its working directory.
     QStringList baseArguments() const;
     // Runs a till to its end (or kills it after `timeoutMs`); the exit code, -1 when killed.
+    // The journal's entry of `orderId`'s sale as `till journal` lists it; empty if none.
+    QJsonObject journalEntry(const Lane &lane, const QString &orderId);
     int runTill(const Lane &lane, const QStringList &arguments, int timeoutMs, QString *out,
                 QString *err);
     void finalReplays();
