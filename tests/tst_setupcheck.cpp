@@ -899,8 +899,8 @@ class SetupCheckCommandLine : public testing::TestWithParam<ParseCase>
 TEST_P(SetupCheckCommandLine, TakesJsonAsAFlag)
 {
     till::CommandLine commandLine;
-    EXPECT_EQ(commandLine.parse(GetParam().arguments), GetParam().ok)
-        << commandLine.errorString().toStdString();
+    const Result<> parsed = commandLine.parse(GetParam().arguments);
+    EXPECT_EQ(parsed.ok(), GetParam().ok) << parsed.error().toStdString();
     if (GetParam().ok) {
         EXPECT_EQ(commandLine.command(), QStringLiteral("check"));
         EXPECT_EQ(commandLine.isSet(QStringLiteral("json")), GetParam().json);

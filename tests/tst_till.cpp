@@ -488,11 +488,11 @@ class ReceiptReaderRefuses : public testing::TestWithParam<ReceiptCase>
 
 TEST_P(ReceiptReaderRefuses, WithTheProblemNamed)
 {
-    till::ReceiptReader reader;
-    EXPECT_FALSE(reader.parse(GetParam().json, QStringLiteral("receipt r.json")));
-    EXPECT_TRUE(reader.document().isNull());
-    EXPECT_THAT(reader.errorString().toStdString(), HasSubstr("receipt r.json: "));
-    EXPECT_THAT(reader.errorString().toStdString(), HasSubstr(GetParam().problem));
+    const Result<QSharedPointer<Document>> read =
+        till::ReceiptReader::parse(GetParam().json, QStringLiteral("receipt r.json"));
+    EXPECT_FALSE(read.ok());
+    EXPECT_THAT(read.error().toStdString(), HasSubstr("receipt r.json: "));
+    EXPECT_THAT(read.error().toStdString(), HasSubstr(GetParam().problem));
 }
 
 INSTANTIATE_TEST_SUITE_P(Receipts, ReceiptReaderRefuses, testing::ValuesIn(ReceiptCases),
@@ -502,10 +502,11 @@ INSTANTIATE_TEST_SUITE_P(Receipts, ReceiptReaderRefuses, testing::ValuesIn(Recei
 
 TEST(ReceiptReader, ReadsEveryField)
 {
-    till::ReceiptReader reader;
-    ASSERT_TRUE(reader.parse(SaleReceipt, QStringLiteral("receipt")))
-        << reader.errorString().toStdString();
-    const QSharedPointer<Document> document = reader.document();
+    const Result<QSharedPointer<Document>> read =
+        till::ReceiptReader::parse(SaleReceipt, QStringLiteral("receipt"));
+    ASSERT_TRUE(read.ok()) << read.error().toStdString();
+    EXPECT_TRUE(read.error().isEmpty());
+    const QSharedPointer<Document> document = read.value();
     ASSERT_FALSE(document.isNull());
     EXPECT_EQ(document->getTotalSum(), 2000.0);
     EXPECT_EQ(document->getPrepaidSum(), 0.0);
@@ -521,10 +522,11 @@ TEST(ReceiptReader, ReadsEveryField)
 
 TEST(ReceiptReader, TakesAMissingPrepaidSumAsZero)
 {
-    till::ReceiptReader reader;
-    ASSERT_TRUE(reader.parse(R"({"totalSum": 5, "items": []})", QStringLiteral("receipt")));
-    EXPECT_EQ(reader.document()->getPrepaidSum(), 0.0);
-    EXPECT_TRUE(reader.document()->getGoodsItems().isEmpty());
+    const Result<QSharedPointer<Document>> read =
+        till::ReceiptReader::parse(R"({"totalSum": 5, "items": []})", QStringLiteral("receipt"));
+    ASSERT_TRUE(read.ok()) << read.error().toStdString();
+    EXPECT_EQ(read.value()->getPrepaidSum(), 0.0);
+    EXPECT_TRUE(read.value()->getGoodsItems().isEmpty());
 }
 
 // ---- Help ----
@@ -2114,15 +2116,16 @@ TEST(JsonLine, KeepsTheMembersInTheOrderGiven)
 TEST(CommandLine, TakesGlobalOptionsBeforeAndAfterTheCommand)
 {
     till::CommandLine before;
-    ASSERT_TRUE(before.parse({QStringLiteral("--config"), QStringLiteral("a.ini"),
-                              QStringLiteral("sale"), QStringLiteral("--amount"),
-                              QStringLiteral("5"), QStringLiteral("--code"), QStringLiteral("X")}))
-        << before.errorString().toStdString();
+    const Result<> beforeParsed =
+        before.parse({QStringLiteral("--config"), QStringLiteral("a.ini"), QStringLiteral("sale"),
+                      QStringLiteral("--amount"), QStringLiteral("5"), QStringLiteral("--code"),
+                      QStringLiteral("X")});
+    ASSERT_TRUE(beforeParsed.ok()) << beforeParsed.error().toStdString();
     till::CommandLine after;
-    ASSERT_TRUE(
+    const Result<> afterParsed =
         after.parse({QStringLiteral("sale"), QStringLiteral("--amount=5"), QStringLiteral("--code"),
-                     QStringLiteral("X"), QStringLiteral("--config=a.ini")}))
-        << after.errorString().toStdString();
+                     QStringLiteral("X"), QStringLiteral("--config=a.ini")});
+    ASSERT_TRUE(afterParsed.ok()) << afterParsed.error().toStdString();
     for (const till::CommandLine *line : {&before, &after}) {
         EXPECT_EQ(line->command(), QStringLiteral("sale"));
         EXPECT_EQ(line->value(QStringLiteral("config")), QStringLiteral("a.ini"));

@@ -86,11 +86,10 @@ protected:
         config.close();
         host = std::make_unique<till::HostEnvironment>();
         // TILLGUI_TEST_LOG=FILE keeps the plug-in's log lines of a run to read afterwards.
-        ASSERT_TRUE(host->setUpLogging(
-            qEnvironmentVariable("TILLGUI_TEST_LOG", dir.filePath(QStringLiteral("till.log")))));
-        ASSERT_TRUE(host->setUpServices(config.fileName(), queuePath()));
-        ASSERT_TRUE(host->loadPlugin(QStringLiteral(VELMOR_PLUGIN_PATH)))
-            << qPrintable(host->errorString());
+        const Result<> setUp = host->setUp(
+            qEnvironmentVariable("TILLGUI_TEST_LOG", dir.filePath(QStringLiteral("till.log"))),
+            config.fileName(), queuePath(), QStringLiteral(VELMOR_PLUGIN_PATH));
+        ASSERT_TRUE(setUp.ok()) << qPrintable(setUp.error());
         receipt = QSharedPointer<Document>::create();
         auto item = QSharedPointer<TGoodsItem>::create();
         item->setPosnum(1);

@@ -21,21 +21,18 @@ bool hasMarker(const QString &text)
 
 const QString Catalogue::DefaultLanguage = QStringLiteral("ru");
 
-bool Catalogue::load(const QString &language, const QStringList &directories)
+Result<> Catalogue::load(const QString &language, const QStringList &directories)
 {
     m_translators.clear();
-    m_error.clear();
     // The code names a file; nothing but a language code may go into its name.
     static const QRegularExpression code(QStringLiteral("^[a-z]{2,3}(_[A-Z]{2})?$"));
-    if (!code.match(language).hasMatch()) {
-        m_error =
-            QStringLiteral("--lang '%1' is not a language code such as ru or en").arg(language);
-        return false;
-    }
+    if (!code.match(language).hasMatch())
+        return ResultError(
+            QStringLiteral("--lang '%1' is not a language code such as ru or en").arg(language));
     // Russian is the code's own language, and a service's error text is its own Russian
     // default: the Russian catalogue is for translators, never shown in place of either.
     if (language == DefaultLanguage)
-        return true;
+        return ResultOk;
     for (const char *name : CatalogueNames) {
         const QString file = QStringLiteral("%1_%2.qm").arg(QLatin1String(name), language);
         QString found;
@@ -48,20 +45,19 @@ bool Catalogue::load(const QString &language, const QStringList &directories)
         if (found.isEmpty()) {
             if (language == DefaultLanguage)
                 continue;
-            m_error = QStringLiteral("--lang %1: no catalogue %2 in %3")
-                          .arg(language, file, directories.join(QStringLiteral(", ")));
             m_translators.clear();
-            return false;
+            return ResultError(QStringLiteral("--lang %1: no catalogue %2 in %3")
+                                   .arg(language, file, directories.join(QStringLiteral(", "))));
         }
         auto translator = std::make_unique<QTranslator>();
         if (!translator->load(found)) {
-            m_error = QStringLiteral("--lang %1: catalogue %2 cannot be read").arg(language, found);
             m_translators.clear();
-            return false;
+            return ResultError(
+                QStringLiteral("--lang %1: catalogue %2 cannot be read").arg(language, found));
         }
         m_translators.push_back(std::move(translator));
     }
-    return true;
+    return ResultOk;
 }
 
 QString Catalogue::text(const tr::Tr &message) const

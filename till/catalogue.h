@@ -1,5 +1,6 @@
 #pragma once
 
+#include <result.h>
 #include <tr.h>
 
 #include <QString>
@@ -22,10 +23,9 @@ public:
     static const QString DefaultLanguage;
 
     // Loads the catalogues of `language` from the first of `directories` that holds each.
-    // Russian needs none (its texts are the code's own); any other language needs both.
-    // False with errorString() set otherwise.
-    bool load(const QString &language, const QStringList &directories);
-    QString errorString() const { return m_error; }
+    // Russian needs none (its texts are the code's own); any other language needs both, and
+    // fails without them.
+    Result<> load(const QString &language, const QStringList &directories);
 
     QString text(const tr::Tr &message) const;
 
@@ -41,7 +41,6 @@ private:
     QString translation(const QString &key) const;
 
     std::vector<std::unique_ptr<QTranslator>> m_translators;
-    QString m_error;
 };
 
 } // namespace till

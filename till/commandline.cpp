@@ -216,12 +216,11 @@ const QVector<CommandLine::Option> &CommandLine::globalOptions()
     return Options;
 }
 
-bool CommandLine::parse(const QStringList &arguments)
+Result<> CommandLine::parse(const QStringList &arguments)
 {
     m_command.clear();
     m_help = false;
     m_values.clear();
-    m_error.clear();
 
     // First the command, so that its options are known wherever they stand. Every option
     // takes a value, so the word after an option without "=" is never the command.
@@ -238,7 +237,7 @@ bool CommandLine::parse(const QStringList &arguments)
             if (isFlag(argument.mid(2, equals > 0 ? equals - 2 : -1))) {
                 // A flag never takes the next word, which may be the command.
                 if (equals > 0)
-                    return fail(
+                    return ResultError(
                         QStringLiteral("--%1 takes no value").arg(argument.mid(2, equals - 2)));
                 options.append({argument.mid(2), QStringLiteral("")});
             } else if (equals > 0) {
@@ -252,13 +251,13 @@ bool CommandLine::parse(const QStringList &arguments)
             continue;
         }
         if (argument.startsWith(QLatin1Char('-')) && argument.size() > 1)
-            return fail(QStringLiteral("unknown option '%1'").arg(argument));
+            return ResultError(QStringLiteral("unknown option '%1'").arg(argument));
         words.append(argument);
     }
 
     if (!words.isEmpty()) {
         if (!findCommand(words.first()))
-            return fail(
+            return ResultError(
                 QStringLiteral("unknown command '%1' (see 'till --help')").arg(words.first()));
         m_command = words.takeFirst();
     }
@@ -268,40 +267,41 @@ bool CommandLine::parse(const QStringList &arguments)
         m_command.clear();
         if (!words.isEmpty()) {
             if (!findCommand(words.first()))
-                return fail(
+                return ResultError(
                     QStringLiteral("unknown command '%1' (see 'till --help')").arg(words.first()));
             m_command = words.takeFirst();
         }
     }
     if (!words.isEmpty())
-        return fail(QStringLiteral("unexpected argument '%1'").arg(words.first()));
+        return ResultError(QStringLiteral("unexpected argument '%1'").arg(words.first()));
 
     const Command *command = findCommand(m_command);
     for (const auto &option : options) {
         const bool known = findOption(globalOptions(), option.first) ||
                            (command && findOption(command->options, option.first));
         if (!known) {
-            return fail(command ? QStringLiteral("%1 has no option --%2 (see 'till %1 --help')")
-                                      .arg(m_command, option.first)
-                                : QStringLiteral("unknown option --%1").arg(option.first));
+            return ResultError(command
+                                   ? QStringLiteral("%1 has no option --%2 (see 'till %1 --help')")
+                                         .arg(m_command, option.first)
+                                   : QStringLiteral("unknown option --%1").arg(option.first));
         }
         if (option.second.isNull())
-            return fail(QStringLiteral("--%1 needs a value").arg(option.first));
+            return ResultError(QStringLiteral("--%1 needs a value").arg(option.first));
         if (m_values.contains(option.first))
-            return fail(QStringLiteral("--%1 is given twice").arg(option.first));
+            return ResultError(QStringLiteral("--%1 is given twice").arg(option.first));
         m_values.insert(option.first, option.second);
     }
 
     if (m_help)
-        return true;
+        return ResultOk;
     if (!command)
-        return fail(QStringLiteral("no command given (see 'till --help')"));
+        return ResultError(QStringLiteral("no command given (see 'till --help')"));
     for (const Option &option : command->options) {
         if (option.required && !m_values.contains(option.name))
-            return fail(
+            return ResultError(
                 QStringLiteral("%1 needs --%2 (see 'till %1 --help')").arg(m_command, option.name));
     }
-    return true;
+    return ResultOk;
 }
 
 QString CommandLine::helpText(const QString &commandName)
@@ -371,12 +371,6 @@ bool CommandLine::isFlag(const QString &name)
         if (option && option->flag)
             return true;
     }
-    return false;
-}
-
-bool CommandLine::fail(const QString &error)
-{
-    m_error = error;
     return false;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <result.h>
+
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -35,10 +37,9 @@ public:
     static const QVector<Command> &commands();
     static const QVector<Option> &globalOptions();
 
-    // `arguments` without the program name. False on an unusable command line; the command
+    // `arguments` without the program name. Fails on an unusable command line; the command
     // is still known when it could be told, so that the error can point to its help.
-    bool parse(const QStringList &arguments);
-    QString errorString() const { return m_error; }
+    Result<> parse(const QStringList &arguments);
 
     QString command() const { return m_command; }
     bool helpRequested() const { return m_help; }
@@ -57,12 +58,10 @@ private:
     static const Command *findCommand(const QString &name);
     static const Option *findOption(const QVector<Option> &options, const QString &name);
     static bool isFlag(const QString &name);
-    bool fail(const QString &error);
 
     QString m_command;
     bool m_help = false;
     QHash<QString, QString> m_values;
-    QString m_error;
 };
 
 } // namespace till

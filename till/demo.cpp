@@ -1,7 +1,6 @@
 #include "demo.h"
 
 #include "cashier.h"
-#include "exitstatus.h"
 #include "hostenvironment.h"
 #include "receiptreader.h"
 #include "standardstreams.h"
@@ -51,7 +50,7 @@ Demo::Demo(const QString &pluginFile, const QString &logFile, const QString &con
     : m_pluginFile(pluginFile), m_logFile(logFile), m_configFile(configFile)
 {}
 
-int Demo::run()
+Result<bool> Demo::run()
 {
     sandbox::Sandbox::Options options;
     int timeout = 5;
@@ -68,22 +67,18 @@ int Demo::run()
         timeout = given.getInt(velmor::clientkeys::Timeout, timeout);
     }
     sandbox::Sandbox sandbox(options);
-    if (!sandbox.start()) {
-        m_error = QStringLiteral("demo: the local service cannot listen on a loopback port");
-        return till::Unusable;
-    }
+    if (!sandbox.start())
+        return ResultError(
+            QStringLiteral("demo: the local service cannot listen on a loopback port"));
 
     QTemporaryDir directory;
-    if (!directory.isValid()) {
-        m_error = QStringLiteral("demo: no temporary directory: %1").arg(directory.errorString());
-        return till::Unusable;
-    }
+    if (!directory.isValid())
+        return ResultError(
+            QStringLiteral("demo: no temporary directory: %1").arg(directory.errorString()));
     const QString configFile = directory.filePath(QStringLiteral("velmor.ini"));
     QFile config(configFile);
-    if (!config.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        m_error = QStringLiteral("demo: %1: %2").arg(configFile, config.errorString());
-        return till::Unusable;
-    }
+    if (!config.open(QIODevice::WriteOnly | QIODevice::Text))
+        return ResultError(QStringLiteral("demo: %1: %2").arg(configFile, config.errorString()));
     // The status poll interval lives under "Velmro", the section the plug-in reads it from.
     config.write(QStringLiteral("[Velmor]\nurl=%1\nlogin=\"%2\"\npassword=\"%3\"\ntimeout=%4\n"
                                 "certificatePath=\ncertificatePassword=\n\n"
@@ -94,12 +89,10 @@ int Demo::run()
     config.close();
 
     HostEnvironment host;
-    if (!host.setUpLogging(m_logFile) ||
-        !host.setUpServices(configFile, directory.filePath(QStringLiteral("queue.sqlite"))) ||
-        !host.loadPlugin(m_pluginFile)) {
-        m_error = host.errorString();
-        return till::Unusable;
-    }
+    const Result<> setUp = host.setUp(
+        m_logFile, configFile, directory.filePath(QStringLiteral("queue.sqlite")), m_pluginFile);
+    if (!setUp)
+        return ResultError(setUp.error());
     Cashier cashier(host.processing(), &host.progress());
     StandardStreams::printOut(QStringLiteral("Local Velmor service at %1").arg(sandbox.baseUrl()));
 
@@ -167,7 +160,7 @@ int Demo::run()
 
     StandardStreams::printOut(
         QStringLiteral("\n%1 of %2 steps as expected").arg(m_passed).arg(m_step));
-    return m_passed == m_step ? till::Done : till::Refused;
+    return m_passed == m_step;
 }
 
 void Demo::heading(const QString &title)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <paymentprocessinganswer.h>
+#include <result.h>
 
 #include <QString>
 
@@ -15,10 +16,9 @@ public:
     // `configFile`, when given, lends the demo its login, password and timeout.
     Demo(const QString &pluginFile, const QString &logFile, const QString &configFile = QString());
 
-    // 0 when every step gave its expected outcome, 1 when one did not, 2 when the demo could
-    // not be set up (errorString() says why).
-    int run();
-    QString errorString() const { return m_error; }
+    // Whether every step gave its expected outcome; a failure when the demo could not be set
+    // up.
+    Result<bool> run();
 
 private:
     void heading(const QString &title);
@@ -28,7 +28,6 @@ private:
     QString m_pluginFile;
     QString m_logFile;
     QString m_configFile;
-    QString m_error;
     int m_step = 0;
     int m_passed = 0;
 };

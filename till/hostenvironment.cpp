@@ -51,7 +51,7 @@ HostEnvironment::~HostEnvironment()
     withdraw(m_config);
 }
 
-bool HostEnvironment::setUpLogging(const QString &fileName)
+Result<> HostEnvironment::setUpLogging(const QString &fileName)
 {
     LogWriter::Sink sink;
     if (fileName.isEmpty()) {
@@ -62,14 +62,14 @@ bool HostEnvironment::setUpLogging(const QString &fileName)
         const int fd = ::open(QFile::encodeName(fileName).constData(),
                               O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0640);
         if (fd < 0)
-            return fail(QStringLiteral("log file %1: cannot be opened for writing: %2")
-                            .arg(fileName, QString::fromLocal8Bit(std::strerror(errno))));
+            return ResultError(QStringLiteral("log file %1: cannot be opened for writing: %2")
+                                   .arg(fileName, QString::fromLocal8Bit(std::strerror(errno))));
         m_logFile.setFileName(fileName);
         if (!m_logFile.open(fd, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text,
                             QFileDevice::AutoCloseHandle)) {
             ::close(fd);
-            return fail(QStringLiteral("log file %1: cannot be opened for writing: %2")
-                            .arg(fileName, m_logFile.errorString()));
+            return ResultError(QStringLiteral("log file %1: cannot be opened for writing: %2")
+                                   .arg(fileName, m_logFile.errorString()));
         }
         sink = [this](const QString &line) {
             m_logFile.write(line.toUtf8() + '\n');
@@ -78,14 +78,14 @@ bool HostEnvironment::setUpLogging(const QString &fileName)
     }
     m_logWriter = std::make_unique<LogWriter>(sink);
     Log4Qt::LogManager::rootLogger()->addAppender(m_logWriter.get());
-    return true;
+    return ResultOk;
 }
 
-bool HostEnvironment::setUpServices(const QString &configFile, const QString &givenQueueFile,
-                                    bool listOnly)
+Result<> HostEnvironment::setUpServices(const QString &configFile, const QString &givenQueueFile,
+                                        bool listOnly)
 {
-    if (!setUpConfig(configFile))
-        return false;
+    if (const Result<> config = setUpConfig(configFile); !config)
+        return config;
 
     m_session = std::make_unique<Session>();
     m_session->setProgressView(&m_progress);
@@ -97,12 +97,12 @@ bool HostEnvironment::setUpServices(const QString &configFile, const QString &gi
                                                              : DBQueueBroker::OpenMode::ReadWrite);
     Singleton<DBQueueBroker>::instance = m_queue.get();
     if (!m_queue->isOpen())
-        return fail(QStringLiteral("queue %1: cannot be opened: %2")
-                        .arg(queueFile, m_queue->errorString()));
-    return true;
+        return ResultError(QStringLiteral("queue %1: cannot be opened: %2")
+                               .arg(queueFile, m_queue->errorString()));
+    return ResultOk;
 }
 
-bool HostEnvironment::setUpConfig(const QString &configFile)
+Result<> HostEnvironment::setUpConfig(const QString &configFile)
 {
     m_config = std::make_unique<TillConfig>(configFile);
     if (!configFile.isEmpty()) {
@@ -112,44 +112,55 @@ bool HostEnvironment::setUpConfig(const QString &configFile)
         // encoding by mistake) must stop the till instead.
         const velmor::ConfigFile file(configFile);
         if (file.state() == velmor::ConfigFile::State::Missing)
-            return fail(QStringLiteral("config %1: no such file").arg(configFile));
+            return ResultError(QStringLiteral("config %1: no such file").arg(configFile));
         if (file.state() == velmor::ConfigFile::State::Unusable)
-            return fail(QStringLiteral("config %1: %2").arg(configFile, file.problemText()));
+            return ResultError(QStringLiteral("config %1: %2").arg(configFile, file.problemText()));
         m_config->loadFile(configFile, QString());
     }
     Singleton<Config>::instance = m_config.get();
-    return true;
+    return ResultOk;
 }
 
-bool HostEnvironment::setUpInstalledConfig()
+Result<> HostEnvironment::setUpInstalledConfig()
 {
     const QString fileName = installedConfigPath();
     const velmor::ConfigFile file(fileName);
     if (file.state() == velmor::ConfigFile::State::Unusable)
-        return fail(QStringLiteral("config %1: %2").arg(fileName, file.problemText()));
-    if (!setUpConfig(QString()))
-        return false;
+        return ResultError(QStringLiteral("config %1: %2").arg(fileName, file.problemText()));
+    if (const Result<> config = setUpConfig(QString()); !config)
+        return config;
     if (file.state() == velmor::ConfigFile::State::Usable)
         m_config->loadFile(fileName, QString());
-    return true;
+    return ResultOk;
 }
 
-bool HostEnvironment::loadPlugin(const QString &fileName)
+Result<> HostEnvironment::loadPlugin(const QString &fileName)
 {
     const QFileInfo info(fileName);
     if (!info.exists())
-        return fail(QStringLiteral("plug-in %1: no such file").arg(fileName));
+        return ResultError(QStringLiteral("plug-in %1: no such file").arg(fileName));
     m_loader.setFileName(info.absoluteFilePath());
     QObject *instance = m_loader.instance();
     if (!instance)
-        return fail(QStringLiteral("plug-in %1: cannot be loaded: %2")
-                        .arg(fileName, m_loader.errorString()));
+        return ResultError(QStringLiteral("plug-in %1: cannot be loaded: %2")
+                               .arg(fileName, m_loader.errorString()));
     m_processing = qobject_cast<BasicPaymentProcessing *>(instance);
     if (!m_processing)
-        return fail(QStringLiteral("plug-in %1: does not offer the payment processing interface")
-                        .arg(fileName));
+        return ResultError(
+            QStringLiteral("plug-in %1: does not offer the payment processing interface")
+                .arg(fileName));
     m_processing->init();
-    return true;
+    return ResultOk;
+}
+
+Result<> HostEnvironment::setUp(const QString &logFile, const QString &configFile,
+                                const QString &queueFile, const QString &pluginFile)
+{
+    if (const Result<> logging = setUpLogging(logFile); !logging)
+        return logging;
+    if (const Result<> services = setUpServices(configFile, queueFile); !services)
+        return services;
+    return loadPlugin(pluginFile);
 }
 
 void HostEnvironment::setDocument(const QSharedPointer<AbstractDocument> &document)
@@ -198,12 +209,6 @@ QString HostEnvironment::builtPluginPath()
 bool HostEnvironment::runsFromBuildTree()
 {
     return QFileInfo::exists(builtPluginPath());
-}
-
-bool HostEnvironment::fail(const QString &error)
-{
-    m_error = error;
-    return false;
 }
 
 } // namespace till

@@ -2,6 +2,7 @@
 
 #include "consoleprogress.h"
 #include "logwriter.h"
+#include <result.h>
 
 #include <QFile>
 #include <QPluginLoader>
@@ -31,25 +32,30 @@ public:
     HostEnvironment(const HostEnvironment &) = delete;
     HostEnvironment &operator=(const HostEnvironment &) = delete;
 
-    // Each step returns false with errorString() set; the caller reports it as unusable
-    // input, since nothing has reached the service yet.
+    // Each step fails saying why; the caller reports it as unusable input, since nothing has
+    // reached the service yet.
 
     // Log lines go to `fileName` (appended) or, when empty, to standard error above the
     // progress display.
-    bool setUpLogging(const QString &fileName);
+    Result<> setUpLogging(const QString &fileName);
     // Creates Config (with `configFile` loaded when not empty, and then the only file loaded:
     // see TillConfig) and publishes it; what a command needs that talks to the service without
     // the plug-in.
-    bool setUpConfig(const QString &configFile);
+    Result<> setUpConfig(const QString &configFile);
     // setUpConfig() with the installed file the plug-in reads, for a command that talks to
     // the service without the plug-in: refused as the plug-in refuses it, defaults when absent.
-    bool setUpInstalledConfig();
+    Result<> setUpInstalledConfig();
     // setUpConfig(), then Session and the queue: `queueFile`, or when empty the one
     // queuePath() finds. With `listOnly`, an existing queue file is opened read-only, so that
     // it can be listed on a read-only file or directory; a missing one is created as usual.
-    bool setUpServices(const QString &configFile, const QString &queueFile, bool listOnly = false);
+    Result<> setUpServices(const QString &configFile, const QString &queueFile,
+                           bool listOnly = false);
     // Loads the plug-in, finds its processing interface and calls init().
-    bool loadPlugin(const QString &fileName);
+    Result<> loadPlugin(const QString &fileName);
+    // setUpLogging(), setUpServices() and loadPlugin() in turn, up to the first that fails: a
+    // till that sells with no receipt or argument of its own to check between them.
+    Result<> setUp(const QString &logFile, const QString &configFile, const QString &queueFile,
+                   const QString &pluginFile);
 
     void setDocument(const QSharedPointer<AbstractDocument> &document);
 
@@ -57,7 +63,6 @@ public:
     const Config *config() const { return m_config.get(); }
     DBQueueBroker *queue() const { return m_queue.get(); }
     ConsoleProgress &progress() { return m_progress; }
-    QString errorString() const { return m_error; }
     // Whether log lines go to a file of their own rather than to standard error.
     bool hasLogFile() const { return m_logFile.isOpen(); }
 
@@ -76,7 +81,6 @@ private:
     static QString builtPluginPath();
     // Whether the till runs from its build tree, with the plug-in built beside it.
     static bool runsFromBuildTree();
-    bool fail(const QString &error);
 
     ConsoleProgress m_progress;
     QFile m_logFile;
@@ -87,7 +91,6 @@ private:
     std::unique_ptr<DBQueueBroker> m_queue;
     QPluginLoader m_loader;
     BasicPaymentProcessing *m_processing = nullptr;
-    QString m_error;
 };
 
 } // namespace till

@@ -9,20 +9,19 @@
 
 namespace till {
 
-bool JournalListing::read(const Config &config, const QDateTime &since, bool openOnly,
-                          QByteArray *lines, QString *error)
+Result<QByteArray> JournalListing::read(const Config &config, const QDateTime &since, bool openOnly)
 {
     const QString path = velmor::Journal::defaultPath(&config);
     // A till that never recorded anything has no journal yet: nothing to list.
     if (!QFileInfo::exists(path))
-        return true;
+        return QByteArray();
     velmor::Journal journal;
     QList<velmor::Journal::Entry> entries;
     if (!journal.open(path, velmor::Journal::OpenMode::ReadOnly) ||
-        !journal.readEntries(since, openOnly, &entries)) {
-        *error = QStringLiteral("journal %1: cannot be read: %2").arg(path, journal.errorString());
-        return false;
-    }
+        !journal.readEntries(since, openOnly, &entries))
+        return ResultError(
+            QStringLiteral("journal %1: cannot be read: %2").arg(path, journal.errorString()));
+    QByteArray lines;
     const auto timeText = [](const QDateTime &time) {
         return time.isValid() ? time.toUTC().toString(Qt::ISODateWithMs) : QString();
     };
@@ -38,9 +37,9 @@ bool JournalListing::read(const Config &config, const QDateTime &since, bool ope
             .add(QStringLiteral("recorded"), timeText(entry.recorded))
             .add(QStringLiteral("answered"), timeText(entry.answered))
             .add(QStringLiteral("resolved"), timeText(entry.resolved));
-        *lines += line.toString().toUtf8() + '\n';
+        lines += line.toString().toUtf8() + '\n';
     }
-    return true;
+    return lines;
 }
 
 } // namespace till

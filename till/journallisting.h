@@ -1,5 +1,7 @@
 #pragma once
 
+#include <result.h>
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -16,10 +18,9 @@ class JournalListing
 {
 public:
     // The lines of the entries recorded since `since` (all when invalid), only those whose
-    // outcome is not known when `openOnly`. A till without a journal yet lists nothing. False
-    // with `error` set when the journal cannot be read.
-    static bool read(const Config &config, const QDateTime &since, bool openOnly, QByteArray *lines,
-                     QString *error);
+    // outcome is not known when `openOnly`. A till without a journal yet lists nothing. Fails
+    // when the journal cannot be read.
+    static Result<QByteArray> read(const Config &config, const QDateTime &since, bool openOnly);
 };
 
 } // namespace till

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <result.h>
+
 #include <QString>
 
 namespace till {
@@ -13,14 +15,13 @@ struct OptionValues
     int amount = 0;            // kopecks; 0 when --amount is not given
     int interruptAfterMs = -1; // negative: --interrupt-after is not given
 
-    // Reads --amount and --interrupt-after where given; false with `error` set for the first
-    // that is not usable.
-    bool read(const CommandLine &commandLine, QString *error);
+    // Reads --amount and --interrupt-after where given; fails for the first that is not usable.
+    Result<> read(const CommandLine &commandLine);
 };
 
-// A positive whole number of kopecks that fits an int; false with `error` set otherwise.
-bool parseKopecks(const QString &text, int *amount, QString *error);
+// A positive whole number of kopecks that fits an int.
+Result<int> parseKopecks(const QString &text);
 // A non-negative number of seconds, fractions allowed, as milliseconds.
-bool parseSeconds(const QString &text, int *milliseconds, QString *error);
+Result<int> parseSeconds(const QString &text);
 
 } // namespace till

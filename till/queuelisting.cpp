@@ -44,10 +44,9 @@ QString rewrittenTime(std::string_view stored)
 
 } // namespace
 
-bool QueueListing::write(DBQueueBroker &queue,
-                         const std::function<void(const QByteArray &)> &deliver)
+Result<> QueueListing::write(DBQueueBroker &queue,
+                             const std::function<void(const QByteArray &)> &deliver)
 {
-
     // Each message is written as it is read, so that a queue that grew over a day offline is
     // listed in the memory of one message. Lines go out some 16 KiB at a time: a write and a
     // flush per line cost more than reading the queue, and a write as large as a pipe's
@@ -82,7 +81,11 @@ bool QueueListing::write(DBQueueBroker &queue,
         });
     if (!chunk.isEmpty())
         deliver(chunk);
-    return read;
+    // An unreadable queue is not an empty one. The queue says why, through the host's interface.
+    if (!read)
+        return ResultError(QStringLiteral("queue %1: cannot be read: %2")
+                               .arg(queue.databasePath(), queue.errorString()));
+    return ResultOk;
 }
 
 } // namespace till

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <dbqueuebroker.h>
+#include <result.h>
 
 #include <QByteArray>
 
@@ -13,9 +14,10 @@ namespace till {
 class QueueListing
 {
 public:
-    // Hands the lines of `queue` to `deliver` some 16 KiB at a time, oldest first; false when
-    // the queue could not be read (its errorString() says why).
-    static bool write(DBQueueBroker &queue, const std::function<void(const QByteArray &)> &deliver);
+    // Hands the lines of `queue` to `deliver` some 16 KiB at a time, oldest first; fails when
+    // the queue could not be read. What was read until then has been handed out.
+    static Result<> write(DBQueueBroker &queue,
+                          const std::function<void(const QByteArray &)> &deliver);
 };
 
 } // namespace till

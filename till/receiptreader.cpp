@@ -37,167 +37,180 @@ QString typeName(const QJsonValue &value)
 }
 
 // Checks one object's member names against what is allowed and what is required.
-QString checkMembers(const QJsonObject &object, const QString &where, const QStringList &required,
-                     const QStringList &optional)
+Result<> checkMembers(const QJsonObject &object, const QString &where, const QStringList &required,
+                      const QStringList &optional)
 {
     for (const QString &key : required) {
         if (!object.contains(key))
-            return QStringLiteral("%1 has no \"%2\"").arg(where, key);
+            return ResultError(QStringLiteral("%1 has no \"%2\"").arg(where, key));
     }
     for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
         if (!required.contains(it.key()) && !optional.contains(it.key()))
-            return QStringLiteral("%1 has an unknown member \"%2\"").arg(where, it.key());
+            return ResultError(
+                QStringLiteral("%1 has an unknown member \"%2\"").arg(where, it.key()));
     }
-    return QString();
+    return ResultOk;
 }
 
 // A finite, non-negative number no larger than ReceiptReader::MaxValue.
-QString readAmount(const QJsonValue &value, const QString &name, double *result)
+Result<double> readAmount(const QJsonValue &value, const QString &name)
 {
     if (!value.isDouble())
-        return QStringLiteral("%1 must be a number, not %2").arg(name, typeName(value));
+        return ResultError(
+            QStringLiteral("%1 must be a number, not %2").arg(name, typeName(value)));
     const double number = value.toDouble();
     if (!std::isfinite(number))
-        return QStringLiteral("%1 must be a finite number").arg(name);
+        return ResultError(QStringLiteral("%1 must be a finite number").arg(name));
     if (number < 0)
-        return QStringLiteral("%1 must not be negative (%2)").arg(name).arg(number);
+        return ResultError(QStringLiteral("%1 must not be negative (%2)").arg(name).arg(number));
     if (number > ReceiptReader::MaxValue)
-        return QStringLiteral("%1 is too large (%2)").arg(name).arg(number);
-    *result = number;
-    return QString();
+        return ResultError(QStringLiteral("%1 is too large (%2)").arg(name).arg(number));
+    return number;
 }
 
-QString readString(const QJsonValue &value, const QString &name, QString *result)
+Result<QString> readString(const QJsonValue &value, const QString &name)
 {
     if (!value.isString())
-        return QStringLiteral("%1 must be a string, not %2").arg(name, typeName(value));
-    *result = value.toString();
-    return QString();
+        return ResultError(
+            QStringLiteral("%1 must be a string, not %2").arg(name, typeName(value)));
+    return value.toString();
 }
 
-QString readPosnum(const QJsonValue &value, const QString &name, int *result)
+Result<int> readPosnum(const QJsonValue &value, const QString &name)
 {
     if (!value.isDouble())
-        return QStringLiteral("%1 must be a number, not %2").arg(name, typeName(value));
+        return ResultError(
+            QStringLiteral("%1 must be a number, not %2").arg(name, typeName(value)));
     const double number = value.toDouble();
     if (!std::isfinite(number) || number != std::floor(number) || number < 1 ||
         number > std::numeric_limits<int>::max())
-        return QStringLiteral("%1 must be a positive whole number").arg(name);
-    *result = int(number);
-    return QString();
+        return ResultError(QStringLiteral("%1 must be a positive whole number").arg(name));
+    return int(number);
+}
+
+// The position of the receipt's item `object`, which is `where` in error messages.
+Result<ReceiptReader::Position> readPosition(const QJsonObject &object, const QString &where)
+{
+    const QStringList itemKeys = {QStringLiteral("posnum"), QStringLiteral("articul"),
+                                  QStringLiteral("name"),   QStringLiteral("quantity"),
+                                  QStringLiteral("bquant"), QStringLiteral("sumb")};
+    const Result<> members = checkMembers(object, where, itemKeys, {});
+    if (!members)
+        return ResultError(members.error());
+
+    const QString prefix = where + QLatin1Char('.');
+    const auto member = [&object](const char *key) { return object.value(QLatin1String(key)); };
+    const auto name = [&prefix](const char *key) { return prefix + QLatin1String(key); };
+    const Result<int> posnum = readPosnum(member("posnum"), name("posnum"));
+    if (!posnum)
+        return ResultError(posnum.error());
+    const Result<QString> articul = readString(member("articul"), name("articul"));
+    if (!articul)
+        return ResultError(articul.error());
+    const Result<QString> itemName = readString(member("name"), name("name"));
+    if (!itemName)
+        return ResultError(itemName.error());
+    ReceiptReader::Position position;
+    position.posnum = posnum.value();
+    position.articul = articul.value();
+    position.name = itemName.value();
+    struct AmountMember
+    {
+        const char *key;
+        double *field;
+    };
+    const AmountMember amounts[] = {
+        {"quantity", &position.quantity}, {"bquant", &position.bquant}, {"sumb", &position.sumb}};
+    for (const AmountMember &amount : amounts) {
+        const Result<double> read = readAmount(member(amount.key), name(amount.key));
+        if (!read)
+            return ResultError(read.error());
+        *amount.field = read.value();
+    }
+    return position;
 }
 
 } // namespace
 
-bool ReceiptReader::read(const QString &fileName)
+Result<QSharedPointer<Document>> ReceiptReader::read(const QString &fileName)
 {
-    m_document.reset();
     const QString origin = QStringLiteral("receipt %1").arg(fileName);
     const QFileInfo info(fileName);
     if (!info.exists())
-        return fail(origin, QStringLiteral("no such file"));
+        return failure(origin, QStringLiteral("no such file"));
     // A device or a FIFO could block or never end; a receipt is a regular file.
     if (!info.isFile())
-        return fail(origin, QStringLiteral("not a regular file"));
+        return failure(origin, QStringLiteral("not a regular file"));
     if (info.size() > MaxFileSize)
-        return fail(origin, QStringLiteral("larger than %1 bytes").arg(MaxFileSize));
+        return failure(origin, QStringLiteral("larger than %1 bytes").arg(MaxFileSize));
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
-        return fail(origin, QStringLiteral("cannot be read: %1").arg(file.errorString()));
+        return failure(origin, QStringLiteral("cannot be read: %1").arg(file.errorString()));
     // One byte more than the file claims shows a file that grew meanwhile, without asking
     // for a buffer of the largest size allowed on every read.
     const QByteArray bytes = file.read(qMin<qint64>(info.size(), MaxFileSize) + 1);
     if (file.error() != QFileDevice::NoError)
-        return fail(origin, QStringLiteral("cannot be read: %1").arg(file.errorString()));
+        return failure(origin, QStringLiteral("cannot be read: %1").arg(file.errorString()));
     if (bytes.size() > MaxFileSize)
-        return fail(origin, QStringLiteral("larger than %1 bytes").arg(MaxFileSize));
+        return failure(origin, QStringLiteral("larger than %1 bytes").arg(MaxFileSize));
     return parse(bytes, origin);
 }
 
-bool ReceiptReader::parse(const QByteArray &json, const QString &origin)
+Result<QSharedPointer<Document>> ReceiptReader::parse(const QByteArray &json, const QString &origin)
 {
-    m_document.reset();
-    m_error.clear();
-
     QJsonParseError parseError{};
     const QJsonDocument parsed = QJsonDocument::fromJson(json, &parseError);
     if (parseError.error != QJsonParseError::NoError)
-        return fail(origin, QStringLiteral("not valid JSON: %1 at offset %2")
-                                .arg(parseError.errorString())
-                                .arg(parseError.offset));
+        return failure(origin, QStringLiteral("not valid JSON: %1 at offset %2")
+                                   .arg(parseError.errorString())
+                                   .arg(parseError.offset));
     if (!parsed.isObject())
-        return fail(origin, QStringLiteral("the receipt must be a JSON object"));
+        return failure(origin, QStringLiteral("the receipt must be a JSON object"));
     const QJsonObject root = parsed.object();
 
-    QString problem = checkMembers(root, QStringLiteral("the receipt"),
-                                   {QStringLiteral("totalSum"), QStringLiteral("items")},
-                                   {QStringLiteral("prepaidSum")});
-    if (!problem.isEmpty())
-        return fail(origin, problem);
+    const Result<> members = checkMembers(root, QStringLiteral("the receipt"),
+                                          {QStringLiteral("totalSum"), QStringLiteral("items")},
+                                          {QStringLiteral("prepaidSum")});
+    if (!members)
+        return failure(origin, members.error());
 
-    auto document = QSharedPointer<Document>::create();
-    double totalSum = 0.0;
-    problem = readAmount(root.value(QStringLiteral("totalSum")), QStringLiteral("\"totalSum\""),
-                         &totalSum);
-    if (!problem.isEmpty())
-        return fail(origin, problem);
+    const Result<double> totalSum =
+        readAmount(root.value(QStringLiteral("totalSum")), QStringLiteral("\"totalSum\""));
+    if (!totalSum)
+        return failure(origin, totalSum.error());
     double prepaidSum = 0.0;
     if (root.contains(QStringLiteral("prepaidSum"))) {
-        problem = readAmount(root.value(QStringLiteral("prepaidSum")),
-                             QStringLiteral("\"prepaidSum\""), &prepaidSum);
-        if (!problem.isEmpty())
-            return fail(origin, problem);
+        const Result<double> prepaid =
+            readAmount(root.value(QStringLiteral("prepaidSum")), QStringLiteral("\"prepaidSum\""));
+        if (!prepaid)
+            return failure(origin, prepaid.error());
+        prepaidSum = prepaid.value();
     }
-    if (prepaidSum > totalSum)
-        return fail(origin, QStringLiteral("\"prepaidSum\" (%1) exceeds \"totalSum\" (%2)")
-                                .arg(prepaidSum)
-                                .arg(totalSum));
-    document->setTotalSum(totalSum);
+    if (prepaidSum > totalSum.value())
+        return failure(origin, QStringLiteral("\"prepaidSum\" (%1) exceeds \"totalSum\" (%2)")
+                                   .arg(prepaidSum)
+                                   .arg(totalSum.value()));
+    auto document = QSharedPointer<Document>::create();
+    document->setTotalSum(totalSum.value());
     document->setPrepaidSum(prepaidSum);
 
     const QJsonValue items = root.value(QStringLiteral("items"));
     if (!items.isArray())
-        return fail(origin,
-                    QStringLiteral("\"items\" must be an array, not %1").arg(typeName(items)));
+        return failure(origin,
+                       QStringLiteral("\"items\" must be an array, not %1").arg(typeName(items)));
     const QJsonArray array = items.toArray();
-    const QStringList itemKeys = {QStringLiteral("posnum"), QStringLiteral("articul"),
-                                  QStringLiteral("name"),   QStringLiteral("quantity"),
-                                  QStringLiteral("bquant"), QStringLiteral("sumb")};
     for (int i = 0; i < array.size(); ++i) {
         const QString where = QStringLiteral("items[%1]").arg(i);
         if (!array.at(i).isObject())
-            return fail(
+            return failure(
                 origin,
                 QStringLiteral("%1 must be an object, not %2").arg(where, typeName(array.at(i))));
-        const QJsonObject object = array.at(i).toObject();
-        problem = checkMembers(object, where, itemKeys, {});
-        if (!problem.isEmpty())
-            return fail(origin, problem);
-
-        Position position;
-        const QString prefix = where + QLatin1Char('.');
-        const auto member = [&object](const char *key) { return object.value(QLatin1String(key)); };
-        problem = readPosnum(member("posnum"), prefix + QLatin1String("posnum"), &position.posnum);
-        if (problem.isEmpty())
-            problem =
-                readString(member("articul"), prefix + QLatin1String("articul"), &position.articul);
-        if (problem.isEmpty())
-            problem = readString(member("name"), prefix + QLatin1String("name"), &position.name);
-        if (problem.isEmpty())
-            problem = readAmount(member("quantity"), prefix + QLatin1String("quantity"),
-                                 &position.quantity);
-        if (problem.isEmpty())
-            problem =
-                readAmount(member("bquant"), prefix + QLatin1String("bquant"), &position.bquant);
-        if (problem.isEmpty())
-            problem = readAmount(member("sumb"), prefix + QLatin1String("sumb"), &position.sumb);
-        if (!problem.isEmpty())
-            return fail(origin, problem);
-        document->addGoodsItem(goodsItem(position));
+        const Result<Position> position = readPosition(array.at(i).toObject(), where);
+        if (!position)
+            return failure(origin, position.error());
+        document->addGoodsItem(goodsItem(position.value()));
     }
-
-    m_document = document;
-    return true;
+    return document;
 }
 
 QSharedPointer<TGoodsItem> ReceiptReader::goodsItem(const Position &position)
@@ -212,11 +225,9 @@ QSharedPointer<TGoodsItem> ReceiptReader::goodsItem(const Position &position)
     return item;
 }
 
-bool ReceiptReader::fail(const QString &origin, const QString &problem)
+ResultError ReceiptReader::failure(const QString &origin, const QString &problem)
 {
-    m_document.reset();
-    m_error = QStringLiteral("%1: %2").arg(origin, problem);
-    return false;
+    return ResultError(QStringLiteral("%1: %2").arg(origin, problem));
 }
 
 } // namespace till

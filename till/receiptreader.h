@@ -1,6 +1,7 @@
 #pragma once
 
 #include <document.h>
+#include <result.h>
 
 #include <QByteArray>
 #include <QSharedPointer>
@@ -36,18 +37,13 @@ public:
     // The goods item the host's receipt holds for `position`.
     static QSharedPointer<TGoodsItem> goodsItem(const Position &position);
 
-    bool read(const QString &fileName);
+    // The receipt of the file `fileName`; the failure's text begins "receipt FILE: ".
+    static Result<QSharedPointer<Document>> read(const QString &fileName);
     // The same for bytes already in hand; `origin` names them in error messages.
-    bool parse(const QByteArray &json, const QString &origin);
-
-    QSharedPointer<Document> document() const { return m_document; }
-    QString errorString() const { return m_error; }
+    static Result<QSharedPointer<Document>> parse(const QByteArray &json, const QString &origin);
 
 private:
-    bool fail(const QString &origin, const QString &problem);
-
-    QSharedPointer<Document> m_document;
-    QString m_error;
+    static ResultError failure(const QString &origin, const QString &problem);
 };
 
 } // namespace till

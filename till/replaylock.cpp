@@ -58,7 +58,7 @@ ReplayLock::~ReplayLock()
     keptDescriptors.push_back(m_fd);
 }
 
-ReplayLock::Result ReplayLock::take()
+Result<ReplayLock::State> ReplayLock::take()
 {
     if (m_taken)
         return Taken;
@@ -67,11 +67,9 @@ ReplayLock::Result ReplayLock::take()
         m_fd = takeKept(path);
         if (m_fd < 0)
             m_fd = open(path.constData(), O_RDONLY | O_CLOEXEC);
-        if (m_fd < 0) {
-            m_error = QStringLiteral("queue %1: cannot be opened to lock it: %2")
-                          .arg(m_path, systemError());
-            return Failed;
-        }
+        if (m_fd < 0)
+            return ResultError(QStringLiteral("queue %1: cannot be opened to lock it: %2")
+                                   .arg(m_path, systemError()));
     }
     int rc = 0;
     while ((rc = flock(m_fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
@@ -82,8 +80,7 @@ ReplayLock::Result ReplayLock::take()
     }
     if (errno == EWOULDBLOCK)
         return Busy;
-    m_error = QStringLiteral("queue %1: cannot be locked: %2").arg(m_path, systemError());
-    return Failed;
+    return ResultError(QStringLiteral("queue %1: cannot be locked: %2").arg(m_path, systemError()));
 }
 
 } // namespace till

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <result.h>
+
 #include <QString>
 
 namespace till {
@@ -20,7 +22,7 @@ namespace till {
 class ReplayLock
 {
 public:
-    enum Result { Taken, Busy, Failed };
+    enum State { Taken, Busy };
 
     explicit ReplayLock(const QString &queuePath);
     ~ReplayLock();
@@ -28,16 +30,14 @@ public:
     ReplayLock(const ReplayLock &) = delete;
     ReplayLock &operator=(const ReplayLock &) = delete;
 
-    // Does not wait: Busy when another process (or another lock in this one) holds the lock,
-    // Failed (errorString() says why) when the queue cannot be opened or locked.
-    Result take();
+    // Does not wait: Busy when another process (or another lock in this one) holds the lock; a
+    // failure when the queue cannot be opened or locked.
+    Result<State> take();
 
     QString queuePath() const { return m_path; }
-    QString errorString() const { return m_error; }
 
 private:
     QString m_path;
-    QString m_error;
     int m_fd = -1;
     bool m_taken = false;
 };

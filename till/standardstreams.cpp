@@ -24,36 +24,31 @@ QByteArray withLineEnd(const QString &line)
 
 } // namespace
 
-bool printOut(const QString &line, QString *error)
+Result<> printOut(const QString &line)
 {
-    return printOut(withLineEnd(line), error);
+    return printOut(withLineEnd(line));
 }
 
-bool printOut(const QByteArray &line, QString *error)
+Result<> printOut(const QByteArray &line)
 {
-    const auto fail = [error](const QString &why) {
-        if (error)
-            *error = why;
-        return false;
-    };
     if (stdoutWasClosed)
-        return fail(QStringLiteral("standard output is closed"));
+        return ResultError(QStringLiteral("standard output is closed"));
     const QByteArray bytes = line.endsWith('\n') ? line : line + '\n';
     errno = 0;
     const size_t written = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
     if (written != size_t(bytes.size())) {
         const int code = errno;
         std::clearerr(stdout);
-        return fail(
+        return ResultError(
             code ? QString::fromLocal8Bit(std::strerror(code))
                  : QStringLiteral("short write (%1 of %2 bytes)").arg(written).arg(bytes.size()));
     }
     if (std::fflush(stdout) != 0) {
         const int code = errno;
         std::clearerr(stdout);
-        return fail(QString::fromLocal8Bit(std::strerror(code)));
+        return ResultError(QString::fromLocal8Bit(std::strerror(code)));
     }
-    return true;
+    return ResultOk;
 }
 
 void printError(const QString &line)

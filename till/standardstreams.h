@@ -1,5 +1,7 @@
 #pragma once
 
+#include <result.h>
+
 #include <QByteArray>
 #include <QString>
 
@@ -14,11 +16,11 @@ namespace StandardStreams {
 // remembered, and printOut fails for it. Called first thing in main().
 void guard();
 
-// False when the line did not reach standard output whole (closed, full, a broken pipe, a
-// short write or a failed flush), with `error` saying why.
-bool printOut(const QString &line, QString *error = nullptr);
+// Fails, saying why, when the line did not reach standard output whole (closed, full, a broken
+// pipe, a short write or a failed flush).
+Result<> printOut(const QString &line);
 // The same for text that is UTF-8 already.
-bool printOut(const QByteArray &line, QString *error = nullptr);
+Result<> printOut(const QByteArray &line);
 
 // Failures are ignored: there is nowhere left to report them.
 void printError(const QString &line);

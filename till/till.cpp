@@ -38,7 +38,7 @@ int Till::run(const QStringList &arguments)
 bool Till::asksForOperation(const QStringList &arguments)
 {
     CommandLine commandLine;
-    if (arguments.contains(QStringLiteral("--version")) || !commandLine.parse(arguments) ||
+    if (arguments.contains(QStringLiteral("--version")) || !commandLine.parse(arguments).ok() ||
         commandLine.helpRequested())
         return false;
     const QString command = commandLine.command();
@@ -57,8 +57,8 @@ int Till::runCommand(const QStringList &arguments)
         deliver(QStringLiteral("till " VELMOR_VERSION));
         return till::Done;
     }
-    if (!m_commandLine.parse(arguments))
-        return unusable(m_commandLine.errorString());
+    if (const Result<> parsed = m_commandLine.parse(arguments); !parsed)
+        return unusable(parsed.error());
     if (m_commandLine.helpRequested()) {
         deliver(CommandLine::helpText(m_commandLine.command()));
         return till::Done;
@@ -71,8 +71,9 @@ int Till::runCommand(const QStringList &arguments)
     const QString plugin = m_commandLine.isSet(QStringLiteral("plugin"))
                                ? m_commandLine.value(QStringLiteral("plugin"))
                                : HostEnvironment::defaultPluginPath();
-    if (!Catalogue::shown().load(language, Catalogue::directories(plugin)))
-        return unusable(Catalogue::shown().errorString());
+    if (const Result<> loaded = Catalogue::shown().load(language, Catalogue::directories(plugin));
+        !loaded)
+        return unusable(loaded.error());
 
     const QString command = m_commandLine.command();
     if (command == QLatin1String("demo"))
@@ -88,12 +89,12 @@ int Till::runCommand(const QStringList &arguments)
     if (command == QLatin1String("journal"))
         return runJournal(host);
     if (command == QLatin1String("queue")) {
-        if (!prepare(host, false, true))
-            return till::Unusable;
+        if (const Result<> ready = prepare(host, false, true); !ready)
+            return unusable(ready.error());
         return runQueue(host);
     }
-    if (!prepare(host, true) || !preparePlugin(host))
-        return till::Unusable;
+    if (const Result<> ready = prepareWithPlugin(host, true); !ready)
+        return unusable(ready.error());
     if (command == QLatin1String("sale"))
         return runSale(host);
     if (command == QLatin1String("refund"))
@@ -112,9 +113,10 @@ void Till::deliver(const QString &line, const HostEnvironment *host)
 
 void Till::deliver(const QByteArray &lines, const HostEnvironment *host)
 {
-    QString why;
-    if (StandardStreams::printOut(lines, &why))
+    const Result<> printed = StandardStreams::printOut(lines);
+    if (printed)
         return;
+    const QString why = printed.error();
     const QString line = QString::fromUtf8(lines);
     m_answerLost = true;
     StandardStreams::printError(
@@ -140,65 +142,60 @@ int Till::unusable(const QString &error)
     return till::Unusable;
 }
 
-QString Till::argumentError()
+Result<> Till::checkArguments()
 {
-    QString error;
-    if (!m_values.read(m_commandLine, &error))
-        return error;
+    if (const Result<> read = m_values.read(m_commandLine); !read)
+        return read;
     for (const char *name : {"code", "rrn"}) {
         if (m_commandLine.isSet(QLatin1String(name)) &&
             m_commandLine.value(QLatin1String(name)).trimmed().isEmpty())
-            return QStringLiteral("--%1 must not be empty").arg(QLatin1String(name));
+            return ResultError(QStringLiteral("--%1 must not be empty").arg(QLatin1String(name)));
     }
-    return emptyFileOption({"config", "receipt", "queue", "plugin", "log"});
+    return checkFileOptions({"config", "receipt", "queue", "plugin", "log"});
 }
 
-QString Till::emptyFileOption(std::initializer_list<const char *> names) const
+Result<> Till::checkFileOptions(std::initializer_list<const char *> names) const
 {
     for (const char *name : names) {
         if (m_commandLine.isSet(QLatin1String(name)) &&
             m_commandLine.value(QLatin1String(name)).isEmpty())
-            return QStringLiteral("--%1 must name a file").arg(QLatin1String(name));
+            return ResultError(QStringLiteral("--%1 must name a file").arg(QLatin1String(name)));
     }
-    return QString();
+    return ResultOk;
 }
 
-bool Till::prepare(HostEnvironment &host, bool needsReceipt, bool listOnly)
+Result<> Till::prepare(HostEnvironment &host, bool needsReceipt, bool listOnly)
 {
     // Every argument is checked before the plug-in is loaded, so that nothing reaches the
     // service on a command line that is wrong anywhere.
-    const QString error = argumentError();
-    if (!error.isEmpty()) {
-        unusable(error);
-        return false;
-    }
+    if (const Result<> arguments = checkArguments(); !arguments)
+        return arguments;
 
     QSharedPointer<Document> document;
     if (needsReceipt && m_commandLine.isSet(QStringLiteral("receipt"))) {
-        ReceiptReader reader;
-        if (!reader.read(m_commandLine.value(QStringLiteral("receipt")))) {
-            unusable(reader.errorString());
-            return false;
-        }
-        document = reader.document();
+        const Result<QSharedPointer<Document>> receipt =
+            ReceiptReader::read(m_commandLine.value(QStringLiteral("receipt")));
+        if (!receipt)
+            return ResultError(receipt.error());
+        document = receipt.value();
     }
 
-    if (!host.setUpLogging(m_commandLine.value(QStringLiteral("log"))) ||
-        !host.setUpServices(m_commandLine.value(QStringLiteral("config")), queueFile(), listOnly)) {
-        unusable(host.errorString());
-        return false;
-    }
+    if (const Result<> logging = host.setUpLogging(m_commandLine.value(QStringLiteral("log")));
+        !logging)
+        return logging;
+    const Result<> services =
+        host.setUpServices(m_commandLine.value(QStringLiteral("config")), queueFile(), listOnly);
+    if (!services)
+        return services;
     host.setDocument(document);
-    return true;
+    return ResultOk;
 }
 
-bool Till::preparePlugin(HostEnvironment &host)
+Result<> Till::prepareWithPlugin(HostEnvironment &host, bool needsReceipt)
 {
-    if (!host.loadPlugin(pluginFile())) {
-        unusable(host.errorString());
-        return false;
-    }
-    return true;
+    if (const Result<> ready = prepare(host, needsReceipt); !ready)
+        return ready;
+    return host.loadPlugin(pluginFile());
 }
 
 QString Till::queueFile() const
@@ -251,8 +248,8 @@ int Till::runButton(HostEnvironment &host, const QString &command)
 {
     // Loaded and initialised as a host would: the plug-in may hand what a till that died left
     // to the queue at init, so the queue is there too.
-    if (!prepare(host, false) || !preparePlugin(host))
-        return till::Unusable;
+    if (const Result<> ready = prepareWithPlugin(host, false); !ready)
+        return unusable(ready.error());
     const QString orderId = m_commandLine.value(QStringLiteral("rrn"));
     const PaymentProcessingAnswer answer = HostButtons::press(
         *host.processing(), command, orderId, m_commandLine.isSet(QStringLiteral("short")));
@@ -267,13 +264,10 @@ int Till::runButton(HostEnvironment &host, const QString &command)
 
 int Till::runQueue(HostEnvironment &host)
 {
-    const bool read = QueueListing::write(
+    const Result<> listed = QueueListing::write(
         *host.queue(), [this, &host](const QByteArray &lines) { deliver(lines, &host); });
-    // An unreadable queue is not an empty one.
-    if (!read) {
-        StandardStreams::printError(
-            QStringLiteral("till: queue %1: cannot be read: %2")
-                .arg(host.queue()->databasePath(), host.queue()->errorString()));
+    if (!listed) {
+        StandardStreams::printError(QStringLiteral("till: ") + listed.error());
         return till::Refused;
     }
     return till::Done;
@@ -281,9 +275,8 @@ int Till::runQueue(HostEnvironment &host)
 
 int Till::runJournal(HostEnvironment &host)
 {
-    const QString error = argumentError();
-    if (!error.isEmpty())
-        return unusable(error);
+    if (const Result<> arguments = checkArguments(); !arguments)
+        return unusable(arguments.error());
     QDateTime since;
     if (m_commandLine.isSet(QStringLiteral("since"))) {
         const QString text = m_commandLine.value(QStringLiteral("since")).trimmed();
@@ -298,18 +291,21 @@ int Till::runJournal(HostEnvironment &host)
     // Only the configuration, for the key that may name the journal: the listing needs no
     // receipt, no queue and no plug-in, and creates none of their files.
     const QString config = m_commandLine.value(QStringLiteral("config"));
-    if (!host.setUpLogging(m_commandLine.value(QStringLiteral("log"))) ||
-        !(config.isEmpty() ? host.setUpInstalledConfig() : host.setUpConfig(config)))
-        return unusable(host.errorString());
-    QByteArray lines;
-    QString readError;
-    if (!JournalListing::read(*host.config(), since, m_commandLine.isSet(QStringLiteral("open")),
-                              &lines, &readError)) {
-        StandardStreams::printError(QStringLiteral("till: ") + readError);
+    if (const Result<> logging = host.setUpLogging(m_commandLine.value(QStringLiteral("log")));
+        !logging)
+        return unusable(logging.error());
+    if (const Result<> configured =
+            config.isEmpty() ? host.setUpInstalledConfig() : host.setUpConfig(config);
+        !configured)
+        return unusable(configured.error());
+    const Result<QByteArray> lines =
+        JournalListing::read(*host.config(), since, m_commandLine.isSet(QStringLiteral("open")));
+    if (!lines) {
+        StandardStreams::printError(QStringLiteral("till: ") + lines.error());
         return till::Refused;
     }
-    if (!lines.isEmpty())
-        deliver(lines, &host);
+    if (!lines.value().isEmpty())
+        deliver(lines.value(), &host);
     return till::Done;
 }
 
@@ -318,7 +314,10 @@ int Till::runReplay(HostEnvironment &host)
     // Two replays at once would both send every pending message; the second one says so and
     // sends nothing rather than waiting behind a replay that may take long.
     ReplayLock lock(host.queue()->databasePath());
-    switch (lock.take()) {
+    const Result<ReplayLock::State> taken = lock.take();
+    if (!taken)
+        return unusable(taken.error());
+    switch (taken.value()) {
     case ReplayLock::Taken:
         break;
     case ReplayLock::Busy:
@@ -327,8 +326,6 @@ int Till::runReplay(HostEnvironment &host)
                            "queue's lock); nothing was sent, replay again once it is done")
                 .arg(host.queue()->databasePath()));
         return till::Refused;
-    case ReplayLock::Failed:
-        return unusable(lock.errorString());
     }
     // Each message is a cancellation or a refund: the one in flight is finished and its line
     // printed, and a stop signal (held since the till started) only keeps the rest from being
@@ -372,10 +369,10 @@ int Till::runDemo()
     if (!config.isEmpty() && !QFileInfo(config).isReadable())
         return unusable(QStringLiteral("config %1: cannot be read").arg(config));
     Demo demo(pluginFile(), m_commandLine.value(QStringLiteral("log")), config);
-    const int status = demo.run();
-    if (status == till::Unusable)
-        StandardStreams::printError(QStringLiteral("till: ") + demo.errorString());
-    return status;
+    const Result<bool> asExpected = demo.run();
+    if (!asExpected)
+        return unusable(asExpected.error());
+    return asExpected.value() ? till::Done : till::Refused;
 }
 
 SetupCheck::Settings Till::checkSettings() const
@@ -396,9 +393,8 @@ SetupCheck::Settings Till::checkSettings() const
 
 int Till::runCheck()
 {
-    const QString error = emptyFileOption({"config", "queue", "plugin"});
-    if (!error.isEmpty())
-        return unusable(error);
+    if (const Result<> files = checkFileOptions({"config", "queue", "plugin"}); !files)
+        return unusable(files.error());
     const bool json = m_commandLine.isSet(QStringLiteral("json"));
     SetupCheck check(checkSettings());
     const QVector<CheckResult> results = check.run([json](const CheckResult &result) {
@@ -409,9 +405,8 @@ int Till::runCheck()
 
 int Till::runMetrics()
 {
-    const QString error = emptyFileOption({"config", "queue", "plugin", "textfile"});
-    if (!error.isEmpty())
-        return unusable(error);
+    if (const Result<> files = checkFileOptions({"config", "queue", "plugin", "textfile"}); !files)
+        return unusable(files.error());
     SetupCheck check(checkSettings());
     const QVector<CheckResult> results = check.run();
     const QString text = MetricsText::exposition(results, check.queueFigures(),

@@ -3,6 +3,7 @@
 #include "commandline.h"
 #include "exitstatus.h"
 #include "optionvalues.h"
+#include <result.h>
 #include <till/check/setupcheck.h>
 
 #include <QString>
@@ -41,15 +42,17 @@ private:
     void deliver(const QByteArray &lines, const HostEnvironment *host = nullptr);
     // Delivers the plug-in's answer; Done when the host would treat it as done, else Refused.
     int deliverAnswer(const PaymentProcessingAnswer &answer, const HostEnvironment &host);
+    // Prints `error` and gives the exit status of unusable input.
     int unusable(const QString &error);
-    // The first problem with the command line's values, reading the numbers into m_values on
-    // the way; empty when there is none.
-    QString argumentError();
-    // The first of `names` that is given with an empty file name, as an error; empty if none.
-    QString emptyFileOption(std::initializer_list<const char *> names) const;
-    // Everything but the plug-in; false (with the error printed) on unusable input.
-    bool prepare(HostEnvironment &host, bool needsReceipt, bool listOnly = false);
-    bool preparePlugin(HostEnvironment &host);
+    // Fails on the first problem with the command line's values, reading the numbers into
+    // m_values on the way.
+    Result<> checkArguments();
+    // Fails on the first of `names` that is given with an empty file name.
+    Result<> checkFileOptions(std::initializer_list<const char *> names) const;
+    // Everything but the plug-in; fails on unusable input.
+    Result<> prepare(HostEnvironment &host, bool needsReceipt, bool listOnly = false);
+    // prepare(), then the plug-in loaded.
+    Result<> prepareWithPlugin(HostEnvironment &host, bool needsReceipt);
 
     // --queue as given (empty when not: see HostEnvironment::queuePath), and --plugin or its
     // default.

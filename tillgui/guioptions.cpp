@@ -24,9 +24,8 @@ bool isGlobalOption(const QString &name)
 
 } // namespace
 
-bool GuiOptions::parse(const QStringList &arguments)
+Result<> GuiOptions::parse(const QStringList &arguments)
 {
-    m_error.clear();
     m_language = QStringLiteral("ru");
     m_screenshotDirectory.clear();
 
@@ -49,7 +48,7 @@ bool GuiOptions::parse(const QStringList &arguments)
         }
         if (name != LanguageOption && name != ScreenshotOption) {
             if (!isGlobalOption(name))
-                return fail(
+                return ResultError(
                     QStringLiteral("unknown option --%1 (see 'till-gui --help')").arg(name));
             rest.append(argument);
             continue;
@@ -60,29 +59,29 @@ bool GuiOptions::parse(const QStringList &arguments)
         else if (i + 1 < arguments.size())
             value = arguments.at(++i);
         else
-            return fail(QStringLiteral("--%1 needs a value").arg(name));
+            return ResultError(QStringLiteral("--%1 needs a value").arg(name));
         bool &seen = name == LanguageOption ? languageSeen : screenshotSeen;
         if (seen)
-            return fail(QStringLiteral("--%1 is given twice").arg(name));
+            return ResultError(QStringLiteral("--%1 is given twice").arg(name));
         seen = true;
         if (name == LanguageOption) {
             if (!guitext::isLanguage(value))
-                return fail(QStringLiteral("--lang '%1' is not one of ru, en").arg(value));
+                return ResultError(QStringLiteral("--lang '%1' is not one of ru, en").arg(value));
             m_language = value;
         } else {
             if (value.isEmpty())
-                return fail(QStringLiteral("--screenshot must name a directory"));
+                return ResultError(QStringLiteral("--screenshot must name a directory"));
             m_screenshotDirectory = value;
         }
     }
 
-    if (!m_commandLine.parse(rest))
-        return fail(m_commandLine.errorString());
+    if (const Result<> parsed = m_commandLine.parse(rest); !parsed)
+        return parsed;
     for (const till::CommandLine::Option &option : till::CommandLine::globalOptions()) {
         if (isSet(option.name) && value(option.name).isEmpty())
-            return fail(QStringLiteral("--%1 must name a file").arg(option.name));
+            return ResultError(QStringLiteral("--%1 must name a file").arg(option.name));
     }
-    return true;
+    return ResultOk;
 }
 
 QString GuiOptions::helpText()
@@ -128,12 +127,6 @@ bool GuiOptions::asksForScreenshots(int argc, char **argv)
             std::strncmp(argv[i], "--screenshot=", 13) == 0)
             return true;
     }
-    return false;
-}
-
-bool GuiOptions::fail(const QString &error)
-{
-    m_error = error;
     return false;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <result.h>
 #include <till/commandline.h>
 
 #include <QString>
@@ -14,8 +15,7 @@ class GuiOptions
 {
 public:
     // `arguments` without the program name and without Qt's own options.
-    bool parse(const QStringList &arguments);
-    QString errorString() const { return m_error; }
+    Result<> parse(const QStringList &arguments);
 
     bool helpRequested() const { return m_commandLine.helpRequested(); }
     static QString helpText();
@@ -33,12 +33,9 @@ public:
     static bool asksForScreenshots(int argc, char **argv);
 
 private:
-    bool fail(const QString &error);
-
     till::CommandLine m_commandLine;
     QString m_language = QStringLiteral("ru");
     QString m_screenshotDirectory;
-    QString m_error;
 };
 
 } // namespace tillgui

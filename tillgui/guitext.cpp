@@ -76,11 +76,11 @@ QString text(const char *english)
 
 bool loadCatalogue(const QString &language, const QString &pluginFile, QString *error)
 {
-    till::Catalogue &catalogue = till::Catalogue::shown();
-    if (catalogue.load(language, till::Catalogue::directories(pluginFile)))
-        return true;
-    *error = catalogue.errorString();
-    return false;
+    const Result<> loaded =
+        till::Catalogue::shown().load(language, till::Catalogue::directories(pluginFile));
+    if (!loaded)
+        *error = loaded.error();
+    return loaded.ok();
 }
 
 bool loadQtTexts(const QString &language, QString *error)

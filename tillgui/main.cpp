@@ -41,16 +41,18 @@ int runScreen(const tillgui::GuiOptions &options)
 {
     QSharedPointer<Document> receipt;
     if (options.isSet(QStringLiteral("receipt"))) {
-        till::ReceiptReader reader;
-        if (!reader.read(options.value(QStringLiteral("receipt"))))
-            return unusable(reader.errorString());
-        receipt = reader.document();
+        const Result<QSharedPointer<Document>> read =
+            till::ReceiptReader::read(options.value(QStringLiteral("receipt")));
+        if (!read)
+            return unusable(read.error());
+        receipt = read.value();
     }
     till::HostEnvironment host;
-    if (!host.setUpLogging(options.value(QStringLiteral("log"))) ||
-        !host.setUpServices(options.value(QStringLiteral("config")), options.queueFile()) ||
-        !host.loadPlugin(options.pluginFile()))
-        return unusable(host.errorString());
+    if (const Result<> setUp = host.setUp(options.value(QStringLiteral("log")),
+                                          options.value(QStringLiteral("config")),
+                                          options.queueFile(), options.pluginFile());
+        !setUp)
+        return unusable(setUp.error());
     host.setDocument(receipt);
     tillgui::MainWindow window(host, receipt);
     shownWindow = &window;
@@ -79,14 +81,14 @@ int main(int argc, char **argv)
     }
     // Like --help, --version needs no display; it wins over every other argument.
     if (raw.contains(QLatin1String("--version"))) {
-        return till::StandardStreams::printOut(QStringLiteral("till-gui " VELMOR_VERSION))
+        return till::StandardStreams::printOut(QStringLiteral("till-gui " VELMOR_VERSION)).ok()
                    ? till::Done
                    : till::AnswerNotDelivered;
     }
     if (!qtOptions) {
         tillgui::GuiOptions early;
-        if (!early.parse(raw))
-            return unusable(early.errorString());
+        if (const Result<> parsed = early.parse(raw); !parsed)
+            return unusable(parsed.error());
         if (early.helpRequested()) {
             till::StandardStreams::printOut(tillgui::GuiOptions::helpText());
             return till::Done;
@@ -103,8 +105,8 @@ int main(int argc, char **argv)
     arguments.removeFirst();
 
     tillgui::GuiOptions options;
-    if (!options.parse(arguments))
-        return unusable(options.errorString());
+    if (const Result<> parsed = options.parse(arguments); !parsed)
+        return unusable(parsed.error());
     if (options.helpRequested()) {
         till::StandardStreams::printOut(tillgui::GuiOptions::helpText());
         return till::Done;

@@ -130,10 +130,9 @@ bool QueueDialog::replay()
         return false;
     }
     auto lock = std::make_shared<till::ReplayLock>(m_queue->databasePath());
-    if (lock->take() != till::ReplayLock::Taken) {
-        m_status->setText(lock->errorString().isEmpty()
-                              ? guitext::text("Another operation is running")
-                              : lock->errorString());
+    const Result<till::ReplayLock::State> taken = lock->take();
+    if (!taken || taken.value() != till::ReplayLock::Taken) {
+        m_status->setText(taken ? guitext::text("Another operation is running") : taken.error());
         return false;
     }
     // What each message is, read before the replay removes the ones that go through.

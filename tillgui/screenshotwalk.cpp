@@ -95,10 +95,11 @@ int ScreenshotWalk::run()
     config.close();
 
     till::HostEnvironment host;
-    if (!host.setUpLogging(work.filePath(QStringLiteral("till.log"))) ||
-        !host.setUpServices(configFile, work.filePath(QStringLiteral("queue.sqlite"))) ||
-        !host.loadPlugin(m_pluginFile))
-        return fail(2, host.errorString());
+    if (const Result<> setUp =
+            host.setUp(work.filePath(QStringLiteral("till.log")), configFile,
+                       work.filePath(QStringLiteral("queue.sqlite")), m_pluginFile);
+        !setUp)
+        return fail(2, setUp.error());
     const QSharedPointer<Document> receipt = demoReceipt();
     host.setDocument(receipt);
 
