@@ -48,11 +48,56 @@ public:
         : mode(openMode), connection(path, openMode == OpenMode::ReadOnly)
     {}
 
+    // Stores one message at the file the path names; its id.
+    Result<qint64> store(const QString &type, const QByteArray &json, const QString &extra);
+
+    // Keeps what `result` says for errorString(): a failure's text, none once an operation
+    // succeeds. Gives its value, `failed` for a failure.
+    template<typename T> T settle(const Result<T> &result, const T &failed)
+    {
+        error = result.error();
+        return result.ok() ? result.value() : failed;
+    }
+    bool settle(const Result<> &result)
+    {
+        error = result.error();
+        return result.ok();
+    }
+
     const OpenMode mode;
-    // Every use is under `mutex`.
+    // Every use of these is under `mutex`.
     QueueConnection connection;
+    QString error;
     mutable std::mutex mutex;
 };
+
+Result<qint64> DBQueueBroker::Private::store(const QString &type, const QByteArray &json,
+                                             const QString &extra)
+{
+    if (const Result<> open = connection.ensureOpen(); !open)
+        return ResultError(open.error());
+
+    // The queue is the file its path names, the one the next replay reads: a file renamed
+    // aside (an administrator clearing the queue) and a fresh one made at the path must not
+    // swallow a message reported stored. Checked again once the row is in, since the file may
+    // be moved meanwhile; the row is then stored at the path as well. The copy in the file left
+    // stays: writing there again could reach the log the path's file now uses.
+    const QString added = nowText();
+    for (int tries = 1;; ++tries) {
+        if (connection.hasMoved()) {
+            if (const Result<> reopened = connection.reopenAtPath(); !reopened)
+                return ResultError(reopened.error());
+        }
+        const Result<qint64> id = connection.insert(type, json, extra, added);
+        if (!id || !connection.hasMoved())
+            return id;
+        if (tries == 3)
+            return connection.failure(
+                QStringLiteral("cannot store message: queue database %1 keeps "
+                               "being replaced")
+                    .arg(connection.path()));
+    }
+}
 
 DBQueueBroker::DBQueueBroker() : DBQueueBroker(QString()) {}
 
@@ -60,7 +105,7 @@ DBQueueBroker::DBQueueBroker(const QString &databasePath, OpenMode mode)
     : d(new Private(resolvedPath(databasePath), mode))
 {
     std::lock_guard<std::mutex> lock(d->mutex);
-    d->connection.ensureOpen();
+    d->settle(d->connection.ensureOpen());
 }
 
 DBQueueBroker::~DBQueueBroker() = default;
@@ -74,35 +119,13 @@ bool DBQueueBroker::addMessage(const QString &type, const QJsonObject &message,
 bool DBQueueBroker::addMessage(const QString &type, const QJsonObject &message,
                                const QString &extra, qint64 *id)
 {
-    std::lock_guard<std::mutex> lock(d->mutex);
-    if (!d->connection.ensureOpen())
-        return false;
-
-    // The queue is the file its path names, the one the next replay reads: a file renamed
-    // aside (an administrator clearing the queue) and a fresh one made at the path must not
-    // swallow a message reported stored. Checked again once the row is in, since the file may
-    // be moved meanwhile; the row is then stored at the path as well. The copy in the file left
-    // stays: writing there again could reach the log the path's file now uses.
     const QByteArray json = QJsonDocument(message).toJson(QJsonDocument::Compact);
-    const QString added = nowText();
-    qint64 rowId = 0;
-    for (int tries = 1;; ++tries) {
-        if (d->connection.hasMoved() && !d->connection.reopenAtPath())
-            return false;
-        if (!d->connection.insert(type, json, extra, added, &rowId))
-            return false;
-        if (!d->connection.hasMoved())
-            break;
-        if (tries == 3)
-            return d->connection.fail(
-                QStringLiteral("cannot store message: queue database %1 keeps "
-                               "being replaced")
-                    .arg(d->connection.path()));
-    }
-    if (id)
-        *id = rowId;
-    d->connection.clearError();
-    return true;
+    std::lock_guard<std::mutex> lock(d->mutex);
+    const Result<qint64> stored = d->store(type, json, extra);
+    d->error = stored.error();
+    if (stored && id)
+        *id = stored.value();
+    return stored.ok();
 }
 
 QList<QueuedMessage> DBQueueBroker::pendingMessages() const
@@ -119,14 +142,14 @@ bool DBQueueBroker::readPendingMessages(
     const std::function<bool(const QueuedMessage &)> &each) const
 {
     std::lock_guard<std::mutex> lock(d->mutex);
-    return d->connection.readRows("ORDER BY id", {}, each);
+    return d->settle(d->connection.readRows("ORDER BY id", {}, each));
 }
 
 bool DBQueueBroker::readStoredMessages(const std::function<bool(const StoredMessage &)> &each) const
 {
     std::lock_guard<std::mutex> lock(d->mutex);
     const char *const sql = "SELECT id, type, message, added, attempts FROM messages ORDER BY id";
-    return d->connection.readStatement(sql, {}, [&each](sqlite3_stmt *select) {
+    return d->settle(d->connection.readStatement(sql, {}, [&each](sqlite3_stmt *select) {
         const auto text = [select](int column) {
             // Blob, not text: SQLite hands out the stored UTF-8 without a conversion.
             return std::string_view(static_cast<const char *>(sqlite3_column_blob(select, column)),
@@ -150,7 +173,7 @@ bool DBQueueBroker::readStoredMessages(const std::function<bool(const StoredMess
         entry.added = text(3);
         entry.attempts = sqlite3_column_int(select, 4);
         return each(entry);
-    });
+    }));
 }
 
 QList<QueuedMessage> DBQueueBroker::pendingMessages(qint64 afterId, qint64 lastId, int limit) const
@@ -159,37 +182,41 @@ QList<QueuedMessage> DBQueueBroker::pendingMessages(qint64 afterId, qint64 lastI
     if (limit <= 0)
         return page;
     std::lock_guard<std::mutex> lock(d->mutex);
-    d->connection.readRows("WHERE id > ?1 AND id <= ?2 ORDER BY id LIMIT ?3",
-                           {afterId, lastId, limit}, [&page](const QueuedMessage &message) {
-                               page.append(message);
-                               return true;
-                           });
+    d->settle(d->connection.readRows("WHERE id > ?1 AND id <= ?2 ORDER BY id LIMIT ?3",
+                                     {afterId, lastId, limit},
+                                     [&page](const QueuedMessage &message) {
+                                         page.append(message);
+                                         return true;
+                                     }));
     return page;
 }
 
 qint64 DBQueueBroker::lastMessageId() const
 {
     std::lock_guard<std::mutex> lock(d->mutex);
-    return d->connection.readNumber("SELECT coalesce(max(id), 0) FROM messages", {});
+    return d->settle(d->connection.readNumber("SELECT coalesce(max(id), 0) FROM messages", {}),
+                     qint64(0));
 }
 
 int DBQueueBroker::pendingCount(qint64 afterId, qint64 lastId) const
 {
     std::lock_guard<std::mutex> lock(d->mutex);
-    return int(d->connection.readNumber("SELECT count(*) FROM messages WHERE id > ?1 AND id <= ?2",
-                                        {afterId, lastId}));
+    return int(d->settle(
+        d->connection.readNumber("SELECT count(*) FROM messages WHERE id > ?1 AND id <= ?2",
+                                 {afterId, lastId}),
+        qint64(0)));
 }
 
 bool DBQueueBroker::recordAttempt(qint64 id)
 {
     std::lock_guard<std::mutex> lock(d->mutex);
-    return d->connection.recordAttempt(id, nowText());
+    return d->settle(d->connection.recordAttempt(id, nowText()), false);
 }
 
 bool DBQueueBroker::removeMessage(qint64 id)
 {
     std::lock_guard<std::mutex> lock(d->mutex);
-    return d->connection.remove(id);
+    return d->settle(d->connection.remove(id), false);
 }
 
 QString DBQueueBroker::pathSetting()
@@ -216,5 +243,5 @@ bool DBQueueBroker::isOpen() const
 QString DBQueueBroker::errorString() const
 {
     std::lock_guard<std::mutex> lock(d->mutex);
-    return d->connection.errorString();
+    return d->error;
 }

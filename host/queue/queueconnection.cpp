@@ -61,28 +61,27 @@ QueueConnection::~QueueConnection()
     close();
 }
 
-bool QueueConnection::fail(const QString &what)
+ResultError QueueConnection::failure(const QString &what) const
 {
-    m_error =
-        m_db ? QStringLiteral("%1: %2").arg(what, QString::fromUtf8(sqlite3_errmsg(m_db))) : what;
-    return false;
+    return ResultError(
+        m_db ? QStringLiteral("%1: %2").arg(what, QString::fromUtf8(sqlite3_errmsg(m_db))) : what);
 }
 
-bool QueueConnection::exec(const char *sql)
+Result<> QueueConnection::exec(const char *sql)
 {
     char *message = nullptr;
     const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, &message);
     if (rc != SQLITE_OK) {
-        m_error = QStringLiteral("%1: %2").arg(QString::fromUtf8(sql),
-                                               message ? QString::fromUtf8(message)
-                                                       : QString::fromUtf8(sqlite3_errstr(rc)));
+        const QString error = QStringLiteral("%1: %2").arg(
+            QString::fromUtf8(sql),
+            message ? QString::fromUtf8(message) : QString::fromUtf8(sqlite3_errstr(rc)));
         sqlite3_free(message);
-        return false;
+        return ResultError(error);
     }
-    return true;
+    return ResultOk;
 }
 
-sqlite3_stmt *QueueConnection::kept(Kept which, const QString &what)
+Result<sqlite3_stmt *> QueueConnection::kept(Kept which, const QString &what)
 {
     sqlite3_stmt *&statement = m_statements[static_cast<size_t>(which)];
     if (!statement &&
@@ -90,26 +89,26 @@ sqlite3_stmt *QueueConnection::kept(Kept which, const QString &what)
                            &statement, nullptr) != SQLITE_OK) {
         sqlite3_finalize(statement);
         statement = nullptr;
-        fail(what);
+        return failure(what);
     }
     return statement;
 }
 
-bool QueueConnection::prepareWith(SqliteStatement *statement, const char *sql,
-                                  std::initializer_list<qint64> numbers)
+Result<> QueueConnection::prepareWith(SqliteStatement *statement, const char *sql,
+                                      std::initializer_list<qint64> numbers)
 {
     if (sqlite3_prepare_v2(m_db, sql, -1, statement->out(), nullptr) != SQLITE_OK)
-        return fail(QStringLiteral("cannot prepare select"));
+        return failure(QStringLiteral("cannot prepare select"));
     int index = 0;
     for (const qint64 number : numbers) {
         if (sqlite3_bind_int64(statement->get(), ++index, number) != SQLITE_OK)
-            return fail(QStringLiteral("cannot bind select"));
+            return failure(QStringLiteral("cannot bind select"));
     }
-    return true;
+    return ResultOk;
 }
 
-bool QueueConnection::readRows(const char *where, std::initializer_list<qint64> numbers,
-                               const std::function<bool(const QueuedMessage &)> &each)
+Result<> QueueConnection::readRows(const char *where, std::initializer_list<qint64> numbers,
+                                   const std::function<bool(const QueuedMessage &)> &each)
 {
     return readStatement(
         QByteArray(SelectMessages) + ' ' + where, numbers, [&each](sqlite3_stmt *select) {
@@ -129,18 +128,17 @@ bool QueueConnection::readRows(const char *where, std::initializer_list<qint64> 
         });
 }
 
-bool QueueConnection::readStatement(const QByteArray &sql, std::initializer_list<qint64> numbers,
-                                    const std::function<bool(sqlite3_stmt *)> &row)
+Result<> QueueConnection::readStatement(const QByteArray &sql,
+                                        std::initializer_list<qint64> numbers,
+                                        const std::function<bool(sqlite3_stmt *)> &row)
 {
-    if (!ensureOpen())
-        return false;
-    if (!m_hasTable) {
-        m_error.clear();
-        return true;
-    }
+    if (const Result<> open = ensureOpen(); !open)
+        return open;
+    if (!m_hasTable)
+        return ResultOk;
     SqliteStatement select;
-    if (!prepareWith(&select, sql.constData(), numbers))
-        return false;
+    if (const Result<> prepared = prepareWith(&select, sql.constData(), numbers); !prepared)
+        return prepared;
     int rc = SQLITE_ROW;
     while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {
         if (!row(select.get())) {
@@ -149,28 +147,22 @@ bool QueueConnection::readStatement(const QByteArray &sql, std::initializer_list
         }
     }
     if (rc != SQLITE_DONE)
-        return fail(QStringLiteral("cannot read messages"));
-    m_error.clear();
-    return true;
+        return failure(QStringLiteral("cannot read messages"));
+    return ResultOk;
 }
 
-qint64 QueueConnection::readNumber(const char *sql, std::initializer_list<qint64> numbers)
+Result<qint64> QueueConnection::readNumber(const char *sql, std::initializer_list<qint64> numbers)
 {
-    if (!ensureOpen())
-        return 0;
-    if (!m_hasTable) {
-        m_error.clear();
-        return 0;
-    }
+    if (const Result<> open = ensureOpen(); !open)
+        return ResultError(open.error());
+    if (!m_hasTable)
+        return qint64(0);
     SqliteStatement select;
-    if (!prepareWith(&select, sql, numbers))
-        return 0;
-    if (sqlite3_step(select.get()) != SQLITE_ROW) {
-        fail(QStringLiteral("cannot read messages"));
-        return 0;
-    }
-    m_error.clear();
-    return sqlite3_column_int64(select.get(), 0);
+    if (const Result<> prepared = prepareWith(&select, sql, numbers); !prepared)
+        return ResultError(prepared.error());
+    if (sqlite3_step(select.get()) != SQLITE_ROW)
+        return failure(QStringLiteral("cannot read messages"));
+    return qint64(sqlite3_column_int64(select.get(), 0));
 }
 
 bool QueueConnection::hasMoved()
@@ -181,31 +173,33 @@ bool QueueConnection::hasMoved()
            moved != 0;
 }
 
-bool QueueConnection::insert(const QString &type, const QByteArray &json, const QString &extra,
-                             const QString &added, qint64 *id)
+Result<qint64> QueueConnection::insert(const QString &type, const QByteArray &json,
+                                       const QString &extra, const QString &added)
 {
-    sqlite3_stmt *const statement = kept(Kept::Insert, QStringLiteral("cannot prepare insert"));
+    const Result<sqlite3_stmt *> statement =
+        kept(Kept::Insert, QStringLiteral("cannot prepare insert"));
     if (!statement)
-        return false;
-    const KeptStatementUse use(statement);
+        return ResultError(statement.error());
+    const KeptStatementUse use(statement.value());
     if (!bindText(use.get(), 1, type) || !bindUtf8(use.get(), 2, json) ||
         !bindText(use.get(), 3, extra) || !bindText(use.get(), 4, added))
-        return fail(QStringLiteral("cannot bind message"));
+        return failure(QStringLiteral("cannot bind message"));
     // One statement in autocommit mode is one transaction: when step reports DONE the row is
     // committed and, with synchronous FULL, synced to the WAL file.
     if (sqlite3_step(use.get()) != SQLITE_DONE)
-        return fail(QStringLiteral("cannot store message"));
-    *id = sqlite3_last_insert_rowid(m_db);
-    return true;
+        return failure(QStringLiteral("cannot store message"));
+    return qint64(sqlite3_last_insert_rowid(m_db));
 }
 
-bool QueueConnection::reopenAtPath()
+Result<> QueueConnection::reopenAtPath()
 {
-    const qint64 lastId = readNumber("SELECT coalesce(max(seq), 0) FROM sqlite_sequence", {});
+    // A sequence that cannot be read carries no ids over; the message is stored all the same.
+    const Result<qint64> last = readNumber("SELECT coalesce(max(seq), 0) FROM sqlite_sequence", {});
+    const qint64 lastId = last.ok() ? last.value() : 0;
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     close();
-    if (!ensureOpen())
-        return false;
+    if (const Result<> open = ensureOpen(); !open)
+        return open;
     SqliteStatement raise;
     if (sqlite3_prepare_v2(m_db,
                            "INSERT OR REPLACE INTO sqlite_sequence (rowid, name, seq) SELECT "
@@ -215,8 +209,8 @@ bool QueueConnection::reopenAtPath()
                            -1, raise.out(), nullptr) != SQLITE_OK ||
         sqlite3_bind_int64(raise.get(), 1, lastId) != SQLITE_OK ||
         sqlite3_step(raise.get()) != SQLITE_DONE)
-        return fail(QStringLiteral("cannot carry the message ids over to %1").arg(m_path));
-    return true;
+        return failure(QStringLiteral("cannot carry the message ids over to %1").arg(m_path));
+    return ResultOk;
 }
 
 void QueueConnection::close()
@@ -231,7 +225,7 @@ void QueueConnection::close()
     }
 }
 
-bool QueueConnection::probeTable(bool *exists)
+Result<bool> QueueConnection::probeTable()
 {
     SqliteStatement probe;
     if (sqlite3_prepare_v2(m_db,
@@ -239,38 +233,39 @@ bool QueueConnection::probeTable(bool *exists)
                            "'messages'",
                            -1, probe.out(), nullptr) != SQLITE_OK ||
         sqlite3_step(probe.get()) != SQLITE_ROW)
-        return fail(QStringLiteral("cannot read queue database %1").arg(m_path));
-    *exists = sqlite3_column_int(probe.get(), 0) > 0;
-    return true;
+        return failure(QStringLiteral("cannot read queue database %1").arg(m_path));
+    return sqlite3_column_int(probe.get(), 0) > 0;
 }
 
-bool QueueConnection::openConnection(const QByteArray &name, int flags)
+Result<> QueueConnection::openConnection(const QByteArray &name, int flags)
 {
     const int rc = sqlite3_open_v2(name.constData(), &m_db, flags, nullptr);
     if (rc != SQLITE_OK) {
-        fail(QStringLiteral("cannot open queue database %1").arg(m_path));
-        if (!m_db)
-            m_error = QStringLiteral("cannot open queue database %1: %2")
-                          .arg(m_path, QString::fromUtf8(sqlite3_errstr(rc)));
+        const ResultError failed =
+            m_db ? failure(QStringLiteral("cannot open queue database %1").arg(m_path))
+                 : ResultError(QStringLiteral("cannot open queue database %1: %2")
+                                   .arg(m_path, QString::fromUtf8(sqlite3_errstr(rc))));
         close();
-        return false;
+        return failed;
     }
     sqlite3_extended_result_codes(m_db, 1);
     sqlite3_busy_timeout(m_db, BusyTimeoutMs);
-    return true;
+    return ResultOk;
 }
 
-bool QueueConnection::openReadOnly()
+Result<> QueueConnection::openReadOnly()
 {
     const QByteArray uri =
         "file:" + QUrl::toPercentEncoding(m_path, QByteArrayLiteral("/")) + "?mode=ro";
     const int flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_FULLMUTEX;
+    QString lastError;
     for (const QByteArray &name : {uri, uri + "&immutable=1"}) {
-        if (!openConnection(name, flags))
-            return false;
-        if (probeTable(&m_hasTable)) {
-            m_error.clear();
-            return true;
+        if (const Result<> opened = openConnection(name, flags); !opened)
+            return opened;
+        const Result<bool> table = probeTable();
+        if (table) {
+            m_hasTable = table.value();
+            return ResultOk;
         }
         // A WAL database needs its shared-memory file even to be read, and in a read-only
         // directory that file cannot be made. Without a WAL file, every committed message is in
@@ -281,9 +276,10 @@ bool QueueConnection::openReadOnly()
         const bool noSharedMemory =
             (code & 0xff) == SQLITE_READONLY || (code & 0xff) == SQLITE_CANTOPEN;
         if (!noSharedMemory || QFileInfo::exists(m_path + QStringLiteral("-wal")))
-            return false;
+            return ResultError(table.error());
+        lastError = table.error();
     }
-    return false;
+    return ResultError(lastError);
 }
 
 void QueueConnection::createPrivately()
@@ -300,19 +296,20 @@ void QueueConnection::createPrivately()
     ::close(fd);
 }
 
-bool QueueConnection::ensureOpen()
+Result<> QueueConnection::ensureOpen()
 {
     if (m_db)
-        return true;
+        return ResultOk;
     if (m_readOnly)
         return openReadOnly();
 
     // A failed attempt is retried on the next call: the directory may appear or the disk may
     // come back, and the queue must not stay dead for the life of the process because of it.
     createPrivately();
-    if (!openConnection(m_path.toUtf8(),
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX))
-        return false;
+    if (const Result<> opened = openConnection(
+            m_path.toUtf8(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX);
+        !opened)
+        return opened;
 
     // WAL with synchronous FULL: a commit is on disk when it returns, and a process killed at any
     // point leaves either the whole transaction or none of it.
@@ -320,55 +317,55 @@ bool QueueConnection::ensureOpen()
     if (sqlite3_prepare_v2(m_db, "PRAGMA journal_mode=WAL", -1, pragma.out(), nullptr) !=
             SQLITE_OK ||
         sqlite3_step(pragma.get()) != SQLITE_ROW) {
-        fail(QStringLiteral("cannot switch %1 to WAL").arg(m_path));
+        const ResultError failed = failure(QStringLiteral("cannot switch %1 to WAL").arg(m_path));
         close();
-        return false;
+        return failed;
     }
     const QString journalMode = columnText(pragma.get(), 0);
     if (journalMode.compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
-        m_error =
-            QStringLiteral("cannot switch %1 to WAL (journal mode is %2)").arg(m_path, journalMode);
         close();
-        return false;
+        return ResultError(QStringLiteral("cannot switch %1 to WAL (journal mode is %2)")
+                               .arg(m_path, journalMode));
     }
 
-    if (!exec("PRAGMA synchronous=FULL") || !exec(Schema)) {
-        close();
-        return false;
+    for (const char *sql : {"PRAGMA synchronous=FULL", Schema}) {
+        if (const Result<> done = exec(sql); !done) {
+            close();
+            return done;
+        }
     }
-    m_error.clear();
-    return true;
+    return ResultOk;
 }
 
-bool QueueConnection::recordAttempt(qint64 id, const QString &at)
+Result<bool> QueueConnection::recordAttempt(qint64 id, const QString &at)
 {
-    if (!ensureOpen())
-        return false;
-    sqlite3_stmt *const statement = kept(Kept::Update, QStringLiteral("cannot prepare update"));
+    if (const Result<> open = ensureOpen(); !open)
+        return ResultError(open.error());
+    const Result<sqlite3_stmt *> statement =
+        kept(Kept::Update, QStringLiteral("cannot prepare update"));
     if (!statement)
-        return false;
-    const KeptStatementUse update(statement);
+        return ResultError(statement.error());
+    const KeptStatementUse update(statement.value());
     if (!bindText(update.get(), 1, at) || sqlite3_bind_int64(update.get(), 2, id) != SQLITE_OK)
-        return fail(QStringLiteral("cannot bind attempt"));
+        return failure(QStringLiteral("cannot bind attempt"));
     if (sqlite3_step(update.get()) != SQLITE_DONE)
-        return fail(QStringLiteral("cannot record attempt"));
-    m_error.clear();
+        return failure(QStringLiteral("cannot record attempt"));
     return sqlite3_changes(m_db) == 1;
 }
 
-bool QueueConnection::remove(qint64 id)
+Result<bool> QueueConnection::remove(qint64 id)
 {
-    if (!ensureOpen())
-        return false;
-    sqlite3_stmt *const statement = kept(Kept::Delete, QStringLiteral("cannot prepare delete"));
+    if (const Result<> open = ensureOpen(); !open)
+        return ResultError(open.error());
+    const Result<sqlite3_stmt *> statement =
+        kept(Kept::Delete, QStringLiteral("cannot prepare delete"));
     if (!statement)
-        return false;
-    const KeptStatementUse remove(statement);
+        return ResultError(statement.error());
+    const KeptStatementUse remove(statement.value());
     if (sqlite3_bind_int64(remove.get(), 1, id) != SQLITE_OK)
-        return fail(QStringLiteral("cannot bind id"));
+        return failure(QStringLiteral("cannot bind id"));
     if (sqlite3_step(remove.get()) != SQLITE_DONE)
-        return fail(QStringLiteral("cannot remove message"));
-    m_error.clear();
+        return failure(QStringLiteral("cannot remove message"));
     return sqlite3_changes(m_db) == 1;
 }
 

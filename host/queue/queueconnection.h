@@ -1,6 +1,7 @@
 #pragma once
 
 #include "queuedmessage.h"
+#include "result.h"
 #include "sqlitestatement.h"
 
 #include <QByteArray>
@@ -18,7 +19,7 @@ namespace queuestore {
 // The queue's one connection to its SQLite file: opening it (read-write with WAL and the
 // schema, or read-only without writing anything), the statements it keeps prepared, the reads
 // and the single-statement changes. Not thread-safe: DBQueueBroker calls it under its mutex.
-// Every operation that fails leaves errorString() set; one that succeeds clears it.
+// Every operation that fails says why in its result.
 class QueueConnection
 {
 public:
@@ -29,42 +30,39 @@ public:
     QueueConnection &operator=(const QueueConnection &) = delete;
 
     // Opens the file unless open; a failed attempt is tried again on the next call.
-    bool ensureOpen();
+    Result<> ensureOpen();
     bool isOpen() const { return m_db != nullptr; }
     // Absolute, fixed at construction.
     const QString &path() const { return m_path; }
-    const QString &errorString() const { return m_error; }
-    void clearError() { m_error.clear(); }
-    // Sets errorString() to `what` with SQLite's message; returns false.
-    bool fail(const QString &what);
+    // The failure of `what`, with SQLite's message when the connection is open.
+    ResultError failure(const QString &what) const;
 
     // Reads the messages selected by `where` (a clause after the select of every column, with
     // ?1, ?2, ... bound to `numbers`) and hands out each row as it is read until `each` returns
-    // false; false when the queue could not be read.
-    bool readRows(const char *where, std::initializer_list<qint64> numbers,
-                  const std::function<bool(const QueuedMessage &)> &each);
+    // false; fails when the queue could not be read.
+    Result<> readRows(const char *where, std::initializer_list<qint64> numbers,
+                      const std::function<bool(const QueuedMessage &)> &each);
     // The same for any select: hands `row` the statement on each row.
-    bool readStatement(const QByteArray &sql, std::initializer_list<qint64> numbers,
-                       const std::function<bool(sqlite3_stmt *)> &row);
-    // The first column of the one row of `sql`, 0 when it could not be read.
-    qint64 readNumber(const char *sql, std::initializer_list<qint64> numbers);
+    Result<> readStatement(const QByteArray &sql, std::initializer_list<qint64> numbers,
+                           const std::function<bool(sqlite3_stmt *)> &row);
+    // The first column of the one row of `sql`.
+    Result<qint64> readNumber(const char *sql, std::initializer_list<qint64> numbers);
 
     // Whether the open database is no longer the file that path() names: renamed aside or
     // removed, with or without a fresh file at the path.
     bool hasMoved();
-    // Stores one message on the open connection.
-    bool insert(const QString &type, const QByteArray &json, const QString &extra,
-                const QString &added, qint64 *id);
+    // Stores one message on the open connection; its id.
+    Result<qint64> insert(const QString &type, const QByteArray &json, const QString &extra,
+                          const QString &added);
     // Leaves the open database for the file the path names now (made afresh when there is
     // none), its ids continuing above those of the file left, so that an id read from that one
     // never names another message here. The file left is closed without a checkpoint: its
     // write-ahead log still has the path's name and may be the new file's log by now.
-    bool reopenAtPath();
-    // Counts an attempt at `at` on the message `id`; false when it could not, or when no
-    // message has that id.
-    bool recordAttempt(qint64 id, const QString &at);
-    // Removes the message `id`; false when it could not, or when no message has that id.
-    bool remove(qint64 id);
+    Result<> reopenAtPath();
+    // Counts an attempt at `at` on the message `id`; false when no message has that id.
+    Result<bool> recordAttempt(qint64 id, const QString &at);
+    // Removes the message `id`; false when no message has that id.
+    Result<bool> remove(qint64 id);
 
 private:
     // The statements every queue operation runs, prepared once per connection: preparing costs
@@ -73,18 +71,19 @@ private:
 
     // Makes an absent database file with the queue's permissions; an existing one is kept.
     void createPrivately();
-    bool openReadOnly();
+    Result<> openReadOnly();
     // Opens `name` with `flags` and sets the connection up.
-    bool openConnection(const QByteArray &name, int flags);
+    Result<> openConnection(const QByteArray &name, int flags);
     // Whether the messages table exists; a read-only connection cannot create it.
-    bool probeTable(bool *exists);
+    Result<bool> probeTable();
     void close();
-    bool exec(const char *sql);
-    // The connection's prepared statement, made on first use; null when it cannot be prepared.
-    sqlite3_stmt *kept(Kept which, const QString &what);
+    Result<> exec(const char *sql);
+    // The connection's prepared statement, made on first use; `what` failed when it cannot be
+    // prepared.
+    Result<sqlite3_stmt *> kept(Kept which, const QString &what);
     // Prepares `sql` into `statement` and binds `numbers`.
-    bool prepareWith(SqliteStatement *statement, const char *sql,
-                     std::initializer_list<qint64> numbers);
+    Result<> prepareWith(SqliteStatement *statement, const char *sql,
+                         std::initializer_list<qint64> numbers);
 
     const QString m_path;
     const bool m_readOnly;
@@ -94,7 +93,6 @@ private:
     sqlite3 *m_db = nullptr;
     // Belong to `m_db`: finalized before it closes, prepared again on the next connection.
     std::array<sqlite3_stmt *, static_cast<size_t>(Kept::Count)> m_statements{};
-    QString m_error;
 };
 
 } // namespace queuestore
