@@ -9,19 +9,19 @@
 
 namespace till {
 
-QString databaseUnwritable(const QString &path)
+Result<> databaseWritable(const QString &path)
 {
     using CheckTexts::text;
     const QFileInfo file(path);
     const QString directory = file.absolutePath();
     if (!QFileInfo(directory).isDir())
-        return text("queueNoDirectory").arg(directory);
+        return ResultError(text("queueNoDirectory").arg(directory));
     if (::access(QFile::encodeName(directory).constData(), W_OK | X_OK) != 0)
-        return text("queueNotWritable").arg(directory);
+        return ResultError(text("queueNotWritable").arg(directory));
     if (file.exists() &&
         (!file.isFile() || ::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0))
-        return text("queueNotWritable").arg(path);
-    return QString();
+        return ResultError(text("queueNotWritable").arg(path));
+    return ResultOk;
 }
 
 } // namespace till

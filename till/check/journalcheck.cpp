@@ -25,11 +25,11 @@ JournalCheck::JournalCheck(CheckReport &report) : m_report(report) {}
 bool JournalCheck::checkWritable(const QString &path)
 {
     const QString directory = QFileInfo(path).absolutePath();
-    const QString unwritable = databaseUnwritable(path);
-    if (unwritable.isEmpty())
+    const Result<> writable = databaseWritable(path);
+    if (writable)
         return true;
     m_report.add(text("checkJournal"), Outcome::Fail,
-                 text("journalUnwritable").arg(path, unwritable),
+                 text("journalUnwritable").arg(path, writable.error()),
                  text("queueUnwritableHint").arg(directory));
     return false;
 }

@@ -59,10 +59,11 @@ bool QueueCheck::checkWritable(const QString &path)
 {
     // A queue the till cannot write loses the cancellations and refunds that got no answer.
     const QString directory = QFileInfo(path).absolutePath();
-    const QString unwritable = databaseUnwritable(path);
-    if (unwritable.isEmpty())
+    const Result<> writable = databaseWritable(path);
+    if (writable)
         return true;
-    m_report.add(text("checkQueue"), Outcome::Fail, text("queueUnwritable").arg(path, unwritable),
+    m_report.add(text("checkQueue"), Outcome::Fail,
+                 text("queueUnwritable").arg(path, writable.error()),
                  text("queueUnwritableHint").arg(directory));
     return false;
 }
