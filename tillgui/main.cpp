@@ -125,13 +125,7 @@ int main(int argc, char **argv)
         return unusable(QStringLiteral("--screenshot is drawn by till-gui-screenshots of the "
                                        "build tree (make screenshots)"));
 #else
-        tillgui::ScreenshotWalk walk(options.pluginFile(), options.screenshotDirectory());
-        const int status = walk.run();
-        for (const QString &file : walk.written())
-            till::StandardStreams::printOut(file);
-        if (status != 0)
-            till::StandardStreams::printError(QStringLiteral("till-gui: ") + walk.errorString());
-        return status;
+        return tillgui::ScreenshotWalk(options.pluginFile(), options.screenshotDirectory()).run();
 #endif
     }
     return runScreen(options);

@@ -15,6 +15,7 @@
 #include <document.h>
 #include <sandbox/sandbox.h>
 #include <till/hostenvironment.h>
+#include <till/standardstreams.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -72,22 +73,23 @@ ScreenshotWalk::ScreenshotWalk(const QString &pluginFile, const QString &directo
 int ScreenshotWalk::run()
 {
     if (!QDir().mkpath(m_directory))
-        return fail(2, QStringLiteral("screenshots: %1 cannot be created").arg(m_directory));
+        return finish(2, QStringLiteral("screenshots: %1 cannot be created").arg(m_directory));
     // Two polls per state, so that the progress display has a moment to be pictured.
     sandbox::Sandbox::Options options;
     options.pollsPerState = 2;
     sandbox::Sandbox sandbox(options);
     if (!sandbox.start())
-        return fail(2, QStringLiteral("screenshots: the local service cannot listen on a "
-                                      "loopback port"));
+        return finish(2, QStringLiteral("screenshots: the local service cannot listen on a "
+                                        "loopback port"));
     QTemporaryDir work;
     if (!work.isValid())
-        return fail(
+        return finish(
             2, QStringLiteral("screenshots: no temporary directory: %1").arg(work.errorString()));
     const QString configFile = work.filePath(QStringLiteral("velmor.ini"));
     QFile config(configFile);
     if (!config.open(QIODevice::WriteOnly | QIODevice::Text))
-        return fail(2, QStringLiteral("screenshots: %1: %2").arg(configFile, config.errorString()));
+        return finish(2,
+                      QStringLiteral("screenshots: %1: %2").arg(configFile, config.errorString()));
     config.write(QStringLiteral("[Velmor]\nurl=%1\nlogin=\"%2\"\npassword=\"%3\"\ntimeout=5\n\n"
                                 "[Velmro]\ninfoRequestInterval=1\n")
                      .arg(sandbox.baseUrl(), options.login, options.password)
@@ -99,7 +101,7 @@ int ScreenshotWalk::run()
             host.setUp(work.filePath(QStringLiteral("till.log")), configFile,
                        work.filePath(QStringLiteral("queue.sqlite")), m_pluginFile);
         !setUp)
-        return fail(2, setUp.error());
+        return finish(2, setUp.error());
     const QSharedPointer<Document> receipt = demoReceipt();
     host.setDocument(receipt);
 
@@ -108,30 +110,30 @@ int ScreenshotWalk::run()
         guitext::setLanguage(lang);
         QString catalogueError;
         if (!guitext::loadCatalogue(lang, m_pluginFile, &catalogueError))
-            return fail(2, catalogueError);
+            return finish(2, catalogueError);
         // Without Qt's catalogue its few buttons are drawn in English; the walk goes on.
         guitext::loadQtTexts(lang, &catalogueError);
-        const int status = walk(host, sandbox, receipt, lang);
-        if (status != 0)
-            return status;
+        if (const Result<> walked = walk(host, sandbox, receipt, lang); !walked)
+            return finish(1, walked.error());
     }
     guitext::setLanguage(language);
     QString catalogueError;
     guitext::loadCatalogue(language, m_pluginFile, &catalogueError);
     guitext::loadQtTexts(language, &catalogueError);
-    return 0;
+    return finish(0, QString());
 }
 
-int ScreenshotWalk::walk(till::HostEnvironment &host, sandbox::Sandbox &sandbox,
-                         const QSharedPointer<Document> &receipt, const QString &lang)
+Result<> ScreenshotWalk::walk(till::HostEnvironment &host, sandbox::Sandbox &sandbox,
+                              const QSharedPointer<Document> &receipt, const QString &lang)
 {
     MainWindow window(host, receipt);
     window.resize(ScreenSize);
     window.show();
     SaleDialog *dialog = window.saleDialog();
     waitFor([&window] { return window.isVisible(); }, StepTimeoutMs);
-    if (!shoot(&window, nullptr, QStringLiteral("main-%1.png").arg(lang)))
-        return 1;
+    if (const Result<> shot = shoot(&window, nullptr, QStringLiteral("main-%1.png").arg(lang));
+        !shot)
+        return shot;
 
     const struct
     {
@@ -143,13 +145,17 @@ int ScreenshotWalk::walk(till::HostEnvironment &host, sandbox::Sandbox &sandbox,
     // The rejection first: once the receipt is paid it takes no further sale.
     for (const auto &sale : sales) {
         if (!window.startSale())
-            return fail(1, QStringLiteral("screenshots: the sale did not start"));
+            return ResultError(QStringLiteral("screenshots: the sale did not start"));
         waitFor([dialog] { return dialog->isVisible(); }, StepTimeoutMs);
         QLineEdit *code = dialog->scanPanel()->codeField();
         code->setText(QString::fromLatin1(sale.code));
         const bool first = sale.picture == QLatin1String("approved");
-        if (first && !shoot(&window, dialog, QStringLiteral("scan-%1.png").arg(lang)))
-            return 1;
+        if (first) {
+            if (const Result<> shot =
+                    shoot(&window, dialog, QStringLiteral("scan-%1.png").arg(lang));
+                !shot)
+                return shot;
+        }
         // What a scanner's Enter does.
         emit code->returnPressed();
         if (first) {
@@ -157,13 +163,18 @@ int ScreenshotWalk::walk(till::HostEnvironment &host, sandbox::Sandbox &sandbox,
             if (!waitFor(
                     [progress] { return progress->value() > 0 && !progress->text().isEmpty(); },
                     StepTimeoutMs))
-                return fail(1, QStringLiteral("screenshots: no progress was shown"));
-            if (!shoot(&window, dialog, QStringLiteral("progress-%1.png").arg(lang)))
-                return 1;
+                return ResultError(QStringLiteral("screenshots: no progress was shown"));
+            if (const Result<> shot =
+                    shoot(&window, dialog, QStringLiteral("progress-%1.png").arg(lang));
+                !shot)
+                return shot;
         }
-        if (!answered(dialog) ||
-            !shoot(&window, dialog, QStringLiteral("%1-%2.png").arg(sale.picture, lang)))
-            return 1;
+        if (const Result<> answer = answered(dialog); !answer)
+            return answer;
+        if (const Result<> shot =
+                shoot(&window, dialog, QStringLiteral("%1-%2.png").arg(sale.picture, lang));
+            !shot)
+            return shot;
         if (first)
             paidOrder = window.lastAnswer().getRRN();
         dialog->accept();
@@ -173,26 +184,32 @@ int ScreenshotWalk::walk(till::HostEnvironment &host, sandbox::Sandbox &sandbox,
     window.askRefund();
     RefundDialog *refund = window.refundDialog();
     if (!refund || !waitFor([refund] { return refund->isVisible(); }, StepTimeoutMs))
-        return fail(1, QStringLiteral("screenshots: the refund dialog did not open"));
+        return ResultError(QStringLiteral("screenshots: the refund dialog did not open"));
     refund->rrnField()->setText(paidOrder);
     refund->returnedField(0)->setValue(0);
-    if (!shoot(&window, refund, QStringLiteral("refund-%1.png").arg(lang)))
-        return 1;
+    if (const Result<> shot = shoot(&window, refund, QStringLiteral("refund-%1.png").arg(lang));
+        !shot)
+        return shot;
     refund->accept();
     if (!refund->confirmation() ||
-        !shoot(&window, refund->confirmation(), QStringLiteral("confirm-%1.png").arg(lang)))
-        return fail(1, QStringLiteral("screenshots: the refund was not offered for confirmation"));
+        !shoot(&window, refund->confirmation(), QStringLiteral("confirm-%1.png").arg(lang)).ok())
+        return ResultError(
+            QStringLiteral("screenshots: the refund was not offered for confirmation"));
     refund->confirmation()->accept();
-    if (!answered(dialog) || !shoot(&window, dialog, QStringLiteral("refunded-%1.png").arg(lang)))
-        return 1;
+    if (const Result<> answer = answered(dialog); !answer)
+        return answer;
+    if (const Result<> shot = shoot(&window, dialog, QStringLiteral("refunded-%1.png").arg(lang));
+        !shot)
+        return shot;
     dialog->accept();
 
     window.hide();
     return cancellationWalk(host, sandbox, receipt, lang);
 }
 
-int ScreenshotWalk::cancellationWalk(till::HostEnvironment &host, sandbox::Sandbox &sandbox,
-                                     const QSharedPointer<Document> &receipt, const QString &lang)
+Result<> ScreenshotWalk::cancellationWalk(till::HostEnvironment &host, sandbox::Sandbox &sandbox,
+                                          const QSharedPointer<Document> &receipt,
+                                          const QString &lang)
 {
     // The same receipt at another till's window, paid there and cancelled while the service
     // does not answer: queued.
@@ -202,25 +219,29 @@ int ScreenshotWalk::cancellationWalk(till::HostEnvironment &host, sandbox::Sandb
     SaleDialog *dialog = window.saleDialog();
     waitFor([&window] { return window.isVisible(); }, StepTimeoutMs);
     if (!window.startSale())
-        return fail(1, QStringLiteral("screenshots: the sale did not start"));
+        return ResultError(QStringLiteral("screenshots: the sale did not start"));
     emit dialog->scanPanel()->codeEntered(QString::fromLatin1(sandbox::Sandbox::CodeApprove));
-    if (!answered(dialog))
-        return 1;
+    if (const Result<> answer = answered(dialog); !answer)
+        return answer;
     dialog->accept();
     sandbox.setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::Drop);
     window.askCancel();
     CancelDialog *cancel = window.cancelDialog();
     if (!cancel || !waitFor([cancel] { return cancel->isVisible(); }, StepTimeoutMs))
-        return fail(1, QStringLiteral("screenshots: the cancellation dialog did not open"));
-    if (!shoot(&window, cancel, QStringLiteral("cancel-%1.png").arg(lang)))
-        return 1;
+        return ResultError(QStringLiteral("screenshots: the cancellation dialog did not open"));
+    if (const Result<> shot = shoot(&window, cancel, QStringLiteral("cancel-%1.png").arg(lang));
+        !shot)
+        return shot;
     cancel->accept();
     if (!cancel->confirmation())
-        return fail(1, QStringLiteral("screenshots: the cancellation was not offered for "
-                                      "confirmation"));
+        return ResultError(QStringLiteral("screenshots: the cancellation was not offered for "
+                                          "confirmation"));
     cancel->confirmation()->accept();
-    if (!answered(dialog) || !shoot(&window, dialog, QStringLiteral("queued-%1.png").arg(lang)))
-        return 1;
+    if (const Result<> answer = answered(dialog); !answer)
+        return answer;
+    if (const Result<> shot = shoot(&window, dialog, QStringLiteral("queued-%1.png").arg(lang));
+        !shot)
+        return shot;
     dialog->accept();
     sandbox.setFault(sandbox::Sandbox::Endpoint::Refund, sandbox::Sandbox::Fault::None);
 
@@ -228,26 +249,26 @@ int ScreenshotWalk::cancellationWalk(till::HostEnvironment &host, sandbox::Sandb
     window.showQueue();
     QueueDialog *queue = window.queueDialog();
     waitFor([queue] { return queue->isVisible(); }, StepTimeoutMs);
-    if (!shoot(&window, queue, QStringLiteral("queue-%1.png").arg(lang)))
-        return 1;
+    if (const Result<> shot = shoot(&window, queue, QStringLiteral("queue-%1.png").arg(lang));
+        !shot)
+        return shot;
     if (!queue->replay() ||
         !waitFor([&window, queue] { return window.runner()->isIdle() && queue->rowCount() == 0; },
                  StepTimeoutMs))
-        return fail(1, QStringLiteral("screenshots: the queue was not sent again"));
+        return ResultError(QStringLiteral("screenshots: the queue was not sent again"));
     queue->accept();
     window.close();
-    return 0;
+    return ResultOk;
 }
 
-bool ScreenshotWalk::answered(SaleDialog *dialog)
+Result<> ScreenshotWalk::answered(SaleDialog *dialog)
 {
     if (waitFor([dialog] { return dialog->page() == SaleDialog::Page::Answer; }, StepTimeoutMs))
-        return true;
-    fail(1, QStringLiteral("screenshots: the operation gave no answer"));
-    return false;
+        return ResultOk;
+    return ResultError(QStringLiteral("screenshots: the operation gave no answer"));
 }
 
-bool ScreenshotWalk::shoot(QWidget *window, QWidget *dialog, const QString &name)
+Result<> ScreenshotWalk::shoot(QWidget *window, QWidget *dialog, const QString &name)
 {
     // Layouts and queued progress settle before the picture is taken: a word-wrapped label
     // takes its height only after a layout pass or two.
@@ -277,12 +298,10 @@ bool ScreenshotWalk::shoot(QWidget *window, QWidget *dialog, const QString &name
         painter.drawRect(frame.adjusted(0, 0, -1, -1));
     }
     const QString path = QDir(m_directory).filePath(name);
-    if (!screen.save(path, "PNG")) {
-        fail(1, QStringLiteral("screenshots: %1 cannot be written").arg(path));
-        return false;
-    }
+    if (!screen.save(path, "PNG"))
+        return ResultError(QStringLiteral("screenshots: %1 cannot be written").arg(path));
     m_written.append(path);
-    return true;
+    return ResultOk;
 }
 
 bool ScreenshotWalk::waitFor(const std::function<bool()> &condition, int timeoutMs)
@@ -298,9 +317,12 @@ bool ScreenshotWalk::waitFor(const std::function<bool()> &condition, int timeout
     return true;
 }
 
-int ScreenshotWalk::fail(int status, const QString &error)
+int ScreenshotWalk::finish(int status, const QString &why)
 {
-    m_error = error;
+    for (const QString &file : qAsConst(m_written))
+        till::StandardStreams::printOut(file);
+    if (status != 0)
+        till::StandardStreams::printError(QStringLiteral("till-gui: ") + why);
     return status;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <result.h>
+
 #include <QSharedPointer>
 #include <QString>
 #include <QStringList>
@@ -31,31 +33,30 @@ class ScreenshotWalk
 public:
     ScreenshotWalk(const QString &pluginFile, const QString &directory);
 
-    // 0 when every picture was written, 1 when a step did not come, 2 when the walk could not
-    // be set up; errorString() says why.
+    // The walk as `till-gui --screenshot DIR` runs it: prints each picture written and, when
+    // the walk stopped, why. The exit status: 0 when every picture was written, 1 when a step
+    // did not come, 2 when the walk could not be set up.
     int run();
-    QString errorString() const { return m_error; }
-    QStringList written() const { return m_written; }
 
 private:
     // One language's walk with a window of its own.
-    int walk(till::HostEnvironment &host, sandbox::Sandbox &sandbox,
-             const QSharedPointer<Document> &receipt, const QString &lang);
+    Result<> walk(till::HostEnvironment &host, sandbox::Sandbox &sandbox,
+                  const QSharedPointer<Document> &receipt, const QString &lang);
     // The cancellation and the queue, at a window of their own: the first one's receipt is
     // paid by then.
-    int cancellationWalk(till::HostEnvironment &host, sandbox::Sandbox &sandbox,
-                         const QSharedPointer<Document> &receipt, const QString &lang);
-    // Waits for the dialog's answer page; false, with the error set, when it does not come.
-    bool answered(SaleDialog *dialog);
+    Result<> cancellationWalk(till::HostEnvironment &host, sandbox::Sandbox &sandbox,
+                              const QSharedPointer<Document> &receipt, const QString &lang);
+    // Waits for the dialog's answer page; fails when it does not come.
+    Result<> answered(SaleDialog *dialog);
     // `window` as the screen shows it, with `dialog` (if any) over it.
-    bool shoot(QWidget *window, QWidget *dialog, const QString &name);
+    Result<> shoot(QWidget *window, QWidget *dialog, const QString &name);
     // Runs the event loop until `condition` holds; false after `timeoutMs`.
     static bool waitFor(const std::function<bool()> &condition, int timeoutMs);
-    int fail(int status, const QString &error);
+    // Prints the pictures written and, for a walk that stopped, `why`; gives `status`.
+    int finish(int status, const QString &why);
 
     QString m_pluginFile;
     QString m_directory;
-    QString m_error;
     QStringList m_written;
 };
 
