@@ -75,9 +75,8 @@ qint64 Journal::Private::record(Kind kind, const QString &orderId, const QString
         [&](JournalStatement &insert) {
             return insert.bind(1, kindName(kind)) && insert.bind(2, orderId) &&
                    insert.bind(3, refundId) && insert.bind(4, amount) &&
-                   insert.bind(5, owner.token()) &&
-                   insert.bind(6, JournalRow::JournalRow::nowText()) &&
-                   insert.bind(7, refundBody.isEmpty() ? QString()
+                   insert.bind(5, owner.token()) && insert.bind(6, JournalRow::nowText()) &&
+                   insert.bind(7, refundBody.isEmpty() ? QByteArray()
                                                        : JournalRow::jsonText(refundBody)) &&
                    insert.bind(8, JournalRow::jsonText(queueMessage));
         });
@@ -209,7 +208,7 @@ bool Journal::markAnswered(qint64 entry, Outcome outcome, int status, const QStr
             return update.bind(1, entry) && update.bind(2, outcomeName(outcome)) &&
                    update.bind(3, qint64(status)) && update.bind(4, rrn) &&
                    update.bind(5, JournalRow::nowText()) &&
-                   update.bind(6, note.isEmpty() ? QString() : JournalRow::jsonText(note));
+                   update.bind(6, note.isEmpty() ? QByteArray() : JournalRow::jsonText(note));
         });
     if (changed == 0)
         d->db.setError(

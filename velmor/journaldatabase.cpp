@@ -102,6 +102,9 @@ bool JournalDatabase::exec(const char *sql)
 
 void JournalDatabase::close()
 {
+    for (sqlite3_stmt *statement : qAsConst(m_kept))
+        sqlite3_finalize(statement);
+    m_kept.clear();
     if (m_db) {
         sqlite3_close_v2(m_db);
         m_db = nullptr;
@@ -346,11 +349,16 @@ int JournalDatabase::change(const char *sql, const std::function<bool(JournalSta
         m_error = QStringLiteral("journal %1 is open read-only").arg(m_path);
         return -1;
     }
-    JournalStatement statement(m_db, sql);
-    if (!statement) {
-        fail(QStringLiteral("cannot prepare a journal change"));
-        return -1;
+    const QByteArray key = QByteArray::fromRawData(sql, int(std::strlen(sql)));
+    sqlite3_stmt *kept = m_kept.value(key);
+    if (!kept) {
+        if (sqlite3_prepare_v2(m_db, sql, -1, &kept, nullptr) != SQLITE_OK || !kept) {
+            fail(QStringLiteral("cannot prepare a journal change"));
+            return -1;
+        }
+        m_kept.insert(QByteArray(sql), kept);
     }
+    JournalStatement statement(kept);
     if (!bind(statement)) {
         fail(QStringLiteral("cannot bind a journal change"));
         return -1;

@@ -102,9 +102,9 @@ QDateTime JournalRow::parseTime(const QString &text)
     return time;
 }
 
-QString JournalRow::jsonText(const QJsonObject &object)
+QByteArray JournalRow::jsonText(const QJsonObject &object)
 {
-    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
 QJsonObject JournalRow::parseObject(const QString &text)

@@ -41,7 +41,7 @@ public:
     // Reads timeText()'s form fast and any ISO time otherwise, in UTC; invalid when empty.
     static QDateTime parseTime(const QString &text);
     // An object as compact JSON, and back (an empty text reads as an empty object).
-    static QString jsonText(const QJsonObject &object);
+    static QByteArray jsonText(const QJsonObject &object);
     static QJsonObject parseObject(const QString &text);
 };
 

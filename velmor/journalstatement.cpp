@@ -11,14 +11,25 @@ JournalStatement::JournalStatement(sqlite3 *db, const char *sql)
     sqlite3_prepare_v2(db, sql, -1, &m_statement, nullptr);
 }
 
+JournalStatement::JournalStatement(sqlite3_stmt *kept) : m_statement(kept), m_kept(true) {}
+
 JournalStatement::~JournalStatement()
 {
-    sqlite3_finalize(m_statement);
+    if (!m_kept) {
+        sqlite3_finalize(m_statement);
+        return;
+    }
+    sqlite3_reset(m_statement);
+    sqlite3_clear_bindings(m_statement);
 }
 
 bool JournalStatement::bind(int index, const QString &text)
 {
-    const QByteArray utf8 = text.toUtf8();
+    return bind(index, text.toUtf8());
+}
+
+bool JournalStatement::bind(int index, const QByteArray &utf8)
+{
     return sqlite3_bind_text(m_statement, index, utf8.constData(), utf8.size(), SQLITE_TRANSIENT) ==
            SQLITE_OK;
 }
