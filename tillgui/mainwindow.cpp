@@ -1,11 +1,14 @@
 #include "mainwindow.h"
 
+#include "amountfield.h"
 #include "canceldialog.h"
+#include "functionkeyrow.h"
 #include "guitext.h"
 #include "operationrunner.h"
 #include "progresspanel.h"
 #include "queuedialog.h"
-#include "refunddialog.h"
+#include "receipttable.h"
+#include "reversaldialogs.h"
 #include "roubleamount.h"
 #include "saledialog.h"
 #include "scanpanel.h"
@@ -15,7 +18,6 @@
 #include <basicpaymentprocessing.h>
 #include <config.h>
 #include <dbqueuebroker.h>
-#include <paymentprocessingrequest.h>
 #include <session.h>
 #include <singleton.h>
 #include <till/cashier.h>
@@ -27,35 +29,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
-#include <QHeaderView>
-#include <QJsonObject>
-#include <QKeySequence>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
-#include <QShortcut>
 #include <QStatusBar>
-#include <QTableWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace tillgui {
-
-namespace {
-
-// The function key in front of the button's name, as on a till's keyboard legend.
-QString keyed(Qt::Key key, const QString &label)
-{
-    return QKeySequence(key).toString(QKeySequence::NativeText) + QStringLiteral("  ") + label;
-}
-
-const Qt::Key SaleKey = Qt::Key_F2;
-const Qt::Key RefundKey = Qt::Key_F3;
-const Qt::Key CancelKey = Qt::Key_F4;
-const Qt::Key QueueKey = Qt::Key_F5;
-
-} // namespace
 
 const QSize MainWindow::MinimumSize(800, 600);
 
@@ -63,88 +42,50 @@ MainWindow::MainWindow(till::HostEnvironment &host, const QSharedPointer<Documen
                        QWidget *parent)
     : QMainWindow(parent), m_host(host), m_processing(host.processing()), m_queue(host.queue()),
       m_receipt(receipt), m_runner(std::make_unique<OperationRunner>(host.processing())),
-      m_dialog(new SaleDialog(this)), m_items(new QTableWidget(0, 6)), m_totals(new QLabel),
-      m_amount(new QLineEdit), m_notice(new QLabel), m_statusLine(new QLabel),
-      m_saleButton(new QPushButton(keyed(SaleKey, guitext::text("Sale")))),
-      m_refundButton(new QPushButton(keyed(RefundKey, guitext::text("Refund")))),
-      m_cancelButton(new QPushButton(keyed(CancelKey, guitext::text("Cancel payment")))),
-      m_queueButton(new QPushButton)
+      m_dialog(new SaleDialog(this)), m_items(new ReceiptTable), m_totals(new QLabel),
+      m_amount(new AmountField), m_notice(new QLabel), m_statusLine(new QLabel),
+      m_keys(new FunctionKeyRow)
 {
     setWindowTitle(guitext::text("Till"));
     setMinimumSize(MinimumSize);
     resize(1024, 768);
     m_queueDialog = new QueueDialog(m_queue, m_runner.get(), m_processing, this);
     m_serviceMenu = new ServiceMenu(this, m_processing, m_runner.get());
+    m_reversals = new ReversalDialogs(this, m_queue);
 
-    m_items->setHorizontalHeaderLabels({guitext::text("No."), guitext::text("Article"),
-                                        guitext::text("Name"), guitext::text("Quantity"),
-                                        guitext::text("Returned"), guitext::text("Sum")});
-    m_items->verticalHeader()->hide();
-    m_items->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_items->setSelectionMode(QAbstractItemView::NoSelection);
-    // The receipt is only read here: Tab passes it by instead of walking its cells.
-    m_items->setFocusPolicy(Qt::NoFocus);
-    m_items->setTabKeyNavigation(false);
-
-    m_amount->setMaximumWidth(m_amount->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 16);
     m_notice->setStyleSheet(QStringLiteral("color: #b00020"));
     auto *amountRow = new QHBoxLayout;
     amountRow->addWidget(new QLabel(guitext::text("Amount, roubles:")));
     amountRow->addWidget(m_amount);
     amountRow->addWidget(m_notice, 1);
-    auto *buttons = new QHBoxLayout;
-    for (QPushButton *button : {m_saleButton, m_refundButton, m_cancelButton, m_queueButton}) {
-        // Enter on a focused button presses it, as in a dialog.
-        button->setAutoDefault(true);
-        buttons->addWidget(button);
-    }
 
     auto *central = new QWidget;
     auto *layout = new QVBoxLayout(central);
     layout->addWidget(m_items);
     layout->addWidget(m_totals);
     layout->addLayout(amountRow);
-    layout->addLayout(buttons);
+    layout->addWidget(m_keys);
     setCentralWidget(central);
     // There from the start, so that the first outcome does not push the buttons up.
     statusBar()->setSizeGripEnabled(false);
     statusBar()->addWidget(m_statusLine, 1);
     m_statusLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    setTabOrder(m_amount, m_saleButton);
-    setTabOrder(m_saleButton, m_refundButton);
-    setTabOrder(m_refundButton, m_cancelButton);
-    setTabOrder(m_cancelButton, m_queueButton);
-    const struct
-    {
-        Qt::Key key;
-        QPushButton *button;
-    } keys[] = {{SaleKey, m_saleButton},
-                {RefundKey, m_refundButton},
-                {CancelKey, m_cancelButton},
-                {QueueKey, m_queueButton}};
-    // Shortcuts of the window rather than of the buttons: a button's text change (the queue's
-    // count) would drop a shortcut set on the button.
-    for (const auto &key : keys) {
-        auto *shortcut = new QShortcut(QKeySequence(key.key), this);
-        QPushButton *button = key.button;
-        connect(shortcut, &QShortcut::activated, button, [button] {
-            if (button->isEnabled())
-                button->click();
-        });
-    }
+    setTabOrder(m_amount, saleButton());
+    setTabOrder(saleButton(), refundButton());
+    setTabOrder(refundButton(), cancelButton());
+    setTabOrder(cancelButton(), queueButton());
 
-    m_codeKeys = new QTimer(this);
-    m_codeKeys->setSingleShot(true);
-    // Longer than the pause between a scanner's keys, shorter than a cashier's reaction.
-    m_codeKeys->setInterval(300);
-    connect(m_codeKeys, &QTimer::timeout, this, [this] { m_codeInAmount = false; });
-    connect(m_amount, &QLineEdit::returnPressed, this, &MainWindow::amountEntered);
-    connect(m_amount, &QLineEdit::textEdited, this, &MainWindow::amountEdited);
-    connect(m_saleButton, &QPushButton::clicked, this, &MainWindow::startSale);
-    connect(m_refundButton, &QPushButton::clicked, this, &MainWindow::askRefund);
-    connect(m_cancelButton, &QPushButton::clicked, this, &MainWindow::askCancel);
-    connect(m_queueButton, &QPushButton::clicked, this, &MainWindow::showQueue);
+    connect(m_amount, &AmountField::amountTyped, this, [this] { setNotice(QString()); });
+    connect(m_amount, &AmountField::amountEntered, this, &MainWindow::startSale);
+    // A code scanned before F2 starts nothing; the cashier is told to press F2 first.
+    connect(m_amount, &AmountField::codeEntered, this, [this] {
+        setNotice(guitext::text("A code was scanned before the sale: press F2, then scan it"));
+    });
+    connect(saleButton(), &QPushButton::clicked, this, &MainWindow::startSale);
+    connect(refundButton(), &QPushButton::clicked, this, &MainWindow::askRefund);
+    connect(cancelButton(), &QPushButton::clicked, this, &MainWindow::askCancel);
+    connect(queueButton(), &QPushButton::clicked, this, &MainWindow::showQueue);
     connect(m_dialog->scanPanel(), &ScanPanel::codeEntered, this, &MainWindow::sell);
     connect(m_dialog, &SaleDialog::cancelPressed, this, &MainWindow::pressCancel);
     connect(m_runner.get(), &OperationRunner::started, this, &MainWindow::updateButtons);
@@ -159,10 +100,16 @@ MainWindow::MainWindow(till::HostEnvironment &host, const QSharedPointer<Documen
                 updateButtons();
                 // The status line follows what the replay found.
                 m_statusLine->setText(summary);
-                takeBackCancelled(findings);
+                // A sale paid here whose order was cancelled, or refunded in full, is to pay
+                // again.
+                if (m_payments.takeBackCancelled(findings))
+                    showReceipt();
             });
     connect(m_dialog, &QDialog::finished, this, &MainWindow::takeKeysBack);
     connect(m_queueDialog, &QDialog::finished, this, &MainWindow::takeKeysBack);
+    connect(m_reversals, &ReversalDialogs::backedOut, this, &MainWindow::takeKeysBack);
+    connect(m_reversals, &ReversalDialogs::refundConfirmed, this, &MainWindow::startRefund);
+    connect(m_reversals, &ReversalDialogs::cancellationConfirmed, this, &MainWindow::startCancel);
 
     // The plug-in finds the progress display through the host's session.
     Singleton<Session>::instance->setProgressView(m_dialog->progressPanel());
@@ -212,34 +159,6 @@ bool MainWindow::startSale()
     m_dialog->open();
     m_dialog->scanPanel()->codeField()->setFocus();
     return true;
-}
-
-void MainWindow::amountEdited(const QString &text)
-{
-    static const QRegularExpression amountKeys(QStringLiteral("^[0-9 .,]*$"));
-    if (!m_codeInAmount && amountKeys.match(text).hasMatch()) {
-        m_amountKept = text;
-        setNotice(QString());
-        return;
-    }
-    // A key no amount has: a code is being scanned. Its keys, digits included, go nowhere
-    // until Enter or a pause ends it.
-    m_codeInAmount = true;
-    m_codeKeys->start();
-    m_amount->setText(m_amountKept);
-}
-
-void MainWindow::amountEntered()
-{
-    if (!m_codeInAmount) {
-        startSale();
-        return;
-    }
-    m_codeInAmount = false;
-    m_codeKeys->stop();
-    m_amount->setText(m_amountKept);
-    m_amount->selectAll();
-    setNotice(guitext::text("A code was scanned before the sale: press F2, then scan it"));
 }
 
 void MainWindow::sell(const QString &code)
@@ -336,51 +255,34 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 RefundDialog *MainWindow::refundDialog() const
 {
-    return m_refundDialog;
+    return m_reversals->refundDialog();
 }
 
 CancelDialog *MainWindow::cancelDialog() const
 {
-    return m_cancelDialog;
+    return m_reversals->cancelDialog();
 }
 
 void MainWindow::askRefund()
 {
-    if (refusedWhileBusy() || m_refundDialog)
+    if (refusedWhileBusy() || refundDialog())
         return;
     // The last paid sale is the one most often brought back, as for a cancellation.
-    m_refundDialog = new RefundDialog(m_receipt, m_lastSaleId, this);
-    m_refundDialog->setAttribute(Qt::WA_DeleteOnClose);
-    RefundDialog *dialog = m_refundDialog;
-    dialog->setQueuedCheck([this](const QString &orderId, int amount) {
-        return alreadyQueued(orderId, true, amount);
-    });
-    connect(dialog, &QDialog::rejected, this, &MainWindow::takeKeysBack);
-    connect(dialog, &QDialog::accepted, this, [this, dialog] {
-        startRefund(dialog->rrn(), dialog->refundReceipt(), dialog->amount());
-    });
-    dialog->open();
+    m_reversals->askRefund(m_receipt, m_payments.lastSaleId());
 }
 
 void MainWindow::askCancel()
 {
-    if (refusedWhileBusy() || m_cancelDialog)
+    if (refusedWhileBusy() || cancelDialog())
         return;
     // The last sale is the one a cashier most often cancels; otherwise the amount typed.
-    int amount = m_lastSaleAmount;
+    const QString lastSaleId = m_payments.lastSaleId();
+    int amount = m_payments.lastSaleAmount();
     QString error;
-    if (m_lastSaleId.isEmpty() && !RoubleAmount::parse(m_amount->text(), &amount, &error))
+    if (lastSaleId.isEmpty() && !RoubleAmount::parse(m_amount->text(), &amount, &error))
         amount = 0;
     const qint64 maximum = m_receipt ? velmor::kopecksOf(m_receipt->getTotalSum()) : -1;
-    m_cancelDialog = new CancelDialog(m_lastSaleId, amount, maximum, this);
-    m_cancelDialog->setAttribute(Qt::WA_DeleteOnClose);
-    CancelDialog *dialog = m_cancelDialog;
-    dialog->setQueuedCheck(
-        [this](const QString &orderId) { return alreadyQueued(orderId, false, 0); });
-    connect(dialog, &QDialog::rejected, this, &MainWindow::takeKeysBack);
-    connect(dialog, &QDialog::accepted, this,
-            [this, dialog] { startCancel(dialog->rrn(), dialog->amount()); });
-    dialog->open();
+    m_reversals->askCancel(lastSaleId, amount, maximum);
 }
 
 bool MainWindow::runOperation(const std::function<PaymentProcessingAnswer()> &operation,
@@ -422,24 +324,13 @@ void MainWindow::finish(const Running &running, const PaymentProcessingAnswer &a
     m_host.setDocument(m_receipt);
     const Outcome outcome(running.operation, running.amount, running.orderId, answer,
                           m_cashierCancelled);
-    if (running.operation == Outcome::Operation::Sale && outcome.tone() == Outcome::Tone::Done) {
-        m_lastSaleId = answer.getRRN();
-        m_lastSaleAmount = running.amount;
-        // Paid: the amount field no longer offers it, so that a second Enter pays nothing twice.
-        m_paidOrders[m_lastSaleId] += running.amount;
-        m_paid += running.amount;
-    } else if (running.operation == Outcome::Operation::Cancellation &&
-               outcome.tone() == Outcome::Tone::Done && m_paidOrders.contains(running.orderId)) {
-        // The payment went back: the receipt is to pay again.
-        const qint64 back = qMin<qint64>(running.amount, m_paidOrders.value(running.orderId));
-        m_paid -= back;
-        m_paidOrders[running.orderId] -= back;
-        if (m_paidOrders.value(running.orderId) <= 0)
-            m_paidOrders.remove(running.orderId);
-        if (m_lastSaleId == running.orderId) {
-            m_lastSaleId.clear();
-            m_lastSaleAmount = 0;
-        }
+    if (outcome.tone() == Outcome::Tone::Done) {
+        // Paid: the amount field no longer offers it, so that a second Enter pays nothing
+        // twice. A payment that went back leaves the receipt to pay again.
+        if (running.operation == Outcome::Operation::Sale)
+            m_payments.addSale(answer.getRRN(), running.amount);
+        else if (running.operation == Outcome::Operation::Cancellation)
+            m_payments.addCancellation(running.orderId, running.amount);
     }
     showReceipt();
     // A sentence about the amount from before the operation no longer holds.
@@ -475,26 +366,7 @@ void MainWindow::onIdle()
 
 void MainWindow::showReceipt()
 {
-    const auto items =
-        m_receipt ? m_receipt->getGoodsItems() : decltype(m_receipt->getGoodsItems()){};
-    m_items->setRowCount(items.size());
-    for (int row = 0; row < items.size(); ++row) {
-        const auto &item = items.at(row);
-        const QStringList cells = {QString::number(item->getPosnum()),
-                                   item->getArticul(),
-                                   item->getName(),
-                                   QString::number(item->getQuantity()),
-                                   QString::number(item->getBquant()),
-                                   velmor::roublesText(velmor::kopecksOf(item->getSumb()))};
-        for (int column = 0; column < cells.size(); ++column) {
-            auto *cell = new QTableWidgetItem(cells.at(column));
-            if (column >= 3)
-                cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            m_items->setItem(row, column, cell);
-        }
-    }
-    m_items->resizeColumnsToContents();
-    m_items->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
+    m_items->showReceipt(m_receipt);
     if (!m_receipt) {
         m_totals->setText(guitext::text("No current receipt"));
         return;
@@ -502,25 +374,20 @@ void MainWindow::showReceipt()
     const qint64 left = leftToPay();
     const QString total = guitext::roubles(velmor::kopecksOf(m_receipt->getTotalSum()));
     const QString prepaid = guitext::roubles(velmor::kopecksOf(m_receipt->getPrepaidSum()));
-    m_totals->setText(m_paid > 0
-                          ? guitext::text("Total %1, prepaid %2, paid here %3, to pay %4")
-                                .arg(total, prepaid, guitext::roubles(m_paid),
-                                     guitext::roubles(qMax<qint64>(left, 0)))
-                          : guitext::text("Total %1, prepaid %2, to pay %3")
-                                .arg(total, prepaid, guitext::roubles(qMax<qint64>(left, 0))));
+    const qint64 paid = m_payments.paid();
+    m_totals->setText(paid > 0 ? guitext::text("Total %1, prepaid %2, paid here %3, to pay %4")
+                                     .arg(total, prepaid, guitext::roubles(paid),
+                                          guitext::roubles(qMax<qint64>(left, 0)))
+                               : guitext::text("Total %1, prepaid %2, to pay %3")
+                                     .arg(total, prepaid, guitext::roubles(qMax<qint64>(left, 0))));
     // What is left, and 0.00 once the receipt is paid: never the amount just paid.
-    m_amount->setText(velmor::roublesText(qMax<qint64>(left, 0)));
-    m_amount->selectAll();
-    m_amountKept = m_amount->text();
+    m_amount->showAmount(velmor::roublesText(qMax<qint64>(left, 0)));
 }
 
 void MainWindow::updateButtons()
 {
-    const bool idle = m_runner->isIdle();
-    for (QPushButton *button : {m_saleButton, m_refundButton, m_cancelButton, m_queueButton})
-        button->setEnabled(idle);
-    const int pending = m_queue->pendingMessages().size();
-    m_queueButton->setText(keyed(QueueKey, guitext::text("Queue (%1)").arg(pending)));
+    m_keys->setButtonsEnabled(m_runner->isIdle());
+    m_keys->setQueueCount(m_queue->pendingMessages().size());
 }
 
 qint64 MainWindow::leftToPay() const
@@ -528,49 +395,7 @@ qint64 MainWindow::leftToPay() const
     if (!m_receipt)
         return -1;
     return velmor::kopecksOf(m_receipt->getTotalSum()) -
-           velmor::kopecksOf(m_receipt->getPrepaidSum()) - m_paid;
-}
-
-bool MainWindow::alreadyQueued(const QString &orderId, bool refund, int amount) const
-{
-    for (const QueuedMessage &message : m_queue->pendingMessages()) {
-        if (message.message.value(QStringLiteral("orderId")).toString() != orderId)
-            continue;
-        const QJsonObject request = message.message.value(QStringLiteral("request")).toObject();
-        const bool queuedRefund = request.value(QStringLiteral("requestType")).toInt() ==
-                                  PaymentProcessingRequest::Refund;
-        if (queuedRefund != refund)
-            continue;
-        if (!refund || request.value(QStringLiteral("amount")).toInt() == amount)
-            return true;
-    }
-    return false;
-}
-
-void MainWindow::takeBackCancelled(const QVector<QueueDialog::Finding> &findings)
-{
-    bool changed = false;
-    for (const QueueDialog::Finding &finding : findings) {
-        const QString &orderId = finding.result.orderId;
-        if (!finding.result.finished || !m_paidOrders.contains(orderId) ||
-            finding.state.getStatus() != PaymentProcessingAnswer::Success)
-            continue;
-        // Only the order's state counts: cancelled, or refunded as much as was paid here.
-        const QMap<QString, QVariant> state = finding.state.getAdditionalData();
-        const qint64 refunded =
-            velmor::kopecksOf(state.value(QStringLiteral("refunded")).toDouble());
-        if (state.value(QStringLiteral("status")).toString() != QLatin1String("canceled") &&
-            refunded < m_paidOrders.value(orderId))
-            continue;
-        m_paid -= m_paidOrders.take(orderId);
-        if (m_lastSaleId == orderId) {
-            m_lastSaleId.clear();
-            m_lastSaleAmount = 0;
-        }
-        changed = true;
-    }
-    if (changed)
-        showReceipt();
+           velmor::kopecksOf(m_receipt->getPrepaidSum()) - m_payments.paid();
 }
 
 void MainWindow::takeKeysBack()

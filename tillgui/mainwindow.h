@@ -1,14 +1,15 @@
 #pragma once
 
+#include "amountfield.h"
+#include "functionkeyrow.h"
 #include "outcome.h"
 #include "queuedialog.h"
+#include "receiptpayments.h"
 
 #include <document.h>
 #include <paymentprocessinganswer.h>
 
-#include <QHash>
 #include <QMainWindow>
-#include <QPointer>
 #include <QSharedPointer>
 
 #include <functional>
@@ -20,8 +21,6 @@ class QCloseEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTableWidget;
-class QTimer;
 
 namespace till {
 class HostEnvironment;
@@ -31,7 +30,9 @@ namespace tillgui {
 
 class CancelDialog;
 class OperationRunner;
+class ReceiptTable;
 class RefundDialog;
+class ReversalDialogs;
 class SaleDialog;
 class ServiceMenu;
 
@@ -82,10 +83,10 @@ public:
     CancelDialog *cancelDialog() const;
     OperationRunner *runner() const { return m_runner.get(); }
     QLineEdit *amountField() const { return m_amount; }
-    QPushButton *saleButton() const { return m_saleButton; }
-    QPushButton *refundButton() const { return m_refundButton; }
-    QPushButton *cancelButton() const { return m_cancelButton; }
-    QPushButton *queueButton() const { return m_queueButton; }
+    QPushButton *saleButton() const { return m_keys->saleButton(); }
+    QPushButton *refundButton() const { return m_keys->refundButton(); }
+    QPushButton *cancelButton() const { return m_keys->cancelButton(); }
+    QPushButton *queueButton() const { return m_keys->queueButton(); }
     // The host's other buttons (servicemenu.h).
     ServiceMenu *serviceMenu() const { return m_serviceMenu; }
     QString noticeText() const;
@@ -122,19 +123,9 @@ private:
     void showReceipt();
     void updateButtons();
     void setNotice(const QString &notice);
-    // Whether a queued message already asks the same of order `orderId`: a refund of `amount`
-    // kopecks (`refund`) or a cancellation.
-    bool alreadyQueued(const QString &orderId, bool refund, int amount) const;
     // Gives the keys back to the window once a dialog has closed: without a window manager
     // nothing else does, and the F-keys would be dead.
     void takeKeysBack();
-    // A sale paid here whose order the replay shows cancelled, or refunded in full, is to be
-    // paid again.
-    void takeBackCancelled(const QVector<QueueDialog::Finding> &findings);
-    // A scanner's keys that land in the amount (a code scanned before F2) leave the amount as
-    // it was and start nothing; the cashier is told to press F2 first.
-    void amountEdited(const QString &text);
-    void amountEntered();
 
     till::HostEnvironment &m_host;
     BasicPaymentProcessing *m_processing;
@@ -143,34 +134,18 @@ private:
     std::unique_ptr<OperationRunner> m_runner;
     SaleDialog *m_dialog;
     QueueDialog *m_queueDialog;
-    // Dialogs delete themselves on close; the pointers clear themselves with them, also while
-    // the window is being destroyed.
-    QPointer<RefundDialog> m_refundDialog;
-    QPointer<CancelDialog> m_cancelDialog;
-    QTableWidget *m_items;
+    ReversalDialogs *m_reversals;
+    ReceiptTable *m_items;
     QLabel *m_totals;
-    QLineEdit *m_amount;
+    AmountField *m_amount;
     QLabel *m_notice;
     QLabel *m_statusLine;
-    QPushButton *m_saleButton;
-    QPushButton *m_refundButton;
-    QPushButton *m_cancelButton;
-    QPushButton *m_queueButton;
+    FunctionKeyRow *m_keys;
     ServiceMenu *m_serviceMenu = nullptr;
     int m_saleAmount = 0;
-    // The last paid sale, offered to the cancellation dialog.
-    QString m_lastSaleId;
-    int m_lastSaleAmount = 0;
-    // The sales paid on this receipt here, by order, in kopecks; a cancellation done takes its
-    // order's back out.
-    QHash<QString, qint64> m_paidOrders;
-    qint64 m_paid = 0;
+    ReceiptPayments m_payments;
     // The cashier pressed Cancel during the operation under way.
     bool m_cashierCancelled = false;
-    // The amount as it stood before a code's keys arrived, and whether they are arriving.
-    QString m_amountKept;
-    bool m_codeInAmount = false;
-    QTimer *m_codeKeys;
     bool m_closeWhenIdle = false;
     PaymentProcessingAnswer m_lastAnswer;
 };

@@ -7,7 +7,10 @@ holds a key nothing builds, when a "%N" marker of a text is missing from its tra
 when one key is built with two different texts (a catalogue holds one text per key). The
 cashier's screen's catalogues (tillgui_*.ts) are keyed by context and English source instead:
 each text tillgui/ passes to guitext::text() needs a finished translation there, with its
-markers, the English one word for word, and nothing else may be there.
+markers, the English one word for word, and nothing else may be there. The set-up check's
+catalogue (tillcheck_en.ts) is keyed by id and holds the English texts `till check` prints: every
+key till/check/ names needs a finished text there, the translation its source word for word, and
+no key may be there that till/check/ does not name.
 
 usage: check_catalogues.py SOURCE_DIR
 """
@@ -30,6 +33,11 @@ SERVICE_ERROR = re.compile(
 # catalogues by context and source rather than by id.
 SCREEN_TEXT = re.compile(r'(?<![\w.>:])(?:guitext::)?text\(\s*' + LITERALS + r'\)')
 SCREEN_CONTEXT = 'tillgui'
+# The set-up check's keys: a literal passed to CheckTexts::text(), or any other literal spelt as
+# the keys are (camelCase), which till/check/ hands to its helpers that end in text().
+CHECK_TEXT = re.compile(r'(?<![\w.>])(?:CheckTexts::)?text\(\s*"([A-Za-z0-9]+)"\s*\)')
+CHECK_KEY_LIKE = re.compile(r'"([a-z]+[A-Z][A-Za-z0-9]*)"')
+IDENTIFIER_LITERAL = re.compile(r'"([A-Za-z][A-Za-z0-9]*)"')
 MARKER = re.compile(r'%\d{1,2}')
 ESCAPES = {'n': '\n', 't': '\t', '"': '"', "'": "'", '\\': '\\'}
 
@@ -170,6 +178,39 @@ def check_screen(root, name, built, problems):
             problems.append(f'{path.name}: "{source}" is used by nothing')
 
 
+def check_texts(root, host_keys):
+    """(named, mentioned): the keys till/check/ passes to text() or spells as keys, less the
+    host's message keys it compares with, and every identifier-like literal there."""
+    named, mentioned = set(), set()
+    for path in sources(root, (pathlib.Path('till') / 'check',)):
+        code = path.read_text(encoding='utf-8')
+        named.update(CHECK_TEXT.findall(code))
+        named.update(key for key in CHECK_KEY_LIKE.findall(code) if key not in host_keys)
+        mentioned.update(IDENTIFIER_LITERAL.findall(code))
+    return named, mentioned
+
+
+def check_by_id_in_english(root, name, named, mentioned, problems):
+    """A catalogue keyed by id whose source is the English text: each named key there with a
+    finished translation equal to its source, and no key that nothing mentions."""
+    path = root / 'translations' / f'{name}_en.ts'
+    if not path.exists():
+        problems.append(f'{path.name} is missing')
+        return {}
+    entries = read_catalogue(path, problems)
+    for key in sorted(named - set(entries)):
+        problems.append(f'{path.name}: {key} is missing')
+    for key, (source, translation, finished) in sorted(entries.items()):
+        if not source.strip():
+            problems.append(f'{path.name}: {key} has no source text')
+        elif not finished or translation != source:
+            problems.append(f'{path.name}: {key}: the translation is not finished or differs '
+                            f'from its source')
+    for key in sorted(set(entries) - mentioned):
+        problems.append(f'{path.name}: {key} is used by nothing')
+    return entries
+
+
 def main():
     root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else '.').resolve()
     problems = []
@@ -180,10 +221,12 @@ def main():
     check(root, 'zelnarhost', host, problems)
     screen = screen_texts(root)
     check_screen(root, 'tillgui', screen, problems)
+    named, mentioned = check_texts(root, set(host))
+    check_entries = check_by_id_in_english(root, 'tillcheck', named, mentioned, problems)
     for problem in problems:
         print(problem)
     print(f'{len(plugin)} plug-in keys, {len(host)} host keys, {len(screen)} screen texts, '
-          f'{len(problems)} problems')
+          f'{len(check_entries)} check texts, {len(problems)} problems')
     return 1 if problems else 0
 
 

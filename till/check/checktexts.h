@@ -5,13 +5,14 @@
 
 namespace till {
 
-// Every text the set-up check prints, in English, each under a key of its own, so that a
-// translation catalogue can take them over key by key. "%1", "%2", ... stand for the
-// arguments the caller fills in with QString::arg.
+// Every text the set-up check prints, each under a key of its own, in English whatever the
+// till's --lang: the Qt catalogue translations/tillcheck_en.ts holds them by key and is built
+// into the program. "%1", "%2", ... stand for the arguments the caller fills in with
+// QString::arg.
 namespace CheckTexts {
 
-// The text under `key`; the key itself when there is none, so that a missing text shows up
-// in the output instead of vanishing.
+// The text under `key`; the key itself when the catalogue has none, so that a missing text
+// shows up in the output instead of vanishing.
 QString text(const char *key);
 // A certificate's or a message's time as the checks print it, in UTC; "unknown" when invalid.
 QString dateText(const QDateTime &time);
