@@ -416,13 +416,10 @@ TEST(TillGuiAmountTest, RoublesTypedBecomeKopecks)
         {"abc", 0},
     };
     for (const TypedAmount &c : cases) {
-        int kopecks = 0;
-        QString error;
-        const bool usable =
-            tillgui::RoubleAmount::parse(QString::fromUtf8(c.typed), &kopecks, &error);
-        EXPECT_EQ(usable, c.kopecks != 0) << c.typed;
-        EXPECT_EQ(usable ? kopecks : 0, c.kopecks) << c.typed;
-        EXPECT_EQ(error.isEmpty(), usable) << c.typed;
+        const Result<int> kopecks = tillgui::RoubleAmount::parse(QString::fromUtf8(c.typed));
+        EXPECT_EQ(kopecks.ok(), c.kopecks != 0) << c.typed;
+        EXPECT_EQ(kopecks ? kopecks.value() : 0, c.kopecks) << c.typed;
+        EXPECT_EQ(kopecks.error().isEmpty(), kopecks.ok()) << c.typed;
     }
 }
 
@@ -1169,10 +1166,9 @@ TEST(TillGuiProgressTest, ApprovalIsToldFromAcceptance)
     // clang-format on
     const char *const languages[] = {"ru", "en"};
     for (const char *language : languages) {
-        QString error;
-        ASSERT_TRUE(tillgui::guitext::loadCatalogue(QString::fromLatin1(language),
-                                                    QStringLiteral(VELMOR_PLUGIN_PATH), &error))
-            << qPrintable(error);
+        const Result<> loaded = tillgui::guitext::loadCatalogue(QString::fromLatin1(language),
+                                                                QStringLiteral(VELMOR_PLUGIN_PATH));
+        ASSERT_TRUE(loaded.ok()) << qPrintable(loaded.error());
         tillgui::guitext::setLanguage(QString::fromLatin1(language));
         for (const ProgressCase &c : cases) {
             SCOPED_TRACE(std::string(language) + " " + c.name);
@@ -1193,23 +1189,23 @@ TEST(TillGuiProgressTest, ApprovalIsToldFromAcceptance)
             EXPECT_TRUE(panel.stateText().isEmpty());
         }
     }
-    QString error;
-    EXPECT_TRUE(tillgui::guitext::loadCatalogue(QStringLiteral("ru"),
-                                                QStringLiteral(VELMOR_PLUGIN_PATH), &error));
+    EXPECT_TRUE(
+        tillgui::guitext::loadCatalogue(QStringLiteral("ru"), QStringLiteral(VELMOR_PLUGIN_PATH))
+            .ok());
     tillgui::guitext::setLanguage(QStringLiteral("ru"));
 }
 
 // Qt's own texts (standard buttons) follow the screen's language.
 TEST(TillGuiQtTextsTest, StandardButtonsFollowTheLanguage)
 {
-    QString error;
-    ASSERT_TRUE(tillgui::guitext::loadQtTexts(QStringLiteral("ru"), &error)) << qPrintable(error);
+    const Result<> russian = tillgui::guitext::loadQtTexts(QStringLiteral("ru"));
+    ASSERT_TRUE(russian.ok()) << qPrintable(russian.error());
     {
         QDialogButtonBox box(QDialogButtonBox::Cancel | QDialogButtonBox::Close);
         EXPECT_EQ(box.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Отмена"));
         EXPECT_EQ(box.button(QDialogButtonBox::Close)->text(), QStringLiteral("Закрыть"));
     }
-    ASSERT_TRUE(tillgui::guitext::loadQtTexts(QStringLiteral("en"), &error));
+    ASSERT_TRUE(tillgui::guitext::loadQtTexts(QStringLiteral("en")).ok());
     QDialogButtonBox box(QDialogButtonBox::Cancel);
     EXPECT_EQ(box.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Cancel"));
 }

@@ -87,13 +87,13 @@ void CancelDialog::accept()
         m_rrn->selectAll();
         return;
     }
-    int amount = 0;
-    QString error;
-    if (!RoubleAmount::parse(m_amount->text(), &amount, &error)) {
-        m_notice->setText(error);
+    const Result<int> typed = RoubleAmount::parse(m_amount->text());
+    if (!typed) {
+        m_notice->setText(typed.error());
         m_amount->setFocus();
         return;
     }
+    const int amount = typed.value();
     if (m_maximum >= 0 && amount > m_maximum) {
         m_notice->setText(guitext::text("The amount %1 is more than the receipt's total %2")
                               .arg(guitext::roubles(amount), guitext::roubles(m_maximum)));

@@ -74,16 +74,12 @@ QString text(const char *english)
     return translated.isEmpty() ? QString::fromUtf8(english) : translated;
 }
 
-bool loadCatalogue(const QString &language, const QString &pluginFile, QString *error)
+Result<> loadCatalogue(const QString &language, const QString &pluginFile)
 {
-    const Result<> loaded =
-        till::Catalogue::shown().load(language, till::Catalogue::directories(pluginFile));
-    if (!loaded)
-        *error = loaded.error();
-    return loaded.ok();
+    return till::Catalogue::shown().load(language, till::Catalogue::directories(pluginFile));
 }
 
-bool loadQtTexts(const QString &language, QString *error)
+Result<> loadQtTexts(const QString &language)
 {
     // One translator of Qt's own at a time, replaced when the language changes.
     static std::unique_ptr<QTranslator> installed;
@@ -93,19 +89,17 @@ bool loadQtTexts(const QString &language, QString *error)
     }
     // Qt's texts are English to begin with.
     if (language == QLatin1String("en"))
-        return true;
+        return ResultOk;
     const QString directory = QLibraryInfo::location(QLibraryInfo::TranslationsPath);
     const QString name = QStringLiteral("qtbase_") + language;
     auto translator = std::make_unique<QTranslator>();
-    if (!translator->load(name, directory)) {
-        *error = QStringLiteral("no %1.qm in %2 (Debian's qttranslations5-l10n); Qt's own texts "
-                                "stay in English")
-                     .arg(name, directory);
-        return false;
-    }
+    if (!translator->load(name, directory))
+        return ResultError(QStringLiteral("no %1.qm in %2 (Debian's qttranslations5-l10n); Qt's "
+                                          "own texts stay in English")
+                               .arg(name, directory));
     QCoreApplication::installTranslator(translator.get());
     installed = std::move(translator);
-    return true;
+    return ResultOk;
 }
 
 QString roubles(qint64 kopecks)

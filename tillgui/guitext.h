@@ -1,5 +1,6 @@
 #pragma once
 
+#include <result.h>
 #include <tr.h>
 
 #include <QString>
@@ -16,15 +17,15 @@ namespace guitext {
 bool isLanguage(const QString &language);
 void setLanguage(const QString &language);
 // Loads the plug-in's and the host's catalogues of `language` from where the till keeps them
-// for `pluginFile`; the plug-in's messages are then shown in that language. False with `error`
-// set when they are missing.
-bool loadCatalogue(const QString &language, const QString &pluginFile, QString *error);
+// for `pluginFile`; the plug-in's messages are then shown in that language. Fails when they are
+// missing.
+Result<> loadCatalogue(const QString &language, const QString &pluginFile);
 QString language();
 // Installs Qt's own catalogue of `language` (qtbase_LANG.qm, where Qt keeps its translations),
 // so that the texts Qt draws itself (standard buttons, a field's context menu) match the
-// screen's; removes the one installed before. False with `error` set when it is not there:
-// the screen still works, with those texts in English. Widgets made before keep their texts.
-bool loadQtTexts(const QString &language, QString *error);
+// screen's; removes the one installed before. Fails when it is not there: the screen still
+// works, with those texts in English. Widgets made before keep their texts.
+Result<> loadQtTexts(const QString &language);
 
 // One of the screen's own labels, by its English text: the source of its entry in the
 // catalogues, and what is shown when an entry is missing.

@@ -112,13 +112,13 @@ int main(int argc, char **argv)
         return till::Done;
     }
     tillgui::guitext::setLanguage(options.language());
-    QString qtTextsError;
     // Not a reason to refuse the till: only Qt's own few words stay in English.
-    if (!tillgui::guitext::loadQtTexts(options.language(), &qtTextsError))
-        till::StandardStreams::printError(QStringLiteral("till-gui: ") + qtTextsError);
-    QString catalogueError;
-    if (!tillgui::guitext::loadCatalogue(options.language(), options.pluginFile(), &catalogueError))
-        return unusable(catalogueError);
+    if (const Result<> qtTexts = tillgui::guitext::loadQtTexts(options.language()); !qtTexts)
+        till::StandardStreams::printError(QStringLiteral("till-gui: ") + qtTexts.error());
+    if (const Result<> catalogue =
+            tillgui::guitext::loadCatalogue(options.language(), options.pluginFile());
+        !catalogue)
+        return unusable(catalogue.error());
     if (!options.screenshotDirectory().isEmpty()) {
 #ifndef TILLGUI_SCREENSHOTS
         // The walk runs the sandbox service, which the shipped screen does not carry.

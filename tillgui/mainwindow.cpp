@@ -138,12 +138,12 @@ bool MainWindow::startSale()
         setNotice(guitext::text("The receipt is paid: nothing is left to pay"));
         return false;
     }
-    int amount = 0;
-    QString error;
-    if (!RoubleAmount::parse(m_amount->text(), &amount, &error)) {
-        setNotice(error);
+    const Result<int> typed = RoubleAmount::parse(m_amount->text());
+    if (!typed) {
+        setNotice(typed.error());
         return false;
     }
+    const int amount = typed.value();
     if (left >= 0 && amount > left) {
         setNotice(guitext::text("The amount %1 is more than the %2 left to pay on the receipt")
                       .arg(guitext::roubles(amount), guitext::roubles(left)));
@@ -278,9 +278,10 @@ void MainWindow::askCancel()
     // The last sale is the one a cashier most often cancels; otherwise the amount typed.
     const QString lastSaleId = m_payments.lastSaleId();
     int amount = m_payments.lastSaleAmount();
-    QString error;
-    if (lastSaleId.isEmpty() && !RoubleAmount::parse(m_amount->text(), &amount, &error))
-        amount = 0;
+    if (lastSaleId.isEmpty()) {
+        const Result<int> typed = RoubleAmount::parse(m_amount->text());
+        amount = typed ? typed.value() : 0;
+    }
     const qint64 maximum = m_receipt ? velmor::kopecksOf(m_receipt->getTotalSum()) : -1;
     m_reversals->askCancel(lastSaleId, amount, maximum);
 }

@@ -145,9 +145,8 @@ QSharedPointer<Document> RefundDialog::refundReceipt() const
 int RefundDialog::amount() const
 {
     if (m_typedAmount) {
-        int typed = 0;
-        QString error;
-        return RoubleAmount::parse(m_typedAmount->text(), &typed, &error) ? typed : 0;
+        const Result<int> typed = RoubleAmount::parse(m_typedAmount->text());
+        return typed ? typed.value() : 0;
     }
     const QSharedPointer<Document> refund = refundReceipt();
     return refund ? int(velmor::kopecksOf(refund->getTotalSum())) : 0;
@@ -171,10 +170,9 @@ void RefundDialog::accept()
         return;
     }
     if (m_typedAmount) {
-        int typed = 0;
-        QString error;
-        if (!RoubleAmount::parse(m_typedAmount->text(), &typed, &error)) {
-            m_notice->setText(error);
+        const Result<int> typed = RoubleAmount::parse(m_typedAmount->text());
+        if (!typed) {
+            m_notice->setText(typed.error());
             m_typedAmount->setFocus();
             return;
         }

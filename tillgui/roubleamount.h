@@ -1,5 +1,7 @@
 #pragma once
 
+#include <result.h>
+
 #include <QString>
 #include <QtGlobal>
 
@@ -11,9 +13,9 @@ class RoubleAmount
 {
 public:
     // Whole roubles, or roubles with one or two decimals after a point or a comma; spaces
-    // between digit groups are ignored. False, with `error` set to a sentence for the screen,
-    // for anything else, for zero and for more kopecks than a request carries.
-    static bool parse(const QString &text, int *kopecks, QString *error);
+    // between digit groups are ignored; the kopecks. Fails, with a sentence for the screen, for
+    // anything else, for zero and for more kopecks than a request carries.
+    static Result<int> parse(const QString &text);
 };
 
 } // namespace tillgui

@@ -108,18 +108,16 @@ int ScreenshotWalk::run()
     const QString language = guitext::language();
     for (const QString &lang : {QStringLiteral("ru"), QStringLiteral("en")}) {
         guitext::setLanguage(lang);
-        QString catalogueError;
-        if (!guitext::loadCatalogue(lang, m_pluginFile, &catalogueError))
-            return finish(2, catalogueError);
+        if (const Result<> catalogue = guitext::loadCatalogue(lang, m_pluginFile); !catalogue)
+            return finish(2, catalogue.error());
         // Without Qt's catalogue its few buttons are drawn in English; the walk goes on.
-        guitext::loadQtTexts(lang, &catalogueError);
+        guitext::loadQtTexts(lang);
         if (const Result<> walked = walk(host, sandbox, receipt, lang); !walked)
             return finish(1, walked.error());
     }
     guitext::setLanguage(language);
-    QString catalogueError;
-    guitext::loadCatalogue(language, m_pluginFile, &catalogueError);
-    guitext::loadQtTexts(language, &catalogueError);
+    guitext::loadCatalogue(language, m_pluginFile);
+    guitext::loadQtTexts(language);
     return finish(0, QString());
 }
 
