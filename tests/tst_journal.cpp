@@ -76,6 +76,22 @@ bool execOn(const QString &path, const char *sql)
     return ok;
 }
 
+// The first column of the first row `sql` reads from the file at `path`.
+QString textOn(const QString &path, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_stmt *statement = nullptr;
+    QString text;
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+            SQLITE_OK &&
+        sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW)
+        text = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, 0)));
+    sqlite3_finalize(statement);
+    sqlite3_close_v2(db);
+    return text;
+}
+
 QList<qint64> idsOf(const QList<Journal::Entry> &entries)
 {
     QList<qint64> ids;
@@ -262,20 +278,28 @@ TEST_F(JournalTest, ListingFromAReadOnlyOpenSeesWhatTheWriterCommitted)
     EXPECT_EQ(reader.prune(1), -1);
 }
 
-// A file of the first schema (no note column) is read as it is when opened read-only, and
-// given the column, entries kept, when opened for writing; the answer's note and the last slip
-// read back after that.
-TEST_F(JournalTest, FileWithoutTheNoteIsMigratedAndKeepsItsEntries)
+// A file of the first schema (no note column, the unsettled entries' index listing their three
+// states) is read as it is when opened read-only, and given the column and today's index,
+// entries kept, when opened for writing; the answer's note and the last slip read back after
+// that.
+TEST_F(JournalTest, FileOfTheFirstSchemaIsMigratedAndKeepsItsEntries)
 {
     qint64 old = 0;
+    qint64 open = 0;
     {
         Journal journal;
         ASSERT_TRUE(journal.open(path()));
         old = journal.recordSale(QStringLiteral("old-1"), 100000,
                                  cancellationOf(QStringLiteral("old-1")));
         ASSERT_TRUE(journal.markAnswered(old, Journal::Outcome::Done, 0, QStringLiteral("old-1")));
+        open = journal.recordSale(QStringLiteral("old-2"), 700,
+                                  cancellationOf(QStringLiteral("old-2")));
     }
-    ASSERT_TRUE(execOn(path(), "ALTER TABLE entries DROP COLUMN note"));
+    const char *const indexText = "SELECT sql FROM sqlite_master WHERE name = 'entries_unsettled'";
+    ASSERT_TRUE(execOn(path(), "ALTER TABLE entries DROP COLUMN note;"
+                               "DROP INDEX entries_unsettled;"
+                               "CREATE INDEX entries_unsettled ON entries (state) WHERE state IN"
+                               " ('open', 'unknown', 'reversal-queued')"));
     {
         Journal reader;
         ASSERT_TRUE(reader.open(path(), Journal::OpenMode::ReadOnly))
@@ -283,15 +307,22 @@ TEST_F(JournalTest, FileWithoutTheNoteIsMigratedAndKeepsItsEntries)
         QList<Journal::Entry> entries;
         ASSERT_TRUE(reader.readEntries(QDateTime(), false, &entries))
             << qPrintable(reader.errorString());
-        ASSERT_EQ(idsOf(entries), QList<qint64>{old});
+        ASSERT_EQ(idsOf(entries), (QList<qint64>{old, open}));
         EXPECT_TRUE(entries.first().note.isEmpty());
+        QList<Journal::Entry> unsettled;
+        ASSERT_TRUE(reader.readEntries(QDateTime(), true, &unsettled));
+        EXPECT_EQ(idsOf(unsettled), QList<qint64>{open});
         Journal::Entry last;
         EXPECT_FALSE(reader.lastSlip(&last));
         EXPECT_TRUE(reader.errorString().isEmpty());
     }
+    EXPECT_THAT(textOn(path(), indexText).toStdString(), HasSubstr("'reversal-queued'"));
     Journal journal;
     ASSERT_TRUE(journal.open(path())) << qPrintable(journal.errorString());
     EXPECT_TRUE(journal.setAsidePath().isEmpty());
+    EXPECT_THAT(textOn(path(), indexText).toStdString(),
+                HasSubstr("WHERE state NOT IN ('answered', 'finished')"));
+    ASSERT_TRUE(journal.markAnswered(open, Journal::Outcome::Done, 0, QStringLiteral("old-2")));
     const QJsonObject slip{{QStringLiteral("queued"), false}, {QStringLiteral("width"), 48}};
     const QJsonObject note{{QStringLiteral("operation"), QStringLiteral("cancellation")},
                            {QStringLiteral("slip"), slip}};
@@ -307,8 +338,8 @@ TEST_F(JournalTest, FileWithoutTheNoteIsMigratedAndKeepsItsEntries)
                              QJsonObject{{QStringLiteral("operation"), QStringLiteral("sale")}}));
     QList<Journal::Entry> entries;
     ASSERT_TRUE(journal.readEntries(QDateTime(), false, &entries));
-    ASSERT_EQ(idsOf(entries), (QList<qint64>{old, fresh, refused}));
-    EXPECT_EQ(entries.at(1).note, note);
+    ASSERT_EQ(idsOf(entries), (QList<qint64>{old, open, fresh, refused}));
+    EXPECT_EQ(entries.at(2).note, note);
     Journal::Entry last;
     ASSERT_TRUE(journal.lastSlip(&last));
     EXPECT_EQ(last.id, fresh);

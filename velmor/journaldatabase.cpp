@@ -25,28 +25,30 @@ namespace {
 const int BusyTimeoutMs = 5000;
 const int SchemaVersion = 1;
 
-const char *const Schema =
-    "CREATE TABLE entries ("
-    " id INTEGER PRIMARY KEY AUTOINCREMENT,"
-    " kind TEXT NOT NULL,"
-    " order_id TEXT NOT NULL,"
-    " refund_id TEXT NOT NULL DEFAULT '',"
-    " amount INTEGER NOT NULL,"
-    " owner TEXT NOT NULL,"
-    " state TEXT NOT NULL,"
-    " outcome TEXT NOT NULL DEFAULT '',"
-    " status INTEGER NOT NULL DEFAULT 0,"
-    " rrn TEXT NOT NULL DEFAULT '',"
-    " recorded TEXT NOT NULL,"
-    " answered TEXT,"
-    " resolved TEXT,"
-    " refund_body TEXT NOT NULL DEFAULT '',"
-    " queue_message TEXT NOT NULL DEFAULT '');"
+#define VELMOR_UNSETTLED_INDEX                                                                     \
+    "CREATE INDEX entries_unsettled ON entries (state) WHERE " VELMOR_UNSETTLED
+
+const char *const Schema = "CREATE TABLE entries ("
+                           " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+                           " kind TEXT NOT NULL,"
+                           " order_id TEXT NOT NULL,"
+                           " refund_id TEXT NOT NULL DEFAULT '',"
+                           " amount INTEGER NOT NULL,"
+                           " owner TEXT NOT NULL,"
+                           " state TEXT NOT NULL,"
+                           " outcome TEXT NOT NULL DEFAULT '',"
+                           " status INTEGER NOT NULL DEFAULT 0,"
+                           " rrn TEXT NOT NULL DEFAULT '',"
+                           " recorded TEXT NOT NULL,"
+                           " answered TEXT,"
+                           " resolved TEXT,"
+                           " refund_body TEXT NOT NULL DEFAULT '',"
+                           " queue_message TEXT NOT NULL DEFAULT '');"
     // What a resolution and a monitor look for: the few entries without a known outcome.
-    "CREATE INDEX entries_unsettled ON entries (state) WHERE " VELMOR_UNSETTLED ";"
-    "CREATE INDEX entries_order ON entries (order_id);"
-    "CREATE INDEX entries_recorded ON entries (recorded);"
-    "PRAGMA user_version = 1;";
+    VELMOR_UNSETTLED_INDEX ";"
+                           "CREATE INDEX entries_order ON entries (order_id);"
+                           "CREATE INDEX entries_recorded ON entries (recorded);"
+                           "PRAGMA user_version = 1;";
 
 // The note an answer leaves (what the operation was, the slip it printed), added to files of the
 // first schema as they are opened for writing. The version stays 1: a till of the previous
@@ -238,8 +240,41 @@ bool JournalDatabase::openReadWrite(const QString &path, bool *damaged)
         close();
         return false;
     }
-    if (!findNoteColumn(true)) {
+    if (!findNoteColumn(true) || !updateUnsettledIndex()) {
         close();
+        return false;
+    }
+    return true;
+}
+
+bool JournalDatabase::updateUnsettledIndex()
+{
+    const auto current = [this](bool *sound) {
+        JournalStatement index(m_db, "SELECT sql FROM sqlite_master WHERE type = 'index' AND"
+                                     " name = 'entries_unsettled'");
+        if (!index)
+            return fail(QStringLiteral("cannot read journal %1").arg(m_path));
+        const int rc = index.step();
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            return fail(QStringLiteral("cannot read journal %1").arg(m_path));
+        *sound = rc == SQLITE_ROW && index.text(0) == QLatin1String(VELMOR_UNSETTLED_INDEX);
+        return true;
+    };
+    bool sound = false;
+    if (!current(&sound))
+        return false;
+    if (sound)
+        return true;
+    // Under the write lock, asked again: another process may be replacing it at the same moment.
+    if (!exec("BEGIN IMMEDIATE"))
+        return false;
+    if (!current(&sound) ||
+        (!sound &&
+         !(exec("DROP INDEX IF EXISTS entries_unsettled") && exec(VELMOR_UNSETTLED_INDEX))) ||
+        !exec("COMMIT")) {
+        const QString failure = m_error;
+        exec("ROLLBACK");
+        m_error = failure;
         return false;
     }
     return true;
