@@ -25,30 +25,32 @@ namespace {
 const int BusyTimeoutMs = 5000;
 const int SchemaVersion = 1;
 
-#define VELMOR_UNSETTLED_INDEX                                                                     \
-    "CREATE INDEX entries_unsettled ON entries (state) WHERE " VELMOR_UNSETTLED
+const char *const Schema =
+    "CREATE TABLE entries ("
+    " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " kind TEXT NOT NULL,"
+    " order_id TEXT NOT NULL,"
+    " refund_id TEXT NOT NULL DEFAULT '',"
+    " amount INTEGER NOT NULL,"
+    " owner TEXT NOT NULL,"
+    " state TEXT NOT NULL,"
+    " outcome TEXT NOT NULL DEFAULT '',"
+    " status INTEGER NOT NULL DEFAULT 0,"
+    " rrn TEXT NOT NULL DEFAULT '',"
+    " recorded TEXT NOT NULL,"
+    " answered TEXT,"
+    " resolved TEXT,"
+    " refund_body TEXT NOT NULL DEFAULT '',"
+    " queue_message TEXT NOT NULL DEFAULT '');"
+    // A refund's earlier entries are found by order; listings and pruning go by time.
+    "CREATE INDEX entries_order ON entries (order_id);"
+    "CREATE INDEX entries_recorded ON entries (recorded);"
+    "PRAGMA user_version = 1;";
 
-const char *const Schema = "CREATE TABLE entries ("
-                           " id INTEGER PRIMARY KEY AUTOINCREMENT,"
-                           " kind TEXT NOT NULL,"
-                           " order_id TEXT NOT NULL,"
-                           " refund_id TEXT NOT NULL DEFAULT '',"
-                           " amount INTEGER NOT NULL,"
-                           " owner TEXT NOT NULL,"
-                           " state TEXT NOT NULL,"
-                           " outcome TEXT NOT NULL DEFAULT '',"
-                           " status INTEGER NOT NULL DEFAULT 0,"
-                           " rrn TEXT NOT NULL DEFAULT '',"
-                           " recorded TEXT NOT NULL,"
-                           " answered TEXT,"
-                           " resolved TEXT,"
-                           " refund_body TEXT NOT NULL DEFAULT '',"
-                           " queue_message TEXT NOT NULL DEFAULT '');"
-    // What a resolution and a monitor look for: the few entries without a known outcome.
-    VELMOR_UNSETTLED_INDEX ";"
-                           "CREATE INDEX entries_order ON entries (order_id);"
-                           "CREATE INDEX entries_recorded ON entries (recorded);"
-                           "PRAGMA user_version = 1;";
+// What a resolution and a monitor look for: the few entries without a known outcome. Made with
+// the schema, and in place of an earlier release's as a file is opened for writing.
+const char *const UnsettledIndex =
+    "CREATE INDEX entries_unsettled ON entries (state) WHERE " VELMOR_UNSETTLED;
 
 // The note an answer leaves (what the operation was, the slip it printed), added to files of the
 // first schema as they are opened for writing. The version stays 1: a till of the previous
@@ -225,7 +227,7 @@ bool JournalDatabase::openReadWrite(const QString &path, bool *damaged)
             JournalStatement again(m_db, "SELECT count(*) FROM sqlite_master");
             stillEmpty = again && again.step() == SQLITE_ROW && again.number(0) == 0;
         }
-        if (stillEmpty && !exec(Schema)) {
+        if (stillEmpty && !(exec(Schema) && exec(UnsettledIndex))) {
             exec("ROLLBACK");
             close();
             return false;
@@ -257,7 +259,7 @@ bool JournalDatabase::updateUnsettledIndex()
         const int rc = index.step();
         if (rc != SQLITE_ROW && rc != SQLITE_DONE)
             return fail(QStringLiteral("cannot read journal %1").arg(m_path));
-        *sound = rc == SQLITE_ROW && index.text(0) == QLatin1String(VELMOR_UNSETTLED_INDEX);
+        *sound = rc == SQLITE_ROW && index.text(0) == QLatin1String(UnsettledIndex);
         return true;
     };
     bool sound = false;
@@ -269,8 +271,7 @@ bool JournalDatabase::updateUnsettledIndex()
     if (!exec("BEGIN IMMEDIATE"))
         return false;
     if (!current(&sound) ||
-        (!sound &&
-         !(exec("DROP INDEX IF EXISTS entries_unsettled") && exec(VELMOR_UNSETTLED_INDEX))) ||
+        (!sound && !(exec("DROP INDEX IF EXISTS entries_unsettled") && exec(UnsettledIndex))) ||
         !exec("COMMIT")) {
         const QString failure = m_error;
         exec("ROLLBACK");
