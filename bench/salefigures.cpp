@@ -50,16 +50,24 @@ qint64 residentKib()
 }
 
 // The baseline's queue: the same table as the host's, WAL with synchronous FULL.
+// A connection to `path` (opened with `flags` besides read-write) set up as the plug-in's files
+// are: WAL, synchronous FULL.
+sqlite3 *openDurable(const QString &path, int flags)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(path.toUtf8().constData(), &db,
+                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | flags, nullptr);
+    sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+    return db;
+}
+
 class BareQueue
 {
 public:
     explicit BareQueue(const QString &path)
     {
-        sqlite3_open_v2(path.toUtf8().constData(), &m_db,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
-                        nullptr);
-        sqlite3_exec(m_db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-        sqlite3_exec(m_db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+        m_db = openDurable(path, SQLITE_OPEN_CREATE);
         sqlite3_exec(m_db,
                      "CREATE TABLE IF NOT EXISTS messages (id INTEGER PRIMARY KEY AUTOINCREMENT,"
                      " type TEXT NOT NULL, message TEXT NOT NULL, extra TEXT NOT NULL DEFAULT '',"
@@ -112,10 +120,7 @@ public:
             velmor::Journal made;
             m_made = made.open(path);
         }
-        sqlite3_open_v2(path.toUtf8().constData(), &m_db,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr);
-        sqlite3_exec(m_db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-        sqlite3_exec(m_db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+        m_db = openDurable(path, 0);
         sqlite3_prepare_v2(m_db,
                            "INSERT INTO entries (kind, order_id, refund_id, amount, owner, state,"
                            " recorded, refund_body, queue_message) VALUES ('sale', ?1, '', 150000,"
