@@ -249,36 +249,40 @@ bool JournalDatabase::openReadWrite(const QString &path, bool *damaged)
     return true;
 }
 
-bool JournalDatabase::updateUnsettledIndex()
+bool JournalDatabase::changeOnce(const std::function<bool(bool *)> &isDone,
+                                 const std::function<bool()> &change)
 {
-    const auto current = [this](bool *sound) {
-        JournalStatement index(m_db, "SELECT sql FROM sqlite_master WHERE type = 'index' AND"
-                                     " name = 'entries_unsettled'");
-        if (!index)
-            return fail(QStringLiteral("cannot read journal %1").arg(m_path));
-        const int rc = index.step();
-        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-            return fail(QStringLiteral("cannot read journal %1").arg(m_path));
-        *sound = rc == SQLITE_ROW && index.text(0) == QLatin1String(UnsettledIndex);
-        return true;
-    };
-    bool sound = false;
-    if (!current(&sound))
+    bool done = false;
+    if (!isDone(&done))
         return false;
-    if (sound)
+    if (done)
         return true;
-    // Under the write lock, asked again: another process may be replacing it at the same moment.
+    // Under the write lock, asked again: another process may be making it at the same moment.
     if (!exec("BEGIN IMMEDIATE"))
         return false;
-    if (!current(&sound) ||
-        (!sound && !(exec("DROP INDEX IF EXISTS entries_unsettled") && exec(UnsettledIndex))) ||
-        !exec("COMMIT")) {
+    if (!isDone(&done) || (!done && !change()) || !exec("COMMIT")) {
         const QString failure = m_error;
         exec("ROLLBACK");
         m_error = failure;
         return false;
     }
     return true;
+}
+
+bool JournalDatabase::updateUnsettledIndex()
+{
+    const auto current = [this](bool *sound) {
+        JournalStatement index(m_db, "SELECT sql FROM sqlite_master WHERE type = 'index' AND"
+                                     " name = 'entries_unsettled'");
+        const int rc = index ? index.step() : SQLITE_ERROR;
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            return fail(QStringLiteral("cannot read journal %1").arg(m_path));
+        *sound = rc == SQLITE_ROW && index.text(0) == QLatin1String(UnsettledIndex);
+        return true;
+    };
+    return changeOnce(current, [this] {
+        return exec("DROP INDEX IF EXISTS entries_unsettled") && exec(UnsettledIndex);
+    });
 }
 
 bool JournalDatabase::findNoteColumn(bool add)
@@ -291,21 +295,10 @@ bool JournalDatabase::findNoteColumn(bool add)
         *found = column.number(0) > 0;
         return true;
     };
-    if (!present(&m_hasNote))
-        return false;
-    if (m_hasNote || !add)
-        return true;
-    // Under the write lock, asked again: another process may be adding it at the same moment.
-    if (!exec("BEGIN IMMEDIATE"))
-        return false;
-    if (!present(&m_hasNote) || (!m_hasNote && !exec(AddNoteColumn)) || !exec("COMMIT")) {
-        const QString failure = m_error;
-        exec("ROLLBACK");
-        m_error = failure;
-        return false;
-    }
-    m_hasNote = true;
-    return true;
+    if (!add)
+        return present(&m_hasNote);
+    m_hasNote = changeOnce(present, [this] { return exec(AddNoteColumn); });
+    return m_hasNote;
 }
 
 bool JournalDatabase::setAside()

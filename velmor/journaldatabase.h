@@ -75,6 +75,9 @@ private:
     // false when it could not be told (an I/O failure, a lock), with errorString() set.
     enum class Shape { Journal, Empty, Damaged };
     bool inspect(Shape *shape);
+    // Asks `isDone` whether the file already has a change of its schema and, when it does not,
+    // makes it with `change` in one transaction under the write lock, asking again first.
+    bool changeOnce(const std::function<bool(bool *)> &isDone, const std::function<bool()> &change);
     // Finds the note column, adding it when `add` (a writable file).
     bool findNoteColumn(bool add);
     // Makes the partial index of a file written by an earlier release (its condition listed
